@@ -1,0 +1,267 @@
+#include "engine/DataImage.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/Parallel.h"
+#include "platform/PageMemory.h"
+
+bool TypeMaxOf(std::uint8_t DataType, float& Value) {
+  switch (DataType) {
+    case 0: Value = 255.0f; return true;
+    case 1: Value = 65535.0f; return true;
+    case 2: Value = 4294967296.0f; return true;
+    case 3: Value = 2.0e32f; return true;
+    default: return false;
+  }
+}
+
+TDataImage::TDataImage() {
+  ResetLUT();
+  for (int i = 0; i < 256; ++i) {
+    Palette[i] = TPaletteEntry{std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)};
+  }
+}
+
+TDataImage::~TDataImage() {
+  FreeData();
+  FreeComplex();
+}
+
+bool TDataImage::Allocate(int NewWidth, int NewHeight, std::uint8_t NewDataType, bool Colour) {
+  FreeData();
+  if (NewWidth < 0 || NewHeight < 0) return false;
+  const std::int64_t count = std::int64_t(NewWidth) * NewHeight;
+  std::size_t pixelBytes = 0, rgbBytes = 0;
+  if (!PageMemory::CheckedBytes(count, sizeof(float), pixelBytes)) return false;
+  if (Colour && !PageMemory::CheckedBytes(count, sizeof(TRGBPixel), rgbBytes)) return false;
+  if (std::uint64_t(pixelBytes) + rgbBytes > PageMemory::Limit()) return false;
+  if (count > 0) {
+    Pixels = static_cast<float*>(PageMemory::Allocate(pixelBytes));
+    if (!Pixels) return false;
+    PixelBytes = pixelBytes;
+    if (Colour) {
+      RGBPlane = static_cast<TRGBPixel*>(PageMemory::Allocate(rgbBytes));
+      if (!RGBPlane) {
+        FreeData();
+        return false;
+      }
+      RGBBytes = rgbBytes;
+    }
+  }
+  IsColour = Colour;
+  Width = NewWidth;
+  Height = NewHeight;
+  DataType = NewDataType;
+  TypeMaxOf(DataType, TypeMax);
+  return true;
+}
+
+void TDataImage::FreeData() {
+  PageMemory::Release(Pixels, PixelBytes);
+  PageMemory::Release(RGBPlane, RGBBytes);
+  Pixels = nullptr;
+  RGBPlane = nullptr;
+  PixelBytes = RGBBytes = 0;
+}
+
+bool TDataImage::AllocateComplex(int CWidth, int CHeight) {
+  FreeComplex();
+  std::size_t bytes = 0;
+  if (CWidth < 0 || CHeight < 0 ||
+      !PageMemory::CheckedBytes(std::int64_t(CWidth) * CHeight, sizeof(TComplex), bytes) || bytes == 0)
+    return false;
+  ComplexPlane = static_cast<TComplex*>(PageMemory::Allocate(bytes));
+  if (!ComplexPlane) return false;
+  ComplexBytes = bytes;
+  HasComplex = true;
+  return true;
+}
+
+void TDataImage::FreeComplex() {
+  PageMemory::Release(ComplexPlane, ComplexBytes);
+  ComplexPlane = nullptr;
+  ComplexBytes = 0;
+  HasComplex = false;
+}
+
+void TDataImage::AutoScale() {
+  float mx = 0.0f, mn = 2.0e32f;
+  if (Pixels) {
+    const std::int64_t n = PixelCount();
+    for (std::int64_t i = 0; i < n; ++i) {
+      const float v = Pixels[i];
+      if (mx < v) mx = v;
+      if (mn > v) mn = v;
+    }
+  }
+  WhitePoint = mx;
+  BlackPoint = mn;
+}
+
+void TDataImage::CalcMaxValue() {
+  float mx = 0.0f;
+  if (Pixels) {
+    const std::int64_t n = PixelCount();
+    for (std::int64_t i = 0; i < n; ++i) {
+      if (mx < Pixels[i]) mx = Pixels[i];
+    }
+  }
+  MaxValue = mx;
+}
+
+void TDataImage::ResetLUT() {
+  for (int i = 0; i < 256; ++i) LUT[i] = std::uint8_t(i);
+}
+
+void TDataImage::SetPalette(const TPaletteEntries& Entries) {
+  for (int i = 0; i < 256; ++i) {
+    Palette[i].Red = Entries[i].Red;
+    Palette[i].Green = Entries[i].Green;
+    Palette[i].Blue = Entries[i].Blue;
+  }
+}
+
+namespace {
+
+// The exact index for a factor held in extended precision.
+inline int IndexOf(float v, float Black, long double f) {
+  const long double x = ((long double)v - Black) * f;
+  if (!(x > 0)) return 0;  // also NaN
+  if (x >= 255) return 255;
+  return int(std::nearbyint(x));
+}
+
+// Floats in their numeric order as integers, and back.
+inline std::int32_t OrderKey(float u) {
+  std::int32_t b;
+  std::memcpy(&b, &u, 4);
+  return b >= 0 ? b : std::int32_t(INT32_MIN - std::int64_t(b));
+}
+inline float FromKey(std::int32_t k) {
+  std::int32_t b = k >= 0 ? k : std::int32_t(INT32_MIN - std::int64_t(k));
+  float u;
+  std::memcpy(&u, &b, 4);
+  return u;
+}
+
+// Grey render through thresholds: the index is monotone in the value, so
+// Threshold[k] (in u = Sign * v) is the smallest float whose index is at least
+// k, and a pixel's index is the number of thresholds at or below it. A float
+// guess and a short walk find it; the result equals IndexOf for every input.
+struct TGreyIndexer {
+  float Black;
+  long double F;
+  float Sign;
+  float GuessFactor;
+  float Threshold[257];
+
+  TGreyIndexer(float black, long double f) : Black(black), F(f), Sign(f > 0 ? 1.0f : -1.0f) {
+    GuessFactor = float(f);
+    const std::int32_t lo0 = OrderKey(-3.4028234663852886e38f), hi0 = OrderKey(3.4028234663852886e38f);
+    auto idx = [&](std::int32_t key) { return IndexOf(Sign * FromKey(key), Black, F); };
+    Threshold[0] = -INFINITY;
+    for (int k = 1; k <= 255; ++k) {
+      if (idx(hi0) < k) {
+        Threshold[k] = INFINITY;
+        continue;
+      }
+      std::int64_t lo = lo0, hi = hi0;  // idx(hi) >= k
+      if (idx(std::int32_t(lo)) >= k) {
+        Threshold[k] = FromKey(std::int32_t(lo));
+        continue;
+      }
+      while (hi - lo > 1) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        (idx(std::int32_t(mid)) >= k ? hi : lo) = mid;
+      }
+      Threshold[k] = FromKey(std::int32_t(hi));
+    }
+    Threshold[256] = INFINITY;
+  }
+
+  int operator()(float v) const {
+    const float u = Sign * v;
+    const float q = (v - Black) * GuessFactor;
+    int g = q > 0 ? (q >= 255.0f ? 255 : int(q)) : 0;
+    while (g < 255 && u >= Threshold[g + 1]) ++g;
+    while (g > 0 && !(u >= Threshold[g])) --g;
+    return g;
+  }
+};
+
+}  // namespace
+
+int TDataImage::DisplayIndex(float Value, float Black, float White) {
+  return IndexOf(Value, Black, 255.0L / ((long double)White - Black));
+}
+
+void TDataImage::UpdateBitmap() {
+  Bitmap.SetSize(Width, Height);
+  const int w = Bitmap.Width, h = Bitmap.Height;
+  if (w == 0 || h == 0) return;
+
+  if (IsColour) {
+    const TRGBPixel* plane = RGBPlane;
+    Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
+      for (std::int64_t y = y0; y < y1; ++y) {
+        std::uint8_t* dst = Bitmap.TopRow(int(y));
+        if (!plane) {
+          for (int x = 0; x < w; ++x, dst += 3) dst[0] = dst[1] = dst[2] = LUT[0];
+          continue;
+        }
+        const TRGBPixel* src = plane + y * w;
+        for (int x = 0; x < w; ++x, dst += 3) {
+          dst[0] = LUT[src[x].Blue];
+          dst[1] = LUT[src[x].Green];
+          dst[2] = LUT[src[x].Red];
+        }
+      }
+    });
+    return;
+  }
+
+  if (WhitePoint == BlackPoint) {
+    const std::uint8_t c = LUT[0];
+    for (int y = 0; y < h; ++y) {
+      std::uint8_t* dst = Bitmap.Rows[y];
+      std::memset(dst, c, std::size_t(w) * 3);
+    }
+    return;
+  }
+
+  // The colour each display index ends up as, in buffer byte order.
+  std::uint8_t colour[256][3];
+  for (int i = 0; i < 256; ++i) {
+    const TPaletteEntry& p = Palette[LUT[i]];
+    colour[i][0] = p.Blue;
+    colour[i][1] = p.Green;
+    colour[i][2] = p.Red;
+  }
+  const long double f = 255.0L / ((long double)WhitePoint - BlackPoint);
+  const float black = BlackPoint;
+  const float* plane = Pixels;
+
+  if (!plane || std::isnan(f)) {
+    const int k = plane ? 0 : IndexOf(0.0f, black, f);
+    for (int y = 0; y < h; ++y) {
+      std::uint8_t* dst = Bitmap.Rows[y];
+      for (int x = 0; x < w; ++x, dst += 3) std::memcpy(dst, colour[k], 3);
+    }
+    return;
+  }
+
+  const TGreyIndexer index(black, f);
+  Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
+    for (std::int64_t y = y0; y < y1; ++y) {
+      std::uint8_t* dst = Bitmap.TopRow(int(y));
+      const float* src = plane + y * w;
+      for (int x = 0; x < w; ++x, dst += 3) {
+        const std::uint8_t* c = colour[index(src[x])];
+        dst[0] = c[0];
+        dst[1] = c[1];
+        dst[2] = c[2];
+      }
+    }
+  });
+}

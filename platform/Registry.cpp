@@ -1,0 +1,251 @@
+#include "platform/Registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <cstring>
+
+namespace {
+
+QString& StorageOverride() {
+  static QString path;
+  return path;
+}
+
+// Marks a key as existing, so empty keys survive in the INI file.
+const QString kMarker = QStringLiteral(".key");
+
+// Names are stored percent-encoded so that separators in them stay literal.
+QString Encode(const QString& Name) {
+  QString out;
+  for (QChar c : Name) {
+    if (c == '%' || c == '/' || c == '\\' || (c == '.' && out.isEmpty())) {
+      out += QStringLiteral("%%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0')).toUpper();
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+QString Decode(const QString& Stored) {
+  QString out;
+  for (int i = 0; i < Stored.size(); ++i) {
+    if (Stored[i] == '%' && i + 2 < Stored.size()) {
+      bool ok = false;
+      int code = Stored.mid(i + 1, 2).toInt(&ok, 16);
+      if (ok) {
+        out += QChar(code);
+        i += 2;
+        continue;
+      }
+    }
+    out += Stored[i];
+  }
+  return out;
+}
+
+QStringList SplitPath(const QString& Path) { return Path.split('\\', Qt::SkipEmptyParts); }
+
+QString ReadErrorText(const QString& Name) { return QStringLiteral("Invalid data type for '%1'").arg(Name); }
+
+}  // namespace
+
+void TRegistry::SetStorageFile(const QString& Path) { StorageOverride() = Path; }
+
+QString TRegistry::StorageFile() {
+  if (!StorageOverride().isEmpty()) return StorageOverride();
+  const QByteArray dir = qgetenv("CORVELLE_SETTINGS_DIR");
+  if (!dir.isEmpty()) return QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("registry.ini"));
+  QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.config");
+  return base + QStringLiteral("/Quorvath/Corvelle Image/registry.ini");
+}
+
+TRegistry::TRegistry() {
+  const QString file = StorageFile();
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  Store = std::make_unique<QSettings>(file, QSettings::IniFormat);
+}
+
+TRegistry::~TRegistry() { Store->sync(); }
+
+QString TRegistry::Resolve(const QString& Key) const {
+  QStringList parts = SplitPath(Key);
+  if (!Key.startsWith('\\') && Open) parts = SplitPath(Current) + parts;
+  return parts.join('\\');
+}
+
+QString TRegistry::Group(const QString& Path) const {
+  QStringList g{RootKey == TRegRootKey::HKEY_CURRENT_USER ? QStringLiteral("HKEY_CURRENT_USER")
+                                                          : QStringLiteral("HKEY_LOCAL_MACHINE")};
+  for (const QString& p : SplitPath(Path)) g << Encode(p);
+  return g.join('/');
+}
+
+bool TRegistry::KeyExists(const QString& Key) const {
+  const QString path = Resolve(Key);
+  if (SplitPath(path).isEmpty()) return true;  // the root key
+  return Store->contains(Group(path) + '/' + kMarker);
+}
+
+bool TRegistry::CreateKey(const QString& Key) {
+  const QStringList parts = SplitPath(Resolve(Key));
+  QString path;
+  for (const QString& p : parts) {
+    path = path.isEmpty() ? p : path + '\\' + p;
+    const QString marker = Group(path) + '/' + kMarker;
+    if (!Store->contains(marker)) Store->setValue(marker, QStringLiteral("1"));
+  }
+  Store->sync();
+  return true;
+}
+
+bool TRegistry::OpenKey(const QString& Key, bool CanCreate) {
+  const QString path = Resolve(Key);
+  if (!KeyExists(QLatin1Char('\\') + path)) {
+    if (!CanCreate) return false;
+    CreateKey(QLatin1Char('\\') + path);
+  }
+  Current = path;
+  Open = true;
+  return true;
+}
+
+void TRegistry::CloseKey() {
+  Store->sync();
+  Open = false;
+  Current.clear();
+}
+
+bool TRegistry::DeleteKey(const QString& Key) {
+  const QString path = Resolve(Key);
+  if (SplitPath(path).isEmpty() || !KeyExists(QLatin1Char('\\') + path)) return false;
+  Store->remove(Group(path));
+  Store->sync();
+  return true;
+}
+
+QStringList TRegistry::GetKeyNames() const {
+  QStringList out;
+  Store->beginGroup(Group(Current));
+  for (const QString& g : Store->childGroups()) {
+    if (Store->contains(g + '/' + kMarker)) out << Decode(g);
+  }
+  Store->endGroup();
+  return out;
+}
+
+QStringList TRegistry::GetValueNames() const {
+  QStringList out;
+  Store->beginGroup(Group(Current));
+  for (const QString& k : Store->childKeys()) {
+    if (k != kMarker) out << Decode(k);
+  }
+  Store->endGroup();
+  return out;
+}
+
+QString TRegistry::ValueKey(const QString& Name) const { return Group(Current) + '/' + Encode(Name); }
+
+QString TRegistry::RawValue(const QString& Name, bool& Found) const {
+  Found = false;
+  if (!Open) return {};
+  const QVariant v = Store->value(ValueKey(Name));
+  if (!v.isValid()) return {};
+  Found = true;
+  return v.toString();
+}
+
+bool TRegistry::ValueExists(const QString& Name) const {
+  bool found;
+  RawValue(Name, found);
+  return found;
+}
+
+bool TRegistry::DeleteValue(const QString& Name) {
+  if (!ValueExists(Name)) return false;
+  Store->remove(ValueKey(Name));
+  return true;
+}
+
+TRegDataType TRegistry::GetDataType(const QString& Name) const {
+  bool found;
+  const QString raw = RawValue(Name, found);
+  if (!found) return TRegDataType::rdUnknown;
+  if (raw.startsWith(QLatin1String("sz:"))) return TRegDataType::rdString;
+  if (raw.startsWith(QLatin1String("dword:"))) return TRegDataType::rdInteger;
+  if (raw.startsWith(QLatin1String("hex:"))) return TRegDataType::rdBinary;
+  return TRegDataType::rdUnknown;
+}
+
+int TRegistry::GetDataSize(const QString& Name) const {
+  bool found;
+  const QString raw = RawValue(Name, found);
+  if (!found) return -1;
+  switch (GetDataType(Name)) {
+    case TRegDataType::rdString: return int(raw.mid(3).toUtf8().size()) + 1;
+    case TRegDataType::rdInteger: return 4;
+    case TRegDataType::rdBinary: return int(QByteArray::fromHex(raw.mid(4).toLatin1()).size());
+    default: return 0;
+  }
+}
+
+void TRegistry::Put(const QString& Name, const QString& Raw) {
+  if (!Open) throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(Name));
+  Store->setValue(ValueKey(Name), Raw);
+}
+
+int TRegistry::ReadInteger(const QString& Name) const {
+  bool found;
+  const QString raw = RawValue(Name, found);
+  bool ok = false;
+  int v = 0;
+  if (found && raw.startsWith(QLatin1String("dword:"))) v = raw.mid(6).toInt(&ok);
+  if (!ok) throw ERegistryException(ReadErrorText(Name));
+  return v;
+}
+
+bool TRegistry::ReadBool(const QString& Name) const { return ReadInteger(Name) != 0; }
+
+double TRegistry::ReadFloat(const QString& Name) const {
+  double v = 0;
+  if (ReadBinaryData(Name, &v, sizeof v) != int(sizeof v)) throw ERegistryException(ReadErrorText(Name));
+  return v;
+}
+
+QString TRegistry::ReadString(const QString& Name) const {
+  bool found;
+  const QString raw = RawValue(Name, found);
+  if (!found) return {};
+  if (!raw.startsWith(QLatin1String("sz:"))) throw ERegistryException(ReadErrorText(Name));
+  return raw.mid(3);
+}
+
+QByteArray TRegistry::ReadBinary(const QString& Name) const {
+  bool found;
+  const QString raw = RawValue(Name, found);
+  if (!found || !raw.startsWith(QLatin1String("hex:"))) throw ERegistryException(ReadErrorText(Name));
+  return QByteArray::fromHex(raw.mid(4).toLatin1());
+}
+
+int TRegistry::ReadBinaryData(const QString& Name, void* Buffer, int BufSize) const {
+  const QByteArray data = ReadBinary(Name);
+  if (data.size() > BufSize) throw ERegistryException(ReadErrorText(Name));
+  if (!data.isEmpty()) std::memcpy(Buffer, data.constData(), size_t(data.size()));
+  return int(data.size());
+}
+
+void TRegistry::WriteInteger(const QString& Name, int Value) { Put(Name, QStringLiteral("dword:%1").arg(Value)); }
+
+void TRegistry::WriteBool(const QString& Name, bool Value) { WriteInteger(Name, Value ? 1 : 0); }
+
+void TRegistry::WriteFloat(const QString& Name, double Value) { WriteBinaryData(Name, &Value, sizeof Value); }
+
+void TRegistry::WriteString(const QString& Name, const QString& Value) { Put(Name, QStringLiteral("sz:") + Value); }
+
+void TRegistry::WriteBinaryData(const QString& Name, const void* Buffer, int BufSize) {
+  const QByteArray data(static_cast<const char*>(Buffer), BufSize < 0 ? 0 : BufSize);
+  Put(Name, QStringLiteral("hex:") + QString::fromLatin1(data.toHex()));
+}

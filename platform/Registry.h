@@ -1,0 +1,85 @@
+#pragma once
+// A TRegistry-like store of keys and typed values, kept in an INI file. Keys
+// keep their Windows paths ("Software\Quorvath\..."); a key exists once it has
+// been created, even when empty; creating a key creates its parents.
+//
+// The file is $CORVELLE_SETTINGS_DIR/registry.ini when that variable is set
+// (tests, CI), otherwise registry.ini in the user's configuration folder.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <stdexcept>
+
+class QSettings;
+
+class ERegistryException : public std::runtime_error {
+ public:
+  explicit ERegistryException(const QString& Message) : std::runtime_error(Message.toStdString()) {}
+};
+
+enum class TRegRootKey { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE };
+enum class TRegDataType { rdUnknown, rdString, rdInteger, rdBinary };
+
+class TRegistry {
+ public:
+  TRegistry();
+  ~TRegistry();
+  TRegistry(const TRegistry&) = delete;
+  TRegistry& operator=(const TRegistry&) = delete;
+
+  TRegRootKey RootKey = TRegRootKey::HKEY_CURRENT_USER;
+
+  // A key starting with '\' is absolute; otherwise it is relative to the open
+  // key. Without CanCreate a missing key fails (returns false, nothing changes).
+  bool OpenKey(const QString& Key, bool CanCreate);
+  bool OpenKeyReadOnly(const QString& Key) { return OpenKey(Key, false); }
+  void CloseKey();
+  bool HasCurrentKey() const { return Open; }
+  QString CurrentPath() const { return Current; }
+
+  bool CreateKey(const QString& Key);
+  bool DeleteKey(const QString& Key);  // with all its subkeys and values
+  bool KeyExists(const QString& Key) const;
+  QStringList GetKeyNames() const;    // subkeys of the open key
+  QStringList GetValueNames() const;  // values of the open key
+  bool HasSubKeys() const { return !GetKeyNames().isEmpty(); }
+
+  bool ValueExists(const QString& Name) const;
+  bool DeleteValue(const QString& Name);
+  TRegDataType GetDataType(const QString& Name) const;
+  int GetDataSize(const QString& Name) const;  // -1 when the value is missing
+
+  // Reading a missing integer, float, boolean or binary value, or a value of
+  // another type, throws ERegistryException. A missing string reads as "".
+  int ReadInteger(const QString& Name) const;
+  bool ReadBool(const QString& Name) const;
+  double ReadFloat(const QString& Name) const;  // stored as 8 binary bytes
+  QString ReadString(const QString& Name) const;
+  // Copies the value into Buffer and returns its size; throws when it is
+  // missing, not binary or larger than BufSize.
+  int ReadBinaryData(const QString& Name, void* Buffer, int BufSize) const;
+  QByteArray ReadBinary(const QString& Name) const;
+
+  // Writing with no key open throws.
+  void WriteInteger(const QString& Name, int Value);
+  void WriteBool(const QString& Name, bool Value);
+  void WriteFloat(const QString& Name, double Value);
+  void WriteString(const QString& Name, const QString& Value);
+  void WriteBinaryData(const QString& Name, const void* Buffer, int BufSize);
+
+  // Where the store lives; an empty path restores the default rule.
+  static void SetStorageFile(const QString& Path);
+  static QString StorageFile();
+
+ private:
+  QString Resolve(const QString& Key) const;  // absolute key path, '\' separated
+  QString Group(const QString& Path) const;   // QSettings group of a key path
+  QString ValueKey(const QString& Name) const;
+  QString RawValue(const QString& Name, bool& Found) const;
+  void Put(const QString& Name, const QString& Raw);
+
+  std::unique_ptr<QSettings> Store;
+  bool Open = false;
+  QString Current;
+};

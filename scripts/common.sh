@@ -1,0 +1,22 @@
+# Shared by run.sh, test.sh and bench.sh: install the Debian packages that are missing.
+# shellcheck shell=bash
+
+corvelle_install() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+CORVELLE_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev
+  libgl-dev libglu1-mesa-dev freeglut3-dev libjpeg-dev)
+CORVELLE_TEST_PACKAGES=(libgtest-dev xvfb xauth python3-numpy python3-scipy python3-astropy python3-pil
+  python3-skimage)
+CORVELLE_BENCH_PACKAGES=(libbenchmark-dev)

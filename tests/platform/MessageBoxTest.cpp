@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <stdexcept>
+#include <vector>
+
+#include "engine/Errors.h"
+#include "platform/Application.h"
+#include "platform/MessageBox.h"
+
+namespace {
+struct Box {
+  TMsgDlgType Type;
+  QString Text;
+  unsigned Buttons;
+};
+
+// Records every box and answers with Answer.
+struct BoxRecorder {
+  std::vector<Box> Boxes;
+  int Answer = mrOk;
+  MessageBox::THook Previous;
+  BoxRecorder() {
+    Previous = MessageBox::SetHook([this](TMsgDlgType t, const QString& s, unsigned b) {
+      Boxes.push_back({t, s, b});
+      return Answer;
+    });
+  }
+  ~BoxRecorder() { MessageBox::SetHook(Previous); }
+};
+}  // namespace
+
+TEST(MessageBoxHook, RecordsKindTextAndAnswer) {
+  BoxRecorder rec;
+  rec.Answer = mrNo;
+  MessageBox::ShowWarning(QStringLiteral("This filter cannot be applied to a colour image."));
+  MessageBox::ShowError(QStringLiteral("An error occured saving this file."));
+  MessageBox::ShowInformation(QStringLiteral("Done"));
+  const int answer = MessageBox::AskQuestion(QStringLiteral("Save?"), mbYesNoCancel);
+  EXPECT_EQ(answer, mrNo);
+  ASSERT_EQ(rec.Boxes.size(), 4u);
+  EXPECT_EQ(rec.Boxes[0].Type, TMsgDlgType::mtWarning);
+  EXPECT_EQ(rec.Boxes[0].Text, QStringLiteral("This filter cannot be applied to a colour image."));
+  EXPECT_EQ(rec.Boxes[0].Buttons, unsigned(mbOK));
+  EXPECT_EQ(rec.Boxes[1].Type, TMsgDlgType::mtError);
+  EXPECT_EQ(rec.Boxes[2].Type, TMsgDlgType::mtInformation);
+  EXPECT_EQ(rec.Boxes[3].Type, TMsgDlgType::mtConfirmation);
+  EXPECT_EQ(rec.Boxes[3].Buttons, mbYesNoCancel);
+}
+
+TEST(MessageBoxHook, ModalResultNumbers) {
+  EXPECT_EQ(mrOk, 1);
+  EXPECT_EQ(mrCancel, 2);
+  EXPECT_EQ(mrYes, 6);
+  EXPECT_EQ(mrNo, 7);
+}
+
+TEST(MessageBoxReal, ShowsTextAndReturnsPressedButton) {
+  // Without a hook a real box comes up; press its No button from a timer.
+  auto previous = MessageBox::SetHook(nullptr);
+  QString seenText, seenTitle;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        seenText = box->text();
+        seenTitle = box->windowTitle();
+        box->button(QMessageBox::No)->click();
+      }
+    }
+  });
+  const int r = MessageBox::AskQuestion(QStringLiteral("Overwrite?"), mbYesNo);
+  MessageBox::SetHook(previous);
+  EXPECT_EQ(r, mrNo);
+  EXPECT_EQ(seenText, QStringLiteral("Overwrite?"));
+  EXPECT_EQ(seenTitle, QStringLiteral("Confirm"));
+}
+
+TEST(EngineBoxes, InternalErrorShowsOnlyPositiveCodes) {
+  BoxRecorder rec;
+  InstallEngineMessageBoxes();
+  ReportInternalError(0);
+  ReportInternalError(-1);
+  EXPECT_TRUE(rec.Boxes.empty());
+  ReportInternalError(39);
+  ASSERT_EQ(rec.Boxes.size(), 1u);
+  EXPECT_EQ(rec.Boxes[0].Type, TMsgDlgType::mtError);
+  EXPECT_EQ(rec.Boxes[0].Buttons, unsigned(mbOK));
+  EXPECT_EQ(rec.Boxes[0].Text,
+            QStringLiteral("An internal error has occured in Corvelle Image.  Please note the following error number: 39"));
+  ShowEngineWarning("Division by zero is not allowed.");
+  ASSERT_EQ(rec.Boxes.size(), 2u);
+  EXPECT_EQ(rec.Boxes[1].Type, TMsgDlgType::mtWarning);
+  SetInternalErrorHandler(nullptr);
+  SetWarningHandler(nullptr);
+}
+
+namespace {
+class Thrower : public QObject {
+ public:
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::User) throw std::runtime_error("Conversion failed: 'abc' is not a valid floating point value");
+    return QObject::event(e);
+  }
+};
+}  // namespace
+
+TEST(ApplicationObject, ExceptionFromHandlerBecomesErrorBox) {
+  ASSERT_NE(Application(), nullptr);
+  BoxRecorder rec;
+  Thrower t;
+  QEvent ev(QEvent::User);
+  EXPECT_NO_THROW(QCoreApplication::sendEvent(&t, &ev));
+  ASSERT_EQ(rec.Boxes.size(), 1u);
+  EXPECT_EQ(rec.Boxes[0].Type, TMsgDlgType::mtError);
+  EXPECT_EQ(rec.Boxes[0].Text, QStringLiteral("Conversion failed: 'abc' is not a valid floating point value"));
+}

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "platform/Registry.h"
+
+namespace {
+const QString kKeyA = QStringLiteral("Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Application");
+
+// Each test gets a store of its own.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    TRegistry::SetStorageFile(Dir.filePath(QStringLiteral("registry.ini")));
+  }
+  void TearDown() override { TRegistry::SetStorageFile(QString()); }
+  QTemporaryDir Dir;
+};
+}  // namespace
+
+TEST_F(RegistryTest, FirstRunOpenWithoutCreateFails) {
+  TRegistry reg;
+  EXPECT_FALSE(reg.OpenKey(kKeyA, false));
+  EXPECT_FALSE(reg.HasCurrentKey());
+  EXPECT_FALSE(reg.KeyExists(kKeyA));
+  // Writing with no key open fails, as saving settings on a first run does.
+  EXPECT_THROW(reg.WriteInteger(QStringLiteral("State"), 1), ERegistryException);
+}
+
+TEST_F(RegistryTest, CreatingSubkeyCreatesParentsAndEmptyKeysExist) {
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKeyA + QStringLiteral("\\FileHistory"), true));
+    EXPECT_TRUE(reg.GetValueNames().isEmpty());
+  }
+  TRegistry reg;
+  EXPECT_TRUE(reg.KeyExists(kKeyA));
+  EXPECT_TRUE(reg.KeyExists(QStringLiteral("Software\\Quorvath")));
+  EXPECT_TRUE(reg.KeyExists(kKeyA + QStringLiteral("\\FileHistory")));
+  EXPECT_FALSE(reg.KeyExists(kKeyA + QStringLiteral("\\Toolbars")));
+  ASSERT_TRUE(reg.OpenKey(kKeyA, false));
+  EXPECT_EQ(reg.GetKeyNames(), QStringList{QStringLiteral("FileHistory")});
+  EXPECT_TRUE(reg.GetValueNames().isEmpty());
+}
+
+TEST_F(RegistryTest, MissingValuesThrowExceptStrings) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(kKeyA, true));
+  EXPECT_THROW(reg.ReadInteger(QStringLiteral("State")), ERegistryException);
+  EXPECT_THROW(reg.ReadFloat(QStringLiteral("Zero Point")), ERegistryException);
+  EXPECT_THROW(reg.ReadBool(QStringLiteral("Flag")), ERegistryException);
+  char buf[4];
+  EXPECT_THROW(reg.ReadBinaryData(QStringLiteral("ROIColour"), buf, 4), ERegistryException);
+  EXPECT_EQ(reg.ReadString(QStringLiteral("ImageDir")), QString());
+  EXPECT_FALSE(reg.ValueExists(QStringLiteral("ImageDir")));
+  EXPECT_EQ(reg.GetDataSize(QStringLiteral("ImageDir")), -1);
+}
+
+TEST_F(RegistryTest, TypedValuesRoundTripAcrossObjects) {
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKeyA, true));
+    reg.WriteInteger(QStringLiteral("State"), -7);
+    reg.WriteString(QStringLiteral("ImageDir"), QStringLiteral("/home/obs/images, \"raw\" = 1"));
+    reg.WriteFloat(QStringLiteral("Zero Point"), 21.125);
+    reg.WriteBool(QStringLiteral("Visible"), true);
+    const unsigned char colour[4] = {0xFF, 0xFF, 0xFF, 0x00};
+    reg.WriteBinaryData(QStringLiteral("ROIColour"), colour, 4);
+    reg.WriteString(QStringLiteral("a/b\\c"), QStringLiteral("odd name"));
+  }
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(QLatin1Char('\\') + kKeyA, false));
+  EXPECT_EQ(reg.ReadInteger(QStringLiteral("State")), -7);
+  EXPECT_EQ(reg.ReadString(QStringLiteral("ImageDir")), QStringLiteral("/home/obs/images, \"raw\" = 1"));
+  EXPECT_EQ(reg.ReadFloat(QStringLiteral("Zero Point")), 21.125);
+  EXPECT_TRUE(reg.ReadBool(QStringLiteral("Visible")));
+  unsigned char colour[4] = {};
+  EXPECT_EQ(reg.ReadBinaryData(QStringLiteral("ROIColour"), colour, 4), 4);
+  EXPECT_EQ(colour[0], 0xFF);
+  EXPECT_EQ(colour[3], 0x00);
+  EXPECT_EQ(reg.GetDataSize(QStringLiteral("ROIColour")), 4);
+  EXPECT_EQ(reg.ReadString(QStringLiteral("a/b\\c")), QStringLiteral("odd name"));
+  EXPECT_EQ(reg.GetDataType(QStringLiteral("State")), TRegDataType::rdInteger);
+  EXPECT_EQ(reg.GetDataType(QStringLiteral("ImageDir")), TRegDataType::rdString);
+  EXPECT_EQ(reg.GetDataType(QStringLiteral("ROIColour")), TRegDataType::rdBinary);
+  QStringList names = reg.GetValueNames();
+  names.sort();
+  EXPECT_EQ(names.size(), 6);
+  EXPECT_TRUE(names.contains(QStringLiteral("a/b\\c")));
+}
+
+TEST_F(RegistryTest, WrongTypeThrows) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(kKeyA, true));
+  reg.WriteString(QStringLiteral("State"), QStringLiteral("1"));
+  reg.WriteInteger(QStringLiteral("Name"), 3);
+  EXPECT_THROW(reg.ReadInteger(QStringLiteral("State")), ERegistryException);
+  EXPECT_THROW(reg.ReadString(QStringLiteral("Name")), ERegistryException);
+  unsigned char small[2];
+  const unsigned char four[4] = {1, 2, 3, 4};
+  reg.WriteBinaryData(QStringLiteral("Bin"), four, 4);
+  EXPECT_THROW(reg.ReadBinaryData(QStringLiteral("Bin"), small, 2), ERegistryException);
+}
+
+TEST_F(RegistryTest, RelativeKeysAndDeletion) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("Software\\Quorvath\\Corvelle Image\\2.0ZUL"), true));
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("Filters"), true));  // relative to the open key
+  EXPECT_EQ(reg.CurrentPath(), QStringLiteral("Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Filters"));
+  ASSERT_TRUE(reg.CreateKey(QStringLiteral("Sharpen")));
+  ASSERT_TRUE(reg.CreateKey(QStringLiteral("Blur")));
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("Blur"), false));
+  reg.WriteString(QStringLiteral("Filter"), QStringLiteral("1,1,1,1,1,1,1,1,1"));
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Filters"), false));
+  QStringList keys = reg.GetKeyNames();
+  keys.sort();
+  EXPECT_EQ(keys, (QStringList{QStringLiteral("Blur"), QStringLiteral("Sharpen")}));
+  EXPECT_TRUE(reg.DeleteKey(QStringLiteral("Blur")));
+  EXPECT_FALSE(reg.DeleteKey(QStringLiteral("Blur")));
+  EXPECT_EQ(reg.GetKeyNames(), QStringList{QStringLiteral("Sharpen")});
+  EXPECT_FALSE(reg.KeyExists(QStringLiteral("\\Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Filters\\Blur")));
+
+  // Deleting a key takes its subkeys with it.
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Quorvath"), false));
+  EXPECT_TRUE(reg.DeleteKey(QStringLiteral("Corvelle Image")));
+  EXPECT_FALSE(reg.KeyExists(QStringLiteral("\\Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Filters\\Sharpen")));
+  EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\Software\\Quorvath")));
+
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software"), false));
+  reg.WriteInteger(QStringLiteral("X"), 1);
+  EXPECT_TRUE(reg.DeleteValue(QStringLiteral("X")));
+  EXPECT_FALSE(reg.DeleteValue(QStringLiteral("X")));
+  EXPECT_FALSE(reg.ValueExists(QStringLiteral("X")));
+  reg.CloseKey();
+  EXPECT_FALSE(reg.HasCurrentKey());
+}
+
+TEST(RegistryLocation, EnvironmentChoosesTheFolder) {
+  const QByteArray dir = qgetenv("CORVELLE_SETTINGS_DIR");
+  ASSERT_FALSE(dir.isEmpty()) << "tests must run with CORVELLE_SETTINGS_DIR set";
+  EXPECT_EQ(TRegistry::StorageFile(), QString::fromLocal8Bit(dir) + QStringLiteral("/registry.ini"));
+}
