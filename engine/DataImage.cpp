@@ -1,7 +1,9 @@
 #include "engine/DataImage.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/Parallel.h"
 #include "platform/PageMemory.h"
@@ -85,29 +87,44 @@ void TDataImage::FreeComplex() {
   HasComplex = false;
 }
 
-void TDataImage::AutoScale() {
-  float mx = 0.0f, mn = 2.0e32f;
-  if (Pixels) {
-    const std::int64_t n = PixelCount();
-    for (std::int64_t i = 0; i < n; ++i) {
-      const float v = Pixels[i];
-      if (mx < v) mx = v;
-      if (mn > v) mn = v;
+namespace {
+
+// Maximum (seeded with 0.0) and minimum (seeded with 2.0e32) of a plane, in
+// parallel. Chunks are merged in order with the same strict comparisons, so
+// among equal extremes (0.0 and -0.0) the first one met wins, as in one pass.
+void PlaneExtremes(const float* Plane, std::int64_t Count, float& Max, float& Min) {
+  Max = 0.0f;
+  Min = 2.0e32f;
+  if (!Plane || Count <= 0) return;
+  const std::int64_t chunk = 1 << 16;
+  const std::int64_t chunks = (Count + chunk - 1) / chunk;
+  std::vector<float> maxima(std::size_t(chunks), 0.0f), minima(std::size_t(chunks), 2.0e32f);
+  Parallel::For(chunks, [&](std::int64_t c0, std::int64_t c1) {
+    for (std::int64_t c = c0; c < c1; ++c) {
+      float mx = 0.0f, mn = 2.0e32f;
+      const std::int64_t end = std::min(Count, (c + 1) * chunk);
+      for (std::int64_t i = c * chunk; i < end; ++i) {
+        const float v = Plane[i];
+        mx = mx < v ? v : mx;
+        mn = mn > v ? v : mn;
+      }
+      maxima[std::size_t(c)] = mx;
+      minima[std::size_t(c)] = mn;
     }
+  }, 4);
+  for (std::int64_t c = 0; c < chunks; ++c) {
+    if (Max < maxima[std::size_t(c)]) Max = maxima[std::size_t(c)];
+    if (Min > minima[std::size_t(c)]) Min = minima[std::size_t(c)];
   }
-  WhitePoint = mx;
-  BlackPoint = mn;
 }
 
+}  // namespace
+
+void TDataImage::AutoScale() { PlaneExtremes(Pixels, PixelCount(), WhitePoint, BlackPoint); }
+
 void TDataImage::CalcMaxValue() {
-  float mx = 0.0f;
-  if (Pixels) {
-    const std::int64_t n = PixelCount();
-    for (std::int64_t i = 0; i < n; ++i) {
-      if (mx < Pixels[i]) mx = Pixels[i];
-    }
-  }
-  MaxValue = mx;
+  float mn;
+  PlaneExtremes(Pixels, PixelCount(), MaxValue, mn);
 }
 
 void TDataImage::ResetLUT() {

@@ -275,3 +275,22 @@ TEST(DataImage, LUTOperations) {
   img.ResetLUT();
   for (int i = 0; i < 256; ++i) EXPECT_EQ(img.LUT[i], i);
 }
+
+TEST(DataImage, ExtremesOnLargeImagesMatchOnePass) {
+  // Large enough to be split across threads; the extremes sit in late chunks.
+  TDataImage img;
+  const int w = 1000, h = 700;
+  ASSERT_TRUE(img.Allocate(w, h, 3, false));
+  for (int i = 0; i < w * h; ++i) img.Pixels[i] = float((std::int64_t(i) * 7919) % 1000) - 500.0f;
+  img.Pixels[w * h - 3] = 1.0e6f;
+  img.Pixels[w * h - 2] = -7.0e5f;
+  img.AutoScale();
+  EXPECT_EQ(img.WhitePoint, 1.0e6f);
+  EXPECT_EQ(img.BlackPoint, -7.0e5f);
+  img.CalcMaxValue();
+  EXPECT_EQ(img.MaxValue, 1.0e6f);
+  for (int i = 0; i < w * h; ++i) img.Pixels[i] = -1.0f - float(i % 3);
+  img.AutoScale();
+  EXPECT_EQ(img.WhitePoint, 0.0f);
+  EXPECT_EQ(img.BlackPoint, -3.0f);
+}
