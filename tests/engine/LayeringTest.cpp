@@ -54,7 +54,9 @@ TEST(Layering, CodecsHaveNoQtInclude) {
   const char* src = CORVELLE_SOURCE_DIR;
   const fs::path codecs = fs::path(src) / "formats";
   bool any = false;
-  for (auto& e : fs::directory_iterator(codecs)) any |= e.path().extension() == ".cpp";
+  if (fs::exists(codecs)) {
+    for (auto& e : fs::directory_iterator(codecs)) any |= e.path().extension() == ".cpp";
+  }
   if (!any) GTEST_SKIP() << "no codec yet";
   ExpectNoQt(codecs, false);
 }
