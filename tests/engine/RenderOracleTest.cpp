@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "engine/DataImage.h"
 
 TEST(RenderOracle, MatchesNumpyExtendedPrecision) {
@@ -17,7 +19,9 @@ TEST(RenderOracle, MatchesNumpyExtendedPrecision) {
   ASSERT_EQ(sizeof(long double), 16u) << "extended precision is expected on amd64";
 
   const std::string dir = ::testing::TempDir();
-  const std::string in = dir + "/render_in.bin", out = dir + "/render_out.bin";
+  // Unique per process: test programs run side by side.
+  const std::string tag = std::to_string(::getpid());
+  const std::string in = dir + "/render_in_" + tag + ".bin", out = dir + "/render_out_" + tag + ".bin";
   std::mt19937 rng(11);
   const float cases[][2] = {{0, 100}, {0, 200}, {12.5f, 4000}, {65535, 0}, {-3, 7}};
   for (const auto& c : cases) {
@@ -55,4 +59,6 @@ TEST(RenderOracle, MatchesNumpyExtendedPrecision) {
     }
     EXPECT_EQ(mismatches, 0);
   }
+  std::remove(in.c_str());
+  std::remove(out.c_str());
 }
