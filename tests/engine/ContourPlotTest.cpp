@@ -60,7 +60,7 @@ TEST(DrawContourLine, WorkedExampleAndSpecialCases) {
 TEST(DrawContourLine, MatchesSkimageOnRandomSegments) {
   ASSERT_EQ(std::system("/usr/bin/python3 -c 'import skimage' 2>/dev/null"), 0)
       << "python3-skimage is missing: the cross-check cannot run";
-  const std::string in = ::testing::TempDir() + "/segments.txt";
+  const std::string in = UniqueTempFile("segments.txt");
   std::mt19937 rng(2);
   std::vector<std::array<int, 4>> segs;
   {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineHookRecorder.h"
 #include "engine/Checked.h"
 #include "engine/HistogramSpecification.h"
 
@@ -139,7 +140,7 @@ TEST(HistogramSpecification, TargetThatSumsToZeroIsRefused) {
 TEST(HistogramSpecification, MatchesFloat32Replica) {
   ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
       << "python3-numpy is missing: the cross-check cannot run";
-  const std::string dir = ::testing::TempDir(), in = dir + "/hs_in.f32", out = dir + "/hs_out.f32";
+  const std::string in = UniqueTempFile("hs_in.f32"), out = UniqueTempFile("hs_out.f32");
   for (unsigned seed : {3u, 4u}) {
     TDataImage src;
     Random(src, seed, 211, 157, seed == 3 ? 65535.0f : 2.75f, seed == 3);

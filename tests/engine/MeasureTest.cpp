@@ -47,7 +47,7 @@ void Star(TDataImage& img, int W, int H, double X, double Y, double Peak, double
 
 // Runs the oracle on the image and returns its one output line.
 std::string Oracle(const TDataImage& img, const std::string& Args) {
-  const std::string file = ::testing::TempDir() + "/measure_img.f32";
+  const std::string file = UniqueTempFile("measure_img.f32");
   {
     std::ofstream f(file, std::ios::binary);
     f.write(reinterpret_cast<const char*>(img.Pixels), std::streamsize(img.PixelCount() * sizeof(float)));
