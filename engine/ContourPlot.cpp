@@ -1,5 +1,7 @@
 #include "engine/ContourPlot.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
@@ -28,28 +30,56 @@ struct TCellRow {
 
 int SignClass(float h) { return h < 0 ? 0 : (h == 0 ? 1 : 2); }
 
+// Sum of (Src - Level) over a block of Rows x Cols pixels from (X, Y), rows
+// outer, as a Single running sum. An overflow stays infinite or NaN, so one
+// test at the end finds it.
+float BlockSum(const TDataImage& Src, int X, int Y, int Rows, int Cols, float Level) {
+  float sum = 0.0f;
+  const std::size_t stride = std::size_t(Src.Width);
+  for (int i = 0; i < Rows; ++i) {
+    const float* row = Src.Pixels + std::size_t(Y + i) * stride + std::size_t(X);
+    for (int j = 0; j < Cols; ++j) sum = float(sum + ((long double)row[j] - Level));
+  }
+  if (!std::isfinite(sum)) Checked::Fault("overflow");
+  return sum;
+}
+
 // The segments of one row of cells at one level, in cell order.
 void TraceRow(const TDataImage& Src, int CellSize, float Level, int Y0, TCellRow& Out) {
   const int W1 = Src.Width - 1, H1 = Src.Height - 1, C = CellSize;
-  const float* pix = Src.Pixels;
-  const std::size_t stride = std::size_t(Src.Width);
-  for (int x0 = 0; x0 < W1 - (C + 1); x0 += C) {
+  // The pairs (i, j) counted depend on the cell; rows and columns of pairs
+  // past the image's last row or column drop out for all four corners.
+  const int rows = std::max(0, std::min(C, H1 - Y0 - C + 1));
+  // Cells that count every pair share their corner blocks with their
+  // neighbours: sum each corner position once.
+  std::vector<float> top, bottom;
+  int fullCells = 0;
+  for (int x0 = 0; x0 < W1 - (C + 1) && x0 + C + (C - 1) <= W1; x0 += C) ++fullCells;
+  if (rows == C && fullCells > 0) {
+    top.resize(std::size_t(fullCells) + 1);
+    bottom.resize(std::size_t(fullCells) + 1);
+    for (int k = 0; k <= fullCells; ++k) {
+      top[std::size_t(k)] = BlockSum(Src, k * C, Y0, C, C, Level);
+      bottom[std::size_t(k)] = BlockSum(Src, k * C, Y0 + C, C, C, Level);
+    }
+  }
+  int cell = 0;
+  for (int x0 = 0; x0 < W1 - (C + 1); x0 += C, ++cell) {
     int vx[5], vy[5];
     float h[5];
     vx[1] = x0, vy[1] = Y0;
     vx[2] = x0 + C, vy[2] = Y0;
     vx[3] = x0 + C, vy[3] = Y0 + C;
     vx[4] = x0, vy[4] = Y0 + C;
-    float sum[5] = {0, 0, 0, 0, 0};
-    for (int i = 0; i < C; ++i) {
-      if (Y0 + C + i > H1) break;
-      for (int j = 0; j < C; ++j) {
-        if (x0 + C + j > W1) break;
-        for (int k = 1; k <= 4; ++k) {
-          const float v = pix[std::size_t(vy[k] + i) * stride + std::size_t(vx[k] + j)];
-          sum[k] = Checked::ToSingle(sum[k] + ((long double)v - Level));
-        }
-      }
+    float sum[5];
+    if (!top.empty() && cell < fullCells) {
+      sum[1] = top[std::size_t(cell)];
+      sum[2] = top[std::size_t(cell) + 1];
+      sum[3] = bottom[std::size_t(cell) + 1];
+      sum[4] = bottom[std::size_t(cell)];
+    } else {
+      const int cols = std::max(0, std::min(C, W1 - x0 - C + 1));
+      for (int k = 1; k <= 4; ++k) sum[k] = BlockSum(Src, vx[k], vy[k], rows, cols, Level);
     }
     for (int k = 1; k <= 4; ++k) h[k] = Checked::ToSingle(sum[k] / 4.0L);
     h[0] = Checked::ToSingle(((long double)h[1] + h[2] + h[3] + h[4]) / 4.0L);
