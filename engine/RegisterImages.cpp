@@ -74,8 +74,9 @@ void Register(int Terms, int ErrorNumber, const TMarkerPairArray& Markers, std::
       }
     };
     // Rows are independent, but a fault must leave the rows after it
-    // untouched. When the mapping cannot leave the Single range anywhere on
-    // the image no fault is possible and the rows may run in parallel.
+    // untouched. When no mapped coordinate can come near the 64-bit range
+    // anywhere on the image no fault is possible and the rows may run in
+    // parallel.
     const long double mx = W - 1, my = H - 1;
     const long double reach[7] = {0, 1, mx, my, mx * mx, mx * my, my * my};
     long double boundX = 0, boundY = 0;
@@ -83,7 +84,7 @@ void Register(int Terms, int ErrorNumber, const TMarkerPairArray& Markers, std::
       boundX += std::fabs(kx[t]) * reach[t];
       boundY += std::fabs(ky[t]) * reach[t];
     }
-    if (boundX < 1e38L && boundY < 1e38L)
+    if (boundX < 1e18L && boundY < 1e18L)
       Parallel::For(H, rows, 16);
     else
       rows(0, H);

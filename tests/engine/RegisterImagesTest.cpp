@@ -203,3 +203,23 @@ TEST(RegisterImages, BilinearEdgesAndExtrapolation) {
   // A coordinate of -0.5 truncates to column 0 and extrapolates.
   EXPECT_FLOAT_EQ(BilinearPixel(0, 0, img, 0, -0.5f), 1.5f * 10 - 0.5f * 20);
 }
+
+TEST(RegisterImages, FaultStopsWhereItHappens) {
+  // sx = 1e18 x: from column 10 on the coordinate is past the 64-bit range.
+  EngineHookRecorder rec;
+  TDataImage target, ref, out;
+  Ramp(target);
+  Fill(ref, 0);
+  Fill(out, -5);
+  TMarkerPairArray m{};
+  m[1] = {0, 0, 0, 0};
+  m[2] = {1e19f, 0, 10, 0};
+  m[3] = {0, 10, 0, 10};
+  RegisterLinear(1, m, 3, target, ref, out);
+  EXPECT_EQ(rec.Codes, std::vector<int>{44});
+  // The fit's constant term is only known to about 1e18 * 1e-16 here, so
+  // column 0 may land anywhere; it is written all the same.
+  EXPECT_NE(out.GetPixel(0, 0), -5.0f);
+  for (int x = 1; x < 10; ++x) EXPECT_EQ(out.GetPixel(x, 0), 0.0f) << x;
+  for (int i = 10; i < W * H; ++i) ASSERT_EQ(out.Pixels[i], -5.0f) << i;
+}
