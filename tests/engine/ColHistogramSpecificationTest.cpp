@@ -1,0 +1,104 @@
+// Colour histogram equalisation and matching on the HSV value.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "engine/Checked.h"
+#include "engine/ColHistogramSpecification.h"
+
+namespace {
+
+TRGBPixel Rgb(int r, int g, int b) {
+  TRGBPixel p;
+  p.Red = std::uint8_t(r), p.Green = std::uint8_t(g), p.Blue = std::uint8_t(b);
+  return p;
+}
+
+void Make(TDataImage& img, const std::vector<TRGBPixel>& v) {
+  ASSERT_TRUE(img.Allocate(int(v.size()), 1, 0, true));
+  std::copy(v.begin(), v.end(), img.RGBPlane);
+}
+
+void Copy(TDataImage& dst, const TDataImage& src) {
+  ASSERT_TRUE(dst.Allocate(src.Width, src.Height, 0, true));
+  std::copy(src.RGBPlane, src.RGBPlane + src.PixelCount(), dst.RGBPlane);
+}
+
+using Routine = std::function<void(TDataImage&, const TDataImage&)>;
+
+const std::vector<std::pair<const char*, Routine>> Routines = {
+    {"equalise", [](TDataImage& d, const TDataImage& s) { ColHistogramEqualise(d, s); }},
+    {"gaussian", [](TDataImage& d, const TDataImage& s) { ColHistogramSpecGaussian(d, s, 128, 16 / 1024.0); }},
+    {"exponential", [](TDataImage& d, const TDataImage& s) { ColHistogramSpecExponential(d, s, 128); }},
+    {"parabolic", [](TDataImage& d, const TDataImage& s) { ColHistogramSpecParabolic(d, s); }},
+    {"cubic", [](TDataImage& d, const TDataImage& s) { ColHistogramSpecCubic(d, s); }},
+    {"linear", [](TDataImage& d, const TDataImage& s) { ColHistogramSpecLinear(d, s); }},
+};
+
+bool Same(const TRGBPixel& a, const TRGBPixel& b) { return a.Red == b.Red && a.Green == b.Green && a.Blue == b.Blue; }
+
+}  // namespace
+
+TEST(ColHistogramSpecification, WorkedExample) {
+  // Values 0 and 100: cumulative 1 and 3 of a largest 4 (bin 101 adds the
+  // count of bin 100 once more), so 63.75 and 191.25.
+  TDataImage src, dst;
+  Make(src, {Rgb(0, 0, 0), Rgb(100, 100, 100)});
+  Copy(dst, src);
+  ColHistogramEqualise(dst, src);
+  EXPECT_TRUE(Same(dst.RGBPlane[0], Rgb(64, 64, 64)));
+  EXPECT_TRUE(Same(dst.RGBPlane[1], Rgb(191, 191, 191)));
+  // The linear target's inverse table (worked with numpy) sends 64 to 33 and
+  // 191 to 126.
+  Copy(dst, src);
+  ColHistogramSpecLinear(dst, src);
+  EXPECT_TRUE(Same(dst.RGBPlane[0], Rgb(33, 33, 33)));
+  EXPECT_TRUE(Same(dst.RGBPlane[1], Rgb(126, 126, 126)));
+}
+
+TEST(ColHistogramSpecification, GreyStaysGreyAndHueIsKept) {
+  std::mt19937 rng(6);
+  std::vector<TRGBPixel> pixels;
+  for (int i = 0; i < 3000; ++i) {
+    const int v = int(rng() % 256);
+    pixels.push_back(i % 2 ? Rgb(v, v, v) : Rgb(int(rng() % 256), int(rng() % 256), int(rng() % 256)));
+  }
+  TDataImage src;
+  Make(src, pixels);
+  for (const auto& r : Routines) {
+    TDataImage dst;
+    Copy(dst, src);
+    r.second(dst, src);
+    for (int i = 0; i < 3000; ++i) {
+      const TRGBPixel p = dst.RGBPlane[i], s = src.RGBPlane[i];
+      if (i % 2) {
+        ASSERT_TRUE(p.Red == p.Green && p.Green == p.Blue) << r.first << " pixel " << i;
+      } else {
+        // The brightest channel stays the brightest.
+        const int sm = std::max({s.Red, s.Green, s.Blue});
+        if (sm == s.Red && p.Red != std::max({p.Red, p.Green, p.Blue})) ADD_FAILURE() << r.first << " pixel " << i;
+      }
+    }
+  }
+}
+
+TEST(ColHistogramSpecification, ExponentialIgnoresItsParameterAndZeroTargetIsRefused) {
+  TDataImage src, a, b;
+  std::vector<TRGBPixel> pixels;
+  for (int i = 0; i < 256; ++i) pixels.push_back(Rgb(i, (i * 7) % 256, 255 - i));
+  Make(src, pixels);
+  Copy(a, src);
+  Copy(b, src);
+  ColHistogramSpecExponential(a, src, 1);
+  ColHistogramSpecExponential(b, src, 255);
+  for (int i = 0; i < 256; ++i) ASSERT_TRUE(Same(a.RGBPlane[i], b.RGBPlane[i]));
+
+  TColHistogramTarget zero{};
+  Copy(a, src);
+  EXPECT_THROW(ColHistogramMatch(zero, a, src), EngineFault);
+  Copy(b, src);
+  ColHistogramEqualise(b, src);
+  for (int i = 0; i < 256; ++i) ASSERT_TRUE(Same(a.RGBPlane[i], b.RGBPlane[i]));
+}
