@@ -47,7 +47,7 @@ inline void WriteBytes(const std::string& Name, const Bytes& Data) {
 
 
 // Runs a command; its exit status.
-inline int Run(const std::string& Command) {
+inline int RunCommand(const std::string& Command) {
   const int rc = std::system(Command.c_str());
   return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
