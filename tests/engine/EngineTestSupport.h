@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "engine/DataImage.h"
 #include "engine/Errors.h"
 
@@ -77,8 +79,10 @@ inline std::vector<char> RunOracle(const std::string& Script, const std::string&
                                    std::size_t Bytes) {
   static int serial = 0;
   const std::string dir = ::testing::TempDir();
-  const std::string in = dir + "/oracle_in_" + std::to_string(serial) + ".bin";
-  const std::string out = dir + "/oracle_out_" + std::to_string(serial++) + ".bin";
+  // Test programs run side by side under ctest: names carry the process id.
+  const std::string tag = std::to_string(::getpid()) + "_" + std::to_string(serial++);
+  const std::string in = dir + "/oracle_in_" + tag + ".bin";
+  const std::string out = dir + "/oracle_out_" + tag + ".bin";
   {
     std::ofstream f(in, std::ios::binary);
     f.write(static_cast<const char*>(Input), std::streamsize(Bytes));
@@ -86,8 +90,14 @@ inline std::vector<char> RunOracle(const std::string& Script, const std::string&
   const std::string cmd = "/usr/bin/python3 " + std::string(CORVELLE_SOURCE_DIR) + "/tests/oracles/" + Script + " " +
                           in + " " + out + " " + Args;
   EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-  std::ifstream f(out, std::ios::binary);
-  return std::vector<char>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::vector<char> bytes;
+  {
+    std::ifstream f(out, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  }
+  std::remove(in.c_str());
+  std::remove(out.c_str());
+  return bytes;
 }
 
 template <typename T>
