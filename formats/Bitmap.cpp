@@ -1,0 +1,384 @@
+#include "formats/Bitmap.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "platform/PageMemory.h"
+
+// ---------------------------------------------------------------------------
+// Shared by the picture codecs
+
+bool PictureSizeAllowed(std::int64_t Width, std::int64_t Height) {
+  if (Width <= 0 || Height <= 0 || Width > (INT_MAX - 3) / 3 || Height > INT_MAX) return false;
+  // The picture (3 bytes), the colour plane (3) and the grey plane (4) of the image.
+  std::size_t bytes = 0;
+  return PageMemory::CheckedBytes(Width * Height, 10, bytes);
+}
+
+bool SizePicture(TFastBMP& Bitmap, std::int64_t Width, std::int64_t Height) {
+  if (!PictureSizeAllowed(Width, Height)) return false;
+  try {
+    Bitmap.SetSize(0, 0);
+    Bitmap.SetSize(int(Width), int(Height));
+  } catch (const std::bad_alloc&) {
+    Bitmap.SetSize(0, 0);
+    return false;
+  }
+  return Bitmap.Bits != nullptr;
+}
+
+bool PictureToImage(const TFastBMP& Bitmap, TDataImage& Image) {
+  if (Bitmap.Width <= 0 || Bitmap.Height <= 0 || !Bitmap.Bits) return false;
+  if (!Image.Allocate(Bitmap.Width, Bitmap.Height, 0, true) || !Image.RGBPlane) return false;
+  const std::size_t w = std::size_t(Bitmap.Width);
+  for (int y = 0; y < Bitmap.Height; ++y)
+    std::memcpy(Image.RGBPlane + std::size_t(y) * w, Bitmap.TopRow(y), w * 3);
+  Image.BlackPoint = 0.0f;
+  Image.WhitePoint = 255.0f;
+  return true;
+}
+
+bool ReadWholeFile(const std::string& FileName, std::string& Data, std::string& ErrorText) {
+  std::ifstream in(FileName, std::ios::binary);
+  if (!in) {
+    ErrorText = "Cannot open file \"" + FileName + "\". " + std::strerror(errno);
+    return false;
+  }
+  try {
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) throw std::ios::failure("size");
+    in.seekg(0, std::ios::beg);
+    Data.assign(std::size_t(size), '\0');
+    if (size > 0 && !in.read(Data.data(), size)) throw std::ios::failure("read");
+  } catch (...) {
+    Data.clear();
+    ErrorText = "Stream read error";
+    return false;
+  }
+  return true;
+}
+
+TSafeFile::~TSafeFile() { Abandon(); }
+
+bool TSafeFile::Open(const std::string& FileName) {
+  Abandon();
+  static std::atomic<unsigned> counter{0};
+  Target = FileName;
+  const std::size_t slash = FileName.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string() : FileName.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
+  // A replaced file keeps its permissions; a new one gets the usual ones.
+  mode_t mode = 0666;
+  struct stat st {};
+  if (::stat(FileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    Temp = dir + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    const int fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      break;
+    }
+    ::fchmod(fd, mode);
+    File = ::fdopen(fd, "wb");
+    if (!File) {
+      ::close(fd);
+      ::unlink(Temp.c_str());
+      break;
+    }
+    Failed = false;
+    return true;
+  }
+  Temp.clear();
+  return false;
+}
+
+bool TSafeFile::Write(const void* Data, std::size_t Bytes) {
+  if (!File || Failed) return false;
+  if (Bytes && std::fwrite(Data, 1, Bytes, File) != Bytes) Failed = true;
+  return !Failed;
+}
+
+bool TSafeFile::Commit() {
+  if (!File) return false;
+  bool ok = !Failed && std::fflush(File) == 0 && ::fsync(::fileno(File)) == 0;
+  ok = std::fclose(File) == 0 && ok;
+  File = nullptr;
+  if (ok) ok = ::rename(Temp.c_str(), Target.c_str()) == 0;
+  if (!ok) ::unlink(Temp.c_str());
+  Temp.clear();
+  return ok;
+}
+
+void TSafeFile::Abandon() {
+  if (File) {
+    std::fclose(File);
+    File = nullptr;
+  }
+  if (!Temp.empty()) {
+    ::unlink(Temp.c_str());
+    Temp.clear();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Bitmap reading
+
+namespace {
+
+std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+std::uint32_t U32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+}
+
+// One channel of a bit-field pixel, scaled to 0..255.
+struct TBitField {
+  std::uint32_t Mask = 0;
+  int Shift = 0;
+  std::uint64_t Max = 0;
+  void Set(std::uint32_t M) {
+    Mask = M;
+    Shift = 0;
+    if (!M) {
+      Max = 0;
+      return;
+    }
+    while (!((M >> Shift) & 1)) ++Shift;
+    Max = M >> Shift;
+  }
+  std::uint8_t Get(std::uint32_t Pixel) const {
+    if (!Max) return 0;
+    const std::uint64_t v = (Pixel & Mask) >> Shift;
+    return std::uint8_t((v * 255 + Max / 2) / Max);
+  }
+};
+
+// Expands RLE8 or RLE4 codes into one palette index per pixel, rows in file
+// order (bottom-up). False when the codes run past the data before the end.
+bool DecodeRLE(const std::uint8_t* p, const std::uint8_t* end, bool Four, int W, int H,
+               std::vector<std::uint8_t>& Index) {
+  Index.assign(std::size_t(W) * std::size_t(H), 0);
+  std::int64_t x = 0, y = 0;
+  auto put = [&](std::uint8_t v) {
+    if (x < W && y < H) Index[std::size_t(y) * W + std::size_t(x)] = v;
+    ++x;
+  };
+  while (y < H) {
+    if (end - p < 2) return false;
+    const std::uint8_t n = p[0], v = p[1];
+    p += 2;
+    if (n > 0) {
+      for (int i = 0; i < n; ++i) put(Four ? std::uint8_t(i & 1 ? v & 15 : v >> 4) : v);
+      continue;
+    }
+    switch (v) {
+      case 0:  // end of line
+        x = 0;
+        ++y;
+        break;
+      case 1:  // end of bitmap
+        return true;
+      case 2:  // delta
+        if (end - p < 2) return false;
+        x += p[0];
+        y += p[1];
+        p += 2;
+        break;
+      default: {  // absolute run, padded to a word
+        const std::size_t bytes = Four ? (v + 1u) / 2 : v;
+        const std::size_t padded = (bytes + 1) & ~std::size_t(1);
+        if (std::size_t(end - p) < bytes) return false;
+        for (int i = 0; i < v; ++i) put(Four ? std::uint8_t(i & 1 ? p[i / 2] & 15 : p[i / 2] >> 4) : p[i]);
+        p += std::min<std::size_t>(padded, std::size_t(end - p));
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DecodeBMP(const std::uint8_t* Data, std::size_t Size, TFastBMP& Bitmap) {
+  if (Size < 14 + 12 || Data[0] != 'B' || Data[1] != 'M') return false;
+  const std::uint32_t offBits = U32(Data + 10);
+  const std::uint32_t hdrSize = U32(Data + 14);
+  const std::uint8_t* h = Data + 14;
+  std::int64_t width = 0, height = 0;
+  int bits = 0;
+  std::uint32_t compression = 0, sizeImage = 0, clrUsed = 0;
+  bool core = false;
+  if (hdrSize == 12) {
+    core = true;
+    width = U16(h + 4);
+    height = U16(h + 6);
+    bits = U16(h + 10);
+  } else if (hdrSize == 40 || hdrSize == 52 || hdrSize == 56 || hdrSize == 108 || hdrSize == 124) {
+    if (Size < 14 + std::size_t(hdrSize)) return false;
+    width = std::int32_t(U32(h + 4));
+    height = std::int32_t(U32(h + 8));
+    bits = U16(h + 14);
+    compression = U32(h + 16);
+    sizeImage = U32(h + 20);
+    clrUsed = U32(h + 32);
+  } else {
+    return false;
+  }
+  const bool topDown = height < 0;
+  if (topDown) height = -height;
+  if (width <= 0 || height <= 0) return false;
+
+  // Colour masks: in the header from V2 on, after a plain info header otherwise.
+  std::size_t paletteAt = 14 + std::size_t(hdrSize);
+  TBitField red, green, blue;
+  switch (compression) {
+    case 0:
+      if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+      if (bits == 16) {
+        red.Set(0x7C00), green.Set(0x03E0), blue.Set(0x001F);
+      } else if (bits == 32) {
+        red.Set(0xFF0000), green.Set(0xFF00), blue.Set(0xFF);
+      }
+      break;
+    case 1:
+      if (bits != 8 || topDown) return false;
+      break;
+    case 2:
+      if (bits != 4 || topDown) return false;
+      break;
+    case 3: {
+      if (bits != 16 && bits != 32) return false;
+      const std::uint8_t* m = h + 40;
+      if (hdrSize == 40) {
+        if (Size < paletteAt + 12) return false;
+        paletteAt += 12;
+      }
+      red.Set(U32(m)), green.Set(U32(m + 4)), blue.Set(U32(m + 8));
+      break;
+    }
+    default:
+      return false;
+  }
+  if (!PictureSizeAllowed(width, height)) return false;
+  const int W = int(width), H = int(height);
+
+  // The palette.
+  std::uint8_t palette[256][3] = {};  // blue, green, red
+  if (bits <= 8) {
+    const std::uint32_t most = 1u << bits;
+    const std::uint32_t count = clrUsed == 0 || clrUsed > most ? most : clrUsed;
+    const std::size_t entry = core ? 3 : 4;
+    if (paletteAt > Size || (Size - paletteAt) / entry < count) return false;
+    for (std::uint32_t i = 0; i < count; ++i) std::memcpy(palette[i], Data + paletteAt + i * entry, 3);
+  }
+
+  if (offBits >= Size) return false;
+  const std::uint8_t* pix = Data + offBits;
+  const std::size_t avail = Size - offBits;
+  if (!SizePicture(Bitmap, W, H)) return false;
+
+  if (compression == 1 || compression == 2) {
+    std::vector<std::uint8_t> index;
+    const std::size_t len = sizeImage && sizeImage < avail ? sizeImage : avail;
+    try {
+      if (!DecodeRLE(pix, pix + len, compression == 2, W, H, index)) return false;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    for (int y = 0; y < H; ++y) {
+      std::uint8_t* d = Bitmap.Rows[y];
+      const std::uint8_t* s = index.data() + std::size_t(y) * W;
+      for (int x = 0; x < W; ++x, d += 3) std::memcpy(d, palette[s[x]], 3);
+    }
+    return true;
+  }
+
+  const std::size_t stride = ((std::size_t(W) * bits + 31) / 32) * 4;
+  if (avail / stride < std::size_t(H)) return false;
+  for (int row = 0; row < H; ++row) {
+    const std::uint8_t* s = pix + std::size_t(row) * stride;
+    std::uint8_t* d = topDown ? Bitmap.TopRow(row) : Bitmap.Rows[row];
+    switch (bits) {
+      case 1:
+        for (int x = 0; x < W; ++x, d += 3) std::memcpy(d, palette[(s[x >> 3] >> (7 - (x & 7))) & 1], 3);
+        break;
+      case 4:
+        for (int x = 0; x < W; ++x, d += 3) std::memcpy(d, palette[x & 1 ? s[x >> 1] & 15 : s[x >> 1] >> 4], 3);
+        break;
+      case 8:
+        for (int x = 0; x < W; ++x, d += 3) std::memcpy(d, palette[s[x]], 3);
+        break;
+      case 24:
+        std::memcpy(d, s, std::size_t(W) * 3);
+        break;
+      case 16:
+      case 32:
+        for (int x = 0; x < W; ++x, d += 3) {
+          const std::uint32_t v = bits == 16 ? U16(s + 2 * x) : U32(s + 4 * x);
+          d[0] = blue.Get(v);
+          d[1] = green.Get(v);
+          d[2] = red.Get(v);
+        }
+        break;
+    }
+  }
+  return true;
+}
+
+bool ReadBMPImage(const std::string& FileName, TDataImage& Image, std::string& ErrorText) {
+  std::string data, ignored;
+  TFastBMP bitmap;
+  if (!ReadWholeFile(FileName, data, ignored) ||
+      !DecodeBMP(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), bitmap) ||
+      !PictureToImage(bitmap, Image)) {
+    ErrorText = BMPOpenErrorText;
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Bitmap writing
+
+namespace {
+void Put16(std::uint8_t* p, std::uint32_t v) {
+  p[0] = std::uint8_t(v);
+  p[1] = std::uint8_t(v >> 8);
+}
+void Put32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
+}
+}  // namespace
+
+bool WriteBMPFile(const std::string& FileName, const TFastBMP& Bitmap, std::string& ErrorText) {
+  ErrorText = SaveErrorText;
+  if (Bitmap.Width <= 0 || Bitmap.Height <= 0 || !Bitmap.Bits) return false;
+  const std::uint64_t imageBytes = std::uint64_t(Bitmap.RowBytes) * std::uint64_t(Bitmap.Height);
+  if (imageBytes + 54 > 0xFFFFFFFFull) return false;
+  std::uint8_t head[54] = {};
+  head[0] = 'B';
+  head[1] = 'M';
+  Put32(head + 2, std::uint32_t(imageBytes + 54));
+  Put32(head + 10, 54);
+  Put32(head + 14, 40);
+  Put32(head + 18, std::uint32_t(Bitmap.Width));
+  Put32(head + 22, std::uint32_t(Bitmap.Height));
+  Put16(head + 26, 1);
+  Put16(head + 28, 24);
+  Put32(head + 34, std::uint32_t(imageBytes));
+  TSafeFile out;
+  // The buffer is already a bottom-up, padded 24-bit bitmap: its rows go out as they are.
+  if (!out.Open(FileName) || !out.Write(head, sizeof head) || !out.Write(Bitmap.Bits, std::size_t(imageBytes)) ||
+      !out.Commit())
+    return false;
+  ErrorText.clear();
+  return true;
+}

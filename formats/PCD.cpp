@@ -1,0 +1,102 @@
+#include "formats/PCD.h"
+
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+#include "formats/Bitmap.h"
+
+namespace {
+
+constexpr std::size_t SignatureAt = 2048;
+constexpr std::size_t OrientationAt = 194635;
+constexpr std::size_t BaseImageAt = 196608;
+constexpr int BaseWidth = 768, BaseHeight = 512;
+constexpr int ChromaWidth = BaseWidth / 2;
+constexpr std::size_t GroupBytes = 2 * BaseWidth + 2 * ChromaWidth;
+constexpr std::size_t PackBytes = BaseImageAt + GroupBytes * (BaseHeight / 2);
+
+std::uint8_t ClampByte(long long V) { return std::uint8_t(V < 0 ? 0 : V > 255 ? 255 : V); }
+
+// One chrominance row, its last sample repeated once beyond the end.
+struct TChromaRow {
+  int C[ChromaWidth + 1];
+  void Load(const std::uint8_t* P) {
+    for (int i = 0; i < ChromaWidth; ++i) C[i] = P[i];
+    C[ChromaWidth] = C[ChromaWidth - 1];
+  }
+};
+
+}  // namespace
+
+TRGBPixel PCDColour(int Y, int C1, int C2) {
+  const long double L = 1.3584L * Y;
+  const long double red = L + 1.8215L * (C2 - 137);
+  const long double green = L - 0.9271435L * (C2 - 137) - 0.4302726L * (C1 - 156);
+  const long double blue = L + 2.2179L * (C1 - 156);
+  return TRGBPixel{ClampByte(std::llrint(blue)), ClampByte(std::llrint(green)), ClampByte(std::llrint(red))};
+}
+
+void TPCDGraphic::LoadFromStream(std::istream& Stream) {
+  std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>()};
+  LoadFromMemory(data.data(), data.size());
+}
+
+void TPCDGraphic::LoadFromMemory(const std::uint8_t* Data, std::size_t Size) {
+  Bitmap.SetSize(0, 0);
+  if (Size < SignatureAt + 7 || std::memcmp(Data + SignatureAt, "PCD_IPI", 7) != 0) throw EPCDError(PCDInvalidText);
+  if (Size < PackBytes) throw EPCDError(PCDInvalidText);
+  Rotation = Data[OrientationAt] & 3;
+  const bool turned = Rotation & 1;
+  Bitmap.SetSize(turned ? BaseHeight : BaseWidth, turned ? BaseWidth : BaseHeight);
+
+  // Places source pixel (x, y): code 0 as it stands, 1 a quarter turn
+  // counter-clockwise, 2 a half turn, 3 a quarter turn clockwise.
+  auto place = [&](int x, int y, TRGBPixel p) {
+    int row = y, col = x;
+    switch (Rotation) {
+      case 1: row = BaseWidth - 1 - x, col = y; break;
+      case 2: row = BaseHeight - 1 - y, col = BaseWidth - 1 - x; break;
+      case 3: row = x, col = BaseHeight - 1 - y; break;
+    }
+    std::memcpy(Bitmap.TopRow(row) + 3 * col, &p, 3);
+  };
+
+  TChromaRow c1, c2, n1, n2;
+  for (int g = 0; g < BaseHeight / 2; ++g) {
+    const std::uint8_t* group = Data + BaseImageAt + GroupBytes * g;
+    const std::uint8_t* next = g + 1 < BaseHeight / 2 ? group + GroupBytes : group;
+    const std::uint8_t* y1 = group;
+    const std::uint8_t* y2 = group + BaseWidth;
+    c1.Load(group + 2 * BaseWidth);
+    c2.Load(group + 2 * BaseWidth + ChromaWidth);
+    n1.Load(next + 2 * BaseWidth);
+    n2.Load(next + 2 * BaseWidth + ChromaWidth);
+    for (int x = 0; x < BaseWidth; ++x) {
+      const int k = x / 2;
+      int a1, a2, b1, b2;
+      if (x % 2 == 0) {
+        a1 = c1.C[k];
+        a2 = c2.C[k];
+        b1 = (c1.C[k] + n1.C[k]) / 2;
+        b2 = (c2.C[k] + n2.C[k]) / 2;
+      } else {
+        a1 = (c1.C[k] + c1.C[k + 1]) / 2;
+        a2 = (c2.C[k] + c2.C[k + 1]) / 2;
+        b1 = (c1.C[k] + c1.C[k + 1] + n1.C[k] + n1.C[k + 1]) / 4;
+        b2 = (c2.C[k] + c2.C[k + 1] + n2.C[k] + n2.C[k + 1]) / 4;
+      }
+      place(x, 2 * g, PCDColour(y1[x], a1, a2));
+      place(x, 2 * g + 1, PCDColour(y2[x], b1, b2));
+    }
+  }
+}
+
+void ReadPCDImage(const std::string& FileName, TDataImage& Image) {
+  std::string data, error;
+  if (!ReadWholeFile(FileName, data, error)) throw EPCDError(error);
+  TPCDGraphic graphic;
+  graphic.LoadFromMemory(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+  if (!PictureToImage(graphic.Bitmap, Image)) throw std::bad_alloc();
+}
