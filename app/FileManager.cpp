@@ -85,7 +85,7 @@ TChildForm* OpenThrowing(const QString& FileName, TRead Read) {
 bool WrittenOK(const TCodecMessages& Messages) {
   for (const TCodecMessage& m : Messages) {
     if (m.Kind == TCodecMessageKind::Error) return false;
-    if (m.Text == msgFITSColour || m.Text.find("The image has not been saved.") != std::string::npos) return false;
+    if (m.Text == msgSaveError || m.Text == msgFITSColour || m.Text.find("The image has not been saved.") != std::string::npos) return false;
   }
   return true;
 }
