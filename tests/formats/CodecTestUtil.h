@@ -43,7 +43,7 @@ inline void WriteBytes(const std::string& Name, const std::vector<std::uint8_t>&
 }
 
 // Runs a shell command; returns its exit status and fills Output with stdout+stderr.
-inline int Run(const std::string& Command, std::string& Output) {
+inline int RunCommand(const std::string& Command, std::string& Output) {
   Output.clear();
   FILE* p = popen((Command + " 2>&1").c_str(), "r");
   if (!p) return -1;
