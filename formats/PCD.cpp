@@ -1,6 +1,5 @@
 #include "formats/PCD.h"
 
-#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -17,8 +16,6 @@ constexpr int ChromaWidth = BaseWidth / 2;
 constexpr std::size_t GroupBytes = 2 * BaseWidth + 2 * ChromaWidth;
 constexpr std::size_t PackBytes = BaseImageAt + GroupBytes * (BaseHeight / 2);
 
-std::uint8_t ClampByte(long long V) { return std::uint8_t(V < 0 ? 0 : V > 255 ? 255 : V); }
-
 // One chrominance row, its last sample repeated once beyond the end.
 struct TChromaRow {
   int C[ChromaWidth + 1];
@@ -30,12 +27,26 @@ struct TChromaRow {
 
 }  // namespace
 
+// The constants have at most seven decimals, so the formula is evaluated
+// exactly in units of 1e-7: some pixels land exactly on a half (Y = 23,
+// C1 = 148 gives a blue of 13.5), and those must go to the even neighbour.
+namespace {
+std::uint8_t RoundScaled(std::int64_t V) {
+  constexpr std::int64_t unit = 10000000;
+  if (V <= 0) return 0;
+  std::int64_t q = V / unit;
+  const std::int64_t r = V % unit;
+  if (2 * r > unit || (2 * r == unit && (q & 1))) ++q;
+  return q > 255 ? 255 : std::uint8_t(q);
+}
+}  // namespace
+
 TRGBPixel PCDColour(int Y, int C1, int C2) {
-  const long double L = 1.3584L * Y;
-  const long double red = L + 1.8215L * (C2 - 137);
-  const long double green = L - 0.9271435L * (C2 - 137) - 0.4302726L * (C1 - 156);
-  const long double blue = L + 2.2179L * (C1 - 156);
-  return TRGBPixel{ClampByte(std::llrint(blue)), ClampByte(std::llrint(green)), ClampByte(std::llrint(red))};
+  const std::int64_t L = 13584000LL * Y;
+  const std::int64_t red = L + 18215000LL * (C2 - 137);
+  const std::int64_t green = L - 9271435LL * (C2 - 137) - 4302726LL * (C1 - 156);
+  const std::int64_t blue = L + 22179000LL * (C1 - 156);
+  return TRGBPixel{RoundScaled(blue), RoundScaled(green), RoundScaled(red)};
 }
 
 void TPCDGraphic::LoadFromStream(std::istream& Stream) {
