@@ -152,7 +152,13 @@ bool TChildForm::GetSelection(int& Left, int& Top, int& Right, int& Bottom) cons
 }
 
 void TChildForm::ImageDisplayRedraw() {
+  // Filled once, at the first redraw after creation.
   if (!HistogramDirty) return;
+  const int right = DataImage->Width - 1, bottom = DataImage->Height - 1;
+  if (DataImage->IsColour)
+    ColCalcRegionHistogram(0, 0, right, bottom, *DataImage, ColourHistogram);
+  else
+    CalcRegionHistogram(0, 0, right, bottom, *DataImage, GreyHistogram);
   HistogramDirty = false;
 }
 
