@@ -119,15 +119,19 @@ TKVXReadResult DecodeKVX(TByteSource& Source) {
   std::uint32_t markers = 0;
   if (!in.U32(markers) || markers > Source.Remaining() / 8) return refuse(msgKVXUnrecognised);
   r.Markers.resize(markers);
-  for (auto& m : r.Markers)
+  std::int64_t nonFinite = 0;
+  for (auto& m : r.Markers) {
     if (!in.F32(m.X) || !in.F32(m.Y)) return refuse(msgKVXUnrecognised);
+    // A marker nowhere cannot be drawn or used: it goes to 0 like a bad pixel.
+    for (float* c : {&m.X, &m.Y})
+      if (!std::isfinite(*c)) *c = 0.0f, ++nonFinite;
+  }
   const std::uint64_t pixelBytes = std::uint64_t(count) * (colour ? 3 : 4);
   if (pixelBytes > Source.Remaining()) return refuse(msgKVXUnrecognised);
 
   r.Image = std::make_unique<TDataImage>();
   if (!r.Image->Allocate(int(width), int(height), colour ? 0 : 3, colour != 0)) return refuse(msgKVXUnrecognised);
   // Pixels come in blocks of 2048 and the rest, x fastest, row 0 first.
-  std::int64_t nonFinite = 0;
   std::int64_t done = 0;
   while (done < count) {
     const std::size_t n = std::size_t(std::min<std::int64_t>(kPixelBlock * 256, count - done));

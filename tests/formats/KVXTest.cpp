@@ -178,11 +178,12 @@ TEST(KVX, NaNPixelsReadAsZeroWithOneWarning) {
   Grey3x2(img);
   img.Pixels[1] = std::nanf("");
   img.Pixels[4] = -INFINITY;
-  const auto r = Decode(EncodeKVX(img, {}, {}));
+  const auto r = Decode(EncodeKVX(img, {}, {{std::nanf(""), 4.0f}}));
   ASSERT_TRUE(r.Image);
   EXPECT_EQ(r.Image->Pixels[1], 0.0f);
   EXPECT_EQ(r.Image->Pixels[4], 0.0f);
-  EXPECT_EQ(r.Messages, (TCodecMessages{{TCodecMessageKind::Warning, NonFiniteWarning(2)}}));
+  EXPECT_EQ(r.Markers, (std::vector<TKVXMarker>{{0.0f, 4.0f}}));
+  EXPECT_EQ(r.Messages, (TCodecMessages{{TCodecMessageKind::Warning, NonFiniteWarning(3)}}));
 }
 
 TEST(KVX, ReadOnlyFilesOpenAndFailedSavesKeepTheOldFile) {
