@@ -12,6 +12,7 @@
 #include "engine/ClampByte.h"
 #include "engine/ColProcessing.h"
 #include "engine/Processing.h"
+#include "platform/PageMemory.h"
 
 using ResultWindows = AppTest;
 
@@ -294,4 +295,19 @@ TEST_F(ResultWindows, RenderedBitmapIsTheDisplayAtItsZoomWithMarks) {
   // Away from the marks the picture is the rendered display: black point 0 at column 0.
   EXPECT_EQ(picture.pixelColor(0, 19), QColor(Qt::black));
   EXPECT_EQ(picture.pixelColor(19, 19), QColor(255, 255, 255));
+}
+
+TEST_F(ResultWindows, RenderedBitmapTooLargeReportsFortySixAndCopiesNothing) {
+  TChildForm* grey = GreyWindow(50, 40, 1, [](int x, int) { return float(x); });
+  grey->SetZoom(1999.0f);  // about 1000 x 800 pixels, 2.4 MB
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  PageMemory::SetLimit(1 << 20);
+  Errors.clear();
+  const QImage picture = GetRenderedBitmap(grey);
+  Form->Action(QStringLiteral("EditCopy"))->trigger();
+  PageMemory::SetLimit(0);
+  EXPECT_TRUE(picture.isNull());
+  EXPECT_EQ(Errors, (std::vector<int>{46, 46}));
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+  EXPECT_FALSE(GetRenderedBitmap(grey).isNull());
 }
