@@ -229,7 +229,9 @@ void TChildForm::closeEvent(QCloseEvent* Event) {
       Event->ignore();
       return;
     }
-    // Only a file actually written lets the window go.
+    // Only a file actually written lets the window go. The window being
+    // saved is the active one, as the picture writers expect.
+    if (answer == mrYes) MainForm->MDIArea()->setActiveSubWindow(this);
     if (answer == mrYes && !MainForm->SaveWindowAs(this)) {
       Event->ignore();
       return;

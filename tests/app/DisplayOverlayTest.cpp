@@ -211,6 +211,7 @@ TEST(ImageOverlay, RegionDragStopsAtTheLastColumnAndRow) {
   // A click without a drag leaves a region of no size there.
   QTest::mouseClick(&overlay, Qt::LeftButton, Qt::NoModifier, QPoint(30, 20));
   EXPECT_EQ(overlay.ROIRect(), QRect(QPoint(30, 20), QPoint(30, 20)));
+  EXPECT_FALSE(AnyWhite(Render(overlay), overlay.rect()));  // and shows nothing
 }
 
 TEST(ImageOverlay, SelectedAnnotationFrameRunsFiveBlackThreeAqua) {
@@ -255,7 +256,7 @@ TEST(ImageOverlay, DrawToBitmapDrawsAnnotationsAndMarkersOnly) {
 TEST(ImageOverlay, OutlineVisitsEachPixelOnce) {
   EXPECT_EQ(OutlinePixels(0, 0, 2, 2).size(), 8u);
   EXPECT_EQ(OutlinePixels(2, 2, 0, 0).size(), 8u);
-  EXPECT_EQ(OutlinePixels(3, 3, 3, 3).size(), 1u);
+  EXPECT_TRUE(OutlinePixels(3, 3, 3, 3).empty());
   EXPECT_EQ(OutlinePixels(0, 5, 4, 5).size(), 5u);
   EXPECT_EQ(TColorToQColor(0x0000FF), QColor(255, 0, 0));
   EXPECT_EQ(TColorToQColor(clAqua), QColor(0, 255, 255));
