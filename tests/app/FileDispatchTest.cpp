@@ -327,3 +327,35 @@ TEST_F(FileDispatch, OpenDialogOpensEveryChosenFileInOrder) {
   Form->Action(QStringLiteral("FileSaveAs"))->trigger();
   EXPECT_TRUE(QFile::exists(File(QStringLiteral("saved.kvx"))));
 }
+
+TEST_F(FileDispatch, OpensSBIGFramesOfBothKinds) {
+  // An ST-4 frame: 192 x 165 bytes, no header.
+  QByteArray st4(192 * 165, '\0');
+  for (int i = 0; i < st4.size(); ++i) st4[i] = char((i % 192) + (i / 192) % 50);
+  QFile f4(File(QStringLiteral("guide.st4")));
+  ASSERT_TRUE(f4.open(QIODevice::WriteOnly));
+  f4.write(st4);
+  f4.close();
+  ASSERT_EQ(Opened(f4.fileName()), 1);
+  TChildForm* child = Form->ActiveMDIChild();
+  EXPECT_EQ(Form->PanelText(1), QStringLiteral("192 x 165"));
+  EXPECT_EQ(child->DataImage->GetPixel(191, 2), 193.0f);
+  EXPECT_EQ(child->DataImage->BlackPoint, 0.0f);
+  EXPECT_EQ(child->DataImage->WhitePoint, 240.0f);  // 191 + 49
+  EXPECT_FALSE(child->Modified);
+
+  // A headed ST-7 file, raw rows of little-endian words.
+  QByteArray st7 = QByteArrayLiteral("ST-7 Image\n\rHeight = 2\n\rWidth = 3\n\rEnd\n\r");
+  st7.resize(2048, '\0');
+  for (int v : {1, 2, 3, 40000, 5, 6}) st7.append(char(v & 255)).append(char(v >> 8));
+  QFile f7(File(QStringLiteral("frame.ST7")));
+  ASSERT_TRUE(f7.open(QIODevice::WriteOnly));
+  f7.write(st7);
+  f7.close();
+  ASSERT_EQ(Opened(f7.fileName()), 1);
+  child = Form->ActiveMDIChild();
+  EXPECT_EQ(child->Caption(), QStringLiteral("frame.ST7"));
+  EXPECT_EQ(Form->PanelText(1), QStringLiteral("3 x 2"));
+  EXPECT_EQ(child->DataImage->GetPixel(0, 1), 40000.0f);
+  EXPECT_EQ(child->DataImage->WhitePoint, 40000.0f);
+}
