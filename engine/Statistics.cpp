@@ -174,11 +174,13 @@ void CalcRegionStatistics(int X1, int Y1, int X2, int Y2, const TDataImage& Imag
     }
     const long double mean = Checked::Div(sum, (long double)count);
     long double ss = 0;
-    VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
+    VisitRows(Image, X1, Y1, X2, Y2, [&ss, mean](const float* p, int n) {
+      long double acc = ss;  // kept in a register through the row
       for (int i = 0; i < n; ++i) {
         const long double d = p[i] - mean;
-        ss += d * d;
+        acc += d * d;
       }
+      ss = acc;
     });
     const long double sd = Checked::Sqrt(ss / count);
     r.Width = Image.Width;
