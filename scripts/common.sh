@@ -21,5 +21,5 @@ CORVELLE_TEST_PACKAGES=(libgtest-dev xvfb xauth fonts-liberation2 python3-numpy 
   python3-skimage fitsverify
   # picture codecs: cross-checks and the fuzz smoke run
   python3-tifffile libtiff-tools imagemagick libjpeg-turbo-progs netpbm clang libclang-rt-14-dev)
-CORVELLE_BENCH_PACKAGES=(libbenchmark-dev libcfitsio-dev python3-astropy)
+CORVELLE_BENCH_PACKAGES=(libbenchmark-dev libcfitsio-dev python3-astropy libopencv-dev)
 CORVELLE_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
