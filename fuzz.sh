@@ -25,7 +25,7 @@ for codec in "${codecs[@]}"; do
   clang++ "${flags[@]}" -fsanitize=fuzzer -DFUZZ_CODEC="\"$codec\"" fuzz/fuzz_main.cpp "${existing[@]}" \
     -lpthread -o "$out/fuzz_$codec"
   mkdir -p "$out/corpus/$codec"
-  "$out/fuzz_$codec" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 \
+  "$out/fuzz_$codec" -max_total_time="$seconds" -rss_limit_mb=2048 -artifact_prefix="$out/" \
     "$out/corpus/$codec" "$out/seeds/$codec"
 done
 echo "fuzzing clean: ${codecs[*]}"
