@@ -625,7 +625,17 @@ bool WriteData(TSafeFileWriter& W, const TDataImage& Image, int BITPIX, bool& Cl
         StoreBE16(buf.data() + 2 * i, std::uint16_t(std::int16_t(s)));
       }
     } else {
-      for (std::size_t i = 0; i < n; ++i) {
+      std::size_t i = 0;
+#if defined(__SSE2__)
+      const __m128i b2 = _mm_set1_epi32(0x00FF0000), b1 = _mm_set1_epi32(0x0000FF00);
+      for (; i + 4 <= n; i += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(v, 24), _mm_srli_epi32(v, 24)),
+                         _mm_or_si128(_mm_and_si128(_mm_slli_epi32(v, 8), b2), _mm_and_si128(_mm_srli_epi32(v, 8), b1)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(buf.data() + 4 * i), v);
+      }
+#endif
+      for (; i < n; ++i) {
         std::uint32_t bits;
         std::memcpy(&bits, in + i, 4);
         StoreBE32(buf.data() + 4 * i, bits);
