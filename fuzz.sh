@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Fuzzes the codecs with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer.
-#   ./fuzz.sh [SECONDS] [TARGET...]    SECONDS per target (default 60)
-# Targets: fits kvx sbig raw (the FITS, kvx, SBIG and raw-import codecs) and
-# tiff pcd bmp jpeg (the picture readers); all of them when none is named.
+# Fuzzes each codec with libFuzzer under AddressSanitizer and UBSan.
+# Usage: ./fuzz.sh [seconds per codec (default 60)] [codec ...]  (codecs: fits kvx sbig raw)
+# Fuzzes the picture readers (TIFF, Photo CD, bitmap, JPEG) with libFuzzer
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   ./fuzz.sh [SECONDS] [TARGET...]    SECONDS per target (default 60); targets tiff pcd bmp jpeg
+# Builds in $CORVELLE_FUZZ_DIR (default build-fuzz); crashes are left there as crash-* files.
+# One script for both: targets fits kvx sbig raw go to the first part,
+# tiff pcd bmp jpeg to the second; all of them when none is named.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -29,7 +33,7 @@ fuzz_data_codecs() {
     clang++ "${flags[@]}" -fsanitize=fuzzer -DFUZZ_CODEC="\"$codec\"" fuzz/fuzz_main.cpp "${existing[@]}" \
       -lpthread -o "$out/fuzz_$codec"
     mkdir -p "$out/corpus/$codec"
-    "$out/fuzz_$codec" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 \
+    "$out/fuzz_$codec" -max_total_time="$seconds" -rss_limit_mb=2048 -artifact_prefix="$out/" \
       "$out/corpus/$codec" "$out/seeds/$codec"
   done
   echo "fuzzing clean: ${codecs[*]}"

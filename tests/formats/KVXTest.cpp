@@ -164,10 +164,12 @@ TEST(KVX, RefusedFilesGiveTheMessageAndNoImage) {
   EXPECT_FALSE(patch(26, 0xFFFFFFF0u).Image);    // absurd text length
   EXPECT_FALSE(patch(49, 1000).Image);           // name running past the end
   EXPECT_FALSE(patch(58, 0x20000000u).Image);    // absurd marker count
-  // Width and height 0 with count 0: an empty image, not a crash.
+  // No image has a side of 0: such a file is refused, however its other fields read.
   auto empty = EncodeKVX(TDataImage(), {}, {});
-  const auto e = Decode(empty);
-  EXPECT_TRUE(e.Messages.empty());
+  EXPECT_FALSE(Decode(empty).Image);
+  auto tall = empty;
+  StoreLE32(&tall[5], 0x7FFFFFFF);
+  EXPECT_FALSE(Decode(tall).Image);
   const auto missing = LoadKVX("/nonexistent/corvelle/x.kvx");
   EXPECT_FALSE(missing.Image);
   EXPECT_EQ(missing.Messages, (TCodecMessages{{TCodecMessageKind::Error, msgOpenError}}));
