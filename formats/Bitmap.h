@@ -61,7 +61,7 @@ class TSafeFile {
 bool DecodeBMP(const std::uint8_t* Data, std::size_t Size, TFastBMP& Bitmap);
 
 // The reading half of OpenBMP: the file into a colour image. On failure the
-// image is untouched and ErrorText holds the text of the error box.
+// image holds no new picture and ErrorText holds the text of the error box.
 bool ReadBMPImage(const std::string& FileName, TDataImage& Image, std::string& ErrorText);
 
 // The writing half of SaveBMP: a 24-bit bottom-up bitmap file with an info
