@@ -262,3 +262,32 @@ TEST(ImageOverlay, OutlineVisitsEachPixelOnce) {
   EXPECT_EQ(TColorToQColor(clAqua), QColor(0, 255, 255));
   EXPECT_EQ(QColorToTColor(QColor(1, 2, 3)), 0x030201u);
 }
+
+TEST(ImageOverlay, DragOutlinesShowWhileTheButtonIsDown) {
+  TImageOverlay overlay;
+  overlay.resize(200, 100);
+  overlay.show();
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(12);
+  ASSERT_TRUE(overlay.AddAnnotation(10, 10, QStringLiteral("moving"), font, clWhite));
+  const TAnnotation& a = overlay.Annotations()[0];
+  SendMouse(&overlay, QEvent::MouseButtonPress, QPoint(12, 12), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(&overlay, QEvent::MouseMove, QPoint(100, 60), Qt::NoButton, Qt::LeftButton);
+  QImage image = Render(overlay);
+  // The outline of the box at its new place, inverted over black.
+  EXPECT_EQ(image.pixelColor(100, 60), QColor(Qt::white));
+  EXPECT_EQ(image.pixelColor(100 + a.Width - 1, 60 + a.Height - 1), QColor(Qt::white));
+  EXPECT_EQ(a.X, 10);  // the record moves only on release
+  SendMouse(&overlay, QEvent::MouseButtonRelease, QPoint(100, 60), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(a.X, 100);
+  EXPECT_EQ(a.Y, 60);
+
+  SendMouse(&overlay, QEvent::MouseButtonPress, QPoint(150, 5), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(&overlay, QEvent::MouseMove, QPoint(190, 40), Qt::NoButton, Qt::LeftButton);
+  EXPECT_TRUE(overlay.DraggingRegion());
+  image = Render(overlay);
+  EXPECT_EQ(image.pixelColor(170, 5), QColor(Qt::white));
+  EXPECT_EQ(image.pixelColor(190, 20), QColor(Qt::white));
+  SendMouse(&overlay, QEvent::MouseButtonRelease, QPoint(190, 40), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(overlay.ROIRect(), QRect(QPoint(150, 5), QPoint(190, 40)));
+}
