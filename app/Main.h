@@ -1,27 +1,114 @@
 #pragma once
-// The program's main window: a multiple-document frame with the status bar.
+// The program's main window: a multiple-document frame with the status bar,
+// the open and save dialogs, the menus and the command actions.
+#include <QList>
 #include <QMainWindow>
-#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
 
+#include "app/ImageOverlay.h"
+#include "app/qvrbar.h"
+
+class QAction;
 class QLabel;
 class QMdiArea;
+class QMenu;
+class TChildForm;
+class TFileDialog;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
  public:
   explicit TMainForm(QWidget* Parent = nullptr);
+  ~TMainForm() override;
 
-  static constexpr int PanelCount = 5;
-  static constexpr std::array<int, PanelCount> PanelWidths{250, 85, 125, 125, 50};
+  static constexpr int PanelCount = TQVRStatusBar::PanelCount;
+
+  TColor ROIColour = clWhite;
+  TColor MkrColour = clWhite;
+  int SavePrompt = 0;  // 1: ask before closing a modified image window
 
   QMdiArea* MDIArea() const { return FMDIArea; }
-  void SetPanelText(int Panel, const QString& Text);
-  QString PanelText(int Panel) const;
-  QLabel* Panel(int Index) const { return FPanels[Index]; }
+  TQVRStatusBar* StatusBar() const { return FStatusBar; }
+  void SetPanelText(int Panel, const QString& Text) { FStatusBar->SetPanelText(Panel, Text); }
+  QString PanelText(int Panel) const { return FStatusBar->PanelText(Panel); }
+  QLabel* Panel(int Index) const { return FStatusBar->Panel(Index); }
+
+  TFileDialog* OpenDialog() const { return FOpenDialog.get(); }
+  TFileDialog* SaveDialog() const { return FSaveDialog.get(); }
+
+  // The document windows in order: the active one first, then the others from
+  // the most recently activated on.
+  QList<TChildForm*> MDIChildren() const;
+  int MDIChildCount() const { return int(MDIChildren().size()); }
+  TChildForm* ActiveMDIChild() const;
+
+  // The actions in list order; Action finds one by its name.
+  const std::vector<QAction*>& ActionList() const { return FActions; }
+  QAction* Action(const QString& Name) const;
+  QMenu* Menu(const QString& Name) const;
+
+  void EnableImageActions(bool Enabled);
+  void ImageOpened();
+  void ImageClosed();
+  // Panel 0 takes the long part of a hint ("short|long").
+  void ShowHint(const QString& Hint);
+  void FormMouseMove();
+
+  // Runs the save dialog for Window and saves it; true when a file was written.
+  bool SaveWindowAs(TChildForm* Window);
+  // Asks about every modified image window as closing it would; false when
+  // the user cancelled.
+  bool CloseAllImageWindows();
+
+  // Connections to windows that live elsewhere: the quick linear scale window
+  // and the recent-files list.
+  std::function<void()> OnQuickLinearScaleUpdate;
+  std::function<void(TChildForm*)> OnImageWindowActivated;
+  std::function<void(const QString&)> OnAddRecentFile;
+  std::function<void()> OnImageOpened;
+  std::function<void(bool LastWindow)> OnImageClosed;
+  void QuickLinearScaleUpdate();
+  void QuickLinearScaleActivated(TChildForm* Child);
+
+  // Command handlers.
+  void FileOpenExecute();
+  void FileSaveAsExecute();
+  void FileExitExecute();
+  void EditCopyExecute();
+  void EditPasteExecute();
+  void EditDuplicateExecute();
+  void EditImageTitleExecute();
+  void EditDeleteAnnotationExecute();
+  void EditDeleteAllMarkersExecute();
+  void ProcessColourSplitExecute();
+  void ProcessColourToGreyExecute();
+  void WindowCascadeExecute();
+  void WindowTileVerticalExecute();
+  void WindowTileHorizontalExecute();
+  void WindowMinimizeAllExecute();
+  void WindowArrangeExecute();
+
+ protected:
+  bool event(QEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
 
  private:
+  void CreateActions();
+  void CreateMenus();
+  void ConnectActions();
+  void FillWindowMenu();
+
   QMdiArea* FMDIArea = nullptr;
-  std::array<QLabel*, PanelCount> FPanels{};
+  TQVRStatusBar* FStatusBar = nullptr;
+  std::unique_ptr<TFileDialog> FOpenDialog;
+  std::unique_ptr<TFileDialog> FSaveDialog;
+  std::vector<QAction*> FActions;
+  std::vector<QMenu*> FMenus;
+  QMenu* FWindowMenu = nullptr;
+  std::vector<QAction*> FWindowListActions;
 };
 
 extern TMainForm* MainForm;

@@ -1,0 +1,242 @@
+#include "app/Child.h"
+
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "app/Main.h"
+#include "platform/MessageBox.h"
+#include "platform/NumFormat.h"
+#include "platform/Registry.h"
+
+TQuickZoomTarget* QuickZoomTarget = nullptr;
+std::function<void(TChildForm&, float, float)> TChildForm::OnCentroidClick;
+std::function<void(TChildForm&, float, float)> TChildForm::OnApertureClick;
+const char* const ApplicationKey = "Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Application";
+
+TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::make_unique<TDataImage>()) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("ChildForm"));
+  setWindowTitle(QStringLiteral("Untitled"));
+
+  ScrollBox = new QScrollArea;
+  ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
+  ScrollBox->setFrameShape(QFrame::NoFrame);
+  ScrollBox->setWidgetResizable(false);
+  ScrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ImageDisplay = new TDisplay;
+  ImageDisplay->setObjectName(QStringLiteral("ImageDisplay"));
+  ImageOverlay = new TImageOverlay(ImageDisplay);
+  ImageOverlay->setObjectName(QStringLiteral("ImageOverlay"));
+  ImageOverlay->move(0, 0);
+  ScrollBox->setWidget(ImageDisplay);
+  setWidget(ScrollBox);
+
+  ImageDisplay->OnRedraw = [this] { ImageDisplayRedraw(); };
+  ImageOverlay->OnMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
+    ImageOverlayMouseDown(b, s, x, y);
+  };
+  ImageOverlay->OnMouseMove = [this](Qt::KeyboardModifiers s, int x, int y) { ImageOverlayMouseMove(s, x, y); };
+
+  if (MainForm) MainForm->ImageOpened();
+  Sized = false;
+  if (MainForm) {
+    ImageOverlay->ROIColour = MainForm->ROIColour;
+    ImageOverlay->MarkerColour = MainForm->MkrColour;
+  }
+  CompMagnitude = -99.0;
+  CompStarADU = 0.0;
+  CompZeroTerm = 0.0;
+  ReadPhotometrySettings();
+
+  if (MainForm) {
+    MainForm->MDIArea()->addSubWindow(this);
+    show();
+    MainForm->MDIArea()->setActiveSubWindow(this);
+  }
+}
+
+TChildForm::~TChildForm() {
+  if (DataImage) DataImage->FreeData();
+}
+
+void TChildForm::ReadPhotometrySettings() {
+  // All five or none: one value missing gives every default.
+  try {
+    TRegistry reg;
+    reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
+    if (!reg.OpenKey(QString::fromLatin1(ApplicationKey), false)) throw ERegistryException(QStringLiteral("no key"));
+    const int aperture = reg.ReadInteger(QStringLiteral("Aperture"));
+    const int inner = reg.ReadInteger(QStringLiteral("Annulus Inner"));
+    const int outer = reg.ReadInteger(QStringLiteral("Annulus Outer"));
+    const double zero = reg.ReadFloat(QStringLiteral("Zero Point"));
+    const double time = reg.ReadFloat(QStringLiteral("Intergration Time"));
+    reg.CloseKey();
+    ApertureRadius = aperture;
+    AnnulusInner = inner;
+    AnnulusOuter = outer;
+    ZeroPoint = zero;
+    IntegrationTime = time;
+  } catch (...) {
+    ApertureRadius = 8;
+    AnnulusInner = 13;
+    AnnulusOuter = 18;
+    ZeroPoint = 20.0;
+    IntegrationTime = 60.0;
+  }
+}
+
+int TChildForm::ScreenToImage(int C, float Zoom) {
+  const long double v = 100.0L / (long double)Zoom * C;
+  if (!std::isfinite(v)) return 0;
+  return int(std::trunc(v));
+}
+
+void TChildForm::UpdateImage() {
+  DataImage->UpdateBitmap();
+  ImageDisplay->SetBitmap(DataImage->Bitmap);
+  ImageDisplay->Redraw();
+  ImageOverlay->resize(ImageDisplay->size());
+  if (MainForm) MainForm->SetPanelText(1, QStringLiteral("%1 x %2").arg(DataImage->Width).arg(DataImage->Height));
+  if (!Sized) SizeToImage();
+  Sized = true;
+}
+
+void TChildForm::SetZoom(float Zoom) {
+  const float old = ImageDisplay->Zoom;
+  ImageDisplay->Zoom = Zoom;
+  ImageOverlay->Zoom = Zoom;
+  UpdateImage();
+  if (old > Zoom || Zoom == 100.0f) SizeToImage();
+  // Zooming in keeps the window's size; the scroll area follows the display.
+}
+
+void TChildForm::SizeToImage() {
+  // The client area takes the display's size, then the window is fitted into
+  // the main window's work area.
+  const QSize frame = size() - ScrollBox->size();
+  resize(ImageDisplay->size() + frame);
+  if (!MainForm) return;
+  const QSize available = MainForm->MDIArea()->viewport()->size() - QSize(4, 4);
+  if (available.width() <= width()) {
+    move(0, 0);
+    resize(available.width(), height());
+  }
+  if (available.height() <= height()) {
+    move(0, 0);
+    resize(width(), available.height());
+  }
+}
+
+bool TChildForm::GetSelection(int& Left, int& Top, int& Right, int& Bottom) const {
+  Left = ScreenToImage(ImageOverlay->ROI[0]);
+  Top = ScreenToImage(ImageOverlay->ROI[1]);
+  Right = ScreenToImage(ImageOverlay->ROI[2]);
+  Bottom = ScreenToImage(ImageOverlay->ROI[3]);
+  if (Left > Right) std::swap(Left, Right);
+  if (Top > Bottom) std::swap(Top, Bottom);
+  auto clamp = [](int& v, int last) {
+    if (v > last) v = last;
+    if (v < 0) v = 0;
+  };
+  const int lastX = DataImage->Width - 1, lastY = DataImage->Height - 1;
+  clamp(Left, lastX);
+  clamp(Right, lastX);
+  clamp(Top, lastY);
+  clamp(Bottom, lastY);
+  return !(Left == Right && Top == Bottom);
+}
+
+void TChildForm::ImageDisplayRedraw() {
+  // Filled once, at the first redraw after creation.
+  if (!HistogramDirty) return;
+  const int right = DataImage->Width - 1, bottom = DataImage->Height - 1;
+  if (DataImage->IsColour)
+    ColCalcRegionHistogram(0, 0, right, bottom, *DataImage, ColourHistogram);
+  else
+    CalcRegionHistogram(0, 0, right, bottom, *DataImage, GreyHistogram);
+  HistogramDirty = false;
+}
+
+int TChildForm::QuickZoomSide(float ZoomLevel) {
+  if (ZoomLevel >= 1600.0f) return 8;
+  if (ZoomLevel >= 800.0f) return 16;
+  if (ZoomLevel >= 400.0f) return 32;
+  if (ZoomLevel >= 200.0f) return 64;
+  return 128;
+}
+
+QImage TChildForm::QuickZoomSquare(int X, int Y, int Side) const {
+  const int h = Side / 2;
+  // The low clamp first, then the high one; what lies outside the picture is black.
+  X = std::max(X, h);
+  X = std::min(X, ImageDisplay->width() - h);
+  Y = std::max(Y, h);
+  Y = std::min(Y, ImageDisplay->height() - h);
+  QImage square(127, 127, QImage::Format_RGB888);
+  square.fill(Qt::black);
+  QPainter painter(&square);
+  ImageDisplay->DrawZoomed(painter, QRect(0, 0, 127, 127), QRect(X - h, Y - h, 2 * h, 2 * h));
+  return square;
+}
+
+void TChildForm::ImageOverlayMouseMove(Qt::KeyboardModifiers, int X, int Y) {
+  try {
+    if (!MainForm || !DataImage->HasPlanes()) return;
+    int x = ScreenToImage(X), y = ScreenToImage(Y);
+    x = std::min(x, DataImage->Width - 1);
+    x = std::max(x, 0);
+    y = std::min(y, DataImage->Height - 1);
+    y = std::max(y, 0);
+    MainForm->SetPanelText(2, QStringLiteral("X:%1, Y:%2").arg(x).arg(y));
+    if (DataImage->IsColour) {
+      TRGBPixel p;
+      DataImage->GetRGB(x, y, p);
+      MainForm->SetPanelText(3, QStringLiteral("R:%1 G:%2 B:%3").arg(p.Red).arg(p.Green).arg(p.Blue));
+    } else {
+      MainForm->SetPanelText(
+          3, QStringLiteral("I:") + QString::fromStdString(NumFormat::FormatFloat("0.000", DataImage->GetPixel(x, y))));
+    }
+    if (QuickZoomTarget && QuickZoomTarget->IsShowing())
+      QuickZoomTarget->ShowSquare(QuickZoomSquare(X, Y, QuickZoomSide(QuickZoomTarget->ZoomLevel())));
+  } catch (...) {
+  }
+}
+
+void TChildForm::ImageOverlayMouseDown(Qt::MouseButton, Qt::KeyboardModifiers Shift, int X, int Y) {
+  const float x = float(ScreenToImage(X)), y = float(ScreenToImage(Y));
+  if (Shift & Qt::ShiftModifier) ImageOverlay->AddMarker(x, y);
+  if ((Shift & Qt::ControlModifier) && OnCentroidClick) OnCentroidClick(*this, x, y);
+  if ((Shift & Qt::AltModifier) && OnApertureClick) OnApertureClick(*this, x, y);
+}
+
+void TChildForm::FormActivate() {
+  if (!MainForm) return;
+  MainForm->QuickLinearScaleActivated(this);
+  MainForm->SetPanelText(1, QStringLiteral("%1 x %2").arg(DataImage->Width).arg(DataImage->Height));
+}
+
+void TChildForm::closeEvent(QCloseEvent* Event) {
+  if (Modified && MainForm && MainForm->SavePrompt == 1) {
+    const int answer = MessageBox::MessageDlg(
+        QStringLiteral("Do you want to save the changes you made to \"%1\"?").arg(Caption()),
+        TMsgDlgType::mtConfirmation, mbYesNoCancel, this);
+    if (answer == mrCancel) {
+      Event->ignore();
+      return;
+    }
+    // Only a file actually written lets the window go. The window being
+    // saved is the active one, as the picture writers expect.
+    if (answer == mrYes) MainForm->MDIArea()->setActiveSubWindow(this);
+    if (answer == mrYes && !MainForm->SaveWindowAs(this)) {
+      Event->ignore();
+      return;
+    }
+  }
+  if (MainForm) MainForm->ImageClosed();
+  QMdiSubWindow::closeEvent(Event);
+}

@@ -1,0 +1,224 @@
+#include "formats/ByteSource.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "formats/CodecMessage.h"
+
+std::string NonFiniteWarning(std::int64_t Count) {
+  return "Warning: " + std::to_string(Count) +
+         (Count == 1 ? " value in this file was not a number or infinite and has been set to 0."
+                     : " values in this file were not numbers or infinite and have been set to 0.");
+}
+
+TByteSource::TByteSource(const void* Data, std::size_t Size)
+    : Mem(static_cast<const std::uint8_t*>(Data)), MemSize(Size), Opened(true), TotalSize(Size) {}
+
+TByteSource::~TByteSource() {
+  if (Fd >= 0) ::close(Fd);
+}
+
+bool TByteSource::OpenFile(const std::string& FileName) {
+  if (Fd >= 0) ::close(Fd);
+  Fd = -1;
+  Opened = false;
+  Pos = TotalSize = 0;
+  IOError = false;
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  Fd = fd;
+  Opened = true;
+  TotalSize = std::uint64_t(st.st_size);
+  return true;
+}
+
+std::size_t TByteSource::Read(void* Buffer, std::size_t Count) {
+  if (!Opened || Pos >= TotalSize) return 0;
+  Count = std::size_t(std::min<std::uint64_t>(Count, TotalSize - Pos));
+  if (Fd < 0) {
+    std::memcpy(Buffer, Mem + Pos, Count);
+    Pos += Count;
+    return Count;
+  }
+  auto* out = static_cast<unsigned char*>(Buffer);
+  std::size_t done = 0;
+  while (done < Count) {
+    const ssize_t n = ::pread(Fd, out + done, Count - done, off_t(Pos + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      IOError = true;
+      break;
+    }
+    if (n == 0) break;  // the file shrank under us
+    done += std::size_t(n);
+  }
+  Pos += done;
+  return done;
+}
+
+bool TByteSource::ReadExact(void* Buffer, std::size_t Count) {
+  if (Remaining() < Count) return false;
+  const std::uint64_t start = Pos;
+  if (Read(Buffer, Count) != Count) {
+    Pos = start;
+    return false;
+  }
+  return true;
+}
+
+namespace {
+constexpr std::size_t kWriteBuffer = 1 << 20;
+
+mode_t CreationMode() {
+  // What a plain creat() would give: 0666 less the umask.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+}  // namespace
+
+TSafeFileWriter::~TSafeFileWriter() { Abort(); }
+
+bool TSafeFileWriter::Open(const std::string& TargetName) {
+  Abort();
+  Target = TargetName;
+  const auto slash = TargetName.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string() : TargetName.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? TargetName : TargetName.substr(slash + 1);
+  std::string tmpl = dir + "." + base + ".XXXXXX";
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return false;
+  TempName = name.data();
+  // Keep the mode of a file we replace; a new file gets the usual one.
+  struct stat st {};
+  const mode_t mode = ::stat(TargetName.c_str(), &st) == 0 ? (st.st_mode & 07777) : CreationMode();
+  ::fchmod(fd, mode);
+  Fd = fd;
+  Error = false;
+  Used = 0;
+  Buf = static_cast<unsigned char*>(std::malloc(kWriteBuffer));
+  if (!Buf) {
+    Abort();
+    return false;
+  }
+  return true;
+}
+
+bool TSafeFileWriter::Flush() {
+  std::size_t done = 0;
+  while (done < Used) {
+    const ssize_t n = ::write(Fd, Buf + done, Used - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Error = true;
+      return false;
+    }
+    done += std::size_t(n);
+  }
+  Used = 0;
+  return true;
+}
+
+bool TSafeFileWriter::Write(const void* Data, std::size_t Count) {
+  if (!Ok()) return false;
+  const auto* p = static_cast<const unsigned char*>(Data);
+  if (Count >= kWriteBuffer / 4) {
+    // Large blocks go straight to the file, without a copy.
+    if (!Flush()) return false;
+    std::size_t done = 0;
+    while (done < Count) {
+      const ssize_t n = ::write(Fd, p + done, Count - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        Error = true;
+        return false;
+      }
+      done += std::size_t(n);
+    }
+    return true;
+  }
+  while (Count > 0) {
+    if (Used == kWriteBuffer && !Flush()) return false;
+    const std::size_t n = std::min(Count, kWriteBuffer - Used);
+    std::memcpy(Buf + Used, p, n);
+    Used += n;
+    p += n;
+    Count -= n;
+  }
+  return true;
+}
+
+bool TSafeFileWriter::WriteZeros(std::size_t Count) {
+  if (!Ok()) return false;
+  while (Count > 0) {
+    if (Used == kWriteBuffer && !Flush()) return false;
+    const std::size_t n = std::min(Count, kWriteBuffer - Used);
+    std::memset(Buf + Used, 0, n);
+    Used += n;
+    Count -= n;
+  }
+  return true;
+}
+
+bool TSafeFileWriter::Commit() {
+  if (!Ok()) {
+    Abort();
+    return false;
+  }
+  // No fsync: the rename keeps the old file whole until the new one is
+  // complete, which is what a failed save must guarantee.
+  bool ok = Flush();
+  ok = ::close(Fd) == 0 && ok;
+  Fd = -1;
+  if (ok) ok = ::rename(TempName.c_str(), Target.c_str()) == 0;
+  if (!ok) ::unlink(TempName.c_str());
+  TempName.clear();
+  std::free(Buf);
+  Buf = nullptr;
+  return ok;
+}
+
+void TSafeFileWriter::Abort() {
+  if (Fd >= 0) {
+    ::close(Fd);
+    Fd = -1;
+  }
+  if (!TempName.empty()) ::unlink(TempName.c_str());
+  TempName.clear();
+  std::free(Buf);
+  Buf = nullptr;
+  Used = 0;
+}
+
+std::string ExtractFileName(const std::string& Path) {
+  const auto slash = Path.find_last_of('/');
+  return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+std::string ExtractFileExt(const std::string& Path) {
+  const std::string name = ExtractFileName(Path);
+  const auto dot = name.find_last_of('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string UpperCase(std::string Text) {
+  for (char& c : Text)
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  return Text;
+}

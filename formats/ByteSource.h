@@ -1,0 +1,102 @@
+#pragma once
+// Input and output for the codecs: a byte source that is either a file or a
+// block of memory (so every decoder can be tested and fuzzed without files),
+// and a writer that replaces its target only when the whole file is written.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class TByteSource {
+ public:
+  TByteSource() = default;
+  TByteSource(const void* Data, std::size_t Size);  // memory; the caller keeps it alive
+  ~TByteSource();
+  TByteSource(const TByteSource&) = delete;
+  TByteSource& operator=(const TByteSource&) = delete;
+
+  // Opens a file read-only; false when it cannot be opened or is not a regular file.
+  bool OpenFile(const std::string& FileName);
+  bool IsOpen() const { return Opened; }
+
+  std::uint64_t Size() const { return TotalSize; }
+  std::uint64_t Position() const { return Pos; }
+  std::uint64_t Remaining() const { return Pos < TotalSize ? TotalSize - Pos : 0; }
+  // Positions past the end are allowed; reads there give nothing.
+  void Seek(std::uint64_t NewPos) { Pos = NewPos; }
+
+  // Reads up to Count bytes; returns how many were read (fewer only at the end
+  // of the data). Failed is set by an I/O error.
+  std::size_t Read(void* Buffer, std::size_t Count);
+  // All or nothing: false (and the position unchanged) when fewer bytes remain.
+  bool ReadExact(void* Buffer, std::size_t Count);
+  bool Failed() const { return IOError; }
+
+ private:
+  int Fd = -1;
+  const std::uint8_t* Mem = nullptr;
+  std::size_t MemSize = 0;
+  bool Opened = false;
+  std::uint64_t TotalSize = 0;
+  std::uint64_t Pos = 0;
+  bool IOError = false;
+};
+
+// Writes into a temporary file beside the target and renames it over the
+// target in Commit, so a failed save never destroys the old file. A writer
+// that is destroyed without Commit removes its temporary file.
+class TSafeFileWriter {
+ public:
+  TSafeFileWriter() = default;
+  ~TSafeFileWriter();
+  TSafeFileWriter(const TSafeFileWriter&) = delete;
+  TSafeFileWriter& operator=(const TSafeFileWriter&) = delete;
+
+  bool Open(const std::string& TargetName);
+  // Buffered; false once any write has failed.
+  bool Write(const void* Data, std::size_t Count);
+  bool WriteZeros(std::size_t Count);
+  // Flushes and renames; false (target untouched) on any failure.
+  bool Commit();
+  void Abort();
+  bool Ok() const { return Fd >= 0 && !Error; }
+
+ private:
+  bool Flush();
+  int Fd = -1;
+  std::string Target, TempName;
+  bool Error = false;
+  unsigned char* Buf = nullptr;
+  std::size_t Used = 0;
+};
+
+// Little- and big-endian helpers.
+inline std::uint16_t LoadLE16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+inline std::uint32_t LoadLE32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+inline std::uint16_t LoadBE16(const std::uint8_t* p) { return std::uint16_t(p[0] << 8 | p[1]); }
+inline std::uint32_t LoadBE32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
+}
+inline void StoreLE32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = std::uint8_t(v);
+  p[1] = std::uint8_t(v >> 8);
+  p[2] = std::uint8_t(v >> 16);
+  p[3] = std::uint8_t(v >> 24);
+}
+inline void StoreBE16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = std::uint8_t(v >> 8);
+  p[1] = std::uint8_t(v);
+}
+inline void StoreBE32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = std::uint8_t(v >> 24);
+  p[1] = std::uint8_t(v >> 16);
+  p[2] = std::uint8_t(v >> 8);
+  p[3] = std::uint8_t(v);
+}
+
+// The file name without its folder, and its extension (from the last point,
+// point included; empty when the name has none).
+std::string ExtractFileName(const std::string& Path);
+std::string ExtractFileExt(const std::string& Path);
+std::string UpperCase(std::string Text);

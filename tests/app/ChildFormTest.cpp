@@ -1,0 +1,341 @@
+#include <QAction>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "AppTestUtil.h"
+#include "platform/FileDialog.h"
+#include "platform/Registry.h"
+
+namespace {
+void SendMouse(QWidget* W, QEvent::Type Type, QPoint P, Qt::MouseButton Button, Qt::MouseButtons Buttons,
+               Qt::KeyboardModifiers Mods = Qt::NoModifier) {
+  QMouseEvent e(Type, QPointF(P), W->mapToGlobal(QPointF(P)), Button, Buttons, Mods);
+  QApplication::sendEvent(W, &e);
+}
+
+void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+}  // namespace
+
+using ChildForm = AppTest;
+
+TEST(ChildFormCoordinates, TruncatesHundredOverZoomTimesC) {
+  EXPECT_EQ(TChildForm::ScreenToImage(37, 100.0f), 37);
+  EXPECT_EQ(TChildForm::ScreenToImage(12, 100.0f), 12);
+  EXPECT_EQ(TChildForm::ScreenToImage(37, 300.0f), 12);
+  EXPECT_EQ(TChildForm::ScreenToImage(12, 300.0f), 4);
+  EXPECT_EQ(TChildForm::ScreenToImage(3, 300.0f), 1);
+  EXPECT_EQ(TChildForm::ScreenToImage(300, 300.0f), 100);
+  const int at700[][2] = {{7, 1}, {14, 2}, {21, 3}, {49, 7}, {70, 10}, {700, 100}};
+  for (auto [c, v] : at700) EXPECT_EQ(TChildForm::ScreenToImage(c, 700.0f), v) << c;
+  const int at33[][2] = {{33, 100}, {66, 200}, {99, 300}, {1, 3}, {10, 30}};
+  for (auto [c, v] : at33) EXPECT_EQ(TChildForm::ScreenToImage(c, 33.0f), v) << c;
+}
+
+TEST_F(ChildForm, StartsUntitledModifiedAndActive) {
+  auto* child = new TChildForm;
+  EXPECT_EQ(child->Caption(), QStringLiteral("Untitled"));
+  EXPECT_TRUE(child->Modified);
+  EXPECT_TRUE(child->HistogramDirty);
+  EXPECT_EQ(child->CompMagnitude, -99.0);
+  EXPECT_EQ(Form->ActiveMDIChild(), child);
+  EXPECT_EQ(child->ImageOverlay->parentWidget(), child->ImageDisplay);
+  // Image commands are on once a window exists.
+  EXPECT_TRUE(Form->Action(QStringLiteral("EditDuplicate"))->isEnabled());
+}
+
+TEST_F(ChildForm, SelectionIsOrderedClampedAndEmptyForAClick) {
+  TChildForm* child = GreyWindow(100, 50, 1, [](int x, int y) { return float(x + y); });
+  auto* roi = child->ImageOverlay->ROI;
+  int l, t, r, b;
+  roi[0] = 80, roi[1] = 40, roi[2] = 10, roi[3] = 5;
+  EXPECT_TRUE(child->GetSelection(l, t, r, b));
+  EXPECT_EQ(QRect(QPoint(l, t), QPoint(r, b)), QRect(QPoint(10, 5), QPoint(80, 40)));
+  roi[0] = 20, roi[1] = 10, roi[2] = 150, roi[3] = 70;
+  EXPECT_TRUE(child->GetSelection(l, t, r, b));
+  EXPECT_EQ(r, 99);
+  EXPECT_EQ(b, 49);
+  roi[0] = roi[2] = 30, roi[1] = roi[3] = 20;
+  EXPECT_FALSE(child->GetSelection(l, t, r, b));
+
+  child->SetZoom(300.0f);
+  roi[0] = 37, roi[1] = 12, roi[2] = 3, roi[3] = 300;
+  EXPECT_TRUE(child->GetSelection(l, t, r, b));
+  EXPECT_EQ(l, 1);
+  EXPECT_EQ(t, 4);
+  EXPECT_EQ(r, 12);
+  EXPECT_EQ(b, 49);
+  // What the measuring routines see.
+  const IMeasureSource& source = *child;
+  EXPECT_EQ(&source.Image(), child->DataImage.get());
+  child->ImageOverlay->AddAperture(5.0f, 6.0f, 8, 13, 18);
+  ASSERT_EQ(source.ApertureCount(), 1);
+  EXPECT_EQ(source.Aperture(0).Rin, 13);
+}
+
+TEST_F(ChildForm, PixelReadOutInPanelsTwoAndThree) {
+  TChildForm* grey = GreyWindow(10, 8, 3, [](int x, int y) { return x == 3 && y == 2 ? 1234.5678f : 2.5f; });
+  grey->SetZoom(200.0f);
+  SendMouse(grey->ImageOverlay, QEvent::MouseMove, QPoint(7, 5), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(Form->PanelText(2), QStringLiteral("X:3, Y:2"));
+  EXPECT_EQ(Form->PanelText(3), QStringLiteral("I:1234.568"));
+  SendMouse(grey->ImageOverlay, QEvent::MouseMove, QPoint(0, 0), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(Form->PanelText(3), QStringLiteral("I:2.500"));
+  EXPECT_EQ(Form->PanelText(1), QStringLiteral("10 x 8"));
+
+  TChildForm* colour = ColourWindow(6, 4, [](int x, int y) {
+    return TRGBPixel{std::uint8_t(30 + x), std::uint8_t(20 + y), 10};
+  });
+  EXPECT_EQ(Form->PanelText(1), QStringLiteral("6 x 4"));
+  SendMouse(colour->ImageOverlay, QEvent::MouseMove, QPoint(5, 3), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(Form->PanelText(2), QStringLiteral("X:5, Y:3"));
+  EXPECT_EQ(Form->PanelText(3), QStringLiteral("R:10 G:23 B:35"));
+  // Beyond the picture the read-out stays on the last pixel.
+  colour->ImageOverlay->resize(40, 40);
+  SendMouse(colour->ImageOverlay, QEvent::MouseMove, QPoint(30, 30), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(Form->PanelText(2), QStringLiteral("X:5, Y:3"));
+
+  // The main window's own client area clears panels 2 and 3.
+  SendMouse(Form->MDIArea()->viewport(), QEvent::MouseMove, QPoint(900, 700), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(Form->PanelText(2), QString());
+  EXPECT_EQ(Form->PanelText(3), QString());
+
+  // Activating a window shows its size.
+  Form->MDIArea()->setActiveSubWindow(grey);
+  EXPECT_EQ(Form->PanelText(1), QStringLiteral("10 x 8"));
+}
+
+TEST_F(ChildForm, ShiftClickAddsAMarkerAndStartsARegion) {
+  TChildForm* child = GreyWindow(100, 50, 1, [](int, int) { return 1.0f; });
+  child->SetZoom(300.0f);
+  QTest::mouseClick(child->ImageOverlay, Qt::LeftButton, Qt::ShiftModifier, QPoint(37, 12));
+  ASSERT_EQ(child->ImageOverlay->Markers().size(), 1u);
+  EXPECT_EQ(child->ImageOverlay->Markers()[0].X, 12.0f);
+  EXPECT_EQ(child->ImageOverlay->Markers()[0].Y, 4.0f);
+  EXPECT_EQ(child->ImageOverlay->ROIRect(), QRect(QPoint(37, 12), QPoint(37, 12)));
+  QTest::mouseClick(child->ImageOverlay, Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+  EXPECT_EQ(child->ImageOverlay->Markers().size(), 1u);
+  int calls = 0;
+  TChildForm::OnCentroidClick = [&](TChildForm& c, float x, float y) {
+    EXPECT_EQ(&c, child);
+    EXPECT_EQ(x, 20.0f);
+    EXPECT_EQ(y, 20.0f);
+    ++calls;
+  };
+  QTest::mouseClick(child->ImageOverlay, Qt::LeftButton, Qt::ControlModifier, QPoint(60, 60));
+  TChildForm::OnCentroidClick = nullptr;
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(ChildForm, ZoomingInKeepsTheWindowSizeZoomingOutRefits) {
+  TChildForm* child = GreyWindow(200, 150, 1, [](int x, int) { return float(x); });
+  EXPECT_EQ(child->ScrollBox->size(), QSize(200, 150));
+  child->SetZoom(200.0f);
+  const QSize at200 = child->size();
+  EXPECT_EQ(child->ScrollBox->size(), QSize(200, 150));  // zooming in keeps the size
+  EXPECT_EQ(child->ImageDisplay->size(), QSize(400, 300));
+  child->SetZoom(400.0f);
+  EXPECT_EQ(child->size(), at200);
+  child->SetZoom(200.0f);
+  EXPECT_EQ(child->ScrollBox->size(), QSize(400, 300));  // refitted
+  child->SetZoom(50.0f);
+  EXPECT_EQ(child->ScrollBox->size(), QSize(100, 75));
+  child->SetZoom(100.0f);  // exactly 100 refits too
+  EXPECT_EQ(child->ScrollBox->size(), QSize(200, 150));
+  EXPECT_EQ(child->ImageOverlay->size(), QSize(200, 150));
+  EXPECT_EQ(child->ImageOverlay->Zoom, 100.0f);
+
+  // Too big for the frame: moved to the corner and cut to the available area.
+  TChildForm* big = GreyWindow(3000, 200, 1, [](int x, int) { return float(x); });
+  const QSize available = Form->MDIArea()->viewport()->size() - QSize(4, 4);
+  EXPECT_EQ(big->pos(), QPoint(0, 0));
+  EXPECT_EQ(big->width(), available.width());
+}
+
+TEST_F(ChildForm, PhotometrySettingsAreReadAllOrNothing) {
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(ApplicationKey), true));
+    reg.WriteInteger(QStringLiteral("Aperture"), 5);
+    reg.WriteInteger(QStringLiteral("Annulus Inner"), 7);
+    reg.WriteInteger(QStringLiteral("Annulus Outer"), 9);
+    reg.WriteFloat(QStringLiteral("Zero Point"), 21.5);
+    reg.WriteFloat(QStringLiteral("Intergration Time"), 30.0);
+  }
+  auto* child = new TChildForm;
+  EXPECT_EQ(child->ApertureRadius, 5);
+  EXPECT_EQ(child->AnnulusInner, 7);
+  EXPECT_EQ(child->AnnulusOuter, 9);
+  EXPECT_EQ(child->ZeroPoint, 21.5);
+  EXPECT_EQ(child->IntegrationTime, 30.0);
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(ApplicationKey), false));
+    reg.DeleteValue(QStringLiteral("Intergration Time"));
+  }
+  auto* other = new TChildForm;
+  EXPECT_EQ(other->ApertureRadius, 8);
+  EXPECT_EQ(other->AnnulusInner, 13);
+  EXPECT_EQ(other->AnnulusOuter, 18);
+  EXPECT_EQ(other->ZeroPoint, 20.0);
+  EXPECT_EQ(other->IntegrationTime, 60.0);
+  TRegistry reg;
+  reg.DeleteKey(QStringLiteral("Software"));
+}
+
+TEST_F(ChildForm, ClosePromptAnswers) {
+  QTemporaryDir dir;
+  Form->SavePrompt = 1;
+  QString dialogName;
+  bool dialogAnswer = false;
+  int dialogRuns = 0;
+  auto previous = TFileDialog::SetHook([&](TFileDialog& d) {
+    ++dialogRuns;
+    d.FileName = dialogName;
+    d.Files = QStringList{dialogName};
+    return dialogAnswer;
+  });
+
+  QPointer<TChildForm> child = GreyWindow(20, 10, 1, [](int x, int) { return float(x); }, QStringLiteral("M42"));
+  const QString prompt = QStringLiteral("Do you want to save the changes you made to \"M42\"?");
+
+  Answers = {mrCancel};
+  EXPECT_FALSE(child->close());
+  FlushDeletes();
+  ASSERT_FALSE(child.isNull());
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, prompt);
+  EXPECT_EQ(Boxes[0].Buttons, unsigned(mbYesNoCancel));
+  EXPECT_TRUE(Form->Action(QStringLiteral("FileSaveAs"))->isEnabled());
+
+  // Yes, then the save dialog cancelled: the window stays with its image.
+  Answers = {mrYes};
+  dialogAnswer = false;
+  EXPECT_FALSE(child->close());
+  FlushDeletes();
+  ASSERT_FALSE(child.isNull());
+  EXPECT_EQ(dialogRuns, 1);
+
+  // Yes, and a save that refuses (no such folder): still open.
+  Answers = {mrYes};
+  dialogAnswer = true;
+  dialogName = dir.path() + QStringLiteral("/missing/m42.fts");
+  EXPECT_FALSE(child->close());
+  EXPECT_EQ(Boxes.back().Text, QStringLiteral("An error occured saving this file."));
+  FlushDeletes();
+  ASSERT_FALSE(child.isNull());
+  EXPECT_FALSE(QFile::exists(dialogName));
+
+  // Yes with a file written: the window closes, the file is there.
+  Answers = {mrYes};
+  dialogName = dir.path() + QStringLiteral("/m42.fts");
+  EXPECT_TRUE(child->close());
+  FlushDeletes();
+  EXPECT_TRUE(child.isNull());
+  EXPECT_TRUE(QFile::exists(dialogName));
+  // The last window gone: panel 1 cleared, only the 24 always-available actions on.
+  EXPECT_EQ(Form->PanelText(1), QString());
+  int enabled = 0;
+  for (QAction* a : Form->ActionList()) enabled += a->isEnabled();
+  EXPECT_EQ(enabled, 24);
+  EXPECT_FALSE(Form->Action(QStringLiteral("FileSaveAs"))->isEnabled());
+  EXPECT_TRUE(Form->Action(QStringLiteral("EditPaste"))->isEnabled());
+
+  // No closes without saving; an unmodified window or the prompt off asks nothing.
+  QPointer<TChildForm> second = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; });
+  Answers = {mrNo};
+  const std::size_t before = Boxes.size();
+  EXPECT_TRUE(second->close());
+  FlushDeletes();
+  EXPECT_TRUE(second.isNull());
+  EXPECT_EQ(Boxes.size(), before + 1);
+  QPointer<TChildForm> third = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; });
+  third->Modified = false;
+  EXPECT_TRUE(third->close());
+  QPointer<TChildForm> fourth = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; });
+  Form->SavePrompt = 0;
+  EXPECT_TRUE(fourth->close());
+  FlushDeletes();
+  EXPECT_EQ(Boxes.size(), before + 1);
+  EXPECT_EQ(WindowCount(), 0);
+  TFileDialog::SetHook(previous);
+}
+
+TEST_F(ChildForm, ExitAsksAboutEveryModifiedWindowAndCancelStops) {
+  Form->SavePrompt = 1;
+  QPointer<TChildForm> a = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; }, QStringLiteral("A"));
+  QPointer<TChildForm> b = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; }, QStringLiteral("B"));
+  Answers = {mrNo, mrCancel};
+  EXPECT_FALSE(Form->CloseAllImageWindows());
+  FlushDeletes();
+  ASSERT_EQ(Boxes.size(), 2u);
+  // The most recently active first.
+  EXPECT_TRUE(Boxes[0].Text.contains(QStringLiteral("\"B\"")));
+  EXPECT_TRUE(Boxes[1].Text.contains(QStringLiteral("\"A\"")));
+  EXPECT_TRUE(b.isNull());
+  EXPECT_FALSE(a.isNull());
+  Answers = {mrNo};
+  Form->FileExitExecute();
+  FlushDeletes();
+  EXPECT_TRUE(a.isNull());
+}
+
+TEST_F(ChildForm, QuickZoomSquareClampsTheCentre) {
+  TChildForm* child = ColourWindow(300, 200, [](int x, int y) {
+    return TRGBPixel{std::uint8_t(y), std::uint8_t(x & 255), 0};
+  });
+  EXPECT_EQ(TChildForm::QuickZoomSide(100.0f), 128);
+  EXPECT_EQ(TChildForm::QuickZoomSide(200.0f), 64);
+  EXPECT_EQ(TChildForm::QuickZoomSide(1600.0f), 8);
+  // Side 64 at the corner: centre clamped to (32, 32), square (0, 0)-(63, 63) onto 127 pixels.
+  const QImage square = child->QuickZoomSquare(3, 3, 64);
+  ASSERT_EQ(square.size(), QSize(127, 127));
+  EXPECT_EQ(square.pixelColor(0, 0), QColor(0, 0, 0));
+  EXPECT_EQ(square.pixelColor(126, 0).green(), 63);
+  EXPECT_EQ(square.pixelColor(0, 126).blue(), 63);
+  // Wider than the display: the low clamp first, then the high one; outside is black.
+  TChildForm* narrow = ColourWindow(20, 20, [](int, int) { return TRGBPixel{255, 255, 255}; });
+  const QImage n = narrow->QuickZoomSquare(10, 10, 64);
+  EXPECT_EQ(n.pixelColor(0, 0), QColor(Qt::black));
+  EXPECT_EQ(n.pixelColor(126, 126), QColor(Qt::white));
+}
+
+TEST_F(ChildForm, HistogramCacheIsFilledOnceAtTheFirstRedraw) {
+  TChildForm* grey = GreyWindow(8, 4, 1, [](int x, int) { return float(x * 10); });
+  EXPECT_FALSE(grey->HistogramDirty);
+  long total = 0;
+  for (int c : grey->GreyHistogram.Counts) total += c;
+  EXPECT_EQ(total, 32);
+  EXPECT_EQ(grey->GreyHistogram.Max, 70.0f);
+  // Later changes leave the cache as it was.
+  grey->DataImage->SetPixel(0, 0, 500.0f);
+  grey->UpdateImage();
+  EXPECT_EQ(grey->GreyHistogram.Max, 70.0f);
+
+  TChildForm* colour = ColourWindow(3, 2, [](int x, int) { return TRGBPixel{0, 0, std::uint8_t(x * 100)}; });
+  EXPECT_EQ(colour->ColourHistogram.Red[200], 2);
+  EXPECT_EQ(colour->ColourHistogram.Blue[0], 6);
+}
+
+namespace {
+struct FakeQuickZoom : TQuickZoomTarget {
+  bool IsShowing() const override { return true; }
+  float ZoomLevel() const override { return 400.0f; }
+  void ShowSquare(const QImage& Square) override { Shown = Square; }
+  QImage Shown;
+};
+}  // namespace
+
+TEST_F(ChildForm, MouseMoveFeedsTheQuickZoomWindow) {
+  TChildForm* colour = ColourWindow(100, 80, [](int x, int y) { return TRGBPixel{std::uint8_t(y), std::uint8_t(x), 0}; });
+  FakeQuickZoom zoom;
+  QuickZoomTarget = &zoom;
+  SendMouse(colour->ImageOverlay, QEvent::MouseMove, QPoint(50, 40), Qt::NoButton, Qt::NoButton);
+  QuickZoomTarget = nullptr;
+  // 400 %: a square of 32 display pixels around (50, 40), columns 34..65.
+  ASSERT_EQ(zoom.Shown.size(), QSize(127, 127));
+  EXPECT_EQ(zoom.Shown.pixelColor(0, 0), QColor(0, 34, 24));
+  EXPECT_EQ(zoom.Shown.pixelColor(126, 126), QColor(0, 65, 55));
+}
