@@ -1,0 +1,92 @@
+// Bias, dark and flat-field calibration of grey frames.
+#include <cstdint>
+
+#include "engine/Checked.h"
+#include "engine/Errors.h"
+#include "engine/Processing.h"
+#include "engine/StagedRows.h"
+
+namespace {
+
+bool SameSize(const TDataImage& A, const TDataImage& B) {
+  return A.Width == B.Width && A.Height == B.Height && (A.PixelCount() == 0 || (A.Pixels && B.Pixels));
+}
+
+void SubtractFrame(TDataImage& Dst, TDataImage& Src, TDataImage& Frame, int ErrorNumber) {
+  try {
+    if (!SameSize(Src, Frame) || !SameSize(Src, Dst)) {
+      ReportInternalError(ErrorNumber);
+      return;
+    }
+    const int w = Src.Width;
+    const float* s = Src.Pixels;
+    const float* f = Frame.Pixels;
+    float* d = Dst.Pixels;
+    StagedRows::Run<float>(
+        Src.Height, w,
+        [&](int y, float* out, int& done) {
+          const std::int64_t row = std::int64_t(y) * w;
+          for (int x = 0; x < w; ++x) {
+            float t = Checked::ToSingle((long double)s[row + x] - f[row + x]);
+            if (t < 0) t = 0;
+            out[x] = t;
+            done = x + 1;
+          }
+        },
+        [&](int y, const float* out, int count) {
+          float* row = d + std::int64_t(y) * w;
+          for (int x = 0; x < count; ++x) row[x] = out[x];
+        });
+    ReportInternalError(0);
+  } catch (...) {
+    ReportInternalError(ErrorNumber);
+  }
+}
+
+}  // namespace
+
+void SubtractBias(TDataImage& Dst, TDataImage& Src, TDataImage& Frame) {
+  SubtractFrame(Dst, Src, Frame, errSubtractBias);
+}
+
+void SubtractDark(TDataImage& Dst, TDataImage& Src, TDataImage& Frame) {
+  SubtractFrame(Dst, Src, Frame, errSubtractDark);
+}
+
+void FlatFieldDivide(TDataImage& Image, TDataImage& Flat) {
+  try {
+    if (!SameSize(Image, Flat)) {
+      ReportInternalError(errFlatFieldDivide);
+      return;
+    }
+    const int w = Image.Width;
+    const std::int64_t n = Image.PixelCount();
+    const float* fl = Flat.Pixels;
+    // The running total is rounded at every step (ties to even), so it is not
+    // the sum of rounded terms; it stays exact in extended precision.
+    std::int64_t sum = 0;
+    for (std::int64_t i = 0; i < n; ++i) sum = Checked::Round((long double)sum + (long double)fl[i] * 10000);
+    const std::int64_t mean = Checked::Round(Checked::Div((long double)sum, (long double)n));
+    // A zero mean fails on the first division, before any pixel changes.
+    if (mean == 0) Checked::Div(1, 0);
+    float* im = Image.Pixels;
+    StagedRows::Run<float>(
+        Image.Height, w,
+        [&](int y, float* out, int& done) {
+          const std::int64_t row = std::int64_t(y) * w;
+          for (int x = 0; x < w; ++x) {
+            float f = Checked::ToSingle((long double)fl[row + x] / mean * 10000);
+            if (f == 0) f = 1;
+            out[x] = Checked::ToSingle(Checked::Div(im[row + x], f));
+            done = x + 1;
+          }
+        },
+        [&](int y, const float* out, int count) {
+          float* row = im + std::int64_t(y) * w;
+          for (int x = 0; x < count; ++x) row[x] = out[x];
+        });
+    ReportInternalError(0);
+  } catch (...) {
+    ReportInternalError(errFlatFieldDivide);
+  }
+}
