@@ -2,10 +2,10 @@
 
 #include <random>
 
-#include "EngineTestSupport.h"
+#include "ImageTestHelpers.h"
 #include "engine/Processing.h"
 
-using namespace TestSupport;
+using namespace ImgTest;
 
 TEST(Calibration, SubtractionClampsAtZeroOnly) {
   ErrorRecorder rec;

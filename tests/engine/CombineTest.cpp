@@ -3,11 +3,11 @@
 #include <random>
 #include <stdexcept>
 
-#include "EngineTestSupport.h"
+#include "ImageTestHelpers.h"
 #include "engine/Checked.h"
 #include "engine/Combine.h"
 
-using namespace TestSupport;
+using namespace ImgTest;
 
 namespace {
 struct Planes {

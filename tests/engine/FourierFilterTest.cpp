@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <random>
 
-#include "EngineTestSupport.h"
+#include "ImageTestHelpers.h"
 #include "engine/FFT.h"
 #include "engine/Processing.h"
 
-using namespace TestSupport;
+using namespace ImgTest;
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <random>
 
-#include "EngineTestSupport.h"
+#include "ImageTestHelpers.h"
 #include "engine/ImageMath.h"
 
-using namespace TestSupport;
+using namespace ImgTest;
 
 namespace {
 std::vector<float> PixelMathOf(std::uint8_t Op, float K, std::uint8_t Type, const std::vector<float>& Values,

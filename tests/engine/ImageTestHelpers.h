@@ -12,7 +12,7 @@
 #include "engine/DataImage.h"
 #include "engine/Errors.h"
 
-namespace TestSupport {
+namespace ImgTest {
 
 struct ErrorRecorder {
   std::vector<int> Codes;
@@ -92,4 +92,4 @@ inline bool RunOracle(const std::string& Script, const std::string& Args, const 
   return true;
 }
 
-}  // namespace TestSupport
+}  // namespace ImgTest
