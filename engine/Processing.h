@@ -1,10 +1,49 @@
 #pragma once
-// Grey image operations. Each takes its destination before its source; the
-// destination is the caller's copy of the source. Every routine ends with
-// ReportInternalError: 0 when it finished, its own number when it failed.
+// Grey point operations, neighbourhood filters and the white level / output
+// range helpers. Every routine with an error number catches its own faults and
+// ends with ReportInternalError: 0 after success, its number after a failure
+// or a refused parameter. Destinations are copies of their sources made by
+// the caller (same sides); pixels a routine does not write keep their values.
+#include <array>
 #include <cstdint>
 
 #include "engine/DataImage.h"
+
+// The user's 3 x 3 kernel, held in a 10 x 10 array indexed [column][row];
+// entry [c][r] weighs the pixel at (x + c - 1, y + r - 1).
+using TFilterKernel = std::array<std::array<float, 10>, 10>;
+
+// TypeMax, or for a floating-point image (data type 3) MaxValue after
+// CalcMaxValue. 255.0 after a failure; reports nothing.
+float GetWhiteLevel(TDataImage& Image);
+
+// Range 0, 1, 2 = "8 bit", "12 bit", "16 bit": every pixel times K / P
+// (K = 255, 4095, 65535; P the largest pixel) clamped to [0, K], then
+// AutoScale. Range 3 ("Unlimited") or P = 0 change nothing. Reports nothing.
+void RescaleToOutputRange(std::uint8_t Range, TDataImage& Image);
+
+void BrightnessContrast(int Brightness, int Contrast, TDataImage& Dst, TDataImage& Src);  // 24
+void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue);                            // 25
+void LinearStretch(TDataImage& Dst, TDataImage& Src, float Low, float High);               // 26
+void LogScale(TDataImage& Dst, TDataImage& Src, float Factor);                             // 27
+void DDP(std::uint8_t Edge, TDataImage& Dst, TDataImage& Src, float MidLevel, float Background,
+         float Scaling);  // 28
+
+// Fixed kernels 1..12 (see FixedKernel); results clamped to [0, white level].
+void Filter3x3(std::uint8_t Code, TDataImage& Dst, TDataImage& Src);             // 29
+void SobelFilter(TDataImage& Dst, TDataImage& Src);                               // 30
+void MeanFilter(std::uint8_t Size, TDataImage& Dst, TDataImage& Src);             // 31
+void MedianFilter(std::uint8_t Size, TDataImage& Dst, TDataImage& Src);           // 32
+void MinMaxFilter(std::uint8_t Mode, std::uint8_t Size, TDataImage& Dst, TDataImage& Src);  // 33
+void CustomFilter(const TFilterKernel& Kernel, TDataImage& Dst, TDataImage& Src);  // 34
+
+// Weights (rows top to bottom) and divisor of fixed kernel Code 1..12; false
+// for another code.
+bool FixedKernel(std::uint8_t Code, int (&Weights)[9], int& Divisor);
+
+// The divisor of a user kernel: the Single sum of its nine weights, 1 when
+// that sum is 0.
+float KernelDivisor(const TFilterKernel& Kernel);
 
 // Calibration. The frames must have the image's size; a frame of another size
 // is refused with the routine's number, the destination untouched.
