@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -73,7 +74,10 @@ std::vector<T> ReadFile(const std::string& Path) {
   return out;
 }
 
-inline std::string TempPath(const std::string& Name) { return ::testing::TempDir() + "/" + Name; }
+// Unique per test process: CTest runs tests side by side.
+inline std::string TempPath(const std::string& Name) {
+  return ::testing::TempDir() + "/" + Name + "_" + std::to_string(::getpid());
+}
 
 // Runs an oracle script of tests/oracles with Debian's python3; a missing
 // module fails the test instead of passing it.
