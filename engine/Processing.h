@@ -80,3 +80,8 @@ void ContraHarmonic(int Order, int Window, TDataImage& Dst, TDataImage& Src);
 // Sum of the sorted window without Trim values at each end, over the count
 // plus 0.5; 0 when nothing is left. Error 51.
 void AlphaTrimmed(int Trim, int Window, TDataImage& Dst, TDataImage& Src);
+
+// Amount * p - (Amount - 1) * blur for every pixel, the blur being the
+// Size x Size mean on the interior and the source on the border; clamped to
+// [0, white level]. Size odd. Error 35.
+void UnsharpMask(int Size, TDataImage& Dst, TDataImage& Src, float Amount);
