@@ -415,20 +415,21 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
   // With every partial sum exact, double and extended sums agree, and so do
   // their quotients by an odd divisor once stored to a Single.
   const double d = K.Divisor;
+  double w[9];
+  for (int t = 0; t < 9; ++t) w[t] = K.W[t];
   ForRows(1, H - 1, [&](int ya, int yb) {
-    std::vector<double> acc(static_cast<std::size_t>(W));
     for (int y = ya; y < yb; ++y) {
-      std::fill(acc.begin(), acc.end(), 0.0);
-      for (int t = 0; t < 9; ++t) {
-        const double w = K.W[t];
-        if (w == 0) continue;
-        const float* r = Src + std::size_t(y + t / 3 - 1) * W + (t % 3 - 1);
-        for (int x = 1; x < W - 1; ++x) acc[x] += w * double(r[x]);
-      }
+      const float* a = Src + std::size_t(y - 1) * W;
+      const float* b = a + W;
+      const float* c = b + W;
       float* out = Dst + std::size_t(y) * W;
       for (int x = 1; x < W - 1; ++x) {
-        const double q = acc[x] / d;
-        out[x] = q < 0 ? 0.0f : q > White ? White : float(q);
+        const double s = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) +
+                          (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
+                         (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
+        const double q = s / d;
+        // Not "q < 0": a sum of signed zeros may be -0 here, never in extended from +0.
+        out[x] = q > 0 ? (q > White ? White : float(q)) : 0.0f;
       }
     }
   });
