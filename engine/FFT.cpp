@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <immintrin.h>
 #include <cmath>
 #include <mutex>
 #include <new>
@@ -12,6 +13,8 @@
 
 // The block kernel passes 32-byte vectors between inlined helpers only.
 #pragma GCC diagnostic ignored "-Wpsabi"
+// GCC 12 misreads the undefined upper half of the 512-bit casts.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
 // ---------------------------------------------------------------- tables
 
@@ -51,6 +54,10 @@ const TTwiddleTables& Tables() {
 // Single rounding. Entry step - 1 + m belongs to group m of the stage `step`.
 struct TTwiddles {
   std::vector<float> Re, Im;
+  std::vector<double> DRe, DIm;
+  // u = (1, 0) or (0, +-1) and the like: every product is exact in Single
+  // and one of each pair is zero, so Single arithmetic gives the same bits.
+  std::vector<std::uint8_t> Exact;
 };
 
 const TTwiddles& TwiddlesFor(bool Forward, int Bits) {
@@ -76,6 +83,14 @@ const TTwiddles& TwiddlesFor(bool Forward, int Bits) {
         ui = ni;
       }
     }
+    t->Exact.resize(t->Re.size());
+    for (std::size_t k = 0; k < t->Re.size(); ++k) {
+      const float r = t->Re[k], i = t->Im[k];
+      const bool unit = (r == 0.0f && std::fabs(i) == 1.0f) || (i == 0.0f && std::fabs(r) == 1.0f);
+      t->Exact[k] = unit;
+    }
+    t->DRe.assign(t->Re.begin(), t->Re.end());
+    t->DIm.assign(t->Im.begin(), t->Im.end());
     slot = std::move(t);
   }
   return *slot;
@@ -85,102 +100,221 @@ bool PowerOfTwoSide(int n) { return n >= 1 && n <= (1 << MaxBits) && std::has_si
 
 int Log2(int n) { return std::countr_zero(unsigned(n)); }
 
-// ---------------------------------------------------------------- block kernel
+// ---------------------------------------------------------------- block kernels
 //
-// Lanes lines are transformed in lockstep: the work buffer holds entry k of
-// line l at [k * Lanes + l], real and imaginary parts apart. Every lane does
-// exactly the operations of the one-line transform.
+// L lines are transformed in lockstep: the work buffer holds entry k of line
+// l at [k * L + l], real and imaginary parts apart. Every lane does exactly
+// the operations of the one-line transform: each part of t = u * x[j] is the
+// Single rounding of the extended value (products of Singles are exact in
+// double; a double result on a Single midpoint or in the Single subnormal
+// range is redone in extended), then x[j] = x[i] - t and x[i] = x[i] + t in
+// Single. Within a stage the butterflies touch disjoint pairs, so visiting
+// blocks before groups gives the same values as the group order.
 
-constexpr int Lanes = 8;
-typedef float V8F __attribute__((vector_size(32)));
-typedef double V4D __attribute__((vector_size(32)));
-typedef long long V4I __attribute__((vector_size(32)));
-typedef float V4F __attribute__((vector_size(16)));
+using TStages = void (*)(float* re, float* im, int n, const TTwiddles& tw);
 
-struct TBlock {
-  std::vector<float> Re, Im;
-  explicit TBlock(int n) : Re(std::size_t(n) * Lanes), Im(std::size_t(n) * Lanes) {}
-};
-
-inline __attribute__((always_inline)) V8F Load(const float* p) {
-  V8F v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-inline __attribute__((always_inline)) void Store(float* p, V8F v) { std::memcpy(p, &v, sizeof v); }
-
-inline __attribute__((always_inline)) V4I Suspicious(V4D d) {
-  V4I b;
-  std::memcpy(&b, &d, sizeof b);
-  const V4I a = b & 0x7FFFFFFFFFFFFFFFll;
-  // (a - 1) compared unsigned: the Single subnormal range, zero excluded.
-  typedef unsigned long long V4U __attribute__((vector_size(32)));
-  const V4U am1 = (V4U)(a - 1);
-  return ((b & 0x1FFFFFFFll) == 0x10000000ll) | (V4I)(am1 < 0x380FFFFFFFFFFFFFull);
-}
-
-inline __attribute__((always_inline)) bool Any(V4I m) {
-  return (m[0] | m[1] | m[2] | m[3]) != 0;
-}
-
-// One butterfly for all lanes: t := u * x[j]; x[j] := x[i] - t; x[i] := x[i] + t.
-inline __attribute__((always_inline)) void Butterfly(float* re, float* im, std::size_t i, std::size_t j, float ur,
-                                                       float ui) {
-  const V8F fr = Load(re + j * Lanes), fi = Load(im + j * Lanes);
-  const V4F frl = {fr[0], fr[1], fr[2], fr[3]}, frh = {fr[4], fr[5], fr[6], fr[7]};
-  const V4F fil = {fi[0], fi[1], fi[2], fi[3]}, fih = {fi[4], fi[5], fi[6], fi[7]};
-  const V4D drl = __builtin_convertvector(frl, V4D), drh = __builtin_convertvector(frh, V4D);
-  const V4D dil = __builtin_convertvector(fil, V4D), dih = __builtin_convertvector(fih, V4D);
-  const double dur = ur, dui = ui;
-  const V4D trl = dur * drl - dui * dil, trh = dur * drh - dui * dih;
-  const V4D til = dur * dil + dui * drl, tih = dur * dih + dui * drh;
-  const V4F rl = __builtin_convertvector(trl, V4F), rh = __builtin_convertvector(trh, V4F);
-  const V4F il = __builtin_convertvector(til, V4F), ih = __builtin_convertvector(tih, V4F);
-  V8F tr = {rl[0], rl[1], rl[2], rl[3], rh[0], rh[1], rh[2], rh[3]};
-  V8F ti = {il[0], il[1], il[2], il[3], ih[0], ih[1], ih[2], ih[3]};
-  if (__builtin_expect(Any(Suspicious(trl) | Suspicious(trh) | Suspicious(til) | Suspicious(tih)), 0)) {
-    for (int l = 0; l < Lanes; ++l) {
-      tr[l] = float((long double)ur * fr[l] - (long double)ui * fi[l]);
-      ti[l] = float((long double)ur * fi[l] + (long double)ui * fr[l]);
-    }
-  }
-  const V8F xr = Load(re + i * Lanes), xi = Load(im + i * Lanes);
-  Store(re + j * Lanes, xr - tr);
-  Store(im + j * Lanes, xi - ti);
-  Store(re + i * Lanes, xr + tr);
-  Store(im + i * Lanes, xi + ti);
-}
-
-// The stages of the transform on a block whose entries are already in
-// bit-reversed order. Within a stage the butterflies touch disjoint pairs, so
-// visiting blocks before groups gives the same values as the group order.
-template <int Dummy>
-inline __attribute__((always_inline)) void StagesImpl(float* re, float* im, int n, const TTwiddles& tw) {
-  const float* ure = tw.Re.data();
-  const float* uim = tw.Im.data();
+void StagesGeneric(float* re, float* im, int n, const TTwiddles& tw) {
+  constexpr int L = 8;
   for (int step = 1; step < n; step *= 2) {
-    const float* sr = ure + (step - 1);
-    const float* si = uim + (step - 1);
+    const float* sr = tw.Re.data() + (step - 1);
+    const float* si = tw.Im.data() + (step - 1);
     for (int base = 0; base < n; base += 2 * step) {
       for (int m = 0; m < step; ++m) {
-        Butterfly(re, im, std::size_t(base + m), std::size_t(base + m + step), sr[m], si[m]);
+        float* xr = re + std::size_t(base + m) * L;
+        float* xi = im + std::size_t(base + m) * L;
+        float* yr = re + std::size_t(base + m + step) * L;
+        float* yi = im + std::size_t(base + m + step) * L;
+        for (int l = 0; l < L; ++l) {
+          const float tr = ProductDifference(sr[m], yr[l], si[m], yi[l]);
+          const float ti = ProductSum(sr[m], yi[l], si[m], yr[l]);
+          yr[l] = xr[l] - tr;
+          yi[l] = xi[l] - ti;
+          xr[l] = xr[l] + tr;
+          xi[l] = xi[l] + ti;
+        }
       }
     }
   }
 }
 
-__attribute__((target("avx2"))) void StagesAVX2(float* re, float* im, int n, const TTwiddles& tw) {
-  StagesImpl<0>(re, im, n, tw);
-}
-void StagesBase(float* re, float* im, int n, const TTwiddles& tw) { StagesImpl<1>(re, im, n, tw); }
+#define CORVELLE_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
-void Stages(float* re, float* im, int n, const TTwiddles& tw) {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) {
-    StagesAVX2(re, im, n, tw);
-  } else {
-    StagesBase(re, im, n, tw);
+CORVELLE_AVX2 __m256i SuspiciousAVX2(__m256d d) {
+  const __m256i b = _mm256_castpd_si256(d);
+  const __m256i m1 = _mm256_cmpeq_epi64(_mm256_and_si256(b, _mm256_set1_epi64x(0x1FFFFFFF)),
+                                        _mm256_set1_epi64x(0x10000000));
+  const __m256d a = _mm256_and_pd(d, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFll)));
+  const __m256d m2 = _mm256_and_pd(_mm256_cmp_pd(a, _mm256_set1_pd(0x1p-126), _CMP_LT_OQ),
+                                   _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_GT_OQ));
+  return _mm256_or_si256(m1, _mm256_castpd_si256(m2));
+}
+
+__attribute__((target("avx2"))) void StagesAVX2(float* re, float* im, int n, const TTwiddles& tw) {
+  constexpr int L = 8;
+  for (int step = 1; step < n; step *= 2) {
+    const double* sr = tw.DRe.data() + (step - 1);
+    const double* si = tw.DIm.data() + (step - 1);
+    const std::uint8_t* ex = tw.Exact.data() + (step - 1);
+    for (int base = 0; base < n; base += 2 * step) {
+      for (int m = 0; m < step; ++m) {
+        float* xr = re + std::size_t(base + m) * L;
+        float* xi = im + std::size_t(base + m) * L;
+        float* yr = re + std::size_t(base + m + step) * L;
+        float* yi = im + std::size_t(base + m + step) * L;
+        const __m256 fr = _mm256_loadu_ps(yr), fi = _mm256_loadu_ps(yi);
+        if (ex[m]) {
+          const __m256 vr = _mm256_set1_ps(float(sr[m])), vi = _mm256_set1_ps(float(si[m]));
+          const __m256 tr = _mm256_sub_ps(_mm256_mul_ps(vr, fr), _mm256_mul_ps(vi, fi));
+          const __m256 ti = _mm256_add_ps(_mm256_mul_ps(vr, fi), _mm256_mul_ps(vi, fr));
+          const __m256 ar = _mm256_loadu_ps(xr), ai = _mm256_loadu_ps(xi);
+          _mm256_storeu_ps(yr, _mm256_sub_ps(ar, tr));
+          _mm256_storeu_ps(yi, _mm256_sub_ps(ai, ti));
+          _mm256_storeu_ps(xr, _mm256_add_ps(ar, tr));
+          _mm256_storeu_ps(xi, _mm256_add_ps(ai, ti));
+          continue;
+        }
+        const __m256d frl = _mm256_cvtps_pd(_mm256_castps256_ps128(fr));
+        const __m256d frh = _mm256_cvtps_pd(_mm256_extractf128_ps(fr, 1));
+        const __m256d fil = _mm256_cvtps_pd(_mm256_castps256_ps128(fi));
+        const __m256d fih = _mm256_cvtps_pd(_mm256_extractf128_ps(fi, 1));
+        const __m256d ur = _mm256_set1_pd(sr[m]), ui = _mm256_set1_pd(si[m]);
+        const __m256d trl = _mm256_sub_pd(_mm256_mul_pd(ur, frl), _mm256_mul_pd(ui, fil));
+        const __m256d trh = _mm256_sub_pd(_mm256_mul_pd(ur, frh), _mm256_mul_pd(ui, fih));
+        const __m256d til = _mm256_add_pd(_mm256_mul_pd(ur, fil), _mm256_mul_pd(ui, frl));
+        const __m256d tih = _mm256_add_pd(_mm256_mul_pd(ur, fih), _mm256_mul_pd(ui, frh));
+        __m256 tr = _mm256_set_m128(_mm256_cvtpd_ps(trh), _mm256_cvtpd_ps(trl));
+        __m256 ti = _mm256_set_m128(_mm256_cvtpd_ps(tih), _mm256_cvtpd_ps(til));
+        const __m256i bad = _mm256_or_si256(_mm256_or_si256(SuspiciousAVX2(trl), SuspiciousAVX2(trh)),
+                                            _mm256_or_si256(SuspiciousAVX2(til), SuspiciousAVX2(tih)));
+        if (__builtin_expect(!_mm256_testz_si256(bad, bad), 0)) {
+          alignas(32) float r[L], i[L];
+          for (int l = 0; l < L; ++l) {
+            r[l] = ProductDifference(float(sr[m]), yr[l], float(si[m]), yi[l]);
+            i[l] = ProductSum(float(sr[m]), yi[l], float(si[m]), yr[l]);
+          }
+          tr = _mm256_load_ps(r);
+          ti = _mm256_load_ps(i);
+        }
+        const __m256 ar = _mm256_loadu_ps(xr), ai = _mm256_loadu_ps(xi);
+        _mm256_storeu_ps(yr, _mm256_sub_ps(ar, tr));
+        _mm256_storeu_ps(yi, _mm256_sub_ps(ai, ti));
+        _mm256_storeu_ps(xr, _mm256_add_ps(ar, tr));
+        _mm256_storeu_ps(xi, _mm256_add_ps(ai, ti));
+      }
+    }
   }
+}
+
+#define CORVELLE_AVX512 __attribute__((target("avx512f"), always_inline)) inline
+
+CORVELLE_AVX512 __mmask8 SuspiciousAVX512(__m512d d) {
+  const __m512i b = _mm512_castpd_si512(d);
+  const __mmask8 m1 =
+      _mm512_cmpeq_epi64_mask(_mm512_and_si512(b, _mm512_set1_epi64(0x1FFFFFFF)), _mm512_set1_epi64(0x10000000));
+  const __m512i a = _mm512_and_si512(b, _mm512_set1_epi64(0x7FFFFFFFFFFFFFFFll));
+  const __mmask8 m2 = _mm512_cmplt_epu64_mask(_mm512_sub_epi64(a, _mm512_set1_epi64(1)),
+                                              _mm512_set1_epi64(0x380FFFFFFFFFFFFFll));
+  return __mmask8(m1 | m2);
+}
+
+CORVELLE_AVX512 __m512 Join(__m256 lo, __m256 hi) {
+  return _mm512_castpd_ps(
+      _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(lo)), _mm256_castps_pd(hi), 1));
+}
+
+CORVELLE_AVX512 __m256 High(__m512 v) { return _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)); }
+
+__attribute__((target("avx512f"))) void StagesAVX512(float* re, float* im, int n, const TTwiddles& tw) {
+  constexpr int L = 16;
+  for (int step = 1; step < n; step *= 2) {
+    const double* sr = tw.DRe.data() + (step - 1);
+    const double* si = tw.DIm.data() + (step - 1);
+    const std::uint8_t* ex = tw.Exact.data() + (step - 1);
+    for (int base = 0; base < n; base += 2 * step) {
+      for (int m = 0; m < step; ++m) {
+        float* xr = re + std::size_t(base + m) * L;
+        float* xi = im + std::size_t(base + m) * L;
+        float* yr = re + std::size_t(base + m + step) * L;
+        float* yi = im + std::size_t(base + m + step) * L;
+        const __m512 fr = _mm512_loadu_ps(yr), fi = _mm512_loadu_ps(yi);
+        if (ex[m]) {
+          const __m512 vr = _mm512_set1_ps(float(sr[m])), vi = _mm512_set1_ps(float(si[m]));
+          const __m512 tr = _mm512_sub_ps(_mm512_mul_ps(vr, fr), _mm512_mul_ps(vi, fi));
+          const __m512 ti = _mm512_add_ps(_mm512_mul_ps(vr, fi), _mm512_mul_ps(vi, fr));
+          const __m512 ar = _mm512_loadu_ps(xr), ai = _mm512_loadu_ps(xi);
+          _mm512_storeu_ps(yr, _mm512_sub_ps(ar, tr));
+          _mm512_storeu_ps(yi, _mm512_sub_ps(ai, ti));
+          _mm512_storeu_ps(xr, _mm512_add_ps(ar, tr));
+          _mm512_storeu_ps(xi, _mm512_add_ps(ai, ti));
+          continue;
+        }
+        const __m512d frl = _mm512_cvtps_pd(_mm512_castps512_ps256(fr));
+        const __m512d frh = _mm512_cvtps_pd(High(fr));
+        const __m512d fil = _mm512_cvtps_pd(_mm512_castps512_ps256(fi));
+        const __m512d fih = _mm512_cvtps_pd(High(fi));
+        const __m512d ur = _mm512_set1_pd(sr[m]), ui = _mm512_set1_pd(si[m]);
+        const __m512d trl = _mm512_sub_pd(_mm512_mul_pd(ur, frl), _mm512_mul_pd(ui, fil));
+        const __m512d trh = _mm512_sub_pd(_mm512_mul_pd(ur, frh), _mm512_mul_pd(ui, fih));
+        const __m512d til = _mm512_add_pd(_mm512_mul_pd(ur, fil), _mm512_mul_pd(ui, frl));
+        const __m512d tih = _mm512_add_pd(_mm512_mul_pd(ur, fih), _mm512_mul_pd(ui, frh));
+        __m512 tr = Join(_mm512_cvtpd_ps(trl), _mm512_cvtpd_ps(trh));
+        __m512 ti = Join(_mm512_cvtpd_ps(til), _mm512_cvtpd_ps(tih));
+        const unsigned bad =
+            unsigned(SuspiciousAVX512(trl) | SuspiciousAVX512(trh) | SuspiciousAVX512(til) | SuspiciousAVX512(tih));
+        if (__builtin_expect(bad != 0, 0)) {
+          alignas(64) float r[L], i[L];
+          for (int l = 0; l < L; ++l) {
+            r[l] = ProductDifference(float(sr[m]), yr[l], float(si[m]), yi[l]);
+            i[l] = ProductSum(float(sr[m]), yi[l], float(si[m]), yr[l]);
+          }
+          tr = _mm512_load_ps(r);
+          ti = _mm512_load_ps(i);
+        }
+        const __m512 ar = _mm512_loadu_ps(xr), ai = _mm512_loadu_ps(xi);
+        _mm512_storeu_ps(yr, _mm512_sub_ps(ar, tr));
+        _mm512_storeu_ps(yi, _mm512_sub_ps(ai, ti));
+        _mm512_storeu_ps(xr, _mm512_add_ps(ar, tr));
+        _mm512_storeu_ps(xi, _mm512_add_ps(ai, ti));
+      }
+    }
+  }
+}
+
+struct TKernel {
+  int Lanes;
+  TStages Stages;
+};
+
+TKernel KernelOf(FFTKernel Kind) {
+  switch (Kind) {
+    case FFTKernel::AVX512: return {16, StagesAVX512};
+    case FFTKernel::AVX2: return {8, StagesAVX2};
+    default: return {8, StagesGeneric};
+  }
+}
+
+bool Supported(FFTKernel Kind) {
+  switch (Kind) {
+    case FFTKernel::AVX512: return __builtin_cpu_supports("avx512f");
+    case FFTKernel::AVX2: return __builtin_cpu_supports("avx2");
+    case FFTKernel::Generic: return true;
+    default: return true;
+  }
+}
+
+std::atomic<int>& Chosen() {
+  static std::atomic<int> kind{int(FFTKernel::Auto)};
+  return kind;
+}
+
+TKernel CurrentKernel() {
+  FFTKernel k = FFTKernel(Chosen().load());
+  if (k == FFTKernel::Auto) {
+    k = Supported(FFTKernel::AVX512) ? FFTKernel::AVX512
+        : Supported(FFTKernel::AVX2) ? FFTKernel::AVX2
+                                     : FFTKernel::Generic;
+  }
+  return KernelOf(k);
 }
 
 // Bit-reversed positions of an n-point line.
@@ -191,38 +325,39 @@ std::vector<int> Reversal(int bits) {
   return r;
 }
 
-inline bool Finite(float v) { return std::isfinite(v); }
+struct TBlock {
+  int L;
+  std::vector<float> Re, Im;
+  TBlock(int lanes, int n) : L(lanes), Re(std::size_t(n) * lanes), Im(std::size_t(n) * lanes) {}
+};
 
-// One pass over all lines of the plane. Lines are `Count` lines of `n`
-// points; Load(block, first, lanes, rev) fills a block, Save(block, first,
-// lanes) writes it back and returns false on a value beyond the Single range.
+// One pass over `Count` lines of `n` points. LoadBlock(block, first, lanes,
+// rev) fills a block in bit-reversed order (lanes past `lanes` read 0),
+// SaveBlock(block, first, lanes, scale) writes it back, scaled, and returns
+// false on a value beyond the Single range.
 template <class TLoad, class TSave>
 bool Pass(int Count, int n, bool Forward, TLoad&& LoadBlock, TSave&& SaveBlock) {
+  const TKernel kernel = CurrentKernel();
+  const int L = kernel.Lanes;
   const int bits = Log2(n);
   const TTwiddles& tw = TwiddlesFor(Forward, bits);
   const std::vector<int> rev = Reversal(bits);
   const float scale = Forward ? 1.0f : float(1.0L / n);
-  const std::int64_t blocks = (Count + Lanes - 1) / Lanes;
+  const std::int64_t blocks = (Count + L - 1) / L;
   std::atomic<bool> ok{true};
   Parallel::For(
       blocks,
       [&](std::int64_t b0, std::int64_t b1) {
-        TBlock block(n);
+        TBlock block(L, n);
         for (std::int64_t b = b0; b < b1 && ok.load(std::memory_order_relaxed); ++b) {
-          const int first = int(b * Lanes);
-          const int lanes = std::min(Lanes, Count - first);
+          const int first = int(b * L);
+          const int lanes = std::min(L, Count - first);
           LoadBlock(block, first, lanes, rev);
-          Stages(block.Re.data(), block.Im.data(), n, tw);
-          if (!Forward) {
-            for (std::size_t k = 0; k < block.Re.size(); ++k) {
-              block.Re[k] *= scale;
-              block.Im[k] *= scale;
-            }
-          }
-          if (!SaveBlock(block, first, lanes)) ok = false;
+          kernel.Stages(block.Re.data(), block.Im.data(), n, tw);
+          if (!SaveBlock(block, first, lanes, scale)) ok = false;
         }
       },
-      2);
+      1);
   return ok;
 }
 
@@ -296,106 +431,303 @@ bool Transformable(const TDataImage& img) {
          PowerOfTwoSide(img.Height) && img.ComplexCount() >= img.PixelCount();
 }
 
-// Rows of the complex plane in, rows out (the inverse row pass and, with a
-// real source, the forward one).
-template <class TRow>
-bool RowPass(TDataImage& img, bool Forward, TRow&& ReadEntry) {
+inline std::uint32_t NonFinite(float v) { return (~std::bit_cast<std::uint32_t>(v) & 0x7F800000u) ? 0u : 1u; }
+
+// Spectrum product of one value, as ComplexProduct / ConjugateProduct.
+inline TComplex Product(const TComplex& x, const TComplex& y, bool Conjugate) {
+  return Conjugate ? ConjugateProduct(x, y) : ComplexProduct(x, y);
+}
+
+// 16-lane loads and saves of full blocks, for the AVX-512 kernel.
+
+#define CORVELLE_AVX512_FN __attribute__((target("avx512f")))
+
+CORVELLE_AVX512_FN void GatherRows16(float* re, float* im, int w, const int* rev, const float* real,
+                                     const TComplex* complex) {
+  const __m512i lane = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  if (real) {
+    const __m512i idx = _mm512_mullo_epi32(lane, _mm512_set1_epi32(w));
+    for (int x = 0; x < w; ++x) {
+      _mm512_storeu_ps(re + std::size_t(rev[x]) * 16, _mm512_i32gather_ps(idx, real + x, 4));
+      _mm512_storeu_ps(im + std::size_t(rev[x]) * 16, _mm512_setzero_ps());
+    }
+  } else {
+    const __m512i idx = _mm512_mullo_epi32(lane, _mm512_set1_epi32(2 * w));
+    const float* base = reinterpret_cast<const float*>(complex);
+    for (int x = 0; x < w; ++x) {
+      _mm512_storeu_ps(re + std::size_t(rev[x]) * 16, _mm512_i32gather_ps(idx, base + 2 * x, 4));
+      _mm512_storeu_ps(im + std::size_t(rev[x]) * 16, _mm512_i32gather_ps(idx, base + 2 * x + 1, 4));
+    }
+  }
+}
+
+// Rows back from a block: each row gathers its lane, 16 entries at a time.
+// Needs w to be a multiple of 16.
+CORVELLE_AVX512_FN void ScatterRows16(const float* re, const float* im, int w, TComplex* plane, float scale) {
+  const __m512i lane = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  const __m512i idx = _mm512_mullo_epi32(lane, _mm512_set1_epi32(16));
+  const __m512i lo = _mm512_set_epi32(23, 7, 22, 6, 21, 5, 20, 4, 19, 3, 18, 2, 17, 1, 16, 0);
+  const __m512i hi = _mm512_set_epi32(31, 15, 30, 14, 29, 13, 28, 12, 27, 11, 26, 10, 25, 9, 24, 8);
+  const __m512 k = _mm512_set1_ps(scale);
+  for (int l = 0; l < 16; ++l) {
+    float* row = reinterpret_cast<float*>(plane + std::size_t(l) * w);
+    for (int x = 0; x < w; x += 16) {
+      const __m512 r = _mm512_mul_ps(_mm512_i32gather_ps(idx, re + std::size_t(x) * 16 + l, 4), k);
+      const __m512 i = _mm512_mul_ps(_mm512_i32gather_ps(idx, im + std::size_t(x) * 16 + l, 4), k);
+      _mm512_storeu_ps(row + 2 * std::size_t(x), _mm512_permutex2var_ps(r, lo, i));
+      _mm512_storeu_ps(row + 2 * std::size_t(x) + 16, _mm512_permutex2var_ps(r, hi, i));
+    }
+  }
+}
+
+CORVELLE_AVX512_FN void LoadColumns16(float* re, float* im, int w, int h, const int* rev, const TComplex* plane) {
+  const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i odd = _mm512_set_epi32(31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1);
+  for (int y = 0; y < h; ++y) {
+    const float* src = reinterpret_cast<const float*>(plane + std::size_t(y) * w);
+    const __m512 a = _mm512_loadu_ps(src), b = _mm512_loadu_ps(src + 16);
+    _mm512_storeu_ps(re + std::size_t(rev[y]) * 16, _mm512_permutex2var_ps(a, even, b));
+    _mm512_storeu_ps(im + std::size_t(rev[y]) * 16, _mm512_permutex2var_ps(a, odd, b));
+  }
+}
+
+CORVELLE_AVX512_FN inline __mmask16 NonFinite16(__m512 v) {
+  const __m512i e = _mm512_set1_epi32(0x7F800000);
+  return _mm512_cmpeq_epi32_mask(_mm512_and_si512(_mm512_castps_si512(v), e), e);
+}
+
+// x * y or x * conj(y) for 16 values at once, each part formed exactly in
+// double and redone in extended where the double lands on a Single midpoint.
+CORVELLE_AVX512_FN void Product16(__m512& xr, __m512& xi, const TComplex* factor, bool conj) {
+  const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i odd = _mm512_set_epi32(31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1);
+  const float* f = reinterpret_cast<const float*>(factor);
+  const __m512 fa = _mm512_loadu_ps(f), fb = _mm512_loadu_ps(f + 16);
+  const __m512 yr = _mm512_permutex2var_ps(fa, even, fb), yi = _mm512_permutex2var_ps(fa, odd, fb);
+  __m512d a[2], b[2], c[2], d[2];  // x.re, x.im, y.re, y.im in double, low and high halves
+  a[0] = _mm512_cvtps_pd(_mm512_castps512_ps256(xr));
+  a[1] = _mm512_cvtps_pd(High(xr));
+  b[0] = _mm512_cvtps_pd(_mm512_castps512_ps256(xi));
+  b[1] = _mm512_cvtps_pd(High(xi));
+  c[0] = _mm512_cvtps_pd(_mm512_castps512_ps256(yr));
+  c[1] = _mm512_cvtps_pd(High(yr));
+  d[0] = _mm512_cvtps_pd(_mm512_castps512_ps256(yi));
+  d[1] = _mm512_cvtps_pd(High(yi));
+  __m512d pr[2], pi[2];
+  for (int h = 0; h < 2; ++h) {
+    if (!conj) {
+      pr[h] = _mm512_sub_pd(_mm512_mul_pd(a[h], c[h]), _mm512_mul_pd(b[h], d[h]));
+      pi[h] = _mm512_add_pd(_mm512_mul_pd(a[h], d[h]), _mm512_mul_pd(c[h], b[h]));
+    } else {
+      pr[h] = _mm512_add_pd(_mm512_mul_pd(a[h], c[h]), _mm512_mul_pd(b[h], d[h]));
+      pi[h] = _mm512_sub_pd(_mm512_mul_pd(b[h], c[h]), _mm512_mul_pd(a[h], d[h]));
+    }
+  }
+  const unsigned bad = unsigned(SuspiciousAVX512(pr[0]) | SuspiciousAVX512(pr[1]) | SuspiciousAVX512(pi[0]) |
+                                SuspiciousAVX512(pi[1]));
+  if (__builtin_expect(bad != 0, 0)) {
+    alignas(64) float r[16], i[16];
+    _mm512_store_ps(r, xr);
+    _mm512_store_ps(i, xi);
+    for (int l = 0; l < 16; ++l) {
+      const TComplex p = Product(TComplex{r[l], i[l]}, factor[l], conj);
+      r[l] = p.Re;
+      i[l] = p.Im;
+    }
+    xr = _mm512_load_ps(r);
+    xi = _mm512_load_ps(i);
+    return;
+  }
+  xr = Join(_mm512_cvtpd_ps(pr[0]), _mm512_cvtpd_ps(pr[1]));
+  xi = Join(_mm512_cvtpd_ps(pi[0]), _mm512_cvtpd_ps(pi[1]));
+}
+
+// Writes 16 columns of every row back to the plane, times the factor when
+// given; true when every value is finite.
+CORVELLE_AVX512_FN bool SaveColumns16(const float* re, const float* im, int w, int h, TComplex* plane,
+                                      const TComplex* factor, bool conj) {
+  const __m512i lo = _mm512_set_epi32(23, 7, 22, 6, 21, 5, 20, 4, 19, 3, 18, 2, 17, 1, 16, 0);
+  const __m512i hi = _mm512_set_epi32(31, 15, 30, 14, 29, 13, 28, 12, 27, 11, 26, 10, 25, 9, 24, 8);
+  __mmask16 bad = 0;
+  for (int y = 0; y < h; ++y) {
+    __m512 r = _mm512_loadu_ps(re + std::size_t(y) * 16), i = _mm512_loadu_ps(im + std::size_t(y) * 16);
+    const std::size_t at = std::size_t(y) * w;
+    if (factor) Product16(r, i, factor + at, conj);
+    bad |= NonFinite16(r) | NonFinite16(i);
+    float* dst = reinterpret_cast<float*>(plane + at);
+    _mm512_storeu_ps(dst, _mm512_permutex2var_ps(r, lo, i));
+    _mm512_storeu_ps(dst + 16, _mm512_permutex2var_ps(r, hi, i));
+  }
+  return bad == 0;
+}
+
+// The inverse column results, scaled, to the sink (or to the pixels).
+CORVELLE_AVX512_FN bool FinishColumns16(const float* re, const float* im, int w, int h, float scale, float* pixels,
+                                        TInverseSink sink, void* context, std::size_t first) {
+  const __m512 k = _mm512_set1_ps(scale);
+  __mmask16 bad = 0;
+  alignas(64) float out[16];
+  for (int y = 0; y < h; ++y) {
+    const __m512 r = _mm512_mul_ps(_mm512_loadu_ps(re + std::size_t(y) * 16), k);
+    const __m512 i = _mm512_mul_ps(_mm512_loadu_ps(im + std::size_t(y) * 16), k);
+    bad |= NonFinite16(r) | NonFinite16(i);
+    const std::size_t at = std::size_t(y) * w + first;
+    if (sink) {
+      _mm512_store_ps(out, r);
+      if (!sink(context, at, out, 16)) return false;
+    } else {
+      _mm512_storeu_ps(pixels + at, r);
+    }
+  }
+  return bad == 0;
+}
+
+// Row pass: lines are rows of Real (imaginary parts 0) or of the complex
+// plane, written to the complex plane (scaled by 1/W for the inverse). An
+// overflow here spreads to every value of its columns, which the column pass
+// checks.
+bool RowPass(TDataImage& img, bool Forward, const float* Real) {
   const int w = img.Width, h = img.Height;
   TComplex* plane = img.ComplexPlane;
+  const TComplex* complex = Real ? nullptr : plane;
   return Pass(
       h, w, Forward,
       [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) {
-        float* re = blk.Re.data();
-        float* im = blk.Im.data();
-        if (lanes < Lanes) {
-          std::fill(blk.Re.begin(), blk.Re.end(), 0.0f);
-          std::fill(blk.Im.begin(), blk.Im.end(), 0.0f);
+        const int L = blk.L;
+        const std::size_t offset = std::size_t(first) * w;
+        if (L == 16 && lanes == 16) {
+          GatherRows16(blk.Re.data(), blk.Im.data(), w, rev.data(), Real ? Real + offset : nullptr,
+                       complex ? complex + offset : nullptr);
+          return;
         }
-        for (int l = 0; l < lanes; ++l) {
-          const std::size_t row = std::size_t(first + l) * w;
-          for (int x = 0; x < w; ++x) {
-            const TComplex c = ReadEntry(row + x);
-            const std::size_t at = std::size_t(rev[x]) * Lanes + l;
-            re[at] = c.Re;
-            im[at] = c.Im;
+        for (int x = 0; x < w; ++x) {
+          float* r = blk.Re.data() + std::size_t(rev[x]) * L;
+          float* i = blk.Im.data() + std::size_t(rev[x]) * L;
+          int l = 0;
+          for (; l < lanes; ++l) {
+            const std::size_t at = offset + std::size_t(l) * w + x;
+            r[l] = Real ? Real[at] : complex[at].Re;
+            i[l] = Real ? 0.0f : complex[at].Im;
           }
+          for (; l < L; ++l) r[l] = i[l] = 0.0f;
         }
       },
-      [&](TBlock& blk, int first, int lanes) {
-        bool finite = true;
+      [&](TBlock& blk, int first, int lanes, float scale) {
+        const int L = blk.L;
+        if (L == 16 && lanes == 16 && w % 16 == 0) {
+          ScatterRows16(blk.Re.data(), blk.Im.data(), w, plane + std::size_t(first) * w, scale);
+          return true;
+        }
         for (int l = 0; l < lanes; ++l) {
           TComplex* row = plane + std::size_t(first + l) * w;
-          for (int x = 0; x < w; ++x) {
-            const std::size_t at = std::size_t(x) * Lanes + l;
-            row[x].Re = blk.Re[at];
-            row[x].Im = blk.Im[at];
-            finite &= Finite(blk.Re[at]) & Finite(blk.Im[at]);
-          }
+          const float* r = blk.Re.data() + l;
+          const float* i = blk.Im.data() + l;
+          for (int x = 0; x < w; ++x) row[x] = TComplex{r[std::size_t(x) * L] * scale, i[std::size_t(x) * L] * scale};
         }
-        return finite;
+        return true;
       });
 }
 
-// Columns of the complex plane, written back to the plane or (the inverse)
-// their real parts to the pixels.
-bool ColumnPass(TDataImage& img, bool Forward) {
+void LoadColumns(TBlock& blk, const TDataImage& img, int first, int lanes, const std::vector<int>& rev) {
+  const int L = blk.L, w = img.Width, h = img.Height;
+  if (L == 16 && lanes == 16) {
+    LoadColumns16(blk.Re.data(), blk.Im.data(), w, h, rev.data(), img.ComplexPlane + first);
+    return;
+  }
+  for (int y = 0; y < h; ++y) {
+    const TComplex* src = img.ComplexPlane + std::size_t(y) * w + first;
+    float* r = blk.Re.data() + std::size_t(rev[y]) * L;
+    float* i = blk.Im.data() + std::size_t(rev[y]) * L;
+    int l = 0;
+    for (; l < lanes; ++l) {
+      r[l] = src[l].Re;
+      i[l] = src[l].Im;
+    }
+    for (; l < L; ++l) r[l] = i[l] = 0.0f;
+  }
+}
+
+// Forward column pass, each result times Factor (conjugated) when given.
+bool ForwardColumns(TDataImage& img, const TComplex* Factor, bool Conjugate) {
   const int w = img.Width, h = img.Height;
   TComplex* plane = img.ComplexPlane;
+  return Pass(
+      w, h, true, [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
+      [&](TBlock& blk, int first, int lanes, float) {
+        const int L = blk.L;
+        if (L == 16 && lanes == 16) {
+          return SaveColumns16(blk.Re.data(), blk.Im.data(), w, h, plane + first, Factor ? Factor + first : nullptr,
+                               Conjugate);
+        }
+        std::uint32_t bad = 0;
+        for (int y = 0; y < h; ++y) {
+          const float* r = blk.Re.data() + std::size_t(y) * L;
+          const float* i = blk.Im.data() + std::size_t(y) * L;
+          const std::size_t at = std::size_t(y) * w + first;
+          for (int l = 0; l < lanes; ++l) {
+            TComplex v{r[l], i[l]};
+            if (Factor) v = Product(v, Factor[at + l], Conjugate);
+            plane[at + l] = v;
+            bad |= NonFinite(v.Re) | NonFinite(v.Im);
+          }
+        }
+        return bad == 0;
+      });
+}
+
+// Inverse column pass: the real parts go to Sink, or to the pixels.
+bool InverseColumns(TDataImage& img, TInverseSink Sink, void* Context) {
+  const int w = img.Width, h = img.Height;
   float* pixels = img.Pixels;
   return Pass(
-      w, h, Forward,
-      [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) {
-        float* re = blk.Re.data();
-        float* im = blk.Im.data();
-        for (int y = 0; y < h; ++y) {
-          const TComplex* src = plane + std::size_t(y) * w + first;
-          float* r = re + std::size_t(rev[y]) * Lanes;
-          float* i = im + std::size_t(rev[y]) * Lanes;
-          int l = 0;
-          for (; l < lanes; ++l) {
-            r[l] = src[l].Re;
-            i[l] = src[l].Im;
-          }
-          for (; l < Lanes; ++l) r[l] = i[l] = 0.0f;
+      w, h, false, [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
+      [&](TBlock& blk, int first, int lanes, float scale) {
+        const int L = blk.L;
+        if (L == 16 && lanes == 16) {
+          return FinishColumns16(blk.Re.data(), blk.Im.data(), w, h, scale, pixels, Sink, Context,
+                                 std::size_t(first));
         }
-      },
-      [&](TBlock& blk, int first, int lanes) {
-        bool finite = true;
+        std::uint32_t bad = 0;
+        float out[16];
         for (int y = 0; y < h; ++y) {
-          const float* r = blk.Re.data() + std::size_t(y) * Lanes;
-          const float* i = blk.Im.data() + std::size_t(y) * Lanes;
-          for (int l = 0; l < lanes; ++l) finite &= Finite(r[l]) & Finite(i[l]);
-          if (Forward) {
-            TComplex* dst = plane + std::size_t(y) * w + first;
-            for (int l = 0; l < lanes; ++l) dst[l] = TComplex{r[l], i[l]};
+          const float* r = blk.Re.data() + std::size_t(y) * L;
+          const float* i = blk.Im.data() + std::size_t(y) * L;
+          for (int l = 0; l < lanes; ++l) {
+            out[l] = r[l] * scale;
+            bad |= NonFinite(out[l]) | NonFinite(i[l] * scale);
+          }
+          const std::size_t at = std::size_t(y) * w + first;
+          if (Sink) {
+            if (!Sink(Context, at, out, lanes)) return false;
           } else {
-            float* dst = pixels + std::size_t(y) * w + first;
-            for (int l = 0; l < lanes; ++l) dst[l] = r[l];
+            std::copy(out, out + lanes, pixels + at);
           }
         }
-        return finite;
+        return bad == 0;
       });
 }
 
 }  // namespace
 
-bool TDataImage::FFT() {
-  if (!Transformable(*this)) return false;
+bool TDataImage::FFT() { return ForwardFFTTimes(*this, nullptr, nullptr, false); }
+
+bool TDataImage::InverseFFT() { return InverseFFTInto(*this, nullptr, nullptr); }
+
+bool ForwardFFTTimes(TDataImage& Img, const float* Source, const TComplex* Factor, bool Conjugate) {
+  if (!Transformable(Img)) return false;
   try {
-    const float* pixels = Pixels;
-    if (!RowPass(*this, true, [&](std::size_t at) { return TComplex{pixels[at], 0.0f}; })) return false;
-    return ColumnPass(*this, true);
+    if (!RowPass(Img, true, Source ? Source : Img.Pixels)) return false;
+    return ForwardColumns(Img, Factor, Conjugate);
   } catch (...) {
     return false;
   }
 }
 
-bool TDataImage::InverseFFT() {
-  if (!Transformable(*this)) return false;
+bool InverseFFTInto(TDataImage& Img, TInverseSink Sink, void* Context) {
+  if (!Transformable(Img)) return false;
   try {
-    const TComplex* plane = ComplexPlane;
-    if (!RowPass(*this, false, [&](std::size_t at) { return plane[at]; })) return false;
-    return ColumnPass(*this, false);
+    if (!RowPass(Img, false, nullptr)) return false;
+    return InverseColumns(Img, Sink, Context);
   } catch (...) {
     return false;
   }
@@ -452,4 +784,10 @@ std::unique_ptr<TDataImage> PadToPowerOfTwo(const TDataImage& Image, int& Offset
   } catch (...) {
     return nullptr;
   }
+}
+
+bool SelectFFTKernel(FFTKernel Kind) {
+  if (!Supported(Kind)) return false;
+  Chosen().store(int(Kind));
+  return true;
 }

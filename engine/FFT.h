@@ -16,10 +16,28 @@ int NextPowerOfTwo(int N);
 std::unique_ptr<TDataImage> PadToPowerOfTwo(const TDataImage& Image, int& OffsetX, int& OffsetY, int& PaddedWidth,
                                             int& PaddedHeight);
 
+// The transform fused with the work around it, for the iterations that run
+// it many times; the results are those of the separate steps.
+// Forward transform of Source (the image's own pixels when null) into the
+// complex plane, every value then multiplied by Factor's value (conjugated
+// when asked) as ComplexProduct / ConjugateProduct would.
+bool ForwardFFTTimes(TDataImage& Img, const float* Source, const TComplex* Factor, bool Conjugate);
+// Inverse transform whose real results go to Sink(Context, index, values,
+// count) for count consecutive pixels from index, instead of into Pixels. A
+// false from Sink stops the transform, which then returns false.
+using TInverseSink = bool (*)(void* Context, std::size_t At, const float* Values, int Count);
+bool InverseFFTInto(TDataImage& Img, TInverseSink Sink, void* Context);
+
 // Entry k (0..27) of the twiddle tables: cos(pi / 2^k) and -sin(pi / 2^k) for
 // k < 14 (forward), cos and +sin of pi / 2^(k-14) above.
 float FFTCosine(int k);
 float FFTSine(int k);
+
+// The transform's block kernel. Every kernel gives the same bits; tests pick
+// each one the processor supports. Returns false (and changes nothing) for a
+// kernel the processor lacks.
+enum class FFTKernel { Auto, Generic, AVX2, AVX512 };
+bool SelectFFTKernel(FFTKernel Kind);
 
 namespace FFTRounding {
 

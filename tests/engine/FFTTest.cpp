@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
@@ -143,6 +144,12 @@ TEST(FFT, InverseLeavesTheRowPassInTheComplexPlane) {
 // of the one-line transform: every bit agrees, including sizes with fewer
 // lines than a block, the largest side, and values in the Single subnormal range.
 TEST(FFT, BlockTransformAgreesBitForBitWithTheOneLineTransform) {
+  const FFTKernel kernels[] = {FFTKernel::Generic, FFTKernel::AVX2, FFTKernel::AVX512};
+  int tried = 0;
+  for (FFTKernel kernel : kernels) {
+  if (!SelectFFTKernel(kernel)) continue;
+  ++tried;
+  SCOPED_TRACE("kernel " + std::to_string(int(kernel)));
   const int sizes[][2] = {{1, 1}, {2, 1}, {1, 4}, {4, 2}, {8, 8}, {64, 16}, {256, 128}, {128, 512},
                           {1024, 64}, {8192, 16}, {16, 8192}};
   unsigned seed = 100;
@@ -173,6 +180,9 @@ TEST(FFT, BlockTransformAgreesBitForBitWithTheOneLineTransform) {
       EXPECT_EQ(diff, 0) << s[0] << " x " << s[1] << " inverse";
     }
   }
+  }
+  SelectFFTKernel(FFTKernel::Auto);
+  EXPECT_GE(tried, 1);
 }
 
 // Products of Singles are exact in double, but their difference may land on
