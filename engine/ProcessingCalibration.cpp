@@ -8,6 +8,17 @@
 
 namespace {
 
+// Round with halves to even of an extended value, by the adding trick: in the
+// default rounding mode x + 2^63 - 2^63 is x rounded to a whole number for
+// 0 <= x < 2^63. Beyond the 64-bit range it faults, as Round does.
+inline long double RoundHalfEven(long double x) {
+  constexpr long double big = 9223372036854775808.0L;  // 2^63
+  if (!(x > -big && x < big)) Checked::Fault("invalid operation");
+  // Without fast-math the compiler keeps the pair of additions.
+  if (x >= 0) return (x + big) - big;
+  return -((big - x) - big);
+}
+
 bool SameSize(const TDataImage& A, const TDataImage& B) {
   return A.Width == B.Width && A.Height == B.Height && (A.PixelCount() == 0 || (A.Pixels && B.Pixels));
 }
@@ -64,9 +75,9 @@ void FlatFieldDivide(TDataImage& Image, TDataImage& Flat) {
     const float* fl = Flat.Pixels;
     // The running total is rounded at every step (ties to even), so it is not
     // the sum of rounded terms; it stays exact in extended precision.
-    std::int64_t sum = 0;
-    for (std::int64_t i = 0; i < n; ++i) sum = Checked::Round((long double)sum + (long double)fl[i] * 10000);
-    const std::int64_t mean = Checked::Round(Checked::Div((long double)sum, (long double)n));
+    long double sum = 0;
+    for (std::int64_t i = 0; i < n; ++i) sum = RoundHalfEven(sum + (long double)fl[i] * 10000);
+    const std::int64_t mean = Checked::Round(Checked::Div(sum, (long double)n));
     // A zero mean fails on the first division, before any pixel changes.
     if (mean == 0) Checked::Div(1, 0);
     float* im = Image.Pixels;

@@ -186,31 +186,57 @@ void AlphaTrimmed(int Trim, int Window, TDataImage& Dst, TDataImage& Src) {
     const bool empty = 2 * std::int64_t(Trim) >= N;
     const int count = empty ? 0 : N - 2 * Trim;
     const long double divisor = count + 0.5L;
+    // Whole values below 2^24 add exactly in any order and in 32 bits (the
+    // window holds at most 121 of them).
+    const std::int64_t all = Src.PixelCount();
+    const bool whole = N <= 121 && RoutineSupport::FirstWhere(all, [&](std::int64_t i) {
+                                     const float v = Src.Pixels[i];
+                                     return !(std::fabs(v) < 16777216.0f && v == std::trunc(v));
+                                   }) == all;
     Interior(Dst, Src, h, [&](int y, float* out, int& done) {
       // The window kept sorted as it slides along the row: the sorted order
       // is that of a fresh sort, so the trimmed sum adds the same values in
       // the same order.
-      std::vector<float> sorted(static_cast<std::size_t>(N));
+      std::vector<float> buf(static_cast<std::size_t>(N));
+      float* sorted = buf.data();
       const float* base = Src.Pixels;
       const int w = Src.Width;
       for (int x = h; x < w - h; ++x) {
         if (x == h) {
-          Gather(Src, n, x, y, sorted.data());
-          std::sort(sorted.begin(), sorted.end());
+          Gather(Src, n, x, y, sorted);
+          std::sort(sorted, sorted + N);
         } else {
           for (int dy = -h; dy <= h; ++dy) {
             const float* r = base + std::int64_t(y + dy) * w;
             const float gone = r[x - h - 1], come = r[x + h];
-            auto at = std::lower_bound(sorted.begin(), sorted.end(), gone);
-            while (std::memcmp(&*at, &gone, sizeof(float)) != 0) ++at;  // the same zero sign
-            sorted.erase(at);
-            sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), come), come);
+            // Ranks by counting (no unpredictable branches): i is the first
+            // place of the leaving value, j the place after the last value
+            // not above the coming one.
+            int i = 0, j = 0;
+            for (int k = 0; k < N; ++k) {
+              i += sorted[k] < gone;
+              j += sorted[k] <= come;
+            }
+            while (std::memcmp(sorted + i, &gone, sizeof(float)) != 0) ++i;  // the same zero sign
+            if (j > i) {
+              std::memmove(sorted + i, sorted + i + 1, sizeof(float) * std::size_t(j - 1 - i));
+              sorted[j - 1] = come;
+            } else {
+              std::memmove(sorted + j + 1, sorted + j, sizeof(float) * std::size_t(i - j));
+              sorted[j] = come;
+            }
           }
         }
         long double v = 0;
         if (!empty) {
           long double sum = 0;
-          for (int k = Trim; k <= N - 1 - Trim; ++k) sum += sorted[k];
+          if (whole) {
+            std::int32_t s = 0;
+            for (int k = Trim; k <= N - 1 - Trim; ++k) s += std::int32_t(sorted[k]);
+            sum = s;
+          } else {
+            for (int k = Trim; k <= N - 1 - Trim; ++k) sum += sorted[k];
+          }
           v = sum / divisor;
         }
         out[done] = ClampWhite(v, white);

@@ -1,5 +1,6 @@
 // Unsharp mask of a grey image.
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "engine/Checked.h"
@@ -16,10 +17,28 @@ void UnsharpMask(int Size, TDataImage& Dst, TDataImage& Src, float Amount) {
     const float white = GetWhiteLevel(Src);
     const int w = Src.Width, h = Src.Height;
     const std::int64_t n = Src.PixelCount();
-    // The blurred copy: the source, its interior replaced by the window means.
-    std::vector<float> blur(Src.Pixels, Src.Pixels + n);
-    if (!FilterPaths::MeanFast(Size, Src.Pixels, blur.data(), w, h))
-      FilterPaths::MeanPlain(Size, Src.Pixels, blur.data(), w, h);
+    // The blurred copy: the window means on the interior, the source on the
+    // border (only the border is copied; the means fill the rest).
+    std::unique_ptr<float[]> blur(new float[std::size_t(n)]);
+    const int r = Size / 2;
+    if (w <= 2 * r || h <= 2 * r) {
+      std::memcpy(blur.get(), Src.Pixels, sizeof(float) * std::size_t(n));
+    } else {
+      Parallel::For(h, [&](std::int64_t b, std::int64_t e) {
+        for (std::int64_t y = b; y < e; ++y) {
+          const float* s = Src.Pixels + y * w;
+          float* o = blur.get() + y * w;
+          if (y < r || y >= h - r) {
+            std::memcpy(o, s, sizeof(float) * std::size_t(w));
+          } else {
+            std::memcpy(o, s, sizeof(float) * std::size_t(r));
+            std::memcpy(o + w - r, s + w - r, sizeof(float) * std::size_t(r));
+          }
+        }
+      }, 256);
+      if (!FilterPaths::MeanFast(Size, Src.Pixels, blur.get(), w, h))
+        FilterPaths::MeanPlain(Size, Src.Pixels, blur.get(), w, h);
+    }
     const long double a = Amount, a1 = (long double)Amount - 1;
     const float* s = Src.Pixels;
     float* d = Dst.Pixels;

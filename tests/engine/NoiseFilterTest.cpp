@@ -272,6 +272,16 @@ TEST(AlphaTrimmed, SlidingWindowMatchesSortingEveryWindow) {
       ExpectBorderKept(dst, src, n / 2);
       CompareWithOracle("at", n, float(t), 0, src, dst, n / 2);
     }
+  // Fractional values take the extended sum in sorted order.
+  TDataImage frac;
+  Grey(frac, 53, 31, 3);
+  for (int i = 0; i < 53 * 31; ++i) frac.Pixels[i] = src.Pixels[i] * 0.37f - 20;
+  for (int n : {3, 5}) {
+    CopyGrey(dst, frac);
+    AlphaTrimmed(2, n, dst, frac);
+    EXPECT_EQ(rec.Take(), 0);
+    CompareWithOracle("at", n, 2, 0, frac, dst, n / 2);
+  }
 }
 
 TEST(NoiseFilters, RefusedParameters) {
