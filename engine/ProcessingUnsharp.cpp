@@ -5,6 +5,7 @@
 
 #include "engine/Checked.h"
 #include "engine/Errors.h"
+#include "engine/FFT.h"
 #include "engine/FilterPaths.h"
 #include "engine/Parallel.h"
 #include "engine/Processing.h"
@@ -40,11 +41,24 @@ void UnsharpMask(int Size, TDataImage& Dst, TDataImage& Src, float Amount) {
         FilterPaths::MeanPlain(Size, Src.Pixels, blur.get(), w, h);
     }
     const long double a = Amount, a1 = (long double)Amount - 1;
+    // When Amount - 1 is a Single both products are exact in double, and the
+    // difference rounded to double gives the Single of the extended value
+    // except near a Single midpoint, which takes the extended path.
+    const bool doublePath = (long double)float(a1) == a1;
+    const double ad = Amount, a1d = double(a1);
     const float* s = Src.Pixels;
     float* d = Dst.Pixels;
+    const float* bl = blur.get();
     Parallel::For(n, [&](std::int64_t b, std::int64_t e) {
       for (std::int64_t i = b; i < e; ++i) {
-        long double v = a * s[i] - a1 * blur[i];
+        if (doublePath) {
+          const double t = ad * s[i] - a1d * bl[i];
+          if (!FFTRounding::NeedsExtended(t)) {
+            d[i] = t < 0 ? 0.0f : t > white ? white : float(t);
+            continue;
+          }
+        }
+        long double v = a * s[i] - a1 * bl[i];
         if (v < 0) v = 0;
         else if (v > white) v = white;
         d[i] = float(v);
