@@ -1,6 +1,10 @@
 #include "engine/FilterPaths.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <bit>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -24,59 +28,76 @@ void ForRows(int Y0, int Y1, F&& Body) {
 
 // ---- exactness of double sums ----
 
-// Where the nonzero values of a plane lie on the binary scale: every value is
-// a multiple of 2^MinLsb and below 2^(MaxTop + 1) in magnitude.
+// Every sum of up to Factor values of a plane, each times an integer weight
+// of at most that total, is exact in Limit bits when all values are multiples
+// of 2^L with L = top + log2(Factor) - Limit, 2^top bounding the magnitudes.
+// GridFor finds L from the largest magnitude (and refuses infinities and
+// NaNs); OnGrid then tests the values row by row, so that the test can share
+// the filter's own pass over the rows.
 struct TGrid {
   bool Finite = true;
-  bool Zero = true;  // no nonzero value
-  int MinLsb = INT_MAX;
-  int MaxTop = INT_MIN;
+  bool Any = false;  // false: every value is on the grid
+  double C = 0;      // 1.5 * 2^(L + 52)
 };
 
-TGrid ScanGrid(const float* P, std::int64_t N) {
-  TGrid g;
+TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
+  std::uint32_t maxBits = 0;
   std::mutex m;
   Parallel::For(
       N,
       [&](std::int64_t b, std::int64_t e) {
-        std::uint32_t orAll = 0;
-        int minLsb = INT_MAX, maxExp = -1;
-        for (std::int64_t i = b; i < e; ++i) {
+        // Magnitudes compare as their bit patterns; infinities and NaNs
+        // come out above every finite value.
+        const __m128i absMask = _mm_set1_epi32(0x7FFFFFFF);
+        __m128i vm = _mm_setzero_si128();
+        std::int64_t i = b;
+        for (; i + 4 <= e; i += 4) {
+          const __m128i u = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(P + i)), absMask);
+          const __m128i gt = _mm_cmpgt_epi32(u, vm);
+          vm = _mm_or_si128(_mm_and_si128(gt, u), _mm_andnot_si128(gt, vm));
+        }
+        std::uint32_t lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), vm);
+        std::uint32_t mb = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+        for (; i < e; ++i) {
           std::uint32_t u;
           std::memcpy(&u, P + i, 4);
           u &= 0x7FFFFFFFu;
-          if (!u) continue;
-          orAll |= u;
-          const int ex = int(u >> 23);
-          if (ex > maxExp) maxExp = ex;
-          const std::uint32_t mant = ex ? ((u & 0x7FFFFFu) | 0x800000u) : (u & 0x7FFFFFu);
-          const int lsb = (ex ? ex : 1) - 150 + __builtin_ctz(mant);
-          if (lsb < minLsb) minLsb = lsb;
+          mb = u > mb ? u : mb;
         }
         std::lock_guard<std::mutex> lock(m);
-        if (!orAll) return;
-        g.Zero = false;
-        if (maxExp == 255) g.Finite = false;
-        g.MinLsb = std::min(g.MinLsb, minLsb);
-        // The highest set bit of the largest exponent's values.
-        g.MaxTop = std::max(g.MaxTop, (maxExp ? maxExp : 1) - 127);
+        maxBits = std::max(maxBits, mb);
       },
       1 << 16);
+  TGrid g;
+  if (maxBits >= 0x7F800000u) {
+    g.Finite = false;
+    return g;
+  }
+  if (maxBits == 0) return g;
+  const int ex = int(maxBits >> 23);
+  const int top = (ex ? ex : 1) - 127 + 1;  // every magnitude is below 2^top
+  int log2f = 0;
+  while ((1LL << log2f) < std::max(1LL, Factor)) ++log2f;
+  const int L = top + log2f - Limit;
+  if (L <= -149) return g;  // every float is a multiple of 2^-149
+  g.Any = true;
+  g.C = std::ldexp(1.5, L + 52);
   return g;
 }
 
-int CeilLog2(long long v) {
-  int b = 0;
-  while ((1LL << b) < v) ++b;
-  return b;
-}
-
-// True when every sum of at most Factor values of the plane, each times an
-// integer weight, is exact in a double of Limit bits.
-bool ExactSums(const TGrid& g, long long Factor, int Limit) {
-  if (!g.Finite) return false;
-  if (g.Zero) return true;
-  return g.MaxTop + 1 + CeilLog2(Factor) - g.MinLsb <= Limit;
+// d is a multiple of 2^L when adding and taking away 1.5 * 2^(L + 52), whose
+// neighbours are 2^L apart, leaves it unchanged. Larger values (from
+// 2^(L + 51), below 2^(L + 53)) pass through both steps exactly, as they must:
+// a Single's own spacing there is a multiple of 2^L.
+inline bool OnGrid(const TGrid& g, const float* Row, int N) {
+  if (!g.Any) return true;
+  std::uint64_t off = 0;  // the bits of every difference, or-ed
+  for (int i = 0; i < N; ++i) {
+    const double d = Row[i];
+    off |= std::bit_cast<std::uint64_t>(((d + g.C) - g.C) - d);
+  }
+  return (off << 1) == 0;  // only zeros (of either sign)
 }
 
 // A rank filter picks one value; with no NaN and no negative zero that value
@@ -91,7 +112,7 @@ bool RankSafe(const float* P, std::int64_t N) {
         for (std::int64_t i = b; i < e; ++i) {
           std::uint32_t u;
           std::memcpy(&u, P + i, 4);
-          bad |= (u == 0x80000000u) | ((u & 0x7F800000u) == 0x7F800000u && (u & 0x7FFFFFu));
+          bad |= (u == 0x80000000u) | ((u & 0x7FFFFFFFu) > 0x7F800000u);
         }
         if (bad) {
           std::lock_guard<std::mutex> lock(m);
@@ -221,9 +242,44 @@ inline void RunOps(const std::vector<TOp>& Ops, T* V, int Stride, int Lanes) {
   }
 }
 
+// The 3 x 3 median from sorted columns: the median of the largest low, the
+// middle middle and the smallest high of three neighbouring columns.
+template <typename T>
+void Median3(const T* Src, T* Dst, int W, int H) {
+  auto mn = [](T a, T b) { return b < a ? b : a; };
+  auto mx = [](T a, T b) { return a < b ? b : a; };
+  ForRows(1, H - 1, [&](int ya, int yb) {
+    std::vector<T> lo(static_cast<std::size_t>(W)), mid(static_cast<std::size_t>(W)), hi(static_cast<std::size_t>(W));
+    for (int y = ya; y < yb; ++y) {
+      const T* a = Src + std::size_t(y - 1) * W;
+      const T* b = a + W;
+      const T* c = b + W;
+      for (int x = 0; x < W; ++x) {
+        const T p = mn(a[x], b[x]), q = mx(a[x], b[x]);
+        const T r = mn(q, c[x]);
+        lo[x] = mn(p, c[x]);
+        hi[x] = mx(q, c[x]);
+        mid[x] = mx(p, r);
+      }
+      T* out = Dst + std::size_t(y) * W;
+      for (int x = 1; x < W - 1; ++x) {
+        const T l = mx(mx(lo[x - 1], lo[x]), lo[x + 1]);
+        const T h = mn(mn(hi[x - 1], hi[x]), hi[x + 1]);
+        const T m0 = mid[x - 1], m1 = mid[x], m2 = mid[x + 1];
+        const T m = mx(mn(m0, m1), mn(mx(m0, m1), m2));
+        out[x] = mx(mn(l, m), mn(mx(l, m), h));
+      }
+    }
+  });
+}
+
 template <typename T>
 void MedianNetwork(int N, const T* Src, T* Dst, int W, int H) {
   const int h = N / 2;
+  if (N == 3) {
+    if (W > 2 && H > 2) Median3(Src, Dst, W, H);
+    return;
+  }
   if (W <= 2 * h || H <= 2 * h) return;
   const TMedianNets& nets = MedianNets(N);
   ForRows(h, H - h, [&](int ya, int yb) {
@@ -411,38 +467,57 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
   if (W < 3 || H < 3) return true;
   long long absSum = 0;
   for (int w : K.W) absSum += std::abs(w);
-  if (!ExactSums(ScanGrid(Src, std::int64_t(W) * H), std::max(1LL, absSum), 53)) return false;
+  const TGrid grid = GridFor(Src, std::int64_t(W) * H, absSum, 53);
+  if (!grid.Finite) return false;
+  std::atomic<bool> exact{true};
   // With every partial sum exact, double and extended sums agree, and so do
   // their quotients by an odd divisor once stored to a Single.
-  const double d = K.Divisor;
+  const double d = K.Divisor, white = White;
   double w[9];
   for (int t = 0; t < 9; ++t) w[t] = K.W[t];
+  // Rows are written before the test has seen the whole plane; when it fails,
+  // the plain algorithm rewrites every interior pixel.
   ForRows(1, H - 1, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y) {
+    std::vector<double> acc(static_cast<std::size_t>(W));
+    if (!OnGrid(grid, Src + std::size_t(ya - 1) * W, 2 * W)) exact = false;
+    for (int y = ya; y < yb && exact; ++y) {
+      if (!OnGrid(grid, Src + std::size_t(y + 1) * W, W)) exact = false;
       const float* a = Src + std::size_t(y - 1) * W;
       const float* b = a + W;
       const float* c = b + W;
+      for (int x = 1; x < W - 1; ++x)
+        acc[x] = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) + (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
+                 (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
       float* out = Dst + std::size_t(y) * W;
+      if (d != 1.0)
+        for (int x = 1; x < W - 1; ++x) acc[x] /= d;
       for (int x = 1; x < W - 1; ++x) {
-        const double s = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) +
-                          (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
-                         (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
-        const double q = s / d;
-        // Not "q < 0": a sum of signed zeros may be -0 here, never in extended from +0.
-        out[x] = q > 0 ? (q > White ? White : float(q)) : 0.0f;
+        double q = acc[x];
+        // Written as the packed maximum and minimum: a sum of signed zeros may
+        // be -0 here (never in extended from +0); both give +0.
+        q = q > 0.0 ? q : 0.0;
+        q = white < q ? white : q;
+        out[x] = float(q);
       }
     }
   });
-  return true;
+  return exact;
 }
 
-bool SobelFast(const float* Src, float* Dst, int W, int H, float White) {
+// The argument of the root is never negative: no errno to keep, so the root can be packed.
+__attribute__((optimize("no-math-errno"))) bool SobelFast(const float* Src, float* Dst, int W, int H,
+                                                          float White) {
   if (W < 3 || H < 3) return true;
   // gx and gy must be exact, and gx^2 + gy^2 exact below 2^51, where a double
   // square root rounds to the same Single as an extended one.
-  if (!ExactSums(ScanGrid(Src, std::int64_t(W) * H), 4, 25)) return false;
+  const TGrid grid = GridFor(Src, std::int64_t(W) * H, 4, 25);
+  if (!grid.Finite) return false;
+  std::atomic<bool> exact{true};
+  const double white = White;
   ForRows(1, H - 1, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y) {
+    if (!OnGrid(grid, Src + std::size_t(ya - 1) * W, 2 * W)) exact = false;
+    for (int y = ya; y < yb && exact; ++y) {
+      if (!OnGrid(grid, Src + std::size_t(y + 1) * W, W)) exact = false;
       const float* a = Src + std::size_t(y - 1) * W;
       const float* b = a + W;
       const float* c = b + W;
@@ -451,40 +526,43 @@ bool SobelFast(const float* Src, float* Dst, int W, int H, float White) {
         const double gx = (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
         const double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
         const double q = std::sqrt(gx * gx + gy * gy);
-        out[x] = q > White ? White : float(q);
+        out[x] = float(white < q ? white : q);
       }
     }
   });
-  return true;
+  return exact;
 }
 
 bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
   const int h = N / 2;
   if (W <= 2 * h || H <= 2 * h) return true;
-  if (!ExactSums(ScanGrid(Src, std::int64_t(W) * H), (long long)(N + 1) * (N + 1), 53)) return false;
+  const TGrid grid = GridFor(Src, std::int64_t(W) * H, (long long)(N + 1) * (N + 1), 53);
+  if (!grid.Finite) return false;
+  std::atomic<bool> exact{true};
   const double area = double(N) * N;
   ForRows(h, H - h, [&](int ya, int yb) {
-    std::vector<double> col(std::size_t(W), 0.0);
+    std::vector<double> col(static_cast<std::size_t>(W), 0.0), acc(static_cast<std::size_t>(W));
+    if (!OnGrid(grid, Src + std::size_t(ya - h) * W, N * W)) exact = false;
     for (int r = ya - h; r <= ya + h; ++r) {
       const float* s = Src + std::size_t(r) * W;
       for (int x = 0; x < W; ++x) col[x] += s[x];
     }
-    for (int y = ya; y < yb; ++y) {
+    for (int y = ya; y < yb && exact; ++y) {
+      // Window sums across the column sums; every sum is exact, so any order will do.
+      for (int x = h; x < W - h; ++x) acc[x] = col[x - h];
+      for (int dx = 1; dx < N; ++dx)
+        for (int x = h; x < W - h; ++x) acc[x] += col[x - h + dx];
       float* out = Dst + std::size_t(y) * W;
-      double s = 0;
-      for (int x = 0; x < N; ++x) s += col[x];
-      for (int x = h; x < W - h; ++x) {
-        out[x] = float(s / area);
-        if (x + h + 1 < W) s += col[x + h + 1] - col[x - h];
-      }
+      for (int x = h; x < W - h; ++x) out[x] = float(acc[x] / area);
       if (y + 1 < yb) {
         const float* add = Src + std::size_t(y + h + 1) * W;
         const float* sub = Src + std::size_t(y - h) * W;
+        if (!OnGrid(grid, add, W)) exact = false;
         for (int x = 0; x < W; ++x) col[x] += double(add[x]) - double(sub[x]);
       }
     }
   });
-  return true;
+  return exact;
 }
 
 bool MedianFast(int N, const float* Src, float* Dst, int W, int H) {

@@ -32,6 +32,21 @@ void VisitRows(const TDataImage& Image, int X1, int Y1, int X2, int Y2, F&& Row)
   }
 }
 
+// Kept out of line: inlined into the visit, the compiler spills the extended
+// accumulator to memory on every step.
+__attribute__((noinline)) long double AddSquaredDeviations(const float* p, int n, long double mean, long double acc) {
+  for (int i = 0; i < n; ++i) {
+    const long double d = p[i] - mean;
+    acc += d * d;
+  }
+  return acc;
+}
+
+__attribute__((noinline)) long double AddValues(const float* p, int n, long double acc) {
+  for (int i = 0; i < n; ++i) acc += p[i];
+  return acc;
+}
+
 bool Inside(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
   return Image.Pixels && X1 >= 0 && Y1 >= 0 && X2 < Image.Width && Y2 < Image.Height && X2 >= X1 && Y2 >= Y1;
 }
@@ -127,11 +142,13 @@ long double SumOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
   while ((std::int64_t(1) << countBits) < count) ++countBits;
   const int top = (maxExp ? maxExp : 1) - 127 + 1;  // values below 2^top
   if (maxExp < 255 && top + countBits - minLsb <= 62) {
+    // Every value times 2^-minLsb is a whole number below 2^62, exact in a double.
+    const double scale = std::ldexp(1.0, -minLsb);
     auto sums = InParts<std::int64_t>(Y1, Y2, [&](int ya, int yb) {
       std::int64_t s = 0;
       for (int y = ya; y < yb; ++y) {
         const float* p = Image.Pixels + std::size_t(y) * Image.Width;
-        for (int x = X1; x <= X2; ++x) s += std::int64_t(std::ldexp(double(p[x]), -minLsb));
+        for (int x = X1; x <= X2; ++x) s += std::int64_t(double(p[x]) * scale);
       }
       return s;
     });
@@ -140,10 +157,7 @@ long double SumOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
     return std::ldexp((long double)total, minLsb);
   }
   long double sum = 0;
-  for (int y = Y1; y <= Y2; ++y) {
-    const float* p = Image.Pixels + std::size_t(y) * Image.Width;
-    for (int x = X1; x <= X2; ++x) sum += p[x];
-  }
+  for (int y = Y1; y <= Y2; ++y) sum = AddValues(Image.Pixels + std::size_t(y) * Image.Width + X1, X2 - X1 + 1, sum);
   return sum;
 }
 
@@ -174,12 +188,8 @@ void CalcRegionStatistics(int X1, int Y1, int X2, int Y2, const TDataImage& Imag
     }
     const long double mean = Checked::Div(sum, (long double)count);
     long double ss = 0;
-    VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
-      for (int i = 0; i < n; ++i) {
-        const long double d = p[i] - mean;
-        ss += d * d;
-      }
-    });
+    VisitRows(Image, X1, Y1, X2, Y2,
+              [&ss, mean](const float* p, int n) { ss = AddSquaredDeviations(p, n, mean, ss); });
     const long double sd = Checked::Sqrt(ss / count);
     r.Width = Image.Width;
     r.Height = Image.Height;
