@@ -184,13 +184,22 @@ __attribute__((target("avx2"))) void StagesAVX2(float* re, float* im, int n, con
         const __m256d tih = _mm256_add_pd(_mm256_mul_pd(ur, fih), _mm256_mul_pd(ui, frh));
         __m256 tr = _mm256_set_m128(_mm256_cvtpd_ps(trh), _mm256_cvtpd_ps(trl));
         __m256 ti = _mm256_set_m128(_mm256_cvtpd_ps(tih), _mm256_cvtpd_ps(til));
-        const __m256i bad = _mm256_or_si256(_mm256_or_si256(SuspiciousAVX2(trl), SuspiciousAVX2(trh)),
-                                            _mm256_or_si256(SuspiciousAVX2(til), SuspiciousAVX2(tih)));
-        if (__builtin_expect(!_mm256_testz_si256(bad, bad), 0)) {
+        const unsigned badRe = unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(SuspiciousAVX2(trl)))) |
+                               unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(SuspiciousAVX2(trh)))) << 4;
+        const unsigned badIm = unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(SuspiciousAVX2(til)))) |
+                               unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(SuspiciousAVX2(tih)))) << 4;
+        if (__builtin_expect((badRe | badIm) != 0, 0)) {
           alignas(32) float r[L], i[L];
-          for (int l = 0; l < L; ++l) {
-            r[l] = ProductDifference(float(sr[m]), yr[l], float(si[m]), yi[l]);
-            i[l] = ProductSum(float(sr[m]), yi[l], float(si[m]), yr[l]);
+          _mm256_store_ps(r, tr);
+          _mm256_store_ps(i, ti);
+          const long double u0 = sr[m], u1 = si[m];
+          for (unsigned b = badRe; b; b &= b - 1) {
+            const int l = std::countr_zero(b);
+            r[l] = float(u0 * yr[l] - u1 * yi[l]);
+          }
+          for (unsigned b = badIm; b; b &= b - 1) {
+            const int l = std::countr_zero(b);
+            i[l] = float(u0 * yi[l] + u1 * yr[l]);
           }
           tr = _mm256_load_ps(r);
           ti = _mm256_load_ps(i);
@@ -259,13 +268,21 @@ __attribute__((target("avx512f"))) void StagesAVX512(float* re, float* im, int n
         const __m512d tih = _mm512_add_pd(_mm512_mul_pd(ur, fih), _mm512_mul_pd(ui, frh));
         __m512 tr = Join(_mm512_cvtpd_ps(trl), _mm512_cvtpd_ps(trh));
         __m512 ti = Join(_mm512_cvtpd_ps(til), _mm512_cvtpd_ps(tih));
-        const unsigned bad =
-            unsigned(SuspiciousAVX512(trl) | SuspiciousAVX512(trh) | SuspiciousAVX512(til) | SuspiciousAVX512(tih));
-        if (__builtin_expect(bad != 0, 0)) {
+        const unsigned badRe = unsigned(SuspiciousAVX512(trl)) | unsigned(SuspiciousAVX512(trh)) << 8;
+        const unsigned badIm = unsigned(SuspiciousAVX512(til)) | unsigned(SuspiciousAVX512(tih)) << 8;
+        if (__builtin_expect((badRe | badIm) != 0, 0)) {
+          // Only the flagged lanes need the extended formula.
           alignas(64) float r[L], i[L];
-          for (int l = 0; l < L; ++l) {
-            r[l] = ProductDifference(float(sr[m]), yr[l], float(si[m]), yi[l]);
-            i[l] = ProductSum(float(sr[m]), yi[l], float(si[m]), yr[l]);
+          _mm512_store_ps(r, tr);
+          _mm512_store_ps(i, ti);
+          const long double u0 = sr[m], u1 = si[m];
+          for (unsigned b = badRe; b; b &= b - 1) {
+            const int l = std::countr_zero(b);
+            r[l] = float(u0 * yr[l] - u1 * yi[l]);
+          }
+          for (unsigned b = badIm; b; b &= b - 1) {
+            const int l = std::countr_zero(b);
+            i[l] = float(u0 * yi[l] + u1 * yr[l]);
           }
           tr = _mm512_load_ps(r);
           ti = _mm512_load_ps(i);
@@ -483,7 +500,13 @@ CORVELLE_AVX512_FN void ScatterRows16(const float* re, const float* im, int w, T
 CORVELLE_AVX512_FN void LoadColumns16(float* re, float* im, int w, int h, const int* rev, const TComplex* plane) {
   const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
   const __m512i odd = _mm512_set_epi32(31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1);
+  constexpr int ahead = 8;  // columns stride across pages, where hardware prefetch stops
   for (int y = 0; y < h; ++y) {
+    if (y + ahead < h) {
+      const char* next = reinterpret_cast<const char*>(plane + std::size_t(y + ahead) * w);
+      _mm_prefetch(next, _MM_HINT_T0);
+      _mm_prefetch(next + 64, _MM_HINT_T0);
+    }
     const float* src = reinterpret_cast<const float*>(plane + std::size_t(y) * w);
     const __m512 a = _mm512_loadu_ps(src), b = _mm512_loadu_ps(src + 16);
     _mm512_storeu_ps(re + std::size_t(rev[y]) * 16, _mm512_permutex2var_ps(a, even, b));
@@ -549,7 +572,17 @@ CORVELLE_AVX512_FN bool SaveColumns16(const float* re, const float* im, int w, i
   const __m512i lo = _mm512_set_epi32(23, 7, 22, 6, 21, 5, 20, 4, 19, 3, 18, 2, 17, 1, 16, 0);
   const __m512i hi = _mm512_set_epi32(31, 15, 30, 14, 29, 13, 28, 12, 27, 11, 26, 10, 25, 9, 24, 8);
   __mmask16 bad = 0;
+  constexpr int ahead = 8;
   for (int y = 0; y < h; ++y) {
+    if (y + ahead < h) {
+      const std::size_t next = std::size_t(y + ahead) * w;
+      _mm_prefetch(reinterpret_cast<const char*>(plane + next), _MM_HINT_T0);
+      _mm_prefetch(reinterpret_cast<const char*>(plane + next) + 64, _MM_HINT_T0);
+      if (factor) {
+        _mm_prefetch(reinterpret_cast<const char*>(factor + next), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(factor + next) + 64, _MM_HINT_T0);
+      }
+    }
     __m512 r = _mm512_loadu_ps(re + std::size_t(y) * 16), i = _mm512_loadu_ps(im + std::size_t(y) * 16);
     const std::size_t at = std::size_t(y) * w;
     if (factor) Product16(r, i, factor + at, conj);
