@@ -233,65 +233,99 @@ CORVELLE_AVX512 __m512 Join(__m256 lo, __m256 hi) {
 
 CORVELLE_AVX512 __m256 High(__m512 v) { return _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)); }
 
+// One butterfly on registers: t = u * y; y = x - t; x = x + t.
+CORVELLE_AVX512 void Butterfly512(__m512& xr, __m512& xi, __m512& yr, __m512& yi, double u0, double u1, bool exact) {
+  __m512 tr, ti;
+  if (exact) {
+    const __m512 vr = _mm512_set1_ps(float(u0)), vi = _mm512_set1_ps(float(u1));
+    tr = _mm512_sub_ps(_mm512_mul_ps(vr, yr), _mm512_mul_ps(vi, yi));
+    ti = _mm512_add_ps(_mm512_mul_ps(vr, yi), _mm512_mul_ps(vi, yr));
+  } else {
+    const __m512d frl = _mm512_cvtps_pd(_mm512_castps512_ps256(yr));
+    const __m512d frh = _mm512_cvtps_pd(High(yr));
+    const __m512d fil = _mm512_cvtps_pd(_mm512_castps512_ps256(yi));
+    const __m512d fih = _mm512_cvtps_pd(High(yi));
+    const __m512d ur = _mm512_set1_pd(u0), ui = _mm512_set1_pd(u1);
+    const __m512d trl = _mm512_sub_pd(_mm512_mul_pd(ur, frl), _mm512_mul_pd(ui, fil));
+    const __m512d trh = _mm512_sub_pd(_mm512_mul_pd(ur, frh), _mm512_mul_pd(ui, fih));
+    const __m512d til = _mm512_add_pd(_mm512_mul_pd(ur, fil), _mm512_mul_pd(ui, frl));
+    const __m512d tih = _mm512_add_pd(_mm512_mul_pd(ur, fih), _mm512_mul_pd(ui, frh));
+    tr = Join(_mm512_cvtpd_ps(trl), _mm512_cvtpd_ps(trh));
+    ti = Join(_mm512_cvtpd_ps(til), _mm512_cvtpd_ps(tih));
+    const unsigned badRe = unsigned(SuspiciousAVX512(trl)) | unsigned(SuspiciousAVX512(trh)) << 8;
+    const unsigned badIm = unsigned(SuspiciousAVX512(til)) | unsigned(SuspiciousAVX512(tih)) << 8;
+    if (__builtin_expect((badRe | badIm) != 0, 0)) {
+      // Only the flagged lanes need the extended formula.
+      alignas(64) float r[16], i[16], fr[16], fi[16];
+      _mm512_store_ps(r, tr);
+      _mm512_store_ps(i, ti);
+      _mm512_store_ps(fr, yr);
+      _mm512_store_ps(fi, yi);
+      const long double v0 = u0, v1 = u1;
+      for (unsigned b = badRe; b; b &= b - 1) {
+        const int l = std::countr_zero(b);
+        r[l] = float(v0 * fr[l] - v1 * fi[l]);
+      }
+      for (unsigned b = badIm; b; b &= b - 1) {
+        const int l = std::countr_zero(b);
+        i[l] = float(v0 * fi[l] + v1 * fr[l]);
+      }
+      tr = _mm512_load_ps(r);
+      ti = _mm512_load_ps(i);
+    }
+  }
+  yr = _mm512_sub_ps(xr, tr);
+  yi = _mm512_sub_ps(xi, ti);
+  xr = _mm512_add_ps(xr, tr);
+  xi = _mm512_add_ps(xi, ti);
+}
+
+// Two stages per sweep: the four entries i, i + step, i + 2 step, i + 3 step
+// go through their butterflies of stage `step` and then of stage 2 step in
+// registers, each butterfly with its own twiddle as in the stage order.
 __attribute__((target("avx512f"))) void StagesAVX512(float* re, float* im, int n, const TTwiddles& tw) {
   constexpr int L = 16;
-  for (int step = 1; step < n; step *= 2) {
-    const double* sr = tw.DRe.data() + (step - 1);
-    const double* si = tw.DIm.data() + (step - 1);
-    const std::uint8_t* ex = tw.Exact.data() + (step - 1);
-    for (int base = 0; base < n; base += 2 * step) {
+  const double* dre = tw.DRe.data();
+  const double* dim = tw.DIm.data();
+  const std::uint8_t* ex = tw.Exact.data();
+  int step = 1;
+  if (std::countr_zero(unsigned(n)) % 2 == 1) {
+    for (int base = 0; base < n; base += 2) {
+      float* x = re + std::size_t(base) * L;
+      float* y = im + std::size_t(base) * L;
+      __m512 xr = _mm512_loadu_ps(x), xi = _mm512_loadu_ps(y);
+      __m512 yr = _mm512_loadu_ps(x + L), yi = _mm512_loadu_ps(y + L);
+      Butterfly512(xr, xi, yr, yi, dre[0], dim[0], ex[0]);
+      _mm512_storeu_ps(x, xr);
+      _mm512_storeu_ps(y, xi);
+      _mm512_storeu_ps(x + L, yr);
+      _mm512_storeu_ps(y + L, yi);
+    }
+    step = 2;
+  }
+  for (; step < n; step *= 4) {
+    const int a = step - 1, b = 2 * step - 1;
+    for (int base = 0; base < n; base += 4 * step) {
       for (int m = 0; m < step; ++m) {
-        float* xr = re + std::size_t(base + m) * L;
-        float* xi = im + std::size_t(base + m) * L;
-        float* yr = re + std::size_t(base + m + step) * L;
-        float* yi = im + std::size_t(base + m + step) * L;
-        const __m512 fr = _mm512_loadu_ps(yr), fi = _mm512_loadu_ps(yi);
-        if (ex[m]) {
-          const __m512 vr = _mm512_set1_ps(float(sr[m])), vi = _mm512_set1_ps(float(si[m]));
-          const __m512 tr = _mm512_sub_ps(_mm512_mul_ps(vr, fr), _mm512_mul_ps(vi, fi));
-          const __m512 ti = _mm512_add_ps(_mm512_mul_ps(vr, fi), _mm512_mul_ps(vi, fr));
-          const __m512 ar = _mm512_loadu_ps(xr), ai = _mm512_loadu_ps(xi);
-          _mm512_storeu_ps(yr, _mm512_sub_ps(ar, tr));
-          _mm512_storeu_ps(yi, _mm512_sub_ps(ai, ti));
-          _mm512_storeu_ps(xr, _mm512_add_ps(ar, tr));
-          _mm512_storeu_ps(xi, _mm512_add_ps(ai, ti));
-          continue;
-        }
-        const __m512d frl = _mm512_cvtps_pd(_mm512_castps512_ps256(fr));
-        const __m512d frh = _mm512_cvtps_pd(High(fr));
-        const __m512d fil = _mm512_cvtps_pd(_mm512_castps512_ps256(fi));
-        const __m512d fih = _mm512_cvtps_pd(High(fi));
-        const __m512d ur = _mm512_set1_pd(sr[m]), ui = _mm512_set1_pd(si[m]);
-        const __m512d trl = _mm512_sub_pd(_mm512_mul_pd(ur, frl), _mm512_mul_pd(ui, fil));
-        const __m512d trh = _mm512_sub_pd(_mm512_mul_pd(ur, frh), _mm512_mul_pd(ui, fih));
-        const __m512d til = _mm512_add_pd(_mm512_mul_pd(ur, fil), _mm512_mul_pd(ui, frl));
-        const __m512d tih = _mm512_add_pd(_mm512_mul_pd(ur, fih), _mm512_mul_pd(ui, frh));
-        __m512 tr = Join(_mm512_cvtpd_ps(trl), _mm512_cvtpd_ps(trh));
-        __m512 ti = Join(_mm512_cvtpd_ps(til), _mm512_cvtpd_ps(tih));
-        const unsigned badRe = unsigned(SuspiciousAVX512(trl)) | unsigned(SuspiciousAVX512(trh)) << 8;
-        const unsigned badIm = unsigned(SuspiciousAVX512(til)) | unsigned(SuspiciousAVX512(tih)) << 8;
-        if (__builtin_expect((badRe | badIm) != 0, 0)) {
-          // Only the flagged lanes need the extended formula.
-          alignas(64) float r[L], i[L];
-          _mm512_store_ps(r, tr);
-          _mm512_store_ps(i, ti);
-          const long double u0 = sr[m], u1 = si[m];
-          for (unsigned b = badRe; b; b &= b - 1) {
-            const int l = std::countr_zero(b);
-            r[l] = float(u0 * yr[l] - u1 * yi[l]);
-          }
-          for (unsigned b = badIm; b; b &= b - 1) {
-            const int l = std::countr_zero(b);
-            i[l] = float(u0 * yi[l] + u1 * yr[l]);
-          }
-          tr = _mm512_load_ps(r);
-          ti = _mm512_load_ps(i);
-        }
-        const __m512 ar = _mm512_loadu_ps(xr), ai = _mm512_loadu_ps(xi);
-        _mm512_storeu_ps(yr, _mm512_sub_ps(ar, tr));
-        _mm512_storeu_ps(yi, _mm512_sub_ps(ai, ti));
-        _mm512_storeu_ps(xr, _mm512_add_ps(ar, tr));
-        _mm512_storeu_ps(xi, _mm512_add_ps(ai, ti));
+        float* r0 = re + std::size_t(base + m) * L;
+        float* i0 = im + std::size_t(base + m) * L;
+        const std::size_t s = std::size_t(step) * L;
+        __m512 ar = _mm512_loadu_ps(r0), ai = _mm512_loadu_ps(i0);
+        __m512 br = _mm512_loadu_ps(r0 + s), bi = _mm512_loadu_ps(i0 + s);
+        __m512 cr = _mm512_loadu_ps(r0 + 2 * s), ci = _mm512_loadu_ps(i0 + 2 * s);
+        __m512 dr = _mm512_loadu_ps(r0 + 3 * s), di = _mm512_loadu_ps(i0 + 3 * s);
+        Butterfly512(ar, ai, br, bi, dre[a + m], dim[a + m], ex[a + m]);
+        Butterfly512(cr, ci, dr, di, dre[a + m], dim[a + m], ex[a + m]);
+        Butterfly512(ar, ai, cr, ci, dre[b + m], dim[b + m], ex[b + m]);
+        Butterfly512(br, bi, dr, di, dre[b + m + step], dim[b + m + step], ex[b + m + step]);
+        _mm512_storeu_ps(r0, ar);
+        _mm512_storeu_ps(i0, ai);
+        _mm512_storeu_ps(r0 + s, br);
+        _mm512_storeu_ps(i0 + s, bi);
+        _mm512_storeu_ps(r0 + 2 * s, cr);
+        _mm512_storeu_ps(i0 + 2 * s, ci);
+        _mm512_storeu_ps(r0 + 3 * s, dr);
+        _mm512_storeu_ps(i0 + 3 * s, di);
       }
     }
   }
