@@ -1,9 +1,10 @@
 #include "engine/FFT.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <immintrin.h>
 #include <cmath>
 #include <mutex>
 #include <new>
@@ -141,8 +142,8 @@ void StagesGeneric(float* re, float* im, int n, const TTwiddles& tw) {
 
 CORVELLE_AVX2 __m256i SuspiciousAVX2(__m256d d) {
   const __m256i b = _mm256_castpd_si256(d);
-  const __m256i m1 = _mm256_cmpeq_epi64(_mm256_and_si256(b, _mm256_set1_epi64x(0x1FFFFFFF)),
-                                        _mm256_set1_epi64x(0x10000000));
+  const __m256i m1 =
+      _mm256_cmpeq_epi64(_mm256_and_si256(b, _mm256_set1_epi64x(0x1FFFFFFF)), _mm256_set1_epi64x(0x10000000));
   const __m256d a = _mm256_and_pd(d, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFll)));
   const __m256d m2 = _mm256_and_pd(_mm256_cmp_pd(a, _mm256_set1_pd(0x1p-126), _CMP_LT_OQ),
                                    _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_GT_OQ));
@@ -221,14 +222,13 @@ CORVELLE_AVX512 __mmask8 SuspiciousAVX512(__m512d d) {
   const __mmask8 m1 =
       _mm512_cmpeq_epi64_mask(_mm512_and_si512(b, _mm512_set1_epi64(0x1FFFFFFF)), _mm512_set1_epi64(0x10000000));
   const __m512i a = _mm512_and_si512(b, _mm512_set1_epi64(0x7FFFFFFFFFFFFFFFll));
-  const __mmask8 m2 = _mm512_cmplt_epu64_mask(_mm512_sub_epi64(a, _mm512_set1_epi64(1)),
-                                              _mm512_set1_epi64(0x380FFFFFFFFFFFFFll));
+  const __mmask8 m2 =
+      _mm512_cmplt_epu64_mask(_mm512_sub_epi64(a, _mm512_set1_epi64(1)), _mm512_set1_epi64(0x380FFFFFFFFFFFFFll));
   return __mmask8(m1 | m2);
 }
 
 CORVELLE_AVX512 __m512 Join(__m256 lo, __m256 hi) {
-  return _mm512_castpd_ps(
-      _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(lo)), _mm256_castps_pd(hi), 1));
+  return _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(lo)), _mm256_castps_pd(hi), 1));
 }
 
 CORVELLE_AVX512 __m256 High(__m512 v) { return _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)); }
@@ -478,8 +478,8 @@ bool TDataImage::FFT1D(bool Forward, int Bits, int N) {
 namespace {
 
 bool Transformable(const TDataImage& img) {
-  return img.Pixels && img.HasComplex && img.ComplexPlane && PowerOfTwoSide(img.Width) &&
-         PowerOfTwoSide(img.Height) && img.ComplexCount() >= img.PixelCount();
+  return img.Pixels && img.HasComplex && img.ComplexPlane && PowerOfTwoSide(img.Width) && PowerOfTwoSide(img.Height) &&
+         img.ComplexCount() >= img.PixelCount();
 }
 
 inline std::uint32_t NonFinite(float v) { return (~std::bit_cast<std::uint32_t>(v) & 0x7F800000u) ? 0u : 1u; }
@@ -580,8 +580,8 @@ CORVELLE_AVX512_FN void Product16(__m512& xr, __m512& xi, const TComplex* factor
       pi[h] = _mm512_sub_pd(_mm512_mul_pd(b[h], c[h]), _mm512_mul_pd(a[h], d[h]));
     }
   }
-  const unsigned bad = unsigned(SuspiciousAVX512(pr[0]) | SuspiciousAVX512(pr[1]) | SuspiciousAVX512(pi[0]) |
-                                SuspiciousAVX512(pi[1]));
+  const unsigned bad =
+      unsigned(SuspiciousAVX512(pr[0]) | SuspiciousAVX512(pr[1]) | SuspiciousAVX512(pi[0]) | SuspiciousAVX512(pi[1]));
   if (__builtin_expect(bad != 0, 0)) {
     alignas(64) float r[16], i[16];
     _mm512_store_ps(r, xr);
@@ -719,7 +719,8 @@ bool ForwardColumns(TDataImage& img, const TComplex* Factor, bool Conjugate) {
   const int w = img.Width, h = img.Height;
   TComplex* plane = img.ComplexPlane;
   return Pass(
-      w, h, true, [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
+      w, h, true,
+      [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
       [&](TBlock& blk, int first, int lanes, float) {
         const int L = blk.L;
         if (L == 16 && lanes == 16) {
@@ -747,12 +748,12 @@ bool InverseColumns(TDataImage& img, TInverseSink Sink, void* Context) {
   const int w = img.Width, h = img.Height;
   float* pixels = img.Pixels;
   return Pass(
-      w, h, false, [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
+      w, h, false,
+      [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
       [&](TBlock& blk, int first, int lanes, float scale) {
         const int L = blk.L;
         if (L == 16 && lanes == 16) {
-          return FinishColumns16(blk.Re.data(), blk.Im.data(), w, h, scale, pixels, Sink, Context,
-                                 std::size_t(first));
+          return FinishColumns16(blk.Re.data(), blk.Im.data(), w, h, scale, pixels, Sink, Context, std::size_t(first));
         }
         std::uint32_t bad = 0;
         float out[16];

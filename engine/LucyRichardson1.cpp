@@ -1,9 +1,10 @@
 #include "engine/LucyRichardson1.h"
 
+#include <immintrin.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <immintrin.h>
 #include <new>
 
 #include "engine/Checked.h"
@@ -25,8 +26,8 @@ struct TRound {
 // same operations per value as the plain loops below.
 __attribute__((target("avx512f"))) bool Ratio16(const float* Observed, const float* Blurred, float* Out) {
   const __m512 b = _mm512_loadu_ps(Blurred);
-  const __m512 d = _mm512_mask_blend_ps(_mm512_cmp_ps_mask(b, _mm512_setzero_ps(), _CMP_EQ_OQ), b,
-                                        _mm512_set1_ps(1.0f));
+  const __m512 d =
+      _mm512_mask_blend_ps(_mm512_cmp_ps_mask(b, _mm512_setzero_ps(), _CMP_EQ_OQ), b, _mm512_set1_ps(1.0f));
   const __m512 q = _mm512_div_ps(_mm512_loadu_ps(Observed), d);
   _mm512_storeu_ps(Out, q);
   const __m512i e = _mm512_set1_epi32(0x7F800000);
