@@ -396,11 +396,15 @@ bool Pass(int Count, int n, bool Forward, TLoad&& LoadBlock, TSave&& SaveBlock) 
   const float scale = Forward ? 1.0f : float(1.0L / n);
   const std::int64_t blocks = (Count + L - 1) / L;
   std::atomic<bool> ok{true};
+  // Blocks are handed out one at a time, so a thread that the system holds
+  // back does not hold up the pass.
+  std::atomic<std::int64_t> next{0};
+  const std::int64_t workers = std::min<std::int64_t>(blocks, Parallel::Threads());
   Parallel::For(
-      blocks,
-      [&](std::int64_t b0, std::int64_t b1) {
+      workers,
+      [&](std::int64_t, std::int64_t) {
         TBlock block(L, n);
-        for (std::int64_t b = b0; b < b1 && ok.load(std::memory_order_relaxed); ++b) {
+        for (std::int64_t b = next++; b < blocks && ok.load(std::memory_order_relaxed); b = next++) {
           const int first = int(b * L);
           const int lanes = std::min(L, Count - first);
           LoadBlock(block, first, lanes, rev);

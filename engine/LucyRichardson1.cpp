@@ -20,6 +20,8 @@ struct TRound {
   const float* Observed;
   float* Estimate;
   float* Work;
+  std::size_t Ahead;  // eight rows: the transform hands over a column block row by row
+  std::size_t Count;
 };
 
 // Sixteen values at a time where the transform hands over full blocks; the
@@ -46,6 +48,10 @@ const bool HasAVX512 = __builtin_cpu_supports("avx512f");
 // Work := Observed / blurred, with an exact zero replaced by 1.
 bool Ratio(void* Context, std::size_t At, const float* Blurred, int Count) {
   auto& r = *static_cast<TRound*>(Context);
+  if (At + r.Ahead < r.Count) {
+    __builtin_prefetch(r.Observed + At + r.Ahead);
+    __builtin_prefetch(r.Work + At + r.Ahead, 1);
+  }
   if (Count == 16 && HasAVX512) return Ratio16(r.Observed + At, Blurred, r.Work + At);
   bool finite = true;
   for (int k = 0; k < Count; ++k) {
@@ -60,6 +66,7 @@ bool Ratio(void* Context, std::size_t At, const float* Blurred, int Count) {
 // Estimate := Estimate x correlated ratio.
 bool Apply(void* Context, std::size_t At, const float* Correction, int Count) {
   auto& r = *static_cast<TRound*>(Context);
+  if (At + r.Ahead < r.Count) __builtin_prefetch(r.Estimate + At + r.Ahead, 1);
   if (Count == 16 && HasAVX512) return Apply16(r.Estimate + At, Correction);
   bool finite = true;
   for (int k = 0; k < Count; ++k) {
@@ -83,7 +90,7 @@ std::unique_ptr<TDataImage> LucyRichardsonDeconvolve(int Iterations, const TData
     auto estimate = NewImage(w, h);
     CopyPixels(*estimate, Observed);
     auto work = NewImage(w, h);
-    TRound round{Observed.Pixels, estimate->Pixels, work->Pixels};
+    TRound round{Observed.Pixels, estimate->Pixels, work->Pixels, std::size_t(w) * 8, std::size_t(w) * h};
     const TComplex* p = PSF.ComplexPlane;
 
     for (int i = 1; i <= Iterations; ++i) {
