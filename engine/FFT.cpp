@@ -227,6 +227,24 @@ CORVELLE_AVX512 __mmask8 SuspiciousAVX512(__m512d d) {
   return __mmask8(m1 | m2);
 }
 
+// The lanes of 16 Single results f, rounded from lo (lanes 0..7) and hi
+// (lanes 8..15), that need the extended formula: a double on a Single
+// midpoint (its low 29 bits are 1 followed by zeros), or one below the normal
+// Single range. The second test first looks at f, which is zero, subnormal or
+// the smallest normal Single whenever the double lies below that range.
+CORVELLE_AVX512 unsigned Suspicious16(__m512d lo, __m512d hi, __m512 f) {
+  const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i low = _mm512_permutex2var_epi32(_mm512_castpd_si512(lo), even, _mm512_castpd_si512(hi));
+  unsigned bad = _mm512_testn_epi32_mask(_mm512_xor_si512(low, _mm512_set1_epi32(0x10000000)),
+                                         _mm512_set1_epi32(0x1FFFFFFF));
+  const __mmask16 small = _mm512_cmple_epu32_mask(
+      _mm512_and_si512(_mm512_castps_si512(f), _mm512_set1_epi32(0x7FFFFFFF)), _mm512_set1_epi32(0x00800000));
+  if (__builtin_expect(small != 0, 0)) {
+    bad |= unsigned(SuspiciousAVX512(lo)) | unsigned(SuspiciousAVX512(hi)) << 8;
+  }
+  return bad;
+}
+
 CORVELLE_AVX512 __m512 Join(__m256 lo, __m256 hi) {
   return _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(lo)), _mm256_castps_pd(hi), 1));
 }
@@ -252,8 +270,8 @@ CORVELLE_AVX512 void Butterfly512(__m512& xr, __m512& xi, __m512& yr, __m512& yi
     const __m512d tih = _mm512_add_pd(_mm512_mul_pd(ur, fih), _mm512_mul_pd(ui, frh));
     tr = Join(_mm512_cvtpd_ps(trl), _mm512_cvtpd_ps(trh));
     ti = Join(_mm512_cvtpd_ps(til), _mm512_cvtpd_ps(tih));
-    const unsigned badRe = unsigned(SuspiciousAVX512(trl)) | unsigned(SuspiciousAVX512(trh)) << 8;
-    const unsigned badIm = unsigned(SuspiciousAVX512(til)) | unsigned(SuspiciousAVX512(tih)) << 8;
+    const unsigned badRe = Suspicious16(trl, trh, tr);
+    const unsigned badIm = Suspicious16(til, tih, ti);
     if (__builtin_expect((badRe | badIm) != 0, 0)) {
       // Only the flagged lanes need the extended formula.
       alignas(64) float r[16], i[16], fr[16], fi[16];
