@@ -1,9 +1,10 @@
 #include "engine/FFT.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <immintrin.h>
 #include <cmath>
 #include <mutex>
 #include <new>
@@ -141,8 +142,8 @@ void StagesGeneric(float* re, float* im, int n, const TTwiddles& tw) {
 
 CORVELLE_AVX2 __m256i SuspiciousAVX2(__m256d d) {
   const __m256i b = _mm256_castpd_si256(d);
-  const __m256i m1 = _mm256_cmpeq_epi64(_mm256_and_si256(b, _mm256_set1_epi64x(0x1FFFFFFF)),
-                                        _mm256_set1_epi64x(0x10000000));
+  const __m256i m1 =
+      _mm256_cmpeq_epi64(_mm256_and_si256(b, _mm256_set1_epi64x(0x1FFFFFFF)), _mm256_set1_epi64x(0x10000000));
   const __m256d a = _mm256_and_pd(d, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFll)));
   const __m256d m2 = _mm256_and_pd(_mm256_cmp_pd(a, _mm256_set1_pd(0x1p-126), _CMP_LT_OQ),
                                    _mm256_cmp_pd(a, _mm256_setzero_pd(), _CMP_GT_OQ));
@@ -184,13 +185,22 @@ __attribute__((target("avx2"))) void StagesAVX2(float* re, float* im, int n, con
         const __m256d tih = _mm256_add_pd(_mm256_mul_pd(ur, fih), _mm256_mul_pd(ui, frh));
         __m256 tr = _mm256_set_m128(_mm256_cvtpd_ps(trh), _mm256_cvtpd_ps(trl));
         __m256 ti = _mm256_set_m128(_mm256_cvtpd_ps(tih), _mm256_cvtpd_ps(til));
-        const __m256i bad = _mm256_or_si256(_mm256_or_si256(SuspiciousAVX2(trl), SuspiciousAVX2(trh)),
-                                            _mm256_or_si256(SuspiciousAVX2(til), SuspiciousAVX2(tih)));
-        if (__builtin_expect(!_mm256_testz_si256(bad, bad), 0)) {
+        const unsigned badRe = unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(SuspiciousAVX2(trl)))) |
+                               unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(SuspiciousAVX2(trh)))) << 4;
+        const unsigned badIm = unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(SuspiciousAVX2(til)))) |
+                               unsigned(_mm256_movemask_pd(_mm256_castsi256_pd(SuspiciousAVX2(tih)))) << 4;
+        if (__builtin_expect((badRe | badIm) != 0, 0)) {
           alignas(32) float r[L], i[L];
-          for (int l = 0; l < L; ++l) {
-            r[l] = ProductDifference(float(sr[m]), yr[l], float(si[m]), yi[l]);
-            i[l] = ProductSum(float(sr[m]), yi[l], float(si[m]), yr[l]);
+          _mm256_store_ps(r, tr);
+          _mm256_store_ps(i, ti);
+          const long double u0 = sr[m], u1 = si[m];
+          for (unsigned b = badRe; b; b &= b - 1) {
+            const int l = std::countr_zero(b);
+            r[l] = float(u0 * yr[l] - u1 * yi[l]);
+          }
+          for (unsigned b = badIm; b; b &= b - 1) {
+            const int l = std::countr_zero(b);
+            i[l] = float(u0 * yi[l] + u1 * yr[l]);
           }
           tr = _mm256_load_ps(r);
           ti = _mm256_load_ps(i);
@@ -212,69 +222,128 @@ CORVELLE_AVX512 __mmask8 SuspiciousAVX512(__m512d d) {
   const __mmask8 m1 =
       _mm512_cmpeq_epi64_mask(_mm512_and_si512(b, _mm512_set1_epi64(0x1FFFFFFF)), _mm512_set1_epi64(0x10000000));
   const __m512i a = _mm512_and_si512(b, _mm512_set1_epi64(0x7FFFFFFFFFFFFFFFll));
-  const __mmask8 m2 = _mm512_cmplt_epu64_mask(_mm512_sub_epi64(a, _mm512_set1_epi64(1)),
-                                              _mm512_set1_epi64(0x380FFFFFFFFFFFFFll));
+  const __mmask8 m2 =
+      _mm512_cmplt_epu64_mask(_mm512_sub_epi64(a, _mm512_set1_epi64(1)), _mm512_set1_epi64(0x380FFFFFFFFFFFFFll));
   return __mmask8(m1 | m2);
 }
 
+// The lanes of 16 Single results f, rounded from lo (lanes 0..7) and hi
+// (lanes 8..15), that need the extended formula: a double on a Single
+// midpoint (its low 29 bits are 1 followed by zeros), or one below the normal
+// Single range. The second test first looks at f, which is zero, subnormal or
+// the smallest normal Single whenever the double lies below that range.
+CORVELLE_AVX512 unsigned Suspicious16(__m512d lo, __m512d hi, __m512 f) {
+  const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i low = _mm512_permutex2var_epi32(_mm512_castpd_si512(lo), even, _mm512_castpd_si512(hi));
+  unsigned bad = _mm512_testn_epi32_mask(_mm512_xor_si512(low, _mm512_set1_epi32(0x10000000)),
+                                         _mm512_set1_epi32(0x1FFFFFFF));
+  const __mmask16 small = _mm512_cmple_epu32_mask(
+      _mm512_and_si512(_mm512_castps_si512(f), _mm512_set1_epi32(0x7FFFFFFF)), _mm512_set1_epi32(0x00800000));
+  if (__builtin_expect(small != 0, 0)) {
+    bad |= unsigned(SuspiciousAVX512(lo)) | unsigned(SuspiciousAVX512(hi)) << 8;
+  }
+  return bad;
+}
+
 CORVELLE_AVX512 __m512 Join(__m256 lo, __m256 hi) {
-  return _mm512_castpd_ps(
-      _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(lo)), _mm256_castps_pd(hi), 1));
+  return _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(lo)), _mm256_castps_pd(hi), 1));
 }
 
 CORVELLE_AVX512 __m256 High(__m512 v) { return _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1)); }
 
+// One butterfly on registers: t = u * y; y = x - t; x = x + t.
+CORVELLE_AVX512 void Butterfly512(__m512& xr, __m512& xi, __m512& yr, __m512& yi, double u0, double u1, bool exact) {
+  __m512 tr, ti;
+  if (exact) {
+    const __m512 vr = _mm512_set1_ps(float(u0)), vi = _mm512_set1_ps(float(u1));
+    tr = _mm512_sub_ps(_mm512_mul_ps(vr, yr), _mm512_mul_ps(vi, yi));
+    ti = _mm512_add_ps(_mm512_mul_ps(vr, yi), _mm512_mul_ps(vi, yr));
+  } else {
+    const __m512d frl = _mm512_cvtps_pd(_mm512_castps512_ps256(yr));
+    const __m512d frh = _mm512_cvtps_pd(High(yr));
+    const __m512d fil = _mm512_cvtps_pd(_mm512_castps512_ps256(yi));
+    const __m512d fih = _mm512_cvtps_pd(High(yi));
+    const __m512d ur = _mm512_set1_pd(u0), ui = _mm512_set1_pd(u1);
+    const __m512d trl = _mm512_sub_pd(_mm512_mul_pd(ur, frl), _mm512_mul_pd(ui, fil));
+    const __m512d trh = _mm512_sub_pd(_mm512_mul_pd(ur, frh), _mm512_mul_pd(ui, fih));
+    const __m512d til = _mm512_add_pd(_mm512_mul_pd(ur, fil), _mm512_mul_pd(ui, frl));
+    const __m512d tih = _mm512_add_pd(_mm512_mul_pd(ur, fih), _mm512_mul_pd(ui, frh));
+    tr = Join(_mm512_cvtpd_ps(trl), _mm512_cvtpd_ps(trh));
+    ti = Join(_mm512_cvtpd_ps(til), _mm512_cvtpd_ps(tih));
+    const unsigned badRe = Suspicious16(trl, trh, tr);
+    const unsigned badIm = Suspicious16(til, tih, ti);
+    if (__builtin_expect((badRe | badIm) != 0, 0)) {
+      // Only the flagged lanes need the extended formula.
+      alignas(64) float r[16], i[16], fr[16], fi[16];
+      _mm512_store_ps(r, tr);
+      _mm512_store_ps(i, ti);
+      _mm512_store_ps(fr, yr);
+      _mm512_store_ps(fi, yi);
+      const long double v0 = u0, v1 = u1;
+      for (unsigned b = badRe; b; b &= b - 1) {
+        const int l = std::countr_zero(b);
+        r[l] = float(v0 * fr[l] - v1 * fi[l]);
+      }
+      for (unsigned b = badIm; b; b &= b - 1) {
+        const int l = std::countr_zero(b);
+        i[l] = float(v0 * fi[l] + v1 * fr[l]);
+      }
+      tr = _mm512_load_ps(r);
+      ti = _mm512_load_ps(i);
+    }
+  }
+  yr = _mm512_sub_ps(xr, tr);
+  yi = _mm512_sub_ps(xi, ti);
+  xr = _mm512_add_ps(xr, tr);
+  xi = _mm512_add_ps(xi, ti);
+}
+
+// Two stages per sweep: the four entries i, i + step, i + 2 step, i + 3 step
+// go through their butterflies of stage `step` and then of stage 2 step in
+// registers, each butterfly with its own twiddle as in the stage order.
 __attribute__((target("avx512f"))) void StagesAVX512(float* re, float* im, int n, const TTwiddles& tw) {
   constexpr int L = 16;
-  for (int step = 1; step < n; step *= 2) {
-    const double* sr = tw.DRe.data() + (step - 1);
-    const double* si = tw.DIm.data() + (step - 1);
-    const std::uint8_t* ex = tw.Exact.data() + (step - 1);
-    for (int base = 0; base < n; base += 2 * step) {
+  const double* dre = tw.DRe.data();
+  const double* dim = tw.DIm.data();
+  const std::uint8_t* ex = tw.Exact.data();
+  int step = 1;
+  if (std::countr_zero(unsigned(n)) % 2 == 1) {
+    for (int base = 0; base < n; base += 2) {
+      float* x = re + std::size_t(base) * L;
+      float* y = im + std::size_t(base) * L;
+      __m512 xr = _mm512_loadu_ps(x), xi = _mm512_loadu_ps(y);
+      __m512 yr = _mm512_loadu_ps(x + L), yi = _mm512_loadu_ps(y + L);
+      Butterfly512(xr, xi, yr, yi, dre[0], dim[0], ex[0]);
+      _mm512_storeu_ps(x, xr);
+      _mm512_storeu_ps(y, xi);
+      _mm512_storeu_ps(x + L, yr);
+      _mm512_storeu_ps(y + L, yi);
+    }
+    step = 2;
+  }
+  for (; step < n; step *= 4) {
+    const int a = step - 1, b = 2 * step - 1;
+    for (int base = 0; base < n; base += 4 * step) {
       for (int m = 0; m < step; ++m) {
-        float* xr = re + std::size_t(base + m) * L;
-        float* xi = im + std::size_t(base + m) * L;
-        float* yr = re + std::size_t(base + m + step) * L;
-        float* yi = im + std::size_t(base + m + step) * L;
-        const __m512 fr = _mm512_loadu_ps(yr), fi = _mm512_loadu_ps(yi);
-        if (ex[m]) {
-          const __m512 vr = _mm512_set1_ps(float(sr[m])), vi = _mm512_set1_ps(float(si[m]));
-          const __m512 tr = _mm512_sub_ps(_mm512_mul_ps(vr, fr), _mm512_mul_ps(vi, fi));
-          const __m512 ti = _mm512_add_ps(_mm512_mul_ps(vr, fi), _mm512_mul_ps(vi, fr));
-          const __m512 ar = _mm512_loadu_ps(xr), ai = _mm512_loadu_ps(xi);
-          _mm512_storeu_ps(yr, _mm512_sub_ps(ar, tr));
-          _mm512_storeu_ps(yi, _mm512_sub_ps(ai, ti));
-          _mm512_storeu_ps(xr, _mm512_add_ps(ar, tr));
-          _mm512_storeu_ps(xi, _mm512_add_ps(ai, ti));
-          continue;
-        }
-        const __m512d frl = _mm512_cvtps_pd(_mm512_castps512_ps256(fr));
-        const __m512d frh = _mm512_cvtps_pd(High(fr));
-        const __m512d fil = _mm512_cvtps_pd(_mm512_castps512_ps256(fi));
-        const __m512d fih = _mm512_cvtps_pd(High(fi));
-        const __m512d ur = _mm512_set1_pd(sr[m]), ui = _mm512_set1_pd(si[m]);
-        const __m512d trl = _mm512_sub_pd(_mm512_mul_pd(ur, frl), _mm512_mul_pd(ui, fil));
-        const __m512d trh = _mm512_sub_pd(_mm512_mul_pd(ur, frh), _mm512_mul_pd(ui, fih));
-        const __m512d til = _mm512_add_pd(_mm512_mul_pd(ur, fil), _mm512_mul_pd(ui, frl));
-        const __m512d tih = _mm512_add_pd(_mm512_mul_pd(ur, fih), _mm512_mul_pd(ui, frh));
-        __m512 tr = Join(_mm512_cvtpd_ps(trl), _mm512_cvtpd_ps(trh));
-        __m512 ti = Join(_mm512_cvtpd_ps(til), _mm512_cvtpd_ps(tih));
-        const unsigned bad =
-            unsigned(SuspiciousAVX512(trl) | SuspiciousAVX512(trh) | SuspiciousAVX512(til) | SuspiciousAVX512(tih));
-        if (__builtin_expect(bad != 0, 0)) {
-          alignas(64) float r[L], i[L];
-          for (int l = 0; l < L; ++l) {
-            r[l] = ProductDifference(float(sr[m]), yr[l], float(si[m]), yi[l]);
-            i[l] = ProductSum(float(sr[m]), yi[l], float(si[m]), yr[l]);
-          }
-          tr = _mm512_load_ps(r);
-          ti = _mm512_load_ps(i);
-        }
-        const __m512 ar = _mm512_loadu_ps(xr), ai = _mm512_loadu_ps(xi);
-        _mm512_storeu_ps(yr, _mm512_sub_ps(ar, tr));
-        _mm512_storeu_ps(yi, _mm512_sub_ps(ai, ti));
-        _mm512_storeu_ps(xr, _mm512_add_ps(ar, tr));
-        _mm512_storeu_ps(xi, _mm512_add_ps(ai, ti));
+        float* r0 = re + std::size_t(base + m) * L;
+        float* i0 = im + std::size_t(base + m) * L;
+        const std::size_t s = std::size_t(step) * L;
+        __m512 ar = _mm512_loadu_ps(r0), ai = _mm512_loadu_ps(i0);
+        __m512 br = _mm512_loadu_ps(r0 + s), bi = _mm512_loadu_ps(i0 + s);
+        __m512 cr = _mm512_loadu_ps(r0 + 2 * s), ci = _mm512_loadu_ps(i0 + 2 * s);
+        __m512 dr = _mm512_loadu_ps(r0 + 3 * s), di = _mm512_loadu_ps(i0 + 3 * s);
+        Butterfly512(ar, ai, br, bi, dre[a + m], dim[a + m], ex[a + m]);
+        Butterfly512(cr, ci, dr, di, dre[a + m], dim[a + m], ex[a + m]);
+        Butterfly512(ar, ai, cr, ci, dre[b + m], dim[b + m], ex[b + m]);
+        Butterfly512(br, bi, dr, di, dre[b + m + step], dim[b + m + step], ex[b + m + step]);
+        _mm512_storeu_ps(r0, ar);
+        _mm512_storeu_ps(i0, ai);
+        _mm512_storeu_ps(r0 + s, br);
+        _mm512_storeu_ps(i0 + s, bi);
+        _mm512_storeu_ps(r0 + 2 * s, cr);
+        _mm512_storeu_ps(i0 + 2 * s, ci);
+        _mm512_storeu_ps(r0 + 3 * s, dr);
+        _mm512_storeu_ps(i0 + 3 * s, di);
       }
     }
   }
@@ -345,11 +414,15 @@ bool Pass(int Count, int n, bool Forward, TLoad&& LoadBlock, TSave&& SaveBlock) 
   const float scale = Forward ? 1.0f : float(1.0L / n);
   const std::int64_t blocks = (Count + L - 1) / L;
   std::atomic<bool> ok{true};
+  // Blocks are handed out one at a time, so a thread that the system holds
+  // back does not hold up the pass.
+  std::atomic<std::int64_t> next{0};
+  const std::int64_t workers = std::min<std::int64_t>(blocks, Parallel::Threads());
   Parallel::For(
-      blocks,
-      [&](std::int64_t b0, std::int64_t b1) {
+      workers,
+      [&](std::int64_t, std::int64_t) {
         TBlock block(L, n);
-        for (std::int64_t b = b0; b < b1 && ok.load(std::memory_order_relaxed); ++b) {
+        for (std::int64_t b = next++; b < blocks && ok.load(std::memory_order_relaxed); b = next++) {
           const int first = int(b * L);
           const int lanes = std::min(L, Count - first);
           LoadBlock(block, first, lanes, rev);
@@ -427,8 +500,8 @@ bool TDataImage::FFT1D(bool Forward, int Bits, int N) {
 namespace {
 
 bool Transformable(const TDataImage& img) {
-  return img.Pixels && img.HasComplex && img.ComplexPlane && PowerOfTwoSide(img.Width) &&
-         PowerOfTwoSide(img.Height) && img.ComplexCount() >= img.PixelCount();
+  return img.Pixels && img.HasComplex && img.ComplexPlane && PowerOfTwoSide(img.Width) && PowerOfTwoSide(img.Height) &&
+         img.ComplexCount() >= img.PixelCount();
 }
 
 inline std::uint32_t NonFinite(float v) { return (~std::bit_cast<std::uint32_t>(v) & 0x7F800000u) ? 0u : 1u; }
@@ -483,7 +556,13 @@ CORVELLE_AVX512_FN void ScatterRows16(const float* re, const float* im, int w, T
 CORVELLE_AVX512_FN void LoadColumns16(float* re, float* im, int w, int h, const int* rev, const TComplex* plane) {
   const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
   const __m512i odd = _mm512_set_epi32(31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1);
+  constexpr int ahead = 8;  // columns stride across pages, where hardware prefetch stops
   for (int y = 0; y < h; ++y) {
+    if (y + ahead < h) {
+      const char* next = reinterpret_cast<const char*>(plane + std::size_t(y + ahead) * w);
+      _mm_prefetch(next, _MM_HINT_T0);
+      _mm_prefetch(next + 64, _MM_HINT_T0);
+    }
     const float* src = reinterpret_cast<const float*>(plane + std::size_t(y) * w);
     const __m512 a = _mm512_loadu_ps(src), b = _mm512_loadu_ps(src + 16);
     _mm512_storeu_ps(re + std::size_t(rev[y]) * 16, _mm512_permutex2var_ps(a, even, b));
@@ -523,8 +602,8 @@ CORVELLE_AVX512_FN void Product16(__m512& xr, __m512& xi, const TComplex* factor
       pi[h] = _mm512_sub_pd(_mm512_mul_pd(b[h], c[h]), _mm512_mul_pd(a[h], d[h]));
     }
   }
-  const unsigned bad = unsigned(SuspiciousAVX512(pr[0]) | SuspiciousAVX512(pr[1]) | SuspiciousAVX512(pi[0]) |
-                                SuspiciousAVX512(pi[1]));
+  const unsigned bad =
+      unsigned(SuspiciousAVX512(pr[0]) | SuspiciousAVX512(pr[1]) | SuspiciousAVX512(pi[0]) | SuspiciousAVX512(pi[1]));
   if (__builtin_expect(bad != 0, 0)) {
     alignas(64) float r[16], i[16];
     _mm512_store_ps(r, xr);
@@ -549,7 +628,17 @@ CORVELLE_AVX512_FN bool SaveColumns16(const float* re, const float* im, int w, i
   const __m512i lo = _mm512_set_epi32(23, 7, 22, 6, 21, 5, 20, 4, 19, 3, 18, 2, 17, 1, 16, 0);
   const __m512i hi = _mm512_set_epi32(31, 15, 30, 14, 29, 13, 28, 12, 27, 11, 26, 10, 25, 9, 24, 8);
   __mmask16 bad = 0;
+  constexpr int ahead = 8;
   for (int y = 0; y < h; ++y) {
+    if (y + ahead < h) {
+      const std::size_t next = std::size_t(y + ahead) * w;
+      _mm_prefetch(reinterpret_cast<const char*>(plane + next), _MM_HINT_T0);
+      _mm_prefetch(reinterpret_cast<const char*>(plane + next) + 64, _MM_HINT_T0);
+      if (factor) {
+        _mm_prefetch(reinterpret_cast<const char*>(factor + next), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(factor + next) + 64, _MM_HINT_T0);
+      }
+    }
     __m512 r = _mm512_loadu_ps(re + std::size_t(y) * 16), i = _mm512_loadu_ps(im + std::size_t(y) * 16);
     const std::size_t at = std::size_t(y) * w;
     if (factor) Product16(r, i, factor + at, conj);
@@ -652,7 +741,8 @@ bool ForwardColumns(TDataImage& img, const TComplex* Factor, bool Conjugate) {
   const int w = img.Width, h = img.Height;
   TComplex* plane = img.ComplexPlane;
   return Pass(
-      w, h, true, [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
+      w, h, true,
+      [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
       [&](TBlock& blk, int first, int lanes, float) {
         const int L = blk.L;
         if (L == 16 && lanes == 16) {
@@ -680,12 +770,12 @@ bool InverseColumns(TDataImage& img, TInverseSink Sink, void* Context) {
   const int w = img.Width, h = img.Height;
   float* pixels = img.Pixels;
   return Pass(
-      w, h, false, [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
+      w, h, false,
+      [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
       [&](TBlock& blk, int first, int lanes, float scale) {
         const int L = blk.L;
         if (L == 16 && lanes == 16) {
-          return FinishColumns16(blk.Re.data(), blk.Im.data(), w, h, scale, pixels, Sink, Context,
-                                 std::size_t(first));
+          return FinishColumns16(blk.Re.data(), blk.Im.data(), w, h, scale, pixels, Sink, Context, std::size_t(first));
         }
         std::uint32_t bad = 0;
         float out[16];

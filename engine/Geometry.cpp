@@ -10,7 +10,8 @@ TRotation RotationFor(int W, int H, float Angle) {
   r.S = double(sinl(a));
   r.C = double(cosl(a));
   r.NewWidth = int(std::llabs(Checked::Round((long double)H * r.S)) + std::llabs(Checked::Round((long double)W * r.C)));
-  r.NewHeight = int(std::llabs(Checked::Round((long double)W * r.S)) + std::llabs(Checked::Round((long double)H * r.C)));
+  r.NewHeight =
+      int(std::llabs(Checked::Round((long double)W * r.S)) + std::llabs(Checked::Round((long double)H * r.C)));
   return r;
 }
 

@@ -118,8 +118,8 @@ void Rotate(TDataImage& Dst, const TDataImage& Src, float Angle) {
           for (int x = nw - 1; x >= 0; --x) {
             const long long su = std::llrint(uc[x] - vs), sv = std::llrint(us[x] + vc);
             const long long sx = (su - 1) / 2 + hw, sy = (sv - 1) / 2 + hh;
-            out[x] = (src && sx >= 0 && sx < w && sy >= 0 && sy < h) ? src[std::size_t(sy) * w + std::size_t(sx)]
-                                                                      : zero;
+            out[x] =
+                (src && sx >= 0 && sx < w && sy >= 0 && sy < h) ? src[std::size_t(sy) * w + std::size_t(sx)] : zero;
           }
         }
       },

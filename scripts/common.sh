@@ -19,4 +19,5 @@ CORVELLE_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-chart
   libgl-dev libglu1-mesa-dev freeglut3-dev libjpeg-dev)
 CORVELLE_TEST_PACKAGES=(libgtest-dev xvfb xauth python3-numpy python3-scipy python3-astropy python3-pil
   python3-skimage)
-CORVELLE_BENCH_PACKAGES=(libbenchmark-dev libopencv-dev python3-numpy python3-scipy)
+CORVELLE_BENCH_PACKAGES=(libbenchmark-dev libopencv-dev libfftw3-dev libopencv-imgproc-dev python3-numpy python3-scipy
+  python3-skimage)

@@ -66,7 +66,8 @@ bool SameBits(float a, float b) { return std::memcmp(&a, &b, 4) == 0; }
 int CountDifferentPlane(const TDataImage& a, const TDataImage& b) {
   int diff = 0;
   for (std::int64_t i = 0; i < a.PixelCount(); ++i) {
-    diff += !SameBits(a.ComplexPlane[i].Re, b.ComplexPlane[i].Re) || !SameBits(a.ComplexPlane[i].Im, b.ComplexPlane[i].Im);
+    diff +=
+        !SameBits(a.ComplexPlane[i].Re, b.ComplexPlane[i].Re) || !SameBits(a.ComplexPlane[i].Im, b.ComplexPlane[i].Im);
   }
   return diff;
 }
@@ -119,7 +120,8 @@ TEST(FFT, RoundTripReturnsThePixels) {
   ASSERT_TRUE(img.FFT());
   for (std::int64_t i = 0; i < img.PixelCount(); ++i) img.Pixels[i] = 0.0f;
   ASSERT_TRUE(img.InverseFFT());
-  for (std::size_t i = 0; i < before.size(); ++i) ASSERT_NEAR(img.Pixels[i], before[i], 1e-5f * 1000) << i;  // a few Single ulps of the largest value
+  for (std::size_t i = 0; i < before.size(); ++i)
+    ASSERT_NEAR(img.Pixels[i], before[i], 1e-5f * 1000) << i;  // a few Single ulps of the largest value
 }
 
 TEST(FFT, InverseLeavesTheRowPassInTheComplexPlane) {
@@ -147,39 +149,49 @@ TEST(FFT, BlockTransformAgreesBitForBitWithTheOneLineTransform) {
   const FFTKernel kernels[] = {FFTKernel::Generic, FFTKernel::AVX2, FFTKernel::AVX512};
   int tried = 0;
   for (FFTKernel kernel : kernels) {
-  if (!SelectFFTKernel(kernel)) continue;
-  ++tried;
-  SCOPED_TRACE("kernel " + std::to_string(int(kernel)));
-  const int sizes[][2] = {{1, 1}, {2, 1}, {1, 4}, {4, 2}, {8, 8}, {64, 16}, {256, 128}, {128, 512},
-                          {1024, 64}, {8192, 16}, {16, 8192}};
-  unsigned seed = 100;
-  for (const auto& s : sizes) {
-    for (int tiny = 0; tiny < 2; ++tiny) {
-      TDataImage fast, plain;
-      Fill(fast, s[0], s[1], ++seed);
-      if (tiny) {
-        for (std::int64_t i = 0; i < fast.PixelCount(); ++i) fast.Pixels[i] *= 1e-41f;
-      } else {
-        // Whole numbers and zeros as well, where exact results meet midpoints.
-        for (std::int64_t i = 0; i < fast.PixelCount(); i += 3) fast.Pixels[i] = std::nearbyint(fast.Pixels[i]);
-        for (std::int64_t i = 1; i < fast.PixelCount(); i += 7) fast.Pixels[i] = 0.0f;
+    if (!SelectFFTKernel(kernel)) continue;
+    ++tried;
+    SCOPED_TRACE("kernel " + std::to_string(int(kernel)));
+    const int sizes[][2] = {{1, 1},     {2, 1},     {1, 4},     {4, 2},     {8, 8},    {64, 16},
+                            {256, 128}, {128, 512}, {1024, 64}, {8192, 16}, {16, 8192}};
+    unsigned seed = 100;
+    for (const auto& s : sizes) {
+      for (int variant = 0; variant < 3; ++variant) {
+        TDataImage fast, plain;
+        Fill(fast, s[0], s[1], ++seed);
+        if (variant == 1) {
+          for (std::int64_t i = 0; i < fast.PixelCount(); ++i) fast.Pixels[i] *= 1e-41f;
+        } else if (variant == 2) {
+          // A small smooth spot in zeros, like a point-spread function: its
+          // symmetry makes many products meet Single midpoints.
+          const int w = s[0], h = s[1];
+          for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+              const int dx = std::min(x, w - x), dy = std::min(y, h - y);
+              fast.Pixels[y * w + x] = dx <= 7 && dy <= 7 ? float(std::exp(-(dx * dx + dy * dy) / 8.0) / 50) : 0.0f;
+            }
+          }
+        } else {
+          // Whole numbers and zeros as well, where exact results meet midpoints.
+          for (std::int64_t i = 0; i < fast.PixelCount(); i += 3) fast.Pixels[i] = std::nearbyint(fast.Pixels[i]);
+          for (std::int64_t i = 1; i < fast.PixelCount(); i += 7) fast.Pixels[i] = 0.0f;
+        }
+        ASSERT_TRUE(plain.Allocate(s[0], s[1], 3, false));
+        ASSERT_TRUE(plain.AllocateComplex(s[0], s[1]));
+        std::copy(fast.Pixels, fast.Pixels + fast.PixelCount(), plain.Pixels);
+
+        ASSERT_TRUE(fast.FFT());
+        PlainForward(plain);
+        EXPECT_EQ(CountDifferentPlane(fast, plain), 0) << s[0] << " x " << s[1] << " forward";
+
+        ASSERT_TRUE(fast.InverseFFT());
+        PlainInverse(plain);
+        EXPECT_EQ(CountDifferentPlane(fast, plain), 0) << s[0] << " x " << s[1] << " inverse row pass";
+        int diff = 0;
+        for (std::int64_t i = 0; i < fast.PixelCount(); ++i) diff += !SameBits(fast.Pixels[i], plain.Pixels[i]);
+        EXPECT_EQ(diff, 0) << s[0] << " x " << s[1] << " inverse";
       }
-      ASSERT_TRUE(plain.Allocate(s[0], s[1], 3, false));
-      ASSERT_TRUE(plain.AllocateComplex(s[0], s[1]));
-      std::copy(fast.Pixels, fast.Pixels + fast.PixelCount(), plain.Pixels);
-
-      ASSERT_TRUE(fast.FFT());
-      PlainForward(plain);
-      EXPECT_EQ(CountDifferentPlane(fast, plain), 0) << s[0] << " x " << s[1] << " forward";
-
-      ASSERT_TRUE(fast.InverseFFT());
-      PlainInverse(plain);
-      EXPECT_EQ(CountDifferentPlane(fast, plain), 0) << s[0] << " x " << s[1] << " inverse row pass";
-      int diff = 0;
-      for (std::int64_t i = 0; i < fast.PixelCount(); ++i) diff += !SameBits(fast.Pixels[i], plain.Pixels[i]);
-      EXPECT_EQ(diff, 0) << s[0] << " x " << s[1] << " inverse";
     }
-  }
   }
   SelectFFTKernel(FFTKernel::Auto);
   EXPECT_GE(tried, 1);
@@ -207,8 +219,8 @@ TEST(FFT, ComplexProductPartsRoundLikeTheExtendedFormula) {
   EXPECT_GT(doubleWouldDiffer, 0) << "the cases above should exercise the extended path";
   // Subnormal results.
   const float s1 = 3e-39f, s2 = 0.7f;
-  EXPECT_TRUE(SameBits(ProductDifference(s1, s2, 1e-30f, 1e-10f),
-                       float((long double)s1 * s2 - (long double)1e-30f * 1e-10f)));
+  EXPECT_TRUE(
+      SameBits(ProductDifference(s1, s2, 1e-30f, 1e-10f), float((long double)s1 * s2 - (long double)1e-30f * 1e-10f)));
 }
 
 TEST(FFT, AgreesWithNumpy) {
@@ -307,7 +319,7 @@ TEST(FFT, BitReverse) {
 }
 
 TEST(FFTSizing, NextPowerOfTwo) {
-  const int cases[][2] = {{0, 64},     {1, 64},     {64, 64},     {65, 128},    {129, 256}, {1000, 1024},
+  const int cases[][2] = {{0, 64},      {1, 64},      {64, 64},     {65, 128},    {129, 256},   {1000, 1024},
                           {2049, 4096}, {4096, 4096}, {4097, 8192}, {8192, 8192}, {8193, 8193}, {-5, -5}};
   for (const auto& c : cases) EXPECT_EQ(NextPowerOfTwo(c[0]), c[1]) << c[0];
 }

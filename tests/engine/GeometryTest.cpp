@@ -127,8 +127,7 @@ TEST(Resample, AgreesWithScipyMapCoordinates) {
       f.write(reinterpret_cast<const char*>(planes.data()), std::streamsize(planes.size() * 4));
     }
     const std::string cmd = py + " resample " + dir + "/rs_in.bin " + dir + "/rs_out.bin " + std::to_string(s[0]) +
-                            " " + std::to_string(s[1]) + " " + std::to_string(s[2]) + " " + std::to_string(s[3]) +
-                            " 4";
+                            " " + std::to_string(s[1]) + " " + std::to_string(s[2]) + " " + std::to_string(s[3]) + " 4";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     const auto expected = ReadAll<double>(dir + "/rs_out.bin");
     const std::size_t m = std::size_t(s[2]) * s[3];
@@ -255,8 +254,8 @@ TEST(Rotate, AgreesWithAnExtendedPrecisionReplica) {
     }
     char angle[32];
     std::snprintf(angle, sizeof angle, "%.9g", double(c[2]));
-    const std::string cmd = py + " rotate " + dir + "/rot_in.bin " + dir + "/rot_out.bin " +
-                            std::to_string(int(c[0])) + " " + std::to_string(int(c[1])) + " " + angle;
+    const std::string cmd = py + " rotate " + dir + "/rot_in.bin " + dir + "/rot_out.bin " + std::to_string(int(c[0])) +
+                            " " + std::to_string(int(c[1])) + " " + angle;
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     const auto out = ReadAll<float>(dir + "/rot_out.bin");
     ASSERT_GE(out.size(), 2u);
