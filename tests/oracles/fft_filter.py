@@ -18,7 +18,7 @@ y, x = np.indices((ph, pw))
 chk = np.where((x + y) % 2, -1.0, 1.0)
 if kind == "homo":
     work = np.log(work + 0.5)
-spec = np.fft.fft2(work * chk)
+spectrum = np.fft.fft2(work * chk)
 d = np.sqrt((y - ph // 2) ** 2.0 + (x - pw // 2) ** 2.0)
 with np.errstate(divide="ignore"):
     if kind == "homo":
@@ -31,7 +31,7 @@ with np.errstate(divide="ignore"):
         gain = 1 / (1 + (d / cutoff) ** (2 * order))
     else:
         gain = np.where(d == 0, emph, 1 / (1 + (cutoff / d) ** (2 * order)) + emph)
-res = np.real(np.fft.ifft2(spec * gain)) * chk
+res = np.real(np.fft.ifft2(spectrum * gain)) * chk
 block = res[oy:oy + h, ox:ox + w]
 block = np.exp(block) if kind == "homo" else np.maximum(block, 0)
 out = block * (pin / max(0.0, block.max()))
