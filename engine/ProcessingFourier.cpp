@@ -1,7 +1,6 @@
 // Filters that multiply the centred spectrum by a gain of the distance from
 // its centre.
 #include <cmath>
-#include <functional>
 #include <memory>
 
 #include "engine/Checked.h"
@@ -29,7 +28,8 @@ TPadded PadWithComplex(TDataImage& Src) {
 
 // Largest pixel of the work image (from 0), then each pixel passed through
 // Map and multiplied by (-1)^(x + y) to centre the spectrum.
-float CentreInput(TDataImage& Work, const std::function<float(float)>& Map) {
+template <class MapF>
+float CentreInput(TDataImage& Work, MapF&& Map) {
   const int w = Work.Width;
   std::vector<float> maxima(std::size_t(Work.Height), 0.0f);
   Parallel::For(Work.Height, [&](std::int64_t b, std::int64_t e) {
@@ -52,7 +52,8 @@ float CentreInput(TDataImage& Work, const std::function<float(float)>& Map) {
 }
 
 // Multiplies every coefficient by Gain(D), D the distance from the centre.
-void ApplyGain(TDataImage& Work, const std::function<double(double)>& Gain) {
+template <class GainF>
+void ApplyGain(TDataImage& Work, GainF&& Gain) {
   const int w = Work.Width, h = Work.Height;
   Parallel::For(h, [&](std::int64_t b, std::int64_t e) {
     for (std::int64_t y = b; y < e; ++y) {
@@ -74,7 +75,8 @@ void Transform(TDataImage& Work, bool Forward) {
 
 // The source block of the work image, sign restored, through Map into Dst,
 // rows outer; then every pixel times P_in / P_out.
-void CutAndRescale(TDataImage& Dst, const TPadded& p, float Pin, const std::function<float(float)>& Map) {
+template <class MapF>
+void CutAndRescale(TDataImage& Dst, const TPadded& p, float Pin, MapF&& Map) {
   const int w = Dst.Width;
   const TDataImage& work = *p.Work;
   StagedRows::Run<float>(
