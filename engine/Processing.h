@@ -62,7 +62,8 @@ void FFTFilter(std::uint8_t FilterType, TDataImage& Dst, TDataImage& Src, float 
 // at the centre, then exponentiated. Error 55.
 void HomomorphicFilter(TDataImage& Dst, TDataImage& Src, float Floor, float Cutoff, float Order);
 
-// Noise filters on a Window x Window neighbourhood (Window odd); the border of
+// Noise filters on a Window x Window neighbourhood (Window odd, at most 1023,
+// else refused with the routine's number); the border of
 // Window div 2 pixels keeps the destination's values. Results other than the
 // outlier filter's are clamped to [0, white level].
 // Replaces a pixel by its window mean when it lies more than Deviation

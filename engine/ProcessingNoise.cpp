@@ -43,7 +43,9 @@ inline float ClampWhite(long double v, float White) {
   return float(v);
 }
 
-bool OddWindow(int n) { return n >= 1 && n % 2 == 1; }
+// Odd sides only (an even side has no centre); sides beyond 1023 would only
+// make absurd window buffers.
+bool OddWindow(int n) { return n >= 1 && n <= 1023 && n % 2 == 1; }
 
 }  // namespace
 

@@ -295,6 +295,10 @@ TEST(NoiseFilters, RefusedParameters) {
   EXPECT_EQ(rec.Take(), 48);
   ContraHarmonic(1, -3, dst, src);
   EXPECT_EQ(rec.Take(), 50);
+  ContraHarmonic(1, 1025, dst, src);
+  EXPECT_EQ(rec.Take(), 50);
+  ContraHarmonic(1, 1023, dst, src);  // no interior: nothing to do
+  EXPECT_EQ(rec.Take(), 0);
   AlphaTrimmed(-1, 3, dst, src);
   EXPECT_EQ(rec.Take(), 51);
   AlphaTrimmed(1, 6, dst, src);
