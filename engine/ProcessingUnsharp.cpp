@@ -18,52 +18,41 @@ void UnsharpMask(int Size, TDataImage& Dst, TDataImage& Src, float Amount) {
     const float white = GetWhiteLevel(Src);
     const int w = Src.Width, h = Src.Height;
     const std::int64_t n = Src.PixelCount();
-    // The blurred copy: the window means on the interior, the source on the
-    // border (only the border is copied; the means fill the rest).
-    std::unique_ptr<float[]> blur(new float[std::size_t(n)]);
+    // The blurred copy holds the window means on the interior; on the border
+    // it would hold the source, which the last pass reads directly.
     const int r = Size / 2;
-    if (w <= 2 * r || h <= 2 * r) {
-      std::memcpy(blur.get(), Src.Pixels, sizeof(float) * std::size_t(n));
-    } else {
-      Parallel::For(h, [&](std::int64_t b, std::int64_t e) {
-        for (std::int64_t y = b; y < e; ++y) {
-          const float* s = Src.Pixels + y * w;
-          float* o = blur.get() + y * w;
-          if (y < r || y >= h - r) {
-            std::memcpy(o, s, sizeof(float) * std::size_t(w));
-          } else {
-            std::memcpy(o, s, sizeof(float) * std::size_t(r));
-            std::memcpy(o + w - r, s + w - r, sizeof(float) * std::size_t(r));
-          }
-        }
-      }, 256);
-      if (!FilterPaths::MeanFast(Size, Src.Pixels, blur.get(), w, h))
-        FilterPaths::MeanPlain(Size, Src.Pixels, blur.get(), w, h);
-    }
+    const bool interior = w > 2 * r && h > 2 * r;
+    std::unique_ptr<float[]> blur(new float[interior ? std::size_t(n) : 1]);
+    if (interior && !FilterPaths::MeanFast(Size, Src.Pixels, blur.get(), w, h))
+      FilterPaths::MeanPlain(Size, Src.Pixels, blur.get(), w, h);
     const long double a = Amount, a1 = (long double)Amount - 1;
     // When Amount - 1 is a Single both products are exact in double, and the
     // difference rounded to double gives the Single of the extended value
     // except near a Single midpoint, which takes the extended path.
     const bool doublePath = (long double)float(a1) == a1;
     const double ad = Amount, a1d = double(a1);
-    const float* s = Src.Pixels;
-    float* d = Dst.Pixels;
-    const float* bl = blur.get();
-    Parallel::For(n, [&](std::int64_t b, std::int64_t e) {
-      for (std::int64_t i = b; i < e; ++i) {
-        if (doublePath) {
-          const double t = ad * s[i] - a1d * bl[i];
-          if (!FFTRounding::NeedsExtended(t)) {
-            d[i] = t < 0 ? 0.0f : t > white ? white : float(t);
-            continue;
+    Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
+      for (std::int64_t y = y0; y < y1; ++y) {
+        const float* s = Src.Pixels + y * w;
+        const float* bl = blur.get() + (interior ? y * w : 0);
+        float* d = Dst.Pixels + y * w;
+        const bool rowInside = interior && y >= r && y < h - r;
+        for (int x = 0; x < w; ++x) {
+          const float m = rowInside && x >= r && x < w - r ? bl[x] : s[x];
+          if (doublePath) {
+            const double t = ad * s[x] - a1d * m;
+            if (!FFTRounding::NeedsExtended(t)) {
+              d[x] = t < 0 ? 0.0f : t > white ? white : float(t);
+              continue;
+            }
           }
+          long double v = a * s[x] - a1 * m;
+          if (v < 0) v = 0;
+          else if (v > white) v = white;
+          d[x] = float(v);
         }
-        long double v = a * s[i] - a1 * bl[i];
-        if (v < 0) v = 0;
-        else if (v > white) v = white;
-        d[i] = float(v);
       }
-    }, 1 << 15);
+    }, 16);
     ReportInternalError(0);
   } catch (...) {
     ReportInternalError(errUnsharpMask);
