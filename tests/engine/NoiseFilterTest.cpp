@@ -98,6 +98,18 @@ TEST(AdaptiveMMSE, FlatAreaAndEqualVariances) {
   EXPECT_EQ(rec.Take(), 0);
   EXPECT_EQ(dst.Pixels[5], 10.5f);
   EXPECT_EQ(dst.Pixels[0], 10);  // border
+  // Flat windows of awkward Singles have no variance either: their squares
+  // and sums are exact in extended precision, so nothing cancels to a speck.
+  for (float c : {0.1f, 3.3333333f, 4.0e9f, 1.2345678e-20f}) {
+    TDataImage f, o;
+    Grey(f, 13, 13, 3);
+    Fill(f, c);
+    f.Pixels[0] = 1e30f;  // outside the centre's window: lifts the white level
+    CopyGrey(o, f);
+    AdaptiveMMSE(11, o, f, 1e-5f);
+    EXPECT_EQ(rec.Take(), 0);
+    EXPECT_EQ(o.Pixels[6 * 13 + 6], float((long double)c + 0.5L)) << c;
+  }
   // Window 0,0,0 / 0,9,0 / 0,0,0 around (1,1): m = 1, r = 81/9 - 1 = 8.
   // With q = r the result is m + 0.5 whatever the pixel.
   Grey(src, 3, 3, 3, {0, 0, 0, 0, 9, 0, 0, 0, 0});
