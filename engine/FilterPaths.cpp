@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <type_traits>
 #include <memory>
 #include <mutex>
 
@@ -101,26 +102,22 @@ inline bool OnGrid(const TGrid& g, const float* Row, int N) {
 }
 
 // A rank filter picks one value; with no NaN and no negative zero that value
-// has one bit pattern whatever the order of comparisons.
-bool RankSafe(const float* P, std::int64_t N) {
-  bool ok = true;
-  std::mutex m;
-  Parallel::For(
-      N,
-      [&](std::int64_t b, std::int64_t e) {
-        bool bad = false;
-        for (std::int64_t i = b; i < e; ++i) {
-          std::uint32_t u;
-          std::memcpy(&u, P + i, 4);
-          bad |= (u == 0x80000000u) | ((u & 0x7FFFFFFFu) > 0x7F800000u);
-        }
-        if (bad) {
-          std::lock_guard<std::mutex> lock(m);
-          ok = false;
-        }
-      },
-      1 << 16);
-  return ok;
+// has one bit pattern whatever the order of comparisons. Bytes always pass.
+template <typename T>
+inline bool RankSafeRow(const T* Row, int N) {
+  if constexpr (std::is_same_v<T, float>) {
+    int bad = 0;
+    for (int i = 0; i < N; ++i) {
+      std::int32_t u;
+      std::memcpy(&u, Row + i, 4);
+      bad |= (u == INT32_MIN) | ((u & 0x7FFFFFFF) > 0x7F800000);
+    }
+    return !bad;
+  } else {
+    (void)Row;
+    (void)N;
+    return true;
+  }
 }
 
 // ---- selection networks ----
@@ -245,12 +242,14 @@ inline void RunOps(const std::vector<TOp>& Ops, T* V, int Stride, int Lanes) {
 // The 3 x 3 median from sorted columns: the median of the largest low, the
 // middle middle and the smallest high of three neighbouring columns.
 template <typename T>
-void Median3(const T* Src, T* Dst, int W, int H) {
+void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   auto mn = [](T a, T b) { return b < a ? b : a; };
   auto mx = [](T a, T b) { return a < b ? b : a; };
   ForRows(1, H - 1, [&](int ya, int yb) {
     std::vector<T> lo(static_cast<std::size_t>(W)), mid(static_cast<std::size_t>(W)), hi(static_cast<std::size_t>(W));
-    for (int y = ya; y < yb; ++y) {
+    if (!RankSafeRow(Src + std::size_t(ya - 1) * W, 2 * W)) Safe = false;
+    for (int y = ya; y < yb && Safe; ++y) {
+      if (!RankSafeRow(Src + std::size_t(y + 1) * W, W)) Safe = false;
       const T* a = Src + std::size_t(y - 1) * W;
       const T* b = a + W;
       const T* c = b + W;
@@ -273,11 +272,13 @@ void Median3(const T* Src, T* Dst, int W, int H) {
   });
 }
 
+// Rows are written as they come; a row that fails the rank test clears Safe,
+// and the caller then runs the plain algorithm over the whole interior.
 template <typename T>
-void MedianNetwork(int N, const T* Src, T* Dst, int W, int H) {
+void MedianNetwork(int N, const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   const int h = N / 2;
   if (N == 3) {
-    if (W > 2 && H > 2) Median3(Src, Dst, W, H);
+    if (W > 2 && H > 2) Median3(Src, Dst, W, H, Safe);
     return;
   }
   if (W <= 2 * h || H <= 2 * h) return;
@@ -285,7 +286,9 @@ void MedianNetwork(int N, const T* Src, T* Dst, int W, int H) {
   ForRows(h, H - h, [&](int ya, int yb) {
     std::vector<T> cols(std::size_t(N) * W);           // rows y-h..y+h, sorted down each column
     std::vector<T> win(std::size_t(N) * N * kLanes);  // the window slots of kLanes pixels
-    for (int y = ya; y < yb; ++y) {
+    if (!RankSafeRow(Src + std::size_t(ya - h) * W, (N - 1) * W)) Safe = false;
+    for (int y = ya; y < yb && Safe; ++y) {
+      if (!RankSafeRow(Src + std::size_t(y + h) * W, W)) Safe = false;
       for (int r = 0; r < N; ++r) std::memcpy(&cols[std::size_t(r) * W], Src + std::size_t(y - h + r) * W, sizeof(T) * W);
       RunOps(nets.Column.Ops, cols.data(), W, W);
       T* out = Dst + std::size_t(y) * W;
@@ -329,7 +332,7 @@ void MedianInsertion(int N, const T* Src, T* Dst, int W, int H) {
 // Minimum or maximum of every n x n window, separably: a row pass into a ring
 // of n rows, then a column pass over the ring.
 template <typename T, bool IsMin>
-void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed) {
+void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed, std::atomic<bool>& Safe) {
   const int h = N / 2;
   if (W <= 2 * h || H <= 2 * h) return;
   auto op = [](T a, T b) { return IsMin ? (b < a ? b : a) : (a < b ? b : a); };
@@ -337,13 +340,14 @@ void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed) {
     std::vector<T> ring(std::size_t(N) * W);
     auto rowPass = [&](int r) {
       const T* s = Src + std::size_t(r) * W;
+      if (!RankSafeRow(s, W)) Safe = false;
       T* d = &ring[std::size_t(r % N) * W];
       for (int x = h; x < W - h; ++x) d[x] = s[x - h];
       for (int dx = 1; dx < N; ++dx)
         for (int x = h; x < W - h; ++x) d[x] = op(d[x], s[x - h + dx]);
     };
     for (int r = ya - h; r < ya + h; ++r) rowPass(r);
-    for (int y = ya; y < yb; ++y) {
+    for (int y = ya; y < yb && Safe; ++y) {
       rowPass(y + h);
       T* out = Dst + std::size_t(y) * W;
       const T* first = &ring[std::size_t((y - h) % N) * W];
@@ -566,18 +570,18 @@ bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
 }
 
 bool MedianFast(int N, const float* Src, float* Dst, int W, int H) {
-  if (!RankSafe(Src, std::int64_t(W) * H)) return false;
-  MedianNetwork<float>(N, Src, Dst, W, H);
-  return true;
+  std::atomic<bool> safe{true};
+  MedianNetwork<float>(N, Src, Dst, W, H, safe);
+  return safe;
 }
 
 bool MinMaxFast(int Mode, int N, const float* Src, float* Dst, int W, int H) {
-  if (!RankSafe(Src, std::int64_t(W) * H)) return false;
+  std::atomic<bool> safe{true};
   if (Mode == 0)
-    MinMaxSeparable<float, true>(N, Src, Dst, W, H, 2.0e32f);
+    MinMaxSeparable<float, true>(N, Src, Dst, W, H, 2.0e32f, safe);
   else
-    MinMaxSeparable<float, false>(N, Src, Dst, W, H, 0.0f);
-  return true;
+    MinMaxSeparable<float, false>(N, Src, Dst, W, H, 0.0f, safe);
+  return safe;
 }
 
 // ---- bytes ----
@@ -668,7 +672,8 @@ void MedianBytesPlain(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, 
 }
 
 void MedianBytesFast(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
-  MedianNetwork<std::uint8_t>(N, Src, Dst, W, H);
+  std::atomic<bool> safe{true};
+  MedianNetwork<std::uint8_t>(N, Src, Dst, W, H, safe);
 }
 
 void MinMaxBytesPlain(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
@@ -676,10 +681,11 @@ void MinMaxBytesPlain(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Ds
 }
 
 void MinMaxBytesFast(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
+  std::atomic<bool> safe{true};
   if (Mode == 0)
-    MinMaxSeparable<std::uint8_t, true>(N, Src, Dst, W, H, 255);
+    MinMaxSeparable<std::uint8_t, true>(N, Src, Dst, W, H, 255, safe);
   else
-    MinMaxSeparable<std::uint8_t, false>(N, Src, Dst, W, H, 0);
+    MinMaxSeparable<std::uint8_t, false>(N, Src, Dst, W, H, 0, safe);
 }
 
 void ConvolveFloat3x3Bytes(const float (&Weights)[3][3], float Divisor, const std::uint8_t* Src, std::uint8_t* Dst,
