@@ -8,7 +8,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <array>
 #include <map>
+#include <utility>
 #include <type_traits>
 #include <memory>
 #include <mutex>
@@ -123,8 +125,8 @@ inline bool RankSafeRow(const T* Row, int N) {
 // ---- selection networks ----
 
 struct TOp {
-  std::uint16_t A, B;
-  std::uint8_t Kind;  // 0: A = min, B = max; 1: only A = min; 2: only B = max
+  std::uint16_t A = 0, B = 0;
+  std::uint8_t Kind = 0;  // 0: A = min, B = max; 1: only A = min; 2: only B = max
 };
 
 struct TNetwork {
@@ -139,7 +141,7 @@ struct TNetwork {
 // presorted runs) are dropped, as are those that cannot reach a requested rank.
 // Le(i, j) gives the initial knowledge "value i <= value j" for real values.
 template <typename LeF>
-TNetwork BuildNetwork(int N, LeF&& Le, const std::vector<int>& Ranks) {
+constexpr TNetwork BuildNetwork(int N, LeF&& Le, const std::vector<int>& Ranks) {
   int P = 1;
   while (P < N) P <<= 1;
   std::vector<char> le(std::size_t(P) * P, 0);
@@ -212,6 +214,97 @@ const TMedianNets& MedianNets(int n) {
         n * n, [n](int i, int j) { return i / n == j / n && i % n <= j % n; }, std::vector<int>{n * n / 2});
   }
   return *slot;
+}
+
+// Window networks of the common sides, built while compiling, so that the
+// comparators become straight-line code on registers.
+struct TWindowLe {
+  int n;
+  constexpr bool operator()(int i, int j) const { return i / n == j / n && i % n <= j % n; }
+};
+
+template <int N>
+constexpr TNetwork WindowNetwork() {
+  return BuildNetwork(N * N, TWindowLe{N}, std::vector<int>{N * N / 2});
+}
+
+template <int N>
+constexpr std::size_t kWindowOpCount = WindowNetwork<N>().Ops.size();
+
+template <int N>
+constexpr std::array<TOp, kWindowOpCount<N>> MakeWindowOps() {
+  std::array<TOp, kWindowOpCount<N>> a{};
+  const TNetwork net = WindowNetwork<N>();
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = net.Ops[i];
+  return a;
+}
+
+template <int N>
+constexpr auto kWindowOps = MakeWindowOps<N>();
+
+template <int N>
+constexpr int kWindowOut = WindowNetwork<N>().Out[0];
+
+// Packed registers of each element type. Without NaN and negative zero the
+// packed minimum and maximum are exact.
+template <typename T>
+struct TVec;
+
+template <>
+struct TVec<float> {
+  using V = __m128;
+  static constexpr int Lanes = 4;
+  static V Load(const float* p) { return _mm_loadu_ps(p); }
+  static void Store(float* p, V v) { _mm_storeu_ps(p, v); }
+  static V Min(V a, V b) { return _mm_min_ps(a, b); }
+  static V Max(V a, V b) { return _mm_max_ps(a, b); }
+};
+
+template <>
+struct TVec<std::uint8_t> {
+  using V = __m128i;
+  static constexpr int Lanes = 16;
+  static V Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static V Min(V a, V b) { return _mm_min_epu8(a, b); }
+  static V Max(V a, V b) { return _mm_max_epu8(a, b); }
+};
+
+template <typename T, const auto& Ops, std::size_t... I>
+inline void RunStatic(typename TVec<T>::V* v, std::index_sequence<I...>) {
+  using X = TVec<T>;
+  (
+      [&] {
+        constexpr TOp op = Ops[I];
+        if constexpr (op.Kind == 0) {
+          const auto a = v[op.A], b = v[op.B];
+          v[op.A] = X::Min(a, b);
+          v[op.B] = X::Max(a, b);
+        } else if constexpr (op.Kind == 1) {
+          v[op.A] = X::Min(v[op.A], v[op.B]);
+        } else {
+          v[op.B] = X::Max(v[op.A], v[op.B]);
+        }
+      }(),
+      ...);
+}
+
+// The medians of the output pixels x0 .. x1 - 1 of one row from its sorted
+// columns (Cols rank r of column x at Cols[ColOut[r] * W + x]), a register of
+// pixels at a time; returns where it stopped.
+template <int N, typename T>
+int WindowStatic(const T* Cols, const int* ColOut, T* Out, int W, int x0, int x1) {
+  using X = TVec<T>;
+  constexpr int h = N / 2;
+  int x = x0;
+  for (; x + X::Lanes <= x1; x += X::Lanes) {
+    typename X::V v[N * N];
+    for (int c = 0; c < N; ++c)
+      for (int r = 0; r < N; ++r) v[c * N + r] = X::Load(Cols + std::size_t(ColOut[r]) * W + x - h + c);
+    RunStatic<T, kWindowOps<N>>(v, std::make_index_sequence<kWindowOpCount<N>>{});
+    X::Store(Out + x, v[kWindowOut<N>]);
+  }
+  return x;
 }
 
 constexpr int kLanes = 64;
@@ -292,7 +385,10 @@ void MedianNetwork(int N, const T* Src, T* Dst, int W, int H, std::atomic<bool>&
       for (int r = 0; r < N; ++r) std::memcpy(&cols[std::size_t(r) * W], Src + std::size_t(y - h + r) * W, sizeof(T) * W);
       RunOps(nets.Column.Ops, cols.data(), W, W);
       T* out = Dst + std::size_t(y) * W;
-      for (int x0 = h; x0 < W - h; x0 += kLanes) {
+      int start = h;
+      if (N == 5) start = WindowStatic<5>(cols.data(), nets.Column.Out.data(), out, W, h, W - h);
+      if (N == 7) start = WindowStatic<7>(cols.data(), nets.Column.Out.data(), out, W, h, W - h);
+      for (int x0 = start; x0 < W - h; x0 += kLanes) {
         const int lanes = std::min(kLanes, W - h - x0);
         for (int c = 0; c < N; ++c)
           for (int r = 0; r < N; ++r)
