@@ -425,39 +425,6 @@ void MedianInsertion(int N, const T* Src, T* Dst, int W, int H) {
   });
 }
 
-// Minimum or maximum of every n x n window, separably: a row pass into a ring
-// of n rows, then a column pass over the ring.
-template <typename T, bool IsMin>
-void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed, std::atomic<bool>& Safe) {
-  const int h = N / 2;
-  if (W <= 2 * h || H <= 2 * h) return;
-  auto op = [](T a, T b) { return IsMin ? (b < a ? b : a) : (a < b ? b : a); };
-  ForRows(h, H - h, [&](int ya, int yb) {
-    std::vector<T> ring(std::size_t(N) * W);
-    auto rowPass = [&](int r) {
-      const T* s = Src + std::size_t(r) * W;
-      if (!RankSafeRow(s, W)) Safe = false;
-      T* d = &ring[std::size_t(r % N) * W];
-      for (int x = h; x < W - h; ++x) d[x] = s[x - h];
-      for (int dx = 1; dx < N; ++dx)
-        for (int x = h; x < W - h; ++x) d[x] = op(d[x], s[x - h + dx]);
-    };
-    for (int r = ya - h; r < ya + h; ++r) rowPass(r);
-    for (int y = ya; y < yb && Safe; ++y) {
-      rowPass(y + h);
-      T* out = Dst + std::size_t(y) * W;
-      const T* first = &ring[std::size_t((y - h) % N) * W];
-      for (int x = h; x < W - h; ++x) out[x] = first[x];
-      for (int dy = 1; dy < N; ++dy) {
-        const T* s = &ring[std::size_t((y - h + dy) % N) * W];
-        for (int x = h; x < W - h; ++x) out[x] = op(out[x], s[x]);
-      }
-      // The seed takes part in the search.
-      for (int x = h; x < W - h; ++x) out[x] = op(out[x], Seed);
-    }
-  });
-}
-
 template <typename T>
 void MinMaxPlainT(int Mode, int N, const T* Src, T* Dst, int W, int H, T MinSeed, T MaxSeed) {
   const int h = N / 2;
@@ -475,6 +442,57 @@ void MinMaxPlainT(int Mode, int N, const T* Src, T* Dst, int W, int H, T MinSeed
       }
   });
 }
+
+template <typename T, bool IsMin, int NC>
+void MinMaxRows(int N, const T* Src, T* Dst, int W, int ya, int yb, T Seed, std::atomic<bool>& Safe) {
+  if constexpr (NC > 0) N = NC;
+  const int h = N / 2;
+  auto op = [](T a, T b) { return IsMin ? (b < a ? b : a) : (a < b ? b : a); };
+  std::vector<T> ring(std::size_t(N) * W);
+  auto rowPass = [&](int r) {
+    const T* __restrict s = Src + std::size_t(r) * W;
+    if (!RankSafeRow(s, W)) Safe = false;
+    T* __restrict d = &ring[std::size_t(r % N) * W];
+    for (int x = h; x < W - h; ++x) {
+      T m = s[x - h];
+      for (int dx = 1; dx < N; ++dx) m = op(m, s[x - h + dx]);
+      d[x] = m;
+    }
+  };
+  for (int r = ya - h; r < ya + h; ++r) rowPass(r);
+  const T* rows[64];
+  for (int y = ya; y < yb && Safe; ++y) {
+    rowPass(y + h);
+    for (int dy = 0; dy < N; ++dy) rows[dy] = &ring[std::size_t((y - h + dy) % N) * W];
+    T* __restrict out = Dst + std::size_t(y) * W;
+    for (int x = h; x < W - h; ++x) {
+      T m = rows[0][x];
+      for (int dy = 1; dy < N; ++dy) m = op(m, rows[dy][x]);
+      out[x] = op(m, Seed);  // the seed takes part in the search
+    }
+  }
+}
+
+// Minimum or maximum of every n x n window, separably: a row pass into a ring
+// of n rows, then a column pass over the ring.
+template <typename T, bool IsMin>
+void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed, std::atomic<bool>& Safe) {
+  const int h = N / 2;
+  if (W <= 2 * h || H <= 2 * h) return;
+  if (N > 64) {  // beyond the ring's row table: the plain search
+    MinMaxPlainT<T>(IsMin ? 0 : 1, N, Src, Dst, W, H, IsMin ? Seed : T(), IsMin ? T() : Seed);
+    return;
+  }
+  ForRows(h, H - h, [&](int ya, int yb) {
+    switch (N) {
+      case 3: MinMaxRows<T, IsMin, 3>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      case 5: MinMaxRows<T, IsMin, 5>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      case 7: MinMaxRows<T, IsMin, 7>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      default: MinMaxRows<T, IsMin, 0>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+    }
+  });
+}
+
 
 constexpr TKernel3 kSobelX{{-1, 0, 1, -2, 0, 2, -1, 0, 1}, 1};
 constexpr TKernel3 kSobelY{{-1, -2, -1, 0, 0, 0, 1, 2, 1}, 1};
