@@ -8,7 +8,10 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <array>
 #include <map>
+#include <utility>
+#include <type_traits>
 #include <memory>
 #include <mutex>
 
@@ -101,33 +104,29 @@ inline bool OnGrid(const TGrid& g, const float* Row, int N) {
 }
 
 // A rank filter picks one value; with no NaN and no negative zero that value
-// has one bit pattern whatever the order of comparisons.
-bool RankSafe(const float* P, std::int64_t N) {
-  bool ok = true;
-  std::mutex m;
-  Parallel::For(
-      N,
-      [&](std::int64_t b, std::int64_t e) {
-        bool bad = false;
-        for (std::int64_t i = b; i < e; ++i) {
-          std::uint32_t u;
-          std::memcpy(&u, P + i, 4);
-          bad |= (u == 0x80000000u) | ((u & 0x7FFFFFFFu) > 0x7F800000u);
-        }
-        if (bad) {
-          std::lock_guard<std::mutex> lock(m);
-          ok = false;
-        }
-      },
-      1 << 16);
-  return ok;
+// has one bit pattern whatever the order of comparisons. Bytes always pass.
+template <typename T>
+inline bool RankSafeRow(const T* Row, int N) {
+  if constexpr (std::is_same_v<T, float>) {
+    int bad = 0;
+    for (int i = 0; i < N; ++i) {
+      std::int32_t u;
+      std::memcpy(&u, Row + i, 4);
+      bad |= (u == INT32_MIN) | ((u & 0x7FFFFFFF) > 0x7F800000);
+    }
+    return !bad;
+  } else {
+    (void)Row;
+    (void)N;
+    return true;
+  }
 }
 
 // ---- selection networks ----
 
 struct TOp {
-  std::uint16_t A, B;
-  std::uint8_t Kind;  // 0: A = min, B = max; 1: only A = min; 2: only B = max
+  std::uint16_t A = 0, B = 0;
+  std::uint8_t Kind = 0;  // 0: A = min, B = max; 1: only A = min; 2: only B = max
 };
 
 struct TNetwork {
@@ -142,7 +141,7 @@ struct TNetwork {
 // presorted runs) are dropped, as are those that cannot reach a requested rank.
 // Le(i, j) gives the initial knowledge "value i <= value j" for real values.
 template <typename LeF>
-TNetwork BuildNetwork(int N, LeF&& Le, const std::vector<int>& Ranks) {
+constexpr TNetwork BuildNetwork(int N, LeF&& Le, const std::vector<int>& Ranks) {
   int P = 1;
   while (P < N) P <<= 1;
   std::vector<char> le(std::size_t(P) * P, 0);
@@ -217,6 +216,97 @@ const TMedianNets& MedianNets(int n) {
   return *slot;
 }
 
+// Window networks of the common sides, built while compiling, so that the
+// comparators become straight-line code on registers.
+struct TWindowLe {
+  int n;
+  constexpr bool operator()(int i, int j) const { return i / n == j / n && i % n <= j % n; }
+};
+
+template <int N>
+constexpr TNetwork WindowNetwork() {
+  return BuildNetwork(N * N, TWindowLe{N}, std::vector<int>{N * N / 2});
+}
+
+template <int N>
+constexpr std::size_t kWindowOpCount = WindowNetwork<N>().Ops.size();
+
+template <int N>
+constexpr std::array<TOp, kWindowOpCount<N>> MakeWindowOps() {
+  std::array<TOp, kWindowOpCount<N>> a{};
+  const TNetwork net = WindowNetwork<N>();
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = net.Ops[i];
+  return a;
+}
+
+template <int N>
+constexpr auto kWindowOps = MakeWindowOps<N>();
+
+template <int N>
+constexpr int kWindowOut = WindowNetwork<N>().Out[0];
+
+// Packed registers of each element type. Without NaN and negative zero the
+// packed minimum and maximum are exact.
+template <typename T>
+struct TVec;
+
+template <>
+struct TVec<float> {
+  using V = __m128;
+  static constexpr int Lanes = 4;
+  static V Load(const float* p) { return _mm_loadu_ps(p); }
+  static void Store(float* p, V v) { _mm_storeu_ps(p, v); }
+  static V Min(V a, V b) { return _mm_min_ps(a, b); }
+  static V Max(V a, V b) { return _mm_max_ps(a, b); }
+};
+
+template <>
+struct TVec<std::uint8_t> {
+  using V = __m128i;
+  static constexpr int Lanes = 16;
+  static V Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static V Min(V a, V b) { return _mm_min_epu8(a, b); }
+  static V Max(V a, V b) { return _mm_max_epu8(a, b); }
+};
+
+template <typename T, const auto& Ops, std::size_t... I>
+inline void RunStatic(typename TVec<T>::V* v, std::index_sequence<I...>) {
+  using X = TVec<T>;
+  (
+      [&] {
+        constexpr TOp op = Ops[I];
+        if constexpr (op.Kind == 0) {
+          const auto a = v[op.A], b = v[op.B];
+          v[op.A] = X::Min(a, b);
+          v[op.B] = X::Max(a, b);
+        } else if constexpr (op.Kind == 1) {
+          v[op.A] = X::Min(v[op.A], v[op.B]);
+        } else {
+          v[op.B] = X::Max(v[op.A], v[op.B]);
+        }
+      }(),
+      ...);
+}
+
+// The medians of the output pixels x0 .. x1 - 1 of one row from its sorted
+// columns (Cols rank r of column x at Cols[ColOut[r] * W + x]), a register of
+// pixels at a time; returns where it stopped.
+template <int N, typename T>
+int WindowStatic(const T* Cols, const int* ColOut, T* Out, int W, int x0, int x1) {
+  using X = TVec<T>;
+  constexpr int h = N / 2;
+  int x = x0;
+  for (; x + X::Lanes <= x1; x += X::Lanes) {
+    typename X::V v[N * N];
+    for (int c = 0; c < N; ++c)
+      for (int r = 0; r < N; ++r) v[c * N + r] = X::Load(Cols + std::size_t(ColOut[r]) * W + x - h + c);
+    RunStatic<T, kWindowOps<N>>(v, std::make_index_sequence<kWindowOpCount<N>>{});
+    X::Store(Out + x, v[kWindowOut<N>]);
+  }
+  return x;
+}
+
 constexpr int kLanes = 64;
 
 template <typename T>
@@ -245,12 +335,14 @@ inline void RunOps(const std::vector<TOp>& Ops, T* V, int Stride, int Lanes) {
 // The 3 x 3 median from sorted columns: the median of the largest low, the
 // middle middle and the smallest high of three neighbouring columns.
 template <typename T>
-void Median3(const T* Src, T* Dst, int W, int H) {
+void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   auto mn = [](T a, T b) { return b < a ? b : a; };
   auto mx = [](T a, T b) { return a < b ? b : a; };
   ForRows(1, H - 1, [&](int ya, int yb) {
     std::vector<T> lo(static_cast<std::size_t>(W)), mid(static_cast<std::size_t>(W)), hi(static_cast<std::size_t>(W));
-    for (int y = ya; y < yb; ++y) {
+    if (!RankSafeRow(Src + std::size_t(ya - 1) * W, 2 * W)) Safe = false;
+    for (int y = ya; y < yb && Safe; ++y) {
+      if (!RankSafeRow(Src + std::size_t(y + 1) * W, W)) Safe = false;
       const T* a = Src + std::size_t(y - 1) * W;
       const T* b = a + W;
       const T* c = b + W;
@@ -273,11 +365,13 @@ void Median3(const T* Src, T* Dst, int W, int H) {
   });
 }
 
+// Rows are written as they come; a row that fails the rank test clears Safe,
+// and the caller then runs the plain algorithm over the whole interior.
 template <typename T>
-void MedianNetwork(int N, const T* Src, T* Dst, int W, int H) {
+void MedianNetwork(int N, const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   const int h = N / 2;
   if (N == 3) {
-    if (W > 2 && H > 2) Median3(Src, Dst, W, H);
+    if (W > 2 && H > 2) Median3(Src, Dst, W, H, Safe);
     return;
   }
   if (W <= 2 * h || H <= 2 * h) return;
@@ -285,11 +379,16 @@ void MedianNetwork(int N, const T* Src, T* Dst, int W, int H) {
   ForRows(h, H - h, [&](int ya, int yb) {
     std::vector<T> cols(std::size_t(N) * W);           // rows y-h..y+h, sorted down each column
     std::vector<T> win(std::size_t(N) * N * kLanes);  // the window slots of kLanes pixels
-    for (int y = ya; y < yb; ++y) {
+    if (!RankSafeRow(Src + std::size_t(ya - h) * W, (N - 1) * W)) Safe = false;
+    for (int y = ya; y < yb && Safe; ++y) {
+      if (!RankSafeRow(Src + std::size_t(y + h) * W, W)) Safe = false;
       for (int r = 0; r < N; ++r) std::memcpy(&cols[std::size_t(r) * W], Src + std::size_t(y - h + r) * W, sizeof(T) * W);
       RunOps(nets.Column.Ops, cols.data(), W, W);
       T* out = Dst + std::size_t(y) * W;
-      for (int x0 = h; x0 < W - h; x0 += kLanes) {
+      int start = h;
+      if (N == 5) start = WindowStatic<5>(cols.data(), nets.Column.Out.data(), out, W, h, W - h);
+      if (N == 7) start = WindowStatic<7>(cols.data(), nets.Column.Out.data(), out, W, h, W - h);
+      for (int x0 = start; x0 < W - h; x0 += kLanes) {
         const int lanes = std::min(kLanes, W - h - x0);
         for (int c = 0; c < N; ++c)
           for (int r = 0; r < N; ++r)
@@ -326,38 +425,6 @@ void MedianInsertion(int N, const T* Src, T* Dst, int W, int H) {
   });
 }
 
-// Minimum or maximum of every n x n window, separably: a row pass into a ring
-// of n rows, then a column pass over the ring.
-template <typename T, bool IsMin>
-void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed) {
-  const int h = N / 2;
-  if (W <= 2 * h || H <= 2 * h) return;
-  auto op = [](T a, T b) { return IsMin ? (b < a ? b : a) : (a < b ? b : a); };
-  ForRows(h, H - h, [&](int ya, int yb) {
-    std::vector<T> ring(std::size_t(N) * W);
-    auto rowPass = [&](int r) {
-      const T* s = Src + std::size_t(r) * W;
-      T* d = &ring[std::size_t(r % N) * W];
-      for (int x = h; x < W - h; ++x) d[x] = s[x - h];
-      for (int dx = 1; dx < N; ++dx)
-        for (int x = h; x < W - h; ++x) d[x] = op(d[x], s[x - h + dx]);
-    };
-    for (int r = ya - h; r < ya + h; ++r) rowPass(r);
-    for (int y = ya; y < yb; ++y) {
-      rowPass(y + h);
-      T* out = Dst + std::size_t(y) * W;
-      const T* first = &ring[std::size_t((y - h) % N) * W];
-      for (int x = h; x < W - h; ++x) out[x] = first[x];
-      for (int dy = 1; dy < N; ++dy) {
-        const T* s = &ring[std::size_t((y - h + dy) % N) * W];
-        for (int x = h; x < W - h; ++x) out[x] = op(out[x], s[x]);
-      }
-      // The seed takes part in the search.
-      for (int x = h; x < W - h; ++x) out[x] = op(out[x], Seed);
-    }
-  });
-}
-
 template <typename T>
 void MinMaxPlainT(int Mode, int N, const T* Src, T* Dst, int W, int H, T MinSeed, T MaxSeed) {
   const int h = N / 2;
@@ -375,6 +442,57 @@ void MinMaxPlainT(int Mode, int N, const T* Src, T* Dst, int W, int H, T MinSeed
       }
   });
 }
+
+template <typename T, bool IsMin, int NC>
+void MinMaxRows(int N, const T* Src, T* Dst, int W, int ya, int yb, T Seed, std::atomic<bool>& Safe) {
+  if constexpr (NC > 0) N = NC;
+  const int h = N / 2;
+  auto op = [](T a, T b) { return IsMin ? (b < a ? b : a) : (a < b ? b : a); };
+  std::vector<T> ring(std::size_t(N) * W);
+  auto rowPass = [&](int r) {
+    const T* __restrict s = Src + std::size_t(r) * W;
+    if (!RankSafeRow(s, W)) Safe = false;
+    T* __restrict d = &ring[std::size_t(r % N) * W];
+    for (int x = h; x < W - h; ++x) {
+      T m = s[x - h];
+      for (int dx = 1; dx < N; ++dx) m = op(m, s[x - h + dx]);
+      d[x] = m;
+    }
+  };
+  for (int r = ya - h; r < ya + h; ++r) rowPass(r);
+  const T* rows[64];
+  for (int y = ya; y < yb && Safe; ++y) {
+    rowPass(y + h);
+    for (int dy = 0; dy < N; ++dy) rows[dy] = &ring[std::size_t((y - h + dy) % N) * W];
+    T* __restrict out = Dst + std::size_t(y) * W;
+    for (int x = h; x < W - h; ++x) {
+      T m = rows[0][x];
+      for (int dy = 1; dy < N; ++dy) m = op(m, rows[dy][x]);
+      out[x] = op(m, Seed);  // the seed takes part in the search
+    }
+  }
+}
+
+// Minimum or maximum of every n x n window, separably: a row pass into a ring
+// of n rows, then a column pass over the ring.
+template <typename T, bool IsMin>
+void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed, std::atomic<bool>& Safe) {
+  const int h = N / 2;
+  if (W <= 2 * h || H <= 2 * h) return;
+  if (N > 64) {  // beyond the ring's row table: the plain search
+    MinMaxPlainT<T>(IsMin ? 0 : 1, N, Src, Dst, W, H, IsMin ? Seed : T(), IsMin ? T() : Seed);
+    return;
+  }
+  ForRows(h, H - h, [&](int ya, int yb) {
+    switch (N) {
+      case 3: MinMaxRows<T, IsMin, 3>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      case 5: MinMaxRows<T, IsMin, 5>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      case 7: MinMaxRows<T, IsMin, 7>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      default: MinMaxRows<T, IsMin, 0>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+    }
+  });
+}
+
 
 constexpr TKernel3 kSobelX{{-1, 0, 1, -2, 0, 2, -1, 0, 1}, 1};
 constexpr TKernel3 kSobelY{{-1, -2, -1, 0, 0, 0, 1, 2, 1}, 1};
@@ -566,18 +684,18 @@ bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
 }
 
 bool MedianFast(int N, const float* Src, float* Dst, int W, int H) {
-  if (!RankSafe(Src, std::int64_t(W) * H)) return false;
-  MedianNetwork<float>(N, Src, Dst, W, H);
-  return true;
+  std::atomic<bool> safe{true};
+  MedianNetwork<float>(N, Src, Dst, W, H, safe);
+  return safe;
 }
 
 bool MinMaxFast(int Mode, int N, const float* Src, float* Dst, int W, int H) {
-  if (!RankSafe(Src, std::int64_t(W) * H)) return false;
+  std::atomic<bool> safe{true};
   if (Mode == 0)
-    MinMaxSeparable<float, true>(N, Src, Dst, W, H, 2.0e32f);
+    MinMaxSeparable<float, true>(N, Src, Dst, W, H, 2.0e32f, safe);
   else
-    MinMaxSeparable<float, false>(N, Src, Dst, W, H, 0.0f);
-  return true;
+    MinMaxSeparable<float, false>(N, Src, Dst, W, H, 0.0f, safe);
+  return safe;
 }
 
 // ---- bytes ----
@@ -668,7 +786,8 @@ void MedianBytesPlain(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, 
 }
 
 void MedianBytesFast(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
-  MedianNetwork<std::uint8_t>(N, Src, Dst, W, H);
+  std::atomic<bool> safe{true};
+  MedianNetwork<std::uint8_t>(N, Src, Dst, W, H, safe);
 }
 
 void MinMaxBytesPlain(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
@@ -676,10 +795,11 @@ void MinMaxBytesPlain(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Ds
 }
 
 void MinMaxBytesFast(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
+  std::atomic<bool> safe{true};
   if (Mode == 0)
-    MinMaxSeparable<std::uint8_t, true>(N, Src, Dst, W, H, 255);
+    MinMaxSeparable<std::uint8_t, true>(N, Src, Dst, W, H, 255, safe);
   else
-    MinMaxSeparable<std::uint8_t, false>(N, Src, Dst, W, H, 0);
+    MinMaxSeparable<std::uint8_t, false>(N, Src, Dst, W, H, 0, safe);
 }
 
 void ConvolveFloat3x3Bytes(const float (&Weights)[3][3], float Divisor, const std::uint8_t* Src, std::uint8_t* Dst,
