@@ -602,8 +602,9 @@ CORVELLE_AVX512_FN void Product16(__m512& xr, __m512& xi, const TComplex* factor
       pi[h] = _mm512_sub_pd(_mm512_mul_pd(b[h], c[h]), _mm512_mul_pd(a[h], d[h]));
     }
   }
-  const unsigned bad =
-      unsigned(SuspiciousAVX512(pr[0]) | SuspiciousAVX512(pr[1]) | SuspiciousAVX512(pi[0]) | SuspiciousAVX512(pi[1]));
+  const __m512 nr = Join(_mm512_cvtpd_ps(pr[0]), _mm512_cvtpd_ps(pr[1]));
+  const __m512 ni = Join(_mm512_cvtpd_ps(pi[0]), _mm512_cvtpd_ps(pi[1]));
+  const unsigned bad = Suspicious16(pr[0], pr[1], nr) | Suspicious16(pi[0], pi[1], ni);
   if (__builtin_expect(bad != 0, 0)) {
     alignas(64) float r[16], i[16];
     _mm512_store_ps(r, xr);
@@ -617,8 +618,8 @@ CORVELLE_AVX512_FN void Product16(__m512& xr, __m512& xi, const TComplex* factor
     xi = _mm512_load_ps(i);
     return;
   }
-  xr = Join(_mm512_cvtpd_ps(pr[0]), _mm512_cvtpd_ps(pr[1]));
-  xi = Join(_mm512_cvtpd_ps(pi[0]), _mm512_cvtpd_ps(pi[1]));
+  xr = nr;
+  xi = ni;
 }
 
 // Writes 16 columns of every row back to the plane, times the factor when
