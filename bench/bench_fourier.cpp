@@ -13,6 +13,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <random>
+#include <sys/resource.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,6 +115,13 @@ void FullSizePSF(TDataImage& psf) {
   }
 }
 
+double ProcessSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return double(u.ru_utime.tv_sec) + 1e-6 * double(u.ru_utime.tv_usec) + double(u.ru_stime.tv_sec) +
+         1e-6 * double(u.ru_stime.tv_usec);
+}
+
 void LRImage(TDataImage& img) { Random(img, LRSide, LRSide, 5, 10.0f, 1000.0f); }
 
 void BM_LucyRichardson20(benchmark::State& state) {
@@ -121,11 +129,15 @@ void BM_LucyRichardson20(benchmark::State& state) {
   LRImage(obs);
   FullSizePSF(psf);
   auto previous = SetInternalErrorHandler([](int) {});
+  const double cpu0 = ProcessSeconds();
   for (auto _ : state) {
     auto est = LucyRichardsonDeconvolve(LRRounds, obs, psf);
     if (!est) state.SkipWithError("deconvolution failed");
     benchmark::DoNotOptimize(est.get());
   }
+  // CPU time of all threads: with other work on the machine the wall time
+  // depends on the cores left free, this does not.
+  state.counters["all_threads_cpu_s"] = (ProcessSeconds() - cpu0) / double(state.iterations());
   SetInternalErrorHandler(previous);
 }
 
@@ -256,7 +268,9 @@ int main(int argc, char** argv) {
       std::printf("skimage richardson_lucy could not be timed (python3-skimage missing?)\n");
     }
   }
-  std::printf("\nRatios (%d threads):\n", all);
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  std::printf("\nRatios (%d threads, load average %.1f):\n", all, load[0]);
   Ratio(t, "FFT forward 4096^2 / FFTW one thread ESTIMATE", "FFTForward", "FFTW_1thread_ESTIMATE", "(target <= 1.0)");
   Ratio(t, "FFT inverse 4096^2 / FFTW one thread ESTIMATE", "FFTInverse", "FFTW_1thread_ESTIMATE", "(target <= 1.0)");
   Ratio(t, "FFT forward 4096^2 / FFTW all threads ESTIMATE", "FFTForward", "FFTW_allthreads_ESTIMATE");

@@ -215,7 +215,7 @@ __attribute__((target("avx2"))) void StagesAVX2(float* re, float* im, int n, con
   }
 }
 
-#define CORVELLE_AVX512 __attribute__((target("avx512f"), always_inline)) inline
+#define CORVELLE_AVX512 __attribute__((target("avx512f,fma"), always_inline)) inline
 
 CORVELLE_AVX512 __mmask8 SuspiciousAVX512(__m512d d) {
   const __m512i b = _mm512_castpd_si512(d);
@@ -264,10 +264,12 @@ CORVELLE_AVX512 void Butterfly512(__m512& xr, __m512& xi, __m512& yr, __m512& yi
     const __m512d fil = _mm512_cvtps_pd(_mm512_castps512_ps256(yi));
     const __m512d fih = _mm512_cvtps_pd(High(yi));
     const __m512d ur = _mm512_set1_pd(u0), ui = _mm512_set1_pd(u1);
-    const __m512d trl = _mm512_sub_pd(_mm512_mul_pd(ur, frl), _mm512_mul_pd(ui, fil));
-    const __m512d trh = _mm512_sub_pd(_mm512_mul_pd(ur, frh), _mm512_mul_pd(ui, fih));
-    const __m512d til = _mm512_add_pd(_mm512_mul_pd(ur, fil), _mm512_mul_pd(ui, frl));
-    const __m512d tih = _mm512_add_pd(_mm512_mul_pd(ur, fih), _mm512_mul_pd(ui, frh));
+    // Both products are exact in double, so rounding a fused a * b - q once
+    // gives the very double that rounding the difference of products gives.
+    const __m512d trl = _mm512_fmsub_pd(ur, frl, _mm512_mul_pd(ui, fil));
+    const __m512d trh = _mm512_fmsub_pd(ur, frh, _mm512_mul_pd(ui, fih));
+    const __m512d til = _mm512_fmadd_pd(ur, fil, _mm512_mul_pd(ui, frl));
+    const __m512d tih = _mm512_fmadd_pd(ur, fih, _mm512_mul_pd(ui, frh));
     tr = Join(_mm512_cvtpd_ps(trl), _mm512_cvtpd_ps(trh));
     ti = Join(_mm512_cvtpd_ps(til), _mm512_cvtpd_ps(tih));
     const unsigned badRe = Suspicious16(trl, trh, tr);
@@ -301,7 +303,7 @@ CORVELLE_AVX512 void Butterfly512(__m512& xr, __m512& xi, __m512& yr, __m512& yi
 // Two stages per sweep: the four entries i, i + step, i + 2 step, i + 3 step
 // go through their butterflies of stage `step` and then of stage 2 step in
 // registers, each butterfly with its own twiddle as in the stage order.
-__attribute__((target("avx512f"))) void StagesAVX512(float* re, float* im, int n, const TTwiddles& tw) {
+__attribute__((target("avx512f,fma"))) void StagesAVX512(float* re, float* im, int n, const TTwiddles& tw) {
   constexpr int L = 16;
   const double* dre = tw.DRe.data();
   const double* dim = tw.DIm.data();
@@ -364,7 +366,7 @@ TKernel KernelOf(FFTKernel Kind) {
 
 bool Supported(FFTKernel Kind) {
   switch (Kind) {
-    case FFTKernel::AVX512: return __builtin_cpu_supports("avx512f");
+    case FFTKernel::AVX512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma");
     case FFTKernel::AVX2: return __builtin_cpu_supports("avx2");
     case FFTKernel::Generic: return true;
     default: return true;
@@ -513,7 +515,7 @@ inline TComplex Product(const TComplex& x, const TComplex& y, bool Conjugate) {
 
 // 16-lane loads and saves of full blocks, for the AVX-512 kernel.
 
-#define CORVELLE_AVX512_FN __attribute__((target("avx512f")))
+#define CORVELLE_AVX512_FN __attribute__((target("avx512f,fma")))
 
 CORVELLE_AVX512_FN void GatherRows16(float* re, float* im, int w, const int* rev, const float* real,
                                      const TComplex* complex) {
@@ -595,15 +597,16 @@ CORVELLE_AVX512_FN void Product16(__m512& xr, __m512& xi, const TComplex* factor
   __m512d pr[2], pi[2];
   for (int h = 0; h < 2; ++h) {
     if (!conj) {
-      pr[h] = _mm512_sub_pd(_mm512_mul_pd(a[h], c[h]), _mm512_mul_pd(b[h], d[h]));
-      pi[h] = _mm512_add_pd(_mm512_mul_pd(a[h], d[h]), _mm512_mul_pd(c[h], b[h]));
+      pr[h] = _mm512_fmsub_pd(a[h], c[h], _mm512_mul_pd(b[h], d[h]));
+      pi[h] = _mm512_fmadd_pd(a[h], d[h], _mm512_mul_pd(c[h], b[h]));
     } else {
-      pr[h] = _mm512_add_pd(_mm512_mul_pd(a[h], c[h]), _mm512_mul_pd(b[h], d[h]));
-      pi[h] = _mm512_sub_pd(_mm512_mul_pd(b[h], c[h]), _mm512_mul_pd(a[h], d[h]));
+      pr[h] = _mm512_fmadd_pd(a[h], c[h], _mm512_mul_pd(b[h], d[h]));
+      pi[h] = _mm512_fmsub_pd(b[h], c[h], _mm512_mul_pd(a[h], d[h]));
     }
   }
-  const unsigned bad =
-      unsigned(SuspiciousAVX512(pr[0]) | SuspiciousAVX512(pr[1]) | SuspiciousAVX512(pi[0]) | SuspiciousAVX512(pi[1]));
+  const __m512 nr = Join(_mm512_cvtpd_ps(pr[0]), _mm512_cvtpd_ps(pr[1]));
+  const __m512 ni = Join(_mm512_cvtpd_ps(pi[0]), _mm512_cvtpd_ps(pi[1]));
+  const unsigned bad = Suspicious16(pr[0], pr[1], nr) | Suspicious16(pi[0], pi[1], ni);
   if (__builtin_expect(bad != 0, 0)) {
     alignas(64) float r[16], i[16];
     _mm512_store_ps(r, xr);
@@ -617,8 +620,8 @@ CORVELLE_AVX512_FN void Product16(__m512& xr, __m512& xi, const TComplex* factor
     xi = _mm512_load_ps(i);
     return;
   }
-  xr = Join(_mm512_cvtpd_ps(pr[0]), _mm512_cvtpd_ps(pr[1]));
-  xi = Join(_mm512_cvtpd_ps(pi[0]), _mm512_cvtpd_ps(pi[1]));
+  xr = nr;
+  xi = ni;
 }
 
 // Writes 16 columns of every row back to the plane, times the factor when

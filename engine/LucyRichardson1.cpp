@@ -43,7 +43,10 @@ __attribute__((target("avx512f"))) bool Apply16(float* Estimate, const float* Co
   return _mm512_cmpeq_epi32_mask(_mm512_and_si512(_mm512_castps_si512(v), e), e) == 0;
 }
 
-const bool HasAVX512 = __builtin_cpu_supports("avx512f");
+bool HasAVX512() {
+  static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512f"));
+  return has;
+}
 
 // Work := Observed / blurred, with an exact zero replaced by 1.
 bool Ratio(void* Context, std::size_t At, const float* Blurred, int Count) {
@@ -52,7 +55,7 @@ bool Ratio(void* Context, std::size_t At, const float* Blurred, int Count) {
     __builtin_prefetch(r.Observed + At + r.Ahead);
     __builtin_prefetch(r.Work + At + r.Ahead, 1);
   }
-  if (Count == 16 && HasAVX512) return Ratio16(r.Observed + At, Blurred, r.Work + At);
+  if (Count == 16 && HasAVX512()) return Ratio16(r.Observed + At, Blurred, r.Work + At);
   bool finite = true;
   for (int k = 0; k < Count; ++k) {
     const float b = Blurred[k] == 0.0f ? 1.0f : Blurred[k];
@@ -67,7 +70,7 @@ bool Ratio(void* Context, std::size_t At, const float* Blurred, int Count) {
 bool Apply(void* Context, std::size_t At, const float* Correction, int Count) {
   auto& r = *static_cast<TRound*>(Context);
   if (At + r.Ahead < r.Count) __builtin_prefetch(r.Estimate + At + r.Ahead, 1);
-  if (Count == 16 && HasAVX512) return Apply16(r.Estimate + At, Correction);
+  if (Count == 16 && HasAVX512()) return Apply16(r.Estimate + At, Correction);
   bool finite = true;
   for (int k = 0; k < Count; ++k) {
     const float v = r.Estimate[At + k] * Correction[k];

@@ -18,6 +18,6 @@ corvelle_install() {
 CORVELLE_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev
   libgl-dev libglu1-mesa-dev freeglut3-dev libjpeg-dev)
 CORVELLE_TEST_PACKAGES=(libgtest-dev xvfb xauth python3-numpy python3-scipy python3-astropy python3-pil
-  python3-skimage)
+  python3-skimage python3-mpmath)
 CORVELLE_BENCH_PACKAGES=(libbenchmark-dev libopencv-dev libfftw3-dev libopencv-imgproc-dev python3-numpy python3-scipy
   python3-skimage)
