@@ -26,3 +26,13 @@ void ColBoxFilter(std::uint8_t Size, TDataImage& Dst, TDataImage& Src);         
 void ColMedianFilter(std::uint8_t Size, TDataImage& Dst, TDataImage& Src);                // 14
 void ColMinMaxFilter(std::uint8_t Mode, std::uint8_t Size, TDataImage& Dst, TDataImage& Src);  // 14
 void ColCustomFilter(const TFilterKernel& Kernel, TDataImage& Dst, TDataImage& Src);      // 20
+
+// Unsharp mask of each channel: the blur is Round(window sum / Size^2) on the
+// interior and the source byte on the border; the result
+// ClampByte(Round(Amount * c - (Amount - 1) * blur)). Size odd. Error 19.
+void ColUnsharpMask(int Size, TDataImage& Dst, TDataImage& Src, float Amount);
+// Each channel plus Round(shift * 2.55), clamped to 0..255. Error 15.
+void ColColourBalance(int RedShift, int GreenShift, int BlueShift, TDataImage& Dst, TDataImage& Src);
+// Hue (degrees), saturation and value shifts in the HSV model; grey pixels
+// stay grey. Error 108.
+void ColHSIAdjust(TDataImage& Dst, TDataImage& Src, float HueShift, float SaturationShift, float IntensityShift);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/QVRFastBMP.h"
 
@@ -55,7 +56,20 @@ class TDataImage {
   std::array<TPaletteEntry, 256> Palette{};
   std::uint8_t ScaleMode = 0;
   bool HasComplex = false;
-  std::array<TComplex, 4096> FFTLine{};
+  // The work line of FFT1D: 4096 points, grown by callers of FFT1D for longer lines.
+  std::vector<TComplex> FFTLine = std::vector<TComplex>(4096);
+
+  // Fourier transform (unit FFT). Both sides must be powers of two (at most
+  // 16384) and the complex plane must be allocated for the image's size;
+  // otherwise the result is false and nothing is written. Unshifted, the
+  // forward pass unscaled, each inverse 1-D pass scaled by 1/N.
+  bool FFT();
+  bool InverseFFT();
+  // Transforms the first N = 2^Bits entries of FFTLine in place; false when N
+  // is not 2^Bits or exceeds the work line.
+  bool FFT1D(bool Forward, int Bits, int N);
+  void BitReversePermute(int Bits);
+  static int BitReverse(int Index, int Bits);
 
   // Releases any planes held, then allocates zero-filled planes for the new
   // size. Refuses (returns false, no planes, sizes unchanged) for a negative

@@ -1,10 +1,17 @@
 #include "engine/FilterPaths.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <bit>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <array>
 #include <map>
+#include <utility>
+#include <type_traits>
 #include <memory>
 #include <mutex>
 
@@ -24,89 +31,102 @@ void ForRows(int Y0, int Y1, F&& Body) {
 
 // ---- exactness of double sums ----
 
-// Where the nonzero values of a plane lie on the binary scale: every value is
-// a multiple of 2^MinLsb and below 2^(MaxTop + 1) in magnitude.
+// Every sum of up to Factor values of a plane, each times an integer weight
+// of at most that total, is exact in Limit bits when all values are multiples
+// of 2^L with L = top + log2(Factor) - Limit, 2^top bounding the magnitudes.
+// GridFor finds L from the largest magnitude (and refuses infinities and
+// NaNs); OnGrid then tests the values row by row, so that the test can share
+// the filter's own pass over the rows.
 struct TGrid {
   bool Finite = true;
-  bool Zero = true;  // no nonzero value
-  int MinLsb = INT_MAX;
-  int MaxTop = INT_MIN;
+  bool Any = false;  // false: every value is on the grid
+  double C = 0;      // 1.5 * 2^(L + 52)
 };
 
-TGrid ScanGrid(const float* P, std::int64_t N) {
-  TGrid g;
+TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
+  std::uint32_t maxBits = 0;
   std::mutex m;
   Parallel::For(
       N,
       [&](std::int64_t b, std::int64_t e) {
-        std::uint32_t orAll = 0;
-        int minLsb = INT_MAX, maxExp = -1;
-        for (std::int64_t i = b; i < e; ++i) {
+        // Magnitudes compare as their bit patterns; infinities and NaNs
+        // come out above every finite value.
+        const __m128i absMask = _mm_set1_epi32(0x7FFFFFFF);
+        __m128i vm = _mm_setzero_si128();
+        std::int64_t i = b;
+        for (; i + 4 <= e; i += 4) {
+          const __m128i u = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(P + i)), absMask);
+          const __m128i gt = _mm_cmpgt_epi32(u, vm);
+          vm = _mm_or_si128(_mm_and_si128(gt, u), _mm_andnot_si128(gt, vm));
+        }
+        std::uint32_t lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), vm);
+        std::uint32_t mb = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+        for (; i < e; ++i) {
           std::uint32_t u;
           std::memcpy(&u, P + i, 4);
           u &= 0x7FFFFFFFu;
-          if (!u) continue;
-          orAll |= u;
-          const int ex = int(u >> 23);
-          if (ex > maxExp) maxExp = ex;
-          const std::uint32_t mant = ex ? ((u & 0x7FFFFFu) | 0x800000u) : (u & 0x7FFFFFu);
-          const int lsb = (ex ? ex : 1) - 150 + __builtin_ctz(mant);
-          if (lsb < minLsb) minLsb = lsb;
+          mb = u > mb ? u : mb;
         }
         std::lock_guard<std::mutex> lock(m);
-        if (!orAll) return;
-        g.Zero = false;
-        if (maxExp == 255) g.Finite = false;
-        g.MinLsb = std::min(g.MinLsb, minLsb);
-        // The highest set bit of the largest exponent's values.
-        g.MaxTop = std::max(g.MaxTop, (maxExp ? maxExp : 1) - 127);
+        maxBits = std::max(maxBits, mb);
       },
       1 << 16);
+  TGrid g;
+  if (maxBits >= 0x7F800000u) {
+    g.Finite = false;
+    return g;
+  }
+  if (maxBits == 0) return g;
+  const int ex = int(maxBits >> 23);
+  const int top = (ex ? ex : 1) - 127 + 1;  // every magnitude is below 2^top
+  int log2f = 0;
+  while ((1LL << log2f) < std::max(1LL, Factor)) ++log2f;
+  const int L = top + log2f - Limit;
+  if (L <= -149) return g;  // every float is a multiple of 2^-149
+  g.Any = true;
+  g.C = std::ldexp(1.5, L + 52);
   return g;
 }
 
-int CeilLog2(long long v) {
-  int b = 0;
-  while ((1LL << b) < v) ++b;
-  return b;
-}
-
-// True when every sum of at most Factor values of the plane, each times an
-// integer weight, is exact in a double of Limit bits.
-bool ExactSums(const TGrid& g, long long Factor, int Limit) {
-  if (!g.Finite) return false;
-  if (g.Zero) return true;
-  return g.MaxTop + 1 + CeilLog2(Factor) - g.MinLsb <= Limit;
+// d is a multiple of 2^L when adding and taking away 1.5 * 2^(L + 52), whose
+// neighbours are 2^L apart, leaves it unchanged. Larger values (from
+// 2^(L + 51), below 2^(L + 53)) pass through both steps exactly, as they must:
+// a Single's own spacing there is a multiple of 2^L.
+inline bool OnGrid(const TGrid& g, const float* Row, int N) {
+  if (!g.Any) return true;
+  std::uint64_t off = 0;  // the bits of every difference, or-ed
+  for (int i = 0; i < N; ++i) {
+    const double d = Row[i];
+    off |= std::bit_cast<std::uint64_t>(((d + g.C) - g.C) - d);
+  }
+  return (off << 1) == 0;  // only zeros (of either sign)
 }
 
 // A rank filter picks one value; with no NaN and no negative zero that value
-// has one bit pattern whatever the order of comparisons.
-bool RankSafe(const float* P, std::int64_t N) {
-  bool ok = true;
-  std::mutex m;
-  Parallel::For(
-      N,
-      [&](std::int64_t b, std::int64_t e) {
-        bool bad = false;
-        for (std::int64_t i = b; i < e; ++i) {
-          std::uint32_t u;
-          std::memcpy(&u, P + i, 4);
-          bad |= (u == 0x80000000u) | ((u & 0x7FFFFFFFu) > 0x7F800000u);
-        }
-        if (bad) {
-          std::lock_guard<std::mutex> lock(m);
-          ok = false;
-        }
-      },
-      1 << 16);
-  return ok;
+// has one bit pattern whatever the order of comparisons. Bytes always pass.
+template <typename T>
+inline bool RankSafeRow(const T* Row, int N) {
+  if constexpr (std::is_same_v<T, float>) {
+    int bad = 0;
+    for (int i = 0; i < N; ++i) {
+      std::int32_t u;
+      std::memcpy(&u, Row + i, 4);
+      bad |= (u == INT32_MIN) | ((u & 0x7FFFFFFF) > 0x7F800000);
+    }
+    return !bad;
+  } else {
+    (void)Row;
+    (void)N;
+    return true;
+  }
 }
 
 // ---- selection networks ----
 
 struct TOp {
-  std::uint16_t A, B;
-  std::uint8_t Kind;  // 0: A = min, B = max; 1: only A = min; 2: only B = max
+  std::uint16_t A = 0, B = 0;
+  std::uint8_t Kind = 0;  // 0: A = min, B = max; 1: only A = min; 2: only B = max
 };
 
 struct TNetwork {
@@ -121,7 +141,7 @@ struct TNetwork {
 // presorted runs) are dropped, as are those that cannot reach a requested rank.
 // Le(i, j) gives the initial knowledge "value i <= value j" for real values.
 template <typename LeF>
-TNetwork BuildNetwork(int N, LeF&& Le, const std::vector<int>& Ranks) {
+constexpr TNetwork BuildNetwork(int N, LeF&& Le, const std::vector<int>& Ranks) {
   int P = 1;
   while (P < N) P <<= 1;
   std::vector<char> le(std::size_t(P) * P, 0);
@@ -196,6 +216,97 @@ const TMedianNets& MedianNets(int n) {
   return *slot;
 }
 
+// Window networks of the common sides, built while compiling, so that the
+// comparators become straight-line code on registers.
+struct TWindowLe {
+  int n;
+  constexpr bool operator()(int i, int j) const { return i / n == j / n && i % n <= j % n; }
+};
+
+template <int N>
+constexpr TNetwork WindowNetwork() {
+  return BuildNetwork(N * N, TWindowLe{N}, std::vector<int>{N * N / 2});
+}
+
+template <int N>
+constexpr std::size_t kWindowOpCount = WindowNetwork<N>().Ops.size();
+
+template <int N>
+constexpr std::array<TOp, kWindowOpCount<N>> MakeWindowOps() {
+  std::array<TOp, kWindowOpCount<N>> a{};
+  const TNetwork net = WindowNetwork<N>();
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = net.Ops[i];
+  return a;
+}
+
+template <int N>
+constexpr auto kWindowOps = MakeWindowOps<N>();
+
+template <int N>
+constexpr int kWindowOut = WindowNetwork<N>().Out[0];
+
+// Packed registers of each element type. Without NaN and negative zero the
+// packed minimum and maximum are exact.
+template <typename T>
+struct TVec;
+
+template <>
+struct TVec<float> {
+  using V = __m128;
+  static constexpr int Lanes = 4;
+  static V Load(const float* p) { return _mm_loadu_ps(p); }
+  static void Store(float* p, V v) { _mm_storeu_ps(p, v); }
+  static V Min(V a, V b) { return _mm_min_ps(a, b); }
+  static V Max(V a, V b) { return _mm_max_ps(a, b); }
+};
+
+template <>
+struct TVec<std::uint8_t> {
+  using V = __m128i;
+  static constexpr int Lanes = 16;
+  static V Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static V Min(V a, V b) { return _mm_min_epu8(a, b); }
+  static V Max(V a, V b) { return _mm_max_epu8(a, b); }
+};
+
+template <typename T, const auto& Ops, std::size_t... I>
+inline void RunStatic(typename TVec<T>::V* v, std::index_sequence<I...>) {
+  using X = TVec<T>;
+  (
+      [&] {
+        constexpr TOp op = Ops[I];
+        if constexpr (op.Kind == 0) {
+          const auto a = v[op.A], b = v[op.B];
+          v[op.A] = X::Min(a, b);
+          v[op.B] = X::Max(a, b);
+        } else if constexpr (op.Kind == 1) {
+          v[op.A] = X::Min(v[op.A], v[op.B]);
+        } else {
+          v[op.B] = X::Max(v[op.A], v[op.B]);
+        }
+      }(),
+      ...);
+}
+
+// The medians of the output pixels x0 .. x1 - 1 of one row from its sorted
+// columns (Cols rank r of column x at Cols[ColOut[r] * W + x]), a register of
+// pixels at a time; returns where it stopped.
+template <int N, typename T>
+int WindowStatic(const T* Cols, const int* ColOut, T* Out, int W, int x0, int x1) {
+  using X = TVec<T>;
+  constexpr int h = N / 2;
+  int x = x0;
+  for (; x + X::Lanes <= x1; x += X::Lanes) {
+    typename X::V v[N * N];
+    for (int c = 0; c < N; ++c)
+      for (int r = 0; r < N; ++r) v[c * N + r] = X::Load(Cols + std::size_t(ColOut[r]) * W + x - h + c);
+    RunStatic<T, kWindowOps<N>>(v, std::make_index_sequence<kWindowOpCount<N>>{});
+    X::Store(Out + x, v[kWindowOut<N>]);
+  }
+  return x;
+}
+
 constexpr int kLanes = 64;
 
 template <typename T>
@@ -224,12 +335,14 @@ inline void RunOps(const std::vector<TOp>& Ops, T* V, int Stride, int Lanes) {
 // The 3 x 3 median from sorted columns: the median of the largest low, the
 // middle middle and the smallest high of three neighbouring columns.
 template <typename T>
-void Median3(const T* Src, T* Dst, int W, int H) {
+void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   auto mn = [](T a, T b) { return b < a ? b : a; };
   auto mx = [](T a, T b) { return a < b ? b : a; };
   ForRows(1, H - 1, [&](int ya, int yb) {
     std::vector<T> lo(static_cast<std::size_t>(W)), mid(static_cast<std::size_t>(W)), hi(static_cast<std::size_t>(W));
-    for (int y = ya; y < yb; ++y) {
+    if (!RankSafeRow(Src + std::size_t(ya - 1) * W, 2 * W)) Safe = false;
+    for (int y = ya; y < yb && Safe; ++y) {
+      if (!RankSafeRow(Src + std::size_t(y + 1) * W, W)) Safe = false;
       const T* a = Src + std::size_t(y - 1) * W;
       const T* b = a + W;
       const T* c = b + W;
@@ -252,11 +365,13 @@ void Median3(const T* Src, T* Dst, int W, int H) {
   });
 }
 
+// Rows are written as they come; a row that fails the rank test clears Safe,
+// and the caller then runs the plain algorithm over the whole interior.
 template <typename T>
-void MedianNetwork(int N, const T* Src, T* Dst, int W, int H) {
+void MedianNetwork(int N, const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   const int h = N / 2;
   if (N == 3) {
-    if (W > 2 && H > 2) Median3(Src, Dst, W, H);
+    if (W > 2 && H > 2) Median3(Src, Dst, W, H, Safe);
     return;
   }
   if (W <= 2 * h || H <= 2 * h) return;
@@ -264,11 +379,16 @@ void MedianNetwork(int N, const T* Src, T* Dst, int W, int H) {
   ForRows(h, H - h, [&](int ya, int yb) {
     std::vector<T> cols(std::size_t(N) * W);           // rows y-h..y+h, sorted down each column
     std::vector<T> win(std::size_t(N) * N * kLanes);  // the window slots of kLanes pixels
-    for (int y = ya; y < yb; ++y) {
+    if (!RankSafeRow(Src + std::size_t(ya - h) * W, (N - 1) * W)) Safe = false;
+    for (int y = ya; y < yb && Safe; ++y) {
+      if (!RankSafeRow(Src + std::size_t(y + h) * W, W)) Safe = false;
       for (int r = 0; r < N; ++r) std::memcpy(&cols[std::size_t(r) * W], Src + std::size_t(y - h + r) * W, sizeof(T) * W);
       RunOps(nets.Column.Ops, cols.data(), W, W);
       T* out = Dst + std::size_t(y) * W;
-      for (int x0 = h; x0 < W - h; x0 += kLanes) {
+      int start = h;
+      if (N == 5) start = WindowStatic<5>(cols.data(), nets.Column.Out.data(), out, W, h, W - h);
+      if (N == 7) start = WindowStatic<7>(cols.data(), nets.Column.Out.data(), out, W, h, W - h);
+      for (int x0 = start; x0 < W - h; x0 += kLanes) {
         const int lanes = std::min(kLanes, W - h - x0);
         for (int c = 0; c < N; ++c)
           for (int r = 0; r < N; ++r)
@@ -305,38 +425,6 @@ void MedianInsertion(int N, const T* Src, T* Dst, int W, int H) {
   });
 }
 
-// Minimum or maximum of every n x n window, separably: a row pass into a ring
-// of n rows, then a column pass over the ring.
-template <typename T, bool IsMin>
-void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed) {
-  const int h = N / 2;
-  if (W <= 2 * h || H <= 2 * h) return;
-  auto op = [](T a, T b) { return IsMin ? (b < a ? b : a) : (a < b ? b : a); };
-  ForRows(h, H - h, [&](int ya, int yb) {
-    std::vector<T> ring(std::size_t(N) * W);
-    auto rowPass = [&](int r) {
-      const T* s = Src + std::size_t(r) * W;
-      T* d = &ring[std::size_t(r % N) * W];
-      for (int x = h; x < W - h; ++x) d[x] = s[x - h];
-      for (int dx = 1; dx < N; ++dx)
-        for (int x = h; x < W - h; ++x) d[x] = op(d[x], s[x - h + dx]);
-    };
-    for (int r = ya - h; r < ya + h; ++r) rowPass(r);
-    for (int y = ya; y < yb; ++y) {
-      rowPass(y + h);
-      T* out = Dst + std::size_t(y) * W;
-      const T* first = &ring[std::size_t((y - h) % N) * W];
-      for (int x = h; x < W - h; ++x) out[x] = first[x];
-      for (int dy = 1; dy < N; ++dy) {
-        const T* s = &ring[std::size_t((y - h + dy) % N) * W];
-        for (int x = h; x < W - h; ++x) out[x] = op(out[x], s[x]);
-      }
-      // The seed takes part in the search.
-      for (int x = h; x < W - h; ++x) out[x] = op(out[x], Seed);
-    }
-  });
-}
-
 template <typename T>
 void MinMaxPlainT(int Mode, int N, const T* Src, T* Dst, int W, int H, T MinSeed, T MaxSeed) {
   const int h = N / 2;
@@ -354,6 +442,57 @@ void MinMaxPlainT(int Mode, int N, const T* Src, T* Dst, int W, int H, T MinSeed
       }
   });
 }
+
+template <typename T, bool IsMin, int NC>
+void MinMaxRows(int N, const T* Src, T* Dst, int W, int ya, int yb, T Seed, std::atomic<bool>& Safe) {
+  if constexpr (NC > 0) N = NC;
+  const int h = N / 2;
+  auto op = [](T a, T b) { return IsMin ? (b < a ? b : a) : (a < b ? b : a); };
+  std::vector<T> ring(std::size_t(N) * W);
+  auto rowPass = [&](int r) {
+    const T* __restrict s = Src + std::size_t(r) * W;
+    if (!RankSafeRow(s, W)) Safe = false;
+    T* __restrict d = &ring[std::size_t(r % N) * W];
+    for (int x = h; x < W - h; ++x) {
+      T m = s[x - h];
+      for (int dx = 1; dx < N; ++dx) m = op(m, s[x - h + dx]);
+      d[x] = m;
+    }
+  };
+  for (int r = ya - h; r < ya + h; ++r) rowPass(r);
+  const T* rows[64];
+  for (int y = ya; y < yb && Safe; ++y) {
+    rowPass(y + h);
+    for (int dy = 0; dy < N; ++dy) rows[dy] = &ring[std::size_t((y - h + dy) % N) * W];
+    T* __restrict out = Dst + std::size_t(y) * W;
+    for (int x = h; x < W - h; ++x) {
+      T m = rows[0][x];
+      for (int dy = 1; dy < N; ++dy) m = op(m, rows[dy][x]);
+      out[x] = op(m, Seed);  // the seed takes part in the search
+    }
+  }
+}
+
+// Minimum or maximum of every n x n window, separably: a row pass into a ring
+// of n rows, then a column pass over the ring.
+template <typename T, bool IsMin>
+void MinMaxSeparable(int N, const T* Src, T* Dst, int W, int H, T Seed, std::atomic<bool>& Safe) {
+  const int h = N / 2;
+  if (W <= 2 * h || H <= 2 * h) return;
+  if (N > 64) {  // beyond the ring's row table: the plain search
+    MinMaxPlainT<T>(IsMin ? 0 : 1, N, Src, Dst, W, H, IsMin ? Seed : T(), IsMin ? T() : Seed);
+    return;
+  }
+  ForRows(h, H - h, [&](int ya, int yb) {
+    switch (N) {
+      case 3: MinMaxRows<T, IsMin, 3>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      case 5: MinMaxRows<T, IsMin, 5>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      case 7: MinMaxRows<T, IsMin, 7>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+      default: MinMaxRows<T, IsMin, 0>(N, Src, Dst, W, ya, yb, Seed, Safe); break;
+    }
+  });
+}
+
 
 constexpr TKernel3 kSobelX{{-1, 0, 1, -2, 0, 2, -1, 0, 1}, 1};
 constexpr TKernel3 kSobelY{{-1, -2, -1, 0, 0, 0, 1, 2, 1}, 1};
@@ -446,38 +585,57 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
   if (W < 3 || H < 3) return true;
   long long absSum = 0;
   for (int w : K.W) absSum += std::abs(w);
-  if (!ExactSums(ScanGrid(Src, std::int64_t(W) * H), std::max(1LL, absSum), 53)) return false;
+  const TGrid grid = GridFor(Src, std::int64_t(W) * H, absSum, 53);
+  if (!grid.Finite) return false;
+  std::atomic<bool> exact{true};
   // With every partial sum exact, double and extended sums agree, and so do
   // their quotients by an odd divisor once stored to a Single.
-  const double d = K.Divisor;
+  const double d = K.Divisor, white = White;
   double w[9];
   for (int t = 0; t < 9; ++t) w[t] = K.W[t];
+  // Rows are written before the test has seen the whole plane; when it fails,
+  // the plain algorithm rewrites every interior pixel.
   ForRows(1, H - 1, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y) {
+    std::vector<double> acc(static_cast<std::size_t>(W));
+    if (!OnGrid(grid, Src + std::size_t(ya - 1) * W, 2 * W)) exact = false;
+    for (int y = ya; y < yb && exact; ++y) {
+      if (!OnGrid(grid, Src + std::size_t(y + 1) * W, W)) exact = false;
       const float* a = Src + std::size_t(y - 1) * W;
       const float* b = a + W;
       const float* c = b + W;
+      for (int x = 1; x < W - 1; ++x)
+        acc[x] = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) + (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
+                 (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
       float* out = Dst + std::size_t(y) * W;
+      if (d != 1.0)
+        for (int x = 1; x < W - 1; ++x) acc[x] /= d;
       for (int x = 1; x < W - 1; ++x) {
-        const double s = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) +
-                          (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
-                         (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
-        const double q = s / d;
-        // Not "q < 0": a sum of signed zeros may be -0 here, never in extended from +0.
-        out[x] = q > 0 ? (q > White ? White : float(q)) : 0.0f;
+        double q = acc[x];
+        // Written as the packed maximum and minimum: a sum of signed zeros may
+        // be -0 here (never in extended from +0); both give +0.
+        q = q > 0.0 ? q : 0.0;
+        q = white < q ? white : q;
+        out[x] = float(q);
       }
     }
   });
-  return true;
+  return exact;
 }
 
-bool SobelFast(const float* Src, float* Dst, int W, int H, float White) {
+// The argument of the root is never negative: no errno to keep, so the root can be packed.
+__attribute__((optimize("no-math-errno"))) bool SobelFast(const float* Src, float* Dst, int W, int H,
+                                                          float White) {
   if (W < 3 || H < 3) return true;
   // gx and gy must be exact, and gx^2 + gy^2 exact below 2^51, where a double
   // square root rounds to the same Single as an extended one.
-  if (!ExactSums(ScanGrid(Src, std::int64_t(W) * H), 4, 25)) return false;
+  const TGrid grid = GridFor(Src, std::int64_t(W) * H, 4, 25);
+  if (!grid.Finite) return false;
+  std::atomic<bool> exact{true};
+  const double white = White;
   ForRows(1, H - 1, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y) {
+    if (!OnGrid(grid, Src + std::size_t(ya - 1) * W, 2 * W)) exact = false;
+    for (int y = ya; y < yb && exact; ++y) {
+      if (!OnGrid(grid, Src + std::size_t(y + 1) * W, W)) exact = false;
       const float* a = Src + std::size_t(y - 1) * W;
       const float* b = a + W;
       const float* c = b + W;
@@ -486,55 +644,58 @@ bool SobelFast(const float* Src, float* Dst, int W, int H, float White) {
         const double gx = (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
         const double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
         const double q = std::sqrt(gx * gx + gy * gy);
-        out[x] = q > White ? White : float(q);
+        out[x] = float(white < q ? white : q);
       }
     }
   });
-  return true;
+  return exact;
 }
 
 bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
   const int h = N / 2;
   if (W <= 2 * h || H <= 2 * h) return true;
-  if (!ExactSums(ScanGrid(Src, std::int64_t(W) * H), (long long)(N + 1) * (N + 1), 53)) return false;
+  const TGrid grid = GridFor(Src, std::int64_t(W) * H, (long long)(N + 1) * (N + 1), 53);
+  if (!grid.Finite) return false;
+  std::atomic<bool> exact{true};
   const double area = double(N) * N;
   ForRows(h, H - h, [&](int ya, int yb) {
-    std::vector<double> col(std::size_t(W), 0.0);
+    std::vector<double> col(static_cast<std::size_t>(W), 0.0), acc(static_cast<std::size_t>(W));
+    if (!OnGrid(grid, Src + std::size_t(ya - h) * W, N * W)) exact = false;
     for (int r = ya - h; r <= ya + h; ++r) {
       const float* s = Src + std::size_t(r) * W;
       for (int x = 0; x < W; ++x) col[x] += s[x];
     }
-    for (int y = ya; y < yb; ++y) {
+    for (int y = ya; y < yb && exact; ++y) {
+      // Window sums across the column sums; every sum is exact, so any order will do.
+      for (int x = h; x < W - h; ++x) acc[x] = col[x - h];
+      for (int dx = 1; dx < N; ++dx)
+        for (int x = h; x < W - h; ++x) acc[x] += col[x - h + dx];
       float* out = Dst + std::size_t(y) * W;
-      double s = 0;
-      for (int x = 0; x < N; ++x) s += col[x];
-      for (int x = h; x < W - h; ++x) {
-        out[x] = float(s / area);
-        if (x + h + 1 < W) s += col[x + h + 1] - col[x - h];
-      }
+      for (int x = h; x < W - h; ++x) out[x] = float(acc[x] / area);
       if (y + 1 < yb) {
         const float* add = Src + std::size_t(y + h + 1) * W;
         const float* sub = Src + std::size_t(y - h) * W;
+        if (!OnGrid(grid, add, W)) exact = false;
         for (int x = 0; x < W; ++x) col[x] += double(add[x]) - double(sub[x]);
       }
     }
   });
-  return true;
+  return exact;
 }
 
 bool MedianFast(int N, const float* Src, float* Dst, int W, int H) {
-  if (!RankSafe(Src, std::int64_t(W) * H)) return false;
-  MedianNetwork<float>(N, Src, Dst, W, H);
-  return true;
+  std::atomic<bool> safe{true};
+  MedianNetwork<float>(N, Src, Dst, W, H, safe);
+  return safe;
 }
 
 bool MinMaxFast(int Mode, int N, const float* Src, float* Dst, int W, int H) {
-  if (!RankSafe(Src, std::int64_t(W) * H)) return false;
+  std::atomic<bool> safe{true};
   if (Mode == 0)
-    MinMaxSeparable<float, true>(N, Src, Dst, W, H, 2.0e32f);
+    MinMaxSeparable<float, true>(N, Src, Dst, W, H, 2.0e32f, safe);
   else
-    MinMaxSeparable<float, false>(N, Src, Dst, W, H, 0.0f);
-  return true;
+    MinMaxSeparable<float, false>(N, Src, Dst, W, H, 0.0f, safe);
+  return safe;
 }
 
 // ---- bytes ----
@@ -625,7 +786,8 @@ void MedianBytesPlain(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, 
 }
 
 void MedianBytesFast(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
-  MedianNetwork<std::uint8_t>(N, Src, Dst, W, H);
+  std::atomic<bool> safe{true};
+  MedianNetwork<std::uint8_t>(N, Src, Dst, W, H, safe);
 }
 
 void MinMaxBytesPlain(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
@@ -633,10 +795,11 @@ void MinMaxBytesPlain(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Ds
 }
 
 void MinMaxBytesFast(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H) {
+  std::atomic<bool> safe{true};
   if (Mode == 0)
-    MinMaxSeparable<std::uint8_t, true>(N, Src, Dst, W, H, 255);
+    MinMaxSeparable<std::uint8_t, true>(N, Src, Dst, W, H, 255, safe);
   else
-    MinMaxSeparable<std::uint8_t, false>(N, Src, Dst, W, H, 0);
+    MinMaxSeparable<std::uint8_t, false>(N, Src, Dst, W, H, 0, safe);
 }
 
 void ConvolveFloat3x3Bytes(const float (&Weights)[3][3], float Divisor, const std::uint8_t* Src, std::uint8_t* Dst,

@@ -44,3 +44,45 @@ bool FixedKernel(std::uint8_t Code, int (&Weights)[9], int& Divisor);
 // The divisor of a user kernel: the Single sum of its nine weights, 1 when
 // that sum is 0.
 float KernelDivisor(const TFilterKernel& Kernel);
+
+// Calibration. The frames must have the image's size; a frame of another size
+// is refused with the routine's number, the destination untouched.
+void SubtractBias(TDataImage& Dst, TDataImage& Src, TDataImage& Frame);
+void SubtractDark(TDataImage& Dst, TDataImage& Src, TDataImage& Frame);
+// Divides Image in place by Flat normalised to its own mean.
+void FlatFieldDivide(TDataImage& Image, TDataImage& Flat);
+
+// Frequency-domain filters on the image padded to power-of-two sides. The
+// result is rescaled so that its largest pixel equals the padded input's.
+// FilterType: 0 ideal low-pass, 1 ideal high-pass, 2 Butterworth low-pass,
+// 3 Butterworth high-pass; the high-pass ones add Emphasis. Error 56.
+void FFTFilter(std::uint8_t FilterType, TDataImage& Dst, TDataImage& Src, float Cutoff, float Emphasis,
+               float Order);
+// Butterworth high-pass on the logarithm of the image, gain Floor upwards and 0
+// at the centre, then exponentiated. Error 55.
+void HomomorphicFilter(TDataImage& Dst, TDataImage& Src, float Floor, float Cutoff, float Order);
+
+// Noise filters on a Window x Window neighbourhood (Window odd, at most 1023,
+// else refused with the routine's number); the border of
+// Window div 2 pixels keeps the destination's values. Results other than the
+// outlier filter's are clamped to [0, white level].
+// Replaces a pixel by its window mean when it lies more than Deviation
+// standard deviations from it. Error 47.
+void NoiseFilter(int Window, TDataImage& Dst, TDataImage& Src, float Deviation);
+// (1 - q/r) p + (q/r) m + 0.5 with q the noise variance, r the window
+// variance (m + 0.5 when r = 0). Error 48.
+void AdaptiveMMSE(int Window, TDataImage& Dst, TDataImage& Src, float NoiseDeviation);
+// Mean of the 5 x 5 values within NoiseDeviation * Threshold of the 3 x 3
+// median; a border of 2. Error 49.
+void AdaptiveDWMTM(TDataImage& Dst, TDataImage& Src, float NoiseDeviation, float Threshold);
+// Sum of v^(Order+1) over sum of v^Order; 0 where a zero meets a negative
+// order. Error 50.
+void ContraHarmonic(int Order, int Window, TDataImage& Dst, TDataImage& Src);
+// Sum of the sorted window without Trim values at each end, over the count
+// plus 0.5; 0 when nothing is left. Error 51.
+void AlphaTrimmed(int Trim, int Window, TDataImage& Dst, TDataImage& Src);
+
+// Amount * p - (Amount - 1) * blur for every pixel, the blur being the
+// Size x Size mean on the interior and the source on the border; clamped to
+// [0, white level]. Size odd. Error 35.
+void UnsharpMask(int Size, TDataImage& Dst, TDataImage& Src, float Amount);

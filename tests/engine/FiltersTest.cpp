@@ -382,3 +382,21 @@ TEST(FastPaths, ByteFiltersMatchThePlainAlgorithm) {
     }
   }
 }
+
+TEST(FastPaths, ANegativeZeroLateInTheImageStillGivesThePlainResult) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::RandomGrey(src, 300, 200, 3, 77, -3.0f, 3.0f, true);  // many zeros
+  src.Pixels[150 * 300 + 7] = -0.0f;
+  for (int n : {3, 5}) {
+    std::vector<float> plain(src.Pixels, src.Pixels + src.PixelCount());
+    FilterPaths::MedianPlain(n, src.Pixels, plain.data(), 300, 200);
+    Apply(dst, src, [n](auto& d, auto& s) { MedianFilter(std::uint8_t(n), d, s); });
+    ExpectSame(std::vector<float>(dst.Pixels, dst.Pixels + dst.PixelCount()), plain, "median");
+    std::copy(src.Pixels, src.Pixels + src.PixelCount(), plain.begin());
+    FilterPaths::MinMaxPlain(0, n, src.Pixels, plain.data(), 300, 200);
+    Apply(dst, src, [n](auto& d, auto& s) { MinMaxFilter(0, std::uint8_t(n), d, s); });
+    ExpectSame(std::vector<float>(dst.Pixels, dst.Pixels + dst.PixelCount()), plain, "minimum");
+  }
+  for (int c : log.Take()) EXPECT_EQ(c, 0);
+}
