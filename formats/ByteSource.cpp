@@ -205,20 +205,3 @@ void TSafeFileWriter::Abort() {
   Buf = nullptr;
   Used = 0;
 }
-
-std::string ExtractFileName(const std::string& Path) {
-  const auto slash = Path.find_last_of('/');
-  return slash == std::string::npos ? Path : Path.substr(slash + 1);
-}
-
-std::string ExtractFileExt(const std::string& Path) {
-  const std::string name = ExtractFileName(Path);
-  const auto dot = name.find_last_of('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot);
-}
-
-std::string UpperCase(std::string Text) {
-  for (char& c : Text)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return Text;
-}

@@ -14,6 +14,8 @@
 #include <emmintrin.h>
 #endif
 
+using namespace ByteOrder;
+
 namespace {
 
 constexpr std::size_t kCard = 80;
