@@ -96,19 +96,33 @@ TSafeFileWriter::~TSafeFileWriter() { Abort(); }
 bool TSafeFileWriter::Open(const std::string& TargetName) {
   Abort();
   Target = TargetName;
-  const auto slash = TargetName.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? std::string() : TargetName.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? TargetName : TargetName.substr(slash + 1);
+  // Saving through a symbolic link replaces the file it points to, not the link.
+  struct stat link {};
+  if (::lstat(TargetName.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* real = ::realpath(TargetName.c_str(), nullptr)) {
+      Target = real;
+      std::free(real);
+    }
+  }
+  const auto slash = Target.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string() : Target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? Target : Target.substr(slash + 1);
   std::string tmpl = dir + "." + base + ".XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
   if (fd < 0) return false;
   TempName = name.data();
-  // Keep the mode of a file we replace; a new file gets the usual one.
+  // Keep the mode and owner of a file we replace; a new file gets the usual mode.
   struct stat st {};
-  const mode_t mode = ::stat(TargetName.c_str(), &st) == 0 ? (st.st_mode & 07777) : CreationMode();
-  ::fchmod(fd, mode);
+  if (::stat(Target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    ::fchmod(fd, st.st_mode & 07777);
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+      // Only the owner's group or root may keep another owner: the file is still ours.
+    }
+  } else {
+    ::fchmod(fd, CreationMode());
+  }
   Fd = fd;
   Error = false;
   Used = 0;

@@ -397,4 +397,12 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.Path)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+  // The mode of a replaced file stays; a link is written through, not replaced.
+  std::filesystem::permissions(dir / "old.fits", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink("old.fits", dir / "link.fits");
+  EXPECT_TRUE(WriteFITS16(dir / "link.fits", h, img).empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.fits"));
+  EXPECT_EQ(std::filesystem::status(dir / "old.fits").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(LoadFITS(dir / "old.fits").Image->DataType, 1);  // the new content
 }
