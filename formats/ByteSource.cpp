@@ -84,9 +84,26 @@ namespace {
 constexpr std::size_t kWriteBuffer = 1 << 20;
 
 mode_t CreationMode() {
-  // What a plain creat() would give: 0666 less the umask.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
+  // What a plain creat() would give: 0666 less the umask. The kernel reports
+  // the umask without changing it; setting it back and forth is the fallback.
+  mode_t mask = 0;
+  bool known = false;
+  if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+      unsigned value = 0;
+      if (std::sscanf(line, "Umask: %o", &value) == 1) {
+        mask = mode_t(value);
+        known = true;
+        break;
+      }
+    }
+    std::fclose(f);
+  }
+  if (!known) {
+    mask = ::umask(0);
+    ::umask(mask);
+  }
   return 0666 & ~mask;
 }
 }  // namespace
