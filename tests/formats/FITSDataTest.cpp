@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include <sys/stat.h>
+
 #include "formats/FITS.h"
 #include "platform/PageMemory.h"
 #include "tests/formats/CodecTestUtil.h"
@@ -405,4 +407,18 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(std::filesystem::status(dir / "old.fits").permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   EXPECT_EQ(LoadFITS(dir / "old.fits").Image->DataType, 1);  // the new content
+}
+
+TEST(FITSWrite, NewFilesTakeTheModeTheUmaskGives) {
+  TempDir dir;
+  TDataImage img;
+  ASSERT_TRUE(img.Allocate(1, 1, 3, false));
+  TFITSHeader h;
+  const mode_t old = umask(027);
+  const auto m = WriteFITSFloat(dir / "m.fits", h, img);
+  umask(old);
+  EXPECT_TRUE(m.empty());
+  struct stat st {};
+  ASSERT_EQ(stat((dir / "m.fits").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
