@@ -84,9 +84,26 @@ namespace {
 constexpr std::size_t kWriteBuffer = 1 << 20;
 
 mode_t CreationMode() {
-  // What a plain creat() would give: 0666 less the umask.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
+  // What a plain creat() would give: 0666 less the umask. The kernel reports
+  // the umask without changing it; setting it back and forth is the fallback.
+  mode_t mask = 0;
+  bool known = false;
+  if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+      unsigned value = 0;
+      if (std::sscanf(line, "Umask: %o", &value) == 1) {
+        mask = mode_t(value);
+        known = true;
+        break;
+      }
+    }
+    std::fclose(f);
+  }
+  if (!known) {
+    mask = ::umask(0);
+    ::umask(mask);
+  }
   return 0666 & ~mask;
 }
 }  // namespace
@@ -96,19 +113,33 @@ TSafeFileWriter::~TSafeFileWriter() { Abort(); }
 bool TSafeFileWriter::Open(const std::string& TargetName) {
   Abort();
   Target = TargetName;
-  const auto slash = TargetName.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? std::string() : TargetName.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? TargetName : TargetName.substr(slash + 1);
+  // Saving through a symbolic link replaces the file it points to, not the link.
+  struct stat link {};
+  if (::lstat(TargetName.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* real = ::realpath(TargetName.c_str(), nullptr)) {
+      Target = real;
+      std::free(real);
+    }
+  }
+  const auto slash = Target.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string() : Target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? Target : Target.substr(slash + 1);
   std::string tmpl = dir + "." + base + ".XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
   if (fd < 0) return false;
   TempName = name.data();
-  // Keep the mode of a file we replace; a new file gets the usual one.
+  // Keep the mode and owner of a file we replace; a new file gets the usual mode.
   struct stat st {};
-  const mode_t mode = ::stat(TargetName.c_str(), &st) == 0 ? (st.st_mode & 07777) : CreationMode();
-  ::fchmod(fd, mode);
+  if (::stat(Target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    ::fchmod(fd, st.st_mode & 07777);
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+      // Only the owner's group or root may keep another owner: the file is still ours.
+    }
+  } else {
+    ::fchmod(fd, CreationMode());
+  }
   Fd = fd;
   Error = false;
   Used = 0;
@@ -204,21 +235,4 @@ void TSafeFileWriter::Abort() {
   std::free(Buf);
   Buf = nullptr;
   Used = 0;
-}
-
-std::string ExtractFileName(const std::string& Path) {
-  const auto slash = Path.find_last_of('/');
-  return slash == std::string::npos ? Path : Path.substr(slash + 1);
-}
-
-std::string ExtractFileExt(const std::string& Path) {
-  const std::string name = ExtractFileName(Path);
-  const auto dot = name.find_last_of('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot);
-}
-
-std::string UpperCase(std::string Text) {
-  for (char& c : Text)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return Text;
 }

@@ -70,6 +70,7 @@ class TSafeFileWriter {
 };
 
 // Little- and big-endian helpers.
+namespace ByteOrder {
 inline std::uint16_t LoadLE16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
 inline std::uint32_t LoadLE32(const std::uint8_t* p) {
   return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
@@ -94,9 +95,4 @@ inline void StoreBE32(std::uint8_t* p, std::uint32_t v) {
   p[2] = std::uint8_t(v >> 8);
   p[3] = std::uint8_t(v);
 }
-
-// The file name without its folder, and its extension (from the last point,
-// point included; empty when the name has none).
-std::string ExtractFileName(const std::string& Path);
-std::string ExtractFileExt(const std::string& Path);
-std::string UpperCase(std::string Text);
+}  // namespace ByteOrder

@@ -14,6 +14,8 @@
 #include <emmintrin.h>
 #endif
 
+using namespace ByteOrder;
+
 namespace {
 
 constexpr std::size_t kCard = 80;
@@ -277,7 +279,7 @@ bool ReadData(TByteSource& Source, const TFITSHeader& Header, int CardCount, TDa
   const std::int64_t total = std::int64_t(s.NAXIS1) * s.NAXIS2;
   const bool direct = Image.Pixels && !Image.IsColour && Image.Width == s.NAXIS1 && Image.Height == s.NAXIS2;
   constexpr std::size_t kChunk = kBlock * 64;  // values per read
-  std::vector<float> values(kChunk);
+  std::vector<float> values(direct ? 0 : kChunk);
   std::vector<std::uint8_t> bytes(Kind == TKind::Float ? 0 : kChunk * bpv);
   const float top = Kind == TKind::Int8 ? 255.0f : 65535.0f;
 

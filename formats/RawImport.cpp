@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace ByteOrder;
+
 namespace {
 
 TRawImportResult Refuse(const char* Text) {
@@ -116,6 +118,6 @@ TRawImportResult ImportRaw(const std::string& FileName, const TRawImportParams& 
   TByteSource src;
   if (!src.OpenFile(FileName)) return Refuse(msgRawError);
   TRawImportResult r = DecodeRaw(src, Params);
-  if (r.Image) r.Caption = "Imported " + ExtractFileName(FileName);
+  if (r.Image) r.Caption = "Imported " + FileName.substr(FileName.find_last_of('/') + 1);
   return r;
 }

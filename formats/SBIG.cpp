@@ -3,7 +3,19 @@
 #include <algorithm>
 #include <vector>
 
+using namespace ByteOrder;
+
 namespace {
+
+// The extension, from the file name's last point on, upper-cased.
+std::string UpperExtension(const std::string& Path) {
+  const std::string name = Path.substr(Path.find_last_of('/') + 1);
+  const auto dot = name.find_last_of('.');
+  std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+  for (char& c : ext)
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  return ext;
+}
 
 TSBIGReadResult Refuse() {
   TSBIGReadResult r;
@@ -149,7 +161,7 @@ TSBIGReadResult LoadST4(const std::string& FileName) {
 }
 
 TSBIGReadResult LoadSBIG(const std::string& FileName) {
-  if (UpperCase(ExtractFileExt(FileName)) == ".ST4") return LoadST4(FileName);
+  if (UpperExtension(FileName) == ".ST4") return LoadST4(FileName);
   TByteSource src;
   src.OpenFile(FileName);
   return DecodeSBIG(src);

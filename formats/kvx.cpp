@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+using namespace ByteOrder;
+
 namespace {
 
 // The smallest annotation record: y, x, text length, reserved, colour, size,

@@ -85,10 +85,10 @@ inline void Raw(const std::uint8_t* Data, std::size_t Size) {
   if (Size < 16) return;
   static const int formats[] = {rawFormat8, rawFormat12, rawFormat16Motorola, rawFormat16Intel, rawFormat32, 9};
   TRawImportParams p;
-  p.Width = std::int16_t(LoadLE16(Data));
-  p.Height = std::int16_t(LoadLE16(Data + 2));
-  p.Skip = std::int32_t(LoadLE32(Data + 4)) % 4096;
-  std::uint32_t bits = LoadLE32(Data + 8);
+  p.Width = std::int16_t(ByteOrder::LoadLE16(Data));
+  p.Height = std::int16_t(ByteOrder::LoadLE16(Data + 2));
+  p.Skip = std::int32_t(ByteOrder::LoadLE32(Data + 4)) % 4096;
+  std::uint32_t bits = ByteOrder::LoadLE32(Data + 8);
   std::memcpy(&p.Offset, &bits, 4);
   if (!std::isfinite(p.Offset) || std::fabs(p.Offset) > 2e32f) p.Offset = 0;  // the dialog's bounds
   p.Format = formats[Data[12] % 6];
@@ -181,7 +181,7 @@ struct TMutator {
         case 2:
           if (B.size() >= at + 4) {
             const std::uint32_t v[] = {0, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u, 65536, 1u << 20};
-            StoreLE32(&B[at], v[Next() % 6]);
+            ByteOrder::StoreLE32(&B[at], v[Next() % 6]);
           }
           break;
         case 3:

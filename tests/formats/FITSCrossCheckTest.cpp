@@ -61,10 +61,13 @@ TEST(FITSCrossCheck, FilesWrittenByAstropyReadTheSame) {
     ASSERT_EQ(want.size(), std::size_t(r.Image->PixelCount())) << name;
     EXPECT_EQ(std::memcmp(want.data(), r.Image->Pixels, want.size() * 4), 0) << name;
     // Only the clamping and NaN cases say anything.
-    if (name == "i16") EXPECT_EQ(Texts(r.Messages), std::vector<std::string>{msgFITSTruncated16});
-    if (name == "u8scaled") EXPECT_EQ(Texts(r.Messages), std::vector<std::string>{msgFITSTruncated8});
-    if (name == "f32") EXPECT_EQ(Texts(r.Messages), std::vector<std::string>{NonFiniteWarning(2)});
-    if (name == "u16" || name == "cube" || name == "wide") EXPECT_TRUE(r.Messages.empty()) << name;
+    std::vector<std::string> said;
+    if (name == "i16") said = {msgFITSTruncated16};
+    if (name == "u8scaled") said = {msgFITSTruncated8};
+    if (name == "f32") said = {NonFiniteWarning(2)};
+    if (name == "u16" || name == "cube" || name == "wide" || !said.empty()) {
+      EXPECT_EQ(Texts(r.Messages), said) << name;
+    }
   }
   // The header sizes land where the data starts.
   EXPECT_EQ(LoadFITS(dir / "cards36.fits").Header.size(), 36u);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include <sys/stat.h>
+
 #include "formats/FITS.h"
 #include "platform/PageMemory.h"
 #include "tests/formats/CodecTestUtil.h"
@@ -397,4 +399,26 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.Path)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+  // The mode of a replaced file stays; a link is written through, not replaced.
+  std::filesystem::permissions(dir / "old.fits", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink("old.fits", dir / "link.fits");
+  EXPECT_TRUE(WriteFITS16(dir / "link.fits", h, img).empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.fits"));
+  EXPECT_EQ(std::filesystem::status(dir / "old.fits").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(LoadFITS(dir / "old.fits").Image->DataType, 1);  // the new content
+}
+
+TEST(FITSWrite, NewFilesTakeTheModeTheUmaskGives) {
+  TempDir dir;
+  TDataImage img;
+  ASSERT_TRUE(img.Allocate(1, 1, 3, false));
+  TFITSHeader h;
+  const mode_t old = umask(027);
+  const auto m = WriteFITSFloat(dir / "m.fits", h, img);
+  umask(old);
+  EXPECT_TRUE(m.empty());
+  struct stat st {};
+  ASSERT_EQ(stat((dir / "m.fits").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }

@@ -8,6 +8,7 @@
 #include "tests/formats/CodecTestUtil.h"
 
 using namespace codectest;
+using namespace ByteOrder;
 
 namespace {
 
