@@ -235,8 +235,8 @@ CORVELLE_AVX512 __mmask8 SuspiciousAVX512(__m512d d) {
 CORVELLE_AVX512 unsigned Suspicious16(__m512d lo, __m512d hi, __m512 f) {
   const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
   const __m512i low = _mm512_permutex2var_epi32(_mm512_castpd_si512(lo), even, _mm512_castpd_si512(hi));
-  unsigned bad = _mm512_testn_epi32_mask(_mm512_xor_si512(low, _mm512_set1_epi32(0x10000000)),
-                                         _mm512_set1_epi32(0x1FFFFFFF));
+  unsigned bad =
+      _mm512_testn_epi32_mask(_mm512_xor_si512(low, _mm512_set1_epi32(0x10000000)), _mm512_set1_epi32(0x1FFFFFFF));
   const __mmask16 small = _mm512_cmple_epu32_mask(
       _mm512_and_si512(_mm512_castps_si512(f), _mm512_set1_epi32(0x7FFFFFFF)), _mm512_set1_epi32(0x00800000));
   if (__builtin_expect(small != 0, 0)) {

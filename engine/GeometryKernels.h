@@ -46,6 +46,16 @@ struct TColourPlane {
   }
 };
 
+// The nearest integer to d (|d| < 2^50) when d lies more than 1e-6 from a
+// half; false otherwise.
+inline bool RoundAwayFromHalf(double d, long long& Result) {
+  const double magic = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to an integer
+  const double r = (d + magic) - magic;
+  if (std::fabs(d - r) > 0.5 - 1e-6) return false;
+  Result = (long long)r;
+  return true;
+}
+
 // Dst must not be Src: allocating the destination would release the source.
 inline void RequireDistinct(const TDataImage& Dst, const TDataImage& Src) {
   if (&Dst == &Src) Checked::Fault("destination is the source");
@@ -102,10 +112,13 @@ void Rotate(TDataImage& Dst, const TDataImage& Src, float Angle) {
   // u * c and u * s depend on the column only, v * s and v * c on the row
   // only; each product is rounded to extended on its own either way.
   std::vector<long double> uc(static_cast<std::size_t>(nw)), us(static_cast<std::size_t>(nw));
+  std::vector<double> ucd(static_cast<std::size_t>(nw)), usd(static_cast<std::size_t>(nw));
   for (int x = 0; x < nw; ++x) {
     const int u = 2 * (x - ox - hw) + 1;
     uc[x] = (long double)u * rot.C;
     us[x] = (long double)u * rot.S;
+    ucd[x] = double(uc[x]);
+    usd[x] = double(us[x]);
   }
   const typename T::TPixel zero = T::Zero();
   Parallel::For(
@@ -114,9 +127,15 @@ void Rotate(TDataImage& Dst, const TDataImage& Src, float Angle) {
         for (std::int64_t y = y1 - 1; y >= y0; --y) {
           const int v = 2 * (int(y) - oy - hh) + 1;
           const long double vs = (long double)v * rot.S, vc = (long double)v * rot.C;
+          const double vsd = double(vs), vcd = double(vc);
           typename T::TPixel* out = dst + std::size_t(y) * std::size_t(nw);
           for (int x = nw - 1; x >= 0; --x) {
-            const long long su = std::llrint(uc[x] - vs), sv = std::llrint(us[x] + vc);
+            // The sums in double lie within 1e-10 of the extended ones; away
+            // from a half they round to the same integer, near one the
+            // extended sums decide.
+            long long su, sv;
+            if (!RoundAwayFromHalf(ucd[x] - vsd, su)) su = std::llrint(uc[x] - vs);
+            if (!RoundAwayFromHalf(usd[x] + vcd, sv)) sv = std::llrint(us[x] + vc);
             const long long sx = (su - 1) / 2 + hw, sy = (sv - 1) / 2 + hh;
             out[x] =
                 (src && sx >= 0 && sx < w && sy >= 0 && sy < h) ? src[std::size_t(sy) * w + std::size_t(sx)] : zero;

@@ -1,9 +1,11 @@
 // Lucy-Richardson, maximum-entropy and Van Cittert deconvolution.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -18,6 +20,14 @@
 #include "engine/VanCittert.h"
 
 namespace {
+
+// A folder of this process's own: tests run in parallel processes and the
+// oracle files must not meet.
+std::string UniqueTempDir() {
+  const auto d = std::filesystem::path(::testing::TempDir()) / ("corvelle_" + std::to_string(getpid()));
+  std::filesystem::create_directories(d);
+  return d.string();
+}
 
 // Records the internal-error and progress hooks for one test.
 class Recorder {
@@ -112,7 +122,7 @@ std::vector<std::vector<double>> Replica(const std::string& method, const TDataI
                                          const std::vector<int>& rounds) {
   EXPECT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
       << "python3-numpy is missing: the cross-check cannot run";
-  const std::string dir = ::testing::TempDir();
+  const std::string dir = UniqueTempDir();
   auto write = [](const std::string& path, const TDataImage& img) {
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(img.Pixels), std::streamsize(img.PixelCount() * 4));

@@ -1,10 +1,12 @@
 // The Fourier transform, its one-line reference and the power-of-two padding.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <complex>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -14,6 +16,14 @@
 #include "engine/FFT.h"
 
 namespace {
+
+// A folder of this process's own: tests run in parallel processes and the
+// oracle files must not meet.
+std::string UniqueTempDir() {
+  const auto d = std::filesystem::path(::testing::TempDir()) / ("corvelle_" + std::to_string(getpid()));
+  std::filesystem::create_directories(d);
+  return d.string();
+}
 
 void Fill(TDataImage& img, int w, int h, unsigned seed, float lo = -1000.0f, float hi = 1000.0f) {
   ASSERT_TRUE(img.Allocate(w, h, 3, false));
@@ -225,7 +235,7 @@ TEST(FFT, ComplexProductPartsRoundLikeTheExtendedFormula) {
 
 TEST(FFT, AgreesWithNumpy) {
   const std::string py = Python();
-  const std::string dir = ::testing::TempDir();
+  const std::string dir = UniqueTempDir();
   TDataImage img;
   Fill(img, 256, 128, 42);
   WriteFile(dir + "/fft_in.bin", img.Pixels, std::size_t(img.PixelCount()));
@@ -261,7 +271,7 @@ TEST(FFT, AgreesWithNumpy) {
 TEST(FFT, TwiddleTablesHoldTheNearestSinglesOfTheExactValues) {
   ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy, mpmath' 2>/dev/null"), 0)
       << "python3-numpy or python3-mpmath is missing: the cross-check cannot run";
-  const std::string dir = ::testing::TempDir();
+  const std::string dir = UniqueTempDir();
   ASSERT_EQ(std::system((Python() + " twiddles " + dir + "/tw.bin").c_str()), 0);
   const auto exact = ReadFile<float>(dir + "/tw.bin");
   ASSERT_EQ(exact.size(), 28u);
