@@ -11,6 +11,35 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 
+# Compiles each source once into $out/obj (kept between runs while unchanged)
+# and prints the object paths.
+fuzz_objects() {
+  local out="$1" f o
+  shift
+  mkdir -p "$out/obj"
+  local list=()
+  for f in "$@"; do
+    [ -f "$f" ] || continue
+    o="$out/obj/$(echo "$f" | tr / _).o"
+    if [ ! -f "$o" ] || [ "$f" -nt "$o" ] || [ "$0" -nt "$o" ]; then
+      rm -f "$o"
+      clang++ "${fuzz_flags[@]}" -fsanitize=fuzzer-no-link -c "$f" -o "$o" >&2 &
+    fi
+    list+=("$o")
+  done
+  wait
+  for o in "${list[@]}"; do
+    [ -f "$o" ] || { echo "fuzz: compiling $o failed" >&2; return 1; }
+    echo "$o"
+  done
+}
+
+fuzz_flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$(pwd)" -ffp-contract=off -fsanitize=address,undefined
+  -fno-sanitize-recover=undefined)
+# The image model and the services every codec stands on.
+fuzz_core=(engine/DataImage.cpp engine/QVRFastBMP.cpp engine/Parallel.cpp engine/Errors.cpp engine/Checked.cpp
+  engine/FFT.cpp platform/PageMemory.cpp platform/NumFormat.cpp)
+
 fuzz_data_codecs() {
   corvelle_install "${CORVELLE_BUILD_PACKAGES[@]}" "${CORVELLE_FUZZ_PACKAGES[@]}"
   seconds="$1"
@@ -18,19 +47,16 @@ fuzz_data_codecs() {
   codecs=("$@")
   [ ${#codecs[@]} -eq 0 ] && codecs=(fits kvx sbig raw)
 
-  out=build-fuzz
+  out="${CORVELLE_FUZZ_DIR:-build-fuzz}"
   mkdir -p "$out"
-  sources=(formats/ByteSource.cpp formats/FITS.cpp formats/kvx.cpp formats/SBIG.cpp formats/RawImport.cpp
-    engine/*.cpp engine/numeric/*.cpp platform/PageMemory.cpp platform/NumFormat.cpp)
-  existing=()
-  for s in "${sources[@]}"; do [ -f "$s" ] && existing+=("$s"); done
-  flags=(-std=c++20 -O1 -g -I. -ffp-contract=off -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+  mapfile -t objs < <(fuzz_objects "$out" formats/ByteSource.cpp formats/FITS.cpp formats/kvx.cpp formats/SBIG.cpp \
+    formats/RawImport.cpp "${fuzz_core[@]}")
 
-  clang++ "${flags[@]}" fuzz/write_seeds.cpp "${existing[@]}" -lpthread -o "$out/write_seeds"
+  clang++ "${fuzz_flags[@]}" fuzz/write_seeds.cpp "${objs[@]}" -lpthread -o "$out/write_seeds"
   "$out/write_seeds" "$out/seeds"
   for codec in "${codecs[@]}"; do
     echo "== $codec (${seconds}s)"
-    clang++ "${flags[@]}" -fsanitize=fuzzer -DFUZZ_CODEC="\"$codec\"" fuzz/fuzz_main.cpp "${existing[@]}" \
+    clang++ "${fuzz_flags[@]}" -fsanitize=fuzzer -DFUZZ_CODEC="\"$codec\"" fuzz/fuzz_main.cpp "${objs[@]}" \
       -lpthread -o "$out/fuzz_$codec"
     mkdir -p "$out/corpus/$codec"
     "$out/fuzz_$codec" -max_total_time="$seconds" -rss_limit_mb=2048 -artifact_prefix="$out/" \
@@ -51,17 +77,9 @@ fuzz_picture_readers() {
   mkdir -p "$out/obj" "$out/seeds"
   src="$(pwd)"
 
-  flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
-    -I"$src")
-  objs=()
-  for f in formats/TIFFex.cpp formats/PCD.cpp formats/Bitmap.cpp formats/JPG.cpp engine/DataImage.cpp \
-    engine/QVRFastBMP.cpp engine/Parallel.cpp platform/PageMemory.cpp; do
-    o="$out/obj/$(echo "$f" | tr / _).o"
-    if [ ! -f "$o" ] || [ "$f" -nt "$o" ] || [ "$0" -nt "$o" ]; then
-      clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$f" -o "$o"
-    fi
-    objs+=("$o")
-  done
+  mapfile -t objs < <(fuzz_objects "$out" formats/TIFFex.cpp formats/PCD.cpp formats/Bitmap.cpp formats/JPG.cpp \
+    "${fuzz_core[@]}")
+  flags=("${fuzz_flags[@]}")
 
   # Seeds: files of every kind the readers know, from the cross-check scripts and tools.
   seeds="$out/seeds"
