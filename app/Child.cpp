@@ -152,7 +152,13 @@ bool TChildForm::GetSelection(int& Left, int& Top, int& Right, int& Bottom) cons
 }
 
 void TChildForm::ImageDisplayRedraw() {
+  // Filled once, at the first redraw after creation.
   if (!HistogramDirty) return;
+  const int right = DataImage->Width - 1, bottom = DataImage->Height - 1;
+  if (DataImage->IsColour)
+    ColCalcRegionHistogram(0, 0, right, bottom, *DataImage, ColourHistogram);
+  else
+    CalcRegionHistogram(0, 0, right, bottom, *DataImage, GreyHistogram);
   HistogramDirty = false;
 }
 
@@ -223,7 +229,9 @@ void TChildForm::closeEvent(QCloseEvent* Event) {
       Event->ignore();
       return;
     }
-    // Only a file actually written lets the window go.
+    // Only a file actually written lets the window go. The window being
+    // saved is the active one, as the picture writers expect.
+    if (answer == mrYes) MainForm->MDIArea()->setActiveSubWindow(this);
     if (answer == mrYes && !MainForm->SaveWindowAs(this)) {
       Event->ignore();
       return;

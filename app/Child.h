@@ -12,7 +12,9 @@
 #include "app/Display.h"
 #include "app/ImageOverlay.h"
 #include "engine/DataImage.h"
+#include "engine/ColStatistics.h"
 #include "engine/MeasureSource.h"
+#include "engine/Statistics.h"
 
 class QScrollArea;
 
@@ -46,6 +48,8 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
   std::unique_ptr<TDataImage> DataImage;
   bool Modified = true;
   std::vector<std::string> FITSHeader;  // 80-character cards
+  TRegionHistogram GreyHistogram{};
+  TColRegionHistogram ColourHistogram{};
   bool HistogramDirty = true;
   double CompMagnitude = -99.0;
   double CompStarADU = 0.0;

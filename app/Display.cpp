@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/FastBMPImage.h"
+#include "platform/PageMemory.h"
 
 TDisplay::TDisplay(QWidget* Parent) : QWidget(Parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -57,6 +58,10 @@ void TDisplay::paintEvent(QPaintEvent* Event) {
 QImage TDisplay::Picture() const {
   if (FSource.isNull() || width() <= 0 || height() <= 0) return {};
   if (width() == FSource.width() && height() == FSource.height()) return FSource.copy();
+  // Refused before the allocation: an overcommitted picture would only fail
+  // when its pages are touched.
+  std::size_t bytes = 0;
+  if (!PageMemory::CheckedBytes(std::int64_t(width()) * height(), 3, bytes)) return {};
   QImage picture(width(), height(), QImage::Format_RGB888);
   if (picture.isNull()) return {};
   QPainter painter(&picture);

@@ -28,12 +28,12 @@ std::vector<QPoint> OutlinePixels(int L, int T, int R, int B) {
   run(R, B, L, B);
   run(L, B, L, T);
   if (L == R || T == B) {
-    // A line or a point walks over itself: keep each pixel once.
+    // A line walks over itself: keep each pixel once. A point draws nothing,
+    // as a line to its own start point does.
     std::set<std::pair<int, int>> seen;
     std::vector<QPoint> unique;
     for (const QPoint& p : points)
       if (seen.insert({p.x(), p.y()}).second) unique.push_back(p);
-    if (unique.empty()) unique.emplace_back(L, T);
     return unique;
   }
   return points;

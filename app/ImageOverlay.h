@@ -101,5 +101,6 @@ class TImageOverlay : public QWidget {
   QRect FDragRect;  // outline of the annotation being dragged; null when none
 };
 
-// Every pixel of the closed outline through (L,T) (R,T) (R,B) (L,B), each once.
+// Every pixel of the closed outline through (L,T) (R,T) (R,B) (L,B), each once;
+// none for a single point.
 std::vector<QPoint> OutlinePixels(int L, int T, int R, int B);

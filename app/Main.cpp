@@ -355,9 +355,8 @@ QList<TChildForm*> TMainForm::MDIChildren() const {
 }
 
 TChildForm* TMainForm::ActiveMDIChild() const {
-  if (auto* child = qobject_cast<TChildForm*>(FMDIArea->activeSubWindow())) return child;
-  // While a dialog has the focus the area reports no active window: the most
-  // recently activated one is still the current document.
+  // The current window stays set while a dialog has the focus.
+  if (auto* child = qobject_cast<TChildForm*>(FMDIArea->currentSubWindow())) return child;
   const QList<TChildForm*> children = MDIChildren();
   return children.isEmpty() ? nullptr : children.first();
 }

@@ -91,7 +91,7 @@ bool RankSafe(const float* P, std::int64_t N) {
         for (std::int64_t i = b; i < e; ++i) {
           std::uint32_t u;
           std::memcpy(&u, P + i, 4);
-          bad |= (u == 0x80000000u) | ((u & 0x7F800000u) == 0x7F800000u && (u & 0x7FFFFFu));
+          bad |= (u == 0x80000000u) | ((u & 0x7FFFFFFFu) > 0x7F800000u);
         }
         if (bad) {
           std::lock_guard<std::mutex> lock(m);
@@ -221,9 +221,44 @@ inline void RunOps(const std::vector<TOp>& Ops, T* V, int Stride, int Lanes) {
   }
 }
 
+// The 3 x 3 median from sorted columns: the median of the largest low, the
+// middle middle and the smallest high of three neighbouring columns.
+template <typename T>
+void Median3(const T* Src, T* Dst, int W, int H) {
+  auto mn = [](T a, T b) { return b < a ? b : a; };
+  auto mx = [](T a, T b) { return a < b ? b : a; };
+  ForRows(1, H - 1, [&](int ya, int yb) {
+    std::vector<T> lo(static_cast<std::size_t>(W)), mid(static_cast<std::size_t>(W)), hi(static_cast<std::size_t>(W));
+    for (int y = ya; y < yb; ++y) {
+      const T* a = Src + std::size_t(y - 1) * W;
+      const T* b = a + W;
+      const T* c = b + W;
+      for (int x = 0; x < W; ++x) {
+        const T p = mn(a[x], b[x]), q = mx(a[x], b[x]);
+        const T r = mn(q, c[x]);
+        lo[x] = mn(p, c[x]);
+        hi[x] = mx(q, c[x]);
+        mid[x] = mx(p, r);
+      }
+      T* out = Dst + std::size_t(y) * W;
+      for (int x = 1; x < W - 1; ++x) {
+        const T l = mx(mx(lo[x - 1], lo[x]), lo[x + 1]);
+        const T h = mn(mn(hi[x - 1], hi[x]), hi[x + 1]);
+        const T m0 = mid[x - 1], m1 = mid[x], m2 = mid[x + 1];
+        const T m = mx(mn(m0, m1), mn(mx(m0, m1), m2));
+        out[x] = mx(mn(l, m), mn(mx(l, m), h));
+      }
+    }
+  });
+}
+
 template <typename T>
 void MedianNetwork(int N, const T* Src, T* Dst, int W, int H) {
   const int h = N / 2;
+  if (N == 3) {
+    if (W > 2 && H > 2) Median3(Src, Dst, W, H);
+    return;
+  }
   if (W <= 2 * h || H <= 2 * h) return;
   const TMedianNets& nets = MedianNets(N);
   ForRows(h, H - h, [&](int ya, int yb) {
@@ -415,20 +450,21 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
   // With every partial sum exact, double and extended sums agree, and so do
   // their quotients by an odd divisor once stored to a Single.
   const double d = K.Divisor;
+  double w[9];
+  for (int t = 0; t < 9; ++t) w[t] = K.W[t];
   ForRows(1, H - 1, [&](int ya, int yb) {
-    std::vector<double> acc(static_cast<std::size_t>(W));
     for (int y = ya; y < yb; ++y) {
-      std::fill(acc.begin(), acc.end(), 0.0);
-      for (int t = 0; t < 9; ++t) {
-        const double w = K.W[t];
-        if (w == 0) continue;
-        const float* r = Src + std::size_t(y + t / 3 - 1) * W + (t % 3 - 1);
-        for (int x = 1; x < W - 1; ++x) acc[x] += w * double(r[x]);
-      }
+      const float* a = Src + std::size_t(y - 1) * W;
+      const float* b = a + W;
+      const float* c = b + W;
       float* out = Dst + std::size_t(y) * W;
       for (int x = 1; x < W - 1; ++x) {
-        const double q = acc[x] / d;
-        out[x] = q < 0 ? 0.0f : q > White ? White : float(q);
+        const double s = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) +
+                          (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
+                         (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
+        const double q = s / d;
+        // Not "q < 0": a sum of signed zeros may be -0 here, never in extended from +0.
+        out[x] = q > 0 ? (q > White ? White : float(q)) : 0.0f;
       }
     }
   });

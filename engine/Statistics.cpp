@@ -1,6 +1,8 @@
 #include "engine/Statistics.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 #include <cmath>
 #include <mutex>
 #include <vector>
@@ -30,6 +32,135 @@ void VisitRows(const TDataImage& Image, int X1, int Y1, int X2, int Y2, F&& Row)
   }
 }
 
+// Kept out of line: inlined into the visit, the compiler spills the extended
+// accumulator to memory on every step.
+__attribute__((noinline)) long double AddSquaredDeviations(const float* p, int n, long double mean, long double acc) {
+  for (int i = 0; i < n; ++i) {
+    const long double d = p[i] - mean;
+    acc += d * d;
+  }
+  return acc;
+}
+
+__attribute__((noinline)) long double AddValues(const float* p, int n, long double acc) {
+  for (int i = 0; i < n; ++i) acc += p[i];
+  return acc;
+}
+
+bool Inside(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
+  return Image.Pixels && X1 >= 0 && Y1 >= 0 && X2 < Image.Width && Y2 < Image.Height && X2 >= X1 && Y2 >= Y1;
+}
+
+// Per part of the rows: the part's first row and what it found.
+template <typename T>
+struct TPart {
+  int Row;
+  T Value;
+};
+
+// Runs Part(ya, yb) -> T over row ranges across threads and returns the
+// results in row order, so that ties are settled as a serial visit would.
+template <typename T, typename F>
+std::vector<TPart<T>> InParts(int Y1, int Y2, F&& Part) {
+  std::vector<TPart<T>> parts;
+  std::mutex m;
+  Parallel::For(
+      std::int64_t(Y2) - Y1 + 1,
+      [&](std::int64_t b, std::int64_t e) {
+        T v = Part(Y1 + int(b), Y1 + int(e));
+        std::lock_guard<std::mutex> lock(m);
+        parts.push_back({Y1 + int(b), v});
+      },
+      16);
+  std::sort(parts.begin(), parts.end(), [](const TPart<T>& a, const TPart<T>& b) { return a.Row < b.Row; });
+  return parts;
+}
+
+struct TRange {
+  float Max = 0.0f, Min = 2.0e32f;
+};
+
+// The maximum (seed 0.0) and minimum (seed 2.0e32) of a rectangle inside the
+// image, with the first of equal values kept as a serial search keeps it.
+TRange RangeOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
+  auto parts = InParts<TRange>(Y1, Y2, [&](int ya, int yb) {
+    TRange r;
+    for (int y = ya; y < yb; ++y) {
+      const float* p = Image.Pixels + std::size_t(y) * Image.Width;
+      float a = r.Max, b = r.Min;
+      for (int x = X1; x <= X2; ++x) {
+        a = p[x] > a ? p[x] : a;
+        b = p[x] < b ? p[x] : b;
+      }
+      r.Max = a;
+      r.Min = b;
+    }
+    return r;
+  });
+  TRange r;
+  for (const auto& p : parts) {
+    if (p.Value.Max > r.Max) r.Max = p.Value.Max;
+    if (p.Value.Min < r.Min) r.Min = p.Value.Min;
+  }
+  return r;
+}
+
+// The sum of a rectangle in extended precision, visited in row order. When
+// every value lies on a common binary grid and no partial sum can need more
+// than 63 bits of it, each extended partial sum is exact, so the sum is the
+// exact one and may be formed in 64-bit integers in any order.
+long double SumOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
+  const std::int64_t count = (std::int64_t(X2) - X1 + 1) * (std::int64_t(Y2) - Y1 + 1);
+  struct TGrid {
+    bool Ok = true;
+    int MinLsb = INT_MAX, MaxExp = -1;
+  };
+  auto grids = InParts<TGrid>(Y1, Y2, [&](int ya, int yb) {
+    TGrid g;
+    for (int y = ya; y < yb; ++y) {
+      const float* p = Image.Pixels + std::size_t(y) * Image.Width;
+      for (int x = X1; x <= X2; ++x) {
+        std::uint32_t u;
+        std::memcpy(&u, p + x, 4);
+        u &= 0x7FFFFFFFu;
+        if (!u) continue;
+        const int ex = int(u >> 23);
+        const std::uint32_t mant = ex ? ((u & 0x7FFFFFu) | 0x800000u) : u;
+        g.MaxExp = std::max(g.MaxExp, ex);
+        g.MinLsb = std::min(g.MinLsb, (ex ? ex : 1) - 150 + __builtin_ctz(mant));
+      }
+    }
+    return g;
+  });
+  int minLsb = INT_MAX, maxExp = -1;
+  for (const auto& g : grids) {
+    minLsb = std::min(minLsb, g.Value.MinLsb);
+    maxExp = std::max(maxExp, g.Value.MaxExp);
+  }
+  if (maxExp < 0) return 0;  // all zeros
+  int countBits = 0;
+  while ((std::int64_t(1) << countBits) < count) ++countBits;
+  const int top = (maxExp ? maxExp : 1) - 127 + 1;  // values below 2^top
+  if (maxExp < 255 && top + countBits - minLsb <= 62) {
+    // Every value times 2^-minLsb is a whole number below 2^62, exact in a double.
+    const double scale = std::ldexp(1.0, -minLsb);
+    auto sums = InParts<std::int64_t>(Y1, Y2, [&](int ya, int yb) {
+      std::int64_t s = 0;
+      for (int y = ya; y < yb; ++y) {
+        const float* p = Image.Pixels + std::size_t(y) * Image.Width;
+        for (int x = X1; x <= X2; ++x) s += std::int64_t(double(p[x]) * scale);
+      }
+      return s;
+    });
+    std::int64_t total = 0;
+    for (const auto& s : sums) total += s.Value;
+    return std::ldexp((long double)total, minLsb);
+  }
+  long double sum = 0;
+  for (int y = Y1; y <= Y2; ++y) sum = AddValues(Image.Pixels + std::size_t(y) * Image.Width + X1, X2 - X1 + 1, sum);
+  return sum;
+}
+
 }  // namespace
 
 void CalcRegionStatistics(int X1, int Y1, int X2, int Y2, const TDataImage& Image, TRegionStatistics& Stats) {
@@ -38,7 +169,13 @@ void CalcRegionStatistics(int X1, int Y1, int X2, int Y2, const TDataImage& Imag
     float mx = 0.0f, mn = 2.0e32f;
     long double sum = 0;
     std::int64_t count = 0;
-    if (X2 >= X1 && Y2 >= Y1) {
+    if (Inside(Image, X1, Y1, X2, Y2)) {
+      const TRange r = RangeOf(Image, X1, Y1, X2, Y2);
+      mx = r.Max;
+      mn = r.Min;
+      sum = SumOf(Image, X1, Y1, X2, Y2);
+      count = (std::int64_t(X2) - X1 + 1) * (std::int64_t(Y2) - Y1 + 1);
+    } else if (X2 >= X1 && Y2 >= Y1) {
       VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
         for (int i = 0; i < n; ++i) {
           const float v = p[i];
@@ -51,12 +188,8 @@ void CalcRegionStatistics(int X1, int Y1, int X2, int Y2, const TDataImage& Imag
     }
     const long double mean = Checked::Div(sum, (long double)count);
     long double ss = 0;
-    VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
-      for (int i = 0; i < n; ++i) {
-        const long double d = p[i] - mean;
-        ss += d * d;
-      }
-    });
+    VisitRows(Image, X1, Y1, X2, Y2,
+              [&ss, mean](const float* p, int n) { ss = AddSquaredDeviations(p, n, mean, ss); });
     const long double sd = Checked::Sqrt(ss / count);
     r.Width = Image.Width;
     r.Height = Image.Height;
@@ -77,7 +210,12 @@ void CalcRegionHistogram(int X1, int Y1, int X2, int Y2, const TDataImage& Image
   try {
     TRegionHistogram r;
     float mx = 0.0f, mn = 2.0e32f;
-    if (X2 >= X1 && Y2 >= Y1) {
+    const bool inside = Inside(Image, X1, Y1, X2, Y2);
+    if (inside) {
+      const TRange r = RangeOf(Image, X1, Y1, X2, Y2);
+      mx = r.Max;
+      mn = r.Min;
+    } else if (X2 >= X1 && Y2 >= Y1) {
       VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
         float a = mx, b = mn;
         for (int i = 0; i < n; ++i) {
@@ -93,16 +231,30 @@ void CalcRegionHistogram(int X1, int Y1, int X2, int Y2, const TDataImage& Image
     } else {
       const float scale = Checked::ToSingle(Checked::Div(255.0L, mx));
       const double s = scale;
+      // The product of two Singles is exact in double. Values below zero
+      // fall into bin 0; none can reach beyond 255.
+      auto bin = [s](float v) {
+        const double b = std::nearbyint(double(v) * s);
+        return b > 0 ? (b < 255 ? int(b) : 255) : 0;
+      };
       auto& counts = r.Counts;
-      VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
-        for (int i = 0; i < n; ++i) {
-          // The product of two Singles is exact in double. Values below zero
-          // fall into bin 0; none can reach beyond 255.
-          const double b = std::nearbyint(double(p[i]) * s);
-          const int bin = b > 0 ? (b < 255 ? int(b) : 255) : 0;
-          ++counts[bin];
-        }
-      });
+      if (inside) {
+        using TCounts = std::array<std::int32_t, 256>;
+        auto parts = InParts<TCounts>(Y1, Y2, [&](int ya, int yb) {
+          TCounts c{};
+          for (int y = ya; y < yb; ++y) {
+            const float* p = Image.Pixels + std::size_t(y) * Image.Width;
+            for (int x = X1; x <= X2; ++x) ++c[bin(p[x])];
+          }
+          return c;
+        });
+        for (const auto& p : parts)
+          for (int b = 0; b < 256; ++b) counts[b] += p.Value[b];
+      } else {
+        VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
+          for (int i = 0; i < n; ++i) ++counts[bin(p[i])];
+        });
+      }
       r.Scale = scale;
     }
     r.Min = mn;

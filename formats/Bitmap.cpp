@@ -68,6 +68,21 @@ bool ReadWholeFile(const std::string& FileName, std::string& Data, std::string& 
   return true;
 }
 
+bool ReadStreamRest(std::istream& Stream, std::vector<std::uint8_t>& Data) {
+  Data.clear();
+  try {
+    char chunk[1 << 16];
+    while (Stream) {
+      Stream.read(chunk, sizeof chunk);
+      Data.insert(Data.end(), chunk, chunk + Stream.gcount());
+    }
+  } catch (...) {
+    Data.clear();
+    return false;
+  }
+  return !Stream.bad();
+}
+
 TSafeFile::~TSafeFile() { Abandon(); }
 
 bool TSafeFile::Open(const std::string& FileName) {

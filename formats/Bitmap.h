@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <istream>
 #include <string>
+#include <vector>
 
 #include "engine/DataImage.h"
 #include "engine/QVRFastBMP.h"
@@ -29,6 +31,9 @@ bool PictureToImage(const TFastBMP& Bitmap, TDataImage& Image);
 // Reads a whole file; false when it cannot be opened or read. ErrorText gets
 // the runtime's kind of message.
 bool ReadWholeFile(const std::string& FileName, std::string& Data, std::string& ErrorText);
+
+// Reads a stream from its position to its end.
+bool ReadStreamRest(std::istream& Stream, std::vector<std::uint8_t>& Data);
 
 // A file written under a temporary name in the target's folder and renamed
 // over the target by Commit. Destroying it uncommitted removes the temporary.
@@ -56,7 +61,7 @@ class TSafeFile {
 bool DecodeBMP(const std::uint8_t* Data, std::size_t Size, TFastBMP& Bitmap);
 
 // The reading half of OpenBMP: the file into a colour image. On failure the
-// image is untouched and ErrorText holds the text of the error box.
+// image holds no new picture and ErrorText holds the text of the error box.
 bool ReadBMPImage(const std::string& FileName, TDataImage& Image, std::string& ErrorText);
 
 // The writing half of SaveBMP: a 24-bit bottom-up bitmap file with an info

@@ -138,6 +138,21 @@ bool TSafeFileWriter::Flush() {
 bool TSafeFileWriter::Write(const void* Data, std::size_t Count) {
   if (!Ok()) return false;
   const auto* p = static_cast<const unsigned char*>(Data);
+  if (Count >= kWriteBuffer / 4) {
+    // Large blocks go straight to the file, without a copy.
+    if (!Flush()) return false;
+    std::size_t done = 0;
+    while (done < Count) {
+      const ssize_t n = ::write(Fd, p + done, Count - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        Error = true;
+        return false;
+      }
+      done += std::size_t(n);
+    }
+    return true;
+  }
   while (Count > 0) {
     if (Used == kWriteBuffer && !Flush()) return false;
     const std::size_t n = std::min(Count, kWriteBuffer - Used);

@@ -10,6 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr std::size_t kCard = 80;
@@ -145,16 +149,41 @@ TScaling LookUpScaling(const TFITSHeader& Header) {
   return s;
 }
 
+// The stored integer of value I.
+template <typename Stored>
+inline std::int32_t StoredAt(const std::uint8_t* In, std::size_t I) {
+  if constexpr (sizeof(Stored) == 1) {
+    return In[I];
+  } else {
+    return std::int16_t(LoadBE16(In + 2 * I));
+  }
+}
+
 // Integer data: Round(stored x BSCALE + BZERO) clamped to 0..Top.
 template <typename Stored>
-void ConvertInteger(const Stored* In, std::size_t Count, float* Out, const TScaling& S, float Top, bool& Clamped) {
+void ConvertInteger(const std::uint8_t* In, std::size_t Count, float* Out, const TScaling& S, float Top,
+                    bool& Clamped) {
   bool clamped = false;
-  if (IsWholeInt(S.BSCALE) && IsWholeInt(S.BZERO)) {
+  if (sizeof(Stored) == 2 && S.BSCALE == 1.0f && S.BZERO == 32768.0f) {
+    // The usual unsigned 16-bit file: every value lands in 0..65535.
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i sign = _mm_set1_epi16(std::int16_t(0x8000)), zero = _mm_setzero_si128();
+    for (; i + 8 <= Count; i += 8) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(In + 2 * i));
+      v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // big-endian words
+      v = _mm_xor_si128(v, sign);                                    // stored + 32768
+      _mm_storeu_ps(Out + i, _mm_cvtepi32_ps(_mm_unpacklo_epi16(v, zero)));
+      _mm_storeu_ps(Out + i + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(v, zero)));
+    }
+#endif
+    for (; i < Count; ++i) Out[i] = float(StoredAt<Stored>(In, i) + 32768);
+  } else if (IsWholeInt(S.BSCALE) && IsWholeInt(S.BZERO)) {
     // Whole scaling: the value is an exact integer, Round changes nothing.
     const std::int64_t scale = std::int64_t(S.BSCALE), zero = std::int64_t(S.BZERO);
     const std::int64_t top = std::int64_t(Top);
     for (std::size_t i = 0; i < Count; ++i) {
-      std::int64_t v = std::int64_t(In[i]) * scale + zero;
+      std::int64_t v = std::int64_t(StoredAt<Stored>(In, i)) * scale + zero;
       if (v < 0) {
         v = 0;
         clamped = true;
@@ -166,7 +195,7 @@ void ConvertInteger(const Stored* In, std::size_t Count, float* Out, const TScal
     }
   } else {
     for (std::size_t i = 0; i < Count; ++i) {
-      long double r = std::nearbyint((long double)In[i] * S.BSCALE + S.BZERO);
+      long double r = std::nearbyint((long double)StoredAt<Stored>(In, i) * S.BSCALE + S.BZERO);
       if (r < 0) {
         r = 0;
         clamped = true;
@@ -180,29 +209,42 @@ void ConvertInteger(const Stored* In, std::size_t Count, float* Out, const TScal
   Clamped |= clamped;
 }
 
-void Swap16(const std::uint8_t* In, std::size_t Count, std::int16_t* Out) {
-  for (std::size_t i = 0; i < Count; ++i) Out[i] = std::int16_t(LoadBE16(In + 2 * i));
-}
-
 // Floating-point data, converted in place: the buffer holds the big-endian
 // words on entry and the pixel values on return.
 void ConvertFloat(float* Data, std::size_t Count, const TScaling& S, std::int64_t& NonFinite) {
-  auto* raw = reinterpret_cast<std::uint8_t*>(Data);
+  auto* raw = reinterpret_cast<std::uint32_t*>(Data);
   std::int64_t bad = 0;
   if (S.BSCALE == 1.0f && S.BZERO == 0.0f) {
-    for (std::size_t i = 0; i < Count; ++i) {
-      const std::uint32_t bits = LoadBE32(raw + 4 * i);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i expMask = _mm_set1_epi32(0x7F800000), b2 = _mm_set1_epi32(0x00FF0000),
+                  b1 = _mm_set1_epi32(0x0000FF00);
+    __m128i badLanes = _mm_setzero_si128();
+    for (; i + 4 <= Count; i += 4) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw + i));
+      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(v, 24), _mm_srli_epi32(v, 24)),
+                       _mm_or_si128(_mm_and_si128(_mm_slli_epi32(v, 8), b2), _mm_and_si128(_mm_srli_epi32(v, 8), b1)));
+      const __m128i isBad = _mm_cmpeq_epi32(_mm_and_si128(v, expMask), expMask);
+      badLanes = _mm_sub_epi32(badLanes, isBad);
+      v = _mm_andnot_si128(isBad, v);
+      _mm_storeu_ps(Data + i, _mm_add_ps(_mm_castsi128_ps(v), _mm_setzero_ps()));
+    }
+    alignas(16) std::int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), badLanes);
+    bad += std::int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+#endif
+    for (; i < Count; ++i) {
+      std::uint32_t bits = __builtin_bswap32(raw[i]);
+      const std::uint32_t isBad = (bits & 0x7F800000u) == 0x7F800000u;
+      bad += isBad;
+      bits &= isBad - 1u;
       float f;
       std::memcpy(&f, &bits, 4);
-      if ((bits & 0x7F800000u) == 0x7F800000u) {
-        f = 0.0f;
-        ++bad;
-      }
       Data[i] = f + 0.0f;  // as stored x 1 + 0: a negative zero becomes 0
     }
   } else {
     for (std::size_t i = 0; i < Count; ++i) {
-      const std::uint32_t bits = LoadBE32(raw + 4 * i);
+      const std::uint32_t bits = __builtin_bswap32(raw[i]);
       float f;
       std::memcpy(&f, &bits, 4);
       float v = 0.0f;
@@ -237,7 +279,6 @@ bool ReadData(TByteSource& Source, const TFITSHeader& Header, int CardCount, TDa
   constexpr std::size_t kChunk = kBlock * 64;  // values per read
   std::vector<float> values(kChunk);
   std::vector<std::uint8_t> bytes(Kind == TKind::Float ? 0 : kChunk * bpv);
-  std::vector<std::int16_t> words(Kind == TKind::Int16 ? kChunk : 0);
   const float top = Kind == TKind::Int8 ? 255.0f : 65535.0f;
 
   Source.Seek(FITSDataStart(CardCount));
@@ -254,11 +295,10 @@ bool ReadData(TByteSource& Source, const TFITSHeader& Header, int CardCount, TDa
     if (Source.Failed()) throw EFITSError(msgOpenError);
     switch (Kind) {
       case TKind::Int8:
-        ConvertInteger(bytes.data(), got, out, s, top, rep.Clamped);
+        ConvertInteger<std::uint8_t>(bytes.data(), got, out, s, top, rep.Clamped);
         break;
       case TKind::Int16:
-        Swap16(bytes.data(), got, words.data());
-        ConvertInteger(words.data(), got, out, s, top, rep.Clamped);
+        ConvertInteger<std::int16_t>(bytes.data(), got, out, s, top, rep.Clamped);
         break;
       case TKind::Float:
         ConvertFloat(out, got, s, rep.NonFinite);
@@ -585,7 +625,17 @@ bool WriteData(TSafeFileWriter& W, const TDataImage& Image, int BITPIX, bool& Cl
         StoreBE16(buf.data() + 2 * i, std::uint16_t(std::int16_t(s)));
       }
     } else {
-      for (std::size_t i = 0; i < n; ++i) {
+      std::size_t i = 0;
+#if defined(__SSE2__)
+      const __m128i b2 = _mm_set1_epi32(0x00FF0000), b1 = _mm_set1_epi32(0x0000FF00);
+      for (; i + 4 <= n; i += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(v, 24), _mm_srli_epi32(v, 24)),
+                         _mm_or_si128(_mm_and_si128(_mm_slli_epi32(v, 8), b2), _mm_and_si128(_mm_srli_epi32(v, 8), b1)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(buf.data() + 4 * i), v);
+      }
+#endif
+      for (; i < n; ++i) {
         std::uint32_t bits;
         std::memcpy(&bits, in + i, 4);
         StoreBE32(buf.data() + 4 * i, bits);

@@ -1,5 +1,6 @@
 #include "formats/JPG.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "formats/Bitmap.h"
 #include "formats/TIFFex.h"
+#include "platform/PageMemory.h"
 
 namespace {
 
@@ -57,6 +59,12 @@ bool Decode(const std::uint8_t* Data, std::size_t Size, TFastBMP& Bitmap, std::v
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, Data, static_cast<unsigned long>(Size));
   jpeg_read_header(&info, TRUE);
+  // Refuse absurd sides before libjpeg sizes its own buffers for them.
+  if (!PictureSizeAllowed(info.image_width, info.image_height)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  info.mem->max_memory_to_use = long(std::min<std::uint64_t>(PageMemory::Limit(), 0x7FFFFFFF));
   // Best quality: the accurate integer transform and smooth upsampling.
   info.dct_method = JDCT_ISLOW;
   info.do_fancy_upsampling = TRUE;

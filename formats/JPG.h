@@ -21,7 +21,7 @@ bool DecodeJPEG(const std::uint8_t* Data, std::size_t Size, TFastBMP& Bitmap);
 bool EncodeJPEG(const TFastBMP& Bitmap, int Quality, bool Progressive, std::vector<std::uint8_t>& Out);
 
 // The reading half of OpenJPEG: the file into a colour image. On failure the
-// image is untouched and ErrorText holds the text of the error box.
+// image holds no new picture and ErrorText holds the text of the error box.
 bool ReadJPEGImage(const std::string& FileName, TDataImage& Image, std::string& ErrorText);
 
 // The writing half of SaveJPEG. On failure ErrorText holds the text of the

@@ -1,7 +1,6 @@
 #include "formats/PCD.h"
 
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "formats/Bitmap.h"
@@ -50,7 +49,8 @@ TRGBPixel PCDColour(int Y, int C1, int C2) {
 }
 
 void TPCDGraphic::LoadFromStream(std::istream& Stream) {
-  std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>()};
+  std::vector<std::uint8_t> data;
+  if (!ReadStreamRest(Stream, data)) throw EPCDError(PCDInvalidText);
   LoadFromMemory(data.data(), data.size());
 }
 

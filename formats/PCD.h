@@ -34,6 +34,5 @@ class TPCDGraphic {
 TRGBPixel PCDColour(int Y, int C1, int C2);
 
 // The reading half of OpenPCD: the file into a colour image with the display
-// range 0 to 255. Throws EPCDError with the text to show; the image is then
-// untouched.
+// range 0 to 255. Throws EPCDError with the text to show.
 void ReadPCDImage(const std::string& FileName, TDataImage& Image);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <iterator>
 
 #include "formats/Bitmap.h"
 
@@ -248,8 +247,8 @@ std::vector<std::uint32_t> TTIFFGraphic::GetTagValues(std::uint16_t Tag) const {
 }
 
 void TTIFFGraphic::LoadFromStream(std::istream& Stream) {
-  std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>()};
-  if (Stream.bad()) Invalid();
+  std::vector<std::uint8_t> data;
+  if (!ReadStreamRest(Stream, data)) Invalid();
   LoadFromMemory(data.data(), data.size());
 }
 

@@ -92,6 +92,5 @@ void ConvertCMYKRow(const std::uint8_t* Src, std::uint8_t* Dst, int BitsPerSampl
 std::int32_t MulDiv(std::int32_t A, std::int32_t B, std::int32_t C);
 
 // The reading half of OpenTIFF: the file into a colour image with the display
-// range 0 to 255. Throws ETIFFError with the text to show; the image is then
-// untouched.
+// range 0 to 255. Throws ETIFFError with the text to show.
 void ReadTIFFImage(const std::string& FileName, TDataImage& Image);

@@ -100,7 +100,8 @@ TKVXReadResult DecodeKVX(TByteSource& Source) {
   if (!in.U32(width) || !in.U32(height) || !in.U32(count) || !in.U8(colour) || !in.U32(annotations))
     return refuse(msgKVXUnrecognised);
   // Every size is checked against what the file can hold before it is used.
-  if (width > INT32_MAX || height > INT32_MAX || std::uint64_t(width) * height != count)
+  if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX ||
+      std::uint64_t(width) * height != count)
     return refuse(msgKVXUnrecognised);
   if (annotations > Source.Remaining() / kMinAnnotation) return refuse(msgKVXUnrecognised);
   r.Annotations.reserve(annotations);
@@ -119,15 +120,19 @@ TKVXReadResult DecodeKVX(TByteSource& Source) {
   std::uint32_t markers = 0;
   if (!in.U32(markers) || markers > Source.Remaining() / 8) return refuse(msgKVXUnrecognised);
   r.Markers.resize(markers);
-  for (auto& m : r.Markers)
+  std::int64_t nonFinite = 0;
+  for (auto& m : r.Markers) {
     if (!in.F32(m.X) || !in.F32(m.Y)) return refuse(msgKVXUnrecognised);
+    // A marker nowhere cannot be drawn or used: it goes to 0 like a bad pixel.
+    for (float* c : {&m.X, &m.Y})
+      if (!std::isfinite(*c)) *c = 0.0f, ++nonFinite;
+  }
   const std::uint64_t pixelBytes = std::uint64_t(count) * (colour ? 3 : 4);
   if (pixelBytes > Source.Remaining()) return refuse(msgKVXUnrecognised);
 
   r.Image = std::make_unique<TDataImage>();
   if (!r.Image->Allocate(int(width), int(height), colour ? 0 : 3, colour != 0)) return refuse(msgKVXUnrecognised);
   // Pixels come in blocks of 2048 and the rest, x fastest, row 0 first.
-  std::int64_t nonFinite = 0;
   std::int64_t done = 0;
   while (done < count) {
     const std::size_t n = std::size_t(std::min<std::int64_t>(kPixelBlock * 256, count - done));
@@ -191,21 +196,13 @@ std::vector<std::uint8_t> EncodeKVX(const TDataImage& Image, const std::vector<T
   const std::size_t start = bytes.size();
   bytes.resize(start + count * (colour ? 3 : 4));
   std::uint8_t* p = bytes.data() + start;
-  for (int y = 0; y < Image.Height; ++y) {
-    for (int x = 0; x < Image.Width; ++x) {
-      if (colour) {
-        TRGBPixel c;
-        Image.GetRGB(x, y, c);
-        *p++ = c.Blue;
-        *p++ = c.Green;
-        *p++ = c.Red;
-      } else {
-        std::uint32_t bits;
-        const float v = Image.GetPixel(x, y);
-        std::memcpy(&bits, &v, 4);
-        StoreLE32(p, bits);
-        p += 4;
-      }
+  if (colour && Image.RGBPlane) {
+    std::memcpy(p, Image.RGBPlane, count * 3);
+  } else if (!colour && Image.Pixels) {
+    for (std::uint64_t i = 0; i < count; ++i, p += 4) {
+      std::uint32_t bits;
+      std::memcpy(&bits, Image.Pixels + i, 4);
+      StoreLE32(p, bits);
     }
   }
   return bytes;

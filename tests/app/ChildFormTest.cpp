@@ -301,3 +301,41 @@ TEST_F(ChildForm, QuickZoomSquareClampsTheCentre) {
   EXPECT_EQ(n.pixelColor(0, 0), QColor(Qt::black));
   EXPECT_EQ(n.pixelColor(126, 126), QColor(Qt::white));
 }
+
+TEST_F(ChildForm, HistogramCacheIsFilledOnceAtTheFirstRedraw) {
+  TChildForm* grey = GreyWindow(8, 4, 1, [](int x, int) { return float(x * 10); });
+  EXPECT_FALSE(grey->HistogramDirty);
+  long total = 0;
+  for (int c : grey->GreyHistogram.Counts) total += c;
+  EXPECT_EQ(total, 32);
+  EXPECT_EQ(grey->GreyHistogram.Max, 70.0f);
+  // Later changes leave the cache as it was.
+  grey->DataImage->SetPixel(0, 0, 500.0f);
+  grey->UpdateImage();
+  EXPECT_EQ(grey->GreyHistogram.Max, 70.0f);
+
+  TChildForm* colour = ColourWindow(3, 2, [](int x, int) { return TRGBPixel{0, 0, std::uint8_t(x * 100)}; });
+  EXPECT_EQ(colour->ColourHistogram.Red[200], 2);
+  EXPECT_EQ(colour->ColourHistogram.Blue[0], 6);
+}
+
+namespace {
+struct FakeQuickZoom : TQuickZoomTarget {
+  bool IsShowing() const override { return true; }
+  float ZoomLevel() const override { return 400.0f; }
+  void ShowSquare(const QImage& Square) override { Shown = Square; }
+  QImage Shown;
+};
+}  // namespace
+
+TEST_F(ChildForm, MouseMoveFeedsTheQuickZoomWindow) {
+  TChildForm* colour = ColourWindow(100, 80, [](int x, int y) { return TRGBPixel{std::uint8_t(y), std::uint8_t(x), 0}; });
+  FakeQuickZoom zoom;
+  QuickZoomTarget = &zoom;
+  SendMouse(colour->ImageOverlay, QEvent::MouseMove, QPoint(50, 40), Qt::NoButton, Qt::NoButton);
+  QuickZoomTarget = nullptr;
+  // 400 %: a square of 32 display pixels around (50, 40), columns 34..65.
+  ASSERT_EQ(zoom.Shown.size(), QSize(127, 127));
+  EXPECT_EQ(zoom.Shown.pixelColor(0, 0), QColor(0, 34, 24));
+  EXPECT_EQ(zoom.Shown.pixelColor(126, 126), QColor(0, 65, 55));
+}

@@ -211,6 +211,7 @@ TEST(ImageOverlay, RegionDragStopsAtTheLastColumnAndRow) {
   // A click without a drag leaves a region of no size there.
   QTest::mouseClick(&overlay, Qt::LeftButton, Qt::NoModifier, QPoint(30, 20));
   EXPECT_EQ(overlay.ROIRect(), QRect(QPoint(30, 20), QPoint(30, 20)));
+  EXPECT_FALSE(AnyWhite(Render(overlay), overlay.rect()));  // and shows nothing
 }
 
 TEST(ImageOverlay, SelectedAnnotationFrameRunsFiveBlackThreeAqua) {
@@ -255,9 +256,38 @@ TEST(ImageOverlay, DrawToBitmapDrawsAnnotationsAndMarkersOnly) {
 TEST(ImageOverlay, OutlineVisitsEachPixelOnce) {
   EXPECT_EQ(OutlinePixels(0, 0, 2, 2).size(), 8u);
   EXPECT_EQ(OutlinePixels(2, 2, 0, 0).size(), 8u);
-  EXPECT_EQ(OutlinePixels(3, 3, 3, 3).size(), 1u);
+  EXPECT_TRUE(OutlinePixels(3, 3, 3, 3).empty());
   EXPECT_EQ(OutlinePixels(0, 5, 4, 5).size(), 5u);
   EXPECT_EQ(TColorToQColor(0x0000FF), QColor(255, 0, 0));
   EXPECT_EQ(TColorToQColor(clAqua), QColor(0, 255, 255));
   EXPECT_EQ(QColorToTColor(QColor(1, 2, 3)), 0x030201u);
+}
+
+TEST(ImageOverlay, DragOutlinesShowWhileTheButtonIsDown) {
+  TImageOverlay overlay;
+  overlay.resize(200, 100);
+  overlay.show();
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(12);
+  ASSERT_TRUE(overlay.AddAnnotation(10, 10, QStringLiteral("moving"), font, clWhite));
+  const TAnnotation& a = overlay.Annotations()[0];
+  SendMouse(&overlay, QEvent::MouseButtonPress, QPoint(12, 12), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(&overlay, QEvent::MouseMove, QPoint(100, 60), Qt::NoButton, Qt::LeftButton);
+  QImage image = Render(overlay);
+  // The outline of the box at its new place, inverted over black.
+  EXPECT_EQ(image.pixelColor(100, 60), QColor(Qt::white));
+  EXPECT_EQ(image.pixelColor(100 + a.Width - 1, 60 + a.Height - 1), QColor(Qt::white));
+  EXPECT_EQ(a.X, 10);  // the record moves only on release
+  SendMouse(&overlay, QEvent::MouseButtonRelease, QPoint(100, 60), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(a.X, 100);
+  EXPECT_EQ(a.Y, 60);
+
+  SendMouse(&overlay, QEvent::MouseButtonPress, QPoint(150, 5), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(&overlay, QEvent::MouseMove, QPoint(190, 40), Qt::NoButton, Qt::LeftButton);
+  EXPECT_TRUE(overlay.DraggingRegion());
+  image = Render(overlay);
+  EXPECT_EQ(image.pixelColor(170, 5), QColor(Qt::white));
+  EXPECT_EQ(image.pixelColor(190, 20), QColor(Qt::white));
+  SendMouse(&overlay, QEvent::MouseButtonRelease, QPoint(190, 40), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(overlay.ROIRect(), QRect(QPoint(150, 5), QPoint(190, 40)));
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "engine/DataImage.h"
 #include "engine/Errors.h"
 
@@ -77,8 +79,9 @@ inline std::vector<char> RunOracle(const std::string& Script, const std::string&
                                    std::size_t Bytes) {
   static int serial = 0;
   const std::string dir = ::testing::TempDir();
-  const std::string in = dir + "/oracle_in_" + std::to_string(serial) + ".bin";
-  const std::string out = dir + "/oracle_out_" + std::to_string(serial++) + ".bin";
+  const std::string tag = std::to_string(::getpid()) + "_" + std::to_string(serial++);
+  const std::string in = dir + "/oracle_in_" + tag + ".bin";
+  const std::string out = dir + "/oracle_out_" + tag + ".bin";
   {
     std::ofstream f(in, std::ios::binary);
     f.write(static_cast<const char*>(Input), std::streamsize(Bytes));

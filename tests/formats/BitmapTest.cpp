@@ -217,3 +217,29 @@ TEST(SafeFile, AnUncommittedWriteLeavesTheOldFile) {
   EXPECT_FALSE(WriteBMPFile(dir.File("no/such/folder.bmp"), Pattern(2, 2), error));
   EXPECT_EQ(error, "An error saving this file.");
 }
+
+TEST(BMPWriter, AGreySixteenBitImageIsWrittenAsItsDisplayedPicture) {
+  // The writers take the rendered picture: display range and table, never the data values.
+  TDataImage grey;
+  ASSERT_TRUE(grey.Allocate(5, 3, 1, false));
+  for (int i = 0; i < 15; ++i) grey.Pixels[i] = float(i * 4000);
+  grey.BlackPoint = 8000.0f;
+  grey.WhitePoint = 40000.0f;
+  grey.ResetLUT();
+  grey.UpdateBitmap();
+  ASSERT_EQ(grey.Bitmap.Width, 5);
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(WriteBMPFile(dir.File("g.bmp"), grey.Bitmap, error));
+  TDataImage back;
+  ASSERT_TRUE(ReadBMPImage(dir.File("g.bmp"), back, error));
+  EXPECT_EQ(ImageBytes(back), PictureBytes(grey.Bitmap));
+  // Below the black point black, above the white point white, three equal channels.
+  TRGBPixel p;
+  back.GetRGB(1, 0, p);  // 4000
+  EXPECT_EQ((std::array<int, 3>{p.Red, p.Green, p.Blue}), (std::array<int, 3>{0, 0, 0}));
+  back.GetRGB(4, 2, p);  // 56000
+  EXPECT_EQ((std::array<int, 3>{p.Red, p.Green, p.Blue}), (std::array<int, 3>{255, 255, 255}));
+  back.GetRGB(1, 1, p);  // 24000: Round(16000 x 255 / 32000) = 128 (127.5 to even)
+  EXPECT_EQ((std::array<int, 3>{p.Red, p.Green, p.Blue}), (std::array<int, 3>{128, 128, 128}));
+}

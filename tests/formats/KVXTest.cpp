@@ -164,10 +164,12 @@ TEST(KVX, RefusedFilesGiveTheMessageAndNoImage) {
   EXPECT_FALSE(patch(26, 0xFFFFFFF0u).Image);    // absurd text length
   EXPECT_FALSE(patch(49, 1000).Image);           // name running past the end
   EXPECT_FALSE(patch(58, 0x20000000u).Image);    // absurd marker count
-  // Width and height 0 with count 0: an empty image, not a crash.
+  // No image has a side of 0: such a file is refused, however its other fields read.
   auto empty = EncodeKVX(TDataImage(), {}, {});
-  const auto e = Decode(empty);
-  EXPECT_TRUE(e.Messages.empty());
+  EXPECT_FALSE(Decode(empty).Image);
+  auto tall = empty;
+  StoreLE32(&tall[5], 0x7FFFFFFF);
+  EXPECT_FALSE(Decode(tall).Image);
   const auto missing = LoadKVX("/nonexistent/corvelle/x.kvx");
   EXPECT_FALSE(missing.Image);
   EXPECT_EQ(missing.Messages, (TCodecMessages{{TCodecMessageKind::Error, msgOpenError}}));
@@ -178,11 +180,12 @@ TEST(KVX, NaNPixelsReadAsZeroWithOneWarning) {
   Grey3x2(img);
   img.Pixels[1] = std::nanf("");
   img.Pixels[4] = -INFINITY;
-  const auto r = Decode(EncodeKVX(img, {}, {}));
+  const auto r = Decode(EncodeKVX(img, {}, {{std::nanf(""), 4.0f}}));
   ASSERT_TRUE(r.Image);
   EXPECT_EQ(r.Image->Pixels[1], 0.0f);
   EXPECT_EQ(r.Image->Pixels[4], 0.0f);
-  EXPECT_EQ(r.Messages, (TCodecMessages{{TCodecMessageKind::Warning, NonFiniteWarning(2)}}));
+  EXPECT_EQ(r.Markers, (std::vector<TKVXMarker>{{0.0f, 4.0f}}));
+  EXPECT_EQ(r.Messages, (TCodecMessages{{TCodecMessageKind::Warning, NonFiniteWarning(3)}}));
 }
 
 TEST(KVX, ReadOnlyFilesOpenAndFailedSavesKeepTheOldFile) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <sstream>
 
 #include "formats/PCD.h"
 #include "tests/formats/CodecTestUtil.h"
@@ -173,4 +174,15 @@ TEST(PCDReader, ImageMagicksPhotoCDFilesDecodeInStepWithItsOwnDecoding) {
   std::cout << "ImageMagick Photo CD: largest residual " << worst << ", mean " << mean << "\n";
   EXPECT_LE(worst, 4.0);
   EXPECT_LE(mean, 1.2);
+}
+
+TEST(PCDReader, OffsetsCountFromTheStreamPosition) {
+  const Bytes pack = Constant(188, 156, 137);
+  std::string data(1000, 'x');
+  data.append(pack.begin(), pack.end());
+  std::istringstream in(data);
+  in.seekg(1000);
+  TPCDGraphic g;
+  g.LoadFromStream(in);
+  EXPECT_EQ(PictureBytes(g.Bitmap), Bytes(768 * 512 * 3, 255));
 }

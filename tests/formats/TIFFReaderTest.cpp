@@ -1,6 +1,8 @@
 // The TIFF reader on hand-made files: layouts, byte orders, strips, refusals.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "formats/TIFFex.h"
 #include "tests/formats/CodecTestUtil.h"
 
@@ -259,4 +261,17 @@ TEST(TIFFReader, ReadTIFFImageFillsAColourImage) {
   EXPECT_EQ(image.BlackPoint, 0.0f);
   EXPECT_EQ(ImageBytes(image), (Bytes{3, 2, 1, 6, 5, 4}));
   EXPECT_THROW(ReadTIFFImage(dir.File("missing.tif"), image), ETIFFError);
+}
+
+TEST(TIFFReader, OffsetsCountFromTheStreamPosition) {
+  const Bytes file = Basic(true, 2, 1, {8, 8, 8}, 2, 3).Build({1, 2, 3, 4, 5, 6});
+  std::string data = "some leading bytes";
+  const std::size_t base = data.size();
+  data.append(file.begin(), file.end());
+  std::istringstream in(data);
+  in.seekg(std::streamoff(base));
+  TTIFFGraphic g;
+  g.LoadFromStream(in);
+  EXPECT_EQ(PictureBytes(g.Bitmap), (Bytes{3, 2, 1, 6, 5, 4}));
+  EXPECT_EQ(g.Header().ByteOrder, 0x4D4D);
 }

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Fuzzes each codec with libFuzzer under AddressSanitizer and UBSan.
+# Usage: ./fuzz.sh [seconds per codec (default 60)] [codec ...]  (codecs: fits kvx sbig raw)
+# Fuzzes the picture readers (TIFF, Photo CD, bitmap, JPEG) with libFuzzer
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   ./fuzz.sh [SECONDS] [TARGET...]    SECONDS per target (default 60); targets tiff pcd bmp jpeg
+# Builds in $CORVELLE_FUZZ_DIR (default build-fuzz); crashes are left there as crash-* files.
+# One script for both: targets fits kvx sbig raw go to the first part,
+# tiff pcd bmp jpeg to the second; all of them when none is named.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+
+fuzz_data_codecs() {
+  corvelle_install "${CORVELLE_BUILD_PACKAGES[@]}" "${CORVELLE_FUZZ_PACKAGES[@]}"
+  seconds="$1"
+  shift
+  codecs=("$@")
+  [ ${#codecs[@]} -eq 0 ] && codecs=(fits kvx sbig raw)
+
+  out=build-fuzz
+  mkdir -p "$out"
+  sources=(formats/ByteSource.cpp formats/FITS.cpp formats/kvx.cpp formats/SBIG.cpp formats/RawImport.cpp
+    engine/*.cpp engine/numeric/*.cpp platform/PageMemory.cpp platform/NumFormat.cpp)
+  existing=()
+  for s in "${sources[@]}"; do [ -f "$s" ] && existing+=("$s"); done
+  flags=(-std=c++20 -O1 -g -I. -ffp-contract=off -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+
+  clang++ "${flags[@]}" fuzz/write_seeds.cpp "${existing[@]}" -lpthread -o "$out/write_seeds"
+  "$out/write_seeds" "$out/seeds"
+  for codec in "${codecs[@]}"; do
+    echo "== $codec (${seconds}s)"
+    clang++ "${flags[@]}" -fsanitize=fuzzer -DFUZZ_CODEC="\"$codec\"" fuzz/fuzz_main.cpp "${existing[@]}" \
+      -lpthread -o "$out/fuzz_$codec"
+    mkdir -p "$out/corpus/$codec"
+    "$out/fuzz_$codec" -max_total_time="$seconds" -rss_limit_mb=2048 -artifact_prefix="$out/" \
+      "$out/corpus/$codec" "$out/seeds/$codec"
+  done
+  echo "fuzzing clean: ${codecs[*]}"
+}
+
+fuzz_picture_readers() {
+  corvelle_install clang libclang-rt-14-dev libjpeg-dev python3-numpy python3-pil python3-tifffile imagemagick \
+    libjpeg-turbo-progs libtiff-tools netpbm
+
+  seconds="$1"
+  shift
+  targets=("$@")
+  [ ${#targets[@]} -eq 0 ] && targets=(tiff pcd bmp jpeg)
+  out="${CORVELLE_FUZZ_DIR:-build-fuzz}"
+  mkdir -p "$out/obj" "$out/seeds"
+  src="$(pwd)"
+
+  flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
+    -I"$src")
+  objs=()
+  for f in formats/TIFFex.cpp formats/PCD.cpp formats/Bitmap.cpp formats/JPG.cpp engine/DataImage.cpp \
+    engine/QVRFastBMP.cpp engine/Parallel.cpp platform/PageMemory.cpp; do
+    o="$out/obj/$(echo "$f" | tr / _).o"
+    if [ ! -f "$o" ] || [ "$f" -nt "$o" ] || [ "$0" -nt "$o" ]; then
+      clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$f" -o "$o"
+    fi
+    objs+=("$o")
+  done
+
+  # Seeds: files of every kind the readers know, from the cross-check scripts and tools.
+  seeds="$out/seeds"
+  if [ ! -f "$seeds/done" ]; then
+    rm -rf "$seeds" && mkdir -p "$seeds"/{tiff,bmp,jpeg,pcd,work}
+    /usr/bin/python3 tests/oracles/tiff_cases.py "$seeds/work/tiff" >/dev/null
+    /usr/bin/python3 tests/oracles/bmp_cases.py "$seeds/work/bmp" >/dev/null
+    cp "$seeds"/work/tiff/*.tif "$seeds/tiff/"
+    cp "$seeds"/work/bmp/*.bmp "$seeds/bmp/"
+    n=0
+    for b in "$seeds"/work/bmp/pil_rgb.bmp "$seeds"/work/bmp/pbm_windows_8.bmp; do
+      for args in "" "-progressive" "-grayscale" "-sample 1x1 -restart 1" "-quality 10 -optimize"; do
+        # shellcheck disable=SC2086
+        cjpeg $args -outfile "$seeds/jpeg/seed$((n++)).jpg" "$b" 2>/dev/null
+      done
+    done
+    /usr/bin/convert "$seeds/work/bmp/src_rgb.png" -resize 768x512! "$seeds/pcd/base.pcd"
+    touch "$seeds/done"
+  fi
+
+  status=0
+  for t in "${targets[@]}"; do
+    bin="$out/fuzz_$t"
+    if [ ! -x "$bin" ] || [ "tests/fuzz/fuzz_$t.cpp" -nt "$bin" ] || [ -n "$(find "${objs[@]}" -newer "$bin")" ]; then
+      clang++ "${flags[@]}" -fsanitize=fuzzer "tests/fuzz/fuzz_$t.cpp" "${objs[@]}" -ljpeg -lpthread -o "$bin"
+    fi
+    corpus="$out/corpus/$t"
+    mkdir -p "$corpus"
+    echo "== fuzz_$t for ${seconds}s"
+    if ! (cd "$out" && "./fuzz_$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+          "corpus/$t" "seeds/$t" 2>"fuzz_$t.log"); then
+      echo "fuzz_$t FAILED; see $out/fuzz_$t.log"
+      tail -40 "$out/fuzz_$t.log"
+      status=1
+    else
+      grep -E "stat::number_of_executed_units|Done" "$out/fuzz_$t.log" | tail -2
+    fi
+  done
+  return $status
+}
+
+seconds="${1:-60}"
+shift || true
+data=()
+pictures=()
+for t in "$@"; do
+  case "$t" in
+    fits|kvx|sbig|raw) data+=("$t") ;;
+    *) pictures+=("$t") ;;
+  esac
+done
+if [ $# -eq 0 ]; then
+  data=(fits kvx sbig raw)
+  pictures=(tiff pcd bmp jpeg)
+fi
+status=0
+if [ ${#data[@]} -gt 0 ]; then (fuzz_data_codecs "$seconds" "${data[@]}") || status=1; fi
+if [ ${#pictures[@]} -gt 0 ]; then (fuzz_picture_readers "$seconds" "${pictures[@]}") || status=1; fi
+exit $status

@@ -1,0 +1,61 @@
+// Two image windows in the main window as a user sees them. With
+// CORVELLE_SCREENSHOT set to a file name the window's picture is saved there,
+// and with CORVELLE_SCREENSHOT_WAIT_MS the test lingers so that a screen grab
+// (xvfb-run, ImageMagick's import) can be taken.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+
+#include "AppTestUtil.h"
+#include "app/FileManager.h"
+
+namespace {
+bool Python(const QString& Script) {
+  QProcess p;
+  p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), Script});
+  const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+  EXPECT_TRUE(ok) << p.readAllStandardError().toStdString();
+  return ok;
+}
+}  // namespace
+
+using Screenshot = AppTest;
+
+TEST_F(Screenshot, GreyFITSWithMarksAndColourJPEGWithAnnotation) {
+  QTemporaryDir dir;
+  const QString fits = dir.filePath(QStringLiteral("m42.fits")), jpg = dir.filePath(QStringLiteral("sunset.jpg"));
+  ASSERT_TRUE(Python(QStringLiteral(
+      "import numpy as np; from astropy.io import fits; from PIL import Image\n"
+      "y, x = np.mgrid[0:180, 0:240]\n"
+      "d = 2000 + 30000 * np.exp(-((x - 120) ** 2 + (y - 90) ** 2) / 800.0) + 8000 * np.exp(-((x - 60) ** 2 + (y - 40) ** 2) / 30.0)\n"
+      "fits.PrimaryHDU(d.astype(np.uint16)).writeto('%1')\n"
+      "c = np.zeros((160, 220, 3), np.uint8); c[..., 0] = 255 - y[:160, :220]; c[..., 1] = x[:160, :220]; c[..., 2] = 90\n"
+      "Image.fromarray(c, 'RGB').save('%2', quality=95)").arg(fits, jpg)));
+  Form->resize(900, 600);
+  OpenImageFile(fits);
+  TChildForm* grey = Form->ActiveMDIChild();
+  ASSERT_NE(grey, nullptr);
+  grey->ImageOverlay->AddMarker(60.0f, 40.0f);
+  grey->ImageOverlay->AddAperture(120.0f, 90.0f, 8, 13, 18);
+  grey->ImageOverlay->ROI[0] = 150, grey->ImageOverlay->ROI[1] = 20;
+  grey->ImageOverlay->ROI[2] = 220, grey->ImageOverlay->ROI[3] = 70;
+  OpenImageFile(jpg);
+  TChildForm* colour = Form->ActiveMDIChild();
+  ASSERT_NE(colour, grey);
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(20);
+  colour->ImageOverlay->AddAnnotation(20, 60, QStringLiteral("Sunset"), font, clWhite);
+  colour->move(300, 120);
+  QTest::qWait(50);
+
+  const QImage shot = Form->grab().toImage();
+  // The marker's cross and the region's corner are white on the grey window.
+  const QPoint g = grey->ImageDisplay->mapTo(Form.get(), QPoint(60, 40));
+  EXPECT_EQ(shot.pixelColor(g + QPoint(5, 0)), QColor(Qt::white));
+  const QPoint r = grey->ImageDisplay->mapTo(Form.get(), QPoint(150, 20));
+  EXPECT_EQ(shot.pixelColor(r), QColor(Qt::white));
+  EXPECT_EQ(Form->PanelText(1), QStringLiteral("220 x 160"));
+  if (const char* file = std::getenv("CORVELLE_SCREENSHOT")) shot.save(QString::fromLocal8Bit(file));
+  if (const char* wait = std::getenv("CORVELLE_SCREENSHOT_WAIT_MS")) QTest::qWait(std::atoi(wait));
+}

@@ -1,0 +1,384 @@
+// Neighbourhood filters: the worked examples, cross-checks against scipy, and
+// the fast paths against the plain algorithms bit for bit.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "EngineTestSupport.h"
+#include "engine/ColProcessing.h"
+#include "engine/FilterPaths.h"
+#include "engine/Processing.h"
+
+using testsupport::ErrorLog;
+
+namespace {
+
+void Flat(TDataImage& img, int w, int h, std::uint8_t type, float v) {
+  testsupport::Grey(img, w, h, type, std::vector<float>(std::size_t(w) * h, v));
+}
+
+void FlatColour(TDataImage& img, int w, int h, TRGBPixel c) {
+  testsupport::Colour(img, w, h);
+  std::fill(img.RGBPlane, img.RGBPlane + img.PixelCount(), c);
+}
+
+bool Equal(const TRGBPixel& a, const TRGBPixel& b) { return a.Blue == b.Blue && a.Green == b.Green && a.Red == b.Red; }
+
+// Runs Filter(dst, src) on a copy and returns it.
+template <typename F>
+void Apply(TDataImage& dst, TDataImage& src, F&& Filter) {
+  testsupport::CopyOf(dst, src);
+  Filter(dst, src);
+}
+
+}  // namespace
+
+TEST(FixedFilters, WorkedExamplesGrey) {
+  ErrorLog log;
+  TDataImage src, dst;
+  Flat(src, 5, 4, 1, 150);
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(3, d, s); });  // blur little: 16 / 15
+  EXPECT_EQ(dst.GetPixel(2, 2), 160.0f);
+  EXPECT_EQ(dst.GetPixel(0, 0), 150.0f);  // border kept
+  Flat(src, 5, 4, 1, 240);
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(3, d, s); });
+  EXPECT_EQ(dst.GetPixel(1, 1), 256.0f);  // 16-bit: room above 255
+  Flat(src, 5, 4, 0, 240);
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(3, d, s); });
+  EXPECT_EQ(dst.GetPixel(1, 1), 255.0f);  // 8-bit: clamped
+
+  Flat(src, 5, 5, 0, 37);
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(1, d, s); });
+  EXPECT_EQ(dst.GetPixel(2, 2), 37.0f);  // sharpen keeps a flat area
+  for (int code : {5, 6, 7, 8, 9, 10, 11, 12}) {
+    Apply(dst, src, [code](auto& d, auto& s) { Filter3x3(std::uint8_t(code), d, s); });
+    EXPECT_EQ(dst.GetPixel(2, 2), 0.0f) << code;  // detectors: 0 on flat areas
+  }
+  Flat(src, 5, 5, 0, 0);
+  src.SetPixel(2, 2, 100);
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(1, d, s); });
+  EXPECT_EQ(dst.GetPixel(2, 2), 255.0f);  // 500 clamped
+  EXPECT_EQ(dst.GetPixel(1, 2), 0.0f);    // -100 clamped
+  src.DataType = 3;                       // floating point: white level is the maximum
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(1, d, s); });
+  EXPECT_EQ(dst.GetPixel(2, 2), 100.0f);
+
+  // Codes 6 and 7: a horizontal line excites the horizontal detector only.
+  Flat(src, 5, 5, 3, 0);
+  for (int x = 0; x < 5; ++x) src.SetPixel(x, 2, 10);
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(6, d, s); });
+  EXPECT_EQ(dst.GetPixel(2, 2), 10.0f);  // 60 clamped to the maximum 10
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(7, d, s); });
+  EXPECT_EQ(dst.GetPixel(2, 2), 0.0f);
+
+  log.Take();
+  Apply(dst, src, [](auto& d, auto& s) { Filter3x3(13, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{29});
+}
+
+TEST(FixedFilters, SmallImagesAreUnchanged) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 2, 2, 0, {1, 2, 3, 4});
+  for (int code = 1; code <= 12; ++code) {
+    Apply(dst, src, [code](auto& d, auto& s) { Filter3x3(std::uint8_t(code), d, s); });
+    EXPECT_EQ(dst.GetPixel(1, 1), 4.0f);
+  }
+  testsupport::Grey(src, 6, 6, 3);
+  Apply(dst, src, [](auto& d, auto& s) { MedianFilter(7, d, s); });
+  Apply(dst, src, [](auto& d, auto& s) { MeanFilter(7, d, s); });
+  Apply(dst, src, [](auto& d, auto& s) { MinMaxFilter(1, 7, d, s); });
+  TDataImage c, cd;
+  testsupport::RandomColour(c, 2, 2, 3);
+  Apply(cd, c, [](auto& d, auto& s) { ColConvolvePreset(4, d, s); });
+  Apply(cd, c, [](auto& d, auto& s) { ColMedianFilter(3, d, s); });
+  EXPECT_TRUE(Equal(cd.RGBPlane[3], c.RGBPlane[3]));
+  for (int code : log.Take()) EXPECT_EQ(code, 0);
+}
+
+TEST(FixedFilters, WorkedExamplesColour) {
+  ErrorLog log;
+  TDataImage src, dst;
+  FlatColour(src, 4, 4, TRGBPixel{150, 240, 0});
+  Apply(dst, src, [](auto& d, auto& s) { ColConvolvePreset(3, d, s); });
+  EXPECT_TRUE(Equal(dst.RGBPlane[5], TRGBPixel{160, 255, 0}));
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+
+  // Blur more: the truncated mean of nine bytes.
+  testsupport::Colour(src, 3, 3);
+  for (int i = 0; i < 9; ++i) src.RGBPlane[i] = TRGBPixel{std::uint8_t(i + 1), 0, 0};
+  src.RGBPlane[4].Blue = 14;
+  Apply(dst, src, [](auto& d, auto& s) { ColConvolvePreset(4, d, s); });
+  EXPECT_EQ(dst.RGBPlane[4].Blue, 6);  // 54 * 9 / 81 = 6
+  src.RGBPlane[4].Blue = 13;
+  Apply(dst, src, [](auto& d, auto& s) { ColConvolvePreset(4, d, s); });
+  EXPECT_EQ(dst.RGBPlane[4].Blue, 5);  // 53 * 9 / 81 = 5.89 truncated
+  Apply(dst, src, [](auto& d, auto& s) { ColBoxFilter(3, d, s); });
+  EXPECT_EQ(dst.RGBPlane[4].Blue, 5);
+
+  // Sobel: Round(sqrt(gx^2 + gy^2)) with gx = 4 * 10, gy = 0 -> 40; a step of 1 in
+  // both directions: gx = 3, gy = 3 -> sqrt(18) = 4.24 -> 4.
+  testsupport::Colour(src, 3, 3);
+  for (int y = 0; y < 3; ++y) src.RGBPlane[y * 3 + 2] = TRGBPixel{10, 0, 0};
+  src.RGBPlane[8].Green = 1;
+  src.RGBPlane[5].Green = 1;
+  src.RGBPlane[7].Green = 1;
+  Apply(dst, src, [](auto& d, auto& s) { ColGradient(d, s); });
+  EXPECT_EQ(dst.RGBPlane[4].Blue, 40);
+  EXPECT_EQ(dst.RGBPlane[4].Green, 4);  // gx = 2 + 1 = 3, gy = 2 + 1 = 3
+}
+
+TEST(RankFilters, MedianMinimumMaximumExamples) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 3, 3, 3, {9, 3, 7, 1, 5, 8, 2, 6, 4});
+  Apply(dst, src, [](auto& d, auto& s) { MedianFilter(3, d, s); });
+  EXPECT_EQ(dst.GetPixel(1, 1), 5.0f);
+  testsupport::Grey(src, 3, 3, 3, {9, 3, 7, 1, 5, -5, 2, 6, 4});
+  Apply(dst, src, [](auto& d, auto& s) { MinMaxFilter(0, 3, d, s); });
+  EXPECT_EQ(dst.GetPixel(1, 1), -5.0f);
+  testsupport::Grey(src, 3, 3, 3, std::vector<float>(9, -2.0f));
+  Apply(dst, src, [](auto& d, auto& s) { MinMaxFilter(1, 3, d, s); });
+  EXPECT_EQ(dst.GetPixel(1, 1), 0.0f);  // the maximum starts at 0
+  EXPECT_EQ(dst.GetPixel(0, 1), -2.0f);
+  testsupport::Grey(src, 3, 3, 3, std::vector<float>(9, 3.0e32f));
+  Apply(dst, src, [](auto& d, auto& s) { MinMaxFilter(0, 3, d, s); });
+  EXPECT_EQ(dst.GetPixel(1, 1), 2.0e32f);  // the minimum starts at 2.0e32
+  // An even size takes the odd window below it... Size div 2 = 2 gives 5 x 5.
+  testsupport::Grey(src, 5, 5, 3);
+  for (int i = 0; i < 25; ++i) src.Pixels[i] = float(i);
+  Apply(dst, src, [](auto& d, auto& s) { MedianFilter(4, d, s); });
+  EXPECT_EQ(dst.GetPixel(2, 2), 12.0f);
+  Apply(dst, src, [](auto& d, auto& s) { MeanFilter(5, d, s); });
+  EXPECT_EQ(dst.GetPixel(2, 2), 12.0f);
+  EXPECT_EQ(dst.GetPixel(1, 2), 11.0f);  // border
+  for (int code : log.Take()) EXPECT_EQ(code, 0);
+
+  TDataImage c, cd;
+  testsupport::Colour(c, 3, 3);
+  const std::uint8_t v[9] = {9, 3, 7, 1, 5, 8, 2, 6, 4};
+  for (int i = 0; i < 9; ++i) c.RGBPlane[i] = TRGBPixel{v[i], std::uint8_t(v[i] * 20), std::uint8_t(255 - v[i])};
+  Apply(cd, c, [](auto& d, auto& s) { ColMedianFilter(3, d, s); });
+  EXPECT_TRUE(Equal(cd.RGBPlane[4], TRGBPixel{5, 100, 250}));
+  Apply(cd, c, [](auto& d, auto& s) { ColMinMaxFilter(0, 3, d, s); });
+  EXPECT_TRUE(Equal(cd.RGBPlane[4], TRGBPixel{1, 20, 246}));
+  Apply(cd, c, [](auto& d, auto& s) { ColMinMaxFilter(1, 3, d, s); });
+  EXPECT_TRUE(Equal(cd.RGBPlane[4], TRGBPixel{9, 180, 254}));
+  EXPECT_EQ(log.Take(), (std::vector<int>{0, 0, 0}));
+}
+
+TEST(CustomFilters, DivisorAndRounding) {
+  ErrorLog log;
+  TFilterKernel k{};
+  EXPECT_EQ(KernelDivisor(k), 1.0f);
+  k[0][1] = -1;
+  k[2][1] = 1;  // zero sum: an edge kernel divides by 1
+  EXPECT_EQ(KernelDivisor(k), 1.0f);
+  TFilterKernel near{};
+  near[0][0] = 0.1f;
+  near[1][0] = 0.2f;
+  near[2][0] = -0.3f;  // 0 as a Single sum (not -7.45e-9 as a double one)
+  EXPECT_EQ(KernelDivisor(near), 1.0f);
+
+  TDataImage src, dst;
+  testsupport::Grey(src, 3, 3, 0, {0, 0, 0, 10, 20, 50, 0, 0, 0});
+  Apply(dst, src, [&](auto& d, auto& s) { CustomFilter(k, d, s); });
+  EXPECT_EQ(dst.GetPixel(1, 1), 40.0f);  // [column][row]: right minus left
+  TFilterKernel t{};
+  t[1][0] = -1;
+  t[1][2] = 1;  // bottom minus top
+  Apply(dst, src, [&](auto& d, auto& s) { CustomFilter(t, d, s); });
+  EXPECT_EQ(dst.GetPixel(1, 1), 0.0f);
+
+  // Colour: Single sum, divide, clamp, then round half to even.
+  TFilterKernel avg{};
+  avg[1][1] = 1;
+  avg[2][1] = 1;  // (centre + right) / 2
+  TDataImage c, cd;
+  testsupport::Colour(c, 3, 3);
+  c.RGBPlane[4] = TRGBPixel{1, 2, 250};
+  c.RGBPlane[5] = TRGBPixel{2, 3, 255};
+  Apply(cd, c, [&](auto& d, auto& s) { ColCustomFilter(avg, d, s); });
+  EXPECT_TRUE(Equal(cd.RGBPlane[4], TRGBPixel{2, 2, 252}));  // 1.5 -> 2, 2.5 -> 2, 252.5 -> 252
+  EXPECT_EQ(log.Take(), (std::vector<int>{0, 0, 0}));
+}
+
+// ---- scipy cross-checks ----
+
+namespace {
+
+void CompareInterior(const TDataImage& ours, const std::vector<float>& theirs, int h, double tolerance,
+                     const char* what) {
+  ASSERT_EQ(theirs.size(), std::size_t(ours.PixelCount()));
+  int bad = 0;
+  for (int y = h; y < ours.Height - h; ++y)
+    for (int x = h; x < ours.Width - h; ++x) {
+      const float a = ours.GetPixel(x, y), b = theirs[std::size_t(y) * ours.Width + x];
+      const bool ok = tolerance == 0 ? a == b : std::fabs(a - b) <= tolerance * std::max(1.0f, std::fabs(b));
+      if (!ok && ++bad < 5) ADD_FAILURE() << what << " at (" << x << ", " << y << "): " << a << " vs " << b;
+    }
+  EXPECT_EQ(bad, 0) << what;
+}
+
+std::vector<float> Scipy(const TDataImage& src, const std::string& op, int n, float white = 0) {
+  char args[96];
+  std::snprintf(args, sizeof args, "%d %d %s %d %.9g", src.Width, src.Height, op.c_str(), n, double(white));
+  return testsupport::AsVector<float>(testsupport::RunOracle("filters.py", args, src.Pixels, src.PixelCount() * 4));
+}
+
+}  // namespace
+
+TEST(FilterOracle, RankAndMeanFiltersAgreeWithScipy) {
+  testsupport::RequirePython("numpy, scipy.ndimage");
+  TDataImage src, dst;
+  testsupport::RandomGrey(src, 97, 61, 3, 17, -300.0f, 1000.0f, false);
+  for (int n : {3, 5, 7}) {
+    Apply(dst, src, [n](auto& d, auto& s) { MedianFilter(std::uint8_t(n), d, s); });
+    CompareInterior(dst, Scipy(src, "median", n), n / 2, 0, "median");
+    Apply(dst, src, [n](auto& d, auto& s) { MinMaxFilter(0, std::uint8_t(n), d, s); });
+    CompareInterior(dst, Scipy(src, "min", n), n / 2, 0, "minimum");
+    Apply(dst, src, [n](auto& d, auto& s) { MinMaxFilter(1, std::uint8_t(n), d, s); });
+    CompareInterior(dst, Scipy(src, "max", n), n / 2, 0, "maximum");
+    Apply(dst, src, [n](auto& d, auto& s) { MeanFilter(std::uint8_t(n), d, s); });
+    CompareInterior(dst, Scipy(src, "mean", n), n / 2, 1e-5, "mean");
+  }
+  // Bytes of a colour channel.
+  TDataImage c, cd, grey;
+  testsupport::RandomColour(c, 83, 47, 21);
+  testsupport::Grey(grey, 83, 47, 0);
+  for (int i = 0; i < 83 * 47; ++i) grey.Pixels[i] = c.RGBPlane[i].Green;
+  for (int n : {3, 5, 7}) {
+    Apply(cd, c, [n](auto& d, auto& s) { ColMedianFilter(std::uint8_t(n), d, s); });
+    TDataImage got;
+    testsupport::Grey(got, 83, 47, 0);
+    for (int i = 0; i < 83 * 47; ++i) got.Pixels[i] = cd.RGBPlane[i].Green;
+    CompareInterior(got, Scipy(grey, "median", n), n / 2, 0, "colour median");
+    Apply(cd, c, [n](auto& d, auto& s) { ColMinMaxFilter(1, std::uint8_t(n), d, s); });
+    for (int i = 0; i < 83 * 47; ++i) got.Pixels[i] = cd.RGBPlane[i].Green;
+    CompareInterior(got, Scipy(grey, "max", n), n / 2, 0, "colour maximum");
+  }
+}
+
+TEST(FilterOracle, KernelsAgreeWithScipyCorrelate) {
+  testsupport::RequirePython("numpy, scipy.ndimage");
+  ErrorLog log;
+  TDataImage src, dst;
+  // Whole 16-bit values: scipy's double sums are exact, so the results must match to the bit.
+  testsupport::RandomGrey(src, 71, 53, 1, 3, 0.0f, 65535.0f, true);
+  for (int code = 1; code <= 12; ++code) {
+    Apply(dst, src, [code](auto& d, auto& s) { Filter3x3(std::uint8_t(code), d, s); });
+    CompareInterior(dst, Scipy(src, "correlate", code, 65535.0f), 1, 0, "kernel");
+  }
+  Apply(dst, src, [](auto& d, auto& s) { SobelFilter(d, s); });
+  CompareInterior(dst, Scipy(src, "sobel", 3, 65535.0f), 1, 0, "sobel");
+  // Fractional floats: extended against double sums, to a few ulps.
+  testsupport::RandomGrey(src, 71, 53, 3, 4, -50.0f, 900.0f, false);
+  src.CalcMaxValue();
+  for (int code = 1; code <= 12; ++code) {
+    Apply(dst, src, [code](auto& d, auto& s) { Filter3x3(std::uint8_t(code), d, s); });
+    CompareInterior(dst, Scipy(src, "correlate", code, src.MaxValue), 1, 1e-5, "kernel (float)");
+  }
+  Apply(dst, src, [](auto& d, auto& s) { SobelFilter(d, s); });
+  CompareInterior(dst, Scipy(src, "sobel", 3, src.MaxValue), 1, 1e-5, "sobel (float)");
+  for (int c : log.Take()) EXPECT_EQ(c, 0);
+}
+
+// ---- fast paths against the plain algorithms ----
+
+namespace {
+
+std::vector<float> Plane(int w, int h, std::uint32_t seed, int kind) {
+  std::mt19937 rng(seed);
+  std::vector<float> p(std::size_t(w) * h);
+  for (auto& v : p) {
+    switch (kind) {
+      case 0: v = float(rng() % 65536); break;                             // 16-bit
+      case 1: v = float(rng() % 8) - 3.0f; break;                          // many ties, negatives
+      case 2: v = float(int(rng() % 2000000) - 1000000) / 1024.0f; break;  // a fine binary grid
+      default:  // a wide dynamic range: no common grid
+        v = std::uniform_real_distribution<float>(0.5f, 1.0f)(rng) *
+            std::pow(10.0f, std::uniform_real_distribution<float>(-6.0f, 4.0f)(rng));
+        break;
+    }
+  }
+  return p;
+}
+
+void ExpectSame(const std::vector<float>& a, const std::vector<float>& b, const char* what) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i)
+    ASSERT_TRUE(testsupport::SameBits(a[i], b[i])) << what << " at " << i << ": " << a[i] << " vs " << b[i];
+}
+
+}  // namespace
+
+TEST(FastPaths, GreyFiltersMatchThePlainAlgorithm) {
+  const int w = 157, h = 91;
+  for (int kind = 0; kind < 4; ++kind) {
+    const auto src = Plane(w, h, 100 + kind, kind);
+    const float white = kind == 0 ? 65535.0f : 1e5f;
+    std::vector<float> fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+    for (int code = 1; code <= 12; ++code) {
+      FilterPaths::TKernel3 k;
+      ASSERT_TRUE(FixedKernel(std::uint8_t(code), k.W, k.Divisor));
+      const bool used = FilterPaths::Convolve3x3Fast(k, src.data(), fast.data(), w, h, white);
+      EXPECT_EQ(used, kind != 3) << "kind " << kind;
+      if (used) {
+        FilterPaths::Convolve3x3Plain(k, src.data(), plain.data(), w, h, white);
+        ExpectSame(fast, plain, "kernel");
+      }
+    }
+    if (FilterPaths::SobelFast(src.data(), fast.data(), w, h, white)) {
+      FilterPaths::SobelPlain(src.data(), plain.data(), w, h, white);
+      ExpectSame(fast, plain, "sobel");
+    }
+    for (int n : {1, 3, 5, 7, 9, 15}) {
+      if (FilterPaths::MeanFast(n, src.data(), fast.data(), w, h)) {
+        FilterPaths::MeanPlain(n, src.data(), plain.data(), w, h);
+        ExpectSame(fast, plain, "mean");
+      } else {
+        EXPECT_EQ(kind, 3);
+      }
+      ASSERT_TRUE(FilterPaths::MedianFast(n, src.data(), fast.data(), w, h));
+      FilterPaths::MedianPlain(n, src.data(), plain.data(), w, h);
+      ExpectSame(fast, plain, "median");
+      for (int mode : {0, 1}) {
+        ASSERT_TRUE(FilterPaths::MinMaxFast(mode, n, src.data(), fast.data(), w, h));
+        FilterPaths::MinMaxPlain(mode, n, src.data(), plain.data(), w, h);
+        ExpectSame(fast, plain, "min/max");
+      }
+    }
+  }
+}
+
+TEST(FastPaths, RankFiltersFallBackOnNegativeZero) {
+  std::vector<float> src(25, 0.0f), dst(25, 0.0f);
+  src[0] = -0.0f;
+  EXPECT_FALSE(FilterPaths::MedianFast(3, src.data(), dst.data(), 5, 5));
+  EXPECT_FALSE(FilterPaths::MinMaxFast(0, 3, src.data(), dst.data(), 5, 5));
+  // The plain search keeps the first zero it meets.
+  FilterPaths::MinMaxPlain(0, 3, src.data(), dst.data(), 5, 5);
+  EXPECT_TRUE(std::signbit(dst[1 * 5 + 1]));
+  EXPECT_FALSE(std::signbit(dst[1 * 5 + 2]));
+}
+
+TEST(FastPaths, ByteFiltersMatchThePlainAlgorithm) {
+  const int w = 149, h = 67;
+  std::mt19937 rng(8);
+  std::vector<std::uint8_t> src(std::size_t(w) * h), fast(src.size()), plain(src.size());
+  for (auto& v : src) v = std::uint8_t(rng() % 256);
+  for (std::size_t i = 0; i < src.size() / 3; ++i) src[i] = std::uint8_t(rng() % 4);  // ties
+  for (int n : {1, 3, 5, 7, 11}) {
+    FilterPaths::MedianBytesFast(n, src.data(), fast.data(), w, h);
+    FilterPaths::MedianBytesPlain(n, src.data(), plain.data(), w, h);
+    ASSERT_EQ(fast, plain) << "median " << n;
+    FilterPaths::MeanBytesFast(n, src.data(), fast.data(), w, h);
+    FilterPaths::MeanBytesPlain(n, src.data(), plain.data(), w, h);
+    ASSERT_EQ(fast, plain) << "mean " << n;
+    for (int mode : {0, 1}) {
+      FilterPaths::MinMaxBytesFast(mode, n, src.data(), fast.data(), w, h);
+      FilterPaths::MinMaxBytesPlain(mode, n, src.data(), plain.data(), w, h);
+      ASSERT_EQ(fast, plain) << "min/max " << n;
+    }
+  }
+}

@@ -1,0 +1,358 @@
+// Point operations, grey and colour, and the display and output-range tables.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "EngineTestSupport.h"
+#include "engine/ColProcessing.h"
+#include "engine/Processing.h"
+
+using testsupport::ErrorLog;
+
+namespace {
+
+template <typename F>
+void Apply(TDataImage& dst, TDataImage& src, F&& Op) {
+  testsupport::CopyOf(dst, src);
+  Op(dst, src);
+}
+
+void ColourOf(TDataImage& img, std::initializer_list<TRGBPixel> px) {
+  testsupport::Colour(img, int(px.size()), 1);
+  int i = 0;
+  for (auto p : px) img.RGBPlane[i++] = p;
+}
+
+std::string Str(const TRGBPixel& p) {
+  return std::to_string(p.Blue) + "," + std::to_string(p.Green) + "," + std::to_string(p.Red);
+}
+
+float Ulp(float v) { return std::nextafter(std::fabs(v), INFINITY) - std::fabs(v); }
+
+}  // namespace
+
+TEST(GreyPointOps, BrightnessAndContrast) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 5, 1, 1, {-4, 0, 7.25f, 100, 33});
+  src.BlackPoint = -4;
+  src.WhitePoint = 100;
+  Apply(dst, src, [](auto& d, auto& s) { BrightnessContrast(0, 0, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(dst.Pixels[0], 0.0f);  // negatives become 0
+  EXPECT_EQ(dst.Pixels[2], 7.25f);
+  EXPECT_EQ(dst.Pixels[3], 100.0f);
+  EXPECT_EQ(src.MaxValue, 100.0f);
+
+  testsupport::Grey(src, 4, 1, 0, {0, 10, 20, 30});  // mean 15, maximum 30
+  Apply(dst, src, [](auto& d, auto& s) { BrightnessContrast(10, -100, d, s); });
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(dst.Pixels[i], 18.0f);  // 15 + 10 * 30 / 100
+  Apply(dst, src, [](auto& d, auto& s) { BrightnessContrast(-100, 0, d, s); });
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(dst.Pixels[i], 0.0f);
+  // Contrast 100: factor 11; (20 - 15) * 11 + 15 = 70 clamped to the maximum 30.
+  Apply(dst, src, [](auto& d, auto& s) { BrightnessContrast(0, 100, d, s); });
+  EXPECT_EQ(dst.Pixels[2], 30.0f);
+  EXPECT_EQ(dst.Pixels[1], 0.0f);  // (10 - 15) * 11 + 15 = -40
+  // Contrast -4: factor 1 - 2 / 10 = 0.8; (30 - 15) * 0.8 + 15 = 27.
+  Apply(dst, src, [](auto& d, auto& s) { BrightnessContrast(0, -4, d, s); });
+  EXPECT_EQ(dst.Pixels[3], 27.0f);
+  log.Take();
+
+  TDataImage empty, emptyDst;
+  Apply(emptyDst, empty, [](auto& d, auto& s) { BrightnessContrast(0, 0, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{24});  // the mean of no pixels
+}
+
+TEST(GreyPointOps, GammaRefusalsAndFaults) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 4, 1, 3, {5, 10, 0, 2.5f});
+  Apply(dst, src, [](auto& d, auto& s) { Gamma(d, s, 0.5f); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(dst.Pixels[0], 2.5f);  // 10 * (5 / 10)^2
+  EXPECT_EQ(dst.Pixels[1], 10.0f);
+  EXPECT_EQ(dst.Pixels[2], 0.0f);
+  EXPECT_EQ(dst.Pixels[3], 0.625f);
+
+  testsupport::CopyOf(dst, src);
+  dst.Pixels[0] = 77;
+  src.MaxValue = -1;
+  Gamma(dst, src, 0.0f);
+  EXPECT_EQ(log.Take(), std::vector<int>{25});
+  EXPECT_EQ(dst.Pixels[0], 77.0f);  // refused: nothing written
+  EXPECT_EQ(src.MaxValue, -1.0f);
+
+  TDataImage zeros, zd;
+  testsupport::Grey(zeros, 3, 1, 0);
+  Apply(zd, zeros, [](auto& d, auto& s) { Gamma(d, s, 2.0f); });
+  EXPECT_EQ(log.Take(), std::vector<int>{25});  // division by a zero maximum
+
+  // A negative pixel with a non-whole exponent stops the routine there.
+  testsupport::Grey(src, 4, 1, 3, {4, 16, -1, 9});
+  testsupport::CopyOf(dst, src);
+  std::fill(dst.Pixels, dst.Pixels + 4, 123.0f);
+  Gamma(dst, src, 0.3f);
+  EXPECT_EQ(log.Take(), std::vector<int>{25});
+  EXPECT_NE(dst.Pixels[1], 123.0f);
+  EXPECT_EQ(dst.Pixels[2], 123.0f);
+  EXPECT_EQ(dst.Pixels[3], 123.0f);
+  // With a whole exponent (gamma 0.5) it is a product: (-1 / 16)^2 * 16.
+  Apply(dst, src, [](auto& d, auto& s) { Gamma(d, s, 0.5f); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(dst.Pixels[2], 0.0625f);
+}
+
+TEST(GreyPointOps, FaultInALargeImageStopsAtThatPixel) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::RandomGrey(src, 600, 400, 1, 7, 0.0f, 65535.0f, true);
+  const std::int64_t bad = 150000;
+  src.Pixels[bad] = -3;
+  testsupport::CopyOf(dst, src);
+  std::fill(dst.Pixels, dst.Pixels + dst.PixelCount(), -9.0f);
+  Gamma(dst, src, 2.2f);
+  EXPECT_EQ(log.Take(), std::vector<int>{25});
+  for (std::int64_t i = 0; i < bad; ++i) ASSERT_GE(dst.Pixels[i], 0.0f) << i;
+  for (std::int64_t i = bad; i < dst.PixelCount(); ++i) ASSERT_EQ(dst.Pixels[i], -9.0f) << i;
+  LogScale(dst, src, 10);
+  EXPECT_EQ(log.Take(), std::vector<int>{27});
+  EXPECT_EQ(dst.Pixels[bad + 1], -9.0f);
+}
+
+TEST(GreyPointOps, LinearStretch) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 6, 1, 0, {0, 10, 12.5f, 15, 20, 200});
+  src.WhitePoint = 77;
+  Apply(dst, src, [](auto& d, auto& s) { LinearStretch(d, s, 10, 20); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  const float expected[] = {0, 0, 50, 100, 200, 200};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(dst.Pixels[i], expected[i]) << i;
+  dst.WhitePoint = 1;
+  LinearStretch(dst, src, 10, 20);
+  EXPECT_EQ(dst.WhitePoint, 1.0f);  // the display points are not copied
+
+  testsupport::CopyOf(dst, src);
+  LinearStretch(dst, src, 5, 5);
+  EXPECT_EQ(log.Take(), (std::vector<int>{0, 26}));
+  EXPECT_EQ(dst.Pixels[3], 15.0f);
+
+  // Low above High: below Low gives 0, from Low up the maximum.
+  Apply(dst, src, [](auto& d, auto& s) { LinearStretch(d, s, 20, 10); });
+  const float inverted[] = {0, 0, 0, 0, 200, 200};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(dst.Pixels[i], inverted[i]) << i;
+}
+
+TEST(GreyPointOps, LogScale) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 4, 1, 3, {0, 0.5f, 100, 1e30f});
+  Apply(dst, src, [](auto& d, auto& s) { LogScale(d, s, 2); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(dst.Pixels[0], 0.0f);
+  EXPECT_EQ(dst.Pixels[1], 0.0f);  // a negative logarithm is stored as 0
+  EXPECT_NEAR(dst.Pixels[2], 9.2103403719761836, 1e-5);
+  EXPECT_NEAR(dst.Pixels[3], 138.15510557964274, 1e-4);
+  testsupport::Grey(src, 3, 1, 3, {10, -1, 10});
+  testsupport::CopyOf(dst, src);
+  LogScale(dst, src, 1);
+  EXPECT_EQ(log.Take(), std::vector<int>{27});
+  EXPECT_NEAR(dst.Pixels[0], std::log(10.0), 1e-6);
+  EXPECT_EQ(dst.Pixels[2], 10.0f);
+}
+
+TEST(GreyPointOps, GammaAndLogAgreeWithNumpy) {
+  testsupport::RequirePython("numpy");
+  for (int kind = 0; kind < 2; ++kind) {
+    TDataImage src, dst;
+    // Whole values large enough for the shared table, then fractional values.
+    testsupport::RandomGrey(src, 400, 300, kind == 0 ? 1 : 3, 31 + kind, 0.0f, 50000.0f, kind == 0);
+    for (const char* op : {"gamma 0.7", "gamma 2.5", "log 3.5"}) {
+      const bool gamma = op[0] == 'g';
+      const float param = std::strtof(op + (gamma ? 6 : 4), nullptr);
+      Apply(dst, src, [&](auto& d, auto& s) { gamma ? Gamma(d, s, param) : LogScale(d, s, param); });
+      auto want = testsupport::AsVector<float>(
+          testsupport::RunOracle("point_ops.py", op, src.Pixels, src.PixelCount() * 4));
+      ASSERT_EQ(want.size(), std::size_t(src.PixelCount()));
+      int bad = 0;
+      for (std::int64_t i = 0; i < src.PixelCount(); ++i)
+        if (std::fabs(dst.Pixels[i] - want[i]) > Ulp(want[i]) && ++bad < 5)
+          ADD_FAILURE() << op << " of " << src.Pixels[i] << ": " << dst.Pixels[i] << " vs " << want[i];
+      EXPECT_EQ(bad, 0);
+    }
+  }
+}
+
+TEST(GreyPointOps, DDP) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 3, 1, 0, {10, -5, 250});
+  src.BlackPoint = 3;
+  src.WhitePoint = 99;
+  Apply(dst, src, [](auto& d, auto& s) { DDP(0, d, s, 10, 5, 100); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(dst.Pixels[0], 55.0f);  // 100 * 10 / (10 + 10) + 5
+  EXPECT_EQ(dst.Pixels[1], 5.0f);   // a negative pixel counts as 0; the blur -5 stays
+  EXPECT_NEAR(dst.Pixels[2], 100.0 * 250 / 260 + 5, 1e-4);
+  EXPECT_EQ(dst.WhitePoint, 99.0f);
+
+  // Floating point: the limit and the white point become the maximum.
+  testsupport::Grey(src, 3, 3, 3, std::vector<float>(9, 0.0f));
+  src.Pixels[4] = 9;
+  Apply(dst, src, [](auto& d, auto& s) { DDP(1, d, s, 1, 0.5f, 3); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(dst.WhitePoint, 9.0f);
+  EXPECT_EQ(dst.Pixels[4], 9.0f);  // 3 * 9 / (1 + 1) + 0.5 = 14 clamped to 9
+  EXPECT_EQ(dst.Pixels[0], 0.5f);  // border: blur is the source 0
+  Apply(dst, src, [](auto& d, auto& s) { DDP(1, d, s, 1, 0, 1); });
+  EXPECT_EQ(dst.Pixels[4], 4.5f);
+
+  // blur + MidLevel = 0 fails; the pixels before stay written.
+  testsupport::Grey(src, 3, 1, 0, {4, 0, 4});
+  testsupport::CopyOf(dst, src);
+  std::fill(dst.Pixels, dst.Pixels + 3, 7.0f);
+  log.Take();
+  DDP(0, dst, src, 0, 0, 1);
+  EXPECT_EQ(log.Take(), std::vector<int>{28});
+  EXPECT_EQ(dst.Pixels[0], 1.0f);
+  EXPECT_EQ(dst.Pixels[2], 7.0f);
+}
+
+TEST(GreyPointOps, WhiteLevelAndOutputRange) {
+  TDataImage img;
+  testsupport::Grey(img, 3, 1, 3, {-5, 2000, 1000});
+  EXPECT_EQ(GetWhiteLevel(img), 2000.0f);
+  EXPECT_EQ(img.MaxValue, 2000.0f);
+  img.DataType = 2;
+  EXPECT_EQ(GetWhiteLevel(img), img.TypeMax);
+  TDataImage eight;
+  testsupport::Grey(eight, 1, 1, 0, {900});
+  EXPECT_EQ(GetWhiteLevel(eight), 255.0f);
+
+  img.WhitePoint = 1;
+  img.BlackPoint = 0;
+  RescaleToOutputRange(3, img);  // unlimited
+  EXPECT_EQ(img.Pixels[1], 2000.0f);
+  EXPECT_EQ(img.WhitePoint, 1.0f);
+  RescaleToOutputRange(1, img);  // 12 bit
+  EXPECT_EQ(img.Pixels[0], 0.0f);
+  EXPECT_EQ(img.Pixels[1], 4095.0f);
+  EXPECT_EQ(img.Pixels[2], 2047.5f);
+  EXPECT_EQ(img.WhitePoint, 4095.0f);
+  EXPECT_EQ(img.BlackPoint, 0.0f);
+  RescaleToOutputRange(0, img);
+  EXPECT_EQ(img.Pixels[1], 255.0f);
+
+  TDataImage zeros;
+  testsupport::Grey(zeros, 2, 2, 1);
+  zeros.WhitePoint = 50;
+  RescaleToOutputRange(2, zeros);
+  EXPECT_EQ(zeros.WhitePoint, 50.0f);  // nothing changes, not even the display levels
+}
+
+TEST(ColourPointOps, BrightnessContrastTable) {
+  ErrorLog log;
+  TDataImage src, dst;
+  ColourOf(src, {{0, 100, 255}, {7, 8, 9}});
+  Apply(dst, src, [](auto& d, auto& s) { ColBrightnessContrast(0, 0, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "0,100,255");
+  EXPECT_EQ(Str(dst.RGBPlane[1]), "7,8,9");
+  Apply(dst, src, [](auto& d, auto& s) { ColBrightnessContrast(100, 0, d, s); });
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "255,255,255");
+
+  // Contrast -100: every byte becomes the rounded mean plus Round(2.55 * B),
+  // the latter from its exact value (ties to even).
+  ColourOf(src, {{10, 20, 30}, {10, 20, 30}});
+  const std::pair<int, int> cases[] = {{50, 148}, {30, 96}, {10, 46}, {-10, 0}, {-50, 0}, {70, 198}, {90, 250}};
+  for (auto [b, want] : cases) {
+    Apply(dst, src, [b = b](auto& d, auto& s) { ColBrightnessContrast(b, -100, d, s); });
+    EXPECT_EQ(dst.RGBPlane[1].Red, want) << "brightness " << b;
+  }
+  // Mean Round(60 / 3) = 20; contrast 5: factor 1.5; v = 10: Round(5) + 0 = 5; v = 30: 35.
+  Apply(dst, src, [](auto& d, auto& s) { ColBrightnessContrast(0, 5, d, s); });
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "5,20,35");
+  EXPECT_EQ(log.Take(), std::vector<int>(9, 0));
+}
+
+TEST(ColourPointOps, GammaLinearAndLogTables) {
+  ErrorLog log;
+  TDataImage src, dst;
+  ColourOf(src, {{0, 128, 255}, {10, 15, 20}, {1, 2, 3}});
+  for (float g : {0.1f, 0.5f, 1.0f, 2.2f, 5.0f}) {
+    Apply(dst, src, [g](auto& d, auto& s) { ColGamma(d, s, g); });
+    EXPECT_EQ(dst.RGBPlane[0].Blue, 0);
+    EXPECT_EQ(dst.RGBPlane[0].Red, 255);
+  }
+  Apply(dst, src, [](auto& d, auto& s) { ColGamma(d, s, 2.0f); });
+  EXPECT_EQ(dst.RGBPlane[0].Green, 181);  // 255 * sqrt(128 / 255) = 180.67
+  EXPECT_EQ(log.Take(), std::vector<int>(6, 0));
+  testsupport::CopyOf(dst, src);
+  ColGamma(dst, src, 0.0f);
+  EXPECT_EQ(log.Take(), std::vector<int>{2});
+
+  Apply(dst, src, [](auto& d, auto& s) { ColLinearScale(10, 20, d, s); });
+  EXPECT_EQ(Str(dst.RGBPlane[1]), "0,128,255");  // 25.5 * 5 = 127.5 -> 128
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "0,255,255");
+  Apply(dst, src, [](auto& d, auto& s) { ColLinearScale(20, 10, d, s); });
+  EXPECT_EQ(Str(dst.RGBPlane[1]), "255,128,0");  // the inverted ramp
+  log.Take();
+  testsupport::CopyOf(dst, src);
+  ColLinearScale(9, 9, dst, src);
+  EXPECT_EQ(log.Take(), std::vector<int>{3});
+  EXPECT_EQ(Str(dst.RGBPlane[1]), "10,15,20");
+
+  Apply(dst, src, [](auto& d, auto& s) { ColLogScale(d, s, 40.0f); });
+  EXPECT_EQ(dst.RGBPlane[0].Blue, 0);
+  EXPECT_EQ(dst.RGBPlane[2].Blue, 28);    // ln 2 * 40 = 27.7
+  EXPECT_EQ(dst.RGBPlane[0].Green, 194);  // ln 129 * 40 = 194.4
+  EXPECT_EQ(dst.RGBPlane[0].Red, 222);    // ln 256 * 40 = 221.8
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+}
+
+TEST(ColourPointOps, DDPKeepsTheHue) {
+  ErrorLog log;
+  TDataImage src, dst;
+  ColourOf(src, {{50, 100, 200}, {80, 80, 80}});
+  // Picks red, green, blue: V2 = V, so V' = Scaling * V / (V + MidLevel) + Background.
+  Apply(dst, src, [](auto& d, auto& s) { ColDDP(0, 0, 1, 0, 0, 100, 2, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "25,50,100");  // V' = 100 of 200: half of every channel
+  EXPECT_EQ(Str(dst.RGBPlane[1]), "100,100,100");  // grey: the undefined hue path
+  // Intensity picks: Round(350 / 3) = 117; V' = 200 * 117 / 117 = the colour unchanged.
+  Apply(dst, src, [](auto& d, auto& s) { ColDDP(0, 3, 3, 0, 0, 117, 3, d, s); });
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "50,100,200");
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+
+  ColourOf(src, {{1, 2, 3}, {0, 0, 0}, {1, 2, 3}});
+  testsupport::CopyOf(dst, src);
+  std::fill(dst.RGBPlane, dst.RGBPlane + 3, TRGBPixel{9, 9, 9});
+  ColDDP(0, 0, 1, 0, 0, 3, 2, dst, src);  // black with mid-level 0: 0 / 0
+  EXPECT_EQ(log.Take(), std::vector<int>{5});
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "1,2,3");
+  EXPECT_EQ(Str(dst.RGBPlane[2]), "9,9,9");
+
+  // An enormous scaling clamps instead of wrapping.
+  ColourOf(src, {{50, 100, 200}});
+  Apply(dst, src, [](auto& d, auto& s) { ColDDP(0, 0, 1, 1e-3f, 0, 1e8f, 2, d, s); });
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "255,255,255");
+}
+
+TEST(DisplayTable, MakeLinearTable) {
+  ErrorLog log;
+  TLUT t{};
+  EXPECT_TRUE(MakeLinearTable(t, 0, 255));
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(t[i], i);
+  EXPECT_TRUE(MakeLinearTable(t, 10, 20));
+  EXPECT_EQ(t[10], 0);
+  EXPECT_EQ(t[15], 128);  // 127.5 to even
+  EXPECT_EQ(t[21], 255);
+  EXPECT_TRUE(MakeLinearTable(t, 100, 50));
+  EXPECT_EQ(t[0], 255);
+  EXPECT_EQ(t[75], 128);
+  EXPECT_EQ(t[100], 0);
+  const TLUT kept = t;
+  EXPECT_FALSE(MakeLinearTable(t, 30, 30));
+  EXPECT_EQ(t, kept);
+  EXPECT_EQ(log.Take(), (std::vector<int>{0, 0, 0, 8}));
+}
