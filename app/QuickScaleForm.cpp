@@ -9,7 +9,6 @@
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QValueAxis>
-#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/Child.h"
@@ -41,14 +40,12 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   chart->setTitle(QString());
   chart->setMargins(QMargins(2, 2, 2, 2));
   chart->setBackgroundRoundness(0);
-  chart->setPlotAreaBackgroundBrush(QColor(0x40, 0x40, 0x40));
-  chart->setPlotAreaBackgroundVisible(true);
   FUpper = new QLineSeries;
   FLower = new QLineSeries;
   Series1 = new QAreaSeries(FUpper, FLower);
   Series1->setObjectName(QStringLiteral("Series1"));
-  Series1->setBrush(Qt::white);
-  Series1->setPen(QPen(Qt::white, 1));
+  Series1->setBrush(QColor(48, 72, 128));
+  Series1->setPen(QPen(QColor(48, 72, 128), 1));
   Series1->setPointLabelsVisible(false);
   chart->addSeries(Series1);
   FAxisX = new QValueAxis;
@@ -63,35 +60,40 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   Series1->attachAxis(FAxisY);
   FAxisY->setRange(CountFloor, 10);
   FAxisX->setRange(0, 255);
+  // Fixed places: the slider's track (pixel 5 to width - 5) lies exactly
+  // under the chart's plot area, so each thumb points at its histogram value.
+  constexpr int chartW = 328, chartH = 196, plotLeft = 48, plotTop = 8, plotRight = 24, plotBottom = 28;
   Chart = new QChartView(chart, this);
   Chart->setObjectName(QStringLiteral("Chart"));
+  Chart->setFrameShape(QFrame::NoFrame);
   Chart->setRenderHint(QPainter::Antialiasing, false);
-  Chart->setMinimumSize(280, 170);
+  Chart->setGeometry(6, 6, chartW, chartH);
+  chart->setPlotArea(QRectF(plotLeft, plotTop, chartW - plotLeft - plotRight, chartH - plotTop - plotBottom));
+  chart->setPlotAreaBackgroundBrush(Qt::white);
+  chart->setPlotAreaBackgroundVisible(true);
 
   QVRSlider = new TQVRSlider(this);
   QVRSlider->setObjectName(QStringLiteral("QVRSlider"));
-  QVRSlider->setFixedHeight(12);
-  fedMin = new TFloatEdit(this);
+  QVRSlider->setGeometry(6 + plotLeft - 5, 6 + chartH + 2, chartW - plotLeft - plotRight + 10, 12);
+  auto* boxes = new QWidget(this);
+  boxes->setGeometry(6, 6 + chartH + 18, chartW, 58);
+  fedMin = new TFloatEdit(boxes);
   fedMin->setObjectName(QStringLiteral("fedMin"));
-  fedMax = new TFloatEdit(this);
+  fedMax = new TFloatEdit(boxes);
   fedMax->setObjectName(QStringLiteral("fedMax"));
-  cmbPresets = new QComboBox(this);
+  cmbPresets = new QComboBox(boxes);
   cmbPresets->setObjectName(QStringLiteral("cmbPresets"));
   cmbPresets->addItems({QStringLiteral("Max Pixel"), QStringLiteral("Max Hist."), QStringLiteral("User")});
 
-  auto* grid = new QGridLayout;
-  grid->addWidget(new QLabel(QStringLiteral("Minimum"), this), 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("Maximum"), this), 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Settings"), this), 0, 2);
+  auto* grid = new QGridLayout(boxes);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(new QLabel(QStringLiteral("Minimum"), boxes), 0, 0);
+  grid->addWidget(new QLabel(QStringLiteral("Maximum"), boxes), 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Settings"), boxes), 0, 2);
   grid->addWidget(fedMin, 1, 0);
   grid->addWidget(fedMax, 1, 1);
   grid->addWidget(cmbPresets, 1, 2);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(6, 6, 6, 6);
-  layout->setSpacing(4);
-  layout->addWidget(Chart, 1);
-  layout->addWidget(QVRSlider);
-  layout->addLayout(grid);
+  setFixedSize(chartW + 12, 6 + chartH + 18 + 58 + 6);
 
   QVRSlider->OnChange = [this](TQVRSlider*) { QVRSliderChange(); };
   QVRSlider->OnMouseDown = [this](TQVRSlider*, Qt::MouseButton, int, int) { QVRSliderMouseDown(); };
@@ -104,10 +106,6 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   for (QWidget* w : {static_cast<QWidget*>(QVRSlider), static_cast<QWidget*>(fedMin),
                      static_cast<QWidget*>(fedMax), static_cast<QWidget*>(cmbPresets)})
     w->setEnabled(false);
-  resize(320, 300);
-  // The controls take their places now, so the slider maps with its real
-  // width even while the window is hidden.
-  layout->activate();
   QVRSlider->Redraw();
   cmbPresets->setCurrentIndex(0);
 }
