@@ -3,6 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QLabel>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
 #include <QCheckBox>
 #include <QLineEdit>
 
@@ -14,7 +24,9 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 
+#include "app/AboutForm.h"
 #include "app/Child.h"
+#include "formats/dialogs/FileOptionsForm.h"
 #include "app/FileManager.h"
 #include "app/ImageOverlay.h"
 #include "app/MRUFList.h"
@@ -169,6 +181,10 @@ TEST_F(MainShellTest, ExitSavesNothing) {
   TRun run;
   run.Form->FileExitExecute();
   run.End();
+  // Exit asked the (not running) loop to end; a short loop takes the request
+  // so that later modal loops run.
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
   TRegistry reg;
   EXPECT_FALSE(reg.KeyExists(KeyA));
 }
@@ -350,3 +366,81 @@ TEST_F(MainShellTest, ApertureCommandsWarnWithoutApertures) {
   EXPECT_TRUE(child->ImageOverlay->Apertures().empty());
   EXPECT_EQ(child->CompMagnitude, -99.0);
 }
+
+namespace {
+// Records the addresses the program asks the desktop to open.
+class TUrlRecorder : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> Urls;
+ public slots:
+  void Open(const QUrl& Url) { Urls.push_back(Url); }
+};
+}  // namespace
+
+TEST_F(MainShellTest, HelpHintsAndAbout) {
+  TRun run;
+  TUrlRecorder recorder;
+  QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "Open");
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "Open");
+  run.Form->Action("HelpWeb")->trigger();
+  ASSERT_EQ(recorder.Urls.size(), 1);
+  EXPECT_EQ(recorder.Urls[0].scheme(), QStringLiteral("https"));
+  // Contents opens the page beside the program, or says it is missing.
+  run.Form->Action("HelpContents")->trigger();
+  if (QFileInfo::exists(TMainForm::HelpFileName())) {
+    ASSERT_EQ(recorder.Urls.size(), 2);
+    EXPECT_EQ(recorder.Urls[1], QUrl::fromLocalFile(TMainForm::HelpFileName()));
+  } else {
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(Boxes[0].contains(QStringLiteral("nvhelp.html")));
+  }
+  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  EXPECT_TRUE(QFileInfo::exists(QStringLiteral(CORVELLE_SOURCE_DIR "/app/help/nvhelp.html")));
+  // A command's hint: its long part goes to panel 0.
+  QStatusTipEvent tip(run.Form->Action("FileOpen")->statusTip());
+  QApplication::sendEvent(run.Form, &tip);
+  EXPECT_EQ(run.Form->PanelText(0), QStringLiteral("Open"));
+  QStatusTipEvent custom(QStringLiteral("Short|The long hint"));
+  QApplication::sendEvent(run.Form, &custom);
+  EXPECT_EQ(run.Form->PanelText(0), QStringLiteral("The long hint"));
+  // The About box and the splash window.
+  ASSERT_NE(frmAbout, nullptr);
+  EXPECT_EQ(frmAbout->windowTitle(), QStringLiteral("About Corvelle Image 2.5ZUL"));
+  frmAbout->show();
+  EXPECT_EQ(frmAbout->Shape1->x(), frmAbout->Image1->x());
+  EXPECT_EQ(frmAbout->Shape1->width(), frmAbout->Image1->width());
+  EXPECT_EQ(frmAbout->Shape1->y(), frmAbout->Image1->geometry().bottom() + 1);
+  frmAbout->hide();
+  TfrmSplash splash;
+  splash.show();
+  EXPECT_EQ(splash.size(), splash.Image1->pixmap().size());
+  EXPECT_EQ(splash.Image1->pos(), QPoint(0, 0));
+}
+
+TEST_F(MainShellTest, SaveDialogHasFileOptions) {
+  TRun run;
+  GreyImage(8, 8);
+  bool found = false;
+  QTimer::singleShot(200, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog) {
+      auto* button = dialog->findChild<QPushButton*>(QStringLiteral("btnOptions"));
+      found = button && button->text() == QStringLiteral("&Options...");
+      // The button opens File Options on the grey window's FITS page.
+      QTimer::singleShot(200, [] {
+        if (frmFileOptions->isVisible()) {
+          EXPECT_EQ(frmFileOptions->PageControl1->currentIndex(), 1);
+          frmFileOptions->SetModalResult(mrOk);
+        }
+      });
+      if (button) button->click();
+      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->reject(); });
+    }
+  });
+  run.Form->FileSaveAsExecute();
+  EXPECT_TRUE(found);
+}
+
+#include "MainShellTest.moc"
