@@ -1,6 +1,7 @@
 #include "app/StartUp.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include "app/AboutForm.h"
 #include "app/AnnotationForm.h"
@@ -51,6 +52,13 @@ void CreateForms(TMainForm* Form) {
 
   frmQuickZoom->hide();
   frmQuickLinearScale->hide();
+  // Where the tool windows first appear: at the right edge of the screen,
+  // below the menus and toolbars.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    frmQuickLinearScale->move(area.right() - frmQuickLinearScale->width() - 24, area.top() + 140);
+    frmQuickZoom->move(area.right() - 200, area.top() + 460);
+  }
   Form->OnQuickLinearScaleUpdate = [] {
     if (frmQuickLinearScale) frmQuickLinearScale->UpdateFromImage();
   };
