@@ -25,10 +25,10 @@ TfrmPrint* frmPrint = nullptr;
 
 QRect PrintPlacement(int PageW, int PageH, int BitmapW, int BitmapH, int ScaleItem, bool VCentre, bool HCentre) {
   if (BitmapW <= 0 || BitmapH <= 0) return {};
-  // A printable area under the 250-pixel margin would give a negative fit;
-  // such a page takes the picture at the smallest size instead.
-  const long double fit = std::max(std::min((long double)(PageW - 250) / BitmapW, (long double)(PageH - 250) / BitmapH),
-                                   (long double)0);
+  // A printable area within the 250-pixel margins would give a negative fit:
+  // such a page is used whole.
+  auto room = [](int Page) { return (long double)(Page > 250 ? Page - 250 : Page); };
+  const long double fit = std::min(room(PageW) / BitmapW, room(PageH) / BitmapH);
   long double scale = 1.0L;
   switch (ScaleItem) {
     case 1: scale = fit; break;
