@@ -1,6 +1,7 @@
 #include "app/FloatEdit.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QWheelEvent>
@@ -118,5 +119,9 @@ void TFloatEdit::wheelEvent(QWheelEvent* Event) {
 
 void TFloatEdit::focusOutEvent(QFocusEvent* Event) {
   QLineEdit::focusOutEvent(Event);
+  // Only leaving the box for another control counts: a box or menu that
+  // takes the window's focus for a moment leaves the text alone.
+  const Qt::FocusReason reason = Event->reason();
+  if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return;
   if (!text().isEmpty()) SetValue(Value());
 }

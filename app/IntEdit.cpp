@@ -1,6 +1,7 @@
 #include "app/IntEdit.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QWheelEvent>
 #include <climits>
@@ -108,5 +109,9 @@ void TIntEdit::wheelEvent(QWheelEvent* Event) {
 
 void TIntEdit::focusOutEvent(QFocusEvent* Event) {
   QLineEdit::focusOutEvent(Event);
+  // Only leaving the box for another control counts: a box or menu that
+  // takes the window's focus for a moment leaves the text alone.
+  const Qt::FocusReason reason = Event->reason();
+  if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return;
   if (!text().isEmpty()) SetValue(Value());
 }

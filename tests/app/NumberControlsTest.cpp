@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QFocusEvent>
 #include <QTest>
 #include <vector>
 
@@ -89,6 +90,18 @@ TEST(FloatEdit, BadTextRaisesAndFocuses) {
     EXPECT_STREQ(x.what(), "'1.5x' is not a valid floating point value");
   }
   EXPECT_TRUE(e->hasFocus());
+  // Tabbing away from a bad text shows the error once and comes back.
+  Shown.clear();
+  other->setFocus(Qt::TabFocusReason);
+  ASSERT_EQ(Shown.size(), 1u);
+  EXPECT_EQ(Shown[0], QStringLiteral("'1.5x' is not a valid floating point value"));
+  EXPECT_TRUE(e->hasFocus());
+  // Another window taking the focus leaves the box alone.
+  Shown.clear();
+  QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+  QApplication::sendEvent(e, &away);
+  EXPECT_TRUE(Shown.empty());
+  e->setText(QStringLiteral("2"));
 }
 
 TEST(FloatEdit, KeysWheelAndFiltering) {
