@@ -18,7 +18,14 @@
 #include "app/PreferencesForm.h"
 #include "app/QuickScaleForm.h"
 #include "app/StartUp.h"
+#include "app/NewForm.h"
+#include "app/PrintForm.h"
+#include "app/QuickZoomForm.h"
+#include "formats/dialogs/FITSOptionsForm.h"
+#include "formats/dialogs/FileOptionsForm.h"
 #include "formats/dialogs/ImportForm.h"
+
+#include <QTabWidget>
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 
@@ -83,6 +90,25 @@ TEST(ShellScreens, MainWindowScaleWindowAndDialogs) {
     Linger();
   } else if (scene == QLatin1String("import")) {
     frmImport->show();
+    Linger();
+  } else if (scene == QLatin1String("dialogs")) {
+    frmQuickZoom->show();
+    frmQuickZoom->btnZoomInClick();
+    child->ImageOverlayMouseMove(Qt::NoModifier, 210, 140);
+    frmNew->move(20, 420);
+    frmNew->show();
+    frmPrint->move(300, 420);
+    frmPrint->show();
+    Linger();
+  } else if (scene == QLatin1String("fits")) {
+    frmFITSOptions->show();
+    frmFITSOptions->btnNewHeaderClick();
+    Linger();
+  } else if (scene == QLatin1String("fileoptions")) {
+    frmFileOptions->Execute(false);
+    frmFileOptions->PageControl1->setCurrentIndex(0);
+    frmFileOptions->show();
+    frmFileOptions->Pan(120, 90);
     Linger();
   }
   for (TChildForm* c : form->MDIChildren()) {
