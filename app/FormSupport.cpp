@@ -1,6 +1,9 @@
 #include "app/FormSupport.h"
 
 #include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QLinearGradient>
@@ -9,8 +12,28 @@
 #include <QRandomGenerator>
 #include <utility>
 
+#include "platform/Application.h"
+
 TForm::TForm(QWidget* Parent) : QDialog(Parent) {
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+QUrl TForm::HelpTopic(int Context) {
+  const TApplication* app = Application();
+  if (!app || app->HelpFile().isEmpty()) return {};
+  QUrl url = QUrl::fromLocalFile(app->HelpFile());
+  if (Context != 0) url.setFragment(QStringLiteral("context-%1").arg(Context));
+  return url;
+}
+
+void TForm::keyPressEvent(QKeyEvent* Event) {
+  if (Event->key() == Qt::Key_F1 && Event->modifiers() == Qt::NoModifier) {
+    const QUrl url = HelpTopic(HelpContext);
+    if (url.isValid() && QFileInfo::exists(url.toLocalFile())) QDesktopServices::openUrl(url);
+    Event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(Event);
 }
 
 QHBoxLayout* TForm::MakeButtons(bool OkOnly) {

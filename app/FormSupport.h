@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFont>
 #include <QPixmap>
+#include <QUrl>
 #include <functional>
 
 #include "platform/MessageBox.h"
@@ -20,8 +21,13 @@ class TForm : public QDialog {
   void SetModalResult(int Result) { done(Result); }
   int ShowModal() { return exec(); }
   void reject() override { done(mrCancel); }
+  // The help topic F1 opens; 0 for the contents.
+  int HelpContext = 0;
+  // The address of a help topic in the program's help page.
+  static QUrl HelpTopic(int Context);
 
  protected:
+  void keyPressEvent(class QKeyEvent* Event) override;
   // "OK" (default) and, unless OkOnly, "Cancel"; Cancel ends with mrCancel.
   QPushButton* btnOK = nullptr;
   QPushButton* btnCancel = nullptr;

@@ -15,6 +15,7 @@ TfrmFITSHeader* frmFITSHeader = nullptr;
 TfrmFITSHeader::TfrmFITSHeader(QWidget* Parent) : TForm(Parent) {
   setObjectName(QStringLiteral("frmFITSHeader"));
   setWindowTitle(QStringLiteral("FITS Header"));
+  HelpContext = 304;
   QFont mono(QStringLiteral("Liberation Mono"));
   mono.setStyleHint(QFont::Monospace);
   auto* box = new QGroupBox(QStringLiteral("FITS Header"), this);

@@ -67,6 +67,7 @@ QImage DecodeJPEGPreview(const std::vector<std::uint8_t>& Bytes, bool Greyscale)
 TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   setObjectName(QStringLiteral("frmFileOptions"));
   setWindowTitle(QStringLiteral("File Options"));
+  HelpContext = 102;
   PageControl1 = new QTabWidget(this);
 
   // JPEG page.

@@ -22,6 +22,7 @@ TfrmImport::TfrmImport(QWidget* Parent)
     : TForm(Parent), FOpenDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Open)) {
   setObjectName(QStringLiteral("frmImport"));
   setWindowTitle(QStringLiteral("Import"));
+  HelpContext = 203;
   FOpenDialog->Filter = QStringLiteral("All Files (*.*)|*.*");
   FOpenDialog->DefaultExt = QStringLiteral("*.*");
 

@@ -27,6 +27,10 @@
 #include "app/AboutForm.h"
 #include "app/Child.h"
 #include "formats/dialogs/FileOptionsForm.h"
+#include "formats/dialogs/ImportForm.h"
+#include "platform/Application.h"
+
+#include <QTest>
 #include "app/FileManager.h"
 #include "app/ImageOverlay.h"
 #include "app/MRUFList.h"
@@ -395,6 +399,18 @@ TEST_F(MainShellTest, HelpHintsAndAbout) {
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_TRUE(Boxes[0].contains(QStringLiteral("nvhelp.html")));
   }
+  // F1 in a dialog opens its topic.
+  TApplication* app = Application();
+  ASSERT_NE(app, nullptr);
+  const QString help = app->HelpFile();
+  app->SetHelpFile(QStringLiteral(CORVELLE_SOURCE_DIR "/app/help/nvhelp.html"));
+  recorder.Urls.clear();
+  frmImport->show();
+  QTest::keyClick(frmImport, Qt::Key_F1);
+  frmImport->hide();
+  app->SetHelpFile(help);
+  ASSERT_EQ(recorder.Urls.size(), 1);
+  EXPECT_EQ(recorder.Urls[0].fragment(), QStringLiteral("context-203"));
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
   EXPECT_TRUE(QFileInfo::exists(QStringLiteral(CORVELLE_SOURCE_DIR "/app/help/nvhelp.html")));

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 
 #include "AppTestUtil.h"
@@ -234,4 +235,19 @@ TEST_F(SmallWindowsTest, AnnotationDialog) {
   dlg.btnFontClick();
   StandardDialogs::SetFontHook(previous);
   EXPECT_EQ(dlg.lblSample->font().pointSize(), 31);
+}
+
+TEST_F(SmallWindowsTest, EnterInABoxAcceptsThroughTheBoundRules) {
+  // Typed out of range, then Enter: the dialog's OK corrects the values.
+  frmNew->show();
+  frmNew->iedWidth->setFocus();
+  frmNew->iedWidth->setText(QStringLiteral("0"));
+  frmNew->iedHeight->setText(QStringLiteral("99999"));
+  frmNew->fedValue->setText(QStringLiteral("7"));
+  QTest::keyClick(frmNew->iedWidth, Qt::Key_Return);
+  ASSERT_NE(frmNew->NewWindow, nullptr);
+  EXPECT_EQ(frmNew->NewWindow->DataImage->Width, 1);
+  EXPECT_EQ(frmNew->NewWindow->DataImage->Height, 32767);
+  EXPECT_EQ(frmNew->NewWindow->DataImage->Pixels[0], 7.0f);
+  EXPECT_EQ(frmNew->result(), int(mrOk));
 }
