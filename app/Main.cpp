@@ -221,6 +221,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
   connect(FMDIArea, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
     if (auto* child = qobject_cast<TChildForm*>(w)) child->FormActivate();
   });
+  CreateShell();
   EnableImageActions(false);
   resize(800, 600);
 }
@@ -426,6 +427,8 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
     Event->ignore();
     return;
   }
+  // The images are closed first, then the layout and preferences are kept.
+  FormClose();
   QMainWindow::closeEvent(Event);
 }
 

@@ -12,6 +12,8 @@
 
 class QAction;
 class QLabel;
+class QToolBar;
+class TRecentFiles;
 class QMdiArea;
 class QMenu;
 class TChildForm;
@@ -90,12 +92,59 @@ class TMainForm : public QMainWindow {
   void WindowMinimizeAllExecute();
   void WindowArrangeExecute();
 
+  // --- Start-up, settings, recent files, toolbars and the dialog commands
+  // (MainShell.cpp) ---
+  TRecentFiles* RecentFiles = nullptr;
+  QMenu* RecentFiles1 = nullptr;  // "&Reopen"
+  QToolBar* tbrMain = nullptr;
+  QToolBar* tbrProcessing = nullptr;
+  QToolBar* tbrStatistics = nullptr;
+  // The statistics and photometry results windows, once they exist; their
+  // bounds are kept with the settings.
+  QWidget* StatisticsResultsWindow = nullptr;
+  QWidget* PhotometryGridWindow = nullptr;
+  // The toolbar positions under key A + "\Toolbars", once the dock library exists.
+  std::function<void()> OnSaveToolbars;
+  std::function<void()> OnLoadToolbars;
+  // Set by the program's start-up: from then on showing the window loads the
+  // settings and closing it saves them.
+  bool StartedUp = false;
+
+  void FormShow();
+  void FormClose();
+  void LoadSettings();
+  void SaveSettings();
+  void RecentFilesClick(const QString& FileName);
+  void tbrProcessingVisibleChanged();
+  void FileNewExecute();
+  void FileImportExecute();
+  void FilePrintExecute();
+  void EditFITSHeaderExecute();
+  void EditAddAnnotationExecute();
+  void EditEditAnnotationExecute();
+  void ViewZoomExecute();
+  void ViewQuickZoomExecute();
+  void ViewToolbarExecute(QToolBar* Toolbar, QAction* Item);
+  void ViewOptionsExecute();
+  void ScaleQuickExecute();
+  void PhotometryClearApaturesExecute();
+  void PhotometrySetRefExecute();
+  void PhotometryCalcAbsMagExecute();
+  void HelpContentsExecute();
+  void HelpWebExecute();
+  void HelpAboutExecute();
+  void SaveDialogOptionClick();
+  static QString HelpFileName();
+  static QString HomePage();
+
  protected:
   bool event(QEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
 
  private:
+  void CreateShell();
   void CreateActions();
   void CreateMenus();
   void ConnectActions();
@@ -109,6 +158,7 @@ class TMainForm : public QMainWindow {
   std::vector<QMenu*> FMenus;
   QMenu* FWindowMenu = nullptr;
   std::vector<QAction*> FWindowListActions;
+  bool FShown = false;
 };
 
 extern TMainForm* MainForm;

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QPushButton>
 #include <utility>
 
 namespace {
@@ -67,6 +69,15 @@ bool TFileDialog::Execute(QWidget* Parent) {
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt);
   }
   if (!FileName.isEmpty()) dialog.selectFile(FileName);
+  if (OnOptions && !OptionsCaption.isEmpty()) {
+    // Qt's own dialog lays its controls out in a grid: the button goes below.
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+      auto* button = new QPushButton(OptionsCaption, &dialog);
+      button->setObjectName(QStringLiteral("btnOptions"));
+      QObject::connect(button, &QPushButton::clicked, &dialog, [this] { OnOptions(); });
+      grid->addWidget(button, grid->rowCount(), 0);
+    }
+  }
   if (dialog.exec() != QDialog::Accepted) return false;
   FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
   Files = dialog.selectedFiles();

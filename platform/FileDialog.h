@@ -23,6 +23,9 @@ class TFileDialog {
   bool OverwritePrompt = false;
   QString FileName;   // the first (or only) file chosen
   QStringList Files;  // every file chosen, in the dialog's order
+  // When set, the dialog shows a button of this caption that calls OnOptions.
+  QString OptionsCaption;
+  std::function<void()> OnOptions;
 
   // Runs the dialog; false on Cancel.
   bool Execute(QWidget* Parent = nullptr);

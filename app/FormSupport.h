@@ -1,0 +1,48 @@
+#pragma once
+// What the program's small dialogs share: modal results with the class
+// library's numbers (OK 1, Cancel 2), a program picture, and hooks that
+// answer the standard colour and font dialogs in tests.
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+#include <QPixmap>
+#include <QUrl>
+#include <functional>
+
+#include "platform/MessageBox.h"
+
+class QPushButton;
+
+class TForm : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TForm(QWidget* Parent = nullptr);
+  // Ends the modal loop with a modal result (mrOk, mrCancel).
+  void SetModalResult(int Result) { done(Result); }
+  int ShowModal() { return exec(); }
+  void reject() override { done(mrCancel); }
+  // The help topic F1 opens; 0 for the contents.
+  int HelpContext = 0;
+  // The address of a help topic in the program's help page.
+  static QUrl HelpTopic(int Context);
+
+ protected:
+  void keyPressEvent(class QKeyEvent* Event) override;
+  // "OK" (default) and, unless OkOnly, "Cancel"; Cancel ends with mrCancel.
+  QPushButton* btnOK = nullptr;
+  QPushButton* btnCancel = nullptr;
+  class QHBoxLayout* MakeButtons(bool OkOnly = false);
+};
+
+// The picture of the splash window and the About box.
+QPixmap ProgramPicture();
+
+namespace StandardDialogs {
+// The colour dialog (full open); false on Cancel.
+bool ChooseColour(QColor& Colour, QWidget* Parent = nullptr);
+bool ChooseFont(QFont& Font, QWidget* Parent = nullptr);
+using TColourHook = std::function<bool(QColor&)>;
+using TFontHook = std::function<bool(QFont&)>;
+TColourHook SetColourHook(TColourHook Hook);
+TFontHook SetFontHook(TFontHook Hook);
+}  // namespace StandardDialogs

@@ -1,0 +1,431 @@
+// The main window's start-up side: the recent-files menu, the toolbars, the
+// settings under key A, and the commands that open the small windows and
+// dialogs.
+#include <QAction>
+#include <QCheckBox>
+#include <QRegularExpression>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QShowEvent>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/AboutForm.h"
+#include "app/AnnotationForm.h"
+#include "app/Child.h"
+#include "app/FileManager.h"
+#include "app/MRUFList.h"
+#include "app/Main.h"
+#include "app/NewForm.h"
+#include "app/PreferencesForm.h"
+#include "app/PrintForm.h"
+#include "app/QuickScaleForm.h"
+#include "app/QuickZoomForm.h"
+#include "app/ZoomForm.h"
+#include "formats/dialogs/FITSHeaderForm.h"
+#include "formats/dialogs/FileOptionsForm.h"
+#include "formats/dialogs/ImportForm.h"
+#include "platform/Application.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+
+namespace {
+// "|" separates toolbar groups.
+const char* const MainButtons[] = {"FileOpen", "FileSaveAs", "|", "FilePrint", "|", "EditPaste", "EditCopy", "|",
+                                   "ViewZoom", "|", "EditDeleteAnnotation", "EditAddAnnotation", "EditEditAnnotation",
+                                   "|", "EditDeleteMarker", "EditAddMarker", "|", "HelpContents", "FileNew"};
+const char* const ProcessingButtons[] = {
+    "ProcessRotate",  "ProcessResample", "|", "ProcessFFTCorrelation", "ProcessRegisterImages", "|",
+    "ScaleColourBalance", "ProcessRGBCombine", "ScaleHSI", "ScalePseudoColour", "ProcessImageMath", "|", "|",
+    "ScaleGamma", "ScaleBriCon", "ScaleDDP", "ScaleLog", "ScaleLinear", "|", "RestorationMaxEntropy",
+    "RestorationLucyRichardson", "ProcessCrop", "|", "RestorationVanCittert", "ProcessCalibrate", "ProcessCombine",
+    "|", "|", "FilterFFT", "FilterEditFFT"};
+const char* const StatisticsButtons[] = {
+    "StatisticsAreaStats", "StatisticsImageHisto", "StatisticsAreaHisto", "StatisticsImageStats", "|",
+    "StatisticsLinePlot", "StatisticsRadialPplot", "|", "Statistics3DVisu", "|", "PhotometryCalcMag",
+    "PhotometryMultiImage", "PhotometryAddApature", "PhotometryCalcAbsMag", "PhotometrySetRef", "StatisticsContour"};
+
+QString PlainCaption(const QString& Caption) {
+  QString s = Caption;
+  s.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+  s.remove(QLatin1Char('&'));
+  s.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+  if (s.endsWith(QLatin1String("..."))) s.chop(3);
+  return s;
+}
+
+// A small glyph: the command's initials on a tile coloured by its menu.
+QIcon Glyph(const QString& Name, const QString& Caption) {
+  QColor tile(70, 110, 170);
+  if (Name.startsWith(QLatin1String("File")) || Name.startsWith(QLatin1String("Help"))) tile = QColor(90, 90, 90);
+  else if (Name.startsWith(QLatin1String("Edit")) || Name.startsWith(QLatin1String("View"))) tile = QColor(40, 120, 80);
+  else if (Name.startsWith(QLatin1String("Scale"))) tile = QColor(170, 100, 30);
+  else if (Name.startsWith(QLatin1String("Restoration")) || Name.startsWith(QLatin1String("Filter")))
+    tile = QColor(140, 50, 90);
+  else if (Name.startsWith(QLatin1String("Statistics")) || Name.startsWith(QLatin1String("Photometry")))
+    tile = QColor(50, 90, 140);
+  const QStringList words = PlainCaption(Caption).split(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")),
+                                                        Qt::SkipEmptyParts);
+  QString text;
+  for (const QString& w : words)
+    if (text.size() < 2) text += w[0].toUpper();
+  if (text.size() == 1 && !words.isEmpty() && words[0].size() > 1) text += words[0][1];
+  QPixmap pm(20, 20);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setBrush(tile);
+  p.setPen(tile.darker(130));
+  p.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 3, 3);
+  QFont f = p.font();
+  f.setPixelSize(10);
+  f.setBold(true);
+  p.setFont(f);
+  p.setPen(Qt::white);
+  p.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, text);
+  p.end();
+  return QIcon(pm);
+}
+
+template <std::size_t N>
+QToolBar* MakeToolbar(TMainForm* Form, const char* Name, const char* Caption, const char* const (&Buttons)[N]) {
+  auto* bar = new QToolBar(QString::fromLatin1(Caption), Form);
+  bar->setObjectName(QString::fromLatin1(Name));
+  bar->setIconSize(QSize(20, 20));
+  for (const char* b : Buttons) {
+    if (QLatin1String(b) == QLatin1String("|")) bar->addSeparator();
+    else if (QAction* a = Form->Action(QString::fromLatin1(b))) bar->addAction(a);
+  }
+  return bar;
+}
+
+TChildForm* Active() { return MainForm ? MainForm->ActiveMDIChild() : nullptr; }
+
+// Key A as the registry takes it.
+QString KeyA() { return QString::fromLatin1(ApplicationKey); }
+
+void ReadBounds(const TRegistry& Reg, const char* Prefix, QWidget* Window) {
+  const QString p = QString::fromLatin1(Prefix);
+  const int visible = Reg.ReadInteger(p + QStringLiteral("Visible"));
+  const int top = Reg.ReadInteger(p + QStringLiteral("Top"));
+  const int left = Reg.ReadInteger(p + QStringLiteral("Left"));
+  const int width = Reg.ReadInteger(p + QStringLiteral("Width"));
+  const int height = Reg.ReadInteger(p + QStringLiteral("Height"));
+  if (!Window) return;
+  Window->setGeometry(left, top, width, height);
+  Window->setVisible(visible == 1);
+}
+
+void WriteBounds(TRegistry& Reg, const char* Prefix, const QWidget* Window) {
+  const QString p = QString::fromLatin1(Prefix);
+  Reg.WriteInteger(p + QStringLiteral("Visible"), Window && Window->isVisible() ? 1 : 0);
+  Reg.WriteInteger(p + QStringLiteral("Top"), Window ? Window->y() : 0);
+  Reg.WriteInteger(p + QStringLiteral("Left"), Window ? Window->x() : 0);
+  Reg.WriteInteger(p + QStringLiteral("Width"), Window ? Window->width() : 0);
+  Reg.WriteInteger(p + QStringLiteral("Height"), Window ? Window->height() : 0);
+}
+}  // namespace
+
+void TMainForm::CreateShell() {
+  // Hints: the long part goes to status panel 0.
+  for (QAction* a : FActions)
+    if (a->statusTip().isEmpty()) a->setStatusTip(PlainCaption(a->text()) + QLatin1Char('|') + PlainCaption(a->text()));
+
+  // File > Reopen, between Print and Exit.
+  RecentFiles1 = new QMenu(QStringLiteral("&Reopen"), this);
+  RecentFiles1->setObjectName(QStringLiteral("RecentFiles1"));
+  RecentFiles1->menuAction()->setEnabled(false);
+  if (QMenu* file = Menu(QStringLiteral("FileMenu"))) file->insertMenu(Action(QStringLiteral("FileExit")), RecentFiles1);
+  RecentFiles = new TRecentFiles(this);
+  RecentFiles->SetMenu(RecentFiles1);
+  RecentFiles->SetMaxFiles(9);
+  RecentFiles->RegistryKey = KeyA();
+  RecentFiles->SetStandAloneMenu(false);
+  RecentFiles1->menuAction()->setEnabled(false);
+  RecentFiles->DeleteEntry = false;
+  RecentFiles->OnClick = [this](TRecentFiles*, const QString& FileName) { RecentFilesClick(FileName); };
+  OnAddRecentFile = [this](const QString& FileName) { RecentFiles->AddFile(FileName); };
+
+  // Toolbars on the top edge.
+  tbrMain = MakeToolbar(this, "tbrMain", "Standard", MainButtons);
+  tbrProcessing = MakeToolbar(this, "tbrProcessing", "Processing", ProcessingButtons);
+  tbrStatistics = MakeToolbar(this, "tbrStatistics", "Statistics", StatisticsButtons);
+  for (QAction* a : FActions)
+    if (a->icon().isNull()) a->setIcon(Glyph(a->objectName(), a->text()));
+  // Row 0: Standard, then Statistics; row 1: Processing.
+  addToolBar(Qt::TopToolBarArea, tbrMain);
+  addToolBar(Qt::TopToolBarArea, tbrStatistics);
+  addToolBarBreak(Qt::TopToolBarArea);
+  addToolBar(Qt::TopToolBarArea, tbrProcessing);
+  struct TView {
+    const char* Action;
+    QToolBar* Bar;
+  } views[] = {{"ViewStdToolbar", tbrMain}, {"ViewProcessingToolbar", tbrProcessing}, {"ViewStatisticsToolbar", tbrStatistics}};
+  for (const TView& v : views) {
+    QAction* item = Action(QString::fromLatin1(v.Action));
+    item->setCheckable(true);
+    item->setChecked(true);
+    QToolBar* bar = v.Bar;
+    connect(item, &QAction::triggered, this, [this, bar, item] { ViewToolbarExecute(bar, item); });
+    connect(bar, &QToolBar::visibilityChanged, this, [this] { tbrProcessingVisibleChanged(); });
+  }
+  // The menu items of the toolbars carry their old names too.
+  Action(QStringLiteral("ViewStdToolbar"))->setProperty("MenuItem", QStringLiteral("Standard1"));
+  Action(QStringLiteral("ViewProcessingToolbar"))->setProperty("MenuItem", QStringLiteral("Processing1"));
+  Action(QStringLiteral("ViewStatisticsToolbar"))->setProperty("MenuItem", QStringLiteral("Statistics2"));
+
+  auto on = [this](const char* name, auto handler) {
+    connect(Action(QString::fromLatin1(name)), &QAction::triggered, this, handler);
+  };
+  on("FileNew", [this] { FileNewExecute(); });
+  on("FileImport", [this] { FileImportExecute(); });
+  on("FilePrint", [this] { FilePrintExecute(); });
+  on("EditFITSHeader", [this] { EditFITSHeaderExecute(); });
+  on("EditAddAnnotation", [this] { EditAddAnnotationExecute(); });
+  on("EditEditAnnotation", [this] { EditEditAnnotationExecute(); });
+  on("ViewZoom", [this] { ViewZoomExecute(); });
+  on("ViewQuickZoom", [this] { ViewQuickZoomExecute(); });
+  on("ViewOptions", [this] { ViewOptionsExecute(); });
+  on("ScaleQuick", [this] { ScaleQuickExecute(); });
+  on("PhotometryClearApatures", [this] { PhotometryClearApaturesExecute(); });
+  on("PhotometrySetRef", [this] { PhotometrySetRefExecute(); });
+  on("PhotometryCalcAbsMag", [this] { PhotometryCalcAbsMagExecute(); });
+  on("HelpContents", [this] { HelpContentsExecute(); });
+  on("HelpWeb", [this] { HelpWebExecute(); });
+  on("HelpAbout", [this] { HelpAboutExecute(); });
+  for (QAction* a : FActions) a->setShortcutContext(Qt::WindowShortcut);
+
+  // The save dialog's "Options..." button leads to File Options.
+  FSaveDialog->OptionsCaption = QStringLiteral("&Options...");
+  FSaveDialog->OnOptions = [this] { SaveDialogOptionClick(); };
+
+  if (TApplication* app = Application()) app->SetHelpFile(HelpFileName());
+}
+
+QString TMainForm::HelpFileName() {
+  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("nvhelp.html"));
+}
+
+QString TMainForm::HomePage() { return QStringLiteral("https://www.corvelle-image.org"); }
+
+void TMainForm::showEvent(QShowEvent* Event) {
+  QMainWindow::showEvent(Event);
+  if (!FShown && StartedUp) {
+    FShown = true;
+    FormShow();
+  }
+}
+
+void TMainForm::FormShow() {
+  LoadSettings();
+  RecentFiles->LoadFromRegistry();
+}
+
+void TMainForm::FormClose() {
+  if (!StartedUp) return;
+  SaveSettings();
+  RecentFiles->SaveToRegistry();
+}
+
+void TMainForm::LoadSettings() {
+  try {
+    TRegistry reg;
+    reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
+    if (!reg.OpenKey(KeyA(), false)) throw ERegistryException(QStringLiteral("Failed to get data for 'State'"));
+    const int state = reg.ReadInteger(QStringLiteral("State"));
+    if (state == 1) {
+      setWindowState(Qt::WindowNoState);
+      const int top = reg.ReadInteger(QStringLiteral("Top"));
+      const int left = reg.ReadInteger(QStringLiteral("Left"));
+      const int width = reg.ReadInteger(QStringLiteral("Width"));
+      const int height = reg.ReadInteger(QStringLiteral("Height"));
+      move(left, top);
+      resize(width, height);
+    } else if (state == 0) {
+      setWindowState(Qt::WindowMinimized);
+    } else if (state == 2) {
+      setWindowState(Qt::WindowMaximized);
+    }
+    const int qsVisible = reg.ReadInteger(QStringLiteral("QSVisible"));
+    const int qsTop = reg.ReadInteger(QStringLiteral("QSTop"));
+    const int qsLeft = reg.ReadInteger(QStringLiteral("QSLeft"));
+    if (frmQuickLinearScale) {
+      frmQuickLinearScale->setVisible(qsVisible == 1);
+      frmQuickLinearScale->move(qsLeft, qsTop);
+    }
+    ReadBounds(reg, "SR", StatisticsResultsWindow);
+    ReadBounds(reg, "PR", PhotometryGridWindow);
+    SavePrompt = reg.ReadInteger(QStringLiteral("SavePrompt"));
+    if (frmPreferences) frmPreferences->chkPromptForSave->setChecked(SavePrompt >= 1);
+    TColor colour = 0;
+    reg.ReadBinaryData(QStringLiteral("ROIColour"), &colour, 4);
+    ROIColour = colour;
+    if (frmPreferences) TfrmPreferences::SetPanelColour(frmPreferences->pnlROIColour, colour);
+    reg.ReadBinaryData(QStringLiteral("MkrColour"), &colour, 4);
+    MkrColour = colour;
+    if (frmPreferences) TfrmPreferences::SetPanelColour(frmPreferences->pnlMkrColour, colour);
+    const QString dir = reg.ReadString(QStringLiteral("ImageDir"));
+    FOpenDialog->InitialDir = dir;
+    FSaveDialog->InitialDir = dir;
+    if (frmPreferences) frmPreferences->edtImagesDir->setText(dir);
+    reg.CloseKey();
+    if (OnLoadToolbars) OnLoadToolbars();
+    Action(QStringLiteral("ViewStdToolbar"))->setChecked(tbrMain->isVisible());
+    Action(QStringLiteral("ViewProcessingToolbar"))->setChecked(tbrProcessing->isVisible());
+    Action(QStringLiteral("ViewStatisticsToolbar"))->setChecked(tbrStatistics->isVisible());
+  } catch (...) {
+    // First run, or a value missing: the defaults, silently.
+    setWindowState(Qt::WindowMaximized);
+    if (frmQuickLinearScale) frmQuickLinearScale->show();
+    ROIColour = clWhite;
+    MkrColour = clWhite;
+  }
+}
+
+void TMainForm::SaveSettings() {
+  try {
+    TRegistry reg;
+    reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
+    // Never created here: the key comes with the recent-files list.
+    reg.OpenKey(KeyA(), false);
+    const int state = isMinimized() ? 0 : isMaximized() ? 2 : 1;
+    reg.WriteInteger(QStringLiteral("State"), state);
+    if (state == 1) {
+      reg.WriteInteger(QStringLiteral("Top"), y());
+      reg.WriteInteger(QStringLiteral("Left"), x());
+      reg.WriteInteger(QStringLiteral("Width"), width());
+      reg.WriteInteger(QStringLiteral("Height"), height());
+    }
+    reg.WriteInteger(QStringLiteral("QSVisible"), frmQuickLinearScale && frmQuickLinearScale->isVisible() ? 1 : 0);
+    reg.WriteInteger(QStringLiteral("QSTop"), frmQuickLinearScale ? frmQuickLinearScale->y() : 0);
+    reg.WriteInteger(QStringLiteral("QSLeft"), frmQuickLinearScale ? frmQuickLinearScale->x() : 0);
+    WriteBounds(reg, "SR", StatisticsResultsWindow);
+    WriteBounds(reg, "PR", PhotometryGridWindow);
+    reg.WriteInteger(QStringLiteral("SavePrompt"), SavePrompt);
+    reg.WriteBinaryData(QStringLiteral("ROIColour"), &ROIColour, 4);
+    reg.WriteBinaryData(QStringLiteral("MkrColour"), &MkrColour, 4);
+    reg.WriteString(QStringLiteral("ImageDir"), frmPreferences ? frmPreferences->edtImagesDir->text() : QString());
+    reg.CloseKey();
+    if (OnSaveToolbars) OnSaveToolbars();
+  } catch (...) {
+  }
+}
+
+void TMainForm::RecentFilesClick(const QString& FileName) {
+  OpenImageFile(FileName);
+  QuickLinearScaleUpdate();
+}
+
+void TMainForm::tbrProcessingVisibleChanged() {
+  Action(QStringLiteral("ViewStdToolbar"))->setChecked(tbrMain->isVisible());
+  Action(QStringLiteral("ViewProcessingToolbar"))->setChecked(tbrProcessing->isVisible());
+  Action(QStringLiteral("ViewStatisticsToolbar"))->setChecked(tbrStatistics->isVisible());
+}
+
+void TMainForm::ViewToolbarExecute(QToolBar* Toolbar, QAction* Item) {
+  Toolbar->setVisible(!Toolbar->isVisible());
+  Item->setChecked(Toolbar->isVisible());
+}
+
+void TMainForm::FileNewExecute() {
+  if (frmNew) frmNew->ShowModal();
+}
+
+void TMainForm::FileImportExecute() {
+  if (frmImport) frmImport->Execute();
+  QuickLinearScaleUpdate();
+}
+
+void TMainForm::FilePrintExecute() {
+  if (frmPrint) frmPrint->Execute();
+}
+
+void TMainForm::EditFITSHeaderExecute() {
+  if (frmFITSHeader) frmFITSHeader->Execute();
+}
+
+void TMainForm::EditAddAnnotationExecute() {
+  TChildForm* child = Active();
+  if (!child || !frmAnnotation) return;
+  if (frmAnnotation->ShowModal() == mrOk)
+    child->ImageOverlay->AddAnnotation(10, 10, frmAnnotation->txtSample->text(), frmAnnotation->lblSample->font());
+}
+
+void TMainForm::EditEditAnnotationExecute() {
+  TChildForm* child = Active();
+  if (!child || !frmAnnotation) return;
+  const int index = child->ImageOverlay->SelectedAnnotation;
+  if (index < 0 || index >= int(child->ImageOverlay->Annotations().size())) return;
+  const TAnnotation& a = child->ImageOverlay->Annotations()[std::size_t(index)];
+  frmAnnotation->txtSample->setText(a.Text);
+  frmAnnotation->lblSample->setFont(a.Font);
+  if (frmAnnotation->ShowModal() == mrOk)
+    child->ImageOverlay->EditAnnotation(index, frmAnnotation->txtSample->text(), frmAnnotation->lblSample->font());
+}
+
+void TMainForm::ViewZoomExecute() {
+  if (frmZoom) frmZoom->ShowModal();
+}
+
+void TMainForm::ViewQuickZoomExecute() {
+  if (frmQuickZoom) frmQuickZoom->show();
+}
+
+void TMainForm::ViewOptionsExecute() {
+  if (frmPreferences) frmPreferences->ShowModal();
+}
+
+void TMainForm::ScaleQuickExecute() {
+  if (frmQuickLinearScale) frmQuickLinearScale->show();
+}
+
+void TMainForm::PhotometryClearApaturesExecute() {
+  TChildForm* child = Active();
+  if (!child) return;
+  const std::size_t count = child->ImageOverlay->Apertures().size();
+  for (std::size_t i = 0; i < count; ++i) child->ImageOverlay->DeleteAperture(0);
+  child->CompMagnitude = -99.0;
+}
+
+namespace {
+bool HasApertures(TChildForm* Child) {
+  if (Child && !Child->ImageOverlay->Apertures().empty()) return true;
+  MessageBox::MessageDlg(QStringLiteral("There are no apatures currently defined.  Before setting the reference star "
+                                        "first use the Add Apature command."),
+                         TMsgDlgType::mtWarning, mbOK);
+  return false;
+}
+}  // namespace
+
+// The comparison star and magnitude windows come with the photometry
+// commands; until then only the check for apertures runs.
+void TMainForm::PhotometrySetRefExecute() { HasApertures(Active()); }
+void TMainForm::PhotometryCalcAbsMagExecute() { HasApertures(Active()); }
+
+void TMainForm::HelpContentsExecute() {
+  const QString file = HelpFileName();
+  if (!QFileInfo::exists(file)) {
+    MessageBox::ShowError(QStringLiteral("Cannot find the help file \"%1\".").arg(file), this);
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+void TMainForm::HelpWebExecute() { QDesktopServices::openUrl(QUrl(HomePage())); }
+
+void TMainForm::HelpAboutExecute() {
+  if (frmAbout) frmAbout->ShowModal();
+}
+
+void TMainForm::SaveDialogOptionClick() {
+  if (frmFileOptions) frmFileOptions->Execute();
+}

@@ -1,0 +1,252 @@
+#include "app/QuickScaleForm.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QValueAxis>
+#include <algorithm>
+
+#include "app/Child.h"
+#include "app/FloatEdit.h"
+#include "app/Main.h"
+#include "app/QVRSlider.h"
+#include "engine/ColProcessing.h"
+#include "platform/NumFormat.h"
+
+TfrmQuickLinearScale* frmQuickLinearScale = nullptr;
+
+namespace {
+// A logarithmic axis shows no zero: empty bins sit on this floor.
+constexpr qreal CountFloor = 0.5;
+
+long double TwoDecimals(float V) {
+  long double r = 0;
+  NumFormat::TryStrToFloat(NumFormat::FormatFloat("0.00", V), r);
+  return r;
+}
+}  // namespace
+
+TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
+  setObjectName(QStringLiteral("frmQuickLinearScale"));
+  setWindowTitle(QStringLiteral("Quick Scale"));
+
+  auto* chart = new QChart;
+  chart->legend()->hide();
+  chart->setTitle(QString());
+  chart->setMargins(QMargins(2, 2, 2, 2));
+  chart->setBackgroundRoundness(0);
+  FUpper = new QLineSeries;
+  FLower = new QLineSeries;
+  Series1 = new QAreaSeries(FUpper, FLower);
+  Series1->setObjectName(QStringLiteral("Series1"));
+  Series1->setBrush(QColor(48, 72, 128));
+  Series1->setPen(QPen(QColor(48, 72, 128), 1));
+  Series1->setPointLabelsVisible(false);
+  chart->addSeries(Series1);
+  FAxisX = new QValueAxis;
+  FAxisX->setLabelFormat(QStringLiteral("%g"));
+  FAxisX->setTickCount(3);
+  FAxisY = new QLogValueAxis;
+  FAxisY->setLabelFormat(QStringLiteral("%g"));
+  FAxisY->setBase(10);
+  chart->addAxis(FAxisX, Qt::AlignBottom);
+  chart->addAxis(FAxisY, Qt::AlignLeft);
+  Series1->attachAxis(FAxisX);
+  Series1->attachAxis(FAxisY);
+  FAxisY->setRange(CountFloor, 10);
+  FAxisX->setRange(0, 255);
+  // Fixed places: the slider's track (pixel 5 to width - 5) lies exactly
+  // under the chart's plot area, so each thumb points at its histogram value.
+  constexpr int chartW = 328, chartH = 196, plotLeft = 48, plotTop = 8, plotRight = 24, plotBottom = 28;
+  Chart = new QChartView(chart, this);
+  Chart->setObjectName(QStringLiteral("Chart"));
+  Chart->setFrameShape(QFrame::NoFrame);
+  Chart->setRenderHint(QPainter::Antialiasing, false);
+  Chart->setGeometry(6, 6, chartW, chartH);
+  chart->setPlotArea(QRectF(plotLeft, plotTop, chartW - plotLeft - plotRight, chartH - plotTop - plotBottom));
+  chart->setPlotAreaBackgroundBrush(Qt::white);
+  chart->setPlotAreaBackgroundVisible(true);
+
+  QVRSlider = new TQVRSlider(this);
+  QVRSlider->setObjectName(QStringLiteral("QVRSlider"));
+  QVRSlider->setGeometry(6 + plotLeft - 5, 6 + chartH + 2, chartW - plotLeft - plotRight + 10, 12);
+  auto* boxes = new QWidget(this);
+  boxes->setGeometry(6, 6 + chartH + 18, chartW, 58);
+  fedMin = new TFloatEdit(boxes);
+  fedMin->setObjectName(QStringLiteral("fedMin"));
+  fedMax = new TFloatEdit(boxes);
+  fedMax->setObjectName(QStringLiteral("fedMax"));
+  cmbPresets = new QComboBox(boxes);
+  cmbPresets->setObjectName(QStringLiteral("cmbPresets"));
+  cmbPresets->addItems({QStringLiteral("Max Pixel"), QStringLiteral("Max Hist."), QStringLiteral("User")});
+
+  auto* grid = new QGridLayout(boxes);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(new QLabel(QStringLiteral("Minimum"), boxes), 0, 0);
+  grid->addWidget(new QLabel(QStringLiteral("Maximum"), boxes), 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Settings"), boxes), 0, 2);
+  grid->addWidget(fedMin, 1, 0);
+  grid->addWidget(fedMax, 1, 1);
+  grid->addWidget(cmbPresets, 1, 2);
+  setFixedSize(chartW + 12, 6 + chartH + 18 + 58 + 6);
+
+  QVRSlider->OnChange = [this](TQVRSlider*) { QVRSliderChange(); };
+  QVRSlider->OnMouseDown = [this](TQVRSlider*, Qt::MouseButton, int, int) { QVRSliderMouseDown(); };
+  QVRSlider->OnMouseUp = [this](TQVRSlider*, Qt::MouseButton, int, int) { QVRSliderMouseUp(); };
+  fedMin->OnKeyPress = [this](TFloatEdit* s, QChar& k) { fedKeyPress(s, k); };
+  fedMax->OnKeyPress = [this](TFloatEdit* s, QChar& k) { fedKeyPress(s, k); };
+  connect(cmbPresets, &QComboBox::activated, this, [this](int) { cmbPresetsChange(); });
+
+  // Until an image window exists.
+  for (QWidget* w : {static_cast<QWidget*>(QVRSlider), static_cast<QWidget*>(fedMin),
+                     static_cast<QWidget*>(fedMax), static_cast<QWidget*>(cmbPresets)})
+    w->setEnabled(false);
+  QVRSlider->Redraw();
+  cmbPresets->setCurrentIndex(0);
+}
+
+QList<QPointF> TfrmQuickLinearScale::Points() const { return FPoints; }
+
+void TfrmQuickLinearScale::SetPoints(const QList<QPointF>& Points) {
+  FPoints = Points;
+  QList<QPointF> upper, lower;
+  qreal top = 10, left = 0, right = 1;
+  if (!Points.isEmpty()) {
+    left = Points.first().x();
+    right = Points.last().x();
+  }
+  for (const QPointF& p : Points) {
+    upper.push_back(QPointF(p.x(), std::max(p.y(), CountFloor)));
+    lower.push_back(QPointF(p.x(), CountFloor));
+    top = std::max(top, p.y() * 2);
+  }
+  FUpper->replace(upper);
+  FLower->replace(lower);
+  if (right <= left) right = left + 1;
+  FAxisX->setRange(left, right);
+  FAxisY->setRange(CountFloor, top);
+}
+
+void TfrmQuickLinearScale::UpdateFromImage() {
+  TChildForm* child = MainForm ? MainForm->ActiveMDIChild() : nullptr;
+  if (!child || child->HistogramDirty) return;
+  const TDataImage& image = *child->DataImage;
+  QList<QPointF> points;
+  if (image.IsColour) {
+    for (int i = 0; i < 256; ++i) points.push_back(QPointF(i, child->ColourHistogram.Intensity[std::size_t(i)]));
+    SetPoints(points);
+    QVRSlider->MinVal = 0.0f;
+    QVRSlider->MaxVal = 255.0f;
+  } else {
+    const TRegionHistogram& h = child->GreyHistogram;
+    // A failed histogram (Scale 0) shows like an all-zero image.
+    if ((h.Min == 0.0f && h.Max == 0.0f) || h.Scale == 0.0f) {
+      SetPoints({});
+      QVRSlider->MinVal = 0.0f;
+      QVRSlider->MaxVal = 1.0f;
+    } else {
+      for (int i = 0; i < 256; ++i)
+        points.push_back(QPointF(double((long double)i / h.Scale), h.Counts[std::size_t(i)]));
+      SetPoints(points);
+      QVRSlider->MaxVal = h.Max;
+      QVRSlider->MinVal = h.Min;
+    }
+  }
+  cmbPresets->setCurrentIndex(std::min<int>(image.ScaleMode, 2));
+  ApplyPreset(child);
+}
+
+void TfrmQuickLinearScale::ApplyPreset(TChildForm* Child) {
+  if (!Child) return;
+  TDataImage& image = *Child->DataImage;
+  const int preset = cmbPresets->currentIndex();
+  image.ScaleMode = std::uint8_t(preset);
+  switch (preset) {
+    case 0: QVRSlider->SetPositions(QVRSlider->MinVal, QVRSlider->MaxVal); break;
+    case 1: {
+      int low = -1, high = -1;
+      for (int i = 0; i < 256; ++i) {
+        const int count = image.IsColour ? Child->ColourHistogram.Intensity[std::size_t(i)]
+                                         : Child->GreyHistogram.Counts[std::size_t(i)];
+        if (count == 0) continue;
+        if (low < 0) low = i;
+        high = i;
+      }
+      if (low < 0) break;
+      const float scale = Child->GreyHistogram.Scale;
+      auto value = [&](int bin) {
+        if (image.IsColour) return float(bin);
+        return scale == 0.0f ? 0.0f : float((long double)bin / scale);
+      };
+      QVRSlider->SetPositions(value(low), value(high));
+      break;
+    }
+    case 2: QVRSlider->SetPositions(image.BlackPoint, image.WhitePoint); break;
+    default: break;
+  }
+  ApplyLevels();
+}
+
+void TfrmQuickLinearScale::ApplyLevels() {
+  TChildForm* child = MainForm ? MainForm->ActiveMDIChild() : nullptr;
+  if (!child) return;
+  TDataImage& image = *child->DataImage;
+  const long double low = fedMin->Value(), high = fedMax->Value();
+  if (image.IsColour) {
+    TLUT table = image.LUT;
+    if (MakeLinearTable(table, float(low), float(high))) image.SetLUT(table);
+  }
+  image.BlackPoint = float(low);
+  image.WhitePoint = float(high);
+  image.ScaleMode = std::uint8_t(cmbPresets->currentIndex());
+  child->UpdateImage();
+  child->update();
+}
+
+void TfrmQuickLinearScale::cmbPresetsChange() {
+  ApplyPreset(MainForm ? MainForm->ActiveMDIChild() : nullptr);
+}
+
+void TfrmQuickLinearScale::QVRSliderChange() {
+  fedMin->SetValue(TwoDecimals(QVRSlider->Val1));
+  fedMax->SetValue(TwoDecimals(QVRSlider->Val2));
+}
+
+void TfrmQuickLinearScale::QVRSliderMouseDown() {
+  cmbPresets->setCurrentIndex(2);
+  if (TChildForm* child = MainForm ? MainForm->ActiveMDIChild() : nullptr) child->DataImage->ScaleMode = 2;
+}
+
+void TfrmQuickLinearScale::QVRSliderMouseUp() { ApplyLevels(); }
+
+void TfrmQuickLinearScale::fedKeyPress(TFloatEdit* Sender, QChar& Key) {
+  if (Key.unicode() != 13) return;
+  cmbPresets->setCurrentIndex(2);
+  QVRSlider->SetPositions(float(fedMin->Value()), float(fedMax->Value()));
+  ApplyLevels();
+  Key = QChar(0);
+  Sender->selectAll();
+}
+
+void TfrmQuickLinearScale::EnableControls() {
+  for (QWidget* w : {static_cast<QWidget*>(QVRSlider), static_cast<QWidget*>(fedMin),
+                     static_cast<QWidget*>(fedMax), static_cast<QWidget*>(cmbPresets)})
+    w->setEnabled(true);
+}
+
+void TfrmQuickLinearScale::ClearControls() {
+  SetPoints({});
+  for (QWidget* w : {static_cast<QWidget*>(QVRSlider), static_cast<QWidget*>(fedMin),
+                     static_cast<QWidget*>(fedMax), static_cast<QWidget*>(cmbPresets)})
+    w->setEnabled(false);
+}
+
+void TfrmQuickLinearScale::showEvent(QShowEvent* Event) {
+  QWidget::showEvent(Event);
+  UpdateFromImage();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// "Quick Scale": the histogram of the active image window and its display
+// range (black and white point), set with a two-thumb slider, two boxes or
+// three presets ("Max Pixel", "Max Hist.", "User", kept per image in
+// ScaleMode). It follows the active image window.
+#include <QWidget>
+
+class QChart;
+class QChartView;
+class QAreaSeries;
+class QLineSeries;
+class QLogValueAxis;
+class QValueAxis;
+class QComboBox;
+class TChildForm;
+class TFloatEdit;
+class TQVRSlider;
+
+class TfrmQuickLinearScale : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TfrmQuickLinearScale(QWidget* Parent = nullptr);
+
+  QChartView* Chart = nullptr;
+  QAreaSeries* Series1 = nullptr;
+  TQVRSlider* QVRSlider = nullptr;
+  TFloatEdit* fedMin = nullptr;
+  TFloatEdit* fedMax = nullptr;
+  QComboBox* cmbPresets = nullptr;
+
+  void UpdateFromImage();
+  void EnableControls();
+  void ClearControls();
+  // The chart's points as (x, count), in order; empty when cleared.
+  QList<QPointF> Points() const;
+
+  void cmbPresetsChange();
+  void QVRSliderChange();
+  void QVRSliderMouseDown();
+  void QVRSliderMouseUp();
+  void fedKeyPress(TFloatEdit* Sender, QChar& Key);
+
+ protected:
+  void showEvent(QShowEvent* Event) override;
+
+ private:
+  void ApplyPreset(TChildForm* Child);
+  void ApplyLevels();
+  void SetPoints(const QList<QPointF>& Points);
+  QLineSeries* FUpper = nullptr;
+  QLineSeries* FLower = nullptr;
+  QValueAxis* FAxisX = nullptr;
+  QLogValueAxis* FAxisY = nullptr;
+  QList<QPointF> FPoints;
+};
+extern TfrmQuickLinearScale* frmQuickLinearScale;

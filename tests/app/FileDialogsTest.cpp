@@ -1,0 +1,268 @@
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "AppTestUtil.h"
+#include "app/FileManager.h"
+#include "app/FloatEdit.h"
+#include "app/IntEdit.h"
+#include "formats/FITS.h"
+#include "formats/dialogs/FITSHeaderForm.h"
+#include "formats/dialogs/FITSOptionsForm.h"
+#include "formats/dialogs/FileOptionsForm.h"
+#include "formats/dialogs/ImportForm.h"
+#include "formats/dialogs/JPEGOptionsForm.h"
+#include "platform/FileDialog.h"
+
+namespace {
+class FileDialogsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    frmFITSOptions = new TfrmFITSOptions(Form.get());
+    frmFITSHeader = new TfrmFITSHeader(Form.get());
+    frmFileOptions = new TfrmFileOptions(Form.get());
+    frmImport = new TfrmImport(Form.get());
+    FITSNewHeaderBITPIX = [] { return frmFileOptions->NewHeaderBITPIX(); };
+  }
+  void TearDown() override {
+    FITSNewHeaderBITPIX = nullptr;
+    FITSOptionsDialog = nullptr;
+    for (TChildForm* c : Form->MDIChildren()) {
+      c->setAttribute(Qt::WA_DeleteOnClose, false);
+      delete c;
+    }
+    delete frmFITSOptions;
+    delete frmFITSHeader;
+    delete frmFileOptions;
+    delete frmImport;
+    frmFITSOptions = nullptr;
+    frmFITSHeader = nullptr;
+    frmFileOptions = nullptr;
+    frmImport = nullptr;
+    AppTest::TearDown();
+  }
+  static QStringList Lines(const QListWidget* List) {
+    QStringList r;
+    for (int i = 0; i < List->count(); ++i) r << List->item(i)->text();
+    return r;
+  }
+  QTemporaryDir Dir;
+};
+
+int FileBITPIX(const QString& Name) {
+  TFITSHeader header;
+  ReadFITSHeader(Name.toStdString(), header);
+  std::int32_t bitpix = 0;
+  GetFITSInteger(header, "BITPIX", bitpix);
+  return bitpix;
+}
+}  // namespace
+
+TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {
+  TChildForm* w = GreyWindow(30, 20, 3, [](int x, int y) { return float(x + y); });
+  frmFITSOptions->show();
+  EXPECT_EQ(frmFITSOptions->ListBox->count(), 0);
+  EXPECT_TRUE(frmFITSOptions->rdoData32->isChecked());
+  frmFITSOptions->rdoData16->setChecked(true);
+  frmFITSOptions->btnNewHeaderClick();
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_EQ(frmFITSOptions->ListBox->count(), 10);
+  const QStringList cards = Lines(frmFITSOptions->ListBox);
+  EXPECT_TRUE(cards.filter(QRegularExpression("^BITPIX  = +16 ")).size() == 1) << cards.join('\n').toStdString();
+  EXPECT_EQ(cards.filter("3.276800E+0004").size(), 1);
+  EXPECT_EQ(cards.filter("1.000000E+0000").size(), 1);
+  EXPECT_EQ(int(w->FITSHeader.size()), 10);
+  // Over a header it asks; No keeps the old one.
+  frmFITSOptions->rdoData32->setChecked(true);
+  Answers = {mrNo};
+  frmFITSOptions->btnNewHeaderClick();
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, QStringLiteral("The current image already has a FITS header.  Do you want to overwrite the "
+                                          "current header?"));
+  EXPECT_EQ(Boxes[0].Type, TMsgDlgType::mtWarning);
+  EXPECT_EQ(Boxes[0].Buttons, unsigned(mbYesNo));
+  EXPECT_EQ(Lines(frmFITSOptions->ListBox), cards);
+  // The 16-bit header decides the next save.
+  FITSOptionsDialog = [](TChildForm*) { return int(mrOk); };
+  const QString file = Dir.filePath("a.fts");
+  ASSERT_TRUE(SaveImageFile(file, w));
+  EXPECT_EQ(FileBITPIX(file), 16);
+  Answers = {mrYes};
+  frmFITSOptions->btnNewHeaderClick();
+  EXPECT_EQ(Lines(frmFITSOptions->ListBox).filter("-32").size(), 1);
+}
+
+TEST_F(FileDialogsTest, HeaderViewer) {
+  ColourWindow(4, 4, [](int, int) { return TRGBPixel{1, 2, 3}; });
+  frmFITSHeader->Execute(false);
+  EXPECT_EQ(frmFITSHeader->ListBox->count(), 0);
+  EXPECT_EQ(frmFITSHeader->Edit1->text(), QString());
+  EXPECT_TRUE(frmFITSHeader->Edit1->isReadOnly());
+  TChildForm* g = GreyWindow(5, 5, 1, [](int x, int) { return float(x); });
+  g->FITSHeader = MakeFITSHeader(16, 5, 5, 32768, 1);
+  frmFITSHeader->Execute(false);
+  ASSERT_EQ(frmFITSHeader->ListBox->count(), int(g->FITSHeader.size()));
+  frmFITSHeader->ListBox->setCurrentRow(1);
+  EXPECT_EQ(frmFITSHeader->Edit1->text().toStdString(), g->FITSHeader[1]);
+}
+
+TEST_F(FileDialogsTest, FileOptionsDataTypeAndTabs) {
+  EXPECT_EQ(frmFileOptions->NewHeaderBITPIX(), -32);
+  TChildForm* g = GreyWindow(6, 4, 3, [](int x, int) { return float(x); });
+  frmFileOptions->Execute(false);
+  EXPECT_EQ(frmFileOptions->PageControl1->tabText(frmFileOptions->PageControl1->currentIndex()), QStringLiteral("FITS"));
+  frmFileOptions->grpDataType->button(0)->setChecked(true);
+  EXPECT_EQ(frmFileOptions->NewHeaderBITPIX(), 16);
+  // A window without header is saved in the chosen type.
+  const QString file = Dir.filePath("b.fts");
+  ASSERT_TRUE(SaveImageFile(file, g));
+  EXPECT_EQ(FileBITPIX(file), 16);
+  frmFileOptions->btnNewHeaderClick();
+  EXPECT_EQ(frmFileOptions->ListBox->count(), 10);
+  ColourWindow(4, 4, [](int, int) { return TRGBPixel{1, 2, 3}; });
+  frmFileOptions->Execute(false);
+  EXPECT_EQ(frmFileOptions->PageControl1->currentIndex(), 0);
+  EXPECT_EQ(frmFileOptions->ListBox->count(), 0);
+}
+
+TEST_F(FileDialogsTest, JPEGPreviewMatchesDjpeg) {
+  ColourWindow(300, 200, [](int x, int y) {
+    return TRGBPixel{std::uint8_t(x), std::uint8_t(y), std::uint8_t((x * y) & 255)};
+  });
+  EXPECT_EQ(frmFileOptions->iedQuality->text(), QStringLiteral("0"));
+  frmFileOptions->show();
+  ASSERT_FALSE(frmFileOptions->JPEGBytes().empty());
+  EXPECT_EQ(frmFileOptions->SourcePicture().size(), QSize(300, 200));
+  auto djpeg = [&](const QStringList& Options) {
+    const QString in = Dir.filePath("p.jpg"), out = Dir.filePath("p.pnm");
+    QFile f(in);
+    f.open(QIODevice::WriteOnly);
+    f.write(reinterpret_cast<const char*>(frmFileOptions->JPEGBytes().data()), qint64(frmFileOptions->JPEGBytes().size()));
+    f.close();
+    QProcess p;
+    p.start("djpeg", Options + QStringList{"-pnm", "-outfile", out, in});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) ADD_FAILURE() << "djpeg failed or is missing";
+    return QImage(out);
+  };
+  auto same = [](const QImage& A, const QImage& B) {
+    if (A.size() != B.size()) return false;
+    const QImage a = A.convertToFormat(QImage::Format_RGB32), b = B.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x)
+        if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+  };
+  const std::size_t quality0 = frmFileOptions->JPEGBytes().size();
+  EXPECT_TRUE(same(frmFileOptions->ResultPicture(), djpeg({})));
+  frmFileOptions->trkJPEGCompression->setValue(95);
+  EXPECT_EQ(frmFileOptions->iedQuality->text(), QStringLiteral("95"));
+  EXPECT_GT(frmFileOptions->JPEGBytes().size(), quality0);
+  EXPECT_TRUE(same(frmFileOptions->ResultPicture(), djpeg({})));
+  frmFileOptions->cmbFileType->setCurrentIndex(1);
+  frmFileOptions->cmbFileTypeChange();
+  EXPECT_TRUE(frmFileOptions->ResultPicture().isGrayscale());
+  EXPECT_TRUE(same(frmFileOptions->ResultPicture(), djpeg({"-grayscale"})));
+  // Panning stays inside the picture.
+  frmFileOptions->Pan(500, -20);
+  EXPECT_EQ(frmFileOptions->PanOffset(), QPoint(300 - 151, 0));
+  frmFileOptions->Pan(-10, 50);
+  EXPECT_EQ(frmFileOptions->PanOffset(), QPoint(300 - 161, 50));
+  frmFileOptions->hide();
+}
+
+TEST_F(FileDialogsTest, JPEGOptionsKeepTheirValues) {
+  TfrmJPEGOptions dlg(Form.get());
+  EXPECT_EQ(dlg.trkJPEGCompression->value(), 75);
+  EXPECT_TRUE(dlg.chkProgressive->isChecked());
+  TJPEGSaveOptions options;
+  QTimer::singleShot(0, &dlg, [&] {
+    dlg.trkJPEGCompression->setValue(0);
+    dlg.chkProgressive->setChecked(false);
+    dlg.SetModalResult(mrOk);
+  });
+  EXPECT_EQ(dlg.Execute(options), int(mrOk));
+  EXPECT_EQ(dlg.iedQuality->text(), QStringLiteral("0"));
+  EXPECT_EQ(options.Quality, 0);
+  EXPECT_FALSE(options.Progressive);
+  QTimer::singleShot(0, &dlg, [&] { dlg.reject(); });
+  options.Quality = 50;
+  EXPECT_EQ(dlg.Execute(options), int(mrCancel));
+  EXPECT_EQ(options.Quality, 50);
+  EXPECT_EQ(dlg.trkJPEGCompression->value(), 0);
+}
+
+TEST_F(FileDialogsTest, RawImportOfEachLayout) {
+  auto file = [&](const char* Name, const QByteArray& Bytes) {
+    const QString path = Dir.filePath(QString::fromLatin1(Name));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(Bytes);
+    return path;
+  };
+  auto import = [&](const QString& Path, int W, int H, int Format, const char* Offset, bool Unsigned, int Skip = 0) {
+    frmImport->OpenDialog()->FileName = Path;
+    // As typed: the boxes' ranges apply only when the dialog reads them.
+    frmImport->iedWidth->setText(QString::number(W));
+    frmImport->iedHeight->setText(QString::number(H));
+    frmImport->iedSkip->setText(QString::number(Skip));
+    frmImport->fedOffset->setText(QString::fromLatin1(Offset));
+    frmImport->chkUnsigned->setChecked(Unsigned);
+    frmImport->grpDataFormat->button(Format)->setChecked(true);
+    return frmImport->btnOKClick() ? frmImport->LastWindow : nullptr;
+  };
+  EXPECT_EQ(frmImport->iedWidth->text(), QStringLiteral("1"));
+  EXPECT_TRUE(frmImport->chkUnsigned->isChecked());
+  EXPECT_TRUE(frmImport->grpDataFormat->button(0)->isChecked());
+  TChildForm* w = import(file("a.raw", QByteArray("\xFA\x00", 2)), 2, 1, 0, "10", true);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->GetPixel(0, 0), 4.0f);  // (250 + 10) mod 256
+  EXPECT_EQ(w->DataImage->GetPixel(1, 0), 10.0f);
+  EXPECT_EQ(w->Caption(), QStringLiteral("Imported a.raw"));
+  EXPECT_EQ(w->DataImage->DataType, 3);
+  w = import(file("b.raw", QByteArray("\x34\x12\x56", 3)), 2, 1, 1, "0", true);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->GetPixel(0, 0), 564.0f);
+  EXPECT_EQ(w->DataImage->GetPixel(1, 0), 342.0f);
+  const QString c = file("c.raw", QByteArray("\x01\x02", 2));
+  w = import(c, 1, 1, 2, "0", false);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->GetPixel(0, 0), 258.0f);
+  w = import(c, 1, 1, 3, "0", false);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->GetPixel(0, 0), 513.0f);
+  w = import(file("d.raw", QByteArray("\xC0\xA0\x00\x00", 4)), 1, 1, 4, "2", true);  // -5.0
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->GetPixel(0, 0), 0.0f);
+  QByteArray skipped(100, '\x7F');
+  skipped.append(QByteArray("\x01\x02\x03\x04\x05\x06", 6));
+  w = import(file("e.raw", skipped), 3, 2, 0, "0", true, 100);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->GetPixel(2, 1), 6.0f);
+  EXPECT_TRUE(Boxes.empty());
+  // Refusals keep the dialog open and open nothing.
+  const int windows = WindowCount();
+  EXPECT_EQ(import(c, 0, 1, 0, "0", true), nullptr);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, QStringLiteral("The width and the height of the image must be greater than zero."));
+  EXPECT_EQ(import(c, 4, 4, 2, "0", true), nullptr);
+  EXPECT_EQ(Boxes.back().Text, QStringLiteral("An error occured importing this file."));
+  EXPECT_EQ(import(c, 1, 1, 0, "0", true, -5), nullptr);
+  EXPECT_EQ(WindowCount(), windows);
+  // A size typed beyond the limit is brought to 65536, then refused as too long.
+  frmImport->OpenDialog()->FileName = c;
+  frmImport->iedWidth->setText(QStringLiteral("100000"));
+  frmImport->iedHeight->SetValue(1);
+  EXPECT_FALSE(frmImport->btnOKClick());
+  EXPECT_EQ(Boxes.back().Text, QStringLiteral("An error occured importing this file."));
+}

@@ -1,0 +1,462 @@
+// The whole main window as the program starts it: settings across runs, the
+// command table, the enabling of the image commands, recent files.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QLabel>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "app/FloatEdit.h"
+#include <QFile>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include "app/AboutForm.h"
+#include "app/Child.h"
+#include "formats/dialogs/FileOptionsForm.h"
+#include "formats/dialogs/ImportForm.h"
+#include "platform/Application.h"
+
+#include <QTest>
+#include "app/FileManager.h"
+#include "app/ImageOverlay.h"
+#include "app/MRUFList.h"
+#include "app/Main.h"
+#include "app/PreferencesForm.h"
+#include "app/QuickScaleForm.h"
+#include "app/StartUp.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+
+namespace {
+const QString KeyA = QStringLiteral("Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Application");
+
+// One run of the program: the main window and its windows, shown.
+struct TRun {
+  TRun() {
+    Form = new TMainForm;
+    MainForm = Form;
+    CreateForms(Form);
+    Form->show();
+  }
+  // Closes the main window as the user does (the settings are saved).
+  void Close() {
+    Form->close();
+    End();
+  }
+  void End() {
+    if (!Form) return;
+    for (TChildForm* child : Form->MDIChildren()) {
+      child->setAttribute(Qt::WA_DeleteOnClose, false);
+      delete child;
+    }
+    FreeForms();
+    delete Form;
+    Form = nullptr;
+    MainForm = nullptr;
+  }
+  ~TRun() { End(); }
+  TMainForm* Form = nullptr;
+};
+
+class MainShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TRegistry reg;
+    reg.DeleteKey(QStringLiteral("\\Software\\Quorvath"));
+    PreviousBox = MessageBox::SetHook([this](TMsgDlgType, const QString& Text, unsigned) {
+      Boxes.push_back(Text);
+      return int(mrOk);
+    });
+  }
+  void TearDown() override { MessageBox::SetHook(PreviousBox); }
+  QStringList Enabled(const TMainForm& Form) const {
+    QStringList r;
+    for (QAction* a : Form.ActionList())
+      if (a->isEnabled()) r << a->objectName();
+    return r;
+  }
+  std::vector<QString> Boxes;
+  MessageBox::THook PreviousBox;
+};
+
+TChildForm* GreyImage(int W, int H) {
+  auto* child = new TChildForm;
+  child->DataImage->Allocate(W, H, 3, false);
+  for (int i = 0; i < W * H; ++i) child->DataImage->Pixels[i] = float(i);
+  child->DataImage->AutoScale();
+  child->UpdateImage();
+  return child;
+}
+}  // namespace
+
+TEST_F(MainShellTest, FirstSecondAndThirdStart) {
+  {
+    TRun run;
+    EXPECT_TRUE(run.Form->isMaximized());
+    ASSERT_NE(frmQuickLinearScale, nullptr);
+    EXPECT_TRUE(frmQuickLinearScale->isVisible());
+    EXPECT_EQ(run.Form->ROIColour, clWhite);
+    EXPECT_EQ(run.Form->MkrColour, clWhite);
+    EXPECT_FALSE(run.Form->RecentFiles1->menuAction()->isEnabled());
+    EXPECT_TRUE(Boxes.empty());
+    run.Close();
+  }
+  {
+    // Key A holds nothing but the file history.
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(KeyA, false));
+    EXPECT_TRUE(reg.GetValueNames().isEmpty());
+    EXPECT_EQ(reg.GetKeyNames(), QStringList({QStringLiteral("FileHistory")}));
+  }
+  {
+    // Second start: the key is there but "State" is not: the defaults again;
+    // closing now saves everything.
+    TRun run;
+    EXPECT_TRUE(run.Form->isMaximized());
+    EXPECT_TRUE(frmQuickLinearScale->isVisible());
+    run.Form->showNormal();
+    run.Form->setGeometry(30, 40, 700, 500);
+    frmQuickLinearScale->hide();
+    run.Form->SavePrompt = 1;
+    run.Form->ROIColour = 0x0000FF;
+    run.Form->MkrColour = 0x00FF00;
+    frmPreferences->edtImagesDir->setText(QStringLiteral("/data/images"));
+    run.Close();
+  }
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(KeyA, false));
+    EXPECT_EQ(reg.ReadInteger("State"), 1);
+    const QStringList names = reg.GetValueNames();
+    for (const char* n : {"Top", "Left", "Width", "Height", "QSVisible", "QSTop", "QSLeft", "SRVisible", "SRHeight",
+                          "PRVisible", "PRHeight", "SavePrompt", "ROIColour", "MkrColour", "ImageDir"})
+      EXPECT_TRUE(names.contains(QString::fromLatin1(n))) << n;
+    EXPECT_EQ(reg.GetDataType("ROIColour"), TRegDataType::rdBinary);
+    EXPECT_EQ(reg.GetDataSize("ROIColour"), 4);
+    EXPECT_EQ(reg.ReadInteger("QSVisible"), 0);
+  }
+  {
+    // Third start: everything as it was left.
+    TRun run;
+    EXPECT_FALSE(run.Form->isMaximized());
+    EXPECT_EQ(run.Form->size(), QSize(700, 500));
+    EXPECT_FALSE(frmQuickLinearScale->isVisible());
+    EXPECT_EQ(run.Form->SavePrompt, 1);
+    EXPECT_TRUE(frmPreferences->chkPromptForSave->isChecked());
+    EXPECT_EQ(run.Form->ROIColour, TColor(0x0000FF));
+    EXPECT_EQ(run.Form->MkrColour, TColor(0x00FF00));
+    EXPECT_EQ(TfrmPreferences::PanelColour(frmPreferences->pnlMkrColour), TColor(0x00FF00));
+    EXPECT_EQ(run.Form->OpenDialog()->InitialDir, QStringLiteral("/data/images"));
+    EXPECT_EQ(frmPreferences->edtImagesDir->text(), QStringLiteral("/data/images"));
+    EXPECT_TRUE(run.Form->Action("ViewStdToolbar")->isChecked());
+    EXPECT_TRUE(Boxes.empty());
+    // New windows take the colours.
+    TChildForm* child = GreyImage(4, 4);
+    EXPECT_EQ(child->ImageOverlay->ROIColour, TColor(0x0000FF));
+  }
+  {
+    // "State" 2 ignores the stored bounds.
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(KeyA, false));
+    reg.WriteInteger("State", 2);
+    reg.WriteInteger("Width", 123);
+  }
+  TRun run;
+  EXPECT_TRUE(run.Form->isMaximized());
+  EXPECT_NE(run.Form->width(), 123);
+}
+
+TEST_F(MainShellTest, ExitSavesNothing) {
+  TRun run;
+  run.Form->FileExitExecute();
+  run.End();
+  // Exit asked the (not running) loop to end; a short loop takes the request
+  // so that later modal loops run.
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
+  TRegistry reg;
+  EXPECT_FALSE(reg.KeyExists(KeyA));
+}
+
+TEST_F(MainShellTest, ImageCommandsFollowTheWindows) {
+  TRun run;
+  const QStringList always = {
+      "FileNew",         "FileOpen",          "FileImport",       "FileExit",       "ViewToolbars",
+      "ViewStdToolbar",  "ViewProcessingToolbar", "ViewStatisticsToolbar", "ViewOptions", "EditPaste",
+      "HelpContents",    "HelpAbout",         "HelpWeb",          "EditAnnotations", "EditMarkers",
+      "ProcessFlip",     "ProcessRegister",   "FilterSharpen",    "FilterBlur",     "FilterPrewitt",
+      "FilterMean",      "FilterMedian",      "FilterAdaptive",   "FilterNonLinear"};
+  ASSERT_EQ(always.size(), 24);
+  QStringList enabled = Enabled(*run.Form);
+  enabled.sort();
+  QStringList expected = always;
+  expected.sort();
+  EXPECT_EQ(enabled, expected);
+  TChildForm* a = GreyImage(8, 8);
+  TChildForm* b = GreyImage(8, 8);
+  EXPECT_EQ(Enabled(*run.Form).size(), int(run.Form->ActionList().size()));
+  EXPECT_TRUE(frmQuickLinearScale->fedMin->isEnabled());
+  a->close();
+  EXPECT_EQ(Enabled(*run.Form).size(), int(run.Form->ActionList().size()));
+  run.Form->SetPanelText(1, QStringLiteral("8 x 8"));
+  b->close();
+  enabled = Enabled(*run.Form);
+  enabled.sort();
+  EXPECT_EQ(enabled, expected);
+  EXPECT_EQ(run.Form->PanelText(1), QString());
+  EXPECT_FALSE(frmQuickLinearScale->fedMin->isEnabled());
+  EXPECT_TRUE(frmQuickLinearScale->Points().isEmpty());
+}
+
+TEST_F(MainShellTest, CommandTableCaptionsAndShortcuts) {
+  TRun run;
+  struct TRow {
+    const char* Name;
+    const char* Caption;
+    const char* Key;
+  };
+  const TRow rows[] = {
+      {"FileNew", "&New...", ""}, {"FileOpen", "&Open...", "Ctrl+O"}, {"FileSaveAs", "Save &As...", "Ctrl+S"},
+      {"FileImport", "&Import...", ""}, {"FilePrint", "&Print...", "Ctrl+P"}, {"FileExit", "E&xit", ""},
+      {"EditCopy", "&Copy", "Ctrl+C"}, {"EditPaste", "&Paste", "Ctrl+V"}, {"EditDuplicate", "&Duplicate", "Ctrl+D"},
+      {"EditImageTitle", "&Image Title...", ""}, {"EditFITSHeader", "&FITS Header...", ""},
+      {"EditAnnotations", "&Annotations", ""}, {"EditAddAnnotation", "&Add Annotation...", "Ctrl+A"},
+      {"EditEditAnnotation", "&Edit Annotation...", ""}, {"EditDeleteAnnotation", "&Delete Annotation", ""},
+      {"EditMarkers", "Mar&kers", ""}, {"EditAddMarker", "&Add Marker...", "Ctrl+M"},
+      {"EditDeleteMarker", "&Delete Marker...", ""}, {"EditDeleteAllMarkers", "Delete All &Markers", ""},
+      {"ViewZoom", "Set &Zoom...", ""}, {"ViewQuickZoom", "&Quick Zoom...", ""}, {"ViewToolbars", "&Toolbars", ""},
+      {"ViewStdToolbar", "&Standard", ""}, {"ViewProcessingToolbar", "&Processing", ""},
+      {"ViewStatisticsToolbar", "&Statistics", ""}, {"ViewOptions", "&Preferences...", ""},
+      {"ProcessFlip", "&Flip", ""}, {"ProcessFlipLeftToRight", "&Left To Right", ""},
+      {"ProcessFlipTopToBottom", "&Top To Bottom", ""}, {"ProcessRotate", "R&otate...", ""},
+      {"ProcessResample", "&Resample...", ""}, {"ProcessPixelMath", "&Pixel Math...", ""},
+      {"ProcessCrop", "Cro&p...", ""}, {"ProcessImageMath", "&Image Math...", ""},
+      {"ProcessCombine", "Combi&ne...", ""}, {"ProcessCalibrate", "Cali&brate...", ""},
+      {"ProcessRegister", "Register Images", ""}, {"ProcessRegisterImages", "&Polynomial...", "Ctrl+R"},
+      {"ProcessFFTCorrelation", "&FFT Correlation", ""}, {"ProcessRGBCombine", "RGB &Combine...", ""},
+      {"ProcessColourSplit", "Split Colour &Planes", ""}, {"ProcessColourToGrey", "Convert to &Greyscale", ""},
+      {"StatisticsImageStats", "&Statistics of Image...", "Ctrl+I"},
+      {"StatisticsAreaStats", "Statistics of &Area...", ""}, {"StatisticsImagesStats", "Statistics of &Images...", ""},
+      {"StatisticsResults", "Statisti&cs Results...", ""}, {"StatisticsImageHisto", "&Histogram of Image...", "Ctrl+H"},
+      {"StatisticsAreaHisto", "Histogram of A&rea...", ""}, {"StatisticsRadialPplot", "Ra&dial Plot...", ""},
+      {"StatisticsLinePlot", "&Line Plot...", ""}, {"StatisticsContour", "&Contour Plot...", ""},
+      {"Statistics3DVisu", "&3D Visualisation...", ""}, {"ScaleBriCon", "&Brightness and Contrast...", "Ctrl+B"},
+      {"ScaleGamma", "&Gamma...", ""}, {"ScaleLog", "L&og...", ""}, {"ScaleColourBalance", "&Colour Balance...", ""},
+      {"ScaleHSI", "Hue, Saturation && &Intensity...", ""}, {"ScaleLinear", "&Linear...", "Ctrl+L"},
+      {"ScaleDDP", "&DDP...", ""}, {"ScaleHistogramSpec", "&Histogram Specification...", ""},
+      {"ScalePseudoColour", "&Pseudo Colour...", ""}, {"ScaleQuick", "&Quick Scale...", ""},
+      {"FilterSharpen", "&Sharpen", ""}, {"FilterSharpenLittle", "Sharpen &Little", ""},
+      {"FilterSharpenMore", "Sharpen &More", ""}, {"FilterBlur", "&Blur", ""}, {"FilterBlurLittle", "Blur &Little", ""},
+      {"FilterBlurMore", "Blur &More", ""}, {"FilterPointDetector", "&Point Detector", ""},
+      {"FilterVertEdge", "&Verticle Edge Detector", ""}, {"FilterHorzEdge", "&Horizontal Edge Detector", ""},
+      {"FilterLaplacian", "&Laplacian", ""}, {"FilterSobel", "S&obel", ""}, {"FilterPrewitt", "&Prewitt", ""},
+      {"FilterPrewittNorth", "&North", ""}, {"FilterPrewittSouth", "&South", ""}, {"FilterPrewittEast", "&East", ""},
+      {"FilterPrewittWest", "&West", ""}, {"FilterMinimum", "M&inimum", ""}, {"FilterMaximum", "Maxim&um", ""},
+      {"FilterMedian", "M&edian", ""}, {"FilterMedian3", "Median &3x3", ""}, {"FilterMedian5", "Median &5x5", ""},
+      {"FilterMedian7", "Median &7x7", ""}, {"FilterMean", "M&ean", ""}, {"FilterMean3", "Mean &3x3", ""},
+      {"FilterMean5", "Mean &5x5", ""}, {"FilterMean7", "Mean &7x7", ""}, {"FilterAdaptive", "&Adaptive Filters", ""},
+      {"FilterAdaptiveMMSE", "Adaptive &MMSE...", ""}, {"FilterAdaptiveDWMTM", "Adaptive &DW-MTM...", ""},
+      {"FilterNonLinear", "&Nonlinear Filters", ""}, {"FilterATMean", "&Alpha-Trimmed Mean...", ""},
+      {"FilterCHMean", "&Contra-harmonic Mean...", ""}, {"FilterNoise", "Noise &Filter...", ""},
+      {"FilterUnsharpMask", "&Unsharp Mask...", ""}, {"FilterFFT", "&FFT Filter...", ""},
+      {"FilterHomomorphic", "&Homomorphic Filter...", ""}, {"FilterCustom", "&Custom...", ""},
+      {"FilterEditFFT", "Edit FFT...", ""}, {"RestorationMaxEntropy", "&Maximum Entropy...", "Ctrl+E"},
+      {"RestorationLucyRichardson", "&Lucy-Richardson...", ""}, {"RestorationVanCittert", "&Van Cittert...", ""},
+      {"PhotometryAddApature", "&Add Aperture...", ""}, {"PhotometryClearApatures", "R&emove All Apertures", ""},
+      {"PhotometrySetRef", "&Set Comparison Star...", ""}, {"PhotometryCalcMag", "&Calculate Magnitudes...", ""},
+      {"PhotometryMultiImage", "&Multiple Images...", ""}, {"PhotometryCalcAbsMag", "&Calculate Magnitudes...", ""},
+      {"PhotometryResults", "Photometry Results...", ""}, {"PhotometrySetup", "&Photometry Settings...", ""},
+      {"WindowCascade", "&Cascade", ""}, {"WindowTileVertical", "&Tile Vertically", ""},
+      {"WindowTileHorizontal", "Tile &Horizontally", ""}, {"WindowMinimizeAll", "&Minimize All", ""},
+      {"WindowArrange", "&Arrange", ""}, {"HelpContents", "&Contents...", "F1"},
+      {"HelpWeb", "Corvelle &Image 2.5ZUL Home Page...", ""}, {"HelpAbout", "&About...", ""}};
+  for (const TRow& r : rows) {
+    QAction* a = run.Form->Action(QString::fromLatin1(r.Name));
+    ASSERT_NE(a, nullptr) << r.Name;
+    EXPECT_EQ(a->text().toStdString(), r.Caption) << r.Name;
+    EXPECT_EQ(a->shortcut(), QKeySequence(QString::fromLatin1(r.Key))) << r.Name;
+    // Every action but Arrange sits in a menu.
+    if (QLatin1String(r.Name) != QLatin1String("WindowArrange")) EXPECT_FALSE(a->associatedObjects().isEmpty()) << r.Name;
+  }
+  EXPECT_EQ(int(run.Form->ActionList().size()), int(std::size(rows)));
+  QStringList titles;
+  for (QAction* m : run.Form->menuBar()->actions()) titles << m->text();
+  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "&Process", "&Statistics", "S&cale", "&Filter",
+                                 "&Restoration", "Ph&otometry", "&Window", "&Help"}));
+  // File > Reopen sits right before Exit.
+  const QList<QAction*> file = run.Form->Menu("FileMenu")->actions();
+  const int exit = int(file.indexOf(run.Form->Action("FileExit")));
+  ASSERT_GT(exit, 0);
+  EXPECT_EQ(file[exit - 1]->text(), QStringLiteral("&Reopen"));
+  // The toolbars carry the listed actions.
+  EXPECT_EQ(run.Form->tbrMain->windowTitle(), QStringLiteral("Standard"));
+  EXPECT_EQ(run.Form->tbrMain->actions().first()->objectName(), QStringLiteral("FileOpen"));
+  EXPECT_EQ(run.Form->tbrProcessing->windowTitle(), QStringLiteral("Processing"));
+  EXPECT_EQ(run.Form->tbrStatistics->actions().last()->objectName(), QStringLiteral("StatisticsContour"));
+  // Hiding a toolbar clears its check mark.
+  run.Form->tbrStatistics->hide();
+  EXPECT_FALSE(run.Form->Action("ViewStatisticsToolbar")->isChecked());
+  run.Form->Action("ViewStatisticsToolbar")->trigger();
+  EXPECT_TRUE(run.Form->tbrStatistics->isVisible());
+  EXPECT_TRUE(run.Form->Action("ViewStatisticsToolbar")->isChecked());
+}
+
+TEST_F(MainShellTest, RecentFilesThroughOpenAndReopen) {
+  QTemporaryDir dir;
+  TRun run;
+  // Three small bitmaps opened at once, in the dialog's order.
+  QStringList files;
+  for (int i = 0; i < 3; ++i) {
+    QImage img(2 + i, 2, QImage::Format_RGB888);
+    img.fill(Qt::gray);
+    files << dir.filePath(QStringLiteral("p%1.bmp").arg(i));
+    ASSERT_TRUE(img.save(files.last(), "BMP"));
+  }
+  auto previous = TFileDialog::SetHook([&](TFileDialog& d) {
+    d.Files = files;
+    d.FileName = files.first();
+    return true;
+  });
+  run.Form->FileOpenExecute();
+  TFileDialog::SetHook(previous);
+  EXPECT_EQ(run.Form->MDIChildCount(), 3);
+  EXPECT_EQ(run.Form->RecentFiles->Files(), QStringList({files[2], files[1], files[0]}));
+  EXPECT_TRUE(run.Form->RecentFiles1->menuAction()->isEnabled());
+  // Reopening the third entry opens it and leaves the list as it is.
+  QAction* third = run.Form->RecentFiles->Entries()[2];
+  EXPECT_EQ(third->text(), "&3 " + files[0]);
+  third->trigger();
+  EXPECT_EQ(run.Form->MDIChildCount(), 4);
+  EXPECT_EQ(run.Form->ActiveMDIChild()->Caption(), QStringLiteral("p0.bmp"));
+  EXPECT_EQ(run.Form->RecentFiles->Files().first(), files[2]);
+  // Opening it again moves it up.
+  OpenImageFile(files[0]);
+  run.Form->RecentFiles->AddFile(files[0]);
+  EXPECT_EQ(run.Form->RecentFiles->Entries()[0]->text(), "&1 " + files[0]);
+  EXPECT_EQ(run.Form->RecentFiles->Entries()[2]->text(), "&3 " + files[1]);
+  run.Close();
+  // The next start shows the same list.
+  TRun again;
+  EXPECT_EQ(again.Form->RecentFiles->Files(), QStringList({files[0], files[2], files[1]}));
+}
+
+TEST_F(MainShellTest, ApertureCommandsWarnWithoutApertures) {
+  TRun run;
+  TChildForm* child = GreyImage(16, 16);
+  run.Form->Action("PhotometrySetRef")->trigger();
+  run.Form->Action("PhotometryCalcAbsMag")->trigger();
+  ASSERT_EQ(Boxes.size(), 2u);
+  EXPECT_EQ(Boxes[0], QStringLiteral("There are no apatures currently defined.  Before setting the reference star "
+                                     "first use the Add Apature command."));
+  child->ImageOverlay->AddAperture(5, 5, 2, 3, 4);
+  child->ImageOverlay->AddAperture(9, 9, 2, 3, 4);
+  child->CompMagnitude = 12.5;
+  run.Form->Action("PhotometryClearApatures")->trigger();
+  EXPECT_TRUE(child->ImageOverlay->Apertures().empty());
+  EXPECT_EQ(child->CompMagnitude, -99.0);
+}
+
+namespace {
+// Records the addresses the program asks the desktop to open.
+class TUrlRecorder : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> Urls;
+ public slots:
+  void Open(const QUrl& Url) { Urls.push_back(Url); }
+};
+}  // namespace
+
+TEST_F(MainShellTest, HelpHintsAndAbout) {
+  TRun run;
+  TUrlRecorder recorder;
+  QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "Open");
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "Open");
+  run.Form->Action("HelpWeb")->trigger();
+  ASSERT_EQ(recorder.Urls.size(), 1);
+  EXPECT_EQ(recorder.Urls[0].scheme(), QStringLiteral("https"));
+  // Contents opens the page beside the program, or says it is missing.
+  run.Form->Action("HelpContents")->trigger();
+  if (QFileInfo::exists(TMainForm::HelpFileName())) {
+    ASSERT_EQ(recorder.Urls.size(), 2);
+    EXPECT_EQ(recorder.Urls[1], QUrl::fromLocalFile(TMainForm::HelpFileName()));
+  } else {
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(Boxes[0].contains(QStringLiteral("nvhelp.html")));
+  }
+  // F1 in a dialog opens its topic.
+  TApplication* app = Application();
+  ASSERT_NE(app, nullptr);
+  const QString help = app->HelpFile();
+  app->SetHelpFile(QStringLiteral(CORVELLE_SOURCE_DIR "/app/help/nvhelp.html"));
+  recorder.Urls.clear();
+  frmImport->show();
+  QTest::keyClick(frmImport, Qt::Key_F1);
+  frmImport->hide();
+  app->SetHelpFile(help);
+  ASSERT_EQ(recorder.Urls.size(), 1);
+  EXPECT_EQ(recorder.Urls[0].fragment(), QStringLiteral("context-203"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  EXPECT_TRUE(QFileInfo::exists(QStringLiteral(CORVELLE_SOURCE_DIR "/app/help/nvhelp.html")));
+  // A command's hint: its long part goes to panel 0.
+  QStatusTipEvent tip(run.Form->Action("FileOpen")->statusTip());
+  QApplication::sendEvent(run.Form, &tip);
+  EXPECT_EQ(run.Form->PanelText(0), QStringLiteral("Open"));
+  QStatusTipEvent custom(QStringLiteral("Short|The long hint"));
+  QApplication::sendEvent(run.Form, &custom);
+  EXPECT_EQ(run.Form->PanelText(0), QStringLiteral("The long hint"));
+  // The About box and the splash window.
+  ASSERT_NE(frmAbout, nullptr);
+  EXPECT_EQ(frmAbout->windowTitle(), QStringLiteral("About Corvelle Image 2.5ZUL"));
+  frmAbout->show();
+  EXPECT_EQ(frmAbout->Shape1->x(), frmAbout->Image1->x());
+  EXPECT_EQ(frmAbout->Shape1->width(), frmAbout->Image1->width());
+  EXPECT_EQ(frmAbout->Shape1->y(), frmAbout->Image1->geometry().bottom() + 1);
+  frmAbout->hide();
+  TfrmSplash splash;
+  splash.show();
+  EXPECT_EQ(splash.size(), splash.Image1->pixmap().size());
+  EXPECT_EQ(splash.Image1->pos(), QPoint(0, 0));
+}
+
+TEST_F(MainShellTest, SaveDialogHasFileOptions) {
+  TRun run;
+  GreyImage(8, 8);
+  bool found = false;
+  QTimer::singleShot(200, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog) {
+      auto* button = dialog->findChild<QPushButton*>(QStringLiteral("btnOptions"));
+      found = button && button->text() == QStringLiteral("&Options...");
+      // The button opens File Options on the grey window's FITS page.
+      QTimer::singleShot(200, [] {
+        if (frmFileOptions->isVisible()) {
+          EXPECT_EQ(frmFileOptions->PageControl1->currentIndex(), 1);
+          frmFileOptions->SetModalResult(mrOk);
+        }
+      });
+      if (button) button->click();
+      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->reject(); });
+    }
+  });
+  run.Form->FileSaveAsExecute();
+  EXPECT_TRUE(found);
+}
+
+#include "MainShellTest.moc"

@@ -1,0 +1,121 @@
+#include <QComboBox>
+#include <QTest>
+
+#include "AppTestUtil.h"
+#include "app/FloatEdit.h"
+#include "app/QVRSlider.h"
+#include "app/QuickScaleForm.h"
+
+namespace {
+class QuickScaleTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    QLS = std::make_unique<TfrmQuickLinearScale>(Form.get());
+    QLS->show();
+  }
+  void TearDown() override {
+    QLS.reset();
+    AppTest::TearDown();
+  }
+  std::unique_ptr<TfrmQuickLinearScale> QLS;
+};
+}  // namespace
+
+TEST_F(QuickScaleTest, NoImageDisablesAndEmpties) {
+  QLS->UpdateFromImage();
+  EXPECT_TRUE(QLS->Points().isEmpty());
+  EXPECT_FALSE(QLS->QVRSlider->isEnabled());
+  EXPECT_FALSE(QLS->fedMin->isEnabled());
+  EXPECT_FALSE(QLS->cmbPresets->isEnabled());
+  EXPECT_EQ(QLS->windowTitle(), QStringLiteral("Quick Scale"));
+  EXPECT_EQ(QLS->cmbPresets->count(), 3);
+  EXPECT_EQ(QLS->cmbPresets->itemText(1), QStringLiteral("Max Hist."));
+}
+
+TEST_F(QuickScaleTest, GreyMaxPixelAndMaxHist) {
+  // Values 100..1000: Scale = 255/1000 as a Single (0.254999995), so the bin
+  // of 100 is Round(25.4999995) = 25.
+  TChildForm* w = GreyWindow(901, 1, 3, [](int x, int) { return float(100 + x); });
+  QLS->EnableControls();
+  QLS->UpdateFromImage();
+  const QList<QPointF> pts = QLS->Points();
+  ASSERT_EQ(pts.size(), 256);
+  const float scale = 255.0f / 1000.0f;
+  EXPECT_EQ(pts[255].x(), double((long double)255 / scale));
+  EXPECT_EQ(pts[0].y(), 0.0);
+  EXPECT_GT(pts[25].y(), 0.0);
+  EXPECT_EQ(QLS->QVRSlider->MinVal, 100.0f);
+  EXPECT_EQ(QLS->QVRSlider->MaxVal, 1000.0f);
+  // Max Pixel: the thumbs at the range's ends.
+  EXPECT_EQ(QLS->fedMin->text(), QStringLiteral("100"));
+  EXPECT_EQ(QLS->fedMax->text(), QStringLiteral("1000"));
+  EXPECT_EQ(QLS->QVRSlider->HighPixel(), QLS->QVRSlider->width() - 5);
+  EXPECT_EQ(w->DataImage->BlackPoint, 100.0f);
+  EXPECT_EQ(w->DataImage->WhitePoint, 1000.0f);
+  // Max Hist.: bins 25..255, 25 / 0.255 = 98.04.
+  QLS->cmbPresets->setCurrentIndex(1);
+  QLS->cmbPresetsChange();
+  EXPECT_EQ(QLS->fedMin->text(), QStringLiteral("98.04"));
+  EXPECT_EQ(QLS->fedMax->text(), QStringLiteral("1000"));
+  EXPECT_EQ(w->DataImage->ScaleMode, 1);
+  EXPECT_FLOAT_EQ(w->DataImage->BlackPoint, 98.04f);
+  // Enter in a box picks User and applies the typed range.
+  QLS->fedMin->setFocus();
+  QLS->fedMin->setText(QStringLiteral("200"));
+  QTest::keyClick(QLS->fedMin, Qt::Key_Return);
+  EXPECT_EQ(QLS->cmbPresets->currentIndex(), 2);
+  EXPECT_EQ(w->DataImage->BlackPoint, 200.0f);
+  EXPECT_EQ(w->DataImage->ScaleMode, 2);
+  EXPECT_EQ(QLS->fedMin->selectedText(), QStringLiteral("200"));
+  // User is kept per image and re-applied on the next update.
+  QLS->UpdateFromImage();
+  EXPECT_EQ(QLS->cmbPresets->currentIndex(), 2);
+  EXPECT_EQ(QLS->fedMin->text(), QStringLiteral("200"));
+}
+
+TEST_F(QuickScaleTest, ColourUsesIntensityAndLinearTable) {
+  // Intensities 10 and 200 only.
+  TChildForm* w = ColourWindow(4, 4, [](int x, int) {
+    const std::uint8_t v = x < 2 ? 10 : 200;
+    return TRGBPixel{v, v, v};
+  });
+  QLS->UpdateFromImage();
+  ASSERT_EQ(QLS->Points().size(), 256);
+  EXPECT_EQ(QLS->Points()[10], QPointF(10, 8));
+  EXPECT_EQ(QLS->Points()[200], QPointF(200, 8));
+  EXPECT_EQ(QLS->QVRSlider->MaxVal, 255.0f);
+  EXPECT_EQ(QLS->fedMax->text(), QStringLiteral("255"));
+  QLS->cmbPresets->setCurrentIndex(1);
+  QLS->cmbPresetsChange();
+  EXPECT_EQ(QLS->fedMin->text(), QStringLiteral("10"));
+  EXPECT_EQ(QLS->fedMax->text(), QStringLiteral("200"));
+  EXPECT_EQ(w->DataImage->LUT[10], 0);
+  EXPECT_EQ(w->DataImage->LUT[200], 255);
+  EXPECT_EQ(w->DataImage->LUT[100], 121);  // Round(255 / 190 * 90) = Round(120.79)
+}
+
+TEST_F(QuickScaleTest, NegativeMinimumKeepsTheBoxes) {
+  QLS->fedMin->setText(QStringLiteral("3"));
+  QLS->fedMax->setText(QStringLiteral("7"));
+  TChildForm* w = GreyWindow(10, 1, 3, [](int x, int) { return x == 0 ? -50.0f : float(100 * x); });
+  QLS->UpdateFromImage();
+  EXPECT_EQ(QLS->fedMin->text(), QStringLiteral("3"));
+  EXPECT_EQ(QLS->fedMax->text(), QStringLiteral("7"));
+  EXPECT_EQ(w->DataImage->BlackPoint, 3.0f);
+  EXPECT_EQ(w->DataImage->WhitePoint, 7.0f);
+}
+
+TEST_F(QuickScaleTest, ZeroAndFailedHistogramsShowEmpty) {
+  GreyWindow(8, 8, 3, [](int, int) { return 0.0f; });
+  QLS->UpdateFromImage();
+  EXPECT_TRUE(QLS->Points().isEmpty());
+  EXPECT_EQ(QLS->QVRSlider->MinVal, 0.0f);
+  EXPECT_EQ(QLS->QVRSlider->MaxVal, 1.0f);
+  // All negative: the histogram fails (maximum 0, minimum below it).
+  GreyWindow(8, 8, 3, [](int, int) { return -5.0f; });
+  QLS->UpdateFromImage();
+  EXPECT_TRUE(QLS->Points().isEmpty());
+  EXPECT_EQ(QLS->QVRSlider->MaxVal, 1.0f);
+  for (const QPointF& p : QLS->Points()) EXPECT_TRUE(std::isfinite(p.x()));
+}

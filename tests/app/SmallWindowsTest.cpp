@@ -1,0 +1,253 @@
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "AppTestUtil.h"
+#include "app/AnnotationForm.h"
+#include "app/FloatEdit.h"
+#include "app/FormSupport.h"
+#include "app/IntEdit.h"
+#include "app/NewForm.h"
+#include "app/PreferencesForm.h"
+#include "app/PrintForm.h"
+#include "app/QuickZoomForm.h"
+#include "app/ZoomForm.h"
+#include "platform/FileDialog.h"
+
+namespace {
+class SmallWindowsTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    frmZoom = new TfrmZoom(Form.get());
+    frmNew = new TfrmNew(Form.get());
+    frmPrint = new TfrmPrint(Form.get());
+    frmPreferences = new TfrmPreferences(Form.get());
+    frmQuickZoom = new TfrmQuickZoom(Form.get());
+  }
+  void TearDown() override {
+    for (TChildForm* c : Form->MDIChildren()) {
+      c->setAttribute(Qt::WA_DeleteOnClose, false);
+      delete c;
+    }
+    delete frmZoom;
+    delete frmNew;
+    delete frmPrint;
+    delete frmPreferences;
+    delete frmQuickZoom;
+    frmZoom = nullptr;
+    frmNew = nullptr;
+    frmPrint = nullptr;
+    frmPreferences = nullptr;
+    frmQuickZoom = nullptr;
+    AppTest::TearDown();
+  }
+};
+
+QString RunTool(const QString& Program, const QStringList& Args) {
+  QProcess p;
+  p.start(Program, Args);
+  if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+    ADD_FAILURE() << Program.toStdString() << " failed or is missing";
+    return {};
+  }
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+}  // namespace
+
+TEST_F(SmallWindowsTest, QuickZoomSteps) {
+  EXPECT_EQ(frmQuickZoom->windowTitle(), QStringLiteral("Quick Zoom - 100%"));
+  frmQuickZoom->btnZoomOut->click();
+  EXPECT_EQ(frmQuickZoom->windowTitle(), QStringLiteral("Quick Zoom - 100%"));
+  for (int i = 0; i < 5; ++i) frmQuickZoom->btnZoomIn->click();
+  EXPECT_EQ(frmQuickZoom->windowTitle(), QStringLiteral("Quick Zoom - 1600%"));
+  EXPECT_EQ(frmQuickZoom->ZoomLevel(), 1600.0f);
+  frmQuickZoom->btnZoomOut->click();
+  EXPECT_EQ(frmQuickZoom->windowTitle(), QStringLiteral("Quick Zoom - 800%"));
+  EXPECT_EQ(frmQuickZoom->btnZoomIn->toolTip(), QStringLiteral("Zoom In"));
+  EXPECT_EQ(QuickZoomTarget, frmQuickZoom);
+}
+
+TEST_F(SmallWindowsTest, SetZoom) {
+  TChildForm* w = GreyWindow(20, 10, 3, [](int x, int) { return float(x); });
+  const QStringList items = {"25&%", "&50%", "&100%", "&200%", "&400%", "&Custom"};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(frmZoom->grpZoom->button(i)->text(), items[i]);
+  EXPECT_TRUE(frmZoom->grpZoom->button(2)->isChecked());
+  EXPECT_FALSE(frmZoom->iedZoom->isEnabled());
+  EXPECT_EQ(frmZoom->iedZoom->text(), QStringLiteral("100"));
+  frmZoom->grpZoom->button(3)->click();
+  frmZoom->btnOKClick();
+  EXPECT_EQ(w->ImageDisplay->Zoom, 200.0f);
+  frmZoom->grpZoom->button(5)->click();
+  EXPECT_TRUE(frmZoom->iedZoom->isEnabled());
+  frmZoom->iedZoom->setText(QStringLiteral("350"));
+  frmZoom->btnOKClick();
+  EXPECT_EQ(w->ImageDisplay->Zoom, 350.0f);
+  // A typed 0 never reaches the window: the box's range makes it 1.
+  frmZoom->iedZoom->setText(QStringLiteral("0"));
+  frmZoom->btnOKClick();
+  EXPECT_EQ(w->ImageDisplay->Zoom, 1.0f);
+  frmZoom->iedZoom->setText(QString());  // the default value
+  frmZoom->btnOKClick();
+  EXPECT_EQ(w->ImageDisplay->Zoom, 1.0f);
+}
+
+TEST_F(SmallWindowsTest, NewImage) {
+  EXPECT_EQ(frmNew->iedWidth->text(), QStringLiteral("640"));
+  EXPECT_EQ(frmNew->iedHeight->text(), QStringLiteral("480"));
+  frmNew->iedWidth->setText(QStringLiteral("3"));
+  frmNew->iedHeight->setText(QStringLiteral("2"));
+  frmNew->fedValue->setText(QStringLiteral("2E32"));
+  frmNew->btnOKClick();
+  TChildForm* w = frmNew->NewWindow;
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Caption(), QStringLiteral("Untitled"));
+  EXPECT_TRUE(w->Modified);
+  EXPECT_EQ(w->DataImage->DataType, 3);
+  EXPECT_FALSE(w->DataImage->IsColour);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(w->DataImage->Pixels[i], 2.0e32f);
+  // Colour: above 255 gives white, 127.5 rounds to even.
+  frmNew->rdoColour->setChecked(true);
+  frmNew->fedValue->setText(QStringLiteral("300"));
+  frmNew->btnOKClick();
+  TRGBPixel p = frmNew->NewWindow->DataImage->RGBPlane[1 * frmNew->NewWindow->DataImage->Width + 2];
+  EXPECT_EQ(p.Red, 255);
+  EXPECT_EQ(p.Green, 255);
+  EXPECT_EQ(p.Blue, 255);
+  EXPECT_EQ(frmNew->NewWindow->DataImage->DataType, 0);
+  frmNew->fedValue->setText(QStringLiteral("127.5"));
+  frmNew->btnOKClick();
+  EXPECT_EQ(frmNew->NewWindow->DataImage->RGBPlane[0 * frmNew->NewWindow->DataImage->Width + 0].Green, 128);
+  frmNew->fedValue->setText(QStringLiteral("126.5"));
+  frmNew->btnOKClick();
+  EXPECT_EQ(frmNew->NewWindow->DataImage->RGBPlane[0 * frmNew->NewWindow->DataImage->Width + 0].Green, 126);
+  // A width of 0 typed and confirmed becomes 1; a negative value becomes 0.
+  frmNew->iedWidth->setText(QStringLiteral("0"));
+  frmNew->fedValue->setText(QStringLiteral("-4"));
+  frmNew->btnOKClick();
+  EXPECT_EQ(frmNew->NewWindow->DataImage->Width, 1);
+  EXPECT_EQ(frmNew->NewWindow->DataImage->RGBPlane[0 * frmNew->NewWindow->DataImage->Width + 0].Red, 0);
+  EXPECT_EQ(WindowCount(), 5);
+}
+
+TEST(PrintLayout, PlacementAndTitles) {
+  EXPECT_EQ(PrintPlacement(2550, 3300, 100, 50, 1, false, false), QRect(50, 50, 2300, 1150));
+  EXPECT_EQ(PrintPlacement(2550, 3300, 100, 50, 0, false, false), QRect(50, 50, 100, 50));
+  // 1/8 of the fit 23: 2.875 -> 287.5 x 143.75, rounded to even.
+  EXPECT_EQ(PrintPlacement(2550, 3300, 100, 50, 2, false, false), QRect(50, 50, 288, 144));
+  EXPECT_EQ(PrintPlacement(2550, 3300, 100, 50, 4, true, true), QRect((2550 - 1150) / 2, (3300 - 575) / 2, 1150, 575));
+  // A page within the margins is used whole: fit = min(200 / 100, 200 / 50).
+  EXPECT_EQ(PrintPlacement(200, 200, 100, 50, 1, false, false), QRect(50, 50, 200, 100));
+  const QDateTime when(QDate(2024, 3, 9), QTime(14, 5));
+  const QLocale l;
+  const QString d = l.toString(when.date(), QLocale::ShortFormat), t = l.toString(when.time(), QLocale::ShortFormat);
+  EXPECT_EQ(PrintTitle("&f", "M31", when), "M31");
+  EXPECT_EQ(PrintTitle("&F", "M31", when), "M31");
+  EXPECT_EQ(PrintTitle("&F&D", "M31", when), "M31 " + d);
+  EXPECT_EQ(PrintTitle("&f&t", "M31", when), "M31 " + t);
+  EXPECT_EQ(PrintTitle("&f&d&t", "M31", when), "M31 " + d + " " + t);
+  EXPECT_EQ(PrintTitle("&F&T&D", "M31", when), "M31 " + t + " " + d);
+  EXPECT_EQ(PrintTitle("&f&D", "M31", when), QString());
+  EXPECT_EQ(PrintTitle("Page 1", "M31", when), QString());
+}
+
+TEST_F(SmallWindowsTest, PrintToPDF) {
+  QTemporaryDir dir;
+  const QString pdf = dir.filePath("print.pdf");
+  QPrinter& printer = frmPrint->Printer();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(pdf);
+  printer.setResolution(300);
+  printer.setPageSize(QPageSize(QPageSize::Letter));
+  printer.setFullPage(true);
+  ASSERT_EQ(printer.width(), 2550);
+  ASSERT_EQ(printer.height(), 3300);
+  TChildForm* w = ColourWindow(100, 50, [](int, int) { return TRGBPixel{0, 0, 255}; }, "Orion");
+  frmPrint->cmbScale->setCurrentIndex(1);
+  frmPrint->edtTitle->setText(QStringLiteral("&F&D"));
+  ASSERT_TRUE(frmPrint->PrintWindow(w));
+  EXPECT_EQ(w->ImageDisplay->Zoom, 100.0f);
+  const QString text = RunTool("pdftotext", {pdf, "-"});
+  EXPECT_TRUE(text.contains("Orion " + QLocale().toString(QDate::currentDate(), QLocale::ShortFormat))) << text.toStdString();
+  // Rendered at 30 dpi the picture covers (5, 5) to (235, 120).
+  RunTool("pdftoppm", {"-r", "30", "-png", "-singlefile", pdf, dir.filePath("page")});
+  const QImage page(dir.filePath("page.png"));
+  ASSERT_EQ(page.size(), QSize(255, 330));
+  // The PDF may hold the picture compressed: near red is red.
+  auto red = [&page](int x, int y) {
+    const QColor c = page.pixelColor(x, y);
+    return c.red() > 235 && c.green() < 50 && c.blue() < 50;
+  };
+  EXPECT_TRUE(red(7, 7));
+  EXPECT_TRUE(red(232, 117));
+  EXPECT_EQ(page.pixelColor(238, 60), QColor(255, 255, 255));
+  EXPECT_EQ(page.pixelColor(100, 123), QColor(255, 255, 255));
+  EXPECT_EQ(page.pixelColor(2, 60), QColor(255, 255, 255));
+  // Any other title prints none.
+  frmPrint->edtTitle->setText(QStringLiteral("Page 1"));
+  ASSERT_TRUE(frmPrint->PrintWindow(w));
+  EXPECT_EQ(RunTool("pdftotext", {pdf, "-"}).trimmed(), QString());
+}
+
+TEST_F(SmallWindowsTest, PreferencesColoursReachEveryWindow) {
+  TChildForm* a = GreyWindow(8, 8, 3, [](int x, int) { return float(x); });
+  TChildForm* b = GreyWindow(8, 8, 3, [](int x, int) { return float(x); });
+  auto previous = StandardDialogs::SetColourHook([](QColor& c) {
+    c = QColor(255, 0, 0);
+    return true;
+  });
+  frmPreferences->btnROIColour->click();
+  EXPECT_EQ(Form->ROIColour, TColor(0x0000FF));
+  EXPECT_EQ(a->ImageOverlay->ROIColour, TColor(0x0000FF));
+  EXPECT_EQ(b->ImageOverlay->ROIColour, TColor(0x0000FF));
+  EXPECT_EQ(b->ImageOverlay->MarkerColour, clWhite);
+  EXPECT_EQ(TfrmPreferences::PanelColour(frmPreferences->pnlROIColour), TColor(0x0000FF));
+  StandardDialogs::SetColourHook([](QColor&) { return false; });
+  frmPreferences->btnMkrColour->click();
+  EXPECT_EQ(b->ImageOverlay->MarkerColour, clWhite);
+  StandardDialogs::SetColourHook(previous);
+  EXPECT_EQ(frmPreferences->chkPromptForSave->text(), QStringLiteral("&Promt for save when closing images"));
+  frmPreferences->chkPromptForSave->setChecked(true);
+  frmPreferences->edtImagesDir->setText(QStringLiteral("/tmp/x"));
+  frmPreferences->btnOKClick();
+  EXPECT_EQ(Form->SavePrompt, 1);
+  EXPECT_EQ(Form->SaveDialog()->InitialDir, QStringLiteral("/tmp/x"));
+}
+
+TEST_F(SmallWindowsTest, AnnotationDialog) {
+  TfrmAnnotation dlg(Form.get());
+  EXPECT_EQ(dlg.txtSample->text(), QStringLiteral("Sample Text"));
+  dlg.txtSample->setText(QStringLiteral("M42"));
+  EXPECT_EQ(dlg.lblSample->text(), QStringLiteral("M42"));
+  auto previous = StandardDialogs::SetFontHook([](QFont& f) {
+    f.setPointSize(31);
+    return true;
+  });
+  dlg.btnFontClick();
+  StandardDialogs::SetFontHook(previous);
+  EXPECT_EQ(dlg.lblSample->font().pointSize(), 31);
+}
+
+TEST_F(SmallWindowsTest, EnterInABoxAcceptsThroughTheBoundRules) {
+  // Typed out of range, then Enter: the dialog's OK corrects the values.
+  frmNew->show();
+  frmNew->iedWidth->setFocus();
+  frmNew->iedWidth->setText(QStringLiteral("0"));
+  frmNew->iedHeight->setText(QStringLiteral("99999"));
+  frmNew->fedValue->setText(QStringLiteral("7"));
+  QTest::keyClick(frmNew->iedWidth, Qt::Key_Return);
+  ASSERT_NE(frmNew->NewWindow, nullptr);
+  EXPECT_EQ(frmNew->NewWindow->DataImage->Width, 1);
+  EXPECT_EQ(frmNew->NewWindow->DataImage->Height, 32767);
+  EXPECT_EQ(frmNew->NewWindow->DataImage->Pixels[0], 7.0f);
+  EXPECT_EQ(frmNew->result(), int(mrOk));
+}
