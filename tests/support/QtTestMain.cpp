@@ -8,9 +8,10 @@
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // Never the user's real settings, even when run by hand.
+  // Settings of their own for every test process: never the user's, and never
+  // another test's (ctest runs test processes side by side).
   QTemporaryDir settings;
-  if (!std::getenv("CORVELLE_SETTINGS_DIR")) setenv("CORVELLE_SETTINGS_DIR", settings.path().toLocal8Bit().constData(), 1);
+  setenv("CORVELLE_SETTINGS_DIR", settings.path().toLocal8Bit().constData(), 1);
   TApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
