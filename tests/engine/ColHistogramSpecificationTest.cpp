@@ -102,3 +102,28 @@ TEST(ColHistogramSpecification, ExponentialIgnoresItsParameterAndZeroTargetIsRef
   ColHistogramEqualise(b, src);
   for (int i = 0; i < 256; ++i) ASSERT_TRUE(Same(a.RGBPlane[i], b.RGBPlane[i]));
 }
+
+TEST(ColHistogramSpecification, LinearTargetFallsFrom255To0) {
+  TDataImage src, a, b;
+  std::mt19937 rng(12);
+  std::vector<TRGBPixel> pixels;
+  for (int i = 0; i < 4000; ++i) pixels.push_back(Rgb(int(rng() % 256), int(rng() % 200), int(rng() % 120)));
+  Make(src, pixels);
+  TColHistogramTarget falling;
+  for (int i = 0; i < 256; ++i) falling[std::size_t(i)] = float(255 - i);
+  EXPECT_EQ(falling.front(), 255.0f);
+  EXPECT_EQ(falling.back(), 0.0f);
+  Copy(a, src);
+  Copy(b, src);
+  ColHistogramSpecLinear(a, src);
+  ColHistogramMatch(falling, b, src);
+  for (int i = 0; i < 4000; ++i) ASSERT_TRUE(Same(a.RGBPlane[i], b.RGBPlane[i])) << i;
+  // A rising target gives another result: the direction of the shape matters.
+  TColHistogramTarget rising;
+  for (int i = 0; i < 256; ++i) rising[std::size_t(i)] = float(i);
+  Copy(b, src);
+  ColHistogramMatch(rising, b, src);
+  int differ = 0;
+  for (int i = 0; i < 4000; ++i) differ += !Same(a.RGBPlane[i], b.RGBPlane[i]);
+  EXPECT_GT(differ, 1000);
+}
