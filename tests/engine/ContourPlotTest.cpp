@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <set>
 #include <sstream>
@@ -206,6 +207,14 @@ TEST(DrawContours, RefusalsShowTheTracerMessage) {
     EXPECT_TRUE(rec.Codes.empty());
     for (int i = 0; i < 144; ++i) ASSERT_EQ(dst.Pixels[i], 0.0f);
   }
+  // Cells larger than the image trace nothing and say nothing, however large.
+  EngineHookRecorder rec;
+  for (int cell : {12, std::numeric_limits<int>::max()}) {
+    Recorded r;
+    EXPECT_TRUE(TraceContours(4, cell, 0, 100, src, r));
+    EXPECT_TRUE(r.Segments.empty()) << cell;
+  }
+  EXPECT_TRUE(rec.Warnings.empty());
 }
 
 TEST(DrawContours, PairsPastTheEdgeDropOutOfEveryCorner) {
