@@ -49,8 +49,11 @@ TEST(DrawContourLine, WorkedExampleAndSpecialCases) {
   for (int i = 0; i < 16; ++i) count += one.Pixels[i] == 5;
   EXPECT_EQ(count, 1);
   EXPECT_EQ(one.GetPixel(2, 1), 5.0f);
-  // Off the image nothing is written and nothing breaks.
-  DrawContourLine(-5, -5, 10, 3, 7, one);
+  // Only the part inside the image is written: the diagonal through 4 x 4.
+  DrawContourLine(-3, -3, 6, 6, 7, one);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(one.GetPixel(x, y), x == y ? 7.0f : (x == 2 && y == 1 ? 5.0f : 0.0f)) << x << "," << y;
 
   EXPECT_EQ(Sign(3.5f), 1);
   EXPECT_EQ(Sign(0.0f), 0);
