@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <mutex>
 
 #include "engine/Checked.h"
 #include "engine/ClampByte.h"
 #include "engine/HSV.h"
+#include "engine/HistogramTables.h"
 #include "engine/Parallel.h"
 
 namespace {
@@ -50,26 +50,17 @@ void ColHistogramEqualise(TDataImage& Dst, const TDataImage& Src) {
   const std::int64_t N = Src.PixelCount();
   const TRGBPixel* src = Src.RGBPlane;
 
-  // Whole-number counts: a Single counter would stop at 2^24.
-  std::array<std::int64_t, Bins> h{};
-  std::mutex lock;
-  Parallel::For(N, [&](std::int64_t b, std::int64_t e) {
-    std::array<std::int64_t, Bins> local{};
-    for (std::int64_t i = b; i < e; ++i) {
-      double H, S, V;
-      RGBToHSV(src[i].Red, src[i].Green, src[i].Blue, H, S, V);
-      ++local[std::size_t(ValueBin(V))];
-    }
-    std::lock_guard<std::mutex> g(lock);
-    for (int k = 0; k < Bins; ++k) h[std::size_t(k)] += local[std::size_t(k)];
-  }, MinPerThread);
+  const auto count = HistogramTables::Cumulative(HistogramTables::Count<std::size_t(Bins)>(
+      N,
+      [&](std::int64_t i) {
+        double H, S, V;
+        RGBToHSV(src[i].Red, src[i].Green, src[i].Blue, H, S, V);
+        return ValueBin(V);
+      },
+      MinPerThread));
   if (N == 0) return;
 
-  std::array<std::int64_t, Bins> count{};
-  count[0] = h[0];
   std::int64_t cmax = 0;
-  for (int i = 1; i < Bins; ++i)
-    count[std::size_t(i)] = count[std::size_t(i - 1)] + h[std::size_t(i - 1)] + h[std::size_t(i)];
   for (int i = 0; i < Bins; ++i) cmax = std::max(cmax, count[std::size_t(i)]);
   std::array<float, Bins> c;
   for (int i = 0; i < Bins; ++i)
@@ -80,22 +71,7 @@ void ColHistogramEqualise(TDataImage& Dst, const TDataImage& Src) {
 void ColHistogramMatch(const TColHistogramTarget& Target, TDataImage& Dst, const TDataImage& Src) {
   ColHistogramEqualise(Dst, Src);
   if (!SameShape(Dst, Src)) return;
-  std::array<std::int32_t, Bins> inv;
-  std::array<float, Bins> C;
-  double sum = 0.0;
-  float cmax = 0.0f;
-  for (int i = 0; i < Bins; ++i) {
-    inv[std::size_t(i)] = 0;
-    sum = double((long double)sum + Target[std::size_t(i)]);
-    C[std::size_t(i)] = float(Checked::Round(sum));
-    if (C[std::size_t(i)] > cmax) cmax = C[std::size_t(i)];
-  }
-  const long double scale = Checked::Div(255, cmax);
-  for (int i = 0; i < Bins; ++i) C[std::size_t(i)] = Checked::ToSingle(scale * C[std::size_t(i)]);
-  for (int i = 0; i < Bins; ++i)
-    inv[std::size_t(std::clamp<std::int64_t>(Checked::Round(C[std::size_t(i)]), 0, Bins - 1))] = i;
-  for (int k = 1; k < Bins; ++k)
-    if (inv[std::size_t(k)] == 0 && float(k) != C[std::size_t(k)]) inv[std::size_t(k)] = inv[std::size_t(k - 1)];
+  const auto inv = HistogramTables::Inverse(Target);
   MapValues(Dst.RGBPlane, Dst.RGBPlane, Dst.PixelCount(), inv);
 }
 

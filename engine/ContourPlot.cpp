@@ -186,7 +186,7 @@ bool TraceContours(int Count, int CellSize, float Min, float Max, const TDataIma
       level = next;
     }
     const int H1 = Src.Height - 1;
-    if (levels.empty() || !Src.Pixels || !(0 < H1 - (CellSize + 1))) return true;
+    if (levels.empty() || !Src.Pixels || !(0 < std::int64_t(H1) - CellSize - 1)) return true;
     // Neither would cells that do not advance.
     if (CellSize < 1) Checked::Fault("empty cells");
 

@@ -16,7 +16,8 @@ class IContourSink {
 // occured [0234]." and returns false; segments handed over stay handed over.
 bool TraceContours(int Count, int CellSize, float Min, float Max, const TDataImage& Src, IContourSink& Sink);
 
-// Draws the contours of Src into Dst with Value.
+// Draws the contours of Src into Dst with Value. Dst is another image than
+// Src (the caller's copy), at least as large.
 void DrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max, float Value, const TDataImage& Src);
 
 // Sets every pixel of the digital line from (X1, Y1) to (X2, Y2) to Value.

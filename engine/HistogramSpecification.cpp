@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "engine/Checked.h"
+#include "engine/HistogramTables.h"
 #include "engine/Parallel.h"
 
 namespace {
@@ -48,28 +49,6 @@ bool SameShape(const TDataImage& Dst, const TDataImage& Src) {
   return Src.Pixels && Dst.Pixels && Dst.PixelCount() == Src.PixelCount();
 }
 
-// The running sum of a target rounded at every bin, scaled so that its
-// largest entry is 4095, and the table that inverts it.
-void InverseTable(const THistogramTarget& Target, std::array<std::int32_t, Bins>& Inv) {
-  std::array<float, Bins> C;
-  double sum = 0.0;
-  float cmax = 0.0f;
-  for (int i = 0; i < Bins; ++i) {
-    Inv[std::size_t(i)] = 0;
-    sum = double((long double)sum + Target[std::size_t(i)]);
-    C[std::size_t(i)] = float(Checked::Round(sum));
-    if (C[std::size_t(i)] > cmax) cmax = C[std::size_t(i)];
-  }
-  const long double scale = Checked::Div(4095, cmax);
-  for (int i = 0; i < Bins; ++i) C[std::size_t(i)] = Checked::ToSingle(scale * C[std::size_t(i)]);
-  for (int i = 0; i < Bins; ++i) {
-    const std::int64_t k = Checked::Round(C[std::size_t(i)]);
-    Inv[std::size_t(std::clamp<std::int64_t>(k, 0, Bins - 1))] = i;
-  }
-  for (int k = 1; k < Bins; ++k)
-    if (Inv[std::size_t(k)] == 0 && float(k) != C[std::size_t(k)]) Inv[std::size_t(k)] = Inv[std::size_t(k - 1)];
-}
-
 }  // namespace
 
 void HistogramEqualise(TDataImage& Dst, const TDataImage& Src) {
@@ -82,20 +61,8 @@ void HistogramEqualise(TDataImage& Dst, const TDataImage& Src) {
   if (A == 0.0f) return;
   const float s = Checked::ToSingle(Checked::Div(4095, A));
 
-  // Whole-number counts: a Single counter would stop at 2^24.
-  std::array<std::int64_t, Bins> h{};
-  std::mutex lock;
-  Parallel::For(N, [&](std::int64_t b, std::int64_t e) {
-    std::array<std::int64_t, Bins> local{};
-    for (std::int64_t i = b; i < e; ++i) ++local[std::size_t(BinOf(src[i], s))];
-    std::lock_guard<std::mutex> g(lock);
-    for (int k = 0; k < Bins; ++k) h[std::size_t(k)] += local[std::size_t(k)];
-  }, MinPerThread);
-
-  // Each entry adds the counts up to bin i to those up to bin i - 1.
-  std::array<std::int64_t, Bins> c{};
-  c[0] = h[0];
-  for (int i = 1; i < Bins; ++i) c[std::size_t(i)] = c[std::size_t(i - 1)] + h[std::size_t(i - 1)] + h[std::size_t(i)];
+  const auto c = HistogramTables::Cumulative(
+      HistogramTables::Count<std::size_t(Bins)>(N, [&](std::int64_t i) { return BinOf(src[i], s); }, MinPerThread));
 
   Parallel::For(N, [&](std::int64_t b, std::int64_t e) {
     for (std::int64_t i = b; i < e; ++i)
@@ -113,8 +80,7 @@ void HistogramMatch(const THistogramTarget& Target, TDataImage& Dst, const TData
   if (A == 0.0f) return;
   const float s = Checked::ToSingle(Checked::Div(4095, A));
 
-  std::array<std::int32_t, Bins> inv;
-  InverseTable(Target, inv);
+  const auto inv = HistogramTables::Inverse(Target);
   Parallel::For(N, [&](std::int64_t b, std::int64_t e) {
     for (std::int64_t i = b; i < e; ++i)
       dst[i] = Checked::ToSingle((long double)inv[std::size_t(BinOf(dst[i], s))] / s);

@@ -24,6 +24,26 @@ float Threshold(const TDataImage& Img, int X1, int Y1, int X2, int Y2) {
   return Checked::ToSingle(mean + 0.1L * mean);
 }
 
+// The position along one axis weighted by the values above t: for each
+// line a = A1..A2, the sum of its values above t over B1..B2, as Single
+// running sums. False when either sum is 0.
+template <typename TValue>
+bool WeightedPosition(int A1, int A2, int B1, int B2, float t, const TValue& Value, float& Position) {
+  float sa = 0.0f, sw = 0.0f;
+  for (int a = A1; a <= A2; ++a) {
+    float r = 0.0f;
+    for (int b = B1; b <= B2; ++b) {
+      const float v = Value(a, b);
+      if (v > t) r += v;
+    }
+    sa = Checked::ToSingle(sa + (long double)a * r);
+    sw += r;
+  }
+  if (sa == 0.0f || sw == 0.0f) return false;
+  Position = Checked::ToSingle(Checked::Div(sa, sw));
+  return true;
+}
+
 int Clamp(std::int64_t v, int Side) {
   if (v < 0) return 0;
   if (v >= Side) return Side - 1;
@@ -74,38 +94,15 @@ bool MeasureStarCentroid(float& X, float& Y, int BoxSize, const IMeasureSource& 
     const int y2 = Clamp(Checked::Round((long double)Y + h), img.Height);
     const float t = Threshold(img, x1, y1, x2, y2);
 
-    float sy = 0.0f, sw = 0.0f;
-    for (int y = y1; y <= y2; ++y) {
-      float r = 0.0f;
-      for (int x = x1; x <= x2; ++x) {
-        const float v = img.GetPixel(x, y);
-        if (v > t) r += v;
-      }
-      sy = Checked::ToSingle(sy + (long double)y * r);
-      sw += r;
-    }
-    if (sy == 0.0f || sw == 0.0f) {
+    // Rows give Y, then columns give X, both against the same threshold.
+    float y = 0.0f, x = 0.0f;
+    if (!WeightedPosition(y1, y2, x1, x2, t, [&](int Row, int Col) { return img.GetPixel(Col, Row); }, y) ||
+        !WeightedPosition(x1, x2, y1, y2, t, [&](int Col, int Row) { return img.GetPixel(Col, Row); }, x)) {
       X = Y = 0.0f;
       return false;
     }
-    Y = Checked::ToSingle(Checked::Div(sy, sw));
-
-    float sx = 0.0f;
-    sw = 0.0f;
-    for (int x = x1; x <= x2; ++x) {
-      float c = 0.0f;
-      for (int y = y1; y <= y2; ++y) {
-        const float v = img.GetPixel(x, y);
-        if (v > t) c += v;
-      }
-      sx = Checked::ToSingle(sx + (long double)x * c);
-      sw += c;
-    }
-    if (sx == 0.0f || sw == 0.0f) {
-      X = Y = 0.0f;
-      return false;
-    }
-    X = Checked::ToSingle(Checked::Div(sx, sw));
+    X = x;
+    Y = y;
     return true;
   } catch (...) {
     X = Y = 0.0f;

@@ -23,11 +23,11 @@ float BilinearPixel(std::int64_t Row, std::int64_t Col, const TDataImage& Image,
 namespace {
 
 void Register(int Terms, int ErrorNumber, const TMarkerPairArray& Markers, std::uint8_t Count,
-              const TDataImage& Target, TDataImage& Output) {
+              const TDataImage& Target, const TDataImage& Reference, TDataImage& Output) {
   try {
     // A colour image has no grey data to sample or to show, and more pairs
     // than the array holds would read past it.
-    if (Target.IsColour || Output.IsColour || Count > MaxMarkerPairs) Checked::Fault("refused");
+    if (Target.IsColour || Reference.IsColour || Output.IsColour || Count > MaxMarkerPairs) Checked::Fault("refused");
 
     TMatrix ax(Terms, Count), ay(Terms, Count);
     TVector bx(Count), by(Count), cx(Terms), cy(Terms), sx(Terms), sy(Terms);
@@ -101,11 +101,11 @@ void Register(int Terms, int ErrorNumber, const TMarkerPairArray& Markers, std::
 }  // namespace
 
 void RegisterLinear(int /*Degree*/, const TMarkerPairArray& Markers, std::uint8_t Count, const TDataImage& Target,
-                    const TDataImage& /*Reference*/, TDataImage& Output) {
-  Register(3, errRegisterLinear, Markers, Count, Target, Output);
+                    const TDataImage& Reference, TDataImage& Output) {
+  Register(3, errRegisterLinear, Markers, Count, Target, Reference, Output);
 }
 
 void RegisterQuadratic(int /*Degree*/, const TMarkerPairArray& Markers, std::uint8_t Count,
-                       const TDataImage& Target, const TDataImage& /*Reference*/, TDataImage& Output) {
-  Register(6, errRegisterQuadratic, Markers, Count, Target, Output);
+                       const TDataImage& Target, const TDataImage& Reference, TDataImage& Output) {
+  Register(6, errRegisterQuadratic, Markers, Count, Target, Reference, Output);
 }

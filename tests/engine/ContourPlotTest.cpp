@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <set>
 #include <sstream>
@@ -48,8 +49,11 @@ TEST(DrawContourLine, WorkedExampleAndSpecialCases) {
   for (int i = 0; i < 16; ++i) count += one.Pixels[i] == 5;
   EXPECT_EQ(count, 1);
   EXPECT_EQ(one.GetPixel(2, 1), 5.0f);
-  // Off the image nothing is written and nothing breaks.
-  DrawContourLine(-5, -5, 10, 3, 7, one);
+  // Only the part inside the image is written: the diagonal through 4 x 4.
+  DrawContourLine(-3, -3, 6, 6, 7, one);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(one.GetPixel(x, y), x == y ? 7.0f : (x == 2 && y == 1 ? 5.0f : 0.0f)) << x << "," << y;
 
   EXPECT_EQ(Sign(3.5f), 1);
   EXPECT_EQ(Sign(0.0f), 0);
@@ -206,4 +210,41 @@ TEST(DrawContours, RefusalsShowTheTracerMessage) {
     EXPECT_TRUE(rec.Codes.empty());
     for (int i = 0; i < 144; ++i) ASSERT_EQ(dst.Pixels[i], 0.0f);
   }
+  // Cells larger than the image trace nothing and say nothing, however large.
+  EngineHookRecorder rec;
+  for (int cell : {12, std::numeric_limits<int>::max()}) {
+    Recorded r;
+    EXPECT_TRUE(TraceContours(4, cell, 0, 100, src, r));
+    EXPECT_TRUE(r.Segments.empty()) << cell;
+  }
+  EXPECT_TRUE(rec.Warnings.empty());
+}
+
+TEST(DrawContours, PairsPastTheEdgeDropOutOfEveryCorner) {
+  // CellSize 4 on 11 x 9: cells at x0 = 0 and 4 (x0 < 10 - 5), one row at
+  // y0 = 0. The cell at 4 counts only the pairs j = 0..2 (4 + 4 + j <= 10), so
+  // its top-left block is columns 4..6 and the bright column 7 stays out of
+  // it, while the cell at 0 takes column 7 into its top-right block (4..7).
+  EngineHookRecorder rec;
+  TDataImage src;
+  ASSERT_TRUE(src.Allocate(11, 9, 3, false));
+  for (int y = 0; y < 9; ++y) src.SetPixel(7, y, 100);
+  Recorded r;
+  ASSERT_TRUE(TraceContours(1, 4, 1, 2, src, r));
+  // Level 1. Cell 0: corners -4, (3 * 4 * -1 + 4 * 99) / 4 = 96, 96, -4 and
+  // centre 46, so two triangles are crossed. Cell 4: every corner is
+  // 12 * -1 / 4 = -3 and it draws nothing.
+  ASSERT_FALSE(r.Segments.empty());
+  for (const auto& s : r.Segments) {
+    EXPECT_LE(std::max(s[0], s[2]), 4);
+    EXPECT_LE(std::max(s[1], s[3]), 4);
+  }
+  // The bright column moved to 3 lies in the cell at 0's own blocks (0..3)
+  // and is out of reach of the cell at 4 again.
+  for (int y = 0; y < 9; ++y) src.SetPixel(7, y, 0), src.SetPixel(3, y, 100);
+  Recorded r3;
+  ASSERT_TRUE(TraceContours(1, 4, 1, 2, src, r3));
+  ASSERT_FALSE(r3.Segments.empty());
+  for (const auto& s : r3.Segments) EXPECT_LE(std::max(s[0], s[2]), 4);
+  EXPECT_TRUE(rec.Warnings.empty());
 }

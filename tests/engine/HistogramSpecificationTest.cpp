@@ -148,15 +148,27 @@ TEST(HistogramSpecification, MatchesFloat32Replica) {
       std::ofstream f(in, std::ios::binary);
       f.write(reinterpret_cast<const char*>(src.Pixels), std::streamsize(src.PixelCount() * 4));
     }
-    for (const char* mode : {"equalise", "linear"}) {
+    struct Mode {
+      const char* Name;
+      const char* Args;
+      Routine Run;
+    };
+    const Mode modes[] = {
+        {"equalise", "", [](TDataImage& d, const TDataImage& s) { HistogramEqualise(d, s); }},
+        {"linear", "", [](TDataImage& d, const TDataImage& s) { HistogramSpecLinear(d, s); }},
+        {"gaussian", " 128 0.015625", [](TDataImage& d, const TDataImage& s) { HistogramSpecGaussian(d, s, 128, 16 / 1024.0); }},
+        {"gaussian", " 40 0.048828125", [](TDataImage& d, const TDataImage& s) { HistogramSpecGaussian(d, s, 40, 50 / 1024.0); }},
+        {"exponential", "", [](TDataImage& d, const TDataImage& s) { HistogramSpecExponential(d, s, 77); }},
+        {"parabolic", "", [](TDataImage& d, const TDataImage& s) { HistogramSpecParabolic(d, s); }},
+        {"cubic", "", [](TDataImage& d, const TDataImage& s) { HistogramSpecCubic(d, s); }},
+    };
+    for (const Mode& md : modes) {
+      const std::string mode = std::string(md.Name) + md.Args;
       TDataImage dst;
       Copy(dst, src);
-      if (std::string(mode) == "equalise")
-        HistogramEqualise(dst, src);
-      else
-        HistogramSpecLinear(dst, src);
+      md.Run(dst, src);
       const std::string cmd = "/usr/bin/python3 " + std::string(CORVELLE_SOURCE_DIR) + "/tests/oracles/histspec.py " +
-                              mode + " " + in + " " + out;
+                              md.Name + " " + in + " " + out + md.Args;
       ASSERT_EQ(std::system(cmd.c_str()), 0);
       std::vector<float> expected(std::size_t(src.PixelCount()));
       std::ifstream f(out, std::ios::binary);
@@ -169,4 +181,21 @@ TEST(HistogramSpecification, MatchesFloat32Replica) {
       EXPECT_EQ(mismatches, 0) << mode;
     }
   }
+}
+
+TEST(HistogramEqualise, CountsStayExactPastTwoToTheTwentyFour) {
+  // 2^23 + 1 zeros and one 100: the cumulative entries are 8388609 and
+  // 2 * 8388609 + 1 = 16777219, which a Single would hold as 16777220. With
+  // s = Single(40.95) the zeros come out 8388609 / s * (100 / (16777219 / s))
+  // = 49.9999962 (0x1.8ffffep+5, worked in numpy's 80-bit longdouble); the
+  // Single count would give 49.9999924.
+  const int W = (1 << 22) + 1;
+  TDataImage src, dst;
+  ASSERT_TRUE(src.Allocate(W, 2, 3, false));
+  src.Pixels[std::size_t(2) * W - 1] = 100;
+  Copy(dst, src);
+  HistogramEqualise(dst, src);
+  EXPECT_EQ(dst.Pixels[0], 0x1.8ffffep+5f);
+  EXPECT_EQ(dst.Pixels[std::size_t(W) + 7], 0x1.8ffffep+5f);
+  EXPECT_EQ(dst.Pixels[std::size_t(2) * W - 1], 100.0f);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "LapackOracle.h"
@@ -50,6 +51,16 @@ TEST(Containers, ConstructorsRefuseEmptySizes) {
     } catch (const EZRTMatrixError& e) {
       EXPECT_STREQ(e.what(), "array dimensions zero or negative");
     }
+  }
+}
+
+TEST(Containers, BlocksBeyondMemoryGiveTheHeapMessage) {
+  // 2^31 - 1 squared doubles is far past anything an address space holds.
+  try {
+    TMatrix m(2147483647, 2147483647);
+    FAIL() << "no exception";
+  } catch (const EZRTMatrixError& e) {
+    EXPECT_STREQ(e.what(), "not enough memory on heap");
   }
 }
 
@@ -109,6 +120,41 @@ TEST(Math2, ExactSystemAndStandardErrors) {
     double d = 0;
     for (int k = 0; k < 3; ++k) d += inv[j][k] * inv[j][k];
     EXPECT_NEAR(S.GetElem(j + 1), std::sqrt(d), 1e-10);
+  }
+}
+
+TEST(Math2, StandardErrorsOfAnOverdeterminedFit) {
+  // sigma[j] is the square root of the j-th diagonal entry of (a^T a)^-1;
+  // the inverse here comes from Gauss-Jordan elimination, not from an SVD.
+  std::mt19937 rng(31);
+  for (int trial = 0; trial < 20; ++trial) {
+    const int n = 3, m = 4 + trial;
+    const auto a = Random(rng, std::size_t(m) * n, -3, 3);
+    const auto b = Random(rng, std::size_t(m), -3, 3);
+    double g[3][6] = {};
+    for (int r = 0; r < n; ++r) {
+      for (int c = 0; c < n; ++c)
+        for (int i = 0; i < m; ++i) g[r][c] += a[std::size_t(i) * n + r] * a[std::size_t(i) * n + c];
+      g[r][n + r] = 1.0;
+    }
+    for (int p = 0; p < n; ++p) {
+      int best = p;
+      for (int r = p + 1; r < n; ++r)
+        if (std::fabs(g[r][p]) > std::fabs(g[best][p])) best = r;
+      std::swap(g[p], g[best]);
+      const double d = g[p][p];
+      for (double& x : g[p]) x /= d;
+      for (int r = 0; r < n; ++r)
+        if (r != p) {
+          const double f = g[r][p];
+          for (int c = 0; c < 2 * n; ++c) g[r][c] -= f * g[p][c];
+        }
+    }
+    TMatrix A = ToMatrix(a, m, n);
+    TVector B = ToVector(b), X(n), S(n);
+    ASSERT_TRUE(SVDLeastSquares(A, B, X, &S));
+    for (int j = 0; j < n; ++j)
+      EXPECT_NEAR(S.GetElem(j + 1), std::sqrt(g[j][n + j]), 1e-10 * std::sqrt(g[j][n + j])) << "trial " << trial;
   }
 }
 

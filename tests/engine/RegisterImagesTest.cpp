@@ -174,16 +174,19 @@ TEST(RegisterImages, RefusalsReportTheRoutineNumber) {
   m[3] = {20, 40, 20, 40};
   struct Case {
     std::uint8_t Count;
-    bool Colour;
+    bool ColourTarget, ColourReference;
   };
-  for (const Case& c : {Case{0, false}, Case{50, false}, Case{255, false}, Case{3, true}}) {
+  for (const Case& c : {Case{0, false, false}, Case{50, false, false}, Case{255, false, false},
+                        Case{3, true, false}, Case{3, false, true}}) {
     for (int degree : {1, 2}) {
       EngineHookRecorder rec;
       Fill(out, -5);
+      const TDataImage& t = c.ColourTarget ? colour : target;
+      const TDataImage& r = c.ColourReference ? colour : ref;
       if (degree == 1)
-        RegisterLinear(1, m, c.Count, c.Colour ? colour : target, ref, out);
+        RegisterLinear(1, m, c.Count, t, r, out);
       else
-        RegisterQuadratic(2, m, c.Count, c.Colour ? colour : target, ref, out);
+        RegisterQuadratic(2, m, c.Count, t, r, out);
       EXPECT_EQ(rec.Codes, std::vector<int>{degree == 1 ? 44 : 45}) << int(c.Count);
       for (int i = 0; i < W * H; ++i) ASSERT_EQ(out.Pixels[i], -5.0f);
     }
