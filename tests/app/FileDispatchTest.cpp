@@ -210,7 +210,11 @@ TEST_F(FileDispatch, OpensTIFFBitmapAndJPEGWrittenByPIL) {
   }
   ASSERT_EQ(Opened(jpg), 1);
   TChildForm* child = Form->ActiveMDIChild();
+  EXPECT_EQ(child->Caption(), QStringLiteral("pic.jpg"));
+  EXPECT_FALSE(child->Modified);
   EXPECT_EQ(Form->PanelText(1), QStringLiteral("16 x 16"));
+  EXPECT_EQ(child->DataImage->BlackPoint, 0.0f);
+  EXPECT_EQ(child->DataImage->WhitePoint, 255.0f);
   TRGBPixel p;
   child->DataImage->GetRGB(2, 2, p);
   EXPECT_NEAR(p.Red, 200, 3);
