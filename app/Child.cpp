@@ -1,6 +1,8 @@
 #include "app/Child.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QStyle>
 #include <QMdiArea>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -22,6 +24,8 @@ TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("ChildForm"));
   setWindowTitle(QStringLiteral("Untitled"));
+  // Without a program icon the frame would show the toolkit's logo.
+  if (QApplication::windowIcon().isNull()) setWindowIcon(style()->standardIcon(QStyle::SP_FileIcon));
 
   ScrollBox = new QScrollArea;
   ScrollBox->setObjectName(QStringLiteral("ScrollBox"));

@@ -47,14 +47,28 @@ void ShowMessages(const TCodecMessages& Messages) {
 // The reader contract: a new window that starts unmodified, the image the
 // codec read, the file name as caption, then the first render.
 TChildForm* NewReaderWindow(std::unique_ptr<TDataImage> Image, const QString& FileName,
-                            const TCodecMessages& Messages = {}) {
+                            const TCodecMessages& Messages = {},
+                            const std::function<void(TChildForm&)>& Fill = {}) {
   auto* child = new TChildForm;
   child->Modified = false;
   child->DataImage = std::move(Image);
+  if (Fill) Fill(*child);
   ShowMessages(Messages);
   child->SetCaption(QFileInfo(FileName).fileName());
   child->UpdateImage();
   return child;
+}
+
+// A codec's result: its messages alone when it read no image, else a new
+// window that Fill completes (header cards, annotations) before the first render.
+template <typename TResult>
+TChildForm* OpenResult(TResult& Result, const QString& FileName,
+                       const std::function<void(TChildForm&)>& Fill = {}) {
+  if (!Result.Image) {
+    ShowMessages(Result.Messages);
+    return nullptr;
+  }
+  return NewReaderWindow(std::move(Result.Image), FileName, Result.Messages, Fill);
 }
 
 using TPictureReader = bool (*)(const std::string&, TDataImage&, std::string&);
@@ -208,54 +222,26 @@ TChildForm* OpenJPEG(const QString& FileName) { return OpenPicture(FileName, &Re
 TChildForm* OpenSBIG(const QString& FileName) {
   if (UpperExt(FileName) == QLatin1String(".ST4")) return OpenST4(FileName);
   TSBIGReadResult result = LoadSBIG(LocalName(FileName));
-  if (!result.Image) {
-    ShowMessages(result.Messages);
-    return nullptr;
-  }
-  return NewReaderWindow(std::move(result.Image), FileName, result.Messages);
+  return OpenResult(result, FileName);
 }
 
 TChildForm* OpenST4(const QString& FileName) {
   TSBIGReadResult result = LoadST4(LocalName(FileName));
-  if (!result.Image) {
-    ShowMessages(result.Messages);
-    return nullptr;
-  }
-  return NewReaderWindow(std::move(result.Image), FileName, result.Messages);
+  return OpenResult(result, FileName);
 }
 
 TChildForm* OpenFITS(const QString& FileName) {
   TFITSOpenResult result = LoadFITS(LocalName(FileName));
-  if (!result.Image) {
-    ShowMessages(result.Messages);
-    return nullptr;
-  }
-  auto* child = new TChildForm;
-  child->Modified = false;
-  child->FITSHeader = std::move(result.Header);
-  child->DataImage = std::move(result.Image);
-  ShowMessages(result.Messages);
-  child->SetCaption(QFileInfo(FileName).fileName());
-  child->UpdateImage();
-  return child;
+  return OpenResult(result, FileName, [&result](TChildForm& Child) { Child.FITSHeader = std::move(result.Header); });
 }
 
 TChildForm* OpenKVX(const QString& FileName) {
   TKVXReadResult result = LoadKVX(LocalName(FileName));
-  if (!result.Image) {
-    ShowMessages(result.Messages);
-    return nullptr;
-  }
-  auto* child = new TChildForm;
-  child->Modified = false;
-  child->DataImage = std::move(result.Image);
-  for (const TKVXAnnotation& a : result.Annotations)
-    child->ImageOverlay->AddAnnotation(a.X, a.Y, From1252(a.Text), FontFromKVX(a), a.FontColour);
-  for (const TKVXMarker& m : result.Markers) child->ImageOverlay->AddMarker(m.X, m.Y);
-  ShowMessages(result.Messages);
-  child->SetCaption(QFileInfo(FileName).fileName());
-  child->UpdateImage();
-  return child;
+  return OpenResult(result, FileName, [&result](TChildForm& Child) {
+    for (const TKVXAnnotation& a : result.Annotations)
+      Child.ImageOverlay->AddAnnotation(a.X, a.Y, From1252(a.Text), FontFromKVX(a), a.FontColour);
+    for (const TKVXMarker& m : result.Markers) Child.ImageOverlay->AddMarker(m.X, m.Y);
+  });
 }
 
 TChildForm* OpenTIFF(const QString& FileName) {

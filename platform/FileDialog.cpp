@@ -20,6 +20,15 @@ QStringList FilterPatterns(const QString& Filter, int Index) {
 }
 }  // namespace
 
+int TFileDialog::FilterPosition(const QString& Filter, const QString& Chosen) {
+  // The dialog names its choice either in full or by the name alone.
+  const QStringList full = QtFilters(Filter);
+  const QStringList parts = Filter.split(QLatin1Char('|'));
+  for (int i = 0; i < full.size(); ++i)
+    if (Chosen == full[i] || Chosen == parts[2 * i].simplified()) return i + 1;
+  return 0;
+}
+
 TFileDialog::THook TFileDialog::SetHook(THook NewHook) { return std::exchange(Hook(), std::move(NewHook)); }
 
 QStringList TFileDialog::QtFilters(const QString& Filter) {
@@ -57,6 +66,9 @@ bool TFileDialog::Execute(QWidget* Parent) {
   QFileDialog dialog(Parent, Title, InitialDir);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setOption(QFileDialog::ReadOnly, false);
+  // The list shows each filter's own name, "FITS Files (*.fts, *.fit, *.fits)",
+  // without Qt's pattern list repeated after it.
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   const QStringList filters = QtFilters(Filter);
   dialog.setNameFilters(filters);
   if (FilterIndex >= 1 && FilterIndex <= filters.size()) dialog.selectNameFilter(filters[FilterIndex - 1]);
@@ -79,7 +91,7 @@ bool TFileDialog::Execute(QWidget* Parent) {
     }
   }
   if (dialog.exec() != QDialog::Accepted) return false;
-  FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  FilterIndex = FilterPosition(Filter, dialog.selectedNameFilter());
   Files = dialog.selectedFiles();
   if (Kind == TKind::Save)
     for (QString& f : Files) f = WithDefaultExtension(f);

@@ -32,6 +32,9 @@ class TFileDialog {
 
   // "Name|*.a;*.b|..." as Qt name filters "Name (*.a *.b)".
   static QStringList QtFilters(const QString& Filter);
+  // 1-based position in Filter of the filter the dialog reports as chosen
+  // (its Qt form or its name alone); 0 when none.
+  static int FilterPosition(const QString& Filter, const QString& Chosen);
   // The name with the extension the dialog adds when it has none: the chosen
   // filter's own extension, else DefaultExt.
   QString WithDefaultExtension(const QString& Name) const;

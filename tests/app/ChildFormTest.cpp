@@ -4,6 +4,7 @@
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "AppTestUtil.h"
 #include "platform/FileDialog.h"
@@ -155,6 +156,13 @@ TEST_F(ChildForm, ZoomingInKeepsTheWindowSizeZoomingOutRefits) {
 }
 
 TEST_F(ChildForm, PhotometrySettingsAreReadAllOrNothing) {
+  // A settings file of this test's own: test programs run side by side.
+  QTemporaryDir settings;
+  ASSERT_TRUE(settings.isValid());
+  TRegistry::SetStorageFile(settings.filePath(QStringLiteral("registry.ini")));
+  struct Restore {
+    ~Restore() { TRegistry::SetStorageFile(QString()); }
+  } restore;
   {
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(ApplicationKey), true));
@@ -181,8 +189,6 @@ TEST_F(ChildForm, PhotometrySettingsAreReadAllOrNothing) {
   EXPECT_EQ(other->AnnulusOuter, 18);
   EXPECT_EQ(other->ZeroPoint, 20.0);
   EXPECT_EQ(other->IntegrationTime, 60.0);
-  TRegistry reg;
-  reg.DeleteKey(QStringLiteral("Software"));
 }
 
 TEST_F(ChildForm, ClosePromptAnswers) {
@@ -276,8 +282,15 @@ TEST_F(ChildForm, ExitAsksAboutEveryModifiedWindowAndCancelStops) {
   EXPECT_TRUE(Boxes[1].Text.contains(QStringLiteral("\"A\"")));
   EXPECT_TRUE(b.isNull());
   EXPECT_FALSE(a.isNull());
+  // Exit ends the application's message loop once every window has gone. It
+  // runs inside that loop, so that the request to quit ends it and no other.
   Answers = {mrNo};
-  Form->FileExitExecute();
+  QTimer::singleShot(0, Form.get(), [this] { Form->FileExitExecute(); });
+  QTimer guard;  // never left hanging
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+  guard.start(30000);
+  EXPECT_EQ(QApplication::exec(), 0);
   FlushDeletes();
   EXPECT_TRUE(a.isNull());
 }

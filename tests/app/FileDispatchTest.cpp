@@ -1,4 +1,7 @@
 #include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -85,6 +88,46 @@ TEST(FileManager, DialogFiltersAsTheProgramGivesThem) {
   EXPECT_EQ(save.WithDefaultExtension(QStringLiteral("/x.y/m42.tif")), QStringLiteral("/x.y/m42.tif"));
 }
 
+TEST(FileDialog, RealDialogShowsTheFilterNamesAndReportsTheChosenOne) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  TFileDialog save(TFileDialog::TKind::Save);
+  save.Filter = SaveDialogFilter();
+  save.DefaultExt = QStringLiteral("*.fts");
+  save.InitialDir = dir.path();
+  QStringList shown;
+  QTimer::singleShot(0, [&] {
+    QFileDialog* d = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* f = qobject_cast<QFileDialog*>(w); f && f->isVisible()) d = f;
+    if (!d) {
+      ADD_FAILURE() << "no file dialog";
+      return;
+    }
+    if (auto* combo = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+      for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+    d->selectNameFilter(d->nameFilters().at(1));
+    d->selectFile(dir.filePath(QStringLiteral("m42")));
+    static_cast<QDialog*>(d)->accept();
+  });
+  // Never left hanging: whatever dialog is still open later is cancelled.
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* f = qobject_cast<QFileDialog*>(w); f && f->isVisible()) f->reject();
+  });
+  guard.start(30000);
+  ASSERT_TRUE(save.Execute());
+  EXPECT_EQ(shown, (QStringList{QStringLiteral("FITS files (*.fts)"), QStringLiteral("JPEG files (*.jpg)"),
+                                QStringLiteral("TIFF files (*.tif)"), QStringLiteral("Bitmap files (*.bmp)"),
+                                QStringLiteral("Corvelle Image files (*.kvx)"), QStringLiteral("All files (*.*)")}));
+  EXPECT_EQ(save.FilterIndex, 2);
+  EXPECT_EQ(save.FileName, dir.filePath(QStringLiteral("m42.jpg")));
+  EXPECT_EQ(TFileDialog::FilterPosition(SaveDialogFilter(), QStringLiteral("All files (*.*) (*)")), 6);
+  EXPECT_EQ(TFileDialog::FilterPosition(SaveDialogFilter(), QStringLiteral("PNG files")), 0);
+}
+
 TEST_F(FileDispatch, OpensAFITSFileWrittenByAstropy) {
   const QString name = File(QStringLiteral("m42.Fits"));
   ASSERT_TRUE(Python(QStringLiteral("import numpy as np; from astropy.io import fits\n"
@@ -167,7 +210,11 @@ TEST_F(FileDispatch, OpensTIFFBitmapAndJPEGWrittenByPIL) {
   }
   ASSERT_EQ(Opened(jpg), 1);
   TChildForm* child = Form->ActiveMDIChild();
+  EXPECT_EQ(child->Caption(), QStringLiteral("pic.jpg"));
+  EXPECT_FALSE(child->Modified);
   EXPECT_EQ(Form->PanelText(1), QStringLiteral("16 x 16"));
+  EXPECT_EQ(child->DataImage->BlackPoint, 0.0f);
+  EXPECT_EQ(child->DataImage->WhitePoint, 255.0f);
   TRGBPixel p;
   child->DataImage->GetRGB(2, 2, p);
   EXPECT_NEAR(p.Red, 200, 3);

@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <cmath>
 #include <cstdlib>
 
 #include "AppTestUtil.h"
@@ -57,5 +60,38 @@ TEST_F(Screenshot, GreyFITSWithMarksAndColourJPEGWithAnnotation) {
   EXPECT_EQ(shot.pixelColor(r), QColor(Qt::white));
   EXPECT_EQ(Form->PanelText(1), QStringLiteral("220 x 160"));
   if (const char* file = std::getenv("CORVELLE_SCREENSHOT")) shot.save(QString::fromLocal8Bit(file));
+  if (const char* wait = std::getenv("CORVELLE_SCREENSHOT_WAIT_MS")) QTest::qWait(std::atoi(wait));
+}
+
+// The grey window at 200 % with scroll bars, the colour window's annotation
+// selected, and the pixel under the mouse in the status bar.
+TEST_F(Screenshot, ZoomedWindowSelectedAnnotationAndReadOut) {
+  Form->resize(900, 600);
+  TChildForm* grey = GreyWindow(240, 180, 1, [](int x, int y) {
+    return float(1000 + 20000 * std::exp(-((x - 120) * (x - 120) + (y - 90) * (y - 90)) / 400.0));
+  }, QStringLiteral("zoomed"));
+  grey->ImageOverlay->AddMarker(120.0f, 90.0f);
+  grey->SetZoom(200.0f);
+  TChildForm* colour = ColourWindow(200, 120, [](int x, int y) {
+    return TRGBPixel{std::uint8_t(60 + y), std::uint8_t(x), std::uint8_t(200 - y)};  // B, G, R
+  }, QStringLiteral("annotated"));
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(18);
+  colour->ImageOverlay->AddAnnotation(30, 40, QStringLiteral("Selected"), font, 0x00FFFF);
+  colour->move(420, 60);
+  // A press on the annotation selects it; the release drops it where it was pressed.
+  const QPoint on(31, 41);
+  QTest::mouseClick(colour->ImageOverlay, Qt::LeftButton, Qt::NoModifier, on);
+  EXPECT_EQ(colour->ImageOverlay->SelectedAnnotation, 0);
+  EXPECT_EQ(colour->ImageOverlay->Annotations()[0].X, 31);
+  QTest::mouseMove(colour->ImageOverlay, QPoint(150, 100));
+  EXPECT_EQ(Form->PanelText(2), QStringLiteral("X:150, Y:100"));
+  EXPECT_EQ(Form->PanelText(3), QStringLiteral("R:100 G:150 B:160"));
+  EXPECT_EQ(Form->PanelText(1), QStringLiteral("200 x 120"));
+  // The zoomed window keeps its 100 % size and scrolls.
+  EXPECT_LT(grey->ScrollBox->viewport()->width(), grey->ImageDisplay->width());
+  QTest::qWait(50);
+  const QImage shot = Form->grab().toImage();
+  if (const char* file = std::getenv("CORVELLE_SCREENSHOT2")) shot.save(QString::fromLocal8Bit(file));
   if (const char* wait = std::getenv("CORVELLE_SCREENSHOT_WAIT_MS")) QTest::qWait(std::atoi(wait));
 }
