@@ -140,7 +140,10 @@ bool WritePicture(const QString& FileName,
   TChildForm* active = MainForm ? MainForm->ActiveMDIChild() : nullptr;
   if (!active) return false;
   const QImage picture = RenderedPictureAt100(active);
-  if (picture.isNull()) return false;
+  if (picture.isNull()) {
+    MessageBox::ShowError(QString::fromLatin1(SaveErrorText));
+    return false;
+  }
   const TFastBMP bitmap = PictureToFastBMP(picture);
   std::string error;
   if (!Write(LocalName(FileName), bitmap, error)) {

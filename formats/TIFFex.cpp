@@ -42,9 +42,15 @@ std::uint8_t ClampByte(long long V) { return std::uint8_t(V < 0 ? 0 : V > 255 ? 
 inline std::uint8_t Sample8(const std::uint8_t* Src, std::size_t I, int Bits, bool HighFirst) {
   return Bits == 16 ? Src[2 * I + (HighFirst ? 0 : 1)] : Src[I];
 }
+inline std::uint16_t Read16(const std::uint8_t* P, bool HighFirst) {
+  return HighFirst ? std::uint16_t(P[0] << 8 | P[1]) : std::uint16_t(P[1] << 8 | P[0]);
+}
+inline std::uint32_t Read32(const std::uint8_t* P, bool HighFirst) {
+  return HighFirst ? std::uint32_t(P[0]) << 24 | std::uint32_t(P[1]) << 16 | std::uint32_t(P[2]) << 8 | P[3]
+                   : std::uint32_t(P[3]) << 24 | std::uint32_t(P[2]) << 16 | std::uint32_t(P[1]) << 8 | P[0];
+}
 inline std::uint32_t Sample16(const std::uint8_t* Src, std::size_t I, bool HighFirst) {
-  const std::uint8_t* p = Src + 2 * I;
-  return HighFirst ? std::uint32_t(p[0] << 8 | p[1]) : std::uint32_t(p[1] << 8 | p[0]);
+  return Read16(Src + 2 * I, HighFirst);
 }
 
 enum class TLayout { Palette, RGB, RGBA, YCbCr, CIELab, CMYK, Other };
@@ -173,16 +179,9 @@ void ConvertCMYKRow(const std::uint8_t* Src, std::uint8_t* Dst, int BitsPerSampl
 
 // ---------------------------------------------------------------------------
 
-std::uint16_t TTIFFGraphic::Get16(std::size_t Pos) const {
-  const std::uint8_t* p = FData + Pos;
-  return BigEndian() ? std::uint16_t(p[0] << 8 | p[1]) : std::uint16_t(p[1] << 8 | p[0]);
-}
+std::uint16_t TTIFFGraphic::Get16(std::size_t Pos) const { return Read16(FData + Pos, BigEndian()); }
 
-std::uint32_t TTIFFGraphic::Get32(std::size_t Pos) const {
-  const std::uint8_t* p = FData + Pos;
-  return BigEndian() ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]
-                     : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-}
+std::uint32_t TTIFFGraphic::Get32(std::size_t Pos) const { return Read32(FData + Pos, BigEndian()); }
 
 std::uint32_t TTIFFGraphic::ElementValue(const TTIFFEntry& E, const std::uint8_t* P) const {
   switch (E.FieldType) {
@@ -190,11 +189,10 @@ std::uint32_t TTIFFGraphic::ElementValue(const TTIFFEntry& E, const std::uint8_t
       return P[0];
     case 3:
     case 8:
-      return BigEndian() ? std::uint32_t(P[0] << 8 | P[1]) : std::uint32_t(P[1] << 8 | P[0]);
+      return Read16(P, BigEndian());
     case 4:
     case 9:
-      return BigEndian() ? std::uint32_t(P[0]) << 24 | std::uint32_t(P[1]) << 16 | std::uint32_t(P[2]) << 8 | P[3]
-                         : std::uint32_t(P[3]) << 24 | std::uint32_t(P[2]) << 16 | std::uint32_t(P[1]) << 8 | P[0];
+      return Read32(P, BigEndian());
     default:
       return 0;
   }

@@ -2,6 +2,11 @@
 // and djpeg, greyscale and CMYK files, bad files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
 #include "formats/Bitmap.h"
 #include "formats/JPG.h"
 #include "tests/formats/CodecTestUtil.h"
@@ -206,6 +211,70 @@ TEST(JPEGReader, CMYKFilesAreConvertedToRGB) {
   std::string error;
   EXPECT_TRUE(ReadJPEGImage(dir.File("im.jpg"), image, error)) << error;
   EXPECT_EQ(image.Width, 48);
+}
+
+namespace {
+// A four-channel JPEG written straight through libjpeg, stored as JPEG
+// colour space Space (CMYK or YCCK); Ink holds C, M, Y, K per pixel and is
+// stored inverted, as Adobe's files hold it.
+Bytes FourChannelJPEG(const Bytes& Ink, int W, int H, J_COLOR_SPACE Space) {
+  jpeg_compress_struct info;
+  jpeg_error_mgr err;
+  info.err = jpeg_std_error(&err);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = JDIMENSION(W);
+  info.image_height = JDIMENSION(H);
+  info.input_components = 4;
+  info.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&info);
+  jpeg_set_colorspace(&info, Space);
+  jpeg_set_quality(&info, 100, TRUE);
+  for (int c = 0; c < 4; ++c) info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+  jpeg_start_compress(&info, TRUE);
+  Bytes row(std::size_t(W) * 4);
+  while (info.next_scanline < info.image_height) {
+    const std::uint8_t* src = Ink.data() + std::size_t(info.next_scanline) * W * 4;
+    for (std::size_t i = 0; i < row.size(); ++i) row[i] = std::uint8_t(255 - src[i]);
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  Bytes out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+}  // namespace
+
+TEST(JPEGReader, YCCKFilesAreConvertedLikeCMYK) {
+  const int W = 24, H = 16;
+  Bytes ink;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) ink.insert(ink.end(), {std::uint8_t(x * 10), std::uint8_t(y * 15), 60, std::uint8_t(x * y % 120)});
+  const Bytes cmyk = FourChannelJPEG(ink, W, H, JCS_CMYK);
+  const Bytes ycck = FourChannelJPEG(ink, W, H, JCS_YCCK);
+  TFastBMP a, b;
+  ASSERT_TRUE(DecodeJPEG(cmyk.data(), cmyk.size(), a));
+  ASSERT_TRUE(DecodeJPEG(ycck.data(), ycck.size(), b));
+  ASSERT_EQ(b.Width, W);
+  ASSERT_EQ(b.Height, H);
+  // Red = (255 - C)(255 - K) / 255 and likewise green and blue, within the
+  // losses of quality 100 (and, for YCCK, of the colour transform).
+  int worstCMYK = 0, worstYCCK = 0;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      const std::uint8_t* k = ink.data() + (std::size_t(y) * W + x) * 4;
+      for (int c = 0; c < 3; ++c) {
+        const int want = (255 - k[c]) * (255 - k[3]) / 255;
+        worstCMYK = std::max(worstCMYK, std::abs(a.TopRow(y)[3 * x + 2 - c] - want));
+        worstYCCK = std::max(worstYCCK, std::abs(b.TopRow(y)[3 * x + 2 - c] - want));
+      }
+    }
+  EXPECT_LE(worstCMYK, 3);
+  EXPECT_LE(worstYCCK, 4);
 }
 
 TEST(JPEGReader, BadFilesGiveTheMessage) {
