@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "engine/Errors.h"
 #include "engine/FFT.h"
 #include "engine/LucyRichardson1.h"
@@ -20,14 +21,6 @@
 #include "engine/VanCittert.h"
 
 namespace {
-
-// A folder of this process's own: tests run in parallel processes and the
-// oracle files must not meet.
-std::string UniqueTempDir() {
-  const auto d = std::filesystem::path(::testing::TempDir()) / ("corvelle_" + std::to_string(getpid()));
-  std::filesystem::create_directories(d);
-  return d.string();
-}
 
 // Records the internal-error and progress hooks for one test.
 class Recorder {
@@ -122,7 +115,8 @@ std::vector<std::vector<double>> Replica(const std::string& method, const TDataI
                                          const std::vector<int>& rounds) {
   EXPECT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
       << "python3-numpy is missing: the cross-check cannot run";
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   auto write = [](const std::string& path, const TDataImage& img) {
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(img.Pixels), std::streamsize(img.PixelCount() * 4));

@@ -12,18 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "engine/DataImage.h"
 #include "engine/FFT.h"
 
 namespace {
-
-// A folder of this process's own: tests run in parallel processes and the
-// oracle files must not meet.
-std::string UniqueTempDir() {
-  const auto d = std::filesystem::path(::testing::TempDir()) / ("corvelle_" + std::to_string(getpid()));
-  std::filesystem::create_directories(d);
-  return d.string();
-}
 
 void Fill(TDataImage& img, int w, int h, unsigned seed, float lo = -1000.0f, float hi = 1000.0f) {
   ASSERT_TRUE(img.Allocate(w, h, 3, false));
@@ -235,7 +228,8 @@ TEST(FFT, ComplexProductPartsRoundLikeTheExtendedFormula) {
 
 TEST(FFT, AgreesWithNumpy) {
   const std::string py = Python();
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   TDataImage img;
   Fill(img, 256, 128, 42);
   WriteFile(dir + "/fft_in.bin", img.Pixels, std::size_t(img.PixelCount()));
@@ -271,7 +265,8 @@ TEST(FFT, AgreesWithNumpy) {
 TEST(FFT, TwiddleTablesHoldTheNearestSinglesOfTheExactValues) {
   ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy, mpmath' 2>/dev/null"), 0)
       << "python3-numpy or python3-mpmath is missing: the cross-check cannot run";
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   ASSERT_EQ(std::system((Python() + " twiddles " + dir + "/tw.bin").c_str()), 0);
   const auto exact = ReadFile<float>(dir + "/tw.bin");
   ASSERT_EQ(exact.size(), 28u);

@@ -11,20 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "engine/ColGeometry.h"
 #include "engine/DataImage.h"
 #include "engine/Errors.h"
 #include "engine/Geometry.h"
 
 namespace {
-
-// A folder of this process's own: tests run in parallel processes and the
-// oracle files must not meet.
-std::string UniqueTempDir() {
-  const auto d = std::filesystem::path(::testing::TempDir()) / ("corvelle_" + std::to_string(getpid()));
-  std::filesystem::create_directories(d);
-  return d.string();
-}
 
 // Records every report of the internal-error hook for one test.
 class ErrorRecorder {
@@ -114,7 +107,8 @@ TEST(Resample, SameSizeIsTheIdentityAndKeepsTheDisplayRange) {
 
 TEST(Resample, AgreesWithScipyMapCoordinates) {
   const std::string py = Oracle();
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   const int sizes[][4] = {{7, 9, 15, 4}, {7, 9, 3, 20}, {64, 48, 100, 31}, {5, 5, 5, 5}, {33, 17, 66, 34}};
   unsigned seed = 20;
   for (const auto& s : sizes) {
@@ -251,7 +245,8 @@ TEST(Rotate, OddSidesAtThirtyDegreeMultiplesUseExtendedTrigonometry) {
 
 TEST(Rotate, AgreesWithAnExtendedPrecisionReplica) {
   const std::string py = Oracle();
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   const float cases[][3] = {{17, 11, 33.0f}, {16, 16, -120.0f}, {9, 14, 200.5f}, {5, 5, 60.0f}};
   unsigned seed = 50;
   for (const auto& c : cases) {
