@@ -17,6 +17,8 @@ std::unique_ptr<TDataImage> NewImage(int W, int H) {
 
 void RequireSize(const TDataImage& Img, int W, int H) {
   if (!Img.Pixels || Img.Width != W || Img.Height != H) Checked::Fault("image size");
+  // Refused before anything is written, rather than at the first transform.
+  if (!TransformableSide(W) || !TransformableSide(H)) Checked::Fault("side not a power of two");
 }
 
 void Forward(TDataImage& Img) {

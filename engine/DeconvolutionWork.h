@@ -10,7 +10,7 @@ namespace DeconvolutionWork {
 
 // A new floating-point grey image of W x H with a complex plane.
 std::unique_ptr<TDataImage> NewImage(int W, int H);
-// Faults unless Img has pixels and the sides W x H.
+// Faults unless Img has pixels and the sides W x H, both transformable.
 void RequireSize(const TDataImage& Img, int W, int H);
 void Forward(TDataImage& Img);
 void Inverse(TDataImage& Img);

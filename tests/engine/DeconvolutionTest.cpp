@@ -334,6 +334,31 @@ TEST(MaximumEntropy, PSFWithoutSumFails) {
   EXPECT_TRUE(rec.steps.empty());
 }
 
+// Sides that cannot be transformed are refused before the observed image and
+// the PSF are changed in place.
+TEST(MaximumEntropy, UntransformableSidesChangeNothing) {
+  Recorder rec;
+  auto obs = NewGrey(48, 64);
+  obs->Pixels[3] = 5.0f;  // the rest are zeros, which the routine would make 1
+  auto psf = NewGrey(48, 64);
+  psf->Pixels[0] = 2.0f;
+  psf->Pixels[1] = 2.0f;  // sum 4, which the routine would divide by
+  EXPECT_FALSE(MaximumEntropyDeconvolve(1, *obs, *psf));
+  EXPECT_EQ(rec.codes, std::vector<int>{errMaximumEntropyDeconvolve});
+  EXPECT_TRUE(rec.steps.empty());
+  EXPECT_EQ(obs->Pixels[0], 0.0f);
+  EXPECT_EQ(obs->Pixels[3], 5.0f);
+  EXPECT_EQ(psf->Pixels[0], 2.0f);
+  EXPECT_FALSE(psf->HasComplex);
+
+  // The same for the two others: the PSF gets no complex plane.
+  rec.codes.clear();
+  EXPECT_FALSE(VanCittertDeconvolve(1, *obs, *psf));
+  EXPECT_FALSE(LucyRichardsonDeconvolve(1, *obs, *psf));
+  EXPECT_EQ(rec.codes, (std::vector<int>{errVanCittertDeconvolve, errLucyRichardsonDeconvolve}));
+  EXPECT_FALSE(psf->HasComplex);
+}
+
 // ---------------------------------------------------------------- Van Cittert
 
 TEST(VanCittert, DeltaPSFLeavesTheImage) {

@@ -373,6 +373,12 @@ TEST(FFTSizing, PadRefusesEmptyImages) {
   EXPECT_FALSE(PadToPowerOfTwo(empty, ox, oy, pw, ph));
   ASSERT_TRUE(empty.Allocate(0, 10, 3, false));
   EXPECT_FALSE(PadToPowerOfTwo(empty, ox, oy, pw, ph));
+
+  // A border sum beyond the Single range is a failure, not an inf fill.
+  TDataImage bright;
+  ASSERT_TRUE(bright.Allocate(4, 4, 3, false));
+  for (int i = 0; i < 16; ++i) bright.Pixels[i] = 3e38f;
+  EXPECT_FALSE(PadToPowerOfTwo(bright, ox, oy, pw, ph));
 }
 
 TEST(FFTSizing, PadOfALargeSideThenTransformsOrRefuses) {
