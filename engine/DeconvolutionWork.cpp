@@ -21,6 +21,14 @@ void RequireSize(const TDataImage& Img, int W, int H) {
   if (!TransformableSide(W) || !TransformableSide(H)) Checked::Fault("side not a power of two");
 }
 
+void TransformPSF(const TDataImage& Observed, TDataImage& PSF) {
+  const int w = Observed.Width, h = Observed.Height;
+  RequireSize(Observed, w, h);
+  RequireSize(PSF, w, h);
+  if (!PSF.AllocateComplex(w, h)) throw std::bad_alloc();
+  Forward(PSF);
+}
+
 void Forward(TDataImage& Img) {
   if (!Img.FFT()) Checked::Fault("Fourier transform");
 }

@@ -117,12 +117,8 @@ std::vector<std::vector<double>> Replica(const std::string& method, const TDataI
       << "python3-numpy is missing: the cross-check cannot run";
   const ScratchFolder scratch;
   const std::string dir = scratch.Path();
-  auto write = [](const std::string& path, const TDataImage& img) {
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(img.Pixels), std::streamsize(img.PixelCount() * 4));
-  };
-  write(dir + "/dc_obs.bin", obs);
-  write(dir + "/dc_psf.bin", psf);
+  WriteBinary(dir + "/dc_obs.bin", obs.Pixels, std::size_t(obs.PixelCount()));
+  WriteBinary(dir + "/dc_psf.bin", psf.Pixels, std::size_t(psf.PixelCount()));
   std::string cmd = std::string("/usr/bin/python3 ") + CORVELLE_SOURCE_DIR + "/tests/oracles/deconv_oracle.py " +
                     method + " " + dir + "/dc_obs.bin " + dir + "/dc_psf.bin " + dir + "/dc_out.bin " +
                     std::to_string(obs.Width) + " " + std::to_string(obs.Height);

@@ -81,21 +81,6 @@ std::string Python() {
   return std::string("/usr/bin/python3 ") + CORVELLE_SOURCE_DIR + "/tests/oracles/fft_numpy.py";
 }
 
-template <class T>
-void WriteFile(const std::string& path, const T* data, std::size_t count) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(data), std::streamsize(count * sizeof(T)));
-}
-
-template <class T>
-std::vector<T> ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<T> out(raw.size() / sizeof(T));
-  std::memcpy(out.data(), raw.data(), out.size() * sizeof(T));
-  return out;
-}
-
 }  // namespace
 
 TEST(FFT, ConstantImageGivesOnlyTheZeroFrequency) {
@@ -232,9 +217,9 @@ TEST(FFT, AgreesWithNumpy) {
   const std::string dir = scratch.Path();
   TDataImage img;
   Fill(img, 256, 128, 42);
-  WriteFile(dir + "/fft_in.bin", img.Pixels, std::size_t(img.PixelCount()));
+  WriteBinary(dir + "/fft_in.bin", img.Pixels, std::size_t(img.PixelCount()));
   ASSERT_EQ(std::system((py + " fft2 " + dir + "/fft_in.bin " + dir + "/fft_out.bin 256 128").c_str()), 0);
-  const auto expected = ReadFile<std::complex<double>>(dir + "/fft_out.bin");
+  const auto expected = ReadBinary<std::complex<double>>(dir + "/fft_out.bin");
   ASSERT_EQ(expected.size(), std::size_t(img.PixelCount()));
   ASSERT_TRUE(img.FFT());
   double peak = 0, worst = 0;
@@ -249,9 +234,9 @@ TEST(FFT, AgreesWithNumpy) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> d(-500.0f, 500.0f);
   for (std::int64_t i = 0; i < img.PixelCount(); ++i) img.ComplexPlane[i] = TComplex{d(rng), d(rng)};
-  WriteFile(dir + "/ifft_in.bin", img.ComplexPlane, std::size_t(img.PixelCount()));
+  WriteBinary(dir + "/ifft_in.bin", img.ComplexPlane, std::size_t(img.PixelCount()));
   ASSERT_EQ(std::system((py + " ifft2 " + dir + "/ifft_in.bin " + dir + "/ifft_out.bin 256 128").c_str()), 0);
-  const auto real = ReadFile<double>(dir + "/ifft_out.bin");
+  const auto real = ReadBinary<double>(dir + "/ifft_out.bin");
   ASSERT_EQ(real.size(), std::size_t(img.PixelCount()));
   ASSERT_TRUE(img.InverseFFT());
   double scale = 0, err = 0;
@@ -268,7 +253,7 @@ TEST(FFT, TwiddleTablesHoldTheNearestSinglesOfTheExactValues) {
   const ScratchFolder scratch;
   const std::string dir = scratch.Path();
   ASSERT_EQ(std::system((Python() + " twiddles " + dir + "/tw.bin").c_str()), 0);
-  const auto exact = ReadFile<float>(dir + "/tw.bin");
+  const auto exact = ReadBinary<float>(dir + "/tw.bin");
   ASSERT_EQ(exact.size(), 28u);
   for (int k = 0; k < 14; ++k) {
     EXPECT_TRUE(SameBits(FFTCosine(k), exact[2 * k])) << k;

@@ -59,15 +59,6 @@ std::string Oracle() {
   return std::string("/usr/bin/python3 ") + CORVELLE_SOURCE_DIR + "/tests/oracles/geometry_oracle.py";
 }
 
-template <class T>
-std::vector<T> ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<T> out(raw.size() / sizeof(T));
-  std::memcpy(out.data(), raw.data(), out.size() * sizeof(T));
-  return out;
-}
-
 }  // namespace
 
 TEST(Resample, MissingNeighbourCountsAsBlack) {
@@ -126,14 +117,11 @@ TEST(Resample, AgreesWithScipyMapCoordinates) {
     for (std::size_t i = 0; i < n; ++i) planes.push_back(csrc.RGBPlane[i].Blue);
     for (std::size_t i = 0; i < n; ++i) planes.push_back(csrc.RGBPlane[i].Green);
     for (std::size_t i = 0; i < n; ++i) planes.push_back(csrc.RGBPlane[i].Red);
-    {
-      std::ofstream f(dir + "/rs_in.bin", std::ios::binary);
-      f.write(reinterpret_cast<const char*>(planes.data()), std::streamsize(planes.size() * 4));
-    }
+    WriteBinary(dir + "/rs_in.bin", planes.data(), planes.size());
     const std::string cmd = py + " resample " + dir + "/rs_in.bin " + dir + "/rs_out.bin " + std::to_string(s[0]) +
                             " " + std::to_string(s[1]) + " " + std::to_string(s[2]) + " " + std::to_string(s[3]) + " 4";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    const auto expected = ReadAll<double>(dir + "/rs_out.bin");
+    const auto expected = ReadBinary<double>(dir + "/rs_out.bin");
     const std::size_t m = std::size_t(s[2]) * s[3];
     ASSERT_EQ(expected.size(), 4 * m);
     for (std::size_t i = 0; i < m; ++i) {
@@ -253,16 +241,13 @@ TEST(Rotate, AgreesWithAnExtendedPrecisionReplica) {
     TDataImage src, dst;
     RandomGrey(src, int(c[0]), int(c[1]), ++seed);
     Rotate(dst, src, c[2]);
-    {
-      std::ofstream f(dir + "/rot_in.bin", std::ios::binary);
-      f.write(reinterpret_cast<const char*>(src.Pixels), std::streamsize(src.PixelCount() * 4));
-    }
+    WriteBinary(dir + "/rot_in.bin", src.Pixels, std::size_t(src.PixelCount()));
     char angle[32];
     std::snprintf(angle, sizeof angle, "%.9g", double(c[2]));
     const std::string cmd = py + " rotate " + dir + "/rot_in.bin " + dir + "/rot_out.bin " + std::to_string(int(c[0])) +
                             " " + std::to_string(int(c[1])) + " " + angle;
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    const auto out = ReadAll<float>(dir + "/rot_out.bin");
+    const auto out = ReadBinary<float>(dir + "/rot_out.bin");
     ASSERT_GE(out.size(), 2u);
     std::int32_t nw, nh;
     std::memcpy(&nw, &out[0], 4);

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -38,3 +41,19 @@ class ScratchFolder {
  private:
   std::string Path_;
 };
+
+// Oracle files: Count values of Data written raw, and a whole file read back.
+template <class T>
+void WriteBinary(const std::string& Path, const T* Data, std::size_t Count) {
+  std::ofstream f(Path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(Data), std::streamsize(Count * sizeof(T)));
+}
+
+template <class T>
+std::vector<T> ReadBinary(const std::string& Path) {
+  std::ifstream f(Path, std::ios::binary);
+  std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::vector<T> out(raw.size() / sizeof(T));
+  if (!out.empty()) std::memcpy(out.data(), raw.data(), out.size() * sizeof(T));
+  return out;
+}
