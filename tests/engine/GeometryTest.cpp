@@ -259,6 +259,44 @@ TEST(Rotate, AgreesWithAnExtendedPrecisionReplica) {
   }
 }
 
+// The colour rotation picks the very source pixels the grey one picks, and
+// black where the grey one writes 0.
+TEST(Rotate, ColourTakesTheSamePixelsAsGrey) {
+  ErrorRecorder rec;
+  TDataImage grey, colour;
+  ASSERT_TRUE(grey.Allocate(7, 5, 3, false));
+  ASSERT_TRUE(colour.Allocate(7, 5, 0, true));
+  for (int i = 0; i < 35; ++i) {
+    grey.Pixels[i] = float(i + 1);
+    colour.RGBPlane[i] = TRGBPixel{std::uint8_t(i + 1), std::uint8_t(2 * i + 1), std::uint8_t(200 - i)};
+  }
+  for (float angle : {33.0f, -100.5f, 180.0f}) {
+    TDataImage g, c;
+    Rotate(g, grey, angle);
+    ColRotate(c, colour, angle);
+    ASSERT_EQ(c.Width, g.Width) << angle;
+    ASSERT_EQ(c.Height, g.Height) << angle;
+    EXPECT_EQ(c.DataType, 0);
+    EXPECT_TRUE(c.IsColour);
+    for (std::int64_t i = 0; i < g.PixelCount(); ++i) {
+      const int k = int(g.Pixels[i]);
+      const TRGBPixel p = c.RGBPlane[i];
+      if (k == 0) {
+        EXPECT_TRUE(p.Blue == 0 && p.Green == 0 && p.Red == 0) << angle << " at " << i;
+      } else {
+        EXPECT_TRUE(p.Blue == k && p.Green == 2 * k - 1 && p.Red == 201 - k) << angle << " at " << i;
+      }
+    }
+  }
+  // Writing into the source itself is refused before anything changes.
+  rec.codes.clear();
+  Rotate(grey, grey, 10.0f);
+  ColRotate(colour, colour, 10.0f);
+  EXPECT_EQ(rec.codes, (std::vector<int>{errRotate, errColRotate}));
+  EXPECT_EQ(grey.Width, 7);
+  EXPECT_EQ(colour.RGBPlane[34].Red, 166);
+}
+
 TEST(Flip, ModesGreyAndColour) {
   ErrorRecorder rec;
   TDataImage src, dst;
