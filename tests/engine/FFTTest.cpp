@@ -352,6 +352,27 @@ TEST(FFTSizing, PadCentresTheImageInTheBorderMean) {
   }
 }
 
+// Only the four corners are bright: each counts twice in the border sum.
+TEST(FFTSizing, PadCountsTheCornersTwice) {
+  TDataImage src;
+  ASSERT_TRUE(src.Allocate(70, 30, 3, false));
+  for (int i = 0; i < 70 * 30; ++i) src.Pixels[i] = 1000.0f;  // the inside does not count
+  for (int y = 0; y < 30; ++y) src.Pixels[y * 70] = src.Pixels[y * 70 + 69] = 0.0f;
+  for (int x = 0; x < 70; ++x) src.Pixels[x] = src.Pixels[29 * 70 + x] = 0.0f;
+  src.Pixels[0] = src.Pixels[69] = src.Pixels[29 * 70] = src.Pixels[29 * 70 + 69] = 5.0f;
+  int ox, oy, pw, ph;
+  auto p = PadToPowerOfTwo(src, ox, oy, pw, ph);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(pw, 128);
+  EXPECT_EQ(ph, 64);
+  EXPECT_EQ(ox, 29);
+  EXPECT_EQ(oy, 17);
+  EXPECT_EQ(p->GetPixel(0, 0), float(40.0 / 200));  // 8 corner terms of 5 over 2 * 30 + 2 * 70
+  EXPECT_EQ(p->GetPixel(127, 63), float(40.0 / 200));
+  EXPECT_EQ(p->GetPixel(29, 17), 5.0f);
+  EXPECT_EQ(p->GetPixel(30, 18), 1000.0f);
+}
+
 TEST(FFTSizing, PadRefusesEmptyImages) {
   TDataImage empty;
   int ox, oy, pw, ph;
