@@ -330,6 +330,20 @@ TEST(MaximumEntropy, PSFWithoutSumFails) {
   EXPECT_TRUE(rec.steps.empty());
 }
 
+// A negative data sum makes the scale s negative, and ln(g / s) of a positive
+// pixel has no value: the routine stops with its number after the first round's
+// transforms, before any progress report.
+TEST(MaximumEntropy, NegativeDataSumFails) {
+  Recorder rec;
+  auto obs = RandomImage(11, -10.0f, -1.0f);
+  obs->Pixels[100] = 4.0f;
+  auto psf = CreateGaussianPSF(N, N, 2.0f);
+  rec.codes.clear();
+  EXPECT_FALSE(MaximumEntropyDeconvolve(3, *obs, *psf));
+  EXPECT_EQ(rec.codes, std::vector<int>{errMaximumEntropyDeconvolve});
+  EXPECT_TRUE(rec.steps.empty());
+}
+
 // Sides that cannot be transformed are refused before the observed image and
 // the PSF are changed in place.
 TEST(MaximumEntropy, UntransformableSidesChangeNothing) {
