@@ -17,6 +17,16 @@ std::unique_ptr<TDataImage> NewImage(int W, int H) {
 
 void RequireSize(const TDataImage& Img, int W, int H) {
   if (!Img.Pixels || Img.Width != W || Img.Height != H) Checked::Fault("image size");
+  // Refused before anything is written, rather than at the first transform.
+  if (!TransformableSide(W) || !TransformableSide(H)) Checked::Fault("side not a power of two");
+}
+
+void TransformPSF(const TDataImage& Observed, TDataImage& PSF) {
+  const int w = Observed.Width, h = Observed.Height;
+  RequireSize(Observed, w, h);
+  RequireSize(PSF, w, h);
+  if (!PSF.AllocateComplex(w, h)) throw std::bad_alloc();
+  Forward(PSF);
 }
 
 void Forward(TDataImage& Img) {

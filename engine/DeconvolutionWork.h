@@ -10,8 +10,11 @@ namespace DeconvolutionWork {
 
 // A new floating-point grey image of W x H with a complex plane.
 std::unique_ptr<TDataImage> NewImage(int W, int H);
-// Faults unless Img has pixels and the sides W x H.
+// Faults unless Img has pixels and the sides W x H, both transformable.
 void RequireSize(const TDataImage& Img, int W, int H);
+// Checks Observed and PSF as RequireSize does, gives the PSF a complex plane
+// and transforms it there.
+void TransformPSF(const TDataImage& Observed, TDataImage& PSF);
 void Forward(TDataImage& Img);
 void Inverse(TDataImage& Img);
 // Dst spectrum := A spectrum x P spectrum (or x conj(P) when Conjugate).

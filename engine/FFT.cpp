@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "engine/Checked.h"
 #include "engine/Parallel.h"
 
 // The block kernel passes 32-byte vectors between inlined helpers only.
@@ -438,6 +439,8 @@ bool Pass(int Count, int n, bool Forward, TLoad&& LoadBlock, TSave&& SaveBlock) 
 
 }  // namespace
 
+bool TransformableSide(int N) { return PowerOfTwoSide(N); }
+
 float FFTCosine(int k) { return (k >= 0 && k < 2 * MaxBits) ? Tables().Cos[k] : 0.0f; }
 float FFTSine(int k) { return (k >= 0 && k < 2 * MaxBits) ? Tables().Sin[k] : 0.0f; }
 
@@ -846,11 +849,12 @@ std::unique_ptr<TDataImage> PadToPowerOfTwo(const TDataImage& Image, int& Offset
 
     const float* src = Image.Pixels;
     float s = 0.0f;
+    // A sum beyond the Single range fails rather than filling with inf.
     for (int y = 0; y < h; ++y) {
-      s = float((long double)s + src[std::size_t(y) * w] + src[std::size_t(y) * w + (w - 1)]);
+      s = Checked::ToSingle((long double)s + src[std::size_t(y) * w] + src[std::size_t(y) * w + (w - 1)]);
     }
     for (int x = 0; x < w; ++x) {
-      s = float((long double)s + src[x] + src[std::size_t(h - 1) * w + x]);
+      s = Checked::ToSingle((long double)s + src[x] + src[std::size_t(h - 1) * w + x]);
     }
     const float fill = float((long double)s / (2.0L * h + 2.0L * w));
 

@@ -7,6 +7,10 @@
 
 #include "engine/DataImage.h"
 
+// True when FFT and InverseFFT can transform lines of N points: a power of
+// two no longer than the largest work line.
+bool TransformableSide(int N);
+
 // The padded side for N: 64, 128, ... 8192; above 8192 or negative, N itself.
 int NextPowerOfTwo(int N);
 

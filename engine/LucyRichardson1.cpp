@@ -85,10 +85,7 @@ bool Apply(void* Context, std::size_t At, const float* Correction, int Count) {
 std::unique_ptr<TDataImage> LucyRichardsonDeconvolve(int Iterations, const TDataImage& Observed, TDataImage& PSF) {
   try {
     const int w = Observed.Width, h = Observed.Height;
-    RequireSize(Observed, w, h);
-    RequireSize(PSF, w, h);
-    if (!PSF.AllocateComplex(w, h)) throw std::bad_alloc();
-    Forward(PSF);
+    TransformPSF(Observed, PSF);
 
     auto estimate = NewImage(w, h);
     CopyPixels(*estimate, Observed);

@@ -24,10 +24,7 @@ float MaxFromZero(const float* p, std::int64_t n) {
 std::unique_ptr<TDataImage> VanCittertDeconvolve(int Iterations, const TDataImage& Observed, TDataImage& PSF) {
   try {
     const int w = Observed.Width, h = Observed.Height;
-    RequireSize(Observed, w, h);
-    RequireSize(PSF, w, h);
-    if (!PSF.AllocateComplex(w, h)) throw std::bad_alloc();
-    Forward(PSF);
+    TransformPSF(Observed, PSF);
 
     auto estimate = std::make_unique<TDataImage>();
     if (!estimate->Allocate(w, h, 3, false) || !estimate->Pixels) throw std::bad_alloc();

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "engine/Errors.h"
 #include "engine/FFT.h"
 #include "engine/LucyRichardson1.h"
@@ -20,14 +21,6 @@
 #include "engine/VanCittert.h"
 
 namespace {
-
-// A folder of this process's own: tests run in parallel processes and the
-// oracle files must not meet.
-std::string UniqueTempDir() {
-  const auto d = std::filesystem::path(::testing::TempDir()) / ("corvelle_" + std::to_string(getpid()));
-  std::filesystem::create_directories(d);
-  return d.string();
-}
 
 // Records the internal-error and progress hooks for one test.
 class Recorder {
@@ -122,13 +115,10 @@ std::vector<std::vector<double>> Replica(const std::string& method, const TDataI
                                          const std::vector<int>& rounds) {
   EXPECT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
       << "python3-numpy is missing: the cross-check cannot run";
-  const std::string dir = UniqueTempDir();
-  auto write = [](const std::string& path, const TDataImage& img) {
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(img.Pixels), std::streamsize(img.PixelCount() * 4));
-  };
-  write(dir + "/dc_obs.bin", obs);
-  write(dir + "/dc_psf.bin", psf);
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
+  WriteBinary(dir + "/dc_obs.bin", obs.Pixels, std::size_t(obs.PixelCount()));
+  WriteBinary(dir + "/dc_psf.bin", psf.Pixels, std::size_t(psf.PixelCount()));
   std::string cmd = std::string("/usr/bin/python3 ") + CORVELLE_SOURCE_DIR + "/tests/oracles/deconv_oracle.py " +
                     method + " " + dir + "/dc_obs.bin " + dir + "/dc_psf.bin " + dir + "/dc_out.bin " +
                     std::to_string(obs.Width) + " " + std::to_string(obs.Height);
@@ -338,6 +328,45 @@ TEST(MaximumEntropy, PSFWithoutSumFails) {
   EXPECT_FALSE(MaximumEntropyDeconvolve(2, *obs, *psf));
   EXPECT_EQ(rec.codes, std::vector<int>{errMaximumEntropyDeconvolve});
   EXPECT_TRUE(rec.steps.empty());
+}
+
+// A negative data sum makes the scale s negative, and ln(g / s) of a positive
+// pixel has no value: the routine stops with its number after the first round's
+// transforms, before any progress report.
+TEST(MaximumEntropy, NegativeDataSumFails) {
+  Recorder rec;
+  auto obs = RandomImage(11, -10.0f, -1.0f);
+  obs->Pixels[100] = 4.0f;
+  auto psf = CreateGaussianPSF(N, N, 2.0f);
+  rec.codes.clear();
+  EXPECT_FALSE(MaximumEntropyDeconvolve(3, *obs, *psf));
+  EXPECT_EQ(rec.codes, std::vector<int>{errMaximumEntropyDeconvolve});
+  EXPECT_TRUE(rec.steps.empty());
+}
+
+// Sides that cannot be transformed are refused before the observed image and
+// the PSF are changed in place.
+TEST(MaximumEntropy, UntransformableSidesChangeNothing) {
+  Recorder rec;
+  auto obs = NewGrey(48, 64);
+  obs->Pixels[3] = 5.0f;  // the rest are zeros, which the routine would make 1
+  auto psf = NewGrey(48, 64);
+  psf->Pixels[0] = 2.0f;
+  psf->Pixels[1] = 2.0f;  // sum 4, which the routine would divide by
+  EXPECT_FALSE(MaximumEntropyDeconvolve(1, *obs, *psf));
+  EXPECT_EQ(rec.codes, std::vector<int>{errMaximumEntropyDeconvolve});
+  EXPECT_TRUE(rec.steps.empty());
+  EXPECT_EQ(obs->Pixels[0], 0.0f);
+  EXPECT_EQ(obs->Pixels[3], 5.0f);
+  EXPECT_EQ(psf->Pixels[0], 2.0f);
+  EXPECT_FALSE(psf->HasComplex);
+
+  // The same for the two others: the PSF gets no complex plane.
+  rec.codes.clear();
+  EXPECT_FALSE(VanCittertDeconvolve(1, *obs, *psf));
+  EXPECT_FALSE(LucyRichardsonDeconvolve(1, *obs, *psf));
+  EXPECT_EQ(rec.codes, (std::vector<int>{errVanCittertDeconvolve, errLucyRichardsonDeconvolve}));
+  EXPECT_FALSE(psf->HasComplex);
 }
 
 // ---------------------------------------------------------------- Van Cittert

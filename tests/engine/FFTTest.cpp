@@ -12,18 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "engine/DataImage.h"
 #include "engine/FFT.h"
 
 namespace {
-
-// A folder of this process's own: tests run in parallel processes and the
-// oracle files must not meet.
-std::string UniqueTempDir() {
-  const auto d = std::filesystem::path(::testing::TempDir()) / ("corvelle_" + std::to_string(getpid()));
-  std::filesystem::create_directories(d);
-  return d.string();
-}
 
 void Fill(TDataImage& img, int w, int h, unsigned seed, float lo = -1000.0f, float hi = 1000.0f) {
   ASSERT_TRUE(img.Allocate(w, h, 3, false));
@@ -86,21 +79,6 @@ std::string Python() {
   EXPECT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
       << "python3-numpy is missing: the cross-check cannot run";
   return std::string("/usr/bin/python3 ") + CORVELLE_SOURCE_DIR + "/tests/oracles/fft_numpy.py";
-}
-
-template <class T>
-void WriteFile(const std::string& path, const T* data, std::size_t count) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(data), std::streamsize(count * sizeof(T)));
-}
-
-template <class T>
-std::vector<T> ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<T> out(raw.size() / sizeof(T));
-  std::memcpy(out.data(), raw.data(), out.size() * sizeof(T));
-  return out;
 }
 
 }  // namespace
@@ -235,12 +213,13 @@ TEST(FFT, ComplexProductPartsRoundLikeTheExtendedFormula) {
 
 TEST(FFT, AgreesWithNumpy) {
   const std::string py = Python();
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   TDataImage img;
   Fill(img, 256, 128, 42);
-  WriteFile(dir + "/fft_in.bin", img.Pixels, std::size_t(img.PixelCount()));
+  WriteBinary(dir + "/fft_in.bin", img.Pixels, std::size_t(img.PixelCount()));
   ASSERT_EQ(std::system((py + " fft2 " + dir + "/fft_in.bin " + dir + "/fft_out.bin 256 128").c_str()), 0);
-  const auto expected = ReadFile<std::complex<double>>(dir + "/fft_out.bin");
+  const auto expected = ReadBinary<std::complex<double>>(dir + "/fft_out.bin");
   ASSERT_EQ(expected.size(), std::size_t(img.PixelCount()));
   ASSERT_TRUE(img.FFT());
   double peak = 0, worst = 0;
@@ -255,9 +234,9 @@ TEST(FFT, AgreesWithNumpy) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> d(-500.0f, 500.0f);
   for (std::int64_t i = 0; i < img.PixelCount(); ++i) img.ComplexPlane[i] = TComplex{d(rng), d(rng)};
-  WriteFile(dir + "/ifft_in.bin", img.ComplexPlane, std::size_t(img.PixelCount()));
+  WriteBinary(dir + "/ifft_in.bin", img.ComplexPlane, std::size_t(img.PixelCount()));
   ASSERT_EQ(std::system((py + " ifft2 " + dir + "/ifft_in.bin " + dir + "/ifft_out.bin 256 128").c_str()), 0);
-  const auto real = ReadFile<double>(dir + "/ifft_out.bin");
+  const auto real = ReadBinary<double>(dir + "/ifft_out.bin");
   ASSERT_EQ(real.size(), std::size_t(img.PixelCount()));
   ASSERT_TRUE(img.InverseFFT());
   double scale = 0, err = 0;
@@ -271,9 +250,10 @@ TEST(FFT, AgreesWithNumpy) {
 TEST(FFT, TwiddleTablesHoldTheNearestSinglesOfTheExactValues) {
   ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy, mpmath' 2>/dev/null"), 0)
       << "python3-numpy or python3-mpmath is missing: the cross-check cannot run";
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   ASSERT_EQ(std::system((Python() + " twiddles " + dir + "/tw.bin").c_str()), 0);
-  const auto exact = ReadFile<float>(dir + "/tw.bin");
+  const auto exact = ReadBinary<float>(dir + "/tw.bin");
   ASSERT_EQ(exact.size(), 28u);
   for (int k = 0; k < 14; ++k) {
     EXPECT_TRUE(SameBits(FFTCosine(k), exact[2 * k])) << k;
@@ -372,12 +352,39 @@ TEST(FFTSizing, PadCentresTheImageInTheBorderMean) {
   }
 }
 
+// Only the four corners are bright: each counts twice in the border sum.
+TEST(FFTSizing, PadCountsTheCornersTwice) {
+  TDataImage src;
+  ASSERT_TRUE(src.Allocate(70, 30, 3, false));
+  for (int i = 0; i < 70 * 30; ++i) src.Pixels[i] = 1000.0f;  // the inside does not count
+  for (int y = 0; y < 30; ++y) src.Pixels[y * 70] = src.Pixels[y * 70 + 69] = 0.0f;
+  for (int x = 0; x < 70; ++x) src.Pixels[x] = src.Pixels[29 * 70 + x] = 0.0f;
+  src.Pixels[0] = src.Pixels[69] = src.Pixels[29 * 70] = src.Pixels[29 * 70 + 69] = 5.0f;
+  int ox, oy, pw, ph;
+  auto p = PadToPowerOfTwo(src, ox, oy, pw, ph);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(pw, 128);
+  EXPECT_EQ(ph, 64);
+  EXPECT_EQ(ox, 29);
+  EXPECT_EQ(oy, 17);
+  EXPECT_EQ(p->GetPixel(0, 0), float(40.0 / 200));  // 8 corner terms of 5 over 2 * 30 + 2 * 70
+  EXPECT_EQ(p->GetPixel(127, 63), float(40.0 / 200));
+  EXPECT_EQ(p->GetPixel(29, 17), 5.0f);
+  EXPECT_EQ(p->GetPixel(30, 18), 1000.0f);
+}
+
 TEST(FFTSizing, PadRefusesEmptyImages) {
   TDataImage empty;
   int ox, oy, pw, ph;
   EXPECT_FALSE(PadToPowerOfTwo(empty, ox, oy, pw, ph));
   ASSERT_TRUE(empty.Allocate(0, 10, 3, false));
   EXPECT_FALSE(PadToPowerOfTwo(empty, ox, oy, pw, ph));
+
+  // A border sum beyond the Single range is a failure, not an inf fill.
+  TDataImage bright;
+  ASSERT_TRUE(bright.Allocate(4, 4, 3, false));
+  for (int i = 0; i < 16; ++i) bright.Pixels[i] = 3e38f;
+  EXPECT_FALSE(PadToPowerOfTwo(bright, ox, oy, pw, ph));
 }
 
 TEST(FFTSizing, PadOfALargeSideThenTransformsOrRefuses) {

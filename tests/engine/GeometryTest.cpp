@@ -11,20 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "engine/ColGeometry.h"
 #include "engine/DataImage.h"
 #include "engine/Errors.h"
 #include "engine/Geometry.h"
 
 namespace {
-
-// A folder of this process's own: tests run in parallel processes and the
-// oracle files must not meet.
-std::string UniqueTempDir() {
-  const auto d = std::filesystem::path(::testing::TempDir()) / ("corvelle_" + std::to_string(getpid()));
-  std::filesystem::create_directories(d);
-  return d.string();
-}
 
 // Records every report of the internal-error hook for one test.
 class ErrorRecorder {
@@ -66,15 +59,6 @@ std::string Oracle() {
   return std::string("/usr/bin/python3 ") + CORVELLE_SOURCE_DIR + "/tests/oracles/geometry_oracle.py";
 }
 
-template <class T>
-std::vector<T> ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::vector<T> out(raw.size() / sizeof(T));
-  std::memcpy(out.data(), raw.data(), out.size() * sizeof(T));
-  return out;
-}
-
 }  // namespace
 
 TEST(Resample, MissingNeighbourCountsAsBlack) {
@@ -114,7 +98,8 @@ TEST(Resample, SameSizeIsTheIdentityAndKeepsTheDisplayRange) {
 
 TEST(Resample, AgreesWithScipyMapCoordinates) {
   const std::string py = Oracle();
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   const int sizes[][4] = {{7, 9, 15, 4}, {7, 9, 3, 20}, {64, 48, 100, 31}, {5, 5, 5, 5}, {33, 17, 66, 34}};
   unsigned seed = 20;
   for (const auto& s : sizes) {
@@ -132,14 +117,11 @@ TEST(Resample, AgreesWithScipyMapCoordinates) {
     for (std::size_t i = 0; i < n; ++i) planes.push_back(csrc.RGBPlane[i].Blue);
     for (std::size_t i = 0; i < n; ++i) planes.push_back(csrc.RGBPlane[i].Green);
     for (std::size_t i = 0; i < n; ++i) planes.push_back(csrc.RGBPlane[i].Red);
-    {
-      std::ofstream f(dir + "/rs_in.bin", std::ios::binary);
-      f.write(reinterpret_cast<const char*>(planes.data()), std::streamsize(planes.size() * 4));
-    }
+    WriteBinary(dir + "/rs_in.bin", planes.data(), planes.size());
     const std::string cmd = py + " resample " + dir + "/rs_in.bin " + dir + "/rs_out.bin " + std::to_string(s[0]) +
                             " " + std::to_string(s[1]) + " " + std::to_string(s[2]) + " " + std::to_string(s[3]) + " 4";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    const auto expected = ReadAll<double>(dir + "/rs_out.bin");
+    const auto expected = ReadBinary<double>(dir + "/rs_out.bin");
     const std::size_t m = std::size_t(s[2]) * s[3];
     ASSERT_EQ(expected.size(), 4 * m);
     for (std::size_t i = 0; i < m; ++i) {
@@ -251,23 +233,21 @@ TEST(Rotate, OddSidesAtThirtyDegreeMultiplesUseExtendedTrigonometry) {
 
 TEST(Rotate, AgreesWithAnExtendedPrecisionReplica) {
   const std::string py = Oracle();
-  const std::string dir = UniqueTempDir();
+  const ScratchFolder scratch;
+  const std::string dir = scratch.Path();
   const float cases[][3] = {{17, 11, 33.0f}, {16, 16, -120.0f}, {9, 14, 200.5f}, {5, 5, 60.0f}};
   unsigned seed = 50;
   for (const auto& c : cases) {
     TDataImage src, dst;
     RandomGrey(src, int(c[0]), int(c[1]), ++seed);
     Rotate(dst, src, c[2]);
-    {
-      std::ofstream f(dir + "/rot_in.bin", std::ios::binary);
-      f.write(reinterpret_cast<const char*>(src.Pixels), std::streamsize(src.PixelCount() * 4));
-    }
+    WriteBinary(dir + "/rot_in.bin", src.Pixels, std::size_t(src.PixelCount()));
     char angle[32];
     std::snprintf(angle, sizeof angle, "%.9g", double(c[2]));
     const std::string cmd = py + " rotate " + dir + "/rot_in.bin " + dir + "/rot_out.bin " + std::to_string(int(c[0])) +
                             " " + std::to_string(int(c[1])) + " " + angle;
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    const auto out = ReadAll<float>(dir + "/rot_out.bin");
+    const auto out = ReadBinary<float>(dir + "/rot_out.bin");
     ASSERT_GE(out.size(), 2u);
     std::int32_t nw, nh;
     std::memcpy(&nw, &out[0], 4);
@@ -277,6 +257,44 @@ TEST(Rotate, AgreesWithAnExtendedPrecisionReplica) {
     ASSERT_EQ(out.size(), 2u + std::size_t(nw) * nh);
     for (int i = 0; i < nw * nh; ++i) ASSERT_EQ(dst.Pixels[i], out[2 + i]) << c[2] << " at " << i;
   }
+}
+
+// The colour rotation picks the very source pixels the grey one picks, and
+// black where the grey one writes 0.
+TEST(Rotate, ColourTakesTheSamePixelsAsGrey) {
+  ErrorRecorder rec;
+  TDataImage grey, colour;
+  ASSERT_TRUE(grey.Allocate(7, 5, 3, false));
+  ASSERT_TRUE(colour.Allocate(7, 5, 0, true));
+  for (int i = 0; i < 35; ++i) {
+    grey.Pixels[i] = float(i + 1);
+    colour.RGBPlane[i] = TRGBPixel{std::uint8_t(i + 1), std::uint8_t(2 * i + 1), std::uint8_t(200 - i)};
+  }
+  for (float angle : {33.0f, -100.5f, 180.0f}) {
+    TDataImage g, c;
+    Rotate(g, grey, angle);
+    ColRotate(c, colour, angle);
+    ASSERT_EQ(c.Width, g.Width) << angle;
+    ASSERT_EQ(c.Height, g.Height) << angle;
+    EXPECT_EQ(c.DataType, 0);
+    EXPECT_TRUE(c.IsColour);
+    for (std::int64_t i = 0; i < g.PixelCount(); ++i) {
+      const int k = int(g.Pixels[i]);
+      const TRGBPixel p = c.RGBPlane[i];
+      if (k == 0) {
+        EXPECT_TRUE(p.Blue == 0 && p.Green == 0 && p.Red == 0) << angle << " at " << i;
+      } else {
+        EXPECT_TRUE(p.Blue == k && p.Green == 2 * k - 1 && p.Red == 201 - k) << angle << " at " << i;
+      }
+    }
+  }
+  // Writing into the source itself is refused before anything changes.
+  rec.codes.clear();
+  Rotate(grey, grey, 10.0f);
+  ColRotate(colour, colour, 10.0f);
+  EXPECT_EQ(rec.codes, (std::vector<int>{errRotate, errColRotate}));
+  EXPECT_EQ(grey.Width, 7);
+  EXPECT_EQ(colour.RGBPlane[34].Red, 166);
 }
 
 TEST(Flip, ModesGreyAndColour) {
