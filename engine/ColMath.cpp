@@ -6,6 +6,7 @@
 #include "engine/Checked.h"
 #include "engine/ClampByte.h"
 #include "engine/Errors.h"
+#include "engine/ImageMath.h"
 #include "engine/RoutineSupport.h"
 #include "engine/StagedRows.h"
 
@@ -43,17 +44,6 @@ void MapPixels(TDataImage& Dst, const TDataImage& Src, const std::vector<std::in
 }
 
 inline int Channel(const TRGBPixel& p, int c) { return c == 0 ? p.Red : c == 1 ? p.Green : p.Blue; }
-
-// One side of the image arithmetic, held as a Single.
-inline float Side(std::uint8_t Op, float v, float k) {
-  switch (Op) {
-    case 0: return Checked::ToSingle((long double)v + k);
-    case 1: return Checked::ToSingle((long double)v - k);
-    case 2: return Checked::ToSingle((long double)v * k);
-    case 3: return Checked::ToSingle(Checked::Div(v, k));
-    default: return v;
-  }
-}
 
 }  // namespace
 
@@ -93,8 +83,8 @@ void ColImageArithmetic(std::uint8_t OpA, std::uint8_t OpB, std::uint8_t Combine
     for (int ca = 0; ca < 256; ++ca)
       for (int cb = 0; cb < 256; ++cb)
         table[ca * 256 + cb] = Entry([&]() -> long double {
-          const float a = Side(OpA, float(ca), ka);
-          float b = Side(OpB, float(cb), kb);
+          const float a = ArithmeticSide(OpA, float(ca), ka);
+          float b = ArithmeticSide(OpB, float(cb), kb);
           if (Combine == 3 && b == 0) b = 1;
           switch (Combine) {
             case 0: return (long double)a + b;

@@ -2,13 +2,10 @@
 
 #include "engine/Checked.h"
 #include "engine/Errors.h"
+#include "engine/RoutineSupport.h"
 #include "engine/StagedRows.h"
 
 namespace {
-
-bool SameSize(const TDataImage& A, const TDataImage& B) {
-  return A.Width == B.Width && A.Height == B.Height && (A.PixelCount() == 0 || (A.Pixels && B.Pixels));
-}
 
 inline long double Clamp(long double v, float Max) {
   if (v < 0) return 0;
@@ -16,8 +13,9 @@ inline long double Clamp(long double v, float Max) {
   return v;
 }
 
-// One side of the image arithmetic, held as a Single.
-inline float Side(std::uint8_t Op, float v, float k) {
+}  // namespace
+
+float ArithmeticSide(std::uint8_t Op, float v, float k) {
   switch (Op) {
     case 0: return Checked::ToSingle((long double)v + k);
     case 1: return Checked::ToSingle((long double)v - k);
@@ -27,14 +25,9 @@ inline float Side(std::uint8_t Op, float v, float k) {
   }
 }
 
-}  // namespace
-
 void PixelMath(std::uint8_t Operator, TDataImage& Dst, TDataImage& Src, float Value) {
   try {
-    if (!SameSize(Src, Dst)) {
-      ReportInternalError(errPixelMath);
-      return;
-    }
+    RoutineSupport::CheckPlanes(Dst, Src, false);
     Dst.BlackPoint = Src.BlackPoint;
     Dst.WhitePoint = Src.WhitePoint;
     const float k = Operator == 3 && Value == 0 ? 1.0f : Value;
@@ -86,10 +79,8 @@ void ImageArithmetic(std::uint8_t OpA, std::uint8_t OpB, std::uint8_t Combine, f
       ReportInternalError(errImageArithmetic);
       return;
     }
-    if (!SameSize(A, B) || !SameSize(A, Dst)) {
-      ReportInternalError(errImageArithmetic);
-      return;
-    }
+    RoutineSupport::CheckPlanes(B, A, false);
+    RoutineSupport::CheckPlanes(Dst, A, false);
     const float max = Dst.TypeMax;
     const int w = A.Width;
     StagedRows::Run<float>(
@@ -97,8 +88,8 @@ void ImageArithmetic(std::uint8_t OpA, std::uint8_t OpB, std::uint8_t Combine, f
         [&](int y, float* out, int& done) {
           const std::int64_t row = std::int64_t(y) * w;
           for (int x = 0; x < w; ++x) {
-            float a = Side(OpA, A.Pixels[row + x], ConstA);
-            float b = Side(OpB, B.Pixels[row + x], ConstB);
+            float a = ArithmeticSide(OpA, A.Pixels[row + x], ConstA);
+            float b = ArithmeticSide(OpB, B.Pixels[row + x], ConstB);
             if (b == 0 && Combine == 3) {
               b = 1;
               a = 0;

@@ -16,3 +16,8 @@ void PixelMath(std::uint8_t Operator, TDataImage& Dst, TDataImage& Src, float Va
 // with a warning box and error 42, as are images of different sizes.
 void ImageArithmetic(std::uint8_t OpA, std::uint8_t OpB, std::uint8_t Combine, float ConstA, float ConstB,
                      TDataImage& A, TDataImage& B, TDataImage& Dst);
+
+// One side of the image arithmetic: v Op k (0 add, 1 subtract, 2 multiply,
+// 3 divide) held as a Single; another Op leaves v. Throws EngineFault where
+// the arithmetic fails.
+float ArithmeticSide(std::uint8_t Op, float v, float k);

@@ -4,6 +4,7 @@
 #include "engine/Checked.h"
 #include "engine/Errors.h"
 #include "engine/Processing.h"
+#include "engine/RoutineSupport.h"
 #include "engine/StagedRows.h"
 
 namespace {
@@ -19,16 +20,10 @@ inline long double RoundHalfEven(long double x) {
   return -((big - x) - big);
 }
 
-bool SameSize(const TDataImage& A, const TDataImage& B) {
-  return A.Width == B.Width && A.Height == B.Height && (A.PixelCount() == 0 || (A.Pixels && B.Pixels));
-}
-
 void SubtractFrame(TDataImage& Dst, TDataImage& Src, TDataImage& Frame, int ErrorNumber) {
   try {
-    if (!SameSize(Src, Frame) || !SameSize(Src, Dst)) {
-      ReportInternalError(ErrorNumber);
-      return;
-    }
+    RoutineSupport::CheckPlanes(Frame, Src, false);
+    RoutineSupport::CheckPlanes(Dst, Src, false);
     const int w = Src.Width;
     const float* s = Src.Pixels;
     const float* f = Frame.Pixels;
@@ -66,10 +61,7 @@ void SubtractDark(TDataImage& Dst, TDataImage& Src, TDataImage& Frame) {
 
 void FlatFieldDivide(TDataImage& Image, TDataImage& Flat) {
   try {
-    if (!SameSize(Image, Flat)) {
-      ReportInternalError(errFlatFieldDivide);
-      return;
-    }
+    RoutineSupport::CheckPlanes(Flat, Image, false);
     const int w = Image.Width;
     const std::int64_t n = Image.PixelCount();
     const float* fl = Flat.Pixels;

@@ -88,8 +88,11 @@ void AdaptiveMMSE(int Window, TDataImage& Dst, TDataImage& Src, float NoiseDevia
       for (int x = n / 2; x < Src.Width - n / 2; ++x) {
         Gather(Src, n, x, y, buf.data());
         // Squares of Singles are exact in extended precision and so are their
-        // sums over windows of values within a factor of two of each other,
-        // so a flat window gives r = 0 exactly.
+        // sums over up to 121 values within a factor of two of each other, so
+        // a flat window gives r = 0 exactly and a nearly flat one cancels
+        // only a few bits. Larger windows (beyond what the program offers)
+        // round their sums of squares: there r comes from the deviations
+        // from the mean, or a flat window would turn into a speck.
         long double sum = 0, sq = 0;
         for (int k = 0; k < N; ++k) {
           const long double v = buf[k];
@@ -97,7 +100,15 @@ void AdaptiveMMSE(int Window, TDataImage& Dst, TDataImage& Src, float NoiseDevia
           sq += v * v;
         }
         const long double m = sum / N;
-        const long double r = sq / N - m * m;
+        long double r = sq / N - m * m;
+        if (N > 121) {
+          long double dev = 0;
+          for (int k = 0; k < N; ++k) {
+            const long double d = buf[k] - m;
+            dev += d * d;
+          }
+          r = dev / N;
+        }
         const float p = buf[N / 2];
         long double v;
         if (r == 0) {

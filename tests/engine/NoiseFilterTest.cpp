@@ -124,6 +124,23 @@ TEST(AdaptiveMMSE, FlatAreaAndEqualVariances) {
   EXPECT_EQ(dst.Pixels[4], 0.0f);
 }
 
+TEST(AdaptiveMMSE, WideFlatWindowsHaveNoVariance) {
+  // Beyond 255 x 255 values the sum of squares of large Singles rounds; a
+  // flat window must still give r = 0 and so m + 0.5, not a speck.
+  ErrorRecorder rec;
+  const int n = 301;
+  for (float c : {16777087.0f, 16777081.0f, 6207522.5f, 0.37f}) {
+    TDataImage f, o;
+    Grey(f, n + 1, n, 3);
+    Fill(f, c);
+    f.Pixels[n] = 1e30f;  // outside the centre's window: lifts the white level
+    CopyGrey(o, f);
+    AdaptiveMMSE(n, o, f, 1e-5f);
+    EXPECT_EQ(rec.Take(), 0);
+    EXPECT_EQ(o.Pixels[(n / 2) * (n + 1) + n / 2], float((long double)c + 0.5L)) << c;
+  }
+}
+
 TEST(AdaptiveMMSE, IsWienerPlusAHalfWhereTheWindowVarianceExceedsTheNoise) {
   ErrorRecorder rec;
   TDataImage src, dst;
