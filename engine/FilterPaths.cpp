@@ -43,7 +43,9 @@ struct TGrid {
   double C = 0;      // 1.5 * 2^(L + 52)
 };
 
-TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
+// The bit pattern of the largest magnitude (above every finite value for an
+// infinity or NaN).
+std::uint32_t MaxMagnitudeBits(const float* P, std::int64_t N) {
   std::uint32_t maxBits = 0;
   std::mutex m;
   Parallel::For(
@@ -72,6 +74,10 @@ TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
         maxBits = std::max(maxBits, mb);
       },
       1 << 16);
+  return maxBits;
+}
+
+TGrid MakeGrid(std::uint32_t maxBits, long long Factor, int Limit) {
   TGrid g;
   if (maxBits >= 0x7F800000u) {
     g.Finite = false;
@@ -87,6 +93,10 @@ TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
   g.Any = true;
   g.C = std::ldexp(1.5, L + 52);
   return g;
+}
+
+TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
+  return MakeGrid(MaxMagnitudeBits(P, N), Factor, Limit);
 }
 
 // d is a multiple of 2^L when adding and taking away 1.5 * 2^(L + 52), whose
@@ -503,6 +513,32 @@ inline float ClampWhite(long double q, float White) {
   return float(q);
 }
 
+// One output row of the fixed kernel and of the Sobel magnitude, in extended precision.
+void Convolve3x3PlainRow(const TKernel3& K, const float* Src, float* Dst, int W, int y, float White) {
+  for (int x = 1; x < W - 1; ++x) {
+    long double s = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -1; dx <= 1; ++dx) s += (long double)K.W[(dy + 1) * 3 + dx + 1] * r[dx];
+    }
+    Dst[std::size_t(y) * W + x] = ClampWhite(s / K.Divisor, White);
+  }
+}
+
+void SobelPlainRow(const float* Src, float* Dst, int W, int y, float White) {
+  for (int x = 1; x < W - 1; ++x) {
+    long double gx = 0, gy = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -1; dx <= 1; ++dx) {
+        gx += (long double)kSobelX.W[(dy + 1) * 3 + dx + 1] * r[dx];
+        gy += (long double)kSobelY.W[(dy + 1) * 3 + dx + 1] * r[dx];
+      }
+    }
+    Dst[std::size_t(y) * W + x] = ClampWhite(std::sqrt(gx * gx + gy * gy), White);
+  }
+}
+
 }  // namespace
 
 // ---- grey, plain ----
@@ -510,15 +546,7 @@ inline float ClampWhite(long double q, float White) {
 void Convolve3x3Plain(const TKernel3& K, const float* Src, float* Dst, int W, int H, float White) {
   if (W < 3 || H < 3) return;
   ForRows(1, H - 1, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y)
-      for (int x = 1; x < W - 1; ++x) {
-        long double s = 0;
-        for (int dy = -1; dy <= 1; ++dy) {
-          const float* r = Src + std::size_t(y + dy) * W + x;
-          for (int dx = -1; dx <= 1; ++dx) s += (long double)K.W[(dy + 1) * 3 + dx + 1] * r[dx];
-        }
-        Dst[std::size_t(y) * W + x] = ClampWhite(s / K.Divisor, White);
-      }
+    for (int y = ya; y < yb; ++y) Convolve3x3PlainRow(K, Src, Dst, W, y, White);
   });
 }
 
@@ -541,18 +569,7 @@ void ConvolveFloat3x3Plain(const float (&Weights)[3][3], float Divisor, const fl
 void SobelPlain(const float* Src, float* Dst, int W, int H, float White) {
   if (W < 3 || H < 3) return;
   ForRows(1, H - 1, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y)
-      for (int x = 1; x < W - 1; ++x) {
-        long double gx = 0, gy = 0;
-        for (int dy = -1; dy <= 1; ++dy) {
-          const float* r = Src + std::size_t(y + dy) * W + x;
-          for (int dx = -1; dx <= 1; ++dx) {
-            gx += (long double)kSobelX.W[(dy + 1) * 3 + dx + 1] * r[dx];
-            gy += (long double)kSobelY.W[(dy + 1) * 3 + dx + 1] * r[dx];
-          }
-        }
-        Dst[std::size_t(y) * W + x] = ClampWhite(std::sqrt(gx * gx + gy * gy), White);
-      }
+    for (int y = ya; y < yb; ++y) SobelPlainRow(Src, Dst, W, y, White);
   });
 }
 
@@ -587,19 +604,21 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
   for (int w : K.W) absSum += std::abs(w);
   const TGrid grid = GridFor(Src, std::int64_t(W) * H, absSum, 53);
   if (!grid.Finite) return false;
-  std::atomic<bool> exact{true};
-  // With every partial sum exact, double and extended sums agree, and so do
-  // their quotients by an odd divisor once stored to a Single.
+  // Where the three rows are on the grid every partial sum is exact, so double
+  // and extended sums agree, and so do their quotients by an odd divisor once
+  // stored to a Single. Other rows take the plain way.
   const double d = K.Divisor, white = White;
   double w[9];
   for (int t = 0; t < 9; ++t) w[t] = K.W[t];
-  // Rows are written before the test has seen the whole plane; when it fails,
-  // the plain algorithm rewrites every interior pixel.
   ForRows(1, H - 1, [&](int ya, int yb) {
     std::vector<double> acc(static_cast<std::size_t>(W));
-    if (!OnGrid(grid, Src + std::size_t(ya - 1) * W, 2 * W)) exact = false;
-    for (int y = ya; y < yb && exact; ++y) {
-      if (!OnGrid(grid, Src + std::size_t(y + 1) * W, W)) exact = false;
+    bool on[3] = {OnGrid(grid, Src + std::size_t(ya - 1) * W, W), OnGrid(grid, Src + std::size_t(ya) * W, W), false};
+    for (int y = ya; y < yb; ++y) {
+      on[(y + 1) % 3] = OnGrid(grid, Src + std::size_t(y + 1) * W, W);
+      if (!(on[0] && on[1] && on[2])) {
+        Convolve3x3PlainRow(K, Src, Dst, W, y, White);
+        continue;
+      }
       const float* a = Src + std::size_t(y - 1) * W;
       const float* b = a + W;
       const float* c = b + W;
@@ -619,36 +638,58 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
       }
     }
   });
-  return exact;
+  return true;
 }
 
 // The argument of the root is never negative: no errno to keep, so the root can be packed.
 __attribute__((optimize("no-math-errno"))) bool SobelFast(const float* Src, float* Dst, int W, int H,
                                                           float White) {
   if (W < 3 || H < 3) return true;
-  // gx and gy must be exact, and gx^2 + gy^2 exact below 2^51, where a double
-  // square root rounds to the same Single as an extended one.
-  const TGrid grid = GridFor(Src, std::int64_t(W) * H, 4, 25);
-  if (!grid.Finite) return false;
-  std::atomic<bool> exact{true};
+  // Rows on the coarse grid: gx and gy exact, and gx^2 + gy^2 exact below
+  // 2^51, where a double square root rounds to the same Single as an extended
+  // one. Rows on the fine grid: gx and gy exact in double, the rest extended.
+  // Other rows take the plain way.
+  const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);
+  const TGrid fine = MakeGrid(maxBits, 4, 53), coarse = MakeGrid(maxBits, 4, 25);
+  if (!fine.Finite) return false;
   const double white = White;
   ForRows(1, H - 1, [&](int ya, int yb) {
-    if (!OnGrid(grid, Src + std::size_t(ya - 1) * W, 2 * W)) exact = false;
-    for (int y = ya; y < yb && exact; ++y) {
-      if (!OnGrid(grid, Src + std::size_t(y + 1) * W, W)) exact = false;
+    int on[3] = {0, 0, 0};  // 2: coarse grid, 1: fine grid, 0: neither
+    auto level = [&](int r) {
+      const float* row = Src + std::size_t(r) * W;
+      return OnGrid(coarse, row, W) ? 2 : OnGrid(fine, row, W) ? 1 : 0;
+    };
+    on[(ya - 1) % 3] = level(ya - 1);
+    on[ya % 3] = level(ya);
+    for (int y = ya; y < yb; ++y) {
+      on[(y + 1) % 3] = level(y + 1);
+      const int lv = std::min(on[0], std::min(on[1], on[2]));
+      if (lv == 0) {
+        SobelPlainRow(Src, Dst, W, y, White);
+        continue;
+      }
       const float* a = Src + std::size_t(y - 1) * W;
       const float* b = a + W;
       const float* c = b + W;
       float* out = Dst + std::size_t(y) * W;
-      for (int x = 1; x < W - 1; ++x) {
-        const double gx = (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
-        const double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
-        const double q = std::sqrt(gx * gx + gy * gy);
-        out[x] = float(white < q ? white : q);
+      if (lv == 2) {
+        for (int x = 1; x < W - 1; ++x) {
+          const double gx = (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
+          const double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
+          const double q = std::sqrt(gx * gx + gy * gy);
+          out[x] = float(white < q ? white : q);
+        }
+      } else {
+        for (int x = 1; x < W - 1; ++x) {
+          const long double gx =
+              (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
+          const long double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
+          out[x] = ClampWhite(std::sqrt(gx * gx + gy * gy), White);
+        }
       }
     }
   });
-  return exact;
+  return true;
 }
 
 bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {

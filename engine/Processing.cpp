@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "engine/Checked.h"
@@ -40,6 +41,29 @@ inline int WholeIndex(float p, int Limit) {
 
 int WindowSide(std::uint8_t Size) { return 2 * (Size / 2) + 1; }
 
+// What TDataImage::CalcMaxValue does, across threads: the largest pixel, the
+// search starting at 0.0. The result does not depend on the order (a zero
+// maximum is the seed's +0).
+void SetMaxValue(TDataImage& Image) {
+  if (!Image.Pixels) {
+    Image.CalcMaxValue();
+    return;
+  }
+  const float* p = Image.Pixels;
+  float mx = 0.0f;
+  std::mutex m;
+  Parallel::For(
+      Image.PixelCount(),
+      [&](std::int64_t b, std::int64_t e) {
+        float local = 0.0f;
+        for (std::int64_t i = b; i < e; ++i) local = local < p[i] ? p[i] : local;
+        std::lock_guard<std::mutex> lock(m);
+        if (mx < local) mx = local;
+      },
+      1 << 16);
+  Image.MaxValue = mx;
+}
+
 }  // namespace
 
 bool FixedKernel(std::uint8_t Code, int (&Weights)[9], int& Divisor) {
@@ -59,7 +83,7 @@ float KernelDivisor(const TFilterKernel& Kernel) {
 float GetWhiteLevel(TDataImage& Image) {
   try {
     if (Image.DataType == 3) {
-      Image.CalcMaxValue();
+      SetMaxValue(Image);
       return Image.MaxValue;
     }
     return Image.TypeMax;
@@ -97,7 +121,7 @@ void RescaleToOutputRange(std::uint8_t Range, TDataImage& Image) {
 void BrightnessContrast(int Brightness, int Contrast, TDataImage& Dst, TDataImage& Src) {
   try {
     CheckPlanes(Dst, Src, false);
-    Src.CalcMaxValue();
+    SetMaxValue(Src);
     const long double M = Src.MaxValue;
     Dst.BlackPoint = Src.BlackPoint;
     Dst.WhitePoint = Src.WhitePoint;
@@ -135,7 +159,7 @@ void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue) {
   }
   try {
     CheckPlanes(Dst, Src, false);
-    Src.CalcMaxValue();
+    SetMaxValue(Src);
     const float M = Src.MaxValue;
     Dst.BlackPoint = Src.BlackPoint;
     Dst.WhitePoint = Src.WhitePoint;
@@ -181,7 +205,7 @@ void LinearStretch(TDataImage& Dst, TDataImage& Src, float Low, float High) {
   }
   try {
     CheckPlanes(Dst, Src, false);
-    Src.CalcMaxValue();
+    SetMaxValue(Src);
     const long double f = Src.MaxValue / ((long double)High - Low);
     const float* s = Src.Pixels;
     float* d = Dst.Pixels;
@@ -209,7 +233,7 @@ void LinearStretch(TDataImage& Dst, TDataImage& Src, float Low, float High) {
 void LogScale(TDataImage& Dst, TDataImage& Src, float Factor) {
   try {
     CheckPlanes(Dst, Src, false);
-    Src.CalcMaxValue();
+    SetMaxValue(Src);
     const float M = Src.MaxValue;
     Dst.BlackPoint = Src.BlackPoint;
     Dst.WhitePoint = Src.WhitePoint;
@@ -254,7 +278,7 @@ void DDP(std::uint8_t Edge, TDataImage& Dst, TDataImage& Src, float MidLevel, fl
     Dst.WhitePoint = Src.WhitePoint;
     float L = Dst.TypeMax;
     if (Dst.DataType == 3) {
-      Src.CalcMaxValue();
+      SetMaxValue(Src);
       Dst.WhitePoint = Src.MaxValue;
       L = Src.MaxValue;
     }
