@@ -1,5 +1,7 @@
 #include "engine/Processing.h"
 
+#include <emmintrin.h>
+
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -55,8 +57,15 @@ void SetMaxValue(TDataImage& Image) {
   Parallel::For(
       Image.PixelCount(),
       [&](std::int64_t b, std::int64_t e) {
+        // maxps(v, m) is "v > m ? v : m", the step of the serial search.
+        __m128 vm = _mm_setzero_ps();
+        std::int64_t i = b;
+        for (; i + 4 <= e; i += 4) vm = _mm_max_ps(_mm_loadu_ps(p + i), vm);
+        float lanes[4];
+        _mm_storeu_ps(lanes, vm);
         float local = 0.0f;
-        for (std::int64_t i = b; i < e; ++i) local = local < p[i] ? p[i] : local;
+        for (float v : lanes) local = local < v ? v : local;
+        for (; i < e; ++i) local = local < p[i] ? p[i] : local;
         std::lock_guard<std::mutex> lock(m);
         if (mx < local) mx = local;
       },

@@ -1,5 +1,7 @@
 #include "engine/Statistics.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -84,16 +86,29 @@ struct TRange {
 // image, with the first of equal values kept as a serial search keeps it.
 TRange RangeOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
   auto parts = InParts<TRange>(Y1, Y2, [&](int ya, int yb) {
+    // maxps(v, m) is "v > m ? v : m" and minps(v, m) "v < m ? v : m", the
+    // steps of the serial search, on four interleaved runs.
+    __m128 vmax = _mm_setzero_ps(), vmin = _mm_set1_ps(2.0e32f);
     TRange r;
     for (int y = ya; y < yb; ++y) {
       const float* p = Image.Pixels + std::size_t(y) * Image.Width;
-      float a = r.Max, b = r.Min;
-      for (int x = X1; x <= X2; ++x) {
-        a = p[x] > a ? p[x] : a;
-        b = p[x] < b ? p[x] : b;
+      int x = X1;
+      for (; x + 4 <= X2 + 1; x += 4) {
+        const __m128 v = _mm_loadu_ps(p + x);
+        vmax = _mm_max_ps(v, vmax);
+        vmin = _mm_min_ps(v, vmin);
       }
-      r.Max = a;
-      r.Min = b;
+      for (; x <= X2; ++x) {
+        r.Max = p[x] > r.Max ? p[x] : r.Max;
+        r.Min = p[x] < r.Min ? p[x] : r.Min;
+      }
+    }
+    float a[4], b[4];
+    _mm_storeu_ps(a, vmax);
+    _mm_storeu_ps(b, vmin);
+    for (int k = 0; k < 4; ++k) {
+      r.Max = a[k] > r.Max ? a[k] : r.Max;
+      r.Min = b[k] < r.Min ? b[k] : r.Min;
     }
     return r;
   });
@@ -101,6 +116,15 @@ TRange RangeOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
   for (const auto& p : parts) {
     if (p.Value.Max > r.Max) r.Max = p.Value.Max;
     if (p.Value.Min < r.Min) r.Min = p.Value.Min;
+  }
+  // The value found does not depend on the order, except which zero a zero
+  // minimum is: the serial search keeps the first zero it meets.
+  if (r.Min == 0.0f) {
+    for (int y = Y1; y <= Y2; ++y) {
+      const float* p = Image.Pixels + std::size_t(y) * Image.Width;
+      for (int x = X1; x <= X2; ++x)
+        if (p[x] == 0.0f) return TRange{r.Max, p[x]};
+    }
   }
   return r;
 }

@@ -223,3 +223,20 @@ TEST(RegionOracle, ColourAgreesWithPillowAndNumpy) {
   EXPECT_NEAR(double(s.StdDevGreen), reals[4], 1e-12);
   EXPECT_NEAR(double(s.StdDevBlue), reals[5], 1e-12);
 }
+
+TEST(RegionHistogram, AZeroMinimumIsTheFirstZeroMet) {
+  ErrorLog log;
+  TDataImage img;
+  std::vector<float> v(64 * 64, 3.0f);
+  v[100] = -0.0f;
+  v[2000] = 0.0f;
+  testsupport::Grey(img, 64, 64, 3, v);
+  TRegionHistogram h;
+  CalcRegionHistogram(0, 0, 63, 63, img, h);
+  EXPECT_TRUE(std::signbit(h.Min));
+  img.Pixels[50] = 0.0f;
+  CalcRegionHistogram(0, 0, 63, 63, img, h);
+  EXPECT_FALSE(std::signbit(h.Min));
+  EXPECT_EQ(h.Max, 3.0f);
+  EXPECT_EQ(log.Take(), (std::vector<int>{0, 0}));
+}
