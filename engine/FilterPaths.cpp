@@ -514,12 +514,36 @@ inline float ClampWhite(long double q, float White) {
 }
 
 // One output row of the fixed kernel and of the Sobel magnitude, in extended precision.
-void Convolve3x3PlainRow(const TKernel3& K, const float* Src, float* Dst, int W, int y, float White) {
-  for (int x = 1; x < W - 1; ++x) {
+// Four neighbouring pixels at a time, each summed in its own order, so that
+// the extended additions of one overlap those of the next.
+__attribute__((noinline)) void Convolve3x3PlainRow(const TKernel3& K, const float* Src, float* Dst, int W, int y,
+                                                   float White) {
+  long double w[9];
+  for (int t = 0; t < 9; ++t) w[t] = K.W[t];
+  int x = 1;
+  for (; x + 3 < W - 1; x += 4) {
+    long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -1; dx <= 1; ++dx) {
+        const long double k = w[(dy + 1) * 3 + dx + 1];
+        s0 += k * r[dx];
+        s1 += k * r[dx + 1];
+        s2 += k * r[dx + 2];
+        s3 += k * r[dx + 3];
+      }
+    }
+    float* out = Dst + std::size_t(y) * W + x;
+    out[0] = ClampWhite(s0 / K.Divisor, White);
+    out[1] = ClampWhite(s1 / K.Divisor, White);
+    out[2] = ClampWhite(s2 / K.Divisor, White);
+    out[3] = ClampWhite(s3 / K.Divisor, White);
+  }
+  for (; x < W - 1; ++x) {
     long double s = 0;
     for (int dy = -1; dy <= 1; ++dy) {
       const float* r = Src + std::size_t(y + dy) * W + x;
-      for (int dx = -1; dx <= 1; ++dx) s += (long double)K.W[(dy + 1) * 3 + dx + 1] * r[dx];
+      for (int dx = -1; dx <= 1; ++dx) s += w[(dy + 1) * 3 + dx + 1] * r[dx];
     }
     Dst[std::size_t(y) * W + x] = ClampWhite(s / K.Divisor, White);
   }
@@ -573,20 +597,44 @@ void SobelPlain(const float* Src, float* Dst, int W, int H, float White) {
   });
 }
 
+// Four neighbouring windows at a time, each summed in its own order, so that
+// the extended additions of one window overlap those of the next.
+__attribute__((noinline)) void MeanRowPlain(int N, const float* Src, float* Dst, int W, int y) {
+  const int h = N / 2;
+  const long double area = (long double)N * N;
+  int x = h;
+  for (; x + 3 < W - h; x += 4) {
+    long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    for (int dy = -h; dy <= h; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -h; dx <= h; ++dx) {
+        s0 += r[dx];
+        s1 += r[dx + 1];
+        s2 += r[dx + 2];
+        s3 += r[dx + 3];
+      }
+    }
+    float* out = Dst + std::size_t(y) * W + x;
+    out[0] = float(s0 / area);
+    out[1] = float(s1 / area);
+    out[2] = float(s2 / area);
+    out[3] = float(s3 / area);
+  }
+  for (; x < W - h; ++x) {
+    long double s = 0;
+    for (int dy = -h; dy <= h; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -h; dx <= h; ++dx) s += r[dx];
+    }
+    Dst[std::size_t(y) * W + x] = float(s / area);
+  }
+}
+
 void MeanPlain(int N, const float* Src, float* Dst, int W, int H) {
   const int h = N / 2;
   if (W <= 2 * h || H <= 2 * h) return;
-  const long double area = (long double)N * N;
   ForRows(h, H - h, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y)
-      for (int x = h; x < W - h; ++x) {
-        long double s = 0;
-        for (int dy = -h; dy <= h; ++dy) {
-          const float* r = Src + std::size_t(y + dy) * W + x;
-          for (int dx = -h; dx <= h; ++dx) s += r[dx];
-        }
-        Dst[std::size_t(y) * W + x] = float(s / area);
-      }
+    for (int y = ya; y < yb; ++y) MeanRowPlain(N, Src, Dst, W, y);
   });
 }
 

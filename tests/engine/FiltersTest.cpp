@@ -402,3 +402,35 @@ TEST(FastPaths, ANegativeZeroLateInTheImageStillGivesThePlainResult) {
   }
   for (int c : log.Take()) EXPECT_EQ(c, 0);
 }
+
+// The plain sums run four windows side by side; each must still be the
+// row-major extended sum of its own window.
+TEST(FastPaths, InterleavedPlainSumsMatchOneWindowAtATime) {
+  const int w = 53, h = 9;
+  const auto src = Plane(w, h, 5, 3);  // wide range: sums round
+  std::vector<float> got(src.size(), 0.0f);
+  for (int code : {1, 3, 4, 9}) {
+    FilterPaths::TKernel3 k;
+    ASSERT_TRUE(FixedKernel(std::uint8_t(code), k.W, k.Divisor));
+    FilterPaths::Convolve3x3Plain(k, src.data(), got.data(), w, h, 1e4f);
+    for (int y = 1; y < h - 1; ++y)
+      for (int x = 1; x < w - 1; ++x) {
+        long double s = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) s += (long double)k.W[(dy + 1) * 3 + dx + 1] * src[(y + dy) * w + x + dx];
+        long double q = s / k.Divisor;
+        const float want = q < 0 ? 0.0f : q > 1e4f ? 1e4f : float(q);
+        ASSERT_TRUE(testsupport::SameBits(got[y * w + x], want)) << code << " at " << x << "," << y;
+      }
+  }
+  for (int n : {3, 5, 7}) {
+    FilterPaths::MeanPlain(n, src.data(), got.data(), w, h);
+    for (int y = n / 2; y < h - n / 2; ++y)
+      for (int x = n / 2; x < w - n / 2; ++x) {
+        long double s = 0;
+        for (int dy = -n / 2; dy <= n / 2; ++dy)
+          for (int dx = -n / 2; dx <= n / 2; ++dx) s += src[(y + dy) * w + x + dx];
+        ASSERT_TRUE(testsupport::SameBits(got[y * w + x], float(s / (n * n)))) << n << " at " << x << "," << y;
+      }
+  }
+}
