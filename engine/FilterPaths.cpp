@@ -917,22 +917,4 @@ void MinMaxBytesFast(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst
     MinMaxSeparable<std::uint8_t, false>(N, Src, Dst, W, H, 0, safe);
 }
 
-void ConvolveFloat3x3Bytes(const float (&Weights)[3][3], float Divisor, const std::uint8_t* Src, std::uint8_t* Dst,
-                           int W, int H) {
-  if (W < 3 || H < 3) return;
-  // Serial: an overflow of the Single sum stops the filter at that pixel.
-  for (int y = 1; y < H - 1; ++y)
-    for (int x = 1; x < W - 1; ++x) {
-      float s = 0.0f;  // a Single running sum
-      for (int dy = -1; dy <= 1; ++dy) {
-        const std::uint8_t* r = Src + std::size_t(y + dy) * W + x;
-        for (int dx = -1; dx <= 1; ++dx) s = Checked::ToSingle(s + (long double)Weights[dy + 1][dx + 1] * r[dx]);
-      }
-      long double q = s / (long double)Divisor;
-      if (q < 0) q = 0;
-      if (q > 255) q = 255;
-      Dst[std::size_t(y) * W + x] = std::uint8_t(std::nearbyint(q));
-    }
-}
-
 }  // namespace FilterPaths

@@ -52,8 +52,4 @@ void MedianBytesPlain(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, 
 void MedianBytesFast(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H);
 void MinMaxBytesPlain(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H);
 void MinMaxBytesFast(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H);
-// Single-precision sum of weight * byte, divided by Divisor, clamped to [0, 255], rounded.
-void ConvolveFloat3x3Bytes(const float (&Weights)[3][3], float Divisor, const std::uint8_t* Src, std::uint8_t* Dst,
-                           int W, int H);
-
 }  // namespace FilterPaths

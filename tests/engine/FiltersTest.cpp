@@ -434,3 +434,19 @@ TEST(FastPaths, InterleavedPlainSumsMatchOneWindowAtATime) {
       }
   }
 }
+
+TEST(CustomFilters, ColourOverflowStopsAtThatPixel) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Colour(src, 5, 3);
+  src.RGBPlane[1 * 5 + 2] = TRGBPixel{0, 4, 0};  // its Single sum overflows
+  testsupport::CopyOf(dst, src);
+  std::fill(dst.RGBPlane, dst.RGBPlane + 15, TRGBPixel{9, 9, 9});
+  TFilterKernel k{};
+  k[1][1] = 1e38f;
+  ColCustomFilter(k, dst, src);
+  EXPECT_EQ(log.Take(), std::vector<int>{20});
+  EXPECT_TRUE(Equal(dst.RGBPlane[1 * 5 + 1], TRGBPixel{0, 0, 0}));  // written
+  EXPECT_TRUE(Equal(dst.RGBPlane[1 * 5 + 2], TRGBPixel{9, 9, 9}));  // the failing pixel
+  EXPECT_TRUE(Equal(dst.RGBPlane[1 * 5 + 3], TRGBPixel{9, 9, 9}));  // and after it
+}
