@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cmath>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "engine/Checked.h"
@@ -130,55 +131,47 @@ TRange RangeOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
 }
 
 // The sum of a rectangle in extended precision, visited in row order. When
-// every value lies on a common binary grid and no partial sum can need more
-// than 63 bits of it, each extended partial sum is exact, so the sum is the
-// exact one and may be formed in 64-bit integers in any order.
-long double SumOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
+// every value is a multiple of 2^L, with L such that no partial sum can need
+// more than 62 bits of that grid, each extended partial sum is exact, so the
+// sum is the exact one and may be formed in 64-bit integers in any order.
+// Max and Min are the range found by the first pass (seeded 0 and 2.0e32).
+long double SumOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2, float Max, float Min) {
   const std::int64_t count = (std::int64_t(X2) - X1 + 1) * (std::int64_t(Y2) - Y1 + 1);
-  struct TGrid {
-    bool Ok = true;
-    int MinLsb = INT_MAX, MaxExp = -1;
-  };
-  auto grids = InParts<TGrid>(Y1, Y2, [&](int ya, int yb) {
-    TGrid g;
-    for (int y = ya; y < yb; ++y) {
-      const float* p = Image.Pixels + std::size_t(y) * Image.Width;
-      for (int x = X1; x <= X2; ++x) {
-        std::uint32_t u;
-        std::memcpy(&u, p + x, 4);
-        u &= 0x7FFFFFFFu;
-        if (!u) continue;
-        const int ex = int(u >> 23);
-        const std::uint32_t mant = ex ? ((u & 0x7FFFFFu) | 0x800000u) : u;
-        g.MaxExp = std::max(g.MaxExp, ex);
-        g.MinLsb = std::min(g.MinLsb, (ex ? ex : 1) - 150 + __builtin_ctz(mant));
-      }
-    }
-    return g;
-  });
-  int minLsb = INT_MAX, maxExp = -1;
-  for (const auto& g : grids) {
-    minLsb = std::min(minLsb, g.Value.MinLsb);
-    maxExp = std::max(maxExp, g.Value.MaxExp);
-  }
-  if (maxExp < 0) return 0;  // all zeros
-  int countBits = 0;
-  while ((std::int64_t(1) << countBits) < count) ++countBits;
-  const int top = (maxExp ? maxExp : 1) - 127 + 1;  // values below 2^top
-  if (maxExp < 255 && top + countBits - minLsb <= 62) {
-    // Every value times 2^-minLsb is a whole number below 2^62, exact in a double.
-    const double scale = std::ldexp(1.0, -minLsb);
-    auto sums = InParts<std::int64_t>(Y1, Y2, [&](int ya, int yb) {
+  const float big = std::max(std::fabs(Max), Min < 2.0e32f ? std::fabs(Min) : 0.0f);
+  if (big == 0.0f) {
+    // All zeros, or values the searches do not see (NaN): add them serially.
+  } else {
+    int countBits = 0;
+    while ((std::int64_t(1) << countBits) < count) ++countBits;
+    int top = 0;
+    std::frexp(big, &top);  // big < 2^top
+    const int L = std::max(-149, top + countBits - 62);
+    const double scale = std::ldexp(1.0, -L);
+    auto sums = InParts<std::pair<std::int64_t, bool>>(Y1, Y2, [&](int ya, int yb) {
       std::int64_t s = 0;
+      bool ok = true;
       for (int y = ya; y < yb; ++y) {
         const float* p = Image.Pixels + std::size_t(y) * Image.Width;
-        for (int x = X1; x <= X2; ++x) s += std::int64_t(double(p[x]) * scale);
+        for (int x = X1; x <= X2; ++x) {
+          const double t = double(p[x]) * scale;  // exact: a power of two
+          if (!(std::fabs(t) < 0x1p62)) {  // beyond the range found, or not finite
+            ok = false;
+            continue;
+          }
+          const std::int64_t k = std::int64_t(t);
+          ok &= double(k) == t;  // on the grid
+          s += k;
+        }
       }
-      return s;
+      return std::make_pair(s, ok);
     });
     std::int64_t total = 0;
-    for (const auto& s : sums) total += s.Value;
-    return std::ldexp((long double)total, minLsb);
+    bool ok = true;
+    for (const auto& part : sums) {
+      total += part.Value.first;
+      ok &= part.Value.second;
+    }
+    if (ok) return std::ldexp((long double)total, L);
   }
   long double sum = 0;
   for (int y = Y1; y <= Y2; ++y) sum = AddValues(Image.Pixels + std::size_t(y) * Image.Width + X1, X2 - X1 + 1, sum);
@@ -197,7 +190,7 @@ void CalcRegionStatistics(int X1, int Y1, int X2, int Y2, const TDataImage& Imag
       const TRange r = RangeOf(Image, X1, Y1, X2, Y2);
       mx = r.Max;
       mn = r.Min;
-      sum = SumOf(Image, X1, Y1, X2, Y2);
+      sum = SumOf(Image, X1, Y1, X2, Y2, mx, mn);
       count = (std::int64_t(X2) - X1 + 1) * (std::int64_t(Y2) - Y1 + 1);
     } else if (X2 >= X1 && Y2 >= Y1) {
       VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
