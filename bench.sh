@@ -8,7 +8,7 @@ corvelle_install "${CORVELLE_BUILD_PACKAGES[@]}" "${CORVELLE_BENCH_PACKAGES[@]}"
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVELLE_BUILD_TESTS=OFF -DCORVELLE_BUILD_BENCH=ON >/dev/null
 cmake --build build-bench
 for b in build-bench/bench/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   "$b" "$@"
 done
