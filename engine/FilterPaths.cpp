@@ -34,7 +34,7 @@ void ForRows(int Y0, int Y1, F&& Body) {
 // Every sum of up to Factor values of a plane, each times an integer weight
 // of at most that total, is exact in Limit bits when all values are multiples
 // of 2^L with L = top + log2(Factor) - Limit, 2^top bounding the magnitudes.
-// GridFor finds L from the largest magnitude (and refuses infinities and
+// MakeGrid finds L from the largest magnitude (and refuses infinities and
 // NaNs); OnGrid then tests the values row by row, so that the test can share
 // the filter's own pass over the rows.
 struct TGrid {
@@ -93,10 +93,6 @@ TGrid MakeGrid(std::uint32_t maxBits, long long Factor, int Limit) {
   g.Any = true;
   g.C = std::ldexp(1.5, L + 52);
   return g;
-}
-
-TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
-  return MakeGrid(MaxMagnitudeBits(P, N), Factor, Limit);
 }
 
 // d is a multiple of 2^L when adding and taking away 1.5 * 2^(L + 52), whose
@@ -646,44 +642,63 @@ void MinMaxPlain(int Mode, int N, const float* Src, float* Dst, int W, int H) {
 
 // ---- grey, fast ----
 
+// One output row of a fixed kernel with sums in Acc (exact by the caller's
+// test), clamped to [0, White].
+template <typename Acc>
+void Convolve3x3Row(const Acc (&w)[9], Acc d, const float* Src, float* Dst, int W, int y, float White, Acc* acc) {
+  const float* a = Src + std::size_t(y - 1) * W;
+  const float* b = a + W;
+  const float* c = b + W;
+  for (int x = 1; x < W - 1; ++x)
+    acc[x] = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) + (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
+             (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
+  if (d != Acc(1))
+    for (int x = 1; x < W - 1; ++x) acc[x] /= d;
+  const Acc white = White;
+  float* out = Dst + std::size_t(y) * W;
+  for (int x = 1; x < W - 1; ++x) {
+    Acc q = acc[x];
+    // Written as the packed maximum and minimum: a sum of signed zeros may
+    // be -0 here (never in extended from +0); both give +0.
+    q = q > Acc(0) ? q : Acc(0);
+    q = white < q ? white : q;
+    out[x] = float(q);
+  }
+}
+
 bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int H, float White) {
   if (W < 3 || H < 3) return true;
   long long absSum = 0;
   for (int w : K.W) absSum += std::abs(w);
-  const TGrid grid = GridFor(Src, std::int64_t(W) * H, absSum, 53);
-  if (!grid.Finite) return false;
-  // Where the three rows are on the grid every partial sum is exact, so double
-  // and extended sums agree, and so do their quotients by an odd divisor once
-  // stored to a Single. Other rows take the plain way.
-  const double d = K.Divisor, white = White;
-  double w[9];
-  for (int t = 0; t < 9; ++t) w[t] = K.W[t];
+  const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);
+  const TGrid single = MakeGrid(maxBits, absSum, 24), dbl = MakeGrid(maxBits, absSum, 53);
+  if (!dbl.Finite) return false;
+  // Where the three rows are on a grid every partial sum is exact, so the sums
+  // agree with the extended ones, and so do their quotients by an odd divisor
+  // once stored to a Single: in Singles where 24 bits hold them, otherwise in
+  // doubles. Other rows take the plain way.
+  float wf[9];
+  double wd[9];
+  for (int t = 0; t < 9; ++t) wf[t] = float(K.W[t]), wd[t] = K.W[t];
   ForRows(1, H - 1, [&](int ya, int yb) {
-    std::vector<double> acc(static_cast<std::size_t>(W));
-    bool on[3] = {OnGrid(grid, Src + std::size_t(ya - 1) * W, W), OnGrid(grid, Src + std::size_t(ya) * W, W), false};
+    std::vector<float> accf(static_cast<std::size_t>(W));
+    std::vector<double> accd(static_cast<std::size_t>(W));
+    auto level = [&](int r) {
+      const float* row = Src + std::size_t(r) * W;
+      return OnGrid(single, row, W) ? 2 : OnGrid(dbl, row, W) ? 1 : 0;
+    };
+    int on[3] = {0, 0, 0};
+    on[(ya - 1) % 3] = level(ya - 1);
+    on[ya % 3] = level(ya);
     for (int y = ya; y < yb; ++y) {
-      on[(y + 1) % 3] = OnGrid(grid, Src + std::size_t(y + 1) * W, W);
-      if (!(on[0] && on[1] && on[2])) {
+      on[(y + 1) % 3] = level(y + 1);
+      const int lv = std::min(on[0], std::min(on[1], on[2]));
+      if (lv == 2)
+        Convolve3x3Row<float>(wf, float(K.Divisor), Src, Dst, W, y, White, accf.data());
+      else if (lv == 1)
+        Convolve3x3Row<double>(wd, double(K.Divisor), Src, Dst, W, y, White, accd.data());
+      else
         Convolve3x3PlainRow(K, Src, Dst, W, y, White);
-        continue;
-      }
-      const float* a = Src + std::size_t(y - 1) * W;
-      const float* b = a + W;
-      const float* c = b + W;
-      for (int x = 1; x < W - 1; ++x)
-        acc[x] = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) + (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
-                 (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
-      float* out = Dst + std::size_t(y) * W;
-      if (d != 1.0)
-        for (int x = 1; x < W - 1; ++x) acc[x] /= d;
-      for (int x = 1; x < W - 1; ++x) {
-        double q = acc[x];
-        // Written as the packed maximum and minimum: a sum of signed zeros may
-        // be -0 here (never in extended from +0); both give +0.
-        q = q > 0.0 ? q : 0.0;
-        q = white < q ? white : q;
-        out[x] = float(q);
-      }
     }
   });
   return true;
@@ -766,22 +781,25 @@ __attribute__((optimize("no-math-errno"))) bool SobelFast(const float* Src, floa
   return true;
 }
 
-bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
+// The mean with sliding sums in Acc, valid while every row read lies on Grid
+// (then every sum is exact, whatever the order); false, stopping early, when a
+// row does not.
+template <typename Acc>
+bool MeanSliding(int N, const float* Src, float* Dst, int W, int H, const TGrid& Grid) {
   const int h = N / 2;
-  if (W <= 2 * h || H <= 2 * h) return true;
-  const TGrid grid = GridFor(Src, std::int64_t(W) * H, (long long)(N + 1) * (N + 1), 53);
-  if (!grid.Finite) return false;
   std::atomic<bool> exact{true};
-  const double area = double(N) * N;
+  const Acc area = Acc(N) * Acc(N);
   ForRows(h, H - h, [&](int ya, int yb) {
-    std::vector<double> col(static_cast<std::size_t>(W), 0.0), acc(static_cast<std::size_t>(W));
-    if (!OnGrid(grid, Src + std::size_t(ya - h) * W, N * W)) exact = false;
+    std::vector<Acc> col(static_cast<std::size_t>(W), Acc(0)), acc(static_cast<std::size_t>(W));
+    if (!OnGrid(Grid, Src + std::size_t(ya - h) * W, N * W)) {
+      exact = false;
+      return;
+    }
     for (int r = ya - h; r <= ya + h; ++r) {
       const float* s = Src + std::size_t(r) * W;
       for (int x = 0; x < W; ++x) col[x] += s[x];
     }
     for (int y = ya; y < yb && exact; ++y) {
-      // Window sums across the column sums; every sum is exact, so any order will do.
       for (int x = h; x < W - h; ++x) acc[x] = col[x - h];
       for (int dx = 1; dx < N; ++dx)
         for (int x = h; x < W - h; ++x) acc[x] += col[x - h + dx];
@@ -790,12 +808,25 @@ bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
       if (y + 1 < yb) {
         const float* add = Src + std::size_t(y + h + 1) * W;
         const float* sub = Src + std::size_t(y - h) * W;
-        if (!OnGrid(grid, add, W)) exact = false;
-        for (int x = 0; x < W; ++x) col[x] += double(add[x]) - double(sub[x]);
+        if (!OnGrid(Grid, add, W)) exact = false;
+        for (int x = 0; x < W; ++x) col[x] += Acc(add[x]) - Acc(sub[x]);
       }
     }
   });
   return exact;
+}
+
+bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
+  const int h = N / 2;
+  if (W <= 2 * h || H <= 2 * h) return true;
+  const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);
+  const long long factor = (long long)(N + 1) * (N + 1);
+  const TGrid single = MakeGrid(maxBits, factor, 24), dbl = MakeGrid(maxBits, factor, 53);
+  if (!dbl.Finite) return false;
+  // Sums exact in 24 bits: a Single quotient is the correctly rounded one,
+  // as is the Single of the exact double quotient. Otherwise in double.
+  if (MeanSliding<float>(N, Src, Dst, W, H, single)) return true;
+  return MeanSliding<double>(N, Src, Dst, W, H, dbl);
 }
 
 bool MedianFast(int N, const float* Src, float* Dst, int W, int H) {
