@@ -666,7 +666,60 @@ void Convolve3x3Row(const Acc (&w)[9], Acc d, const float* Src, float* Dst, int 
   }
 }
 
+// The same with the weights of a fixed kernel known while compiling: zero
+// weights drop out and unit weights need no product.
+template <typename Acc, int Code, std::size_t... T>
+void Convolve3x3RowFixed(const float* Src, float* Dst, int W, int y, float White, Acc* acc,
+                         std::index_sequence<T...>) {
+  constexpr const TKernel3& k = kFixedKernels[Code - 1];
+  const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
+  auto term = [](auto wc, Acc v) -> Acc {
+    constexpr int w = decltype(wc)::value;
+    if constexpr (w == 1) return v;
+    else if constexpr (w == -1) return -v;
+    else return Acc(w) * v;
+  };
+  for (int x = 1; x < W - 1; ++x) {
+    Acc s = Acc(0);
+    ((k.W[T] != 0 ? (void)(s += term(std::integral_constant<int, k.W[T]>{}, Acc(rows[T / 3][x + int(T % 3) - 1])))
+                  : (void)0),
+     ...);
+    acc[x] = s;
+  }
+  constexpr Acc d = Acc(k.Divisor);
+  if constexpr (k.Divisor != 1)
+    for (int x = 1; x < W - 1; ++x) acc[x] /= d;
+  const Acc white = White;
+  float* out = Dst + std::size_t(y) * W;
+  for (int x = 1; x < W - 1; ++x) {
+    Acc q = acc[x];
+    q = q > Acc(0) ? q : Acc(0);
+    q = white < q ? white : q;
+    out[x] = float(q);
+  }
+}
+
+// A row of fixed kernel code Code (1..12), or false for another code.
+template <typename Acc, int Code = 1>
+bool FixedRow(int code, const float* Src, float* Dst, int W, int y, float White, Acc* acc) {
+  if constexpr (Code > 12) {
+    return false;
+  } else {
+    if (code == Code) {
+      Convolve3x3RowFixed<Acc, Code>(Src, Dst, W, y, White, acc, std::make_index_sequence<9>{});
+      return true;
+    }
+    return FixedRow<Acc, Code + 1>(code, Src, Dst, W, y, White, acc);
+  }
+}
+
 bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int H, float White) {
+  int code = 0;
+  for (int c = 1; c <= 12 && !code; ++c) {
+    bool same = K.Divisor == kFixedKernels[c - 1].Divisor;
+    for (int t = 0; t < 9; ++t) same = same && K.W[t] == kFixedKernels[c - 1].W[t];
+    if (same) code = c;
+  }
   if (W < 3 || H < 3) return true;
   long long absSum = 0;
   for (int w : K.W) absSum += std::abs(w);
@@ -693,11 +746,13 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
     for (int y = ya; y < yb; ++y) {
       on[(y + 1) % 3] = level(y + 1);
       const int lv = std::min(on[0], std::min(on[1], on[2]));
-      if (lv == 2)
-        Convolve3x3Row<float>(wf, float(K.Divisor), Src, Dst, W, y, White, accf.data());
-      else if (lv == 1)
-        Convolve3x3Row<double>(wd, double(K.Divisor), Src, Dst, W, y, White, accd.data());
-      else
+      if (lv == 2) {
+        if (!FixedRow<float>(code, Src, Dst, W, y, White, accf.data()))
+          Convolve3x3Row<float>(wf, float(K.Divisor), Src, Dst, W, y, White, accf.data());
+      } else if (lv == 1) {
+        if (!FixedRow<double>(code, Src, Dst, W, y, White, accd.data()))
+          Convolve3x3Row<double>(wd, double(K.Divisor), Src, Dst, W, y, White, accd.data());
+      } else
         Convolve3x3PlainRow(K, Src, Dst, W, y, White);
     }
   });

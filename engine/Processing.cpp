@@ -18,21 +18,7 @@ using RoutineSupport::ForEachUntilFault;
 
 namespace {
 
-// Table of the fixed kernels, codes 1..12.
-constexpr FilterPaths::TKernel3 kFixed[12] = {
-    {{0, -1, 0, -1, 5, -1, 0, -1, 0}, 1},        // 1 sharpen little
-    {{-1, -1, -1, -1, 9, -1, -1, -1, -1}, 1},    // 2 sharpen more
-    {{1, 2, 1, 1, 6, 1, 1, 2, 1}, 15},           // 3 blur little (weights sum to 16)
-    {{9, 9, 9, 9, 9, 9, 9, 9, 9}, 81},           // 4 blur more
-    {{-1, -1, -1, -1, 8, -1, -1, -1, -1}, 1},    // 5 point detector
-    {{-1, -1, -1, 2, 2, 2, -1, -1, -1}, 1},      // 6 horizontal edges
-    {{-1, 2, -1, -1, 2, -1, -1, 2, -1}, 1},      // 7 vertical edges
-    {{0, -1, 0, -1, 4, -1, 0, -1, 0}, 1},        // 8 Laplacian
-    {{-1, -2, -1, 0, 0, 0, 1, 2, 1}, 1},         // 9 north
-    {{1, 2, 1, 0, 0, 0, -1, -2, -1}, 1},         // 10 south
-    {{1, 0, -1, 2, 0, -2, 1, 0, -1}, 1},         // 11 east
-    {{-1, 0, 1, -2, 0, 2, -1, 0, 1}, 1},         // 12 west
-};
+const auto& kFixed = FilterPaths::kFixedKernels;
 
 // A whole-valued pixel in [0, Limit] as a table index, or -1.
 inline int WholeIndex(float p, int Limit) {
