@@ -642,6 +642,32 @@ void MinMaxPlain(int Mode, int N, const float* Src, float* Dst, int W, int H) {
 
 // ---- grey, fast ----
 
+// Out[x] = Single of Acc[x] clamped to [0, White] for x in [X0, X1): the
+// packed maximum "q > 0 ? q : 0" turns a -0 sum into +0 as the extended
+// sum from +0 would be; the packed minimum "White < q ? White : q".
+inline void StoreClamped(const double* Acc, float* Out, int X0, int X1, float White) {
+  const __m128d zero = _mm_setzero_pd(), white = _mm_set1_pd(White);
+  int x = X0;
+  for (; x + 2 <= X1; x += 2) {
+    const __m128d q = _mm_min_pd(white, _mm_max_pd(_mm_loadu_pd(Acc + x), zero));
+    _mm_storel_pi(reinterpret_cast<__m64*>(Out + x), _mm_cvtpd_ps(q));
+  }
+  for (; x < X1; ++x) {
+    double q = Acc[x] > 0.0 ? Acc[x] : 0.0;
+    Out[x] = float(double(White) < q ? double(White) : q);
+  }
+}
+
+inline void StoreClamped(const float* Acc, float* Out, int X0, int X1, float White) {
+  const __m128 zero = _mm_setzero_ps(), white = _mm_set1_ps(White);
+  int x = X0;
+  for (; x + 4 <= X1; x += 4) _mm_storeu_ps(Out + x, _mm_min_ps(white, _mm_max_ps(_mm_loadu_ps(Acc + x), zero)));
+  for (; x < X1; ++x) {
+    const float q = Acc[x] > 0.0f ? Acc[x] : 0.0f;
+    Out[x] = White < q ? White : q;
+  }
+}
+
 // One output row of a fixed kernel with sums in Acc (exact by the caller's
 // test), clamped to [0, White].
 template <typename Acc>
@@ -654,16 +680,7 @@ void Convolve3x3Row(const Acc (&w)[9], Acc d, const float* Src, float* Dst, int 
              (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
   if (d != Acc(1))
     for (int x = 1; x < W - 1; ++x) acc[x] /= d;
-  const Acc white = White;
-  float* out = Dst + std::size_t(y) * W;
-  for (int x = 1; x < W - 1; ++x) {
-    Acc q = acc[x];
-    // Written as the packed maximum and minimum: a sum of signed zeros may
-    // be -0 here (never in extended from +0); both give +0.
-    q = q > Acc(0) ? q : Acc(0);
-    q = white < q ? white : q;
-    out[x] = float(q);
-  }
+  StoreClamped(acc, Dst + std::size_t(y) * W, 1, W - 1, White);
 }
 
 // The same with the weights of a fixed kernel known while compiling: zero
@@ -689,14 +706,7 @@ void Convolve3x3RowFixed(const float* Src, float* Dst, int W, int y, float White
   constexpr Acc d = Acc(k.Divisor);
   if constexpr (k.Divisor != 1)
     for (int x = 1; x < W - 1; ++x) acc[x] /= d;
-  const Acc white = White;
-  float* out = Dst + std::size_t(y) * W;
-  for (int x = 1; x < W - 1; ++x) {
-    Acc q = acc[x];
-    q = q > Acc(0) ? q : Acc(0);
-    q = white < q ? white : q;
-    out[x] = float(q);
-  }
+  StoreClamped(acc, Dst + std::size_t(y) * W, 1, W - 1, White);
 }
 
 // A row of fixed kernel code Code (1..12), or false for another code.
