@@ -723,6 +723,58 @@ bool FixedRow(int code, const float* Src, float* Dst, int W, int y, float White,
   }
 }
 
+// A row whose sums may round (values off every usable grid). The products are
+// exact in double and the double sum lies within 8 units of its last place of
+// the absolute sum A of the window from the exact one, as the extended sum does
+// within 8 of its own: both quotients lie within
+//   delta = A / d * 2^-49 + |q| * 2^-50
+// of the double quotient q. Where q - delta and q + delta clamp and round to
+// the same Single, that Single is the extended result; the few others are
+// done in extended precision.
+void Convolve3x3RowFiltered(const TKernel3& K, const float* Src, float* Dst, int W, int y, float White, double* S,
+                            double* A) {
+  const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
+  for (int x = 1; x < W - 1; ++x) S[x] = A[x] = 0.0;
+  for (int t = 0; t < 9; ++t) {
+    const double w = K.W[t], aw = std::abs(K.W[t]);
+    if (w == 0) continue;
+    const float* r = rows[t / 3] + (t % 3) - 1;
+    for (int x = 1; x < W - 1; ++x) {
+      const double v = r[x];
+      S[x] += w * v;
+      A[x] += aw * std::fabs(v);
+    }
+  }
+  const double inv = 1.0 / K.Divisor;  // only scales the bound
+  const __m128d zero = _mm_setzero_pd(), white = _mm_set1_pd(White), absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
+  const __m128d d = _mm_set1_pd(K.Divisor), fA = _mm_set1_pd(inv * 0x1p-49), fQ = _mm_set1_pd(0x1p-50);
+  float* out = Dst + std::size_t(y) * W;
+  int x = 1;
+  for (; x + 2 <= W - 1; x += 2) {
+    const __m128d q = _mm_div_pd(_mm_loadu_pd(S + x), d);
+    const __m128d delta = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(A + x), fA), _mm_mul_pd(_mm_and_pd(q, absMask), fQ));
+    const __m128 lo = _mm_cvtpd_ps(_mm_min_pd(white, _mm_max_pd(_mm_sub_pd(q, delta), zero)));
+    const __m128 hi = _mm_cvtpd_ps(_mm_min_pd(white, _mm_max_pd(_mm_add_pd(q, delta), zero)));
+    const int same = _mm_movemask_ps(_mm_cmpeq_ps(lo, hi)) & 3;
+    float f[4];
+    _mm_storeu_ps(f, lo);
+    for (int k = 0; k < 2; ++k) {
+      if (same & (1 << k)) {
+        out[x + k] = f[k];
+      } else {
+        long double sum = 0;
+        for (int t = 0; t < 9; ++t) sum += (long double)K.W[t] * rows[t / 3][x + k + (t % 3) - 1];
+        out[x + k] = ClampWhite(sum / K.Divisor, White);
+      }
+    }
+  }
+  for (; x < W - 1; ++x) {
+    long double sum = 0;
+    for (int t = 0; t < 9; ++t) sum += (long double)K.W[t] * rows[t / 3][x + (t % 3) - 1];
+    out[x] = ClampWhite(sum / K.Divisor, White);
+  }
+}
+
 bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int H, float White) {
   int code = 0;
   for (int c = 1; c <= 12 && !code; ++c) {
@@ -745,7 +797,7 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
   for (int t = 0; t < 9; ++t) wf[t] = float(K.W[t]), wd[t] = K.W[t];
   ForRows(1, H - 1, [&](int ya, int yb) {
     std::vector<float> accf(static_cast<std::size_t>(W));
-    std::vector<double> accd(static_cast<std::size_t>(W));
+    std::vector<double> accd(static_cast<std::size_t>(W)), absd(static_cast<std::size_t>(W));
     auto level = [&](int r) {
       const float* row = Src + std::size_t(r) * W;
       return OnGrid(single, row, W) ? 2 : OnGrid(dbl, row, W) ? 1 : 0;
@@ -762,8 +814,9 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
       } else if (lv == 1) {
         if (!FixedRow<double>(code, Src, Dst, W, y, White, accd.data()))
           Convolve3x3Row<double>(wd, double(K.Divisor), Src, Dst, W, y, White, accd.data());
-      } else
-        Convolve3x3PlainRow(K, Src, Dst, W, y, White);
+      } else {
+        Convolve3x3RowFiltered(K, Src, Dst, W, y, White, accd.data(), absd.data());
+      }
     }
   });
   return true;

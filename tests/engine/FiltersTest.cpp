@@ -450,3 +450,21 @@ TEST(CustomFilters, ColourOverflowStopsAtThatPixel) {
   EXPECT_TRUE(Equal(dst.RGBPlane[1 * 5 + 2], TRGBPixel{9, 9, 9}));  // the failing pixel
   EXPECT_TRUE(Equal(dst.RGBPlane[1 * 5 + 3], TRGBPixel{9, 9, 9}));  // and after it
 }
+
+// Rows off every grid (one tiny value each) with sums that nearly cancel:
+// the double sums must give way to extended ones wherever they could differ.
+TEST(FastPaths, NearlyCancellingSumsOffTheGrid) {
+  const int w = 211, h = 37;
+  std::mt19937 rng(12);
+  std::vector<float> src(std::size_t(w) * h), fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      src[std::size_t(y) * w + x] = x == 5 ? 1e-30f : 1000.0f + std::ldexp(float(rng() % 64), -14);
+  for (int code : {1, 2, 5, 6, 7, 8, 9, 12, 3}) {
+    FilterPaths::TKernel3 k;
+    ASSERT_TRUE(FixedKernel(std::uint8_t(code), k.W, k.Divisor));
+    ASSERT_TRUE(FilterPaths::Convolve3x3Fast(k, src.data(), fast.data(), w, h, 1024.0f));
+    FilterPaths::Convolve3x3Plain(k, src.data(), plain.data(), w, h, 1024.0f);
+    ExpectSame(fast, plain, "kernel");
+  }
+}
