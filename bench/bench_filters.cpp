@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -179,6 +180,9 @@ int main(int argc, char** argv) {
   SetInternalErrorHandler([](int) {});
   Register();
   benchmark::Initialize(&argc, argv);
+  // Other programs on the machine change the ratios; the load is printed with them.
+  double loadStart = 0;
+  getloadavg(&loadStart, 1);
   TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n%-48s %10s %10s %8s\n", "ratio ours / OpenCV", "ours ms", "OpenCV ms", "ratio");
@@ -188,7 +192,10 @@ int main(int argc, char** argv) {
     std::printf("%-48s %10.2f %10.2f %8.2f\n", p.Ours.substr(5).c_str(), a->second * 1e3, b->second * 1e3,
                 a->second / b->second);
   }
-  std::printf("(%d threads; OpenCV %s with %d threads)\n", Parallel::Threads(), CV_VERSION, cv::getNumThreads());
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  std::printf("(%d threads; OpenCV %s with %d threads; load average %.1f at the start, %.1f at the end)\n",
+              Parallel::Threads(), CV_VERSION, cv::getNumThreads(), loadStart, load[0]);
   benchmark::Shutdown();
   return 0;
 }

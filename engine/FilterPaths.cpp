@@ -23,10 +23,28 @@ namespace {
 
 // Runs Body(ya, yb) over output rows [Y0, Y1) split across threads.
 template <typename F>
+// Rows go out in blocks of several per thread, each taken by the first free
+// thread, so that a thread slowed by other work on the machine holds up no
+// one. Every output row is computed the same way in whatever block it falls.
 void ForRows(int Y0, int Y1, F&& Body) {
   if (Y1 <= Y0) return;
+  const int threads = Parallel::Threads();
+  const int block = std::max(8, (Y1 - Y0) / (threads * 6));
+  if (threads == 1 || Y1 - Y0 <= block) {
+    Body(Y0, Y1);
+    return;
+  }
+  std::atomic<int> next{Y0};
   Parallel::For(
-      Y1 - Y0, [&](std::int64_t b, std::int64_t e) { Body(Y0 + int(b), Y0 + int(e)); }, 8);
+      threads,
+      [&](std::int64_t, std::int64_t) {
+        for (;;) {
+          const int y = next.fetch_add(block);
+          if (y >= Y1) break;
+          Body(y, std::min(Y1, y + block));
+        }
+      },
+      1);
 }
 
 // ---- exactness of double sums ----

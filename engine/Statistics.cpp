@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <cmath>
@@ -67,14 +68,22 @@ template <typename T, typename F>
 std::vector<TPart<T>> InParts(int Y1, int Y2, F&& Part) {
   std::vector<TPart<T>> parts;
   std::mutex m;
+  // Blocks of rows taken by the first free thread (see the filters).
+  const int threads = Parallel::Threads();
+  const int rows = Y2 - Y1 + 1, block = std::max(16, rows / (threads * 6));
+  std::atomic<int> next{Y1};
   Parallel::For(
-      std::int64_t(Y2) - Y1 + 1,
-      [&](std::int64_t b, std::int64_t e) {
-        T v = Part(Y1 + int(b), Y1 + int(e));
-        std::lock_guard<std::mutex> lock(m);
-        parts.push_back({Y1 + int(b), v});
+      rows <= block ? 1 : threads,
+      [&](std::int64_t, std::int64_t) {
+        for (;;) {
+          const int y = next.fetch_add(block);
+          if (y > Y2) break;
+          T v = Part(y, std::min(Y2 + 1, y + block));
+          std::lock_guard<std::mutex> lock(m);
+          parts.push_back({y, v});
+        }
       },
-      16);
+      1);
   std::sort(parts.begin(), parts.end(), [](const TPart<T>& a, const TPart<T>& b) { return a.Row < b.Row; });
   return parts;
 }
