@@ -356,3 +356,27 @@ TEST(DisplayTable, MakeLinearTable) {
   EXPECT_EQ(t, kept);
   EXPECT_EQ(log.Take(), (std::vector<int>{0, 0, 0, 8}));
 }
+
+TEST(ColourPointOps, MeanOfALargeWhitePicture) {
+  // 3 * 255 * 3.24 million bytes exceed a 32-bit sum.
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Colour(src, 1800, 1800);
+  std::fill(src.RGBPlane, src.RGBPlane + src.PixelCount(), TRGBPixel{255, 255, 255});
+  src.RGBPlane[0] = TRGBPixel{0, 0, 0};
+  Apply(dst, src, [](auto& d, auto& s) { ColBrightnessContrast(0, -100, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "255,255,255");  // every byte becomes the mean 255
+}
+
+TEST(GreyPointOps, MismatchedDestinationIsRefused) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 4, 4, 0, std::vector<float>(16, 7.0f));
+  testsupport::Grey(dst, 3, 3, 0);
+  Filter3x3(1, dst, src);
+  MedianFilter(3, dst, src);
+  Gamma(dst, src, 2.0f);
+  EXPECT_EQ(log.Take(), (std::vector<int>{29, 32, 25}));
+  EXPECT_EQ(dst.Pixels[4], 0.0f);
+}
