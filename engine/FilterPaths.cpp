@@ -3,17 +3,17 @@
 #include <emmintrin.h>
 
 #include <algorithm>
-#include <bit>
+#include <array>
 #include <atomic>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <array>
 #include <map>
-#include <utility>
-#include <type_traits>
 #include <memory>
 #include <mutex>
+#include <type_traits>
+#include <utility>
 
 #include "engine/Checked.h"
 #include "engine/Parallel.h"
@@ -21,11 +21,11 @@
 namespace FilterPaths {
 namespace {
 
-// Runs Body(ya, yb) over output rows [Y0, Y1) split across threads.
+// Runs Body(ya, yb) over output rows [Y0, Y1) across threads. Rows go out in
+// blocks, several per thread, each taken by the first free thread, so that a
+// thread slowed by other work on the machine holds up no one. Every output row
+// is computed the same way in whatever block it falls.
 template <typename F>
-// Rows go out in blocks of several per thread, each taken by the first free
-// thread, so that a thread slowed by other work on the machine holds up no
-// one. Every output row is computed the same way in whatever block it falls.
 void ForRows(int Y0, int Y1, F&& Body) {
   if (Y1 <= Y0) return;
   const int threads = Parallel::Threads();
@@ -613,7 +613,7 @@ void SobelPlain(const float* Src, float* Dst, int W, int H, float White) {
 
 // Four neighbouring windows at a time, each summed in its own order, so that
 // the extended additions of one window overlap those of the next.
-__attribute__((noinline)) void MeanRowPlain(int N, const float* Src, float* Dst, int W, int y) {
+static __attribute__((noinline)) void MeanRowPlain(int N, const float* Src, float* Dst, int W, int y) {
   const int h = N / 2;
   const long double area = (long double)N * N;
   int x = h;
@@ -749,7 +749,7 @@ bool FixedRow(int code, const float* Src, float* Dst, int W, int y, float White,
 // of the double quotient q. Where q - delta and q + delta clamp and round to
 // the same Single, that Single is the extended result; the few others are
 // done in extended precision.
-void Convolve3x3RowFiltered(const TKernel3& K, const float* Src, float* Dst, int W, int y, float White, double* S,
+static void Convolve3x3RowFiltered(const TKernel3& K, const float* Src, float* Dst, int W, int y, float White, double* S,
                             double* A) {
   const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
   for (int x = 1; x < W - 1; ++x) S[x] = A[x] = 0.0;
