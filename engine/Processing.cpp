@@ -169,6 +169,18 @@ void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue) {
         if (r < 0) r = 0;
         return Checked::ToSingle(r);
       };
+      // For 0 < p <= M and a fractional exponent up to 16 the power in double
+      // lies within 2^-36 of the extended one (the logarithm's magnitude is
+      // below 200); where every value within 2^-35 of it stores to the same
+      // Single, that Single is the extended result.
+      const bool viaDouble = e > 0 && e <= 16 && e != std::trunc(e);
+      const double invD = double(inv), eD = double(e), MD = M;
+      auto quick = [&](float p) {
+        if (!viaDouble || !(p > 0.0f)) return value(p);
+        const double r = MD * std::exp(eD * std::log(double(p) * invD));
+        const float lo = float(r * (1 - 0x1p-35)), hi = float(r * (1 + 0x1p-35));
+        return lo == hi ? lo : value(p);
+      };
       // The result depends on the pixel alone: whole values share a table.
       const int limit = M <= 65535.0f && n > (1 << 16) ? int(M) : -1;
       std::vector<float> table(std::size_t(limit + 1));
@@ -184,7 +196,7 @@ void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue) {
           n, [&](std::int64_t i) { return !safe || s[i] < 0.0f; },
           [&](std::int64_t i) {
             const int k = safe ? WholeIndex(s[i], limit) : -1;
-            d[i] = k >= 0 ? table[k] : value(s[i]);
+            d[i] = k >= 0 ? table[k] : safe ? quick(s[i]) : value(s[i]);
           });
     }
     ReportInternalError(0);

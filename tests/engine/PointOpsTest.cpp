@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "EngineTestSupport.h"
+#include "engine/Checked.h"
 #include "engine/ColProcessing.h"
 #include "engine/Processing.h"
 
@@ -379,4 +380,25 @@ TEST(GreyPointOps, MismatchedDestinationIsRefused) {
   Gamma(dst, src, 2.0f);
   EXPECT_EQ(log.Take(), (std::vector<int>{29, 32, 25}));
   EXPECT_EQ(dst.Pixels[4], 0.0f);
+}
+
+// The double shortcut of the gamma power must store the extended result.
+TEST(GreyPointOps, GammaMatchesTheExtendedFormulaBitForBit) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::RandomGrey(src, 700, 500, 3, 91, 0.0f, 3000.0f, false);
+  for (int i = 0; i < 2000; ++i) src.Pixels[i] = std::ldexp(1.0f, -i % 140);  // tiny values: large logarithms
+  for (float g : {0.3f, 0.45f, 2.2f, 0.0625f, 7.0f}) {
+    Apply(dst, src, [g](auto& d, auto& s) { Gamma(d, s, g); });
+    const long double M = src.MaxValue, inv = 1.0L / M, e = 1.0L / g;
+    int bad = 0;
+    for (std::int64_t i = 0; i < src.PixelCount(); ++i) {
+      long double r = M * Checked::Power(src.Pixels[i] * inv, e);
+      const float want = r < 0 ? 0.0f : float(r);
+      if (!testsupport::SameBits(dst.Pixels[i], want) && ++bad < 5)
+        ADD_FAILURE() << "gamma " << g << " of " << src.Pixels[i] << ": " << dst.Pixels[i] << " vs " << want;
+    }
+    EXPECT_EQ(bad, 0);
+  }
+  for (int c : log.Take()) EXPECT_EQ(c, 0);
 }
