@@ -2,7 +2,9 @@
 // images, side by side with OpenCV on the same data; prints ours / OpenCV.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -72,32 +74,37 @@ struct TPair {
 };
 std::vector<TPair> gPairs;
 
+// Other programs share the machine: every benchmark runs five times and the
+// ratios use the fastest run of each side.
+benchmark::internal::Benchmark* Setup(benchmark::internal::Benchmark* b) {
+  return b->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->Repetitions(5)
+      ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+      ->DisplayAggregatesOnly(true);
+}
+
 template <typename F, typename G>
 void Pair(const std::string& name, int kind, F ours, G theirs) {
   const std::string a = std::string("Ours/") + name + "/" + KindName(kind);
   const std::string b = std::string("OpenCV/") + name + "/" + KindName(kind);
-  benchmark::RegisterBenchmark(a.c_str(), [=](benchmark::State& s) { Ours(s, kind, ours); })
-      ->Unit(benchmark::kMillisecond)
-      ->UseRealTime();
-  if (b.empty()) return;
-  benchmark::RegisterBenchmark(b.c_str(), [=](benchmark::State& s) { Cv(s, kind, theirs); })
-      ->Unit(benchmark::kMillisecond)
-      ->UseRealTime();
+  Setup(benchmark::RegisterBenchmark(a.c_str(), [=](benchmark::State& s) { Ours(s, kind, ours); }));
+  Setup(benchmark::RegisterBenchmark(b.c_str(), [=](benchmark::State& s) { Cv(s, kind, theirs); }));
   gPairs.push_back({a, b});
 }
 
 template <typename F>
 void Alone(const std::string& name, int kind, F ours) {
   const std::string a = std::string("Ours/") + name + "/" + KindName(kind);
-  benchmark::RegisterBenchmark(a.c_str(), [=](benchmark::State& s) { Ours(s, kind, ours); })
-      ->Unit(benchmark::kMillisecond)
-      ->UseRealTime();
+  Setup(benchmark::RegisterBenchmark(a.c_str(), [=](benchmark::State& s) { Ours(s, kind, ours); }));
 }
 
 class TRatioReporter : public benchmark::ConsoleReporter {
  public:
   static std::string Strip(std::string n) {
     const std::string tail = "/real_time";
+    const auto reps = n.find("/repeats:");
+    if (reps != std::string::npos) n.resize(reps);
     if (n.size() > tail.size() && n.compare(n.size() - tail.size(), tail.size(), tail) == 0)
       n.resize(n.size() - tail.size());
     return n;
@@ -105,8 +112,8 @@ class TRatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> Seconds;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        Seconds[Strip(r.benchmark_name())] = r.real_accumulated_time / double(r.iterations);
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "min")
+        Seconds[Strip(r.run_name.str())] = r.GetAdjustedRealTime() * 1e-3;  // reported in ms
     ConsoleReporter::ReportRuns(runs);
   }
 };
@@ -173,6 +180,9 @@ int main(int argc, char** argv) {
   SetInternalErrorHandler([](int) {});
   Register();
   benchmark::Initialize(&argc, argv);
+  // Other programs on the machine change the ratios; the load is printed with them.
+  double loadStart = 0;
+  getloadavg(&loadStart, 1);
   TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n%-48s %10s %10s %8s\n", "ratio ours / OpenCV", "ours ms", "OpenCV ms", "ratio");
@@ -182,7 +192,10 @@ int main(int argc, char** argv) {
     std::printf("%-48s %10.2f %10.2f %8.2f\n", p.Ours.substr(5).c_str(), a->second * 1e3, b->second * 1e3,
                 a->second / b->second);
   }
-  std::printf("(%d threads; OpenCV %s with %d threads)\n", Parallel::Threads(), CV_VERSION, cv::getNumThreads());
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  std::printf("(%d threads; OpenCV %s with %d threads; load average %.1f at the start, %.1f at the end)\n",
+              Parallel::Threads(), CV_VERSION, cv::getNumThreads(), loadStart, load[0]);
   benchmark::Shutdown();
   return 0;
 }

@@ -269,21 +269,36 @@ void ColMinMaxFilter(std::uint8_t Mode, std::uint8_t Size, TDataImage& Dst, TDat
 void ColCustomFilter(const TFilterKernel& Kernel, TDataImage& Dst, TDataImage& Src) {
   try {
     CheckPlanes(Dst, Src, true);
-    float w[3][3];
-    for (int r = 0; r < 3; ++r)
-      for (int c = 0; c < 3; ++c) w[r][c] = Kernel[c][r];
     const float divisor = KernelDivisor(Kernel);
-    if (Src.PixelCount() > 0) {
-      const TChannels s = Split(Src);
-      TChannels d = Split(Dst);
-      try {
-        for (int c = 0; c < 3; ++c)
-          FilterPaths::ConvolveFloat3x3Bytes(w, divisor, s.C[c].data(), d.C[c].data(), Src.Width, Src.Height);
-      } catch (...) {
-        Merge(d, Dst);  // what was written stays written
-        throw;
-      }
-      Merge(d, Dst);
+    const int w = Src.Width, h = Src.Height;
+    if (w >= 3 && h >= 3) {
+      const TRGBPixel* s = Src.RGBPlane;
+      // Per channel a Single running sum (rows outer, columns inner), divided,
+      // clamped, then rounded; a pixel is stored once all three are done, so
+      // an overflow of a sum leaves that pixel and the ones after it unwritten.
+      auto channel = [&](int x, int y, std::uint8_t TRGBPixel::*c) {
+        float sum = 0.0f;
+        for (int r = 0; r < 3; ++r)
+          for (int col = 0; col < 3; ++col)
+            sum = Checked::ToSingle(sum + (long double)Kernel[col][r] * (s[std::size_t(y + r - 1) * w + x + col - 1].*c));
+        long double q = sum / (long double)divisor;
+        if (q < 0) q = 0;
+        if (q > 255) q = 255;
+        return std::uint8_t(std::nearbyint(q));
+      };
+      const std::int64_t iw = w - 2;
+      RoutineSupport::StagedUntilFault<TRGBPixel>(
+          iw * (h - 2),
+          [&](std::int64_t i) {
+            const int x = int(i % iw) + 1, y = int(i / iw) + 1;
+            const std::uint8_t red = channel(x, y, &TRGBPixel::Red);
+            const std::uint8_t green = channel(x, y, &TRGBPixel::Green);
+            const std::uint8_t blue = channel(x, y, &TRGBPixel::Blue);
+            return TRGBPixel{blue, green, red};
+          },
+          [&](std::int64_t i, const TRGBPixel& p) {
+            Dst.RGBPlane[std::size_t(i / iw + 1) * w + std::size_t(i % iw + 1)] = p;
+          });
     }
     ReportInternalError(0);
   } catch (...) {

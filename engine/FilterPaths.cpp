@@ -3,17 +3,17 @@
 #include <emmintrin.h>
 
 #include <algorithm>
-#include <bit>
+#include <array>
 #include <atomic>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <array>
 #include <map>
-#include <utility>
-#include <type_traits>
 #include <memory>
 #include <mutex>
+#include <type_traits>
+#include <utility>
 
 #include "engine/Checked.h"
 #include "engine/Parallel.h"
@@ -21,12 +21,30 @@
 namespace FilterPaths {
 namespace {
 
-// Runs Body(ya, yb) over output rows [Y0, Y1) split across threads.
+// Runs Body(ya, yb) over output rows [Y0, Y1) across threads. Rows go out in
+// blocks, several per thread, each taken by the first free thread, so that a
+// thread slowed by other work on the machine holds up no one. Every output row
+// is computed the same way in whatever block it falls.
 template <typename F>
 void ForRows(int Y0, int Y1, F&& Body) {
   if (Y1 <= Y0) return;
+  const int threads = Parallel::Threads();
+  const int block = std::max(8, (Y1 - Y0) / (threads * 6));
+  if (threads == 1 || Y1 - Y0 <= block) {
+    Body(Y0, Y1);
+    return;
+  }
+  std::atomic<int> next{Y0};
   Parallel::For(
-      Y1 - Y0, [&](std::int64_t b, std::int64_t e) { Body(Y0 + int(b), Y0 + int(e)); }, 8);
+      threads,
+      [&](std::int64_t, std::int64_t) {
+        for (;;) {
+          const int y = next.fetch_add(block);
+          if (y >= Y1) break;
+          Body(y, std::min(Y1, y + block));
+        }
+      },
+      1);
 }
 
 // ---- exactness of double sums ----
@@ -34,7 +52,7 @@ void ForRows(int Y0, int Y1, F&& Body) {
 // Every sum of up to Factor values of a plane, each times an integer weight
 // of at most that total, is exact in Limit bits when all values are multiples
 // of 2^L with L = top + log2(Factor) - Limit, 2^top bounding the magnitudes.
-// GridFor finds L from the largest magnitude (and refuses infinities and
+// MakeGrid finds L from the largest magnitude (and refuses infinities and
 // NaNs); OnGrid then tests the values row by row, so that the test can share
 // the filter's own pass over the rows.
 struct TGrid {
@@ -43,7 +61,9 @@ struct TGrid {
   double C = 0;      // 1.5 * 2^(L + 52)
 };
 
-TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
+// The bit pattern of the largest magnitude (above every finite value for an
+// infinity or NaN).
+std::uint32_t MaxMagnitudeBits(const float* P, std::int64_t N) {
   std::uint32_t maxBits = 0;
   std::mutex m;
   Parallel::For(
@@ -72,6 +92,10 @@ TGrid GridFor(const float* P, std::int64_t N, long long Factor, int Limit) {
         maxBits = std::max(maxBits, mb);
       },
       1 << 16);
+  return maxBits;
+}
+
+TGrid MakeGrid(std::uint32_t maxBits, long long Factor, int Limit) {
   TGrid g;
   if (maxBits >= 0x7F800000u) {
     g.Finite = false;
@@ -503,6 +527,56 @@ inline float ClampWhite(long double q, float White) {
   return float(q);
 }
 
+// One output row of the fixed kernel and of the Sobel magnitude, in extended precision.
+// Four neighbouring pixels at a time, each summed in its own order, so that
+// the extended additions of one overlap those of the next.
+__attribute__((noinline)) void Convolve3x3PlainRow(const TKernel3& K, const float* Src, float* Dst, int W, int y,
+                                                   float White) {
+  long double w[9];
+  for (int t = 0; t < 9; ++t) w[t] = K.W[t];
+  int x = 1;
+  for (; x + 3 < W - 1; x += 4) {
+    long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -1; dx <= 1; ++dx) {
+        const long double k = w[(dy + 1) * 3 + dx + 1];
+        s0 += k * r[dx];
+        s1 += k * r[dx + 1];
+        s2 += k * r[dx + 2];
+        s3 += k * r[dx + 3];
+      }
+    }
+    float* out = Dst + std::size_t(y) * W + x;
+    out[0] = ClampWhite(s0 / K.Divisor, White);
+    out[1] = ClampWhite(s1 / K.Divisor, White);
+    out[2] = ClampWhite(s2 / K.Divisor, White);
+    out[3] = ClampWhite(s3 / K.Divisor, White);
+  }
+  for (; x < W - 1; ++x) {
+    long double s = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -1; dx <= 1; ++dx) s += w[(dy + 1) * 3 + dx + 1] * r[dx];
+    }
+    Dst[std::size_t(y) * W + x] = ClampWhite(s / K.Divisor, White);
+  }
+}
+
+void SobelPlainRow(const float* Src, float* Dst, int W, int y, float White) {
+  for (int x = 1; x < W - 1; ++x) {
+    long double gx = 0, gy = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -1; dx <= 1; ++dx) {
+        gx += (long double)kSobelX.W[(dy + 1) * 3 + dx + 1] * r[dx];
+        gy += (long double)kSobelY.W[(dy + 1) * 3 + dx + 1] * r[dx];
+      }
+    }
+    Dst[std::size_t(y) * W + x] = ClampWhite(std::sqrt(gx * gx + gy * gy), White);
+  }
+}
+
 }  // namespace
 
 // ---- grey, plain ----
@@ -510,15 +584,7 @@ inline float ClampWhite(long double q, float White) {
 void Convolve3x3Plain(const TKernel3& K, const float* Src, float* Dst, int W, int H, float White) {
   if (W < 3 || H < 3) return;
   ForRows(1, H - 1, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y)
-      for (int x = 1; x < W - 1; ++x) {
-        long double s = 0;
-        for (int dy = -1; dy <= 1; ++dy) {
-          const float* r = Src + std::size_t(y + dy) * W + x;
-          for (int dx = -1; dx <= 1; ++dx) s += (long double)K.W[(dy + 1) * 3 + dx + 1] * r[dx];
-        }
-        Dst[std::size_t(y) * W + x] = ClampWhite(s / K.Divisor, White);
-      }
+    for (int y = ya; y < yb; ++y) Convolve3x3PlainRow(K, Src, Dst, W, y, White);
   });
 }
 
@@ -541,35 +607,48 @@ void ConvolveFloat3x3Plain(const float (&Weights)[3][3], float Divisor, const fl
 void SobelPlain(const float* Src, float* Dst, int W, int H, float White) {
   if (W < 3 || H < 3) return;
   ForRows(1, H - 1, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y)
-      for (int x = 1; x < W - 1; ++x) {
-        long double gx = 0, gy = 0;
-        for (int dy = -1; dy <= 1; ++dy) {
-          const float* r = Src + std::size_t(y + dy) * W + x;
-          for (int dx = -1; dx <= 1; ++dx) {
-            gx += (long double)kSobelX.W[(dy + 1) * 3 + dx + 1] * r[dx];
-            gy += (long double)kSobelY.W[(dy + 1) * 3 + dx + 1] * r[dx];
-          }
-        }
-        Dst[std::size_t(y) * W + x] = ClampWhite(std::sqrt(gx * gx + gy * gy), White);
-      }
+    for (int y = ya; y < yb; ++y) SobelPlainRow(Src, Dst, W, y, White);
   });
+}
+
+// Four neighbouring windows at a time, each summed in its own order, so that
+// the extended additions of one window overlap those of the next.
+static __attribute__((noinline)) void MeanRowPlain(int N, const float* Src, float* Dst, int W, int y) {
+  const int h = N / 2;
+  const long double area = (long double)N * N;
+  int x = h;
+  for (; x + 3 < W - h; x += 4) {
+    long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    for (int dy = -h; dy <= h; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -h; dx <= h; ++dx) {
+        s0 += r[dx];
+        s1 += r[dx + 1];
+        s2 += r[dx + 2];
+        s3 += r[dx + 3];
+      }
+    }
+    float* out = Dst + std::size_t(y) * W + x;
+    out[0] = float(s0 / area);
+    out[1] = float(s1 / area);
+    out[2] = float(s2 / area);
+    out[3] = float(s3 / area);
+  }
+  for (; x < W - h; ++x) {
+    long double s = 0;
+    for (int dy = -h; dy <= h; ++dy) {
+      const float* r = Src + std::size_t(y + dy) * W + x;
+      for (int dx = -h; dx <= h; ++dx) s += r[dx];
+    }
+    Dst[std::size_t(y) * W + x] = float(s / area);
+  }
 }
 
 void MeanPlain(int N, const float* Src, float* Dst, int W, int H) {
   const int h = N / 2;
   if (W <= 2 * h || H <= 2 * h) return;
-  const long double area = (long double)N * N;
   ForRows(h, H - h, [&](int ya, int yb) {
-    for (int y = ya; y < yb; ++y)
-      for (int x = h; x < W - h; ++x) {
-        long double s = 0;
-        for (int dy = -h; dy <= h; ++dy) {
-          const float* r = Src + std::size_t(y + dy) * W + x;
-          for (int dx = -h; dx <= h; ++dx) s += r[dx];
-        }
-        Dst[std::size_t(y) * W + x] = float(s / area);
-      }
+    for (int y = ya; y < yb; ++y) MeanRowPlain(N, Src, Dst, W, y);
   });
 }
 
@@ -581,70 +660,292 @@ void MinMaxPlain(int Mode, int N, const float* Src, float* Dst, int W, int H) {
 
 // ---- grey, fast ----
 
+// Out[x] = Single of Acc[x] clamped to [0, White] for x in [X0, X1): the
+// packed maximum "q > 0 ? q : 0" turns a -0 sum into +0 as the extended
+// sum from +0 would be; the packed minimum "White < q ? White : q".
+inline void StoreClamped(const double* Acc, float* Out, int X0, int X1, float White) {
+  const __m128d zero = _mm_setzero_pd(), white = _mm_set1_pd(White);
+  int x = X0;
+  for (; x + 2 <= X1; x += 2) {
+    const __m128d q = _mm_min_pd(white, _mm_max_pd(_mm_loadu_pd(Acc + x), zero));
+    _mm_storel_pi(reinterpret_cast<__m64*>(Out + x), _mm_cvtpd_ps(q));
+  }
+  for (; x < X1; ++x) {
+    double q = Acc[x] > 0.0 ? Acc[x] : 0.0;
+    Out[x] = float(double(White) < q ? double(White) : q);
+  }
+}
+
+inline void StoreClamped(const float* Acc, float* Out, int X0, int X1, float White) {
+  const __m128 zero = _mm_setzero_ps(), white = _mm_set1_ps(White);
+  int x = X0;
+  for (; x + 4 <= X1; x += 4) _mm_storeu_ps(Out + x, _mm_min_ps(white, _mm_max_ps(_mm_loadu_ps(Acc + x), zero)));
+  for (; x < X1; ++x) {
+    const float q = Acc[x] > 0.0f ? Acc[x] : 0.0f;
+    Out[x] = White < q ? White : q;
+  }
+}
+
+// One output row of a fixed kernel with sums in Acc (exact by the caller's
+// test), clamped to [0, White].
+template <typename Acc>
+void Convolve3x3Row(const Acc (&w)[9], Acc d, const float* Src, float* Dst, int W, int y, float White, Acc* acc) {
+  const float* a = Src + std::size_t(y - 1) * W;
+  const float* b = a + W;
+  const float* c = b + W;
+  for (int x = 1; x < W - 1; ++x)
+    acc[x] = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) + (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
+             (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
+  if (d != Acc(1))
+    for (int x = 1; x < W - 1; ++x) acc[x] /= d;
+  StoreClamped(acc, Dst + std::size_t(y) * W, 1, W - 1, White);
+}
+
+// The same with the weights of a fixed kernel known while compiling: zero
+// weights drop out and unit weights need no product.
+template <typename Acc, int Code, std::size_t... T>
+void Convolve3x3RowFixed(const float* Src, float* Dst, int W, int y, float White, Acc* acc,
+                         std::index_sequence<T...>) {
+  constexpr const TKernel3& k = kFixedKernels[Code - 1];
+  const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
+  auto term = [](auto wc, Acc v) -> Acc {
+    constexpr int w = decltype(wc)::value;
+    if constexpr (w == 1) return v;
+    else if constexpr (w == -1) return -v;
+    else return Acc(w) * v;
+  };
+  for (int x = 1; x < W - 1; ++x) {
+    Acc s = Acc(0);
+    ((k.W[T] != 0 ? (void)(s += term(std::integral_constant<int, k.W[T]>{}, Acc(rows[T / 3][x + int(T % 3) - 1])))
+                  : (void)0),
+     ...);
+    acc[x] = s;
+  }
+  constexpr Acc d = Acc(k.Divisor);
+  if constexpr (k.Divisor != 1)
+    for (int x = 1; x < W - 1; ++x) acc[x] /= d;
+  StoreClamped(acc, Dst + std::size_t(y) * W, 1, W - 1, White);
+}
+
+// A row of fixed kernel code Code (1..12), or false for another code.
+template <typename Acc, int Code = 1>
+bool FixedRow(int code, const float* Src, float* Dst, int W, int y, float White, Acc* acc) {
+  if constexpr (Code > 12) {
+    return false;
+  } else {
+    if (code == Code) {
+      Convolve3x3RowFixed<Acc, Code>(Src, Dst, W, y, White, acc, std::make_index_sequence<9>{});
+      return true;
+    }
+    return FixedRow<Acc, Code + 1>(code, Src, Dst, W, y, White, acc);
+  }
+}
+
+// A row whose sums may round (values off every usable grid). The products are
+// exact in double and the double sum lies within 8 units of its last place of
+// the absolute sum A of the window from the exact one, as the extended sum does
+// within 8 of its own: both quotients lie within
+//   delta = A / d * 2^-49 + |q| * 2^-50
+// of the double quotient q. Where q - delta and q + delta clamp and round to
+// the same Single, that Single is the extended result; the few others are
+// done in extended precision.
+static void Convolve3x3RowFiltered(const TKernel3& K, const float* Src, float* Dst, int W, int y, float White, double* S,
+                            double* A) {
+  const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
+  for (int x = 1; x < W - 1; ++x) S[x] = A[x] = 0.0;
+  for (int t = 0; t < 9; ++t) {
+    const double w = K.W[t], aw = std::abs(K.W[t]);
+    if (w == 0) continue;
+    const float* r = rows[t / 3] + (t % 3) - 1;
+    for (int x = 1; x < W - 1; ++x) {
+      const double v = r[x];
+      S[x] += w * v;
+      A[x] += aw * std::fabs(v);
+    }
+  }
+  const double inv = 1.0 / K.Divisor;  // only scales the bound
+  const __m128d zero = _mm_setzero_pd(), white = _mm_set1_pd(White), absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFLL));
+  const __m128d d = _mm_set1_pd(K.Divisor), fA = _mm_set1_pd(inv * 0x1p-49), fQ = _mm_set1_pd(0x1p-50);
+  float* out = Dst + std::size_t(y) * W;
+  int x = 1;
+  for (; x + 2 <= W - 1; x += 2) {
+    const __m128d q = _mm_div_pd(_mm_loadu_pd(S + x), d);
+    const __m128d delta = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(A + x), fA), _mm_mul_pd(_mm_and_pd(q, absMask), fQ));
+    const __m128 lo = _mm_cvtpd_ps(_mm_min_pd(white, _mm_max_pd(_mm_sub_pd(q, delta), zero)));
+    const __m128 hi = _mm_cvtpd_ps(_mm_min_pd(white, _mm_max_pd(_mm_add_pd(q, delta), zero)));
+    const int same = _mm_movemask_ps(_mm_cmpeq_ps(lo, hi)) & 3;
+    float f[4];
+    _mm_storeu_ps(f, lo);
+    for (int k = 0; k < 2; ++k) {
+      if (same & (1 << k)) {
+        out[x + k] = f[k];
+      } else {
+        long double sum = 0;
+        for (int t = 0; t < 9; ++t) sum += (long double)K.W[t] * rows[t / 3][x + k + (t % 3) - 1];
+        out[x + k] = ClampWhite(sum / K.Divisor, White);
+      }
+    }
+  }
+  for (; x < W - 1; ++x) {
+    long double sum = 0;
+    for (int t = 0; t < 9; ++t) sum += (long double)K.W[t] * rows[t / 3][x + (t % 3) - 1];
+    out[x] = ClampWhite(sum / K.Divisor, White);
+  }
+}
+
 bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int H, float White) {
+  int code = 0;
+  for (int c = 1; c <= 12 && !code; ++c) {
+    bool same = K.Divisor == kFixedKernels[c - 1].Divisor;
+    for (int t = 0; t < 9; ++t) same = same && K.W[t] == kFixedKernels[c - 1].W[t];
+    if (same) code = c;
+  }
   if (W < 3 || H < 3) return true;
   long long absSum = 0;
   for (int w : K.W) absSum += std::abs(w);
-  const TGrid grid = GridFor(Src, std::int64_t(W) * H, absSum, 53);
-  if (!grid.Finite) return false;
-  std::atomic<bool> exact{true};
-  // With every partial sum exact, double and extended sums agree, and so do
-  // their quotients by an odd divisor once stored to a Single.
-  const double d = K.Divisor, white = White;
-  double w[9];
-  for (int t = 0; t < 9; ++t) w[t] = K.W[t];
-  // Rows are written before the test has seen the whole plane; when it fails,
-  // the plain algorithm rewrites every interior pixel.
+  const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);
+  const TGrid single = MakeGrid(maxBits, absSum, 24), dbl = MakeGrid(maxBits, absSum, 53);
+  if (!dbl.Finite) return false;
+  // Where the three rows are on a grid every partial sum is exact, so the sums
+  // agree with the extended ones, and so do their quotients by an odd divisor
+  // once stored to a Single: in Singles where 24 bits hold them, otherwise in
+  // doubles. Other rows take the plain way.
+  float wf[9];
+  double wd[9];
+  for (int t = 0; t < 9; ++t) wf[t] = float(K.W[t]), wd[t] = K.W[t];
   ForRows(1, H - 1, [&](int ya, int yb) {
-    std::vector<double> acc(static_cast<std::size_t>(W));
-    if (!OnGrid(grid, Src + std::size_t(ya - 1) * W, 2 * W)) exact = false;
-    for (int y = ya; y < yb && exact; ++y) {
-      if (!OnGrid(grid, Src + std::size_t(y + 1) * W, W)) exact = false;
-      const float* a = Src + std::size_t(y - 1) * W;
-      const float* b = a + W;
-      const float* c = b + W;
-      for (int x = 1; x < W - 1; ++x)
-        acc[x] = ((w[0] * a[x - 1] + w[1] * a[x] + w[2] * a[x + 1]) + (w[3] * b[x - 1] + w[4] * b[x] + w[5] * b[x + 1])) +
-                 (w[6] * c[x - 1] + w[7] * c[x] + w[8] * c[x + 1]);
-      float* out = Dst + std::size_t(y) * W;
-      if (d != 1.0)
-        for (int x = 1; x < W - 1; ++x) acc[x] /= d;
-      for (int x = 1; x < W - 1; ++x) {
-        double q = acc[x];
-        // Written as the packed maximum and minimum: a sum of signed zeros may
-        // be -0 here (never in extended from +0); both give +0.
-        q = q > 0.0 ? q : 0.0;
-        q = white < q ? white : q;
-        out[x] = float(q);
+    std::vector<float> accf(static_cast<std::size_t>(W));
+    std::vector<double> accd(static_cast<std::size_t>(W)), absd(static_cast<std::size_t>(W));
+    auto level = [&](int r) {
+      const float* row = Src + std::size_t(r) * W;
+      return OnGrid(single, row, W) ? 2 : OnGrid(dbl, row, W) ? 1 : 0;
+    };
+    int on[3] = {0, 0, 0};
+    on[(ya - 1) % 3] = level(ya - 1);
+    on[ya % 3] = level(ya);
+    for (int y = ya; y < yb; ++y) {
+      on[(y + 1) % 3] = level(y + 1);
+      const int lv = std::min(on[0], std::min(on[1], on[2]));
+      if (lv == 2) {
+        if (!FixedRow<float>(code, Src, Dst, W, y, White, accf.data()))
+          Convolve3x3Row<float>(wf, float(K.Divisor), Src, Dst, W, y, White, accf.data());
+      } else if (lv == 1) {
+        if (!FixedRow<double>(code, Src, Dst, W, y, White, accd.data()))
+          Convolve3x3Row<double>(wd, double(K.Divisor), Src, Dst, W, y, White, accd.data());
+      } else {
+        Convolve3x3RowFiltered(K, Src, Dst, W, y, White, accd.data(), absd.data());
       }
     }
   });
-  return exact;
+  return true;
 }
 
 // The argument of the root is never negative: no errno to keep, so the root can be packed.
 __attribute__((optimize("no-math-errno"))) bool SobelFast(const float* Src, float* Dst, int W, int H,
                                                           float White) {
   if (W < 3 || H < 3) return true;
-  // gx and gy must be exact, and gx^2 + gy^2 exact below 2^51, where a double
-  // square root rounds to the same Single as an extended one.
-  const TGrid grid = GridFor(Src, std::int64_t(W) * H, 4, 25);
-  if (!grid.Finite) return false;
-  std::atomic<bool> exact{true};
+  // Rows on the coarse grid: gx and gy exact, and gx^2 + gy^2 exact below
+  // 2^51, where a double square root rounds to the same Single as an extended
+  // one. Rows on the fine grid: gx and gy exact in double, the rest extended.
+  // Other rows take the plain way.
+  const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);
+  const TGrid fine = MakeGrid(maxBits, 4, 53), coarse = MakeGrid(maxBits, 4, 25);
+  if (!fine.Finite) return false;
   const double white = White;
+  const double whiteHigh = White * (1 + 0x1p-40), whiteLow = White * (1 - 0x1p-40);
   ForRows(1, H - 1, [&](int ya, int yb) {
-    if (!OnGrid(grid, Src + std::size_t(ya - 1) * W, 2 * W)) exact = false;
-    for (int y = ya; y < yb && exact; ++y) {
-      if (!OnGrid(grid, Src + std::size_t(y + 1) * W, W)) exact = false;
+    std::vector<double> mag(static_cast<std::size_t>(W));
+    int on[3] = {0, 0, 0};  // 2: coarse grid, 1: fine grid, 0: neither
+    auto level = [&](int r) {
+      const float* row = Src + std::size_t(r) * W;
+      return OnGrid(coarse, row, W) ? 2 : OnGrid(fine, row, W) ? 1 : 0;
+    };
+    on[(ya - 1) % 3] = level(ya - 1);
+    on[ya % 3] = level(ya);
+    for (int y = ya; y < yb; ++y) {
+      on[(y + 1) % 3] = level(y + 1);
+      const int lv = std::min(on[0], std::min(on[1], on[2]));
+      if (lv == 0) {
+        SobelPlainRow(Src, Dst, W, y, White);
+        continue;
+      }
       const float* a = Src + std::size_t(y - 1) * W;
       const float* b = a + W;
       const float* c = b + W;
       float* out = Dst + std::size_t(y) * W;
-      for (int x = 1; x < W - 1; ++x) {
-        const double gx = (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
-        const double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
-        const double q = std::sqrt(gx * gx + gy * gy);
-        out[x] = float(white < q ? white : q);
+      if (lv == 2) {
+        for (int x = 1; x < W - 1; ++x) {
+          const double gx = (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
+          const double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
+          const double q = std::sqrt(gx * gx + gy * gy);
+          out[x] = float(white < q ? white : q);
+        }
+      } else {
+        // gx and gy are exact; the magnitude in double is within a few of its
+        // last places of the extended one. Where it lies well clear of every
+        // halfway point between Singles (and of the white level) both round
+        // to the same Single; the few others are done in extended precision.
+        for (int x = 1; x < W - 1; ++x) {
+          const double gx = (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
+          const double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
+          mag[x] = std::sqrt(gx * gx + gy * gy);
+        }
+        for (int x = 1; x < W - 1; ++x) {
+          const double q = mag[x];
+          if (q > whiteHigh) {
+            out[x] = White;
+            continue;
+          }
+          const std::uint64_t bits = std::bit_cast<std::uint64_t>(q);
+          const std::int64_t below = std::int64_t(bits & 0x1FFFFFFFu) - 0x10000000;  // places below a Single's, from halfway
+          if (q < whiteLow && q >= 0x1p-100 && (below > 64 || below < -64)) {
+            out[x] = float(q);
+            continue;
+          }
+          if (q == 0) {
+            out[x] = 0.0f;
+            continue;
+          }
+          const long double gx =
+              (double(a[x + 1]) - a[x - 1]) + 2.0 * (double(b[x + 1]) - b[x - 1]) + (double(c[x + 1]) - c[x - 1]);
+          const long double gy = (double(c[x - 1]) - a[x - 1]) + 2.0 * (double(c[x]) - a[x]) + (double(c[x + 1]) - a[x + 1]);
+          out[x] = ClampWhite(std::sqrt(gx * gx + gy * gy), White);
+        }
+      }
+    }
+  });
+  return true;
+}
+
+// The mean with sliding sums in Acc, valid while every row read lies on Grid
+// (then every sum is exact, whatever the order); false, stopping early, when a
+// row does not.
+template <typename Acc>
+bool MeanSliding(int N, const float* Src, float* Dst, int W, int H, const TGrid& Grid) {
+  const int h = N / 2;
+  std::atomic<bool> exact{true};
+  const Acc area = Acc(N) * Acc(N);
+  ForRows(h, H - h, [&](int ya, int yb) {
+    std::vector<Acc> col(static_cast<std::size_t>(W), Acc(0)), acc(static_cast<std::size_t>(W));
+    if (!OnGrid(Grid, Src + std::size_t(ya - h) * W, N * W)) {
+      exact = false;
+      return;
+    }
+    for (int r = ya - h; r <= ya + h; ++r) {
+      const float* s = Src + std::size_t(r) * W;
+      for (int x = 0; x < W; ++x) col[x] += s[x];
+    }
+    for (int y = ya; y < yb && exact; ++y) {
+      for (int x = h; x < W - h; ++x) acc[x] = col[x - h];
+      for (int dx = 1; dx < N; ++dx)
+        for (int x = h; x < W - h; ++x) acc[x] += col[x - h + dx];
+      float* out = Dst + std::size_t(y) * W;
+      for (int x = h; x < W - h; ++x) out[x] = float(acc[x] / area);
+      if (y + 1 < yb) {
+        const float* add = Src + std::size_t(y + h + 1) * W;
+        const float* sub = Src + std::size_t(y - h) * W;
+        if (!OnGrid(Grid, add, W)) exact = false;
+        for (int x = 0; x < W; ++x) col[x] += Acc(add[x]) - Acc(sub[x]);
       }
     }
   });
@@ -654,33 +955,14 @@ __attribute__((optimize("no-math-errno"))) bool SobelFast(const float* Src, floa
 bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
   const int h = N / 2;
   if (W <= 2 * h || H <= 2 * h) return true;
-  const TGrid grid = GridFor(Src, std::int64_t(W) * H, (long long)(N + 1) * (N + 1), 53);
-  if (!grid.Finite) return false;
-  std::atomic<bool> exact{true};
-  const double area = double(N) * N;
-  ForRows(h, H - h, [&](int ya, int yb) {
-    std::vector<double> col(static_cast<std::size_t>(W), 0.0), acc(static_cast<std::size_t>(W));
-    if (!OnGrid(grid, Src + std::size_t(ya - h) * W, N * W)) exact = false;
-    for (int r = ya - h; r <= ya + h; ++r) {
-      const float* s = Src + std::size_t(r) * W;
-      for (int x = 0; x < W; ++x) col[x] += s[x];
-    }
-    for (int y = ya; y < yb && exact; ++y) {
-      // Window sums across the column sums; every sum is exact, so any order will do.
-      for (int x = h; x < W - h; ++x) acc[x] = col[x - h];
-      for (int dx = 1; dx < N; ++dx)
-        for (int x = h; x < W - h; ++x) acc[x] += col[x - h + dx];
-      float* out = Dst + std::size_t(y) * W;
-      for (int x = h; x < W - h; ++x) out[x] = float(acc[x] / area);
-      if (y + 1 < yb) {
-        const float* add = Src + std::size_t(y + h + 1) * W;
-        const float* sub = Src + std::size_t(y - h) * W;
-        if (!OnGrid(grid, add, W)) exact = false;
-        for (int x = 0; x < W; ++x) col[x] += double(add[x]) - double(sub[x]);
-      }
-    }
-  });
-  return exact;
+  const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);
+  const long long factor = (long long)(N + 1) * (N + 1);
+  const TGrid single = MakeGrid(maxBits, factor, 24), dbl = MakeGrid(maxBits, factor, 53);
+  if (!dbl.Finite) return false;
+  // Sums exact in 24 bits: a Single quotient is the correctly rounded one,
+  // as is the Single of the exact double quotient. Otherwise in double.
+  if (MeanSliding<float>(N, Src, Dst, W, H, single)) return true;
+  return MeanSliding<double>(N, Src, Dst, W, H, dbl);
 }
 
 bool MedianFast(int N, const float* Src, float* Dst, int W, int H) {
@@ -800,24 +1082,6 @@ void MinMaxBytesFast(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst
     MinMaxSeparable<std::uint8_t, true>(N, Src, Dst, W, H, 255, safe);
   else
     MinMaxSeparable<std::uint8_t, false>(N, Src, Dst, W, H, 0, safe);
-}
-
-void ConvolveFloat3x3Bytes(const float (&Weights)[3][3], float Divisor, const std::uint8_t* Src, std::uint8_t* Dst,
-                           int W, int H) {
-  if (W < 3 || H < 3) return;
-  // Serial: an overflow of the Single sum stops the filter at that pixel.
-  for (int y = 1; y < H - 1; ++y)
-    for (int x = 1; x < W - 1; ++x) {
-      float s = 0.0f;  // a Single running sum
-      for (int dy = -1; dy <= 1; ++dy) {
-        const std::uint8_t* r = Src + std::size_t(y + dy) * W + x;
-        for (int dx = -1; dx <= 1; ++dx) s = Checked::ToSingle(s + (long double)Weights[dy + 1][dx + 1] * r[dx]);
-      }
-      long double q = s / (long double)Divisor;
-      if (q < 0) q = 0;
-      if (q > 255) q = 255;
-      Dst[std::size_t(y) * W + x] = std::uint8_t(std::nearbyint(q));
-    }
 }
 
 }  // namespace FilterPaths

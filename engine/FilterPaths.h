@@ -16,6 +16,22 @@ struct TKernel3 {
   int Divisor;
 };
 
+// The fixed kernels, codes 1..12 at [code - 1].
+inline constexpr TKernel3 kFixedKernels[12] = {
+    {{0, -1, 0, -1, 5, -1, 0, -1, 0}, 1},      // 1 sharpen little
+    {{-1, -1, -1, -1, 9, -1, -1, -1, -1}, 1},  // 2 sharpen more
+    {{1, 2, 1, 1, 6, 1, 1, 2, 1}, 15},         // 3 blur little (the weights sum to 16)
+    {{9, 9, 9, 9, 9, 9, 9, 9, 9}, 81},         // 4 blur more
+    {{-1, -1, -1, -1, 8, -1, -1, -1, -1}, 1},  // 5 point detector
+    {{-1, -1, -1, 2, 2, 2, -1, -1, -1}, 1},    // 6 horizontal edges
+    {{-1, 2, -1, -1, 2, -1, -1, 2, -1}, 1},    // 7 vertical edges
+    {{0, -1, 0, -1, 4, -1, 0, -1, 0}, 1},      // 8 Laplacian
+    {{-1, -2, -1, 0, 0, 0, 1, 2, 1}, 1},       // 9 north
+    {{1, 2, 1, 0, 0, 0, -1, -2, -1}, 1},       // 10 south
+    {{1, 0, -1, 2, 0, -2, 1, 0, -1}, 1},       // 11 east
+    {{-1, 0, 1, -2, 0, 2, -1, 0, 1}, 1},       // 12 west
+};
+
 // ---- grey (Single planes), sums in extended precision ----
 
 // s = sum of weight * pixel (rows outer, columns inner); s / divisor clamped to [0, White].
@@ -52,8 +68,4 @@ void MedianBytesPlain(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, 
 void MedianBytesFast(int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H);
 void MinMaxBytesPlain(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H);
 void MinMaxBytesFast(int Mode, int N, const std::uint8_t* Src, std::uint8_t* Dst, int W, int H);
-// Single-precision sum of weight * byte, divided by Divisor, clamped to [0, 255], rounded.
-void ConvolveFloat3x3Bytes(const float (&Weights)[3][3], float Divisor, const std::uint8_t* Src, std::uint8_t* Dst,
-                           int W, int H);
-
 }  // namespace FilterPaths

@@ -1,7 +1,10 @@
 #include "engine/Processing.h"
 
+#include <emmintrin.h>
+
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "engine/Checked.h"
@@ -15,21 +18,7 @@ using RoutineSupport::ForEachUntilFault;
 
 namespace {
 
-// Table of the fixed kernels, codes 1..12.
-constexpr FilterPaths::TKernel3 kFixed[12] = {
-    {{0, -1, 0, -1, 5, -1, 0, -1, 0}, 1},        // 1 sharpen little
-    {{-1, -1, -1, -1, 9, -1, -1, -1, -1}, 1},    // 2 sharpen more
-    {{1, 2, 1, 1, 6, 1, 1, 2, 1}, 15},           // 3 blur little (weights sum to 16)
-    {{9, 9, 9, 9, 9, 9, 9, 9, 9}, 81},           // 4 blur more
-    {{-1, -1, -1, -1, 8, -1, -1, -1, -1}, 1},    // 5 point detector
-    {{-1, -1, -1, 2, 2, 2, -1, -1, -1}, 1},      // 6 horizontal edges
-    {{-1, 2, -1, -1, 2, -1, -1, 2, -1}, 1},      // 7 vertical edges
-    {{0, -1, 0, -1, 4, -1, 0, -1, 0}, 1},        // 8 Laplacian
-    {{-1, -2, -1, 0, 0, 0, 1, 2, 1}, 1},         // 9 north
-    {{1, 2, 1, 0, 0, 0, -1, -2, -1}, 1},         // 10 south
-    {{1, 0, -1, 2, 0, -2, 1, 0, -1}, 1},         // 11 east
-    {{-1, 0, 1, -2, 0, 2, -1, 0, 1}, 1},         // 12 west
-};
+const auto& kFixed = FilterPaths::kFixedKernels;
 
 // A whole-valued pixel in [0, Limit] as a table index, or -1.
 inline int WholeIndex(float p, int Limit) {
@@ -39,6 +28,36 @@ inline int WholeIndex(float p, int Limit) {
 }
 
 int WindowSide(std::uint8_t Size) { return 2 * (Size / 2) + 1; }
+
+// What TDataImage::CalcMaxValue does, across threads: the largest pixel, the
+// search starting at 0.0. The result does not depend on the order (a zero
+// maximum is the seed's +0).
+void SetMaxValue(TDataImage& Image) {
+  if (!Image.Pixels) {
+    Image.CalcMaxValue();
+    return;
+  }
+  const float* p = Image.Pixels;
+  float mx = 0.0f;
+  std::mutex m;
+  Parallel::For(
+      Image.PixelCount(),
+      [&](std::int64_t b, std::int64_t e) {
+        // maxps(v, m) is "v > m ? v : m", the step of the serial search.
+        __m128 vm = _mm_setzero_ps();
+        std::int64_t i = b;
+        for (; i + 4 <= e; i += 4) vm = _mm_max_ps(_mm_loadu_ps(p + i), vm);
+        float lanes[4];
+        _mm_storeu_ps(lanes, vm);
+        float local = 0.0f;
+        for (float v : lanes) local = local < v ? v : local;
+        for (; i < e; ++i) local = local < p[i] ? p[i] : local;
+        std::lock_guard<std::mutex> lock(m);
+        if (mx < local) mx = local;
+      },
+      1 << 16);
+  Image.MaxValue = mx;
+}
 
 }  // namespace
 
@@ -59,7 +78,7 @@ float KernelDivisor(const TFilterKernel& Kernel) {
 float GetWhiteLevel(TDataImage& Image) {
   try {
     if (Image.DataType == 3) {
-      Image.CalcMaxValue();
+      SetMaxValue(Image);
       return Image.MaxValue;
     }
     return Image.TypeMax;
@@ -97,7 +116,7 @@ void RescaleToOutputRange(std::uint8_t Range, TDataImage& Image) {
 void BrightnessContrast(int Brightness, int Contrast, TDataImage& Dst, TDataImage& Src) {
   try {
     CheckPlanes(Dst, Src, false);
-    Src.CalcMaxValue();
+    SetMaxValue(Src);
     const long double M = Src.MaxValue;
     Dst.BlackPoint = Src.BlackPoint;
     Dst.WhitePoint = Src.WhitePoint;
@@ -135,7 +154,7 @@ void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue) {
   }
   try {
     CheckPlanes(Dst, Src, false);
-    Src.CalcMaxValue();
+    SetMaxValue(Src);
     const float M = Src.MaxValue;
     Dst.BlackPoint = Src.BlackPoint;
     Dst.WhitePoint = Src.WhitePoint;
@@ -149,6 +168,18 @@ void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue) {
         long double r = M * Checked::Power(p * inv, e);
         if (r < 0) r = 0;
         return Checked::ToSingle(r);
+      };
+      // For 0 < p <= M and a fractional exponent up to 16 the power in double
+      // lies within 2^-36 of the extended one (the logarithm's magnitude is
+      // below 200); where every value within 2^-35 of it stores to the same
+      // Single, that Single is the extended result.
+      const bool viaDouble = e > 0 && e <= 16 && e != std::trunc(e);
+      const double invD = double(inv), eD = double(e), MD = M;
+      auto quick = [&](float p) {
+        if (!viaDouble || !(p > 0.0f)) return value(p);
+        const double r = MD * std::exp(eD * std::log(double(p) * invD));
+        const float lo = float(r * (1 - 0x1p-35)), hi = float(r * (1 + 0x1p-35));
+        return lo == hi ? lo : value(p);
       };
       // The result depends on the pixel alone: whole values share a table.
       const int limit = M <= 65535.0f && n > (1 << 16) ? int(M) : -1;
@@ -165,7 +196,7 @@ void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue) {
           n, [&](std::int64_t i) { return !safe || s[i] < 0.0f; },
           [&](std::int64_t i) {
             const int k = safe ? WholeIndex(s[i], limit) : -1;
-            d[i] = k >= 0 ? table[k] : value(s[i]);
+            d[i] = k >= 0 ? table[k] : safe ? quick(s[i]) : value(s[i]);
           });
     }
     ReportInternalError(0);
@@ -181,7 +212,7 @@ void LinearStretch(TDataImage& Dst, TDataImage& Src, float Low, float High) {
   }
   try {
     CheckPlanes(Dst, Src, false);
-    Src.CalcMaxValue();
+    SetMaxValue(Src);
     const long double f = Src.MaxValue / ((long double)High - Low);
     const float* s = Src.Pixels;
     float* d = Dst.Pixels;
@@ -209,7 +240,7 @@ void LinearStretch(TDataImage& Dst, TDataImage& Src, float Low, float High) {
 void LogScale(TDataImage& Dst, TDataImage& Src, float Factor) {
   try {
     CheckPlanes(Dst, Src, false);
-    Src.CalcMaxValue();
+    SetMaxValue(Src);
     const float M = Src.MaxValue;
     Dst.BlackPoint = Src.BlackPoint;
     Dst.WhitePoint = Src.WhitePoint;
@@ -254,7 +285,7 @@ void DDP(std::uint8_t Edge, TDataImage& Dst, TDataImage& Src, float MidLevel, fl
     Dst.WhitePoint = Src.WhitePoint;
     float L = Dst.TypeMax;
     if (Dst.DataType == 3) {
-      Src.CalcMaxValue();
+      SetMaxValue(Src);
       Dst.WhitePoint = Src.MaxValue;
       L = Src.MaxValue;
     }

@@ -1,10 +1,14 @@
 #include "engine/Statistics.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <cmath>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "engine/Checked.h"
@@ -64,14 +68,22 @@ template <typename T, typename F>
 std::vector<TPart<T>> InParts(int Y1, int Y2, F&& Part) {
   std::vector<TPart<T>> parts;
   std::mutex m;
+  // Blocks of rows taken by the first free thread (see the filters).
+  const int threads = Parallel::Threads();
+  const int rows = Y2 - Y1 + 1, block = std::max(16, rows / (threads * 6));
+  std::atomic<int> next{Y1};
   Parallel::For(
-      std::int64_t(Y2) - Y1 + 1,
-      [&](std::int64_t b, std::int64_t e) {
-        T v = Part(Y1 + int(b), Y1 + int(e));
-        std::lock_guard<std::mutex> lock(m);
-        parts.push_back({Y1 + int(b), v});
+      rows <= block ? 1 : threads,
+      [&](std::int64_t, std::int64_t) {
+        for (;;) {
+          const int y = next.fetch_add(block);
+          if (y > Y2) break;
+          T v = Part(y, std::min(Y2 + 1, y + block));
+          std::lock_guard<std::mutex> lock(m);
+          parts.push_back({y, v});
+        }
       },
-      16);
+      1);
   std::sort(parts.begin(), parts.end(), [](const TPart<T>& a, const TPart<T>& b) { return a.Row < b.Row; });
   return parts;
 }
@@ -84,16 +96,29 @@ struct TRange {
 // image, with the first of equal values kept as a serial search keeps it.
 TRange RangeOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
   auto parts = InParts<TRange>(Y1, Y2, [&](int ya, int yb) {
+    // maxps(v, m) is "v > m ? v : m" and minps(v, m) "v < m ? v : m", the
+    // steps of the serial search, on four interleaved runs.
+    __m128 vmax = _mm_setzero_ps(), vmin = _mm_set1_ps(2.0e32f);
     TRange r;
     for (int y = ya; y < yb; ++y) {
       const float* p = Image.Pixels + std::size_t(y) * Image.Width;
-      float a = r.Max, b = r.Min;
-      for (int x = X1; x <= X2; ++x) {
-        a = p[x] > a ? p[x] : a;
-        b = p[x] < b ? p[x] : b;
+      int x = X1;
+      for (; x + 4 <= X2 + 1; x += 4) {
+        const __m128 v = _mm_loadu_ps(p + x);
+        vmax = _mm_max_ps(v, vmax);
+        vmin = _mm_min_ps(v, vmin);
       }
-      r.Max = a;
-      r.Min = b;
+      for (; x <= X2; ++x) {
+        r.Max = p[x] > r.Max ? p[x] : r.Max;
+        r.Min = p[x] < r.Min ? p[x] : r.Min;
+      }
+    }
+    float a[4], b[4];
+    _mm_storeu_ps(a, vmax);
+    _mm_storeu_ps(b, vmin);
+    for (int k = 0; k < 4; ++k) {
+      r.Max = a[k] > r.Max ? a[k] : r.Max;
+      r.Min = b[k] < r.Min ? b[k] : r.Min;
     }
     return r;
   });
@@ -102,59 +127,60 @@ TRange RangeOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
     if (p.Value.Max > r.Max) r.Max = p.Value.Max;
     if (p.Value.Min < r.Min) r.Min = p.Value.Min;
   }
+  // The value found does not depend on the order, except which zero a zero
+  // minimum is: the serial search keeps the first zero it meets.
+  if (r.Min == 0.0f) {
+    for (int y = Y1; y <= Y2; ++y) {
+      const float* p = Image.Pixels + std::size_t(y) * Image.Width;
+      for (int x = X1; x <= X2; ++x)
+        if (p[x] == 0.0f) return TRange{r.Max, p[x]};
+    }
+  }
   return r;
 }
 
 // The sum of a rectangle in extended precision, visited in row order. When
-// every value lies on a common binary grid and no partial sum can need more
-// than 63 bits of it, each extended partial sum is exact, so the sum is the
-// exact one and may be formed in 64-bit integers in any order.
-long double SumOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2) {
+// every value is a multiple of 2^L, with L such that no partial sum can need
+// more than 62 bits of that grid, each extended partial sum is exact, so the
+// sum is the exact one and may be formed in 64-bit integers in any order.
+// Max and Min are the range found by the first pass (seeded 0 and 2.0e32).
+long double SumOf(const TDataImage& Image, int X1, int Y1, int X2, int Y2, float Max, float Min) {
   const std::int64_t count = (std::int64_t(X2) - X1 + 1) * (std::int64_t(Y2) - Y1 + 1);
-  struct TGrid {
-    bool Ok = true;
-    int MinLsb = INT_MAX, MaxExp = -1;
-  };
-  auto grids = InParts<TGrid>(Y1, Y2, [&](int ya, int yb) {
-    TGrid g;
-    for (int y = ya; y < yb; ++y) {
-      const float* p = Image.Pixels + std::size_t(y) * Image.Width;
-      for (int x = X1; x <= X2; ++x) {
-        std::uint32_t u;
-        std::memcpy(&u, p + x, 4);
-        u &= 0x7FFFFFFFu;
-        if (!u) continue;
-        const int ex = int(u >> 23);
-        const std::uint32_t mant = ex ? ((u & 0x7FFFFFu) | 0x800000u) : u;
-        g.MaxExp = std::max(g.MaxExp, ex);
-        g.MinLsb = std::min(g.MinLsb, (ex ? ex : 1) - 150 + __builtin_ctz(mant));
-      }
-    }
-    return g;
-  });
-  int minLsb = INT_MAX, maxExp = -1;
-  for (const auto& g : grids) {
-    minLsb = std::min(minLsb, g.Value.MinLsb);
-    maxExp = std::max(maxExp, g.Value.MaxExp);
-  }
-  if (maxExp < 0) return 0;  // all zeros
-  int countBits = 0;
-  while ((std::int64_t(1) << countBits) < count) ++countBits;
-  const int top = (maxExp ? maxExp : 1) - 127 + 1;  // values below 2^top
-  if (maxExp < 255 && top + countBits - minLsb <= 62) {
-    // Every value times 2^-minLsb is a whole number below 2^62, exact in a double.
-    const double scale = std::ldexp(1.0, -minLsb);
-    auto sums = InParts<std::int64_t>(Y1, Y2, [&](int ya, int yb) {
+  const float big = std::max(std::fabs(Max), Min < 2.0e32f ? std::fabs(Min) : 0.0f);
+  if (big == 0.0f) {
+    // All zeros, or values the searches do not see (NaN): add them serially.
+  } else {
+    int countBits = 0;
+    while ((std::int64_t(1) << countBits) < count) ++countBits;
+    int top = 0;
+    std::frexp(big, &top);  // big < 2^top
+    const int L = std::max(-149, top + countBits - 62);
+    const double scale = std::ldexp(1.0, -L);
+    auto sums = InParts<std::pair<std::int64_t, bool>>(Y1, Y2, [&](int ya, int yb) {
       std::int64_t s = 0;
+      bool ok = true;
       for (int y = ya; y < yb; ++y) {
         const float* p = Image.Pixels + std::size_t(y) * Image.Width;
-        for (int x = X1; x <= X2; ++x) s += std::int64_t(double(p[x]) * scale);
+        for (int x = X1; x <= X2; ++x) {
+          const double t = double(p[x]) * scale;  // exact: a power of two
+          if (!(std::fabs(t) < 0x1p62)) {  // beyond the range found, or not finite
+            ok = false;
+            continue;
+          }
+          const std::int64_t k = std::int64_t(t);
+          ok &= double(k) == t;  // on the grid
+          s += k;
+        }
       }
-      return s;
+      return std::make_pair(s, ok);
     });
     std::int64_t total = 0;
-    for (const auto& s : sums) total += s.Value;
-    return std::ldexp((long double)total, minLsb);
+    bool ok = true;
+    for (const auto& part : sums) {
+      total += part.Value.first;
+      ok &= part.Value.second;
+    }
+    if (ok) return std::ldexp((long double)total, L);
   }
   long double sum = 0;
   for (int y = Y1; y <= Y2; ++y) sum = AddValues(Image.Pixels + std::size_t(y) * Image.Width + X1, X2 - X1 + 1, sum);
@@ -173,7 +199,7 @@ void CalcRegionStatistics(int X1, int Y1, int X2, int Y2, const TDataImage& Imag
       const TRange r = RangeOf(Image, X1, Y1, X2, Y2);
       mx = r.Max;
       mn = r.Min;
-      sum = SumOf(Image, X1, Y1, X2, Y2);
+      sum = SumOf(Image, X1, Y1, X2, Y2, mx, mn);
       count = (std::int64_t(X2) - X1 + 1) * (std::int64_t(Y2) - Y1 + 1);
     } else if (X2 >= X1 && Y2 >= Y1) {
       VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "EngineTestSupport.h"
+#include "engine/Checked.h"
 #include "engine/ColProcessing.h"
 #include "engine/Processing.h"
 
@@ -355,4 +356,49 @@ TEST(DisplayTable, MakeLinearTable) {
   EXPECT_FALSE(MakeLinearTable(t, 30, 30));
   EXPECT_EQ(t, kept);
   EXPECT_EQ(log.Take(), (std::vector<int>{0, 0, 0, 8}));
+}
+
+TEST(ColourPointOps, MeanOfALargeWhitePicture) {
+  // 3 * 255 * 3.24 million bytes exceed a 32-bit sum.
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Colour(src, 1800, 1800);
+  std::fill(src.RGBPlane, src.RGBPlane + src.PixelCount(), TRGBPixel{255, 255, 255});
+  src.RGBPlane[0] = TRGBPixel{0, 0, 0};
+  Apply(dst, src, [](auto& d, auto& s) { ColBrightnessContrast(0, -100, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(Str(dst.RGBPlane[0]), "255,255,255");  // every byte becomes the mean 255
+}
+
+TEST(GreyPointOps, MismatchedDestinationIsRefused) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Grey(src, 4, 4, 0, std::vector<float>(16, 7.0f));
+  testsupport::Grey(dst, 3, 3, 0);
+  Filter3x3(1, dst, src);
+  MedianFilter(3, dst, src);
+  Gamma(dst, src, 2.0f);
+  EXPECT_EQ(log.Take(), (std::vector<int>{29, 32, 25}));
+  EXPECT_EQ(dst.Pixels[4], 0.0f);
+}
+
+// The double shortcut of the gamma power must store the extended result.
+TEST(GreyPointOps, GammaMatchesTheExtendedFormulaBitForBit) {
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::RandomGrey(src, 700, 500, 3, 91, 0.0f, 3000.0f, false);
+  for (int i = 0; i < 2000; ++i) src.Pixels[i] = std::ldexp(1.0f, -i % 140);  // tiny values: large logarithms
+  for (float g : {0.3f, 0.45f, 2.2f, 0.0625f, 7.0f}) {
+    Apply(dst, src, [g](auto& d, auto& s) { Gamma(d, s, g); });
+    const long double M = src.MaxValue, inv = 1.0L / M, e = 1.0L / g;
+    int bad = 0;
+    for (std::int64_t i = 0; i < src.PixelCount(); ++i) {
+      long double r = M * Checked::Power(src.Pixels[i] * inv, e);
+      const float want = r < 0 ? 0.0f : float(r);
+      if (!testsupport::SameBits(dst.Pixels[i], want) && ++bad < 5)
+        ADD_FAILURE() << "gamma " << g << " of " << src.Pixels[i] << ": " << dst.Pixels[i] << " vs " << want;
+    }
+    EXPECT_EQ(bad, 0);
+  }
+  for (int c : log.Take()) EXPECT_EQ(c, 0);
 }

@@ -163,9 +163,14 @@ TEST(ColRegion, SumsBeyond32Bits) {
 
 TEST(RegionOracle, GreyAgreesWithNumpy) {
   testsupport::RequirePython("numpy");
-  for (int trial = 0; trial < 3; ++trial) {
+  for (int trial = 0; trial < 4; ++trial) {
     TDataImage img;
     testsupport::RandomGrey(img, 301, 207, 3, 40 + trial, trial == 2 ? -100.0f : 0.0f, 70000.0f, trial == 0);
+    if (trial == 3) {  // a wide dynamic range: the sums round
+      std::mt19937 rng(3);
+      std::uniform_real_distribution<float> e(-6.0f, 6.0f);
+      for (std::int64_t i = 0; i < img.PixelCount(); ++i) img.Pixels[i] = std::pow(10.0f, e(rng));
+    }
     const int x1 = 7, y1 = 3, x2 = 290, y2 = 200;
     TRegionStatistics s;
     TRegionHistogram h;
@@ -222,4 +227,21 @@ TEST(RegionOracle, ColourAgreesWithPillowAndNumpy) {
   EXPECT_NEAR(double(s.StdDevRed), reals[3], 1e-12);
   EXPECT_NEAR(double(s.StdDevGreen), reals[4], 1e-12);
   EXPECT_NEAR(double(s.StdDevBlue), reals[5], 1e-12);
+}
+
+TEST(RegionHistogram, AZeroMinimumIsTheFirstZeroMet) {
+  ErrorLog log;
+  TDataImage img;
+  std::vector<float> v(64 * 64, 3.0f);
+  v[100] = -0.0f;
+  v[2000] = 0.0f;
+  testsupport::Grey(img, 64, 64, 3, v);
+  TRegionHistogram h;
+  CalcRegionHistogram(0, 0, 63, 63, img, h);
+  EXPECT_TRUE(std::signbit(h.Min));
+  img.Pixels[50] = 0.0f;
+  CalcRegionHistogram(0, 0, 63, 63, img, h);
+  EXPECT_FALSE(std::signbit(h.Min));
+  EXPECT_EQ(h.Max, 3.0f);
+  EXPECT_EQ(log.Take(), (std::vector<int>{0, 0}));
 }
