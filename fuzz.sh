@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# Fuzzes each codec with libFuzzer under AddressSanitizer and UBSan.
-# Usage: ./fuzz.sh [seconds per codec (default 60)] [codec ...]  (codecs: fits kvx sbig raw)
-# Fuzzes the picture readers (TIFF, Photo CD, bitmap, JPEG) with libFuzzer
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
-#   ./fuzz.sh [SECONDS] [TARGET...]    SECONDS per target (default 60); targets tiff pcd bmp jpeg
-# Builds in $CORVELLE_FUZZ_DIR (default build-fuzz); crashes are left there as crash-* files.
-# One script for both: targets fits kvx sbig raw go to the first part,
-# tiff pcd bmp jpeg to the second; all of them when none is named.
+# Fuzzes every codec with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   ./fuzz.sh [SECONDS] [TARGET...]    SECONDS per target (default 60)
+# Targets: fits kvx sbig raw (the data codecs) and tiff pcd bmp jpeg (the
+# picture readers); all of them when none is named. Builds in
+# $CORVELLE_FUZZ_DIR (default build-fuzz); crashes are left there as crash-* files.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -78,7 +75,7 @@ fuzz_picture_readers() {
   src="$(pwd)"
 
   mapfile -t objs < <(fuzz_objects "$out" formats/TIFFex.cpp formats/PCD.cpp formats/Bitmap.cpp formats/JPG.cpp \
-    "${fuzz_core[@]}")
+    formats/ByteSource.cpp "${fuzz_core[@]}")
   flags=("${fuzz_flags[@]}")
 
   # Seeds: files of every kind the readers know, from the cross-check scripts and tools.

@@ -151,10 +151,10 @@ bool TSafeFileWriter::Open(const std::string& TargetName) {
   return true;
 }
 
-bool TSafeFileWriter::Flush() {
+bool TSafeFileWriter::WriteAll(const unsigned char* Data, std::size_t Count) {
   std::size_t done = 0;
-  while (done < Used) {
-    const ssize_t n = ::write(Fd, Buf + done, Used - done);
+  while (done < Count) {
+    const ssize_t n = ::write(Fd, Data + done, Count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       Error = true;
@@ -162,6 +162,11 @@ bool TSafeFileWriter::Flush() {
     }
     done += std::size_t(n);
   }
+  return true;
+}
+
+bool TSafeFileWriter::Flush() {
+  if (!WriteAll(Buf, Used)) return false;
   Used = 0;
   return true;
 }
@@ -171,18 +176,7 @@ bool TSafeFileWriter::Write(const void* Data, std::size_t Count) {
   const auto* p = static_cast<const unsigned char*>(Data);
   if (Count >= kWriteBuffer / 4) {
     // Large blocks go straight to the file, without a copy.
-    if (!Flush()) return false;
-    std::size_t done = 0;
-    while (done < Count) {
-      const ssize_t n = ::write(Fd, p + done, Count - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        Error = true;
-        return false;
-      }
-      done += std::size_t(n);
-    }
-    return true;
+    return Flush() && WriteAll(p, Count);
   }
   while (Count > 0) {
     if (Used == kWriteBuffer && !Flush()) return false;
