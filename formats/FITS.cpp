@@ -403,16 +403,22 @@ std::string MakeFloatCard(const std::string& Keyword, float Value) {
 }
 
 std::string MakeStringCard(const std::string& Keyword, const std::string& Text) {
-  std::string quoted;  // FITS writes a quote inside a string twice
+  // FITS writes a quote inside a string twice. Columns 12-79 hold the text; a
+  // doubled quote that would be cut in half is left out, or the closing quote
+  // would read as part of it.
+  std::string quoted;
+  std::size_t length = 0;
+  bool cut = false;
   for (char c : Text) {
-    quoted.push_back(c);
-    if (c == '\'') quoted.push_back('\'');
+    const std::size_t n = c == '\'' ? 2 : 1;
+    cut = cut || quoted.size() + n > 68;
+    if (!cut) quoted.append(n, c);
+    length += n;
   }
   std::string card = CardStart(Keyword);
   card[10] = '\'';
-  const std::size_t shown = std::min<std::size_t>(quoted.size(), 68);  // columns 12-79
-  card.replace(11, shown, quoted, 0, shown);
-  const std::size_t close = std::min<std::size_t>(std::max<std::size_t>(20, quoted.size() + 12), 80);
+  card.replace(11, quoted.size(), quoted);
+  const std::size_t close = std::min<std::size_t>(std::max<std::size_t>(20, length + 12), 80);
   card[close - 1] = '\'';
   return card;
 }
