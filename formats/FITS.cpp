@@ -607,14 +607,17 @@ bool WriteHeader(TSafeFileWriter& W, const TFITSHeader& Cards) {
 // The data part ends with zeros up to the next multiple of 2880 bytes, as
 // the FITS standard requires (no more, or verifiers see extra bytes).
 bool WriteData(TSafeFileWriter& W, const TDataImage& Image, int BITPIX, bool& Clamped) {
-  const std::int64_t total = Image.Pixels && !Image.IsColour ? Image.PixelCount() : 0;
+  // The header promises Width x Height values: an image without its plane
+  // writes its pixels as they read (0), not a file shorter than its header.
+  const std::int64_t total = std::max<std::int64_t>(Image.PixelCount(), 0);
   const std::size_t bpv = BITPIX == 16 ? 2 : 4;
   constexpr std::size_t kChunk = kBlock * 64;
   std::vector<std::uint8_t> buf(kChunk * bpv);
+  std::vector<float> blank(Image.Pixels ? 0 : kChunk, 0.0f);
   bool clamped = false;
   for (std::int64_t done = 0; done < total;) {
     const std::size_t n = std::size_t(std::min<std::int64_t>(kChunk, total - done));
-    const float* in = Image.Pixels + done;
+    const float* in = Image.Pixels ? Image.Pixels + done : blank.data();
     if (BITPIX == 16) {
       for (std::size_t i = 0; i < n; ++i) {
         // Round(v - 32768) half to even; v - 32768 is exact in double where it matters.

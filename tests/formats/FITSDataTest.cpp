@@ -409,6 +409,26 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(LoadFITS(dir / "old.fits").Image->DataType, 1);  // the new content
 }
 
+TEST(FITSWrite, AnImageWithoutItsPlaneWritesZerosForEveryValue) {
+  TempDir dir;
+  TDataImage img;  // sides set, no plane allocated
+  img.Width = 3;
+  img.Height = 2;
+  TFITSHeader h;
+  ASSERT_TRUE(WriteFITSFloat(dir / "z.fits", h, img).empty());
+  EXPECT_EQ(ReadBytes(dir / "z.fits").size(), 5760u);
+  const auto r = LoadFITS(dir / "z.fits");
+  ASSERT_TRUE(r.Image);
+  EXPECT_EQ(Pixels(*r.Image), std::vector<float>(6, 0.0f));
+  EXPECT_TRUE(r.Messages.empty());  // the data part is whole
+  TFITSHeader h16;
+  ASSERT_TRUE(WriteFITS16(dir / "y.fits", h16, img).empty());
+  const auto s = LoadFITS(dir / "y.fits");
+  ASSERT_TRUE(s.Image);
+  EXPECT_EQ(Pixels(*s.Image), std::vector<float>(6, 0.0f));  // stored -32768
+  EXPECT_TRUE(s.Messages.empty());
+}
+
 TEST(FITSWrite, NewFilesTakeTheModeTheUmaskGives) {
   TempDir dir;
   TDataImage img;
