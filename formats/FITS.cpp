@@ -290,7 +290,10 @@ bool ReadData(TByteSource& Source, const TFITSHeader& Header, int CardCount, TDa
     float* out = direct ? Image.Pixels + done : values.data();
     std::size_t got;
     if (Kind == TKind::Float) {
-      got = Source.Read(out, want * 4) / 4;
+      const std::size_t bytes = Source.Read(out, want * 4);
+      got = bytes / 4;
+      // Part of a value at the end of the file: that pixel is missing, and reads 0.
+      if (bytes % 4) std::memset(out + got, 0, sizeof(float));
     } else {
       got = Source.Read(bytes.data(), want * bpv) / bpv;
     }

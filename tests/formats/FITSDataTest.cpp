@@ -142,6 +142,13 @@ TEST(FITSRead, ShortDataAndExtraPlanes) {
   ASSERT_TRUE(r.Image);
   EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{1, 2, 0, 0}));
   EXPECT_EQ(Texts(r.Messages), std::vector<std::string>{msgFITSShortData});
+  // Floating-point data ending in part of a value: that pixel is missing too.
+  auto partial = FITSBytes(Header(-32, 3, 1), DataF({1.0f}));
+  for (std::uint8_t b : {0x7F, 0xFF, 0xFF}) partial.push_back(b);
+  r = DecodeBytes(partial);
+  ASSERT_TRUE(r.Image);
+  EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{1, 0, 0}));
+  EXPECT_EQ(Texts(r.Messages), std::vector<std::string>{msgFITSShortData});
   // No data at all.
   r = DecodeBytes(FITSBytes(Header(-32, 3, 3), {}));
   ASSERT_TRUE(r.Image);
