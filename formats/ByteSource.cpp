@@ -124,7 +124,9 @@ bool TSafeFileWriter::Open(const std::string& TargetName) {
   const auto slash = Target.find_last_of('/');
   const std::string dir = slash == std::string::npos ? std::string() : Target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? Target : Target.substr(slash + 1);
-  std::string tmpl = dir + "." + base + ".XXXXXX";
+  // The temporary name adds eight characters: cut a long name so that it
+  // still fits where the target's name fits.
+  std::string tmpl = dir + "." + base.substr(0, 200) + ".XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());

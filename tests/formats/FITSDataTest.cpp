@@ -406,6 +406,11 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.Path)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+  // A name as long as the folder allows saves too (the temporary's name is shorter).
+  const std::string longName = dir / (std::string(250, 'n') + ".fits");
+  EXPECT_TRUE(WriteFITSFloat(longName, h, img).empty());
+  EXPECT_EQ(ReadBytes(longName).size(), 5760u);
+  std::filesystem::remove(longName);
   // The mode of a replaced file stays; a link is written through, not replaced.
   std::filesystem::permissions(dir / "old.fits", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   std::filesystem::create_symlink("old.fits", dir / "link.fits");
