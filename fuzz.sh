@@ -75,7 +75,7 @@ fuzz_picture_readers() {
   src="$(pwd)"
 
   mapfile -t objs < <(fuzz_objects "$out" formats/TIFFex.cpp formats/PCD.cpp formats/Bitmap.cpp formats/JPG.cpp \
-    "${fuzz_core[@]}")
+    formats/ByteSource.cpp "${fuzz_core[@]}")
   flags=("${fuzz_flags[@]}")
 
   # Seeds: files of every kind the readers know, from the cross-check scripts and tools.

@@ -1,11 +1,6 @@
 #include "formats/Bitmap.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -81,68 +76,6 @@ bool ReadStreamRest(std::istream& Stream, std::vector<std::uint8_t>& Data) {
     return false;
   }
   return !Stream.bad();
-}
-
-TSafeFile::~TSafeFile() { Abandon(); }
-
-bool TSafeFile::Open(const std::string& FileName) {
-  Abandon();
-  static std::atomic<unsigned> counter{0};
-  Target = FileName;
-  const std::size_t slash = FileName.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? std::string() : FileName.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
-  // A replaced file keeps its permissions; a new one gets the usual ones.
-  mode_t mode = 0666;
-  struct stat st {};
-  if (::stat(FileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    Temp = dir + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-    const int fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      break;
-    }
-    ::fchmod(fd, mode);
-    File = ::fdopen(fd, "wb");
-    if (!File) {
-      ::close(fd);
-      ::unlink(Temp.c_str());
-      break;
-    }
-    Failed = false;
-    return true;
-  }
-  Temp.clear();
-  return false;
-}
-
-bool TSafeFile::Write(const void* Data, std::size_t Bytes) {
-  if (!File || Failed) return false;
-  if (Bytes && std::fwrite(Data, 1, Bytes, File) != Bytes) Failed = true;
-  return !Failed;
-}
-
-bool TSafeFile::Commit() {
-  if (!File) return false;
-  bool ok = !Failed && std::fflush(File) == 0 && ::fsync(::fileno(File)) == 0;
-  ok = std::fclose(File) == 0 && ok;
-  File = nullptr;
-  if (ok) ok = ::rename(Temp.c_str(), Target.c_str()) == 0;
-  if (!ok) ::unlink(Temp.c_str());
-  Temp.clear();
-  return ok;
-}
-
-void TSafeFile::Abandon() {
-  if (File) {
-    std::fclose(File);
-    File = nullptr;
-  }
-  if (!Temp.empty()) {
-    ::unlink(Temp.c_str());
-    Temp.clear();
-  }
 }
 
 // ---------------------------------------------------------------------------
@@ -389,7 +322,7 @@ bool WriteBMPFile(const std::string& FileName, const TFastBMP& Bitmap, std::stri
   Put16(head + 26, 1);
   Put16(head + 28, 24);
   Put32(head + 34, std::uint32_t(imageBytes));
-  TSafeFile out;
+  TSafeFileWriter out;
   // The buffer is already a bottom-up, padded 24-bit bitmap: its rows go out as they are.
   if (!out.Open(FileName) || !out.Write(head, sizeof head) || !out.Write(Bitmap.Bits, std::size_t(imageBytes)) ||
       !out.Commit())

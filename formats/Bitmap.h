@@ -1,8 +1,8 @@
 #pragma once
 // Windows bitmap files, and what every picture codec shares: the 24-bit
 // picture (a TFastBMP: B,G,R rows, bottom-up, padded) and its copy into a
-// colour image, and writing a file through a temporary so that a failed save
-// leaves the old file as it was.
+// colour image. Files are written through TSafeFileWriter, so that a failed
+// save leaves the old file as it was.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +12,7 @@
 
 #include "engine/DataImage.h"
 #include "engine/QVRFastBMP.h"
+#include "formats/ByteSource.h"
 
 inline constexpr const char* BMPOpenErrorText =
     "Error opening BMP file.  The file may not be in the correct format, or it may be corrupt.";
@@ -34,26 +35,6 @@ bool ReadWholeFile(const std::string& FileName, std::string& Data, std::string& 
 
 // Reads a stream from its position to its end.
 bool ReadStreamRest(std::istream& Stream, std::vector<std::uint8_t>& Data);
-
-// A file written under a temporary name in the target's folder and renamed
-// over the target by Commit. Destroying it uncommitted removes the temporary.
-class TSafeFile {
- public:
-  TSafeFile() = default;
-  ~TSafeFile();
-  TSafeFile(const TSafeFile&) = delete;
-  TSafeFile& operator=(const TSafeFile&) = delete;
-
-  bool Open(const std::string& FileName);
-  bool Write(const void* Data, std::size_t Bytes);
-  bool Commit();
-  void Abandon();
-
- private:
-  std::FILE* File = nullptr;
-  std::string Target, Temp;
-  bool Failed = false;
-};
 
 // Decodes a bitmap file held in memory into a 24-bit picture: core (OS/2),
 // info, V2 to V5 headers; 1, 4 and 8-bit palettes; 16, 24 and 32 bits;

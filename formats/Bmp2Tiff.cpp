@@ -18,7 +18,7 @@ void Put32(std::uint8_t* P, std::uint32_t V) {
 
 }  // namespace
 
-bool WriteTIFF(TSafeFile& Stream, const TFastBMP& Bitmap) {
+bool WriteTIFF(TSafeFileWriter& Stream, const TFastBMP& Bitmap) {
   const std::uint32_t w = std::uint32_t(Bitmap.Width), h = std::uint32_t(Bitmap.Height);
   if (Bitmap.Width <= 0 || Bitmap.Height <= 0 || !Bitmap.Bits) return false;
   const std::uint64_t dataBytes = std::uint64_t(w) * 3 * h;
@@ -89,7 +89,7 @@ bool WriteTIFF(TSafeFile& Stream, const TFastBMP& Bitmap) {
 
 bool WriteTIFFFile(const std::string& FileName, const TFastBMP& Bitmap, std::string& ErrorText) {
   ErrorText = SaveErrorText;
-  TSafeFile out;
+  TSafeFileWriter out;
   if (!out.Open(FileName) || !WriteTIFF(out, Bitmap) || !out.Commit()) return false;
   ErrorText.clear();
   return true;

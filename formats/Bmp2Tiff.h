@@ -7,12 +7,12 @@
 
 #include "engine/QVRFastBMP.h"
 
-class TSafeFile;
+class TSafeFileWriter;
 
 // Lays out the whole file: 40 bytes of header and values, the rows top-down
 // as red, green, blue without padding, then the 15-entry directory. False
 // when the picture is empty or too large for a TIFF file.
-bool WriteTIFF(TSafeFile& Stream, const TFastBMP& Bitmap);
+bool WriteTIFF(TSafeFileWriter& Stream, const TFastBMP& Bitmap);
 
 // Creates or replaces the file (through a temporary). On failure ErrorText
 // holds the text of the error box and an old file is left as it was.

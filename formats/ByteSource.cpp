@@ -124,7 +124,9 @@ bool TSafeFileWriter::Open(const std::string& TargetName) {
   const auto slash = Target.find_last_of('/');
   const std::string dir = slash == std::string::npos ? std::string() : Target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? Target : Target.substr(slash + 1);
-  std::string tmpl = dir + "." + base + ".XXXXXX";
+  // The temporary name adds eight characters: cut a long name so that it
+  // still fits where the target's name fits.
+  std::string tmpl = dir + "." + base.substr(0, 200) + ".XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
@@ -151,10 +153,10 @@ bool TSafeFileWriter::Open(const std::string& TargetName) {
   return true;
 }
 
-bool TSafeFileWriter::Flush() {
+bool TSafeFileWriter::WriteAll(const unsigned char* Data, std::size_t Count) {
   std::size_t done = 0;
-  while (done < Used) {
-    const ssize_t n = ::write(Fd, Buf + done, Used - done);
+  while (done < Count) {
+    const ssize_t n = ::write(Fd, Data + done, Count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       Error = true;
@@ -162,6 +164,11 @@ bool TSafeFileWriter::Flush() {
     }
     done += std::size_t(n);
   }
+  return true;
+}
+
+bool TSafeFileWriter::Flush() {
+  if (!WriteAll(Buf, Used)) return false;
   Used = 0;
   return true;
 }
@@ -171,18 +178,7 @@ bool TSafeFileWriter::Write(const void* Data, std::size_t Count) {
   const auto* p = static_cast<const unsigned char*>(Data);
   if (Count >= kWriteBuffer / 4) {
     // Large blocks go straight to the file, without a copy.
-    if (!Flush()) return false;
-    std::size_t done = 0;
-    while (done < Count) {
-      const ssize_t n = ::write(Fd, p + done, Count - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        Error = true;
-        return false;
-      }
-      done += std::size_t(n);
-    }
-    return true;
+    return Flush() && WriteAll(p, Count);
   }
   while (Count > 0) {
     if (Used == kWriteBuffer && !Flush()) return false;

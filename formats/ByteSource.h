@@ -62,6 +62,7 @@ class TSafeFileWriter {
 
  private:
   bool Flush();
+  bool WriteAll(const unsigned char* Data, std::size_t Count);
   int Fd = -1;
   std::string Target, TempName;
   bool Error = false;

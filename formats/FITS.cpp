@@ -290,7 +290,10 @@ bool ReadData(TByteSource& Source, const TFITSHeader& Header, int CardCount, TDa
     float* out = direct ? Image.Pixels + done : values.data();
     std::size_t got;
     if (Kind == TKind::Float) {
-      got = Source.Read(out, want * 4) / 4;
+      const std::size_t bytes = Source.Read(out, want * 4);
+      got = bytes / 4;
+      // Part of a value at the end of the file: that pixel is missing, and reads 0.
+      if (bytes % 4) std::memset(out + got, 0, sizeof(float));
     } else {
       got = Source.Read(bytes.data(), want * bpv) / bpv;
     }
@@ -403,16 +406,22 @@ std::string MakeFloatCard(const std::string& Keyword, float Value) {
 }
 
 std::string MakeStringCard(const std::string& Keyword, const std::string& Text) {
-  std::string quoted;  // FITS writes a quote inside a string twice
+  // FITS writes a quote inside a string twice. Columns 12-79 hold the text; a
+  // doubled quote that would be cut in half is left out, or the closing quote
+  // would read as part of it.
+  std::string quoted;
+  std::size_t length = 0;
+  bool cut = false;
   for (char c : Text) {
-    quoted.push_back(c);
-    if (c == '\'') quoted.push_back('\'');
+    const std::size_t n = c == '\'' ? 2 : 1;
+    cut = cut || quoted.size() + n > 68;
+    if (!cut) quoted.append(n, c);
+    length += n;
   }
   std::string card = CardStart(Keyword);
   card[10] = '\'';
-  const std::size_t shown = std::min<std::size_t>(quoted.size(), 68);  // columns 12-79
-  card.replace(11, shown, quoted, 0, shown);
-  const std::size_t close = std::min<std::size_t>(std::max<std::size_t>(20, quoted.size() + 12), 80);
+  card.replace(11, quoted.size(), quoted);
+  const std::size_t close = std::min<std::size_t>(std::max<std::size_t>(20, length + 12), 80);
   card[close - 1] = '\'';
   return card;
 }
@@ -601,14 +610,17 @@ bool WriteHeader(TSafeFileWriter& W, const TFITSHeader& Cards) {
 // The data part ends with zeros up to the next multiple of 2880 bytes, as
 // the FITS standard requires (no more, or verifiers see extra bytes).
 bool WriteData(TSafeFileWriter& W, const TDataImage& Image, int BITPIX, bool& Clamped) {
-  const std::int64_t total = Image.Pixels && !Image.IsColour ? Image.PixelCount() : 0;
+  // The header promises Width x Height values: an image without its plane
+  // writes its pixels as they read (0), not a file shorter than its header.
+  const std::int64_t total = std::max<std::int64_t>(Image.PixelCount(), 0);
   const std::size_t bpv = BITPIX == 16 ? 2 : 4;
   constexpr std::size_t kChunk = kBlock * 64;
   std::vector<std::uint8_t> buf(kChunk * bpv);
+  std::vector<float> blank(Image.Pixels ? 0 : kChunk, 0.0f);
   bool clamped = false;
   for (std::int64_t done = 0; done < total;) {
     const std::size_t n = std::size_t(std::min<std::int64_t>(kChunk, total - done));
-    const float* in = Image.Pixels + done;
+    const float* in = Image.Pixels ? Image.Pixels + done : blank.data();
     if (BITPIX == 16) {
       for (std::size_t i = 0; i < n; ++i) {
         // Round(v - 32768) half to even; v - 32768 is exact in double where it matters.

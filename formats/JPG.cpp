@@ -172,7 +172,7 @@ bool WriteJPEGFile(const std::string& FileName, const TFastBMP& Bitmap, int Qual
                    std::string& ErrorText) {
   ErrorText = SaveErrorText;
   std::vector<std::uint8_t> bytes;
-  TSafeFile out;
+  TSafeFileWriter out;
   if (!EncodeJPEG(Bitmap, Quality, Progressive, bytes) || !out.Open(FileName) ||
       !out.Write(bytes.data(), bytes.size()) || !out.Commit())
     return false;

@@ -108,6 +108,9 @@ TSBIGReadResult DecodeSBIG(TByteSource& Source) {
   const std::uint64_t data = Source.Size() - kSBIGHeaderSize;
   const std::uint64_t rowBytes = h.Compressed ? 4 : 2 * std::uint64_t(h.Width);
   if (data / rowBytes < std::uint64_t(h.Height)) return Refuse();
+  // A compressed row counts its bytes in a signed 16-bit word: no row can
+  // hold more pixels than that, so a wider image is not a real one.
+  if (h.Compressed && h.Width > kSBIGMaxCompressedWidth) return Refuse();
 
   TSBIGReadResult r;
   r.Image = std::make_unique<TDataImage>();

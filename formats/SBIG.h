@@ -14,6 +14,9 @@
 inline constexpr int kST4Width = 192;
 inline constexpr int kST4Height = 165;
 inline constexpr std::size_t kSBIGHeaderSize = 2048;
+// The widest row a compressed file can fill: a byte count of 32767 holds the
+// first value and 32765 one-byte codes.
+inline constexpr int kSBIGMaxCompressedWidth = 32766;
 
 struct TSBIGReadResult {
   std::unique_ptr<TDataImage> Image;  // none when the file is refused

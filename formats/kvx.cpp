@@ -1,5 +1,6 @@
 #include "formats/kvx.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -168,17 +169,18 @@ TKVXReadResult LoadKVX(const std::string& FileName) {
   return DecodeKVX(src);
 }
 
-std::vector<std::uint8_t> EncodeKVX(const TDataImage& Image, const std::vector<TKVXAnnotation>& Annotations,
-                                    const std::vector<TKVXMarker>& Markers) {
+namespace {
+
+// Everything before the pixels.
+std::vector<std::uint8_t> EncodeKVXHead(const TDataImage& Image, const std::vector<TKVXAnnotation>& Annotations,
+                                        const std::vector<TKVXMarker>& Markers) {
   std::vector<std::uint8_t> bytes;
   TWriter out{bytes};
-  const bool colour = Image.IsColour;
-  const std::uint64_t count = std::uint64_t(Image.PixelCount());
   out.U8(kKVXVersion);
   out.U32(std::uint32_t(Image.Width));
   out.U32(std::uint32_t(Image.Height));
-  out.U32(std::uint32_t(count));
-  out.U8(colour ? 1 : 0);
+  out.U32(std::uint32_t(Image.PixelCount()));
+  out.U8(Image.IsColour ? 1 : 0);
   out.U32(std::uint32_t(Annotations.size()));
   for (const auto& a : Annotations) {
     out.U32(std::uint32_t(a.Y));
@@ -195,18 +197,34 @@ std::vector<std::uint8_t> EncodeKVX(const TDataImage& Image, const std::vector<T
     out.F32(m.X);
     out.F32(m.Y);
   }
-  const std::size_t start = bytes.size();
-  bytes.resize(start + count * (colour ? 3 : 4));
-  std::uint8_t* p = bytes.data() + start;
-  if (colour && Image.RGBPlane) {
-    std::memcpy(p, Image.RGBPlane, count * 3);
-  } else if (!colour && Image.Pixels) {
-    for (std::uint64_t i = 0; i < count; ++i, p += 4) {
+  return bytes;
+}
+
+// Pixels From..From+Count as file bytes: little-endian Singles or B,G,R.
+void EncodeKVXPixels(const TDataImage& Image, std::uint64_t From, std::uint64_t Count, std::uint8_t* Out) {
+  if (Image.IsColour) {
+    if (Image.RGBPlane) std::memcpy(Out, Image.RGBPlane + From, Count * 3);
+    else std::memset(Out, 0, Count * 3);
+  } else if (Image.Pixels) {
+    for (std::uint64_t i = 0; i < Count; ++i, Out += 4) {
       std::uint32_t bits;
-      std::memcpy(&bits, Image.Pixels + i, 4);
-      StoreLE32(p, bits);
+      std::memcpy(&bits, Image.Pixels + From + i, 4);
+      StoreLE32(Out, bits);
     }
+  } else {
+    std::memset(Out, 0, Count * 4);
   }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeKVX(const TDataImage& Image, const std::vector<TKVXAnnotation>& Annotations,
+                                    const std::vector<TKVXMarker>& Markers) {
+  std::vector<std::uint8_t> bytes = EncodeKVXHead(Image, Annotations, Markers);
+  const std::uint64_t count = std::uint64_t(std::max<std::int64_t>(Image.PixelCount(), 0));
+  const std::size_t start = bytes.size();
+  bytes.resize(start + count * (Image.IsColour ? 3 : 4));
+  EncodeKVXPixels(Image, 0, count, bytes.data() + start);
   return bytes;
 }
 
@@ -214,9 +232,18 @@ TCodecMessages SaveKVX(const std::string& FileName, const TDataImage& Image,
                        const std::vector<TKVXAnnotation>& Annotations, const std::vector<TKVXMarker>& Markers) {
   // Sizes beyond the format's 32-bit fields cannot be written.
   if (Image.PixelCount() > UINT32_MAX) return {{TCodecMessageKind::Warning, msgSaveError}};
-  const std::vector<std::uint8_t> bytes = EncodeKVX(Image, Annotations, Markers);
+  const std::vector<std::uint8_t> head = EncodeKVXHead(Image, Annotations, Markers);
   TSafeFileWriter w;
-  if (!w.Open(FileName) || !w.Write(bytes.data(), bytes.size()) || !w.Commit())
-    return {{TCodecMessageKind::Warning, msgSaveError}};
+  bool ok = w.Open(FileName) && w.Write(head.data(), head.size());
+  // The pixels go out in pieces: a large image is not copied whole.
+  const std::uint64_t count = std::uint64_t(std::max<std::int64_t>(Image.PixelCount(), 0));
+  const std::uint64_t piece = kPixelBlock * 256;
+  std::vector<std::uint8_t> buf(std::size_t(std::min(count, piece)) * (Image.IsColour ? 3 : 4));
+  for (std::uint64_t done = 0; ok && done < count; done += piece) {
+    const std::uint64_t n = std::min(piece, count - done);
+    EncodeKVXPixels(Image, done, n, buf.data());
+    ok = w.Write(buf.data(), std::size_t(n) * (Image.IsColour ? 3 : 4));
+  }
+  if (!ok || !w.Commit()) return {{TCodecMessageKind::Warning, msgSaveError}};
   return {};
 }

@@ -25,21 +25,23 @@ inline void Check(bool Ok, const char* What) {
   }
 }
 
-inline void CheckImage(const TDataImage* Image, const TCodecMessages& Messages) {
+// True when the input gave an image.
+inline bool CheckImage(const TDataImage* Image, const TCodecMessages& Messages) {
   if (!Image) {
     Check(!Messages.empty(), "a refused file says why");
-    return;
+    return false;
   }
-  if (Image->IsColour) return;
+  if (Image->IsColour) return true;
   const std::int64_t n = Image->PixelCount();
   Check(n == 0 || Image->Pixels != nullptr, "an image has its plane");
   for (std::int64_t i = 0; i < n; ++i) Check(std::isfinite(Image->Pixels[i]), "pixels are finite");
+  return true;
 }
 
-inline void FITS(const std::uint8_t* Data, std::size_t Size) {
+inline bool FITS(const std::uint8_t* Data, std::size_t Size) {
   TByteSource src(Data, Size);
   const auto r = DecodeFITS(src);
-  CheckImage(r.Image.get(), r.Messages);
+  const bool image = CheckImage(r.Image.get(), r.Messages);
   // Lookups and the header written for the data must cope with any cards.
   std::int32_t i = 0;
   float f = 0;
@@ -51,13 +53,13 @@ inline void FITS(const std::uint8_t* Data, std::size_t Size) {
   const auto out = FITSHeaderForData(r.Header, 16, 3, 2, 32768, 1);
   Check(out.size() >= 8 && out.back() == MakeKeywordCard("END"), "END last");
   for (const auto& c : out) Check(c.size() == 80, "cards of 80 columns");
+  return image;
 }
 
-inline void KVX(const std::uint8_t* Data, std::size_t Size) {
+inline bool KVX(const std::uint8_t* Data, std::size_t Size) {
   TByteSource src(Data, Size);
   const auto r = DecodeKVX(src);
-  CheckImage(r.Image.get(), r.Messages);
-  if (r.Image) {
+  if (CheckImage(r.Image.get(), r.Messages)) {
     // What was read writes and reads back unchanged.
     const auto bytes = EncodeKVX(*r.Image, r.Annotations, r.Markers);
     TByteSource again(bytes.data(), bytes.size());
@@ -68,21 +70,23 @@ inline void KVX(const std::uint8_t* Data, std::size_t Size) {
     const bool same = n == 0 || (r.Image->IsColour ? std::memcmp(b.Image->RGBPlane, r.Image->RGBPlane, n * 3) == 0
                                                   : std::memcmp(b.Image->Pixels, r.Image->Pixels, n * 4) == 0);
     Check(same, "pixels survive");
+    return true;
   }
+  return false;
 }
 
-inline void SBIG(const std::uint8_t* Data, std::size_t Size) {
+inline bool SBIG(const std::uint8_t* Data, std::size_t Size) {
   TByteSource src(Data, Size);
   const auto r = DecodeSBIG(src);
-  CheckImage(r.Image.get(), r.Messages);
+  const bool headed = CheckImage(r.Image.get(), r.Messages);
   TByteSource src4(Data, Size);
   const auto s = DecodeST4(src4);
-  CheckImage(s.Image.get(), s.Messages);
+  return CheckImage(s.Image.get(), s.Messages) || headed;
 }
 
 // The first 16 bytes choose the import parameters, the rest is the file.
-inline void Raw(const std::uint8_t* Data, std::size_t Size) {
-  if (Size < 16) return;
+inline bool Raw(const std::uint8_t* Data, std::size_t Size) {
+  if (Size < 16) return false;
   static const int formats[] = {rawFormat8, rawFormat12, rawFormat16Motorola, rawFormat16Intel, rawFormat32, 9};
   TRawImportParams p;
   p.Width = std::int16_t(ByteOrder::LoadLE16(Data));
@@ -95,7 +99,7 @@ inline void Raw(const std::uint8_t* Data, std::size_t Size) {
   p.Unsigned = Data[13] & 1;
   TByteSource src(Data + 16, Size - 16);
   const auto r = DecodeRaw(src, p);
-  CheckImage(r.Image.get(), r.Messages);
+  return CheckImage(r.Image.get(), r.Messages);
 }
 
 // Small valid files to start from.
@@ -148,11 +152,13 @@ inline std::vector<std::vector<std::uint8_t>> Seeds(const std::string& Codec) {
   return seeds;
 }
 
-inline void Run(const std::string& Codec, const std::uint8_t* Data, std::size_t Size) {
-  if (Codec == "fits") FITS(Data, Size);
-  else if (Codec == "kvx") KVX(Data, Size);
-  else if (Codec == "sbig") SBIG(Data, Size);
-  else if (Codec == "raw") Raw(Data, Size);
+// True when the input gave an image.
+inline bool Run(const std::string& Codec, const std::uint8_t* Data, std::size_t Size) {
+  if (Codec == "fits") return FITS(Data, Size);
+  if (Codec == "kvx") return KVX(Data, Size);
+  if (Codec == "sbig") return SBIG(Data, Size);
+  if (Codec == "raw") return Raw(Data, Size);
+  return false;
 }
 
 // A plain mutation step (for runs without libFuzzer): flips, interesting

@@ -4,7 +4,11 @@
 
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "formats/Bitmap.h"
+#include "formats/Bmp2Tiff.h"
+#include "formats/JPG.h"
 #include "platform/PageMemory.h"
 #include "tests/formats/CodecTestUtil.h"
 
@@ -201,13 +205,13 @@ TEST(SafeFile, AnUncommittedWriteLeavesTheOldFile) {
   TempDir dir;
   WriteBytes(dir.File("a.bmp"), {9, 9});
   {
-    TSafeFile f;
+    TSafeFileWriter f;
     ASSERT_TRUE(f.Open(dir.File("a.bmp")));
     ASSERT_TRUE(f.Write("new", 3));
   }
   EXPECT_EQ(ReadBytes(dir.File("a.bmp")), (Bytes{9, 9}));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
-  TSafeFile g;
+  TSafeFileWriter g;
   ASSERT_TRUE(g.Open(dir.File("a.bmp")));
   ASSERT_TRUE(g.Write("new", 3));
   ASSERT_TRUE(g.Commit());
@@ -216,6 +220,29 @@ TEST(SafeFile, AnUncommittedWriteLeavesTheOldFile) {
   std::string error;
   EXPECT_FALSE(WriteBMPFile(dir.File("no/such/folder.bmp"), Pattern(2, 2), error));
   EXPECT_EQ(error, "An error saving this file.");
+}
+
+TEST(SafeFile, PictureSavesTakeTheUmaskModeAndWriteThroughLinks) {
+  TempDir dir;
+  std::string error;
+  const mode_t old = umask(027);
+  const bool bmp = WriteBMPFile(dir.File("n.bmp"), Pattern(2, 2), error);
+  const bool tif = WriteTIFFFile(dir.File("n.tif"), Pattern(2, 2), error);
+  const bool jpg = WriteJPEGFile(dir.File("n.jpg"), Pattern(8, 8), 75, false, error);
+  umask(old);
+  ASSERT_TRUE(bmp && tif && jpg) << error;
+  for (const char* n : {"n.bmp", "n.tif", "n.jpg"}) {
+    struct stat st {};
+    ASSERT_EQ(stat(dir.File(n).c_str(), &st), 0) << n;
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << n;  // never writable by others
+  }
+  // Saving through a link replaces the file it points to and keeps the link.
+  fs::create_symlink("n.bmp", dir.Path / "link.bmp");
+  ASSERT_TRUE(WriteBMPFile(dir.File("link.bmp"), Pattern(3, 1), error));
+  EXPECT_TRUE(fs::is_symlink(dir.Path / "link.bmp"));
+  TDataImage back;
+  ASSERT_TRUE(ReadBMPImage(dir.File("n.bmp"), back, error));
+  EXPECT_EQ(back.Width, 3);
 }
 
 TEST(BMPWriter, AGreySixteenBitImageIsWrittenAsItsDisplayedPicture) {

@@ -61,6 +61,13 @@ TEST(FITSCards, StringCardQuotes) {
   EXPECT_EQ(lc[79], '\'');
   // A quote inside the text is doubled, as FITS requires.
   EXPECT_EQ(MakeStringCard("OBJECT", "O'Neil"), Card("OBJECT  = 'O''Neil '"));
+  // A doubled quote that does not fit whole is left out: the closing quote at
+  // column 80 must not pair with half of it.
+  const std::string split = MakeStringCard("OBJECT", std::string(67, 'a') + "'b");
+  ASSERT_EQ(split.size(), 80u);
+  EXPECT_EQ(split.substr(10), "'" + std::string(67, 'a') + " '");
+  const std::string whole = MakeStringCard("OBJECT", std::string(66, 'a') + "'b");
+  EXPECT_EQ(whole.substr(10), "'" + std::string(66, 'a') + "'''");
 }
 
 TEST(FITSCards, NewHeaderHoldsTenCardsInOrder) {

@@ -142,6 +142,13 @@ TEST(FITSRead, ShortDataAndExtraPlanes) {
   ASSERT_TRUE(r.Image);
   EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{1, 2, 0, 0}));
   EXPECT_EQ(Texts(r.Messages), std::vector<std::string>{msgFITSShortData});
+  // Floating-point data ending in part of a value: that pixel is missing too.
+  auto partial = FITSBytes(Header(-32, 3, 1), DataF({1.0f}));
+  for (std::uint8_t b : {0x7F, 0xFF, 0xFF}) partial.push_back(b);
+  r = DecodeBytes(partial);
+  ASSERT_TRUE(r.Image);
+  EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{1, 0, 0}));
+  EXPECT_EQ(Texts(r.Messages), std::vector<std::string>{msgFITSShortData});
   // No data at all.
   r = DecodeBytes(FITSBytes(Header(-32, 3, 3), {}));
   ASSERT_TRUE(r.Image);
@@ -399,6 +406,11 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.Path)) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+  // A name as long as the folder allows saves too (the temporary's name is shorter).
+  const std::string longName = dir / (std::string(250, 'n') + ".fits");
+  EXPECT_TRUE(WriteFITSFloat(longName, h, img).empty());
+  EXPECT_EQ(ReadBytes(longName).size(), 5760u);
+  std::filesystem::remove(longName);
   // The mode of a replaced file stays; a link is written through, not replaced.
   std::filesystem::permissions(dir / "old.fits", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   std::filesystem::create_symlink("old.fits", dir / "link.fits");
@@ -407,6 +419,26 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(std::filesystem::status(dir / "old.fits").permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   EXPECT_EQ(LoadFITS(dir / "old.fits").Image->DataType, 1);  // the new content
+}
+
+TEST(FITSWrite, AnImageWithoutItsPlaneWritesZerosForEveryValue) {
+  TempDir dir;
+  TDataImage img;  // sides set, no plane allocated
+  img.Width = 3;
+  img.Height = 2;
+  TFITSHeader h;
+  ASSERT_TRUE(WriteFITSFloat(dir / "z.fits", h, img).empty());
+  EXPECT_EQ(ReadBytes(dir / "z.fits").size(), 5760u);
+  const auto r = LoadFITS(dir / "z.fits");
+  ASSERT_TRUE(r.Image);
+  EXPECT_EQ(Pixels(*r.Image), std::vector<float>(6, 0.0f));
+  EXPECT_TRUE(r.Messages.empty());  // the data part is whole
+  TFITSHeader h16;
+  ASSERT_TRUE(WriteFITS16(dir / "y.fits", h16, img).empty());
+  const auto s = LoadFITS(dir / "y.fits");
+  ASSERT_TRUE(s.Image);
+  EXPECT_EQ(Pixels(*s.Image), std::vector<float>(6, 0.0f));  // stored -32768
+  EXPECT_TRUE(s.Messages.empty());
 }
 
 TEST(FITSWrite, NewFilesTakeTheModeTheUmaskGives) {

@@ -111,6 +111,30 @@ TEST(KVX, RoundTripsGreyColourAndMarks) {
   EXPECT_EQ(std::memcmp(r.Image->RGBPlane, c.RGBPlane, 30000), 0);
 }
 
+TEST(KVX, LargeImagesSaveInPiecesWithTheSameBytes) {
+  // More pixels than one piece of the writer, grey and colour.
+  TempDir dir;
+  TDataImage g;
+  ASSERT_TRUE(g.Allocate(1000, 601, 3, false));
+  for (std::int64_t i = 0; i < g.PixelCount(); ++i) g.Pixels[i] = float(i) * 0.25f - 7.0f;
+  TDataImage c;
+  ASSERT_TRUE(c.Allocate(1000, 601, 0, true));
+  for (std::int64_t i = 0; i < c.PixelCount(); ++i)
+    c.RGBPlane[i] = {std::uint8_t(i), std::uint8_t(i >> 8), std::uint8_t(i >> 16)};
+  for (const TDataImage* img : {&g, &c}) {
+    ASSERT_TRUE(SaveKVX(dir / "big.kvx", *img, {Vega()}, {{5, 6}}).empty());
+    const auto bytes = ReadBytes(dir / "big.kvx");
+    EXPECT_EQ(bytes.size(), 18u + 40u + 4u + 8u + std::size_t(img->PixelCount()) * (img->IsColour ? 3 : 4));
+    EXPECT_EQ(bytes, EncodeKVX(*img, {Vega()}, {{5, 6}}));
+    const auto r = LoadKVX(dir / "big.kvx");
+    ASSERT_TRUE(r.Image);
+    const std::size_t n = std::size_t(img->PixelCount());
+    EXPECT_EQ(img->IsColour ? std::memcmp(r.Image->RGBPlane, img->RGBPlane, n * 3)
+                            : std::memcmp(r.Image->Pixels, img->Pixels, n * 4),
+              0);
+  }
+}
+
 TEST(KVX, StyleCodes) {
   auto style = [](bool b, bool i, bool u, bool s) { return TKVXFontStyle{b, i, u, s}; };
   EXPECT_EQ(KVXStyleCode(style(0, 0, 0, 0)), 0);

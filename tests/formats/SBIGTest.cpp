@@ -139,14 +139,25 @@ TEST(SBIG, BadFilesGiveTheMessageAndNoImage) {
   auto rowsMissing = Headed("ST-7 Compressed Image", 3, 100000);
   Row(rowsMissing, 3, 5, {1});
   auto huge = Headed("ST-7 Image", 999999999, 999999999);
+  // Wider than any compressed row can be: one short row must not make a gigabyte image.
+  auto wide = Headed("ST-7 Compressed Image", 999999999, 1);
+  Row(wide, 2, 5, {});
+  auto justTooWide = Headed("ST-7 Compressed Image", kSBIGMaxCompressedWidth + 1, 1);
+  Row(justTooWide, 2, 5, {});
   auto notNumber = Headed("ST-7 Image", 2, 2);
   std::memcpy(notNumber.data() + std::string(notNumber.begin(), notNumber.end()).find("Height = ") + 9, "x", 1);
-  for (const auto& b : {rawShort, lTooSmall, lNegative, lPastEnd, rowsMissing, huge, notNumber,
+  for (const auto& b : {rawShort, lTooSmall, lNegative, lPastEnd, rowsMissing, huge, wide, justTooWide, notNumber,
                         std::vector<std::uint8_t>{}, std::vector<std::uint8_t>(100, 'S')}) {
     const auto r = Decode(b);
     EXPECT_FALSE(r.Image);
     EXPECT_EQ(r.Messages, msg);
   }
+  // The widest compressed row that can exist still opens: a first value and 32765 codes.
+  auto widest = Headed("ST-7 Compressed Image", kSBIGMaxCompressedWidth, 1);
+  Row(widest, 32767, 3, std::vector<std::uint8_t>(32765, 0x01));
+  const auto w = Decode(widest);
+  ASSERT_TRUE(w.Image);
+  EXPECT_EQ(w.Image->GetPixel(kSBIGMaxCompressedWidth - 1, 0), 3.0f + 32765);
   EXPECT_EQ(LoadSBIG("/nonexistent/corvelle/x.st7").Messages, msg);
   EXPECT_EQ(LoadSBIG("/nonexistent/corvelle/x.st4").Messages, msg);
 }
