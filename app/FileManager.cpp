@@ -107,12 +107,14 @@ bool WrittenOK(const TCodecMessages& Messages) {
 // Font sizes in points at the 96 dots per inch the program was laid out for.
 int FontPoints(const QFont& Font) {
   if (Font.pointSize() > 0) return Font.pointSize();
-  return int(std::lround(Font.pixelSize() * 72.0 / 96.0));
+  return int(std::llrint(Font.pixelSize() * 72.0 / 96.0));
 }
 
+QString From1252(const std::string& Text);
+
 QFont FontFromKVX(const TKVXAnnotation& A) {
-  QFont font(QString::fromLatin1(A.FontName.c_str()));
-  font.setPixelSize(std::max(1, int(std::lround(A.FontSize * 96.0 / 72.0))));
+  QFont font(From1252(A.FontName));
+  font.setPixelSize(std::max(1, int(std::llrint(A.FontSize * 96.0 / 72.0))));
   font.setBold(A.FontStyle.Bold);
   font.setItalic(A.FontStyle.Italic);
   font.setUnderline(A.FontStyle.Underline);

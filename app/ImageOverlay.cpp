@@ -43,7 +43,7 @@ namespace {
 QFont ProgramFont(const QString& Family, int PointSize) {
   QFont font(Family);
   // Point sizes at the 96 dots per inch the program was laid out for.
-  font.setPixelSize(int(std::lround(PointSize * 96.0 / 72.0)));
+  font.setPixelSize(int(std::llrint(PointSize * 96.0 / 72.0)));
   font.setStyleStrategy(QFont::NoAntialias);
   return font;
 }
