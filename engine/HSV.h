@@ -39,11 +39,12 @@ inline void RGBToHSV(double R, double G, double B, double& H, double& S, double&
 }
 
 // Returns R, G, B on the scale of V. A zero saturation gives V in all three
-// whatever the hue. A hue whose sector is outside 0..5 (outside [0, 360], or
-// NaN with a non-zero saturation) leaves R, G and B as the caller set them.
+// only with the undefined hue; with a defined hue it writes nothing, as does a
+// hue whose sector is outside 0..5 (outside [0, 360], or NaN with a non-zero
+// saturation): R, G and B then keep what the caller set.
 inline void HSVToRGB(double H, double S, double V, double& R, double& G, double& B) {
   if (S == 0) {
-    R = G = B = V;
+    if (IsUndefinedHue(H)) R = G = B = V;
     return;
   }
   double h = H == 360 ? 0.0 : H;

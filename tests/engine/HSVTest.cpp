@@ -67,12 +67,23 @@ TEST(HSV, BackToRGB) {
   EXPECT_EQ(r, 0.5);
   EXPECT_EQ(g, 0.5);
   EXPECT_EQ(b, 0.5);
-  // A defined hue with no saturation still gives the grey of V.
-  HSVToRGB(200, 0, 0.25, r, g, b);
-  EXPECT_EQ(r, 0.25);
-  EXPECT_EQ(b, 0.25);
-  // Outside the sectors nothing is written.
+  // A defined hue with no saturation writes nothing, not even for hue 0.
   r = g = b = -7;
+  HSVToRGB(200, 0, 0.25, r, g, b);
+  EXPECT_EQ(r, -7);
+  EXPECT_EQ(g, -7);
+  EXPECT_EQ(b, -7);
+  HSVToRGB(0, 0, 0.25, r, g, b);
+  EXPECT_EQ(g, -7);
+  // Any NaN counts as the undefined hue; an infinity does not.
+  HSVToRGB(std::nan(""), 0, 0.25, r, g, b);
+  EXPECT_EQ(r, 0.25);
+  EXPECT_EQ(g, 0.25);
+  EXPECT_EQ(b, 0.25);
+  r = g = b = -7;
+  HSVToRGB(INFINITY, 0, 0.25, r, g, b);
+  EXPECT_EQ(r, -7);
+  // Outside the sectors nothing is written.
   HSVToRGB(400, 1, 1, r, g, b);
   EXPECT_EQ(r, -7);
   HSVToRGB(UndefinedHue(), 0.5, 1, r, g, b);
