@@ -22,11 +22,12 @@ struct EngineHookRecorder {
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include "ProcessScratch.h"
 
 // A file name of the temporary folder that no other test process uses at the
 // same time (CTest runs tests in parallel).
 inline std::string UniqueTempFile(const std::string& Name) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "/" + (info ? std::string(info->test_suite_name()) + "." + info->name() : "") + "." +
+  return testscratch::Folder() + "/" + (info ? std::string(info->test_suite_name()) + "." + info->name() : "") + "." +
          std::to_string(getpid()) + "." + Name;
 }

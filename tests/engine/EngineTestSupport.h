@@ -18,6 +18,7 @@
 
 #include "engine/DataImage.h"
 #include "engine/Errors.h"
+#include "ProcessScratch.h"
 
 namespace testsupport {
 
@@ -78,11 +79,19 @@ inline void RequirePython(const char* modules) {
 inline std::vector<char> RunOracle(const std::string& Script, const std::string& Args, const void* Input,
                                    std::size_t Bytes) {
   static int serial = 0;
-  const std::string dir = ::testing::TempDir();
-  // Test programs run side by side under ctest: names carry the process id.
-  const std::string tag = std::to_string(::getpid()) + "_" + std::to_string(serial++);
+  // The process's own folder: test programs run side by side under ctest,
+  // and whatever is left in it goes when the process ends.
+  const std::string dir = testscratch::Folder();
+  const std::string tag = std::to_string(serial++);
   const std::string in = dir + "/oracle_in_" + tag + ".bin";
   const std::string out = dir + "/oracle_out_" + tag + ".bin";
+  struct Cleanup {
+    const std::string &In, &Out;
+    ~Cleanup() {
+      std::remove(In.c_str());
+      std::remove(Out.c_str());
+    }
+  } cleanup{in, out};
   {
     std::ofstream f(in, std::ios::binary);
     f.write(static_cast<const char*>(Input), std::streamsize(Bytes));
@@ -90,14 +99,8 @@ inline std::vector<char> RunOracle(const std::string& Script, const std::string&
   const std::string cmd = "/usr/bin/python3 " + std::string(CORVELLE_SOURCE_DIR) + "/tests/oracles/" + Script + " " +
                           in + " " + out + " " + Args;
   EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-  std::vector<char> bytes;
-  {
-    std::ifstream f(out, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  }
-  std::remove(in.c_str());
-  std::remove(out.c_str());
-  return bytes;
+  std::ifstream f(out, std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 template <typename T>

@@ -12,6 +12,7 @@
 
 #include "engine/DataImage.h"
 #include "engine/Errors.h"
+#include "ProcessScratch.h"
 
 namespace ImgTest {
 
@@ -74,9 +75,10 @@ std::vector<T> ReadFile(const std::string& Path) {
   return out;
 }
 
-// Unique per test process: CTest runs tests side by side.
+// Unique per test process (CTest runs tests side by side), in the process's
+// own folder, which is removed when the process ends.
 inline std::string TempPath(const std::string& Name) {
-  return ::testing::TempDir() + "/" + Name + "_" + std::to_string(::getpid());
+  return testscratch::Folder() + "/" + Name + "_" + std::to_string(::getpid());
 }
 
 // Runs an oracle script of tests/oracles with Debian's python3; a missing

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "engine/DataImage.h"
+#include "ProcessScratch.h"
 
 TEST(RenderOracle, MatchesNumpyExtendedPrecision) {
   const char* src = CORVELLE_SOURCE_DIR;
@@ -18,7 +19,7 @@ TEST(RenderOracle, MatchesNumpyExtendedPrecision) {
       << "python3-numpy is missing: the cross-check cannot run";
   ASSERT_EQ(sizeof(long double), 16u) << "extended precision is expected on amd64";
 
-  const std::string dir = ::testing::TempDir();
+  const std::string dir = testscratch::Folder();  // removed when the process ends
   // Unique per process: test programs run side by side.
   const std::string tag = std::to_string(::getpid());
   const std::string in = dir + "/render_in_" + tag + ".bin", out = dir + "/render_out_" + tag + ".bin";
