@@ -144,7 +144,7 @@ TEST(RankFilters, MedianMinimumMaximumExamples) {
   testsupport::Grey(src, 3, 3, 3, std::vector<float>(9, 3.0e32f));
   Apply(dst, src, [](auto& d, auto& s) { MinMaxFilter(0, 3, d, s); });
   EXPECT_EQ(dst.GetPixel(1, 1), 2.0e32f);  // the minimum starts at 2.0e32
-  // An even size takes the odd window below it... Size div 2 = 2 gives 5 x 5.
+  // An even size takes the odd window above it: Size div 2 = 2 gives 5 x 5.
   testsupport::Grey(src, 5, 5, 3);
   for (int i = 0; i < 25; ++i) src.Pixels[i] = float(i);
   Apply(dst, src, [](auto& d, auto& s) { MedianFilter(4, d, s); });
@@ -466,5 +466,77 @@ TEST(FastPaths, NearlyCancellingSumsOffTheGrid) {
     ASSERT_TRUE(FilterPaths::Convolve3x3Fast(k, src.data(), fast.data(), w, h, 1024.0f));
     FilterPaths::Convolve3x3Plain(k, src.data(), plain.data(), w, h, 1024.0f);
     ExpectSame(fast, plain, "kernel");
+  }
+}
+
+// Every routine writes the whole interior and nothing of the border of
+// Size div 2, which keeps what the destination held (here a value no filter
+// can produce from this source).
+TEST(AllFilters, WriteTheInteriorOnly) {
+  ErrorLog log;
+  const int w = 23, h = 19;
+  TDataImage src, dst;
+  testsupport::RandomGrey(src, w, h, 1, 31, 0.0f, 1000.0f, true);
+  const float mark = -777.0f;
+  auto grey = [&](int border, auto&& Filter, const char* what) {
+    testsupport::CopyOf(dst, src);
+    std::fill(dst.Pixels, dst.Pixels + dst.PixelCount(), mark);
+    Filter(dst, src);
+    EXPECT_EQ(log.Take(), std::vector<int>{0}) << what;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool edge = x < border || y < border || x >= w - border || y >= h - border;
+        ASSERT_EQ(dst.GetPixel(x, y) == mark, edge) << what << " at " << x << "," << y;
+      }
+  };
+  for (int code = 1; code <= 12; ++code)
+    grey(1, [code](auto& d, auto& s) { Filter3x3(std::uint8_t(code), d, s); }, "kernel");
+  grey(1, [](auto& d, auto& s) { SobelFilter(d, s); }, "sobel");
+  TFilterKernel k{};
+  k[0][0] = 1;
+  k[2][2] = 2;
+  grey(1, [&k](auto& d, auto& s) { CustomFilter(k, d, s); }, "custom");
+  for (int n : {3, 5, 7, 9}) {
+    const int b = n / 2;
+    grey(b, [n](auto& d, auto& s) { MeanFilter(std::uint8_t(n), d, s); }, "mean");
+    grey(b, [n](auto& d, auto& s) { MedianFilter(std::uint8_t(n), d, s); }, "median");
+    grey(b, [n](auto& d, auto& s) { MinMaxFilter(0, std::uint8_t(n), d, s); }, "minimum");
+    grey(b, [n](auto& d, auto& s) { MinMaxFilter(1, std::uint8_t(n), d, s); }, "maximum");
+  }
+
+  // Colour: the border keeps the destination's bytes; the interior takes the
+  // filter's, which on a source of bytes 1..250 never equal the marker 0.
+  TDataImage c, cd;
+  testsupport::RandomColour(c, w, h, 32);
+  auto* bytes = reinterpret_cast<std::uint8_t*>(c.RGBPlane);
+  for (std::int64_t i = 0; i < c.PixelCount() * 3; ++i) bytes[i] = std::uint8_t(1 + bytes[i] % 250);
+  auto colour = [&](int border, auto&& Filter, const char* what, bool interiorSet) {
+    testsupport::CopyOf(cd, c);
+    std::fill(cd.RGBPlane, cd.RGBPlane + cd.PixelCount(), TRGBPixel{0, 0, 0});
+    Filter(cd, c);
+    EXPECT_EQ(log.Take(), std::vector<int>{0}) << what;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool edge = x < border || y < border || x >= w - border || y >= h - border;
+        const TRGBPixel p = cd.RGBPlane[y * w + x];
+        if (edge) {
+          ASSERT_TRUE(Equal(p, TRGBPixel{0, 0, 0})) << what << " at " << x << "," << y;
+        } else if (interiorSet) {
+          ASSERT_TRUE(p.Blue && p.Green && p.Red) << what << " at " << x << "," << y;
+        }
+      }
+  };
+  for (int code = 1; code <= 12; ++code)
+    colour(1, [code](auto& d, auto& s) { ColConvolvePreset(std::uint8_t(code), d, s); }, "kernel", code == 3 || code == 4);
+  colour(1, [](auto& d, auto& s) { ColGradient(d, s); }, "gradient", false);
+  TFilterKernel avg{};
+  avg[1][1] = 1;
+  colour(1, [&avg](auto& d, auto& s) { ColCustomFilter(avg, d, s); }, "custom", true);
+  for (int n : {3, 5, 7, 9}) {
+    const int b = n / 2;
+    colour(b, [n](auto& d, auto& s) { ColBoxFilter(std::uint8_t(n), d, s); }, "box", true);
+    colour(b, [n](auto& d, auto& s) { ColMedianFilter(std::uint8_t(n), d, s); }, "median", true);
+    colour(b, [n](auto& d, auto& s) { ColMinMaxFilter(0, std::uint8_t(n), d, s); }, "minimum", true);
+    colour(b, [n](auto& d, auto& s) { ColMinMaxFilter(1, std::uint8_t(n), d, s); }, "maximum", true);
   }
 }
