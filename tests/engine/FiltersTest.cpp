@@ -540,3 +540,59 @@ TEST(AllFilters, WriteTheInteriorOnly) {
     colour(b, [n](auto& d, auto& s) { ColMinMaxFilter(1, std::uint8_t(n), d, s); }, "maximum", true);
   }
 }
+
+// Narrow and low images reach the tails of the fast paths (partial vectors,
+// a single interior row or column).
+TEST(FastPaths, SmallSidesMatchThePlainAlgorithm) {
+  for (int w : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 19, 33}) {
+    for (int h : {1, 3, 4, 5, 7, 8, 16}) {
+      for (int kind : {0, 2, 3}) {
+        const auto src = Plane(w, h, std::uint32_t(w * 100 + h), kind);
+        std::vector<float> fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+        for (int code : {1, 3, 4, 9}) {
+          FilterPaths::TKernel3 k;
+          ASSERT_TRUE(FixedKernel(std::uint8_t(code), k.W, k.Divisor));
+          if (FilterPaths::Convolve3x3Fast(k, src.data(), fast.data(), w, h, 1e5f)) {
+            FilterPaths::Convolve3x3Plain(k, src.data(), plain.data(), w, h, 1e5f);
+            ExpectSame(fast, plain, "kernel");
+          }
+        }
+        if (FilterPaths::SobelFast(src.data(), fast.data(), w, h, 1e5f)) {
+          FilterPaths::SobelPlain(src.data(), plain.data(), w, h, 1e5f);
+          ExpectSame(fast, plain, "sobel");
+        }
+        for (int n : {3, 5, 7}) {
+          if (FilterPaths::MeanFast(n, src.data(), fast.data(), w, h)) {
+            FilterPaths::MeanPlain(n, src.data(), plain.data(), w, h);
+            ExpectSame(fast, plain, "mean");
+          }
+          if (FilterPaths::MedianFast(n, src.data(), fast.data(), w, h)) {
+            FilterPaths::MedianPlain(n, src.data(), plain.data(), w, h);
+            ExpectSame(fast, plain, "median");
+          }
+          for (int mode : {0, 1})
+            if (FilterPaths::MinMaxFast(mode, n, src.data(), fast.data(), w, h)) {
+              FilterPaths::MinMaxPlain(mode, n, src.data(), plain.data(), w, h);
+              ExpectSame(fast, plain, "min/max");
+            }
+        }
+      }
+      std::mt19937 rng(std::uint32_t(w * 7 + h));
+      std::vector<std::uint8_t> src(std::size_t(w) * h), fast(src.size(), 7), plain(src.size(), 7);
+      for (auto& v : src) v = std::uint8_t(rng());
+      for (int n : {3, 5, 7}) {
+        FilterPaths::MedianBytesFast(n, src.data(), fast.data(), w, h);
+        FilterPaths::MedianBytesPlain(n, src.data(), plain.data(), w, h);
+        ASSERT_EQ(fast, plain) << "median " << n << " " << w << "x" << h;
+        FilterPaths::MeanBytesFast(n, src.data(), fast.data(), w, h);
+        FilterPaths::MeanBytesPlain(n, src.data(), plain.data(), w, h);
+        ASSERT_EQ(fast, plain) << "mean " << n << " " << w << "x" << h;
+        for (int mode : {0, 1}) {
+          FilterPaths::MinMaxBytesFast(mode, n, src.data(), fast.data(), w, h);
+          FilterPaths::MinMaxBytesPlain(mode, n, src.data(), plain.data(), w, h);
+          ASSERT_EQ(fast, plain) << "min/max " << n << " " << w << "x" << h;
+        }
+      }
+    }
+  }
+}
