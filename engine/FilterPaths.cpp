@@ -389,6 +389,32 @@ void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   });
 }
 
+// Beyond this side the window network takes too long to build (and for
+// sides above 255 its slots no longer fit its 16-bit indices).
+constexpr int kLargestNetworkSide = 31;
+
+// The median of larger windows by selection: with rank-safe values the
+// middle value is one bit pattern, whichever way it is found.
+template <typename T>
+void MedianSelect(int N, const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
+  const int h = N / 2;
+  if (W <= 2 * h || H <= 2 * h) return;
+  ForRows(h, H - h, [&](int ya, int yb) {
+    std::vector<T> buf(std::size_t(N) * N);
+    const auto middle = buf.begin() + std::ptrdiff_t(N) * N / 2;
+    if (!RankSafeRow(Src + std::size_t(ya - h) * W, (N - 1) * W)) Safe = false;
+    for (int y = ya; y < yb && Safe; ++y) {
+      if (!RankSafeRow(Src + std::size_t(y + h) * W, W)) Safe = false;
+      for (int x = h; x < W - h; ++x) {
+        for (int r = 0; r < N; ++r)
+          std::memcpy(&buf[std::size_t(r) * N], Src + std::size_t(y - h + r) * W + x - h, sizeof(T) * N);
+        std::nth_element(buf.begin(), middle, buf.end());
+        Dst[std::size_t(y) * W + x] = *middle;
+      }
+    }
+  });
+}
+
 // Rows are written as they come; a row that fails the rank test clears Safe,
 // and the caller then runs the plain algorithm over the whole interior.
 template <typename T>
@@ -396,6 +422,10 @@ void MedianNetwork(int N, const T* Src, T* Dst, int W, int H, std::atomic<bool>&
   const int h = N / 2;
   if (N == 3) {
     if (W > 2 && H > 2) Median3(Src, Dst, W, H, Safe);
+    return;
+  }
+  if (N > kLargestNetworkSide) {
+    MedianSelect(N, Src, Dst, W, H, Safe);
     return;
   }
   if (W <= 2 * h || H <= 2 * h) return;

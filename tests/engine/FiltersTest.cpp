@@ -596,3 +596,39 @@ TEST(FastPaths, SmallSidesMatchThePlainAlgorithm) {
     }
   }
 }
+
+// Sides beyond the selection networks: the middle value of each window all
+// the same, up to the largest side a Size byte can give.
+TEST(FastPaths, LargeMedianWindowsMatchThePlainAlgorithm) {
+  for (int kind : {0, 1, 2}) {
+    const int w = 41, h = 38;
+    const auto src = Plane(w, h, std::uint32_t(50 + kind), kind);
+    std::vector<float> fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+    for (int n : {33, 35}) {
+      ASSERT_TRUE(FilterPaths::MedianFast(n, src.data(), fast.data(), w, h));
+      FilterPaths::MedianPlain(n, src.data(), plain.data(), w, h);
+      ExpectSame(fast, plain, "median");
+    }
+    std::vector<std::uint8_t> bytes(src.size()), bf(src.size(), 7), bp(src.size(), 7);
+    for (std::size_t i = 0; i < src.size(); ++i) bytes[i] = std::uint8_t(int(src[i]) & 255);
+    FilterPaths::MedianBytesFast(33, bytes.data(), bf.data(), w, h);
+    FilterPaths::MedianBytesPlain(33, bytes.data(), bp.data(), w, h);
+    ASSERT_EQ(bf, bp);
+  }
+  // Side 255 (Size 255): each window sorted, its middle value.
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::RandomGrey(src, 259, 257, 3, 9, -50.0f, 50.0f, false);
+  Apply(dst, src, [](auto& d, auto& s) { MedianFilter(255, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  std::vector<float> window;
+  for (int y = 127; y < 257 - 127; ++y)
+    for (int x = 127; x < 259 - 127; ++x) {
+      window.clear();
+      for (int dy = -127; dy <= 127; ++dy)
+        window.insert(window.end(), src.Pixels + (y + dy) * 259 + x - 127, src.Pixels + (y + dy) * 259 + x + 128);
+      std::sort(window.begin(), window.end());
+      ASSERT_EQ(dst.GetPixel(x, y), window[window.size() / 2]) << x << "," << y;
+    }
+  EXPECT_EQ(dst.GetPixel(126, 126), src.GetPixel(126, 126));
+}
