@@ -25,6 +25,14 @@
 #include <QToolBar>
 
 #include "app/AboutForm.h"
+#include <QRadioButton>
+#include <QButtonGroup>
+#include <QSlider>
+#include <memory>
+#include "app/IntEdit.h"
+#include "formats/FITS.h"
+#include "formats/dialogs/FITSOptionsForm.h"
+#include "formats/dialogs/JPEGOptionsForm.h"
 #include "app/Child.h"
 #include "formats/dialogs/FileOptionsForm.h"
 #include "formats/dialogs/ImportForm.h"
@@ -457,6 +465,131 @@ TEST_F(MainShellTest, SaveDialogHasFileOptions) {
   });
   run.Form->FileSaveAsExecute();
   EXPECT_TRUE(found);
+}
+
+namespace {
+// Calls Act with the modal dialog once one is open (it polls, so the dialog
+// may open after any number of events); gives up after about 10 s.
+void WhenModal(std::function<void(QWidget*)> Act) {
+  auto* timer = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, tries, Act] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog && ++*tries < 1000) return;
+    timer->stop();
+    timer->deleteLater();
+    if (dialog) Act(dialog);
+  });
+  timer->start();
+}
+
+int FileBITPIX(const QString& Name) {
+  TFITSHeader header;
+  ReadFITSHeader(Name.toStdString(), header);
+  std::int32_t bitpix = 0;
+  GetFITSInteger(header, "BITPIX", bitpix);
+  return bitpix;
+}
+}  // namespace
+
+TEST_F(MainShellTest, StartUpCreatesEachWindowOnceInOrder) {
+  TRun run;
+  // The windows of the start-up list that the program has, in the list's order.
+  const QStringList expected = {"frmZoom",        "frmAnnotation",       "frmFileOptions", "frmFITSHeader",
+                                "frmImport",      "frmPreferences",      "frmPrint",       "frmQuickZoom",
+                                "frmQuickLinearScale", "frmAbout",       "frmNew",         "frmFITSOptions",
+                                "frmJPEGOptions"};
+  QStringList created;
+  for (QObject* o : run.Form->children())
+    if (o->isWidgetType() && o->objectName().startsWith(QLatin1String("frm"))) created << o->objectName();
+  EXPECT_EQ(created, expected);
+  EXPECT_EQ(run.Form->findChildren<TfrmImport*>().size(), 1);
+  EXPECT_EQ(frmImport->parent(), run.Form);
+  EXPECT_EQ(frmJPEGOptions->parent(), run.Form);
+}
+
+TEST_F(MainShellTest, SaveAndImportGoThroughTheirDialogs) {
+  QTemporaryDir dir;
+  TRun run;
+  TChildForm* child = GreyImage(6, 4);
+  QString chosen;
+  auto previous = TFileDialog::SetHook([&](TFileDialog& d) {
+    d.FileName = chosen;
+    d.Files = QStringList{chosen};
+    return true;
+  });
+  // File > Save As to a FITS name: the FITS Options dialog comes first, and a
+  // new 16-bit header made there is what the file gets.
+  chosen = dir.filePath(QStringLiteral("a.fts"));
+  QWidget* shown = nullptr;
+  WhenModal([&](QWidget* d) {
+    shown = d;
+    frmFITSOptions->rdoData16->setChecked(true);
+    frmFITSOptions->btnNewHeaderClick();
+    frmFITSOptions->SetModalResult(mrOk);
+  });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(shown, frmFITSOptions);
+  ASSERT_TRUE(QFileInfo::exists(chosen));
+  EXPECT_EQ(FileBITPIX(chosen), 16);
+  EXPECT_FALSE(child->FITSHeader.empty());
+  // Cancel there writes nothing.
+  chosen = dir.filePath(QStringLiteral("b.fts"));
+  shown = nullptr;
+  WhenModal([&](QWidget* d) {
+    shown = d;
+    frmFITSOptions->SetModalResult(mrCancel);
+  });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(shown, frmFITSOptions);
+  EXPECT_FALSE(QFileInfo::exists(chosen));
+  // A JPEG name: the JPEG Options dialog, whose settings stay for the next save.
+  chosen = dir.filePath(QStringLiteral("c.jpg"));
+  shown = nullptr;
+  WhenModal([&](QWidget* d) {
+    shown = d;
+    frmJPEGOptions->trkJPEGCompression->setValue(20);
+    frmJPEGOptions->SetModalResult(mrOk);
+  });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(shown, frmJPEGOptions);
+  ASSERT_TRUE(QFileInfo::exists(chosen));
+  chosen = dir.filePath(QStringLiteral("d.jpg"));
+  int quality = -1;
+  WhenModal([&](QWidget*) {
+    quality = frmJPEGOptions->trkJPEGCompression->value();
+    frmJPEGOptions->SetModalResult(mrCancel);
+  });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(quality, 20);
+  EXPECT_FALSE(QFileInfo::exists(chosen));
+
+  // File > Import: the file, then the dialog; OK opens the imported window.
+  chosen = dir.filePath(QStringLiteral("e.raw"));
+  {
+    QFile f(chosen);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x01\x02\x03\x04\x05\x06", 6));
+  }
+  const int before = run.Form->MDIChildCount();
+  shown = nullptr;
+  WhenModal([&](QWidget* d) {
+    shown = d;
+    frmImport->iedWidth->setText(QStringLiteral("3"));
+    frmImport->iedHeight->setText(QStringLiteral("2"));
+    frmImport->grpDataFormat->button(0)->setChecked(true);
+    if (!frmImport->btnOKClick()) frmImport->SetModalResult(mrCancel);
+  });
+  ASSERT_TRUE(run.Form->Action("FileImport")->isEnabled());
+  run.Form->Action("FileImport")->trigger();
+  TFileDialog::SetHook(previous);
+  EXPECT_EQ(shown, frmImport);
+  ASSERT_EQ(run.Form->MDIChildCount(), before + 1);
+  TChildForm* imported = run.Form->ActiveMDIChild();
+  EXPECT_EQ(imported->Caption(), QStringLiteral("Imported e.raw"));
+  EXPECT_EQ(imported->DataImage->GetPixel(2, 1), 6.0f);
+  EXPECT_TRUE(Boxes.empty());
 }
 
 #include "MainShellTest.moc"
