@@ -59,14 +59,6 @@ class FileDialogsTest : public AppTest {
   }
   QTemporaryDir Dir;
 };
-
-int FileBITPIX(const QString& Name) {
-  TFITSHeader header;
-  ReadFITSHeader(Name.toStdString(), header);
-  std::int32_t bitpix = 0;
-  GetFITSInteger(header, "BITPIX", bitpix);
-  return bitpix;
-}
 }  // namespace
 
 TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {

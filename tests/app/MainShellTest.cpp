@@ -25,12 +25,12 @@
 #include <QToolBar>
 
 #include "app/AboutForm.h"
+#include "AppTestUtil.h"
 #include <QRadioButton>
 #include <QButtonGroup>
 #include <QSlider>
 #include <memory>
 #include "app/IntEdit.h"
-#include "formats/FITS.h"
 #include "formats/dialogs/FITSOptionsForm.h"
 #include "formats/dialogs/JPEGOptionsForm.h"
 #include "app/Child.h"
@@ -482,14 +482,6 @@ void WhenModal(std::function<void(QWidget*)> Act) {
     if (dialog) Act(dialog);
   });
   timer->start();
-}
-
-int FileBITPIX(const QString& Name) {
-  TFITSHeader header;
-  ReadFITSHeader(Name.toStdString(), header);
-  std::int32_t bitpix = 0;
-  GetFITSInteger(header, "BITPIX", bitpix);
-  return bitpix;
 }
 }  // namespace
 
