@@ -299,7 +299,9 @@ TEST_F(MainShellTest, CommandTableCaptionsAndShortcuts) {
     EXPECT_EQ(a->text().toStdString(), r.Caption) << r.Name;
     EXPECT_EQ(a->shortcut(), QKeySequence(QString::fromLatin1(r.Key))) << r.Name;
     // Every action but Arrange sits in a menu.
-    if (QLatin1String(r.Name) != QLatin1String("WindowArrange")) EXPECT_FALSE(a->associatedObjects().isEmpty()) << r.Name;
+    if (QLatin1String(r.Name) != QLatin1String("WindowArrange")) {
+      EXPECT_FALSE(a->associatedObjects().isEmpty()) << r.Name;
+    }
   }
   EXPECT_EQ(int(run.Form->ActionList().size()), int(std::size(rows)));
   QStringList titles;
