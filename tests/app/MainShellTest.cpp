@@ -112,6 +112,26 @@ TChildForm* GreyImage(int W, int H) {
 }
 }  // namespace
 
+namespace {
+// Calls Act with the modal dialog once one is open (and is Wanted, when that
+// is given); it polls, so the dialog may open after any number of events.
+// Gives up after about 10 s.
+void WhenModal(std::function<void(QWidget*)> Act, QWidget* Wanted = nullptr) {
+  auto* timer = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, tries, Act, Wanted] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (Wanted && dialog != Wanted) dialog = nullptr;
+    if (!dialog && ++*tries < 1000) return;
+    timer->stop();
+    timer->deleteLater();
+    if (dialog) Act(dialog);
+  });
+  timer->start();
+}
+}  // namespace
+
 TEST_F(MainShellTest, FirstSecondAndThirdStart) {
   {
     TRun run;
@@ -449,43 +469,25 @@ TEST_F(MainShellTest, SaveDialogHasFileOptions) {
   TRun run;
   GreyImage(8, 8);
   bool found = false;
-  QTimer::singleShot(200, [&] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog) {
-      auto* button = dialog->findChild<QPushButton*>(QStringLiteral("btnOptions"));
-      found = button && button->text() == QStringLiteral("&Options...");
-      // The button opens File Options on the grey window's FITS page.
-      QTimer::singleShot(200, [] {
-        if (frmFileOptions->isVisible()) {
-          EXPECT_EQ(frmFileOptions->PageControl1->currentIndex(), 1);
+  int page = -1;
+  WhenModal([&](QWidget* dialog) {
+    auto* button = dialog->findChild<QPushButton*>(QStringLiteral("btnOptions"));
+    found = button && button->text() == QStringLiteral("&Options...");
+    // The button opens File Options on the grey window's FITS page.
+    WhenModal(
+        [&](QWidget*) {
+          page = frmFileOptions->PageControl1->currentIndex();
           frmFileOptions->SetModalResult(mrOk);
-        }
-      });
-      if (button) button->click();
-      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->reject(); });
-    }
+        },
+        frmFileOptions);
+    if (button) button->click();
+    static_cast<QDialog*>(dialog)->reject();
   });
   run.Form->FileSaveAsExecute();
   EXPECT_TRUE(found);
+  EXPECT_EQ(page, 1);
 }
 
-namespace {
-// Calls Act with the modal dialog once one is open (it polls, so the dialog
-// may open after any number of events); gives up after about 10 s.
-void WhenModal(std::function<void(QWidget*)> Act) {
-  auto* timer = new QTimer;
-  auto tries = std::make_shared<int>(0);
-  timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, tries, Act] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (!dialog && ++*tries < 1000) return;
-    timer->stop();
-    timer->deleteLater();
-    if (dialog) Act(dialog);
-  });
-  timer->start();
-}
-}  // namespace
 
 TEST_F(MainShellTest, StartUpCreatesEachWindowOnceInOrder) {
   TRun run;
