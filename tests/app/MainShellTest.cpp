@@ -530,6 +530,20 @@ TEST_F(MainShellTest, SaveAndImportGoThroughTheirDialogs) {
   ASSERT_TRUE(QFileInfo::exists(chosen));
   EXPECT_EQ(FileBITPIX(chosen), 16);
   EXPECT_FALSE(child->FITSHeader.empty());
+  // A window without header takes its data type from File Options.
+  GreyImage(5, 3);
+  frmFileOptions->grpDataType->button(0)->setChecked(true);
+  chosen = dir.filePath(QStringLiteral("h16.fts"));
+  WhenModal([&](QWidget*) { frmFITSOptions->SetModalResult(mrOk); });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(FileBITPIX(chosen), 16);
+  // That window keeps the header it was given; a new one takes the other type.
+  GreyImage(5, 3);
+  frmFileOptions->grpDataType->button(1)->setChecked(true);
+  chosen = dir.filePath(QStringLiteral("h32.fts"));
+  WhenModal([&](QWidget*) { frmFITSOptions->SetModalResult(mrOk); });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(FileBITPIX(chosen), -32);
   // Cancel there writes nothing.
   chosen = dir.filePath(QStringLiteral("b.fts"));
   shown = nullptr;
