@@ -248,12 +248,13 @@ void TfrmFileOptions::Pan(int DX, int DY) {
 
 bool TfrmFileOptions::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == Image1 || Watched == Image2) {
-    auto* m = static_cast<QMouseEvent*>(Event);
+    // Cast only once the type says it is a mouse event.
+    auto mouse = [Event] { return static_cast<QMouseEvent*>(Event); };
     switch (Event->type()) {
       case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease: FLastMouse = m->position().toPoint(); return true;
+      case QEvent::MouseButtonRelease: FLastMouse = mouse()->position().toPoint(); return true;
       case QEvent::MouseMove:
-        if (m->buttons() & Qt::LeftButton) {
+        if (auto* m = mouse(); m->buttons() & Qt::LeftButton) {
           const QPoint now = m->position().toPoint();
           const QPoint d = FLastMouse - now;
           Pan(d.x(), d.y());

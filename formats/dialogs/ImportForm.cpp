@@ -107,7 +107,8 @@ bool TfrmImport::btnOKClick() {
   params.Width = w <= 0 ? w : iedWidth->Constrain(w);
   params.Height = h <= 0 ? h : iedHeight->Constrain(h);
   params.Skip = iedSkip->Value();
-  params.Offset = float(fedOffset->Value());
+  // The offset box's range (0 up to 2E32) holds for a typed value too.
+  params.Offset = float(fedOffset->ConstrainedValue());
   const int item = grpDataFormat->checkedId();
   params.Format = codes[item >= 0 && item < 5 ? item : 0];
   params.Unsigned = chkUnsigned->isChecked();

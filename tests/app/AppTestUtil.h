@@ -13,6 +13,7 @@
 #include "app/Child.h"
 #include "app/Main.h"
 #include "engine/Errors.h"
+#include "formats/FITS.h"
 #include "platform/MessageBox.h"
 
 struct TBoxRecord {
@@ -76,3 +77,12 @@ class AppTest : public ::testing::Test {
   MessageBox::THook PreviousBox;
   TInternalErrorHandler PreviousError;
 };
+
+// The BITPIX a FITS file on disk declares; 0 when it has none.
+inline int FileBITPIX(const QString& Name) {
+  TFITSHeader header;
+  ReadFITSHeader(Name.toStdString(), header);
+  std::int32_t bitpix = 0;
+  GetFITSInteger(header, "BITPIX", bitpix);
+  return bitpix;
+}

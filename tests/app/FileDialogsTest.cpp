@@ -59,14 +59,6 @@ class FileDialogsTest : public AppTest {
   }
   QTemporaryDir Dir;
 };
-
-int FileBITPIX(const QString& Name) {
-  TFITSHeader header;
-  ReadFITSHeader(Name.toStdString(), header);
-  std::int32_t bitpix = 0;
-  GetFITSInteger(header, "BITPIX", bitpix);
-  return bitpix;
-}
 }  // namespace
 
 TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {
@@ -249,6 +241,14 @@ TEST_F(FileDialogsTest, RawImportOfEachLayout) {
   w = import(file("e.raw", skipped), 3, 2, 0, "0", true, 100);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->DataImage->GetPixel(2, 1), 6.0f);
+  // A typed offset outside the box's range (0 up to 2E32) is brought into it
+  // before the import: -10 reads as 0, 3E32 as 2E32.
+  w = import(file("f.raw", QByteArray("\x05", 1)), 1, 1, 0, "-10", true);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->GetPixel(0, 0), 5.0f);
+  w = import(file("g.raw", QByteArray("\x00\x00\x00\x00", 4)), 1, 1, 4, "3E32", true);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->GetPixel(0, 0), 2e32f);
   EXPECT_TRUE(Boxes.empty());
   // Refusals keep the dialog open and open nothing.
   const int windows = WindowCount();

@@ -25,6 +25,14 @@
 #include <QToolBar>
 
 #include "app/AboutForm.h"
+#include "AppTestUtil.h"
+#include <QRadioButton>
+#include <QButtonGroup>
+#include <QSlider>
+#include <memory>
+#include "app/IntEdit.h"
+#include "formats/dialogs/FITSOptionsForm.h"
+#include "formats/dialogs/JPEGOptionsForm.h"
 #include "app/Child.h"
 #include "formats/dialogs/FileOptionsForm.h"
 #include "formats/dialogs/ImportForm.h"
@@ -101,6 +109,26 @@ TChildForm* GreyImage(int W, int H) {
   child->DataImage->AutoScale();
   child->UpdateImage();
   return child;
+}
+}  // namespace
+
+namespace {
+// Calls Act with the modal dialog once one is open (and is Wanted, when that
+// is given); it polls, so the dialog may open after any number of events.
+// Gives up after about 10 s.
+void WhenModal(std::function<void(QWidget*)> Act, QWidget* Wanted = nullptr) {
+  auto* timer = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, tries, Act, Wanted] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (Wanted && dialog != Wanted) dialog = nullptr;
+    if (!dialog && ++*tries < 1000) return;
+    timer->stop();
+    timer->deleteLater();
+    if (dialog) Act(dialog);
+  });
+  timer->start();
 }
 }  // namespace
 
@@ -291,7 +319,9 @@ TEST_F(MainShellTest, CommandTableCaptionsAndShortcuts) {
     EXPECT_EQ(a->text().toStdString(), r.Caption) << r.Name;
     EXPECT_EQ(a->shortcut(), QKeySequence(QString::fromLatin1(r.Key))) << r.Name;
     // Every action but Arrange sits in a menu.
-    if (QLatin1String(r.Name) != QLatin1String("WindowArrange")) EXPECT_FALSE(a->associatedObjects().isEmpty()) << r.Name;
+    if (QLatin1String(r.Name) != QLatin1String("WindowArrange")) {
+      EXPECT_FALSE(a->associatedObjects().isEmpty()) << r.Name;
+    }
   }
   EXPECT_EQ(int(run.Form->ActionList().size()), int(std::size(rows)));
   QStringList titles;
@@ -439,24 +469,137 @@ TEST_F(MainShellTest, SaveDialogHasFileOptions) {
   TRun run;
   GreyImage(8, 8);
   bool found = false;
-  QTimer::singleShot(200, [&] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog) {
-      auto* button = dialog->findChild<QPushButton*>(QStringLiteral("btnOptions"));
-      found = button && button->text() == QStringLiteral("&Options...");
-      // The button opens File Options on the grey window's FITS page.
-      QTimer::singleShot(200, [] {
-        if (frmFileOptions->isVisible()) {
-          EXPECT_EQ(frmFileOptions->PageControl1->currentIndex(), 1);
+  int page = -1;
+  WhenModal([&](QWidget* dialog) {
+    auto* button = dialog->findChild<QPushButton*>(QStringLiteral("btnOptions"));
+    found = button && button->text() == QStringLiteral("&Options...");
+    // The button opens File Options on the grey window's FITS page.
+    WhenModal(
+        [&](QWidget*) {
+          page = frmFileOptions->PageControl1->currentIndex();
           frmFileOptions->SetModalResult(mrOk);
-        }
-      });
-      if (button) button->click();
-      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->reject(); });
-    }
+        },
+        frmFileOptions);
+    if (button) button->click();
+    static_cast<QDialog*>(dialog)->reject();
   });
   run.Form->FileSaveAsExecute();
   EXPECT_TRUE(found);
+  EXPECT_EQ(page, 1);
+}
+
+
+TEST_F(MainShellTest, StartUpCreatesEachWindowOnceInOrder) {
+  TRun run;
+  // The windows of the start-up list that the program has, in the list's order.
+  const QStringList expected = {"frmZoom",        "frmAnnotation",       "frmFileOptions", "frmFITSHeader",
+                                "frmImport",      "frmPreferences",      "frmPrint",       "frmQuickZoom",
+                                "frmQuickLinearScale", "frmAbout",       "frmNew",         "frmFITSOptions",
+                                "frmJPEGOptions"};
+  QStringList created;
+  for (QObject* o : run.Form->children())
+    if (o->isWidgetType() && o->objectName().startsWith(QLatin1String("frm"))) created << o->objectName();
+  EXPECT_EQ(created, expected);
+  EXPECT_EQ(run.Form->findChildren<TfrmImport*>().size(), 1);
+  EXPECT_EQ(frmImport->parent(), run.Form);
+  EXPECT_EQ(frmJPEGOptions->parent(), run.Form);
+}
+
+TEST_F(MainShellTest, SaveAndImportGoThroughTheirDialogs) {
+  QTemporaryDir dir;
+  TRun run;
+  TChildForm* child = GreyImage(6, 4);
+  QString chosen;
+  auto previous = TFileDialog::SetHook([&](TFileDialog& d) {
+    d.FileName = chosen;
+    d.Files = QStringList{chosen};
+    return true;
+  });
+  // File > Save As to a FITS name: the FITS Options dialog comes first, and a
+  // new 16-bit header made there is what the file gets.
+  chosen = dir.filePath(QStringLiteral("a.fts"));
+  QWidget* shown = nullptr;
+  WhenModal([&](QWidget* d) {
+    shown = d;
+    frmFITSOptions->rdoData16->setChecked(true);
+    frmFITSOptions->btnNewHeaderClick();
+    frmFITSOptions->SetModalResult(mrOk);
+  });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(shown, frmFITSOptions);
+  ASSERT_TRUE(QFileInfo::exists(chosen));
+  EXPECT_EQ(FileBITPIX(chosen), 16);
+  EXPECT_FALSE(child->FITSHeader.empty());
+  // A window without header takes its data type from File Options.
+  GreyImage(5, 3);
+  frmFileOptions->grpDataType->button(0)->setChecked(true);
+  chosen = dir.filePath(QStringLiteral("h16.fts"));
+  WhenModal([&](QWidget*) { frmFITSOptions->SetModalResult(mrOk); });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(FileBITPIX(chosen), 16);
+  // That window keeps the header it was given; a new one takes the other type.
+  GreyImage(5, 3);
+  frmFileOptions->grpDataType->button(1)->setChecked(true);
+  chosen = dir.filePath(QStringLiteral("h32.fts"));
+  WhenModal([&](QWidget*) { frmFITSOptions->SetModalResult(mrOk); });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(FileBITPIX(chosen), -32);
+  // Cancel there writes nothing.
+  chosen = dir.filePath(QStringLiteral("b.fts"));
+  shown = nullptr;
+  WhenModal([&](QWidget* d) {
+    shown = d;
+    frmFITSOptions->SetModalResult(mrCancel);
+  });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(shown, frmFITSOptions);
+  EXPECT_FALSE(QFileInfo::exists(chosen));
+  // A JPEG name: the JPEG Options dialog, whose settings stay for the next save.
+  chosen = dir.filePath(QStringLiteral("c.jpg"));
+  shown = nullptr;
+  WhenModal([&](QWidget* d) {
+    shown = d;
+    frmJPEGOptions->trkJPEGCompression->setValue(20);
+    frmJPEGOptions->SetModalResult(mrOk);
+  });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(shown, frmJPEGOptions);
+  ASSERT_TRUE(QFileInfo::exists(chosen));
+  chosen = dir.filePath(QStringLiteral("d.jpg"));
+  int quality = -1;
+  WhenModal([&](QWidget*) {
+    quality = frmJPEGOptions->trkJPEGCompression->value();
+    frmJPEGOptions->SetModalResult(mrCancel);
+  });
+  run.Form->Action("FileSaveAs")->trigger();
+  EXPECT_EQ(quality, 20);
+  EXPECT_FALSE(QFileInfo::exists(chosen));
+
+  // File > Import: the file, then the dialog; OK opens the imported window.
+  chosen = dir.filePath(QStringLiteral("e.raw"));
+  {
+    QFile f(chosen);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x01\x02\x03\x04\x05\x06", 6));
+  }
+  const int before = run.Form->MDIChildCount();
+  shown = nullptr;
+  WhenModal([&](QWidget* d) {
+    shown = d;
+    frmImport->iedWidth->setText(QStringLiteral("3"));
+    frmImport->iedHeight->setText(QStringLiteral("2"));
+    frmImport->grpDataFormat->button(0)->setChecked(true);
+    if (!frmImport->btnOKClick()) frmImport->SetModalResult(mrCancel);
+  });
+  ASSERT_TRUE(run.Form->Action("FileImport")->isEnabled());
+  run.Form->Action("FileImport")->trigger();
+  TFileDialog::SetHook(previous);
+  EXPECT_EQ(shown, frmImport);
+  ASSERT_EQ(run.Form->MDIChildCount(), before + 1);
+  TChildForm* imported = run.Form->ActiveMDIChild();
+  EXPECT_EQ(imported->Caption(), QStringLiteral("Imported e.raw"));
+  EXPECT_EQ(imported->DataImage->GetPixel(2, 1), 6.0f);
+  EXPECT_TRUE(Boxes.empty());
 }
 
 #include "MainShellTest.moc"

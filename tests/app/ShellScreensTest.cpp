@@ -1,6 +1,6 @@
 // The main window, the quick scale window beside a FITS image, the
 // preferences and the import dialog as a user sees them. With
-// CORVELLE_SHELL_SCREEN set to one of "menus", "scale", "preferences",
+// CORVELLE_SHELL_SCREEN set to one of "menus", "filemenu", "scale", "preferences",
 // "import" that scene stays on screen for CORVELLE_SCREENSHOT_WAIT_MS so a
 // screen grab can be taken (xvfb-run, ImageMagick's import).
 #include <gtest/gtest.h>
@@ -82,6 +82,10 @@ TEST(ShellScreens, MainWindowScaleWindowAndDialogs) {
     QTest::qWait(100);
     form->Action(QStringLiteral("FilterMedian"))->menu()->popup(file->mapToGlobal(
         file->actionGeometry(form->Action(QStringLiteral("FilterMedian"))).topRight()));
+    Linger();
+  } else if (scene == QLatin1String("filemenu")) {
+    QMenu* file = form->Menu(QStringLiteral("FileMenu"));
+    file->popup(form->menuBar()->mapToGlobal(form->menuBar()->actionGeometry(file->menuAction()).bottomLeft()));
     Linger();
   } else if (scene == QLatin1String("scale")) {
     Linger();
