@@ -7,6 +7,7 @@
 #include "app/AnnotationForm.h"
 #include "app/Child.h"
 #include "app/FileManager.h"
+#include "app/FormGroups.h"
 #include "app/Main.h"
 #include "app/NewForm.h"
 #include "app/PreferencesForm.h"
@@ -49,6 +50,13 @@ void CreateForms(TMainForm* Form) {
   Create(frmNew, Form);
   Create(frmFITSOptions, Form);
   Create(frmJPEGOptions, Form);
+  CreateProcessingForms(Form);
+  CreateProcessingForms2(Form);
+  CreateRegistrationForms(Form);
+  CreateRestorationForms(Form);
+  CreateAnalysisForms(Form);
+  CreatePhotometryForms(Form);
+  CreateView3DForms(Form);
 
   frmQuickZoom->hide();
   frmQuickLinearScale->hide();
@@ -87,6 +95,13 @@ void FreeForms() {
     MainForm->OnImageOpened = nullptr;
     MainForm->OnImageClosed = nullptr;
   }
+  FreeView3DForms();
+  FreePhotometryForms();
+  FreeAnalysisForms();
+  FreeRestorationForms();
+  FreeRegistrationForms();
+  FreeProcessingForms2();
+  FreeProcessingForms();
   Free(frmJPEGOptions);
   Free(frmFITSOptions);
   Free(frmNew);

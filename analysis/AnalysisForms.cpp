@@ -1,0 +1,4 @@
+#include "app/FormGroups.h"
+
+void CreateAnalysisForms(TMainForm*) {}
+void FreeAnalysisForms() {}

@@ -1,0 +1,4 @@
+#include "app/FormGroups.h"
+
+void CreatePhotometryForms(TMainForm*) {}
+void FreePhotometryForms() {}

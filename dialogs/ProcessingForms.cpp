@@ -1,0 +1,4 @@
+#include "app/FormGroups.h"
+
+void CreateProcessingForms(TMainForm*) {}
+void FreeProcessingForms() {}

@@ -1,0 +1,4 @@
+#include "app/FormGroups.h"
+
+void CreateProcessingForms2(TMainForm*) {}
+void FreeProcessingForms2() {}

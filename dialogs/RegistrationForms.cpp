@@ -1,0 +1,4 @@
+#include "app/FormGroups.h"
+
+void CreateRegistrationForms(TMainForm*) {}
+void FreeRegistrationForms() {}
