@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "analysis/PhotometryRefForm.h"
 #include "app/AboutForm.h"
 #include "app/AnnotationForm.h"
 #include "app/Child.h"
@@ -406,10 +407,14 @@ bool HasApertures(TChildForm* Child) {
 }
 }  // namespace
 
-// The comparison star and magnitude windows come with the photometry
-// commands; until then only the check for apertures runs.
-void TMainForm::PhotometrySetRefExecute() { HasApertures(Active()); }
-void TMainForm::PhotometryCalcAbsMagExecute() { HasApertures(Active()); }
+void TMainForm::PhotometrySetRefExecute() {
+  if (HasApertures(Active()) && frmPhotRefStar) frmPhotRefStar->ShowModal();
+}
+
+void TMainForm::PhotometryCalcAbsMagExecute() {
+  TChildForm* child = Active();
+  if (HasApertures(child)) child->AperturePhotometry();
+}
 
 void TMainForm::HelpContentsExecute() {
   const QString file = HelpFileName();
