@@ -86,7 +86,6 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
   layout->setSpacing(0);
   layout->setMenuBar(MainMenu);
   layout->addWidget(Grid);
-  resize(8 * 90 + 24, 260);
 
   SaveDialog->Filter = QStringLiteral("CSV Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
   SaveDialog->OverwritePrompt = true;
@@ -95,6 +94,7 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
   connect(Print1, &QAction::triggered, this, [this] { Print1Click(); });
   connect(Clearresults1, &QAction::triggered, this, [this] { Clearresults1Click(); });
   FormShow();
+  resize(Grid->horizontalHeader()->length() + 24, 260);
 }
 
 TfrmPhotometryGrid::~TfrmPhotometryGrid() = default;
@@ -124,7 +124,12 @@ void TfrmPhotometryGrid::showEvent(QShowEvent* Event) {
 }
 
 void TfrmPhotometryGrid::FormShow() {
-  for (int c = 0; c < ColCount; ++c) SetCell(0, c, QString::fromLatin1(Titles[c]));
+  const QFontMetrics metrics(Grid->font());
+  for (int c = 0; c < ColCount; ++c) {
+    SetCell(0, c, QString::fromLatin1(Titles[c]));
+    // Wide enough for its title in this font.
+    Grid->setColumnWidth(c, std::max(90, metrics.horizontalAdvance(QString::fromLatin1(Titles[c])) + 12));
+  }
 }
 
 void TfrmPhotometryGrid::AddResult(const QString& ImageName, int ApertureNo, double Magnitude, float X, float Y,
