@@ -84,6 +84,8 @@ TfrmMIPhot::TfrmMIPhot(QWidget* Parent) : TForm(Parent) {
   tgrid->addWidget(fedRadius, 0, 1);
   tgrid->addWidget(radAuto, 1, 0, 1, 2);
   tgrid->addWidget(radManual, 2, 0, 1, 2);
+  fedRadius->setMaximumWidth(80);
+  tgrid->setColumnStretch(2, 1);
 
   auto* open = new QGroupBox(QStringLiteral("Open Images"), this);
   auto* ocol = new QVBoxLayout(open);

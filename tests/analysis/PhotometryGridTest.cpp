@@ -158,3 +158,24 @@ TEST_F(PhotometryTest, GridClearsOnlyWhenConfirmedAndPrintsEveryCopyInOneJob) {
   EXPECT_EQ(frmPhotometryGrid->Cell(1, 2), QStringLiteral("2.000"));
   EXPECT_EQ(frmPhotometryGrid->Cell(0, 2), QStringLiteral("Mag. Difference"));
 }
+
+TEST_F(PhotometryTest, GridBoundsAreKeptWithTheMainWindowsSettings) {
+  { TRegistry().CreateKey(QString::fromLatin1(ApplicationKey)); }
+  frmPhotometryGrid->show();
+  frmPhotometryGrid->setGeometry(110, 130, 640, 300);
+  const QRect bounds = frmPhotometryGrid->geometry();
+  Form->close();
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(ApplicationKey), false));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("PRVisible")), 1);
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("PRWidth")), bounds.width());
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("PRHeight")), bounds.height());
+  }
+  // Loading the settings again puts the window back where it was.
+  frmPhotometryGrid->hide();
+  frmPhotometryGrid->setGeometry(10, 10, 200, 100);
+  Form->LoadSettings();
+  EXPECT_TRUE(frmPhotometryGrid->isVisible());
+  EXPECT_EQ(frmPhotometryGrid->size(), bounds.size());
+}
