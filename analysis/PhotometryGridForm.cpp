@@ -94,6 +94,10 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
   connect(Print1, &QAction::triggered, this, [this] { Print1Click(); });
   connect(Clearresults1, &QAction::triggered, this, [this] { Clearresults1Click(); });
   FormShow();
+  // Each column wide enough for its title in this font.
+  const QFontMetrics metrics(Grid->font());
+  for (int c = 0; c < ColCount; ++c)
+    Grid->setColumnWidth(c, std::max(90, metrics.horizontalAdvance(QString::fromLatin1(Titles[c])) + 12));
   resize(Grid->horizontalHeader()->length() + 24, 260);
 }
 
@@ -124,12 +128,7 @@ void TfrmPhotometryGrid::showEvent(QShowEvent* Event) {
 }
 
 void TfrmPhotometryGrid::FormShow() {
-  const QFontMetrics metrics(Grid->font());
-  for (int c = 0; c < ColCount; ++c) {
-    SetCell(0, c, QString::fromLatin1(Titles[c]));
-    // Wide enough for its title in this font.
-    Grid->setColumnWidth(c, std::max(90, metrics.horizontalAdvance(QString::fromLatin1(Titles[c])) + 12));
-  }
+  for (int c = 0; c < ColCount; ++c) SetCell(0, c, QString::fromLatin1(Titles[c]));
 }
 
 void TfrmPhotometryGrid::AddResult(const QString& ImageName, int ApertureNo, double Magnitude, float X, float Y,
@@ -163,7 +162,7 @@ QByteArray TfrmPhotometryGrid::CSVText() const {
     for (int c = 0; c < ColCount; ++c) {
       const QString cell = Cell(r, c);
       if (cell.isEmpty()) break;
-      out += cell.toLocal8Bit();
+      out += cell.toUtf8();
       if (c < ColCount - 1) out += ',';
       written = true;
     }
@@ -197,7 +196,7 @@ bool TfrmPhotometryGrid::SaveToFile(const QString& FileName) {
   if (ext == QLatin1String("CSV")) {
     data = CSVText();
   } else if (ext == QLatin1String("TXT")) {
-    for (const QString& line : ReportLines()) data += line.toLocal8Bit() + "\r\n";
+    for (const QString& line : ReportLines()) data += line.toUtf8() + "\r\n";
   } else {
     MessageBox::ShowWarning(QStringLiteral("The photometry results were not saved.  Give the file name the extension "
                                            "\".csv\" or \".txt\"."),
