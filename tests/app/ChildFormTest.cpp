@@ -130,17 +130,22 @@ TEST_F(ChildForm, ShiftClickAddsAMarkerAndStartsARegion) {
   EXPECT_EQ(calls, 1);
 }
 
-TEST_F(ChildForm, ZoomingInKeepsTheWindowSizeZoomingOutRefits) {
+TEST_F(ChildForm, TheWindowFollowsTheZoomBothWays) {
   TChildForm* child = GreyWindow(200, 150, 1, [](int x, int) { return float(x); });
   EXPECT_EQ(child->ScrollBox->size(), QSize(200, 150));
   child->SetZoom(200.0f);
-  const QSize at200 = child->size();
-  EXPECT_EQ(child->ScrollBox->size(), QSize(200, 150));  // zooming in keeps the size
+  EXPECT_EQ(child->ScrollBox->size(), QSize(400, 300));
   EXPECT_EQ(child->ImageDisplay->size(), QSize(400, 300));
-  child->SetZoom(400.0f);
-  EXPECT_EQ(child->size(), at200);
+  // Out and in again: the window grows back with the picture.
+  child->SetZoom(50.0f);
+  EXPECT_EQ(child->ScrollBox->size(), QSize(100, 75));
   child->SetZoom(200.0f);
-  EXPECT_EQ(child->ScrollBox->size(), QSize(400, 300));  // refitted
+  EXPECT_EQ(child->ScrollBox->size(), QSize(400, 300));
+  // Never past the frame: a picture larger than the area is scrolled.
+  child->SetZoom(1600.0f);
+  const QSize area = Form->MDIArea()->viewport()->size();
+  EXPECT_LE(child->width(), area.width());
+  EXPECT_LE(child->height(), area.height());
   child->SetZoom(50.0f);
   EXPECT_EQ(child->ScrollBox->size(), QSize(100, 75));
   child->SetZoom(100.0f);  // exactly 100 refits too
@@ -272,27 +277,32 @@ TEST_F(ChildForm, ClosePromptAnswers) {
 TEST_F(ChildForm, ExitAsksAboutEveryModifiedWindowAndCancelStops) {
   Form->SavePrompt = 1;
   QPointer<TChildForm> a = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; }, QStringLiteral("A"));
+  QPointer<TChildForm> plain = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; }, QStringLiteral("Plain"));
+  plain->Modified = false;
   QPointer<TChildForm> b = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; }, QStringLiteral("B"));
+  Form->MDIArea()->setActiveSubWindow(a);
+  // Cancel at the second prompt closes nothing, not even the unmodified window.
   Answers = {mrNo, mrCancel};
   EXPECT_FALSE(Form->CloseAllImageWindows());
   FlushDeletes();
   ASSERT_EQ(Boxes.size(), 2u);
-  // The most recently active first.
+  // The newest first, whichever was active.
   EXPECT_TRUE(Boxes[0].Text.contains(QStringLiteral("\"B\"")));
   EXPECT_TRUE(Boxes[1].Text.contains(QStringLiteral("\"A\"")));
-  EXPECT_TRUE(b.isNull());
   EXPECT_FALSE(a.isNull());
-  // Exit ends the application's message loop once every window has gone. It
-  // runs inside that loop, so that the request to quit ends it and no other.
-  Answers = {mrNo};
-  QTimer::singleShot(0, Form.get(), [this] { Form->FileExitExecute(); });
-  QTimer guard;  // never left hanging
-  guard.setSingleShot(true);
-  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-  guard.start(30000);
-  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_FALSE(b.isNull());
+  EXPECT_FALSE(plain.isNull());
+  // File > Exit takes the close button's road: one prompt per modified
+  // window, then every window goes.
+  Answers = {mrNo, mrNo};
+  Form->show();
+  Form->Action(QStringLiteral("FileExit"))->trigger();
   FlushDeletes();
+  EXPECT_EQ(Boxes.size(), 4u);
   EXPECT_TRUE(a.isNull());
+  EXPECT_TRUE(b.isNull());
+  EXPECT_TRUE(plain.isNull());
+  EXPECT_FALSE(Form->isVisible());
 }
 
 TEST_F(ChildForm, QuickZoomSquareClampsTheCentre) {
