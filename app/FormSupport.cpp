@@ -29,11 +29,19 @@ QUrl TForm::HelpTopic(int Context) {
 void TForm::keyPressEvent(QKeyEvent* Event) {
   if (Event->key() == Qt::Key_F1 && Event->modifiers() == Qt::NoModifier) {
     const QUrl url = HelpTopic(HelpContext);
-    if (url.isValid() && QFileInfo::exists(url.toLocalFile())) QDesktopServices::openUrl(url);
+    if (url.isValid() && QFileInfo::exists(url.toLocalFile())) ShowHelpPage(url, this);
     Event->accept();
     return;
   }
   QDialog::keyPressEvent(Event);
+}
+
+bool ShowHelpPage(const QUrl& Page, QWidget* Parent) {
+  if (QDesktopServices::openUrl(Page)) return true;
+  MessageBox::ShowError(QStringLiteral("The help page \"%1\" could not be shown: no web browser could be started.")
+                            .arg(Page.toDisplayString()),
+                        Parent);
+  return false;
 }
 
 QHBoxLayout* TForm::MakeButtons(bool OkOnly) {

@@ -383,6 +383,9 @@ void TMainForm::ImageOpened() {
 }
 
 void TMainForm::ImageClosed() {
+  // The read-out belonged to the closing window.
+  SetPanelText(2, QString());
+  SetPanelText(3, QString());
   // The closing window still counts.
   if (FMDIArea->subWindowList().size() < 2) {
     SetPanelText(1, QString());

@@ -22,6 +22,7 @@
 #include "app/AnnotationForm.h"
 #include "app/Child.h"
 #include "app/FileManager.h"
+#include "app/FormSupport.h"
 #include "app/MRUFList.h"
 #include "app/Main.h"
 #include "app/NewForm.h"
@@ -443,10 +444,10 @@ void TMainForm::HelpContentsExecute() {
     MessageBox::ShowError(QStringLiteral("Cannot find the help file \"%1\".").arg(file), this);
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+  ShowHelpPage(QUrl::fromLocalFile(file), this);
 }
 
-void TMainForm::HelpWebExecute() { QDesktopServices::openUrl(QUrl(HomePage())); }
+void TMainForm::HelpWebExecute() { ShowHelpPage(QUrl(HomePage()), this); }
 
 void TMainForm::HelpAboutExecute() {
   if (frmAbout) frmAbout->ShowModal();

@@ -457,6 +457,20 @@ TEST_F(MainShellTest, HelpHintsAndAbout) {
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
   EXPECT_TRUE(QFileInfo::exists(QStringLiteral(CORVELLE_SOURCE_DIR "/app/help/nvhelp.html")));
+  // No browser to be had: F1 says so instead of doing nothing visible.
+  {
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray("/nonexistent"));
+    app->SetHelpFile(QStringLiteral(CORVELLE_SOURCE_DIR "/app/help/nvhelp.html"));
+    Boxes.clear();
+    frmImport->show();
+    QTest::keyClick(frmImport, Qt::Key_F1);
+    frmImport->hide();
+    app->SetHelpFile(help);
+    qputenv("PATH", path);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(Boxes[0].contains(QStringLiteral("could not be shown")));
+  }
   // A command's hint: its long part goes to panel 0.
   QStatusTipEvent tip(run.Form->Action("FileOpen")->statusTip());
   QApplication::sendEvent(run.Form, &tip);
