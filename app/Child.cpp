@@ -46,6 +46,12 @@ TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::
   };
   ImageOverlay->OnMouseMove = [this](Qt::KeyboardModifiers s, int x, int y) { ImageOverlayMouseMove(s, x, y); };
 
+  connect(this, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates, Qt::WindowStates State) {
+    if (FSizeOnRestore && !(State & (Qt::WindowMaximized | Qt::WindowMinimized))) {
+      FSizeOnRestore = false;
+      SizeToImage();
+    }
+  });
   if (MainForm) MainForm->ImageOpened();
   Sized = false;
   if (MainForm) {
@@ -127,7 +133,11 @@ void TChildForm::SetZoom(float Zoom) {
 void TChildForm::SizeToImage() {
   // The client area takes the display's size, then the window is fitted into
   // the main window's work area.
-  if (isMaximized()) return;  // it keeps filling the area
+  if (isMaximized()) {
+    // It keeps filling the area, and takes its picture's size once restored.
+    FSizeOnRestore = true;
+    return;
+  }
   const QSize frame = size() - ScrollBox->size();
   resize(ImageDisplay->size() + frame);
   if (!MainForm) return;

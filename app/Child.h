@@ -104,5 +104,6 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
   void closeEvent(QCloseEvent* Event) override;
 
  private:
+  bool FSizeOnRestore = false;
   void ReadPhotometrySettings();
 };

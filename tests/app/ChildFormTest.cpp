@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScrollArea>
@@ -361,4 +362,32 @@ TEST_F(ChildForm, MouseMoveFeedsTheQuickZoomWindow) {
   ASSERT_EQ(zoom.Shown.size(), QSize(127, 127));
   EXPECT_EQ(zoom.Shown.pixelColor(0, 0), QColor(0, 34, 24));
   EXPECT_EQ(zoom.Shown.pixelColor(126, 126), QColor(0, 65, 55));
+}
+
+TEST_F(ChildForm, MaximisedAreaAndCascadeAsUsersKnowThem) {
+  TChildForm* first = GreyWindow(120, 90, 1, [](int x, int) { return float(x); }, QStringLiteral("first"));
+  first->showMaximized();
+  // Opened while the active window is maximised: maximised too.
+  TChildForm* second = GreyWindow(60, 40, 1, [](int x, int) { return float(x); }, QStringLiteral("second"));
+  EXPECT_TRUE(second->isMaximized());
+  EXPECT_EQ(Form->ActiveMDIChild(), second);
+  // Cascade, reached through the Window menu, restores every window at its
+  // own size, stepped down and right; none shrinks to a stub.
+  TChildForm* third = GreyWindow(200, 150, 1, [](int x, int) { return float(x); }, QStringLiteral("third"));
+  QMenu* windowMenu = Form->Menu(QStringLiteral("WindowMenu"));
+  ASSERT_NE(windowMenu, nullptr);
+  QAction* cascade = nullptr;
+  for (QAction* a : windowMenu->actions())
+    if (a->text() == QStringLiteral("&Cascade")) cascade = a;
+  ASSERT_NE(cascade, nullptr);
+  cascade->trigger();
+  QList<QPoint> places;
+  for (TChildForm* w : {first, second, third}) {
+    EXPECT_FALSE(w->isMaximized()) << w->Caption().toStdString();
+    EXPECT_EQ(w->ScrollBox->size(), w->ImageDisplay->size()) << w->Caption().toStdString();
+    places << w->pos();
+  }
+  EXPECT_LT(places[0].y(), places[1].y());
+  EXPECT_LT(places[1].y(), places[2].y());
+  EXPECT_LT(places[0].x(), places[1].x());
 }
