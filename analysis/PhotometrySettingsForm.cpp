@@ -174,8 +174,8 @@ void TfrmPhotSettings::btnOKClick() {
   try {
     TRegistry reg;
     reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
-    // The key is not created here; it comes with the recent-files list.
-    if (reg.OpenKey(QString::fromLatin1(ApplicationKey), false)) {
+    // Created if need be, so a first run's settings are kept too.
+    if (reg.OpenKey(QString::fromLatin1(ApplicationKey), true)) {
       reg.WriteInteger(ApertureName, r1);
       reg.WriteInteger(InnerName, r2);
       reg.WriteInteger(OuterName, r3);
