@@ -14,11 +14,11 @@
 #include "engine/photometry.h"
 
 namespace {
-const std::vector<TStar> Stars = {{60.2, 50.4, 20000}, {120.6, 90.3, 8000}, {150.3, 40.7, 50000}};
+const std::vector<TFieldStar> Stars = {{60.2, 50.4, 20000}, {120.6, 90.3, 8000}, {150.3, 40.7, 50000}};
 
-std::vector<TStar> Shifted(int K) {
-  std::vector<TStar> s = Stars;
-  for (TStar& star : s) star.X += 1.3 * K, star.Y -= 0.8 * K;
+std::vector<TFieldStar> Shifted(int K) {
+  std::vector<TFieldStar> s = Stars;
+  for (TFieldStar& star : s) star.X += 1.3 * K, star.Y -= 0.8 * K;
   return s;
 }
 }  // namespace
@@ -55,7 +55,7 @@ TEST_F(MIPhot, FiveShiftedFramesAreTrackedAndMeasured) {
   frames[3]->ImageOverlay->AddAperture(30, 30, 8, 13, 18);  // its own aperture: the tracked ones follow it
   const std::vector<int> base = {0, 0, 0, 1, 0};
   TChildForm* first = frames[0] = StarField(200, 150, Stars, QStringLiteral("f0"));
-  for (const TStar& s : Stars)
+  for (const TFieldStar& s : Stars)
     QTest::mouseClick(first->ImageOverlay, Qt::LeftButton, Qt::AltModifier, QPoint(int(s.X), int(s.Y)));
   first->CompMagnitude = 10.0;
   first->CompAperture = 2;
@@ -100,7 +100,7 @@ TEST_F(MIPhot, RefusalsStopTheRunWithTheirMessage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Rows);
     Boxes.clear();
-    std::vector<TStar> second = Shifted(1);
+    std::vector<TFieldStar> second = Shifted(1);
     if (c.StarLost) second.erase(second.begin() + 1);
     TChildForm* f2 = StarField(200, 150, second, QStringLiteral("f2"));
     TChildForm* f3 = StarField(200, 150, Shifted(2), QStringLiteral("f3"));

@@ -15,7 +15,7 @@
 namespace {
 // The second star lies too near the left edge for a whole annulus once its
 // centroid is found; the last is a hole darker than the sky.
-const std::vector<TStar> Field = {
+const std::vector<TFieldStar> Field = {
     {60.3, 50.6, 20000}, {16.6, 110.4, 15000}, {160.4, 40.5, 50000}, {110.5, 110.5, -4000}, {120.7, 80.2, 8000}};
 
 void ClickOK(QWidget* Dialog) { QTest::mouseClick(Dialog->findChild<QPushButton*>("btnOK"), Qt::LeftButton); }
@@ -52,7 +52,7 @@ TEST_F(PhotometryTest, CtrlAndAltClicksPlaceMarkersAndApertures) {
     const auto& markers = child->ImageOverlay->Markers();
     ASSERT_EQ(markers.size(), c.Marker ? 1u : 0u);
     ASSERT_EQ(child->ApertureCount(), c.Aperture ? 1 : 0);
-    if (c.Marker) EXPECT_TRUE(markers[0].X == x && markers[0].Y == y);
+    if (c.Marker) { EXPECT_TRUE(markers[0].X == x && markers[0].Y == y); }
     if (c.Aperture) {
       const TApertureRec a = child->Aperture(0);
       EXPECT_TRUE(found && a.X == x && a.Y == y && a.R == 8 && a.Rin == 13 && a.Rout == 18);
@@ -110,10 +110,11 @@ TEST_F(PhotometryTest, DifferentialAndAbsoluteMagnitudesFillTheGrid) {
                                               failed ? "#Error#" : Fmt(absolute ? 0 : mag - 11.5L)}));
     EXPECT_EQ(rows[r].mid(3), QStringList({Fmt(i == 1 ? 0 : flux), Fmt(i == 1 ? 0 : sky), Fmt(child->Aperture(i).X),
                                            Fmt(child->Aperture(i).Y), "field.fts"}));
-    if (i == 3) EXPECT_LT(flux, 0.0);
+    if (i == 3) { EXPECT_LT(flux, 0.0); }
     // Magnitudes follow the stars' true fluxes.
-    if (!failed) EXPECT_NEAR(rows[r][1].toDouble(), absolute ? 21 - 2.5 * std::log10(Field[i].Flux / 30) :
-                                                            11.5 - 2.5 * std::log10(Field[i].Flux / Field[2].Flux), 0.05);
+    const double truth = absolute ? 21 - 2.5 * std::log10(Field[i].Flux / 30)
+                                  : 11.5 - 2.5 * std::log10(Field[i].Flux / Field[2].Flux);
+    if (!failed) { EXPECT_NEAR(rows[r][1].toDouble(), truth, 0.05); }
   }
   EXPECT_EQ(Errors, 0);
   // A comparison index left behind by removed apertures is refused.

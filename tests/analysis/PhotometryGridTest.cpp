@@ -81,7 +81,7 @@ TEST_F(PhotometryTest, GridSavesCommaSeparatedValuesAndTextByExtension) {
     EXPECT_EQ(ReadFile(chosen), c.Expected);
     EXPECT_EQ(QFileInfo::exists(chosen), !c.Expected.isEmpty());
     ASSERT_EQ(Boxes.size(), c.Warning ? 1u : 0u);
-    if (c.Warning) EXPECT_TRUE(Boxes[0].startsWith(QString::fromLatin1(c.Warning)));
+    if (c.Warning) { EXPECT_TRUE(Boxes[0].startsWith(QString::fromLatin1(c.Warning))); }
   }
   TFileDialog::SetHook(previous);
 }

@@ -103,8 +103,10 @@ TEST_F(PhotometryTest, AddApertureKeepsTheOuterRadiusInsideTheImage) {
     QTest::mouseClick(frmAddApature->btnAdd, Qt::LeftButton);
     count += c.Added;
     ASSERT_EQ(child->ApertureCount(), count) << c.X << " " << c.Y;
-    if (c.Added) EXPECT_EQ(child->Aperture(count - 1).X, QString::fromLatin1(c.X).toFloat());
-    if (!c.Added) EXPECT_EQ(Boxes, std::vector<QString>{"Apature coordinates are too close to the edge of the image."});
+    if (c.Added) { EXPECT_EQ(child->Aperture(count - 1).X, QString::fromLatin1(c.X).toFloat()); }
+    if (!c.Added) {
+      EXPECT_EQ(Boxes, std::vector<QString>{"Apature coordinates are too close to the edge of the image."});
+    }
   }
   // The centroid of a region dragged round the star, with three decimals.
   QTest::mousePress(child->ImageOverlay, Qt::LeftButton, Qt::NoModifier, QPoint(30, 50));

@@ -17,11 +17,11 @@
 #include "platform/NumFormat.h"
 #include "platform/Registry.h"
 
-struct TStar {
+struct TFieldStar {
   double X, Y, Flux;  // centre and total counts of a Gaussian of sigma 2
 };
 
-inline QString Fmt(long double V) { return QString::fromStdString(NumFormat::FormatFloat("0.000", V)); }
+static inline QString Fmt(long double V) { return QString::fromStdString(NumFormat::FormatFloat("0.000", V)); }
 
 class PhotometryTest : public ::testing::Test {
  protected:
@@ -53,13 +53,13 @@ class PhotometryTest : public ::testing::Test {
   }
 
   // A floating-point image: sky level Sky plus the stars.
-  TChildForm* StarField(int W, int H, const std::vector<TStar>& Stars, const QString& Caption, float Sky = 100.0f) {
+  TChildForm* StarField(int W, int H, const std::vector<TFieldStar>& Stars, const QString& Caption, float Sky = 100.0f) {
     auto* child = new TChildForm;
     child->DataImage->Allocate(W, H, 3, false);
     for (int y = 0; y < H; ++y)
       for (int x = 0; x < W; ++x) {
         double v = Sky;
-        for (const TStar& s : Stars)
+        for (const TFieldStar& s : Stars)
           v += s.Flux / (8 * M_PI) * std::exp(-((x - s.X) * (x - s.X) + (y - s.Y) * (y - s.Y)) / 8.0);
         child->DataImage->Pixels[std::size_t(y) * W + x] = float(v);
       }
