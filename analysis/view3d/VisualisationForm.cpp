@@ -149,6 +149,9 @@ Tfrm3DVisu::Tfrm3DVisu(QWidget* Parent) : TForm(Parent) {
            p.drawLine(5, 8, 11, 8);
          }),
          &Tfrm3DVisu::btnZoomOutClick);
+  // The toolbar's own overflow button, shown when the window is narrow.
+  if (auto* more = tbrView->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+    more->setAccessibleName(QStringLiteral("More view tools"));
   FLayout = new QVBoxLayout(this);
   FLayout->setContentsMargins(0, 0, 0, 0);
   FLayout->setSpacing(0);
