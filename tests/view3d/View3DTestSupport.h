@@ -1,66 +1,42 @@
 #pragma once
-// What the 3-D view tests share: the numpy oracle, synthetic images, and a
-// helper that acts inside a modal window once it is open.
+// The 3-D view tests' numpy oracle, a synthetic star, and a helper that acts
+// inside a modal window once it is open.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <cmath>
 #include <functional>
-#include <memory>
-#include <random>
-#include <vector>
-
-#include "engine/DataImage.h"
 
 namespace view3dtest {
 
 // Runs tests/oracles/<Script> <in> <out> on Input and returns what it wrote.
 inline QByteArray RunOracle(const char* Script, const QByteArray& Input) {
   QTemporaryDir dir;
-  const QString in = dir.filePath(QStringLiteral("in.bin")), out = dir.filePath(QStringLiteral("out.bin"));
-  QFile f(in);
-  if (!f.open(QIODevice::WriteOnly)) return {};
-  f.write(Input);
-  f.close();
+  QFile in(dir.filePath(QStringLiteral("in"))), out(dir.filePath(QStringLiteral("out")));
+  if (!in.open(QIODevice::WriteOnly) || in.write(Input) != Input.size()) return {};
+  in.close();
   QProcess p;
-  p.start(QStringLiteral("/usr/bin/python3"),
-          {QStringLiteral(CORVELLE_SOURCE_DIR "/tests/oracles/") + QLatin1String(Script), in, out});
-  p.waitForFinished(120000);
-  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-  QFile r(out);
-  if (!r.open(QIODevice::ReadOnly)) return {};
-  return r.readAll();
+  p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(CORVELLE_SOURCE_DIR "/tests/oracles/") +
+                                                   QLatin1String(Script), in.fileName(), out.fileName()});
+  EXPECT_TRUE(p.waitForFinished(120000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
+  return out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
 }
 
-// A grey floating-point image whose pixel (x, y) is F(x, y).
-inline std::unique_ptr<TDataImage> GreyImage(int W, int H, const std::function<float(int, int)>& F) {
-  auto img = std::make_unique<TDataImage>();
-  img->Allocate(W, H, 3, false);
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) img->Pixels[std::size_t(y) * W + x] = F(x, y);
-  return img;
+// A Gaussian star of peak 1000 on a floor of 10.
+inline float Star(int x, int y, int W, int H) {
+  const double s = std::min(W, H) / 8.0, dx = x - (W - 1) / 2.0, dy = y - (H - 1) / 2.0;
+  return float(10.0 + 1000.0 * std::exp(-(dx * dx + dy * dy) / (2 * s * s)));
 }
 
-// A star: a Gaussian of the given peak and width on a faint floor.
-inline float Star(int x, int y, int W, int H, float Peak = 1000.0f, float Sigma = 0.0f) {
-  const double s = Sigma > 0 ? Sigma : std::min(W, H) / 8.0;
-  const double dx = x - (W - 1) / 2.0, dy = y - (H - 1) / 2.0;
-  return float(10.0 + Peak * std::exp(-(dx * dx + dy * dy) / (2 * s * s)));
-}
-
-// Calls Act with the modal window once it is the active modal one. It polls
-// the event loop, so the window may open after any number of events; it gives
-// up after about 20 s (the test then fails on what Act did not do).
+// Calls Act once Wanted is the open modal window; polls the event loop and
+// gives up after about 20 s (the test then fails on what Act did not do).
 inline void WhenModal(QWidget* Wanted, std::function<void()> Act) {
   auto* timer = new QTimer;
   auto tries = std::make_shared<int>(0);
-  timer->setInterval(10);
   QObject::connect(timer, &QTimer::timeout, [timer, tries, Act, Wanted] {
     const bool open = QApplication::activeModalWidget() == Wanted && Wanted->isVisible();
     if (!open && ++*tries < 2000) return;
@@ -68,7 +44,7 @@ inline void WhenModal(QWidget* Wanted, std::function<void()> Act) {
     timer->deleteLater();
     if (open) Act();
   });
-  timer->start();
+  timer->start(10);
 }
 
 }  // namespace view3dtest
