@@ -1,14 +1,28 @@
 // The surface model against an independent numpy replica and the worked
 // examples; the colour tables; the axis labels.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
 #include <cstring>
 #include <random>
 
 #include "analysis/view3d/Visualisation.h"
-#include "view3d/View3DTestSupport.h"
-
-using namespace view3dtest;
 
 namespace {
+// Runs tests/oracles/<Script> <in> <out> on Input and returns what it wrote.
+QByteArray RunOracle(const char* Script, const QByteArray& Input) {
+  QTemporaryDir dir;
+  QFile in(dir.filePath(QStringLiteral("in"))), out(dir.filePath(QStringLiteral("out")));
+  if (!in.open(QIODevice::WriteOnly) || in.write(Input) != Input.size()) return {};
+  in.close();
+  QProcess p;
+  p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(CORVELLE_SOURCE_DIR "/tests/oracles/") +
+                                                   QLatin1String(Script), in.fileName(), out.fileName()});
+  EXPECT_TRUE(p.waitForFinished(120000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
+  return out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+}
+
 template <typename T>
 std::vector<T> Take(const QByteArray& B, qsizetype& At, std::size_t N) {
   std::vector<T> v(N);

@@ -4,6 +4,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -15,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTimer>
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QToolBar>
@@ -28,11 +31,29 @@
 #include "app/Main.h"
 #include "app/StartUp.h"
 #include "platform/FileDialog.h"
-#include "view3d/View3DTestSupport.h"
-
-using namespace view3dtest;
 
 namespace {
+// A Gaussian star of peak 1000 on a floor of 10.
+float Star(int x, int y, int W, int H) {
+  const double s = std::min(W, H) / 8.0, dx = x - (W - 1) / 2.0, dy = y - (H - 1) / 2.0;
+  return float(10.0 + 1000.0 * std::exp(-(dx * dx + dy * dy) / (2 * s * s)));
+}
+
+// Calls Act once Wanted is the open modal window; polls the event loop and
+// gives up after about 20 s (the test then fails on what Act did not do).
+void WhenModal(QWidget* Wanted, std::function<void()> Act) {
+  auto* timer = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, tries, Act, Wanted] {
+    const bool open = QApplication::activeModalWidget() == Wanted && Wanted->isVisible();
+    if (!open && ++*tries < 2000) return;
+    timer->stop();
+    timer->deleteLater();
+    if (open) Act();
+  });
+  timer->start(10);
+}
+
 // A point of model space on the picture (row 0 at the top), through the
 // matrices of the last paint.
 QPoint OnPicture(double X, double Y, double Z, int Height) {
@@ -165,19 +186,17 @@ TEST_F(SurfaceViewTest, GLStateAndProjection) {
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_COLOR_MATERIAL) && glIsEnabled(GL_LIGHT0));
     EXPECT_FALSE(glIsEnabled(GL_POLYGON_SMOOTH));
     EXPECT_TRUE(glIsList(v->SurfaceList()));
-    GLfloat f[4] = {};
-    glGetLightfv(GL_LIGHT0, GL_AMBIENT, f);
-    EXPECT_EQ(std::vector<float>(f, f + 4), (std::vector<float>{0.5f, 0.5f, 0.5f, 1}));
-    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, f);
-    EXPECT_EQ(std::vector<float>(f, f + 4), (std::vector<float>{0.5f, 0.5f, 0.5f, 1}));
-    glGetLightfv(GL_LIGHT0, GL_SPECULAR, f);
-    EXPECT_EQ(std::vector<float>(f, f + 4), (std::vector<float>{1, 1, 1, 1}));
-    glGetLightfv(GL_LIGHT0, GL_LINEAR_ATTENUATION, f);
-    EXPECT_FLOAT_EQ(f[0], 0.002f);
-    glGetMaterialfv(GL_BACK, GL_SPECULAR, f);
-    EXPECT_EQ(std::vector<float>(f, f + 4), (std::vector<float>{1, 1, 1, 1}));
-    glGetMaterialfv(GL_BACK, GL_SHININESS, f);
-    EXPECT_EQ(f[0], 0.0f);  // shininess is for the front only
+    // Light 0 and the back material (its shininess is for the front only).
+    const std::tuple<bool, GLenum, std::vector<float>> values[] = {
+        {true, GL_AMBIENT, {0.5f, 0.5f, 0.5f, 1}}, {true, GL_DIFFUSE, {0.5f, 0.5f, 0.5f, 1}},
+        {true, GL_SPECULAR, {1, 1, 1, 1}},         {true, GL_LINEAR_ATTENUATION, {0.002f}},
+        {false, GL_SPECULAR, {1, 1, 1, 1}},        {false, GL_SHININESS, {0}}};
+    for (const auto& [light, name, want] : values) {
+      std::vector<float> got(4);
+      light ? glGetLightfv(GL_LIGHT0, name, got.data()) : glGetMaterialfv(GL_BACK, name, got.data());
+      got.resize(want.size());
+      EXPECT_EQ(got, want) << name;
+    }
     // 30 degrees, near 0.1, far 500; a height of 0 counts as 1.
     for (const auto& [w, h, aspect] : {std::tuple{400, 300, 4.0 / 3}, std::tuple{300, 0, 300.0}}) {
       ResizeGL(w, h);
