@@ -65,6 +65,7 @@ TFloatEdit* PositionEdit(QWidget* Parent, const char* Name, const QString& Spoke
 TfrmSurfaceProperties::TfrmSurfaceProperties(QWidget* Parent) : TForm(Parent) {
   setObjectName(QStringLiteral("frmSurfaceProperties"));
   setWindowTitle(QStringLiteral("Visualisation Properties"));
+  setAccessibleName(QStringLiteral("Visualisation Properties"));
 
   auto* data = new QGroupBox(QStringLiteral("Surface Data"), this);
   auto* dataGrid = new QGridLayout(data);
