@@ -1,6 +1,7 @@
 // The marker windows and the polynomial registration dialog, driven through
 // the main window's commands, the keyboard and the mouse.
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
@@ -8,6 +9,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <cmath>
+#include <cstdlib>
 
 #include "RegistrationTestUtil.h"
 #include "app/FloatEdit.h"
@@ -298,6 +300,8 @@ TEST_F(MarkerRegistrationTest, ReferenceLineIsExcludedFromTargets) {
     bAfter = list->item(bRow)->checkState() == Qt::Checked;
     bEnabledAfter = list->item(bRow)->flags() & Qt::ItemIsEnabled;
     firstEnabledAfter = list->item(0)->flags() & Qt::ItemIsEnabled;
+    if (const char* dir = std::getenv("CORVELLE_SHOT_DIR"))
+      dialog->grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("register-images.png"));
     // Nothing checked: OK closes with no new window.
     QTest::mouseClick(dialog->findChild<QPushButton*>("btnOK"), Qt::LeftButton);
   });
