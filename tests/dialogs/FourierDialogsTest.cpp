@@ -228,12 +228,16 @@ class SpectrumEditorTest : public FourierDialogsTest {
   }
 };
 
-TEST_F(SpectrumEditorTest, ColourImagesAreRefused) {
+TEST_F(SpectrumEditorTest, ColourAndOversizeImagesAreRefused) {
   ColourWindow(20, 20, [](int, int) { return TRGBPixel{1, 2, 3}; });
   RunCommand("FilterEditFFT", [](QWidget* d) { d->close(); });
+  Window(2, 8193, std::vector<float>(2 * 8193, 1.0f), "Tall");
+  RunCommand("FilterEditFFT", [](QWidget* d) { d->close(); });
   EXPECT_FALSE(LastActed);
-  ASSERT_EQ(Boxes.size(), 1u);
+  ASSERT_EQ(Boxes.size(), 2u);
   EXPECT_EQ(Boxes[0].Text, QStringLiteral("FFT editing can only be performed on grey scale images."));
+  EXPECT_EQ(Boxes[1].Text,
+            QStringLiteral("FFT editing can only be performed on images of at most 8192 pixels on a side."));
 }
 
 TEST_F(SpectrumEditorTest, SpectrumShowsTheCentredLogMagnitude) {
