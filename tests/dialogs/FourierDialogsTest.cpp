@@ -121,6 +121,19 @@ TEST_F(FourierDialogsTest, CorrelationRecoversCyclicShiftsExactly) {
   }
 }
 
+TEST_F(FourierDialogsTest, FlatImagesGiveAnUnchangedCopy) {
+  // Only the zero frequency carries energy: every other coefficient has d = 0
+  // and becomes 0, the back-transform is flat and its first point wins.
+  Window(64, 48, std::vector<float>(64 * 48, 5.0f), "R", 0);
+  Window(64, 48, std::vector<float>(64 * 48, 7.0f), "T", 0);
+  Correlate({"T"});
+  EXPECT_TRUE(Boxes.empty());
+  TChildForm* result = WindowCaptioned("T - Registered");
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(result->DataImage->DataType, 3);
+  EXPECT_EQ(std::count(result->DataImage->Pixels, result->DataImage->Pixels + 64 * 48, 7.0f), 64 * 48);
+}
+
 TEST_F(FourierDialogsTest, CorrelationSkipsWithWarningsAndGoesOn) {
   const std::vector<float> r = StarField(64, 64, 40.0f, 900.0f, 20);
   Window(64, 64, r, "R");
