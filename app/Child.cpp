@@ -77,6 +77,8 @@ TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::
 }
 
 TChildForm::~TChildForm() {
+  // The frame still reports state changes while it is taken down.
+  disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
   if (DataImage) DataImage->FreeData();
 }
 

@@ -40,9 +40,12 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   chart->setTitle(QString());
   chart->setMargins(QMargins(2, 2, 2, 2));
   chart->setBackgroundRoundness(0);
-  FUpper = new QLineSeries;
-  FLower = new QLineSeries;
-  Series1 = new QAreaSeries(FUpper, FLower);
+  Series1 = new QAreaSeries;
+  // The area series does not own its two lines: give them to it.
+  FUpper = new QLineSeries(Series1);
+  FLower = new QLineSeries(Series1);
+  Series1->setUpperSeries(FUpper);
+  Series1->setLowerSeries(FLower);
   Series1->setObjectName(QStringLiteral("Series1"));
   Series1->setBrush(QColor(48, 72, 128));
   Series1->setPen(QPen(QColor(48, 72, 128), 1));

@@ -522,12 +522,17 @@ TEST_F(MainShellTest, StartUpCreatesEachWindowOnceInOrder) {
   const QStringList expected = {"frmZoom",        "frmAnnotation",       "frmFileOptions", "frmFITSHeader",
                                 "frmImport",      "frmPreferences",      "frmPrint",       "frmQuickZoom",
                                 "frmQuickLinearScale", "frmAbout",       "frmNew",         "frmFITSOptions",
-                                "frmJPEGOptions"};
-  // The window groups' own windows follow; their tests check them.
+                                "frmJPEGOptions",
+                                // the groups' windows follow, group by group
+                                "frmAddPoint", "frmDeleteMarker", "frmFFTCorrelation", "frmRegisterImage",
+                                "frmFFTEdit", "frmAddApature", "frmPhotSettings", "frmPhotRefStar", "frmPhotometryGrid",
+                                "frmMIPhot", "frmSurfaceProperties", "frm3DVisu"};
   QStringList created;
   for (QObject* o : run.Form->children())
-    if (o->isWidgetType() && expected.contains(o->objectName())) created << o->objectName();
-  EXPECT_EQ(created, expected);
+    if (o->isWidgetType() && o->objectName().startsWith(QLatin1String("frm"))) created << o->objectName();
+  // The groups' dialogs follow the shell's windows, each once.
+  EXPECT_EQ(created.mid(0, expected.size()), expected);
+  EXPECT_EQ(created.removeDuplicates(), 0);
   EXPECT_EQ(run.Form->findChildren<TfrmImport*>().size(), 1);
   EXPECT_EQ(frmImport->parent(), run.Form);
   EXPECT_EQ(frmJPEGOptions->parent(), run.Form);

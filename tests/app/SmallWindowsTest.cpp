@@ -265,7 +265,9 @@ TEST(DialogPlacement, OpensWhereItOpenedBefore) {
   dialog.resize(300, 200);
   std::vector<QPoint> places;
   for (int i = 0; i < 3; ++i) {
-    QTimer::singleShot(300, &dialog, [&] {
+    QTimer::singleShot(0, &dialog, [&] {
+      // Read once the window manager has surely framed it.
+      QTest::qWait(1000);
       places.push_back(dialog.pos());
       dialog.SetModalResult(mrOk);
     });
