@@ -118,6 +118,15 @@ TEST_F(MIPhot, RefusalsStopTheRunWithTheirMessage) {
     frmPhotometryGrid->Clearresults1->trigger();
     for (TChildForm* w : {f1, f2, f3}) w->close();
   }
+  // A colour first image has no grey values to measure.
+  StarField(64, 64, {}, QStringLiteral("grey"));
+  TChildForm* colour = StarField(64, 64, {}, QStringLiteral("colour"));
+  colour->DataImage->Allocate(64, 64, 0, true);
+  colour->CompMagnitude = 10.0;
+  Boxes.clear();
+  EXPECT_FALSE(Run({"grey"}, true));
+  EXPECT_EQ(Boxes, std::vector<QString>{"The first image is a colour image.  Multiple image photometry measures grey "
+                                        "images only."});
 }
 
 TEST_F(MIPhot, TrackingTakesTheBrightestPixelInsideTheBrightnessWindow) {
