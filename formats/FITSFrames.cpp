@@ -13,11 +13,6 @@ namespace {
 // the sizes whose products overflow.
 constexpr std::int64_t kMaxFramePixels = std::int64_t(1) << 31;
 
-// Bytes of row buffers a series may use at once while it is combined.
-constexpr std::int64_t kSeriesBudget = std::int64_t(256) << 20;
-// Above this many files they are closed between blocks.
-constexpr std::size_t kOpenFilesLimit = 64;
-
 void AddWarnings(TCodecMessages& To, const TCodecMessages& From) {
   for (const auto& m : From)
     if (std::find(To.begin(), To.end(), m) == To.end()) To.push_back(m);
@@ -144,12 +139,13 @@ TFrameLoadResult LoadFITSFrame(const std::string& FileName, TDataImage& Image) {
   return r;
 }
 
-void CombineFiles(const std::vector<std::string>& Files, int Method, TDataImage& Result, TCodecMessages& Warnings) {
+void CombineFiles(const std::vector<std::string>& Files, int Method, TDataImage& Result, TCodecMessages& Warnings,
+                  const TSeriesLimits& Limits) {
   Result.FreeData();
   Result.Width = Result.Height = 0;
   if (Files.size() < 2) throw ECombineError(msgCombineTooFew);
   const std::size_t n = Files.size();
-  const bool closeBetween = n > kOpenFilesLimit;
+  const bool closeBetween = n > Limits.OpenFiles;
   std::vector<std::unique_ptr<TFITSFrameReader>> readers;
   readers.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -163,7 +159,7 @@ void CombineFiles(const std::vector<std::string>& Files, int Method, TDataImage&
   }
   const int w = readers[0]->Width(), h = readers[0]->Height();
   const std::int64_t perRow = std::int64_t(w) * 10 * std::int64_t(n);  // raw bytes and floats per file
-  const int step = int(std::clamp<std::int64_t>(kSeriesBudget / std::max<std::int64_t>(perRow, 1), 1, h));
+  const int step = int(std::clamp<std::int64_t>(Limits.BufferBytes / std::max<std::int64_t>(perRow, 1), 1, h));
   if (!Result.Allocate(w, h, 3, false)) throw std::bad_alloc();
   std::vector<const float*> blocks(n, nullptr);
   try {

@@ -58,5 +58,11 @@ TFrameLoadResult LoadFITSFrame(const std::string& FileName, TDataImage& Image);
 // of rows at a time. Every file is checked before any pixel is combined.
 // Throws ECombineError with the program's text (a file that cannot be used is
 // named); Result is left empty then. Warnings gets the readers' warnings,
-// each text once.
-void CombineFiles(const std::vector<std::string>& Files, int Method, TDataImage& Result, TCodecMessages& Warnings);
+// each text once. The limits bound the row buffers of the whole series and
+// the number of files held open between blocks.
+struct TSeriesLimits {
+  std::int64_t BufferBytes = std::int64_t(256) << 20;
+  std::size_t OpenFiles = 64;
+};
+void CombineFiles(const std::vector<std::string>& Files, int Method, TDataImage& Result, TCodecMessages& Warnings,
+                  const TSeriesLimits& Limits = {});
