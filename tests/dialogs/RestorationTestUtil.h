@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -79,6 +80,17 @@ class RestorationTest : public AppTest {
     in.seekg(0);
     in.read(reinterpret_cast<char*>(v.data()), std::streamsize(v.size() * sizeof(float)));
     return v;
+  }
+  static void SendMouse(QWidget* W, QEvent::Type Type, QPoint P, Qt::MouseButton Button, Qt::MouseButtons Buttons) {
+    QMouseEvent e(Type, QPointF(P), W->mapToGlobal(QPointF(P)), Button, Buttons, Qt::NoModifier);
+    QApplication::sendEvent(W, &e);
+  }
+  // A left-button drag, as when the user draws a region of interest.
+  static void Drag(QWidget* W, QPoint From, QPoint To) {
+    SendMouse(W, QEvent::MouseButtonPress, From, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(W, QEvent::MouseMove, (From + To) / 2, Qt::NoButton, Qt::LeftButton);
+    SendMouse(W, QEvent::MouseMove, To, Qt::NoButton, Qt::LeftButton);
+    SendMouse(W, QEvent::MouseButtonRelease, To, Qt::LeftButton, Qt::NoButton);
   }
   std::vector<QStringList> FileAnswers;
   TFileDialog::THook PreviousFileHook;
