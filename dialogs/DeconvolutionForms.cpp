@@ -19,6 +19,7 @@
 #include "app/FloatEdit.h"
 #include "app/IntEdit.h"
 #include "app/Main.h"
+#include "app/PreviewFrame.h"
 #include "engine/FFT.h"
 #include "engine/LucyRichardson1.h"
 #include "engine/MaximumEntropy.h"
@@ -90,7 +91,7 @@ TfrmMaximumEntropy::TfrmMaximumEntropy(QWidget* Parent) : TfrmDeconvolution(Maxi
 TfrmVanCittert::TfrmVanCittert(QWidget* Parent) : TfrmDeconvolution(VanCittertConfig, Parent) {}
 
 TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget* Parent)
-    : TForm(Parent), FConfig(Config) {
+    : TProcessingDialog(Parent), FConfig(Config) {
   setObjectName(QString::fromLatin1(Config.ObjectName));
   setWindowTitle(QString::fromLatin1(Config.Caption));
   HelpContext = Config.HelpContext;
@@ -178,12 +179,12 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
   left->addWidget(psfBox);
   left->addWidget(psfSettings);
   left->addWidget(progress);
-  FLeft = left;
   auto* columns = new QHBoxLayout;
   columns->addLayout(left, 1);
-  FColumns = columns;
+  columns->addWidget(MakePreview(), 0, Qt::AlignTop);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns);
+  // OK runs this dialog's own deconvolution, not the copy-and-operate step.
   layout->addLayout(MakeButtons());
   btnOK->setAccessibleName(QStringLiteral("OK"));
   btnCancel->setAccessibleName(QStringLiteral("Cancel"));
@@ -192,9 +193,12 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
   setFixedSize(sizeHint());
 }
 
-int TfrmDeconvolution::Execute() {
+void TfrmDeconvolution::Prepare(TChildForm& Source) {
   ResultWindow = nullptr;
-  return ShowModal();
+  if (!fmePreview->HasImages()) return;
+  fmePreview->ResultImage->WhitePoint = Source.DataImage->WhitePoint;
+  fmePreview->ResultImage->BlackPoint = Source.DataImage->BlackPoint;
+  fmePreview->Refresh();
 }
 
 void TfrmDeconvolution::grpPSFClick() {
@@ -212,7 +216,7 @@ void TfrmDeconvolution::ShowIteration(int Iteration, int Percent) {
 }
 
 void TfrmDeconvolution::reject() {
-  if (!FRunning) TForm::reject();
+  if (!FRunning) TProcessingDialog::reject();
 }
 
 void TfrmDeconvolution::closeEvent(QCloseEvent* Event) {
@@ -220,7 +224,7 @@ void TfrmDeconvolution::closeEvent(QCloseEvent* Event) {
     Event->ignore();
     return;
   }
-  TForm::closeEvent(Event);
+  TProcessingDialog::closeEvent(Event);
 }
 
 template <typename Body>
@@ -334,5 +338,31 @@ void TfrmDeconvolution::btnOKClick() {
 }
 
 void TfrmDeconvolution::btnPreviewClick() {
-  // The preview frame comes with the processing dialogs' base.
+  Run(false, FConfig.PreviewError, [&] {
+    TChildForm* active = ActiveChild();
+    if (!active) return;
+    if (active->DataImage->IsColour) {
+      MessageBox::ShowWarning(QString::fromLatin1(FConfig.GreyOnlyMessage), this);
+      return;
+    }
+    if (!fmePreview->HasImages()) return;
+    RunOperation(*fmePreview->ResultImage, *fmePreview->SourceImage);
+  });
+}
+
+void TfrmDeconvolution::RunOperation(TDataImage& Dst, TDataImage& Src) {
+  TChildForm* active = ActiveChild();
+  if (!active) return;
+  int ox = 0, oy = 0;
+  std::unique_ptr<TDataImage> result = Deconvolve(Src, *active, FConfig.PreviewError, ox, oy);
+  if (!result) return;
+  // The thumbnail's area of the padded result; floats go in unclamped and the
+  // display range stays the full image's.
+  const int w = Src.Width, h = Src.Height, pw = result->Width;
+  if (Dst.Width != w || Dst.Height != h || !Dst.Pixels) throw std::bad_alloc();
+  for (int y = 0; y < h; ++y)
+    std::memcpy(Dst.Pixels + std::int64_t(y) * w, result->Pixels + std::int64_t(y + oy) * pw + ox,
+                std::size_t(w) * sizeof(float));
+  fmePreview->Refresh();
+  ReportInternalError(0);
 }

@@ -6,7 +6,7 @@
 // rounds show in a label and a progress bar, and cuts the result back.
 #include <memory>
 
-#include "app/FormSupport.h"
+#include "dialogs/ProcessingDialog.h"
 #include "engine/Errors.h"
 
 class QButtonGroup;
@@ -33,7 +33,7 @@ struct TDeconvolutionConfig {
   std::unique_ptr<TDataImage> (*Deconvolve)(int Iterations, TDataImage& Observed, TDataImage& PSF);
 };
 
-class TfrmDeconvolution : public TForm {
+class TfrmDeconvolution : public TProcessingDialog {
   Q_OBJECT
  public:
   TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget* Parent);
@@ -49,8 +49,6 @@ class TfrmDeconvolution : public TForm {
   QProgressBar* ProgressBar = nullptr;
 
   const TDeconvolutionConfig& Config() const { return FConfig; }
-  // Shows the dialog for the active image window.
-  int Execute();
   void grpPSFClick();
   void btnPreviewClick();
   void btnOKClick();
@@ -64,6 +62,10 @@ class TfrmDeconvolution : public TForm {
   // Not while a run is in progress: the run works on the dialog's images.
   void reject() override;
   void closeEvent(QCloseEvent* Event) override;
+  // The thumbnail shows in the full image's display range.
+  void Prepare(TChildForm& Source) override;
+  // The preview's run: Src is the source thumbnail, Dst the result one.
+  void RunOperation(TDataImage& Dst, TDataImage& Src) override;
 
  private:
   // The run on Source (the active image or the preview's thumbnail). The
@@ -75,8 +77,6 @@ class TfrmDeconvolution : public TForm {
   void Run(bool Closes, int ErrorNumber, Body&& Work);
   const TDeconvolutionConfig& FConfig;
   bool FRunning = false;
-  class QVBoxLayout* FLeft = nullptr;
-  class QHBoxLayout* FColumns = nullptr;
 };
 
 class TfrmLucyRichardson : public TfrmDeconvolution {

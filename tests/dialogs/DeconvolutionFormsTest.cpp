@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/IntEdit.h"
+#include "app/PreviewFrame.h"
 #include "dialogs/DeconvolutionForms.h"
 #include "dialogs/RestorationTestUtil.h"
 #include "engine/FFT.h"
@@ -296,4 +297,84 @@ TEST_F(DeconvolutionFormsTest, PSFChoiceEnablesItsRadiusAndRunsCannotBeClosed) {
     EXPECT_EQ(f->lblExtractionRad->buddy(), f->iedExtractionRad);
     EXPECT_FALSE(f->iedIterations->accessibleName().isEmpty());
   }
+}
+
+TEST_F(DeconvolutionFormsTest, PreviewRunsOnTheThumbnailAndKeepsTheDialogOpen) {
+  TChildForm* source = Field();
+  Drag(source->ImageOverlay, QPoint(24, 34), QPoint(36, 46));
+  struct TCase {
+    int Dialog, PSF, Iterations;
+  };
+  for (const TCase& c : {TCase{0, 0, 3}, TCase{1, 2, 2}, TCase{2, 2, 3}}) {
+    const TDialogCase& d = Dialogs[c.Dialog];
+    SCOPED_TRACE(d.Caption);
+    TfrmDeconvolution* form = *d.Form;
+    std::vector<QString> labels;
+    const TProgressHandler previous =
+        SetProgressHandler([&](int, int) {
+          if (form->Running()) labels.push_back(form->lblStatus->text());
+        });
+    RunCommand(d.Action, [&](QWidget* dlg) {
+      TfmePreview& frame = *form->fmePreview;
+      ASSERT_TRUE(frame.HasImages());
+      const TDataImage& thumb = *frame.SourceImage;
+      const TDataImage& shown = *frame.ResultImage;
+      ASSERT_EQ(thumb.Width, 160);
+      ASSERT_EQ(thumb.Height, 128);
+      // The full image's display range, kept through the preview.
+      EXPECT_EQ(shown.WhitePoint, source->DataImage->WhitePoint);
+      EXPECT_EQ(shown.BlackPoint, source->DataImage->BlackPoint);
+      TypeInto(dlg, "iedIterations", QString::number(c.Iterations));
+      ChoosePSF(dlg, c.PSF);
+      Click(dlg, "btnPreview");
+      EXPECT_TRUE(dlg->isVisible());
+      EXPECT_EQ(shown.WhitePoint, source->DataImage->WhitePoint);
+      EXPECT_EQ(form->lblStatus->text(), QStringLiteral("Status: Idle"));
+
+      // The engine on the padded thumbnail; an extracted PSF takes the full
+      // image's star with the thumbnail's frame.
+      int ox = 0, oy = 0, pw = 0, ph = 0;
+      auto padded = PadToPowerOfTwo(thumb, ox, oy, pw, ph);
+      ASSERT_EQ(pw, 256);
+      ASSERT_EQ(ph, 128);
+      std::unique_ptr<TDataImage> psf;
+      if (c.PSF == 0) {
+        psf = CreateGaussianPSF(pw, ph, 2.0f);
+      } else {
+        float x = 0, y = 0;
+        ASSERT_TRUE(CalcCentroid(x, y, *source));
+        psf = ExtractPSF(pw, ph, 5, x, y, *source->DataImage);
+      }
+      auto want = d.Engine(c.Iterations, *padded, *psf);
+      ASSERT_TRUE(want);
+      int wrong = 0;
+      for (int y = 0; y < thumb.Height; ++y)
+        for (int x = 0; x < thumb.Width; ++x) {
+          const float v = want->GetPixel(x + ox, y + oy);
+          wrong += std::memcmp(&v, &shown.Pixels[y * thumb.Width + x], 4) != 0;
+        }
+      EXPECT_EQ(wrong, 0);
+      Click(dlg, "btnCancel");
+    });
+    SetProgressHandler(previous);
+    std::vector<QString> want;
+    for (int i = 1; i <= c.Iterations; ++i) want.push_back(QStringLiteral("Iteration: %1").arg(i));
+    EXPECT_EQ(labels, want);
+    EXPECT_EQ(WindowCount(), 1);
+  }
+  // A colour image shows its thumbnails; Preview and OK only warn.
+  ColourWindow(60, 60, [](int x, int y) { return TRGBPixel{std::uint8_t(x), std::uint8_t(y), 9}; });
+  RunCommand("RestorationLucyRichardson", [&](QWidget* dlg) {
+    ASSERT_TRUE(frmLucyRichardson->fmePreview->HasImages());
+    EXPECT_TRUE(frmLucyRichardson->fmePreview->SourceImage->IsColour);
+    Click(dlg, "btnPreview");
+    Click(dlg, "btnOK");
+    EXPECT_TRUE(dlg->isVisible());
+  });
+  ASSERT_EQ(Boxes.size(), 2u);
+  for (const auto& b : Boxes) {
+    EXPECT_EQ(b.Type, TMsgDlgType::mtWarning);
+    EXPECT_EQ(b.Text, QStringLiteral("Lucy Richardson deconvolution can only be performed on grey scale images."));
+  }
+  EXPECT_EQ(WindowCount(), 2);
 }
