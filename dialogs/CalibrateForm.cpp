@@ -153,7 +153,7 @@ void TfrmCalibrate::btnOKClick() {
     for (int i = 0; i < 3; ++i) {
       if (!checks[i]->isChecked() || edits[i]->text().isEmpty()) continue;
       frames[i] = std::make_unique<TDataImage>();
-      const TFrameLoadResult r = LoadFITSFrame(edits[i]->text().toStdString(), *frames[i]);
+      const TFrameLoadResult r = LoadCalibrationFrame(edits[i]->text().toStdString(), *frames[i]);
       if (!r.Ok) {
         MessageBox::ShowError(QString::fromStdString(r.Error), this);
         return;

@@ -53,6 +53,10 @@ struct TFrameLoadResult {
 // A whole frame as a floating-point grey image (data type 3). Image is left
 // without pixels and sides when the file is refused.
 TFrameLoadResult LoadFITSFrame(const std::string& FileName, TDataImage& Image);
+// The calibration dialog's frames follow that rule.
+inline TFrameLoadResult LoadCalibrationFrame(const std::string& FileName, TDataImage& Image) {
+  return LoadFITSFrame(FileName, Image);
+}
 
 // Combines the files as CombineImages combines windows, reading them a block
 // of rows at a time. Every file is checked before any pixel is combined.
