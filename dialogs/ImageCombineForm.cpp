@@ -52,14 +52,12 @@ TfrmImageCombine::TfrmImageCombine(QWidget* Parent) : TForm(Parent) {
   lblSource->setBuddy(lstSource);
 
   auto* grpDest = new QGroupBox(QStringLiteral("Images to Combine"), this);
-  auto* lblDest = new QLabel(QStringLiteral("&Images and files"), grpDest);
+  // The group's caption names the list; a screen reader hears it too.
   lstDest = new QListWidget(grpDest);
   lstDest->setObjectName(QStringLiteral("lstDest"));
   lstDest->setAccessibleName(QStringLiteral("Images to Combine"));
   lstDest->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lblDest->setBuddy(lstDest);
   auto* destCol = new QVBoxLayout(grpDest);
-  destCol->addWidget(lblDest);
   destCol->addWidget(lstDest);
 
   btnAdd = NamedButton(QStringLiteral("Add -->"), QStringLiteral("btnAdd"), QStringLiteral("Add"), this);
