@@ -170,6 +170,7 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
   ProgressBar->setAccessibleName(QStringLiteral("Progress"));
   ProgressBar->setRange(0, 100);
   ProgressBar->setValue(0);
+  ProgressBar->setTextVisible(false);  // the label says the round
   auto* progressCol = new QVBoxLayout(progress);
   progressCol->addWidget(lblStatus);
   progressCol->addWidget(ProgressBar);
