@@ -46,6 +46,18 @@ class AnalysisTest : public AppTest {
       Act(w);
     });
   }
+  // For a command that may or may not open a modal dialog: closes it when it
+  // does and tells so. Call FlushModal after the command.
+  static void CloseAnyModal(bool& Opened) {
+    Opened = false;
+    QTimer::singleShot(0, [&Opened] {
+      if (QWidget* w = QApplication::activeModalWidget()) {
+        Opened = true;
+        w->close();
+      }
+    });
+  }
+  static void FlushModal() { QCoreApplication::processEvents(); }
   // Drags a region on the window's image (zoom 100: screen = image pixels).
   static void DragRegion(TChildForm* Child, QPoint From, QPoint To) {
     QWidget* w = Child->ImageOverlay;
