@@ -12,6 +12,8 @@
 #include <QTime>
 #include <QToolButton>
 #include <QValueAxis>
+#include <algorithm>
+#include <cmath>
 
 #include "analysis/TextReport.h"
 #include "platform/Application.h"
@@ -45,6 +47,23 @@ QValueAxis* MakeValueAxis(const QString& Title) {
   axis->setTitleBrush(Qt::black);
   axis->setLinePenColor(Qt::black);
   return axis;
+}
+
+void SetRoundTicks(QValueAxis* Axis, double Low, double High, int Ticks) {
+  if (!(High > Low)) High = Low + 1;
+  const double raw = (High - Low) / std::max(1, Ticks);
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  double step = power;
+  for (const double m : {1.0, 2.0, 5.0, 10.0})
+    if (m * power >= raw) {
+      step = m * power;
+      break;
+    }
+  // The interval before the type: dynamic ticks at an interval of 0 never end.
+  Axis->setTickInterval(step);
+  Axis->setTickAnchor(0);
+  Axis->setRange(Low, High);
+  Axis->setTickType(QValueAxis::TicksDynamic);
 }
 
 void SetChartTitle(QChart* Chart, const QString& Line1, const QString& Line2) {

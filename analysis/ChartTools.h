@@ -21,6 +21,9 @@ class TFileDialog;
 QChart* MakeChart(const QString& Title);
 // A value axis without grid or minor ticks, titled Title.
 QValueAxis* MakeValueAxis(const QString& Title);
+// Sets the axis to Low..High with ticks at round steps (1, 2 or 5 times a
+// power of ten) from 0, about Ticks of them.
+void SetRoundTicks(QValueAxis* Axis, double Low, double High, int Ticks = 6);
 // Line 1 above line 2, both centred.
 void SetChartTitle(QChart* Chart, const QString& Line1, const QString& Line2);
 // The current date (short format) + " " + the current time (long format).

@@ -69,7 +69,6 @@ TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::W
   chart->addSeries(Series3);
   chart->addSeries(Series4);
   FAxisX = MakeValueAxis(QStringLiteral("Pixel Value"));
-  FAxisX->setTickCount(7);
   FAxisY = MakeValueAxis(QStringLiteral("Frequency"));
   FAxisY->setTickCount(6);
   FLogAxisY = new QLogValueAxis(this);
@@ -237,7 +236,9 @@ void TfrmHistogram::ShowPoints() {
       any = true;
     }
   }
-  FAxisX->setRange(0, maxX > 0 ? maxX : 255);
+  // Round numbers on the axes read better than the data's own ends.
+  SetRoundTicks(FAxisX, 0, maxX > 0 ? maxX : 255);
   FAxisY->setRange(0, std::max<qreal>(maxY, 1) * 1.05);
+  FAxisY->applyNiceNumbers();
   FLogAxisY->setRange(LogFloor, std::max<qreal>(maxY, 10) * 1.5);
 }

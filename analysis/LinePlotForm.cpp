@@ -146,6 +146,7 @@ void TfrmLinePlot::ShowSeries() {
     count = std::max(count, v.size());
   }
   if (hi <= lo) hi = lo + 1;
-  FAxisX->setRange(0, double(std::max<std::size_t>(count, 1)));
+  SetRoundTicks(FAxisX, 0, double(std::max<std::size_t>(count, 1)));
   FAxisY->setRange(lo, hi);
+  FAxisY->applyNiceNumbers();
 }

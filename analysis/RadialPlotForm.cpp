@@ -170,6 +170,7 @@ bool TfrmRadialPlot::Plot() {
   FAxisX->setRange(-R, R);
   const double span = std::max(1.0, double(maximum) - double(minimum));
   FAxisY->setRange(double(minimum) - 0.05 * span, double(maximum) + 0.05 * span);
+  FAxisY->applyNiceNumbers();
   SetChartTitle(Chart->chart(),
                 QStringLiteral("Corvelle Image Radial Plot - ") + child->Caption() + QStringLiteral(" - Centroid [") +
                     TwoDecimals(cx) + QStringLiteral(", ") + TwoDecimals(cy) + QStringLiteral("]"),
