@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
@@ -67,6 +68,13 @@ TEST_F(ChartScreenshot, ChartsOfAGalaxyField) {
   EXPECT_GT(Near(shot, PlotArea(frmHistogram->Chart1).translated(chartAt), Qt::black), 500);
   EXPECT_TRUE(frmHistogram->Chart1->chart()->title().contains(QStringLiteral("galaxy.fits")));
   Keep(frmHistogram, "histogram");
+  // On the log axis the filled curve still stands on the floor.
+  QTest::mouseClick(frmHistogram->btnLog, Qt::LeftButton);
+  QTest::qWait(20);
+  shot = frmHistogram->grab().toImage();
+  EXPECT_GT(Near(shot, PlotArea(frmHistogram->Chart1).translated(chartAt), Qt::black), 500);
+  Keep(frmHistogram, "histogram_log");
+  QTest::mouseClick(frmHistogram->btnLog, Qt::LeftButton);
 
   // Line plot through the galaxy's core: a black profile.
   OnModal([](QWidget*) {

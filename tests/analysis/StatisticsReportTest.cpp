@@ -145,6 +145,8 @@ TEST_F(StatisticsReportTest, PrintTwoCopiesInOneJob) {
   const QString text = RunTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
   EXPECT_EQ(text.count(QStringLiteral("Corvelle Image Statistics Report")), 2);
   EXPECT_EQ(text.count(QStringLiteral("36.00")), 2);
+  // "Courier", a fixed-pitch face, keeps the columns aligned.
+  EXPECT_TRUE(RunTool(QStringLiteral("pdffonts"), {pdf}).contains(QStringLiteral("Mono"))) << "no fixed-pitch font";
   // Cancel prints nothing.
   QFile::remove(pdf);
   PrintDialog::SetHook([](QPrinter&) { return false; });
