@@ -1,12 +1,11 @@
 #pragma once
 // The analysis windows created as at start-up on a test's main window, a
-// region dragged on an image window, modal dialogs answered, printing to PDF.
-#include <QAction>
-#include <QApplication>
-#include <QMouseEvent>
-#include <QPrinter>
-#include <QProcess>
-#include <QTimer>
+// region dragged on an image window, modal dialogs answered, printing to PDF,
+// and how many pixels of a chart as shown are near a colour.
+#include <QtCharts>
+#include <QtPrintSupport>
+#include <QtTest>
+#include <QtWidgets>
 #include <functional>
 
 #include "../app/AppTestUtil.h"
@@ -30,34 +29,17 @@ class AnalysisTest : public AppTest {
   }
   // The menu command, as the user picks it.
   void Command(const char* Name) {
-    QAction* a = Form->Action(QString::fromLatin1(Name));
-    ASSERT_NE(a, nullptr) << Name;
-    ASSERT_TRUE(a->isEnabled()) << Name;
-    a->trigger();
+    ASSERT_TRUE(Form->Action(Name) && Form->Action(Name)->isEnabled()) << Name;
+    Form->Action(Name)->trigger();
   }
-  // Runs Act on the modal dialog the next command opens, once it is open.
-  static void OnModal(std::function<void(QWidget*)> Act) {
-    QTimer::singleShot(0, [Act] {
-      QWidget* w = QApplication::activeModalWidget();
-      if (!w) {
-        ADD_FAILURE() << "no modal dialog";
-        return;
-      }
-      Act(w);
+  // Act runs on the modal dialog the next command opens; with Optional, a
+  // command that opens none is fine (Act is not run).
+  static void OnModal(std::function<void(QWidget*)> Act, bool Optional = false) {
+    QTimer::singleShot(0, [Act, Optional] {
+      if (QWidget* w = QApplication::activeModalWidget()) Act(w);
+      else if (!Optional) ADD_FAILURE() << "no modal dialog";
     });
   }
-  // For a command that may or may not open a modal dialog: closes it when it
-  // does and tells so. Call FlushModal after the command.
-  static void CloseAnyModal(bool& Opened) {
-    Opened = false;
-    QTimer::singleShot(0, [&Opened] {
-      if (QWidget* w = QApplication::activeModalWidget()) {
-        Opened = true;
-        w->close();
-      }
-    });
-  }
-  static void FlushModal() { QCoreApplication::processEvents(); }
   // Drags a region on the window's image (zoom 100: screen = image pixels).
   static void DragRegion(TChildForm* Child, QPoint From, QPoint To) {
     QWidget* w = Child->ImageOverlay;
@@ -85,25 +67,25 @@ class AnalysisTest : public AppTest {
 inline QString RunTool(const QString& Program, const QStringList& Args) {
   QProcess p;
   p.start(Program, Args);
-  if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+  if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
     ADD_FAILURE() << Program.toStdString() << " failed or is missing";
-    return {};
-  }
   return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// "Pages: N" of pdfinfo; -1 when it cannot be read.
-inline int PdfPages(const QString& Pdf) {
+// A field of pdfinfo's report ("Pages", "Page size").
+inline QString PdfInfo(const QString& Pdf, const QString& Field) {
   for (const QString& line : RunTool(QStringLiteral("pdfinfo"), {Pdf}).split(QLatin1Char('\n')))
-    if (line.startsWith(QLatin1String("Pages:"))) return line.mid(6).trimmed().toInt();
-  return -1;
-}
-// "Page size: W x H pts" of pdfinfo's first page.
-inline QSizeF PdfPageSize(const QString& Pdf) {
-  for (const QString& line : RunTool(QStringLiteral("pdfinfo"), {Pdf}).split(QLatin1Char('\n')))
-    if (line.startsWith(QLatin1String("Page size:"))) {
-      const QStringList parts = line.mid(10).simplified().split(QLatin1Char(' '));
-      if (parts.size() >= 3) return QSizeF(parts[0].toDouble(), parts[2].toDouble());
-    }
+    if (line.startsWith(Field + QLatin1Char(':'))) return line.mid(Field.size() + 1).simplified();
   return {};
+}
+
+inline int PixelsNear(QChartView* View, QColor C) {
+  const QImage shown = View->grab().toImage();
+  int n = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) {
+      const QColor p = shown.pixelColor(x, y);
+      n += std::abs(p.red() - C.red()) + std::abs(p.green() - C.green()) + std::abs(p.blue() - C.blue()) < 200;
+    }
+  return n;
 }
