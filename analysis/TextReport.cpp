@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <memory>
+#include <algorithm>
 #include <utility>
 
 #include "platform/NumFormat.h"
@@ -93,7 +93,10 @@ void SaveTextReport(const QString& FileName, const TReportLines& Lines) {
 }
 
 QPrinter& ReportPrinter() {
-  static std::unique_ptr<QPrinter> printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  // Made on first use and kept to the end of the program: a printer torn
+  // down among the static destructors, after the application object, may
+  // still call into the print system.
+  static QPrinter* printer = new QPrinter(QPrinter::HighResolution);
   return *printer;
 }
 
