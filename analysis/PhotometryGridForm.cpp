@@ -1,20 +1,16 @@
 #include "analysis/PhotometryGridForm.h"
 
-#include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QShowEvent>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "analysis/TextReport.h"
 #include "engine/photometry.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -23,8 +19,6 @@
 TfrmPhotometryGrid* frmPhotometryGrid = nullptr;
 
 namespace {
-TfrmPhotometryGrid::TPrintDialogHook PrintDialogHook;
-
 const char* const Titles[TfrmPhotometryGrid::ColCount] = {"Aperture #", "Magnitude",  "Mag. Difference", "Star ADU",
                                                           "Sky ADU",    "Centroid X", "Centroid Y",      "Image"};
 const char* const TextHeadings[TfrmPhotometryGrid::ColCount] = {"Aperture", "Magnitude",  "Mag. Diff.", "Star ADU",
@@ -32,15 +26,14 @@ const char* const TextHeadings[TfrmPhotometryGrid::ColCount] = {"Aperture", "Mag
 
 QString Number(long double V) { return QString::fromStdString(NumFormat::FormatFloat("0.000", V)); }
 
-// "%-15s": padded with blanks on the right, never cut.
-QString Padded(const QString& Text) { return Text.leftJustified(15, QLatin1Char(' '), false); }
-}  // namespace
+QString Padded(const QString& Text) { return PadRight(Text, 15); }
 
-TfrmPhotometryGrid::TPrintDialogHook TfrmPhotometryGrid::SetPrintDialogHook(TPrintDialogHook Hook) {
-  TPrintDialogHook previous = std::move(PrintDialogHook);
-  PrintDialogHook = std::move(Hook);
-  return previous;
+TReportLines AsReport(const QStringList& Lines) {
+  return [Lines](TReportWriter& W) {
+    for (const QString& line : Lines) W.WriteLine(line);
+  };
 }
+}  // namespace
 
 TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
     : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint),
@@ -175,8 +168,7 @@ QByteArray TfrmPhotometryGrid::CSVText() const {
 QStringList TfrmPhotometryGrid::ReportLines() const {
   QStringList lines;
   lines << QString();
-  lines << QStringLiteral("Corvelle Image Photometry Results - ") +
-               QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+  lines << QStringLiteral("Corvelle Image Photometry Results - ") + ReportDate();
   lines << QString() << QString();
   QString header;
   for (const char* h : TextHeadings) header += Padded(QString::fromLatin1(h));
@@ -192,21 +184,26 @@ QStringList TfrmPhotometryGrid::ReportLines() const {
 
 bool TfrmPhotometryGrid::SaveToFile(const QString& FileName) {
   const QString ext = QFileInfo(FileName).suffix().toUpper();
-  QByteArray data;
-  if (ext == QLatin1String("CSV")) {
-    data = CSVText();
-  } else if (ext == QLatin1String("TXT")) {
-    for (const QString& line : ReportLines()) data += line.toUtf8() + "\r\n";
-  } else {
+  const QString failed = QStringLiteral("The photometry results could not be saved to \"%1\".").arg(FileName);
+  if (ext == QLatin1String("TXT")) {
+    try {
+      SaveTextReport(FileName, AsReport(ReportLines()));
+    } catch (const EReportError&) {
+      MessageBox::ShowWarning(failed, this);
+      return false;
+    }
+    return true;
+  }
+  if (ext != QLatin1String("CSV")) {
     MessageBox::ShowWarning(QStringLiteral("The photometry results were not saved.  Give the file name the extension "
                                            "\".csv\" or \".txt\"."),
                             this);
     return false;
   }
+  const QByteArray data = CSVText();
   QFile file(FileName);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush()) {
-    MessageBox::ShowWarning(QStringLiteral("The photometry results could not be saved to \"%1\".").arg(FileName),
-                            this);
+    MessageBox::ShowWarning(failed, this);
     return false;
   }
   file.close();
@@ -218,48 +215,12 @@ void TfrmPhotometryGrid::SaveAs1Click() {
   SaveToFile(SaveDialog->FileName);
 }
 
-bool TfrmPhotometryGrid::PrintReport(QPrinter& Printer, int Copies) const {
-  QPainter painter;
-  if (!painter.begin(&Printer)) return false;
-  painter.setFont(QFont(QStringLiteral("Courier"), 8));
-  const QFontMetrics metrics(painter.font(), &Printer);
-  const int lineHeight = std::max(metrics.lineSpacing(), 1);
-  const int pageHeight = Printer.pageLayout().paintRectPixels(Printer.resolution()).height();
-  const QStringList lines = ReportLines();
-  int y = 0;
-  bool ok = true;
-  for (int copy = 0; copy < Copies && ok; ++copy) {
-    for (const QString& line : lines) {
-      if (y + lineHeight > pageHeight && y > 0) {
-        if (!Printer.newPage()) {
-          ok = false;
-          break;
-        }
-        y = 0;
-      }
-      painter.drawText(0, y + metrics.ascent(), line);
-      y += lineHeight;
-    }
-  }
-  painter.end();
-  return ok;
-}
-
 void TfrmPhotometryGrid::Print1Click() {
-  QPrinter printer(QPrinter::HighResolution);
-  bool accepted;
-  if (PrintDialogHook) {
-    accepted = PrintDialogHook(printer);
-  } else {
-    QPrintDialog dialog(&printer, this);
-    accepted = dialog.exec() == QDialog::Accepted;
+  try {
+    PrintTextReportWithDialog(this, AsReport(ReportLines()));
+  } catch (const EReportError& e) {
+    MessageBox::ShowError(QString::fromStdString(e.what()), this);
   }
-  if (!accepted) return;
-  // The copies are written into the one job; the printer makes no more.
-  const int copies = std::max(printer.copyCount(), 1);
-  printer.setCopyCount(1);
-  if (!PrintReport(printer, copies))
-    MessageBox::ShowError(QStringLiteral("The photometry results could not be printed."), this);
 }
 
 void TfrmPhotometryGrid::Clearresults1Click() {

@@ -6,12 +6,10 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 class QAction;
 class QMenuBar;
-class QPrinter;
 class QTableWidget;
 class TFileDialog;
 
@@ -48,14 +46,9 @@ class TfrmPhotometryGrid : public QWidget {
   // The comma-separated text: every row up to its first empty cell, each
   // written row ended by a carriage return.
   QByteArray CSVText() const;
-  // The lines of the text report (title, headers, rule, one line per result).
+  // The lines of the text report (title, headers, rule, one line per
+  // result), for the ".TXT" file and the printer alike.
   QStringList ReportLines() const;
-  // One print job holding Copies copies of the report, in Courier 8.
-  bool PrintReport(QPrinter& Printer, int Copies) const;
-
-  // Answers the print dialog in tests: set up the printer, return false for Cancel.
-  using TPrintDialogHook = std::function<bool(QPrinter& Printer)>;
-  static TPrintDialogHook SetPrintDialogHook(TPrintDialogHook Hook);
 
  protected:
   void showEvent(class QShowEvent* Event) override;
