@@ -1,6 +1,6 @@
 #pragma once
-// The program's main window with all its windows, settings of the test's own,
-// a recorder for message boxes, and star fields with known fluxes.
+// The program's main window with all its windows and settings of the test's
+// own, recorded message boxes, and star fields with known fluxes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -32,18 +32,14 @@ class PhotometryTest : public ::testing::Test {
     Form->show();
     PreviousBox = MessageBox::SetHook([this](TMsgDlgType, const QString& Text, unsigned) {
       Boxes.push_back(Text);
-      if (Answers.empty()) return int(mrOk);
-      const int a = Answers.front();
-      Answers.erase(Answers.begin());
+      const int a = Answers.empty() ? int(mrOk) : Answers.front();
+      if (!Answers.empty()) Answers.erase(Answers.begin());
       return a;
     });
     PreviousError = SetInternalErrorHandler([this](int Code) { Errors += Code != 0; });
   }
   void TearDown() override {
-    for (TChildForm* child : Form->MDIChildren()) {
-      child->setAttribute(Qt::WA_DeleteOnClose, false);
-      delete child;
-    }
+    for (TChildForm* child : Form->MDIChildren()) child->setAttribute(Qt::WA_DeleteOnClose, false), delete child;
     FreeForms();
     delete Form;
     MainForm = nullptr;
@@ -51,9 +47,8 @@ class PhotometryTest : public ::testing::Test {
     SetInternalErrorHandler(PreviousError);
     TRegistry::SetStorageFile(QString());
   }
-
   // A floating-point image: sky level Sky plus the stars.
-  TChildForm* StarField(int W, int H, const std::vector<TFieldStar>& Stars, const QString& Caption, float Sky = 100.0f) {
+  TChildForm* StarField(int W, int H, const std::vector<TFieldStar>& Stars, const QString& Caption, float Sky = 100) {
     auto* child = new TChildForm;
     child->DataImage->Allocate(W, H, 3, false);
     for (int y = 0; y < H; ++y)
@@ -68,7 +63,6 @@ class PhotometryTest : public ::testing::Test {
     child->UpdateImage();
     return child;
   }
-
   // Calls Act with the modal dialog once one is open.
   static void WhenModal(std::function<void(QWidget*)> Act) {
     auto* timer = new QTimer;
@@ -81,7 +75,6 @@ class PhotometryTest : public ::testing::Test {
     });
     timer->start(5);
   }
-
   static std::vector<QStringList> GridRows() {
     std::vector<QStringList> rows(std::size_t(frmPhotometryGrid->NextRow() - 1));
     for (std::size_t r = 0; r < rows.size(); ++r)
