@@ -70,17 +70,3 @@ void ApplyStandardFilter(int Index) {
   result->UpdateImage();
   MainForm->QuickLinearScaleUpdate();
 }
-
-void FlipImage(std::uint8_t Direction) {
-  if (!MainForm) return;
-  TChildForm* source = MainForm->ActiveMDIChild();
-  if (!source) return;
-  TChildForm* result = CopyImageWindow(source);
-  if (!result) return;
-  if (source->DataImage->IsColour)
-    ColFlip(Direction, *result->DataImage, *source->DataImage);
-  else
-    Flip(Direction, *result->DataImage, *source->DataImage);
-  result->SetCaption(QStringLiteral("Flip"));
-  result->UpdateImage();
-}

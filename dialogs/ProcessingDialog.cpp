@@ -16,10 +16,14 @@
 #include "app/Main.h"
 #include "app/PreviewFrame.h"
 #include "app/Utilities.h"
+#include "engine/DataImage.h"
 #include "engine/Errors.h"
 #include "engine/Processing.h"
 
 namespace {
+// The longest side the padded Fourier transform takes.
+constexpr int MaxTransformSide = 8192;
+
 // Notes whether an engine routine showed a box while it lives; the boxes
 // themselves still go to the installed handlers.
 class TBoxWatch {
@@ -110,6 +114,13 @@ TChildForm* TProcessingDialog::ActiveChild() { return MainForm ? MainForm->Activ
 QString TProcessingDialog::Refusal(const TDataImage& Image) const {
   if ((Accepts == TAccepts::GreyOnly && Image.IsColour) || (Accepts == TAccepts::ColourOnly && !Image.IsColour))
     return RefusalText;
+  return {};
+}
+
+QString TProcessingDialog::TransformSizeRefusal(const TDataImage& Image) {
+  if (Image.Width > MaxTransformSide || Image.Height > MaxTransformSide)
+    return QStringLiteral("The image is too large for the Fourier transform: neither side may exceed %1 pixels.")
+        .arg(MaxTransformSide);
   return {};
 }
 

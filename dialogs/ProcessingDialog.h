@@ -119,6 +119,10 @@ class TProcessingDialog : public TForm {
   // Whether the activation preview runs (after FormActivate).
   virtual bool ActivationPreviewWanted() const { return true; }
 
+  // The warning for an image whose padded sides would exceed what the
+  // Fourier transform takes (8192); empty when it fits.
+  static QString TransformSizeRefusal(const TDataImage& Image);
+
   // The active image window (the MDI area's current one).
   static TChildForm* ActiveChild();
 
