@@ -2,6 +2,8 @@
 
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 
 #include "app/Child.h"
 #include "app/FloatEdit.h"
+#include "app/IntEdit.h"
 #include "app/Main.h"
 #include "app/PreviewFrame.h"
 #include "app/Utilities.h"
@@ -178,11 +181,14 @@ void TProcessingDialog::btnOKClick() {
   try {
     ReadParameters();
   } catch (const EPropertyError& e) {
-    MessageBox::ShowError(QString::fromStdString(e.what()), this);
+    // A box that lost the focus to OK has already said what is wrong.
+    if (!FFocusOutFailed) MessageBox::ShowError(QString::fromStdString(e.what()), this);
+    FFocusOutFailed = false;
     return;
   } catch (...) {
     return;
   }
+  FFocusOutFailed = false;
   try {
     TChildForm* source = ActiveChild();
     if (!source || !source->DataImage) return;
@@ -235,9 +241,31 @@ void TProcessingDialog::Activated() {
   FPreviewRaisedBox = FPreviewRaisedBox || raised;
 }
 
+bool TProcessingDialog::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::FocusOut) {
+    const auto reason = static_cast<QFocusEvent*>(Event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      // The box checks its text as it loses the focus and shows the message.
+      try {
+        if (auto* f = qobject_cast<TFloatEdit*>(Watched); f && !f->text().isEmpty()) (void)f->Value();
+        if (auto* i = qobject_cast<TIntEdit*>(Watched); i && !i->text().isEmpty()) (void)i->Value();
+      } catch (const EPropertyError&) {
+        FFocusOutFailed = true;
+      }
+    }
+  }
+  return TForm::eventFilter(Watched, Event);
+}
+
 void TProcessingDialog::showEvent(QShowEvent* Event) {
   // A new opening is activated afresh.
   FPreviewRaisedBox = false;
+  FFocusOutFailed = false;
+  if (!FBoxesWatched) {
+    FBoxesWatched = true;
+    for (QLineEdit* box : findChildren<QLineEdit*>())
+      if (qobject_cast<TFloatEdit*>(box) || qobject_cast<TIntEdit*>(box)) box->installEventFilter(this);
+  }
   TForm::showEvent(Event);
 }
 

@@ -127,6 +127,7 @@ class TProcessingDialog : public TForm {
   static TChildForm* ActiveChild();
 
   bool event(QEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
   void hideEvent(QHideEvent* Event) override;
 
@@ -137,4 +138,6 @@ class TProcessingDialog : public TForm {
   int FPreviewCount = 0;
   bool FInPreview = false;
   bool FPreviewRaisedBox = false;  // the last preview showed an error or warning box
+  bool FBoxesWatched = false;
+  bool FFocusOutFailed = false;    // a number box has shown its own message for its text
 };

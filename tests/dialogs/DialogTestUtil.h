@@ -19,6 +19,8 @@
 #include "app/FormGroups.h"
 #include "app/PreviewFrame.h"
 #include "dialogs/ProcessingDialog.h"
+#include "engine/ColGeometry.h"
+#include "engine/Geometry.h"
 
 class DialogTest : public AppTest {
  protected:
@@ -106,4 +108,26 @@ inline std::unique_ptr<TDataImage> CopyOf(const TDataImage& S) {
   d->BlackPoint = S.BlackPoint;
   d->WhitePoint = S.WhitePoint;
   return d;
+}
+
+// Replaces the text of a number box as a user would: select all, type.
+inline void TypeInto(QWidget* Box, const QString& Text) {
+  Box->setFocus();
+  QTest::keyClick(Box, Qt::Key_End);
+  QTest::keyClick(Box, Qt::Key_Home, Qt::ShiftModifier);
+  QTest::keyClicks(Box, Text);
+}
+
+// The thumbnail the preview frame makes of Image (sides for its proportion,
+// resampled, auto-scaled).
+inline std::unique_ptr<TDataImage> ThumbnailOf(const TDataImage& Image) {
+  int tw = 0, th = 0;
+  TfmePreview::ThumbnailSize(Image.Width, Image.Height, tw, th);
+  auto t = std::make_unique<TDataImage>();
+  if (Image.IsColour)
+    ColResample(tw, th, *t, Image);
+  else
+    Resample(tw, th, *t, Image);
+  t->AutoScale();
+  return t;
 }
