@@ -5,10 +5,12 @@
 #include "app/Main.h"
 #include "dialogs/BrightnessContrastForm.h"
 #include "dialogs/ColourBalanceForm.h"
+#include "dialogs/DDPForm.h"
 #include "dialogs/FFTFilterForm.h"
 #include "dialogs/GammaForm.h"
 #include "dialogs/HSIForm.h"
 #include "dialogs/HomomorphicForm.h"
+#include "dialogs/LinearForm.h"
 #include "dialogs/LogForm.h"
 #include "dialogs/NoiseFilterForms.h"
 #include "dialogs/PixelMathForm.h"
@@ -56,6 +58,8 @@ void CreateProcessingForms(TMainForm* Form) {
   Create(frmAdaptiveDWMTM, Form);
   Create(frmContraHarmonic, Form);
   Create(frmAlphaTrimmed, Form);
+  Create(frmDDP, Form);
+  Create(frmLinear, Form);
 
   Run(Form, "ScaleBriCon", frmBrightnessContrast);
   Run(Form, "ScaleGamma", frmGamma);
@@ -79,9 +83,13 @@ void CreateProcessingForms(TMainForm* Form) {
   Run(Form, "FilterAdaptiveDWMTM", frmAdaptiveDWMTM);
   Run(Form, "FilterCHMean", frmContraHarmonic);
   Run(Form, "FilterATMean", frmAlphaTrimmed);
+  Run(Form, "ScaleDDP", frmDDP);
+  Run(Form, "ScaleLinear", frmLinear);
 }
 
 void FreeProcessingForms() {
+  Free(frmLinear);
+  Free(frmDDP);
   Free(frmAlphaTrimmed);
   Free(frmContraHarmonic);
   Free(frmAdaptiveDWMTM);
