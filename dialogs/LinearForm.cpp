@@ -72,9 +72,6 @@ TfrmLinear::TfrmLinear(QWidget* Parent) : TProcessingDialog(Parent) {
   chart->addAxis(FAxisY, Qt::AlignLeft);
   Series1->attachAxis(FAxisX);
   Series1->attachAxis(FAxisY);
-  // A dark plot area, so that the white histogram stands out.
-  chart->setPlotAreaBackgroundBrush(QColor(40, 40, 48));
-  chart->setPlotAreaBackgroundVisible(true);
   Chart1 = new QChartView(chart, this);
   Chart1->setObjectName(QStringLiteral("Chart1"));
   Chart1->setAccessibleName(QStringLiteral("Histogram"));
@@ -82,6 +79,13 @@ TfrmLinear::TfrmLinear(QWidget* Parent) : TProcessingDialog(Parent) {
   Chart1->setRenderHint(QPainter::Antialiasing, false);
   Chart1->setFixedSize(ChartWidth, ChartHeight);
   chart->setPlotArea(QRectF(PlotLeft, PlotTop, SliderWidth - 10, ChartHeight - PlotTop - PlotBottom));
+  // A dark ground, so that the white histogram stands out.
+  chart->setBackgroundVisible(false);
+  Chart1->setBackgroundBrush(QColor(40, 40, 48));
+  FAxisY->setLabelsBrush(QColor(220, 220, 220));
+  FAxisY->setGridLineColor(QColor(80, 80, 90));
+  FAxisY->setLinePenColor(QColor(120, 120, 130));
+  FAxisX->setLinePenColor(QColor(120, 120, 130));
 
   QVRSlider = new TQVRSlider(this);
   QVRSlider->setObjectName(QStringLiteral("QVRSlider"));

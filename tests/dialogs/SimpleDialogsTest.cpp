@@ -1,6 +1,8 @@
 // The parameter dialogs with a preview, driven through their menu commands.
 #include <QButtonGroup>
+#include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -8,7 +10,10 @@
 #include "app/FloatEdit.h"
 #include "app/IntEdit.h"
 #include "dialogs/BrightnessContrastForm.h"
+#include "app/QVRSlider.h"
 #include "dialogs/ColourBalanceForm.h"
+#include "dialogs/DDPForm.h"
+#include "dialogs/LinearForm.h"
 #include "dialogs/FFTFilterForm.h"
 #include "dialogs/GammaForm.h"
 #include "dialogs/HSIForm.h"
@@ -269,13 +274,15 @@ TEST_F(PreviewDialogs, EachRunMakesItsOwnWindowAndThePreviewImagesGoWithTheDialo
 }
 
 TEST_F(PreviewDialogs, EveryControlHasANameAndEveryCaptionItsControl) {
-  const std::vector<QDialog*> dialogs = {frmBrightnessContrast, frmGamma, frmLog, frmUnsharpMask,
-                                         frmColourBalance, frmHSI, frmHomomorphic, frmFFTFilter};
+  const std::vector<QDialog*> dialogs = {frmBrightnessContrast, frmGamma,       frmLog,       frmUnsharpMask,
+                                         frmColourBalance,      frmHSI,         frmHomomorphic, frmFFTFilter,
+                                         frmDDP,                frmLinear};
   for (QDialog* d : dialogs) {
     SCOPED_TRACE(d->objectName().toStdString());
     EXPECT_FALSE(d->accessibleName().isEmpty());
     for (QWidget* w : d->findChildren<QWidget*>()) {
-      if (qobject_cast<QSlider*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractButton*>(w)) {
+      if (qobject_cast<QSlider*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractButton*>(w) ||
+          qobject_cast<QComboBox*>(w) || qobject_cast<TQVRSlider*>(w) || qobject_cast<QChartView*>(w)) {
         EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
       }
     }
