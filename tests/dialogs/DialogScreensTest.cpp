@@ -44,27 +44,17 @@ TEST_F(DialogScreens, GammaDDPAndLinearScaleOnASkyImage) {
   ASSERT_EQ(sky->DataImage->Width, 100);
 
   const char* const saveTo = std::getenv("CORVELLE_DIALOG_SCREENS");
-  struct Scene {
-    const char* Action;
-    const char* File;
-    std::function<void()> Set;
-  };
-  const Scene scenes[] = {
-      {"ScaleGamma", "gamma.png", [] { SlideTo(frmGamma->trkGamma, 5); }},
-      {"ScaleDDP", "ddp.png", [] {}},
-      {"ScaleLinear", "linear.png", [] {}},
-  };
-  for (const Scene& s : scenes) {
-    SCOPED_TRACE(s.Action);
+  for (auto [action, file] : {std::pair{"ScaleGamma", "gamma.png"}, {"ScaleDDP", "ddp.png"}, {"ScaleLinear", "linear.png"}}) {
+    SCOPED_TRACE(action);
     Form->MDIArea()->setActiveSubWindow(sky);
-    WithDialog(s.Action, [&](QDialog* dialog) {
+    WithDialog(action, [&](QDialog* dialog) {
       ASSERT_NE(dialog, nullptr);
-      s.Set();
+      if (dialog == frmGamma) SlideTo(frmGamma->trkGamma, 5);
       Settle(dialog);
       dialog->adjustSize();
       QTest::qWait(20);
       const QImage shot = dialog->grab().toImage();
-      if (saveTo) shot.save(QDir(QString::fromLocal8Bit(saveTo)).filePath(QString::fromLatin1(s.File)));
+      if (saveTo) shot.save(QDir(QString::fromLocal8Bit(saveTo)).filePath(QString::fromLatin1(file)));
       // The preview shows the sky, not a flat field.
       auto* d = qobject_cast<TProcessingDialog*>(dialog);
       TDisplay* preview = d->fmePreview->PreviewDisplay;
