@@ -222,13 +222,11 @@ bool TProcessingDialog::event(QEvent* Event) {
 }
 
 void TProcessingDialog::Activated() {
-  // Activations while a preview's box is up, and the one that follows closing
-  // that box, would run the same failing preview again and again.
-  if (FInPreview) return;
-  if (FPreviewRaisedBox) {
-    FPreviewRaisedBox = false;
-    return;
-  }
+  // Activations while a preview's box is up, and those that follow closing
+  // that box, would run the same failing preview again and again. Nothing can
+  // change the image while the dialog is up, so until the user changes a
+  // value or opens the dialog anew there is nothing new to show.
+  if (FInPreview || FPreviewRaisedBox) return;
   bool raised = false;
   {
     TBoxWatch watch(raised);

@@ -25,9 +25,9 @@
 // run per pass of the event loop; UpdatePreview() runs it at once. A run calls
 // UpdateLabels, ReadParameters and RunOperation from the source thumbnail into
 // the result thumbnail, then AfterPreview and Refresh. With PreviewOnActivate
-// the dialog previews each time it is activated, except for the activation
-// that follows closing an error box its own preview raised (so a failing
-// preview cannot loop).
+// the dialog previews each time it is activated, except after a preview of
+// its own raised an error box: then activations do nothing until the next
+// preview run or opening (so a failing preview cannot loop).
 //
 // OK: ReadParameters (a number box with a bad text stops here with the box's
 // message), Refusal when RefuseOnOK, CheckBeforeOK, then CopyImageWindow of the
