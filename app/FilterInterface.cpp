@@ -3,9 +3,7 @@
 #include "app/Child.h"
 #include "app/Main.h"
 #include "app/Utilities.h"
-#include "engine/ColGeometry.h"
 #include "engine/ColProcessing.h"
-#include "engine/Geometry.h"
 #include "engine/Processing.h"
 
 using K = TStandardFilterKind;
