@@ -31,11 +31,11 @@
 #include <QSlider>
 #include <memory>
 #include "app/IntEdit.h"
-#include "formats/dialogs/FITSOptionsForm.h"
-#include "formats/dialogs/JPEGOptionsForm.h"
+#include "dialogs/FITSOptionsForm.h"
+#include "dialogs/JPEGOptionsForm.h"
 #include "app/Child.h"
-#include "formats/dialogs/FileOptionsForm.h"
-#include "formats/dialogs/ImportForm.h"
+#include "dialogs/FileOptionsForm.h"
+#include "dialogs/ImportForm.h"
 #include "platform/Application.h"
 
 #include <QTest>
