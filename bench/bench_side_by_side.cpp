@@ -273,10 +273,12 @@ void FITSOpen(int all) {
                                fits_close_file(f, &status);
                              },
                              Rounds());
-      Row(op, Side(n), t, r.Ours, "cfitsio fits_read_pix into a buffer", r.Peer, "<= 1.5");
+      Row(op, Side(n), t, r.Ours, "cfitsio fits_read_pix into a buffer (no threads)", r.Peer, "<= 1.5");
       // astropy runs in its own process: timed on its own, not interleaved.
       const double astropy = AstropySeconds(name);
-      if (astropy > 0) Row(op, Side(n), t, r.Ours, "astropy getdata (own process, not interleaved)", astropy, "<= 1.0");
+      if (astropy > 0) {
+        Row(op, Side(n), t, r.Ours, "astropy getdata (no threads; own process, not interleaved)", astropy, "<= 1.0");
+      }
       const double fileBytes = double(n) * n * (isFloat ? 4 : 2);
       const double floor = (fileBytes + 4.0 * double(n) * n) / SideBySide::CopyBandwidth(1);
       Row(op, Side(n), t, r.Ours, "memory floor, file + plane at 1-thread memcpy speed", floor, "(none)");
