@@ -7,8 +7,18 @@ source scripts/common.sh
 corvelle_install "${CORVELLE_BUILD_PACKAGES[@]}" "${CORVELLE_BENCH_PACKAGES[@]}"
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVELLE_BUILD_TESTS=OFF -DCORVELLE_BUILD_BENCH=ON >/dev/null
 cmake --build build-bench
+# Every side-by-side comparison adds a row here; the table is printed at the end.
+export CORVELLE_BENCH_SUMMARY="$PWD/build-bench/summary.tsv" CORVELLE_BENCH_DIR="$PWD/build-bench"
+: >"$CORVELLE_BENCH_SUMMARY"
 for b in build-bench/bench/bench_*; do
   [ -f "$b" ] && [ -x "$b" ] || continue  # not the autogen folders
   echo "== $(basename "$b")"
   "$b" "$@"
 done
+echo
+echo "== Summary: ours beside the peer at the same thread count (interleaved rounds, medians; times in ms)"
+{
+  printf 'operation\tsize\tthreads\tours\tpeer\tpeer time\tratio\ttarget\tload\n'
+  cat "$CORVELLE_BENCH_SUMMARY"
+} | column -t -s $'\t'
+echo "($(nproc) cores; load is the 1-minute load average when the row was measured)"

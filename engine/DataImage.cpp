@@ -1,5 +1,7 @@
 #include "engine/DataImage.h"
 
+#include <immintrin.h>
+
 #include <cmath>
 #include <algorithm>
 #include <cstring>
@@ -89,6 +91,63 @@ void TDataImage::FreeComplex() {
 
 namespace {
 
+// One chunk's maximum (seed 0.0) and minimum (seed 2.0e32) as the serial pass
+// `mx < v ? v : mx`, `mn > v ? v : mn` finds them.
+void ChunkExtremesPlain(const float* P, std::int64_t N, float& Max, float& Min) {
+  float mx = 0.0f, mn = 2.0e32f;
+  for (std::int64_t i = 0; i < N; ++i) {
+    const float v = P[i];
+    mx = mx < v ? v : mx;
+    mn = mn > v ? v : mn;
+  }
+  Max = mx;
+  Min = mn;
+}
+
+// The same with 32 running extremes: maxps(v, m) is `v > m ? v : m` and
+// minps(v, m) `v < m ? v : m`, which skip a NaN as the serial steps do. Equal
+// values have equal bits except 0.0 and -0.0: the maximum never takes -0.0
+// (it starts at 0.0), and a zero minimum is the first zero of the chunk.
+__attribute__((target("avx2"))) void ChunkExtremesAVX2(const float* P, std::int64_t N, float& Max, float& Min) {
+  __m256 mx[4], mn[4];
+  for (int k = 0; k < 4; ++k) {
+    mx[k] = _mm256_setzero_ps();
+    mn[k] = _mm256_set1_ps(2.0e32f);
+  }
+  std::int64_t i = 0;
+  for (; i + 32 <= N; i += 32) {
+    for (int k = 0; k < 4; ++k) {
+      const __m256 v = _mm256_loadu_ps(P + i + 8 * k);
+      mx[k] = _mm256_max_ps(v, mx[k]);
+      mn[k] = _mm256_min_ps(v, mn[k]);
+    }
+  }
+  alignas(32) float a[32], b[32];
+  for (int k = 0; k < 4; ++k) {
+    _mm256_store_ps(a + 8 * k, mx[k]);
+    _mm256_store_ps(b + 8 * k, mn[k]);
+  }
+  float x = 0.0f, n = 2.0e32f;
+  for (int l = 0; l < 32; ++l) {
+    x = x < a[l] ? a[l] : x;
+    n = n > b[l] ? b[l] : n;
+  }
+  for (; i < N; ++i) {
+    x = x < P[i] ? P[i] : x;
+    n = n > P[i] ? P[i] : n;
+  }
+  if (n == 0.0f) {
+    for (std::int64_t j = 0; j < N; ++j) {
+      if (P[j] == 0.0f) {
+        n = P[j];
+        break;
+      }
+    }
+  }
+  Max = x;
+  Min = n;
+}
+
 // Maximum (seeded with 0.0) and minimum (seeded with 2.0e32) of a plane, in
 // parallel. Chunks are merged in order with the same strict comparisons, so
 // among equal extremes (0.0 and -0.0) the first one met wins, as in one pass.
@@ -99,17 +158,12 @@ void PlaneExtremes(const float* Plane, std::int64_t Count, float& Max, float& Mi
   const std::int64_t chunk = 1 << 16;
   const std::int64_t chunks = (Count + chunk - 1) / chunk;
   std::vector<float> maxima(std::size_t(chunks), 0.0f), minima(std::size_t(chunks), 2.0e32f);
+  const bool vector = __builtin_cpu_supports("avx2");
   Parallel::For(chunks, [&](std::int64_t c0, std::int64_t c1) {
     for (std::int64_t c = c0; c < c1; ++c) {
-      float mx = 0.0f, mn = 2.0e32f;
-      const std::int64_t end = std::min(Count, (c + 1) * chunk);
-      for (std::int64_t i = c * chunk; i < end; ++i) {
-        const float v = Plane[i];
-        mx = mx < v ? v : mx;
-        mn = mn > v ? v : mn;
-      }
-      maxima[std::size_t(c)] = mx;
-      minima[std::size_t(c)] = mn;
+      const std::int64_t begin = c * chunk, end = std::min(Count, (c + 1) * chunk);
+      (vector ? ChunkExtremesAVX2 : ChunkExtremesPlain)(Plane + begin, end - begin, maxima[std::size_t(c)],
+                                                        minima[std::size_t(c)]);
     }
   }, 4);
   for (std::int64_t c = 0; c < chunks; ++c) {
@@ -207,6 +261,44 @@ struct TGreyIndexer {
   }
 };
 
+// Eight pixels at a time in float: q = (v - Black) * f differs from the
+// extended value by less than 2^-14 wherever the index is not clamped (three
+// roundings of 2^-24 on values below 512, none of them subnormal while f is
+// below 2^100), so rounding q half to even gives the same index except within
+// that distance of a half, where the group is redone by the extended formula.
+bool FloatIndexSafe(long double F) { return std::fabs(F) < 0x1p100L; }
+
+__attribute__((target("avx2"))) void GreyRowAVX2(const TGreyIndexer& Index, const std::uint32_t* Packed,
+                                                 const std::uint8_t (*Colour)[3], const float* Src,
+                                                 std::uint8_t* Dst, int W) {
+  const __m256 black = _mm256_set1_ps(Index.Black), f = _mm256_set1_ps(float(Index.F));
+  const __m256 lo = _mm256_set1_ps(-1.0f), hi = _mm256_set1_ps(256.0f), half = _mm256_set1_ps(0.5f);
+  const __m256 margin = _mm256_set1_ps(0x1p-13f), magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+  const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(255);
+  const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  int x = 0;
+  // Each group writes 4 bytes past its own 24, which the next group overwrites.
+  for (; x + 10 <= W; x += 8) {
+    const __m256 q = _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(Src + x), black), f);
+    // max/min return their second operand for NaN: a NaN becomes -1, index 0.
+    const __m256 c = _mm256_min_ps(_mm256_max_ps(q, lo), hi);
+    const __m256 off = _mm256_sub_ps(_mm256_sub_ps(c, _mm256_floor_ps(c)), half);
+    const int unsure = _mm256_movemask_ps(_mm256_cmp_ps(_mm256_and_ps(off, magnitude), margin, _CMP_LE_OQ));
+    __m256i g = _mm256_cvtps_epi32(_mm256_round_ps(c, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+    g = _mm256_min_epi32(_mm256_max_epi32(g, zero), top);
+    if (__builtin_expect(unsure != 0, 0)) {
+      alignas(32) std::int32_t lanes[8];
+      for (int l = 0; l < 8; ++l) lanes[l] = IndexOf(Src[x + l], Index.Black, Index.F);
+      g = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
+    }
+    const __m256i k = _mm256_i32gather_epi32(reinterpret_cast<const int*>(Packed), g, 4);
+    std::uint8_t* p = Dst + 3 * std::size_t(x);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(_mm256_castsi256_si128(k), pack));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 12), _mm_shuffle_epi8(_mm256_extracti128_si256(k, 1), pack));
+  }
+  for (; x < W; ++x) std::memcpy(Dst + 3 * std::size_t(x), Colour[Index(Src[x])], 3);
+}
+
 }  // namespace
 
 int TDataImage::DisplayIndex(float Value, float Black, float White) {
@@ -269,6 +361,14 @@ void TDataImage::UpdateBitmap() {
   }
 
   const TGreyIndexer index(black, f);
+  if (__builtin_cpu_supports("avx2") && FloatIndexSafe(f)) {
+    std::uint32_t packed[256];
+    for (int i = 0; i < 256; ++i) packed[i] = colour[i][0] | colour[i][1] << 8 | std::uint32_t(colour[i][2]) << 16;
+    Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
+      for (std::int64_t y = y0; y < y1; ++y) GreyRowAVX2(index, packed, colour, plane + y * w, Bitmap.TopRow(int(y)), w);
+    }, 16);
+    return;
+  }
   Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
     for (std::int64_t y = y0; y < y1; ++y) {
       std::uint8_t* dst = Bitmap.TopRow(int(y));

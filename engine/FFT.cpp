@@ -60,6 +60,8 @@ struct TTwiddles {
   // u = (1, 0) or (0, +-1) and the like: every product is exact in Single
   // and one of each pair is zero, so Single arithmetic gives the same bits.
   std::vector<std::uint8_t> Exact;
+  // The nearest Singles of the exact factors, for the fast kernel.
+  std::vector<float> NearRe, NearIm;
 };
 
 const TTwiddles& TwiddlesFor(bool Forward, int Bits) {
@@ -90,6 +92,25 @@ const TTwiddles& TwiddlesFor(bool Forward, int Bits) {
       const float r = t->Re[k], i = t->Im[k];
       const bool unit = (r == 0.0f && std::fabs(i) == 1.0f) || (i == 0.0f && std::fabs(r) == 1.0f);
       t->Exact[k] = unit;
+    }
+    t->NearRe.resize(t->Re.size());
+    t->NearIm.resize(t->Re.size());
+    for (int step = 1; step < n; step *= 2) {
+      for (int m = 0; m < step; ++m) {
+        // Exact on the axes; elsewhere cos and sin of pi m / step in extended.
+        long double c, si;
+        if (m == 0) {
+          c = 1, si = 0;
+        } else if (2 * m == step) {
+          c = 0, si = 1;
+        } else {
+          const long double a = 3.141592653589793238462643383279502884L * m / step;
+          c = cosl(a);
+          si = sinl(a);
+        }
+        t->NearRe[step - 1 + m] = float(c);
+        t->NearIm[step - 1 + m] = float(Forward ? -si : si);
+      }
     }
     t->DRe.assign(t->Re.begin(), t->Re.end());
     t->DIm.assign(t->Im.begin(), t->Im.end());
@@ -352,6 +373,67 @@ __attribute__((target("avx512f,fma"))) void StagesAVX512(float* re, float* im, i
   }
 }
 
+// The fast kernel: the same lockstep sweeps in Single arithmetic with fused
+// products and the nearest Singles of the exact factors, which keeps its
+// error against the exact transform below the plain kernels' error.
+CORVELLE_AVX512 void ButterflyFast(__m512& xr, __m512& xi, __m512& yr, __m512& yi, float u0, float u1) {
+  const __m512 vr = _mm512_set1_ps(u0), vi = _mm512_set1_ps(u1);
+  const __m512 tr = _mm512_fmsub_ps(vr, yr, _mm512_mul_ps(vi, yi));
+  const __m512 ti = _mm512_fmadd_ps(vr, yi, _mm512_mul_ps(vi, yr));
+  yr = _mm512_sub_ps(xr, tr);
+  yi = _mm512_sub_ps(xi, ti);
+  xr = _mm512_add_ps(xr, tr);
+  xi = _mm512_add_ps(xi, ti);
+}
+
+__attribute__((target("avx512f,fma"))) void StagesFast512(float* re, float* im, int n, const TTwiddles& tw) {
+  constexpr int L = 16;
+  const float* wr = tw.NearRe.data();
+  const float* wi = tw.NearIm.data();
+  int step = 1;
+  if (std::countr_zero(unsigned(n)) % 2 == 1) {
+    for (int base = 0; base < n; base += 2) {
+      float* x = re + std::size_t(base) * L;
+      float* y = im + std::size_t(base) * L;
+      __m512 xr = _mm512_loadu_ps(x), xi = _mm512_loadu_ps(y);
+      __m512 yr = _mm512_loadu_ps(x + L), yi = _mm512_loadu_ps(y + L);
+      // The first stage's only factor is 1.
+      const __m512 sr = _mm512_sub_ps(xr, yr), si = _mm512_sub_ps(xi, yi);
+      _mm512_storeu_ps(x, _mm512_add_ps(xr, yr));
+      _mm512_storeu_ps(y, _mm512_add_ps(xi, yi));
+      _mm512_storeu_ps(x + L, sr);
+      _mm512_storeu_ps(y + L, si);
+    }
+    step = 2;
+  }
+  for (; step < n; step *= 4) {
+    const int a = step - 1, b = 2 * step - 1;
+    const std::size_t s = std::size_t(step) * L;
+    for (int base = 0; base < n; base += 4 * step) {
+      for (int m = 0; m < step; ++m) {
+        float* r0 = re + std::size_t(base + m) * L;
+        float* i0 = im + std::size_t(base + m) * L;
+        __m512 ar = _mm512_loadu_ps(r0), ai = _mm512_loadu_ps(i0);
+        __m512 br = _mm512_loadu_ps(r0 + s), bi = _mm512_loadu_ps(i0 + s);
+        __m512 cr = _mm512_loadu_ps(r0 + 2 * s), ci = _mm512_loadu_ps(i0 + 2 * s);
+        __m512 dr = _mm512_loadu_ps(r0 + 3 * s), di = _mm512_loadu_ps(i0 + 3 * s);
+        ButterflyFast(ar, ai, br, bi, wr[a + m], wi[a + m]);
+        ButterflyFast(cr, ci, dr, di, wr[a + m], wi[a + m]);
+        ButterflyFast(ar, ai, cr, ci, wr[b + m], wi[b + m]);
+        ButterflyFast(br, bi, dr, di, wr[b + m + step], wi[b + m + step]);
+        _mm512_storeu_ps(r0, ar);
+        _mm512_storeu_ps(i0, ai);
+        _mm512_storeu_ps(r0 + s, br);
+        _mm512_storeu_ps(i0 + s, bi);
+        _mm512_storeu_ps(r0 + 2 * s, cr);
+        _mm512_storeu_ps(i0 + 2 * s, ci);
+        _mm512_storeu_ps(r0 + 3 * s, dr);
+        _mm512_storeu_ps(i0 + 3 * s, di);
+      }
+    }
+  }
+}
+
 struct TKernel {
   int Lanes;
   TStages Stages;
@@ -359,6 +441,7 @@ struct TKernel {
 
 TKernel KernelOf(FFTKernel Kind) {
   switch (Kind) {
+    case FFTKernel::Fast: return {16, StagesFast512};
     case FFTKernel::AVX512: return {16, StagesAVX512};
     case FFTKernel::AVX2: return {8, StagesAVX2};
     default: return {8, StagesGeneric};
@@ -367,6 +450,7 @@ TKernel KernelOf(FFTKernel Kind) {
 
 bool Supported(FFTKernel Kind) {
   switch (Kind) {
+    case FFTKernel::Fast:
     case FFTKernel::AVX512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma");
     case FFTKernel::AVX2: return __builtin_cpu_supports("avx2");
     case FFTKernel::Generic: return true;
@@ -382,7 +466,7 @@ std::atomic<int>& Chosen() {
 TKernel CurrentKernel() {
   FFTKernel k = FFTKernel(Chosen().load());
   if (k == FFTKernel::Auto) {
-    k = Supported(FFTKernel::AVX512) ? FFTKernel::AVX512
+    k = Supported(FFTKernel::Fast)   ? FFTKernel::Fast
         : Supported(FFTKernel::AVX2) ? FFTKernel::AVX2
                                      : FFTKernel::Generic;
   }

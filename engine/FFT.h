@@ -37,10 +37,12 @@ bool InverseFFTInto(TDataImage& Img, TInverseSink Sink, void* Context);
 float FFTCosine(int k);
 float FFTSine(int k);
 
-// The transform's block kernel. Every kernel gives the same bits; tests pick
-// each one the processor supports. Returns false (and changes nothing) for a
-// kernel the processor lacks.
-enum class FFTKernel { Auto, Generic, AVX2, AVX512 };
+// The transform's block kernel. Generic, AVX2 and AVX512 give the bits of the
+// one-line radix-2 transform; Fast (the default where the processor has it)
+// works in Single with the nearest Singles of the exact factors, and its error
+// against the exact transform is no larger than theirs. Returns false (and
+// changes nothing) for a kernel the processor lacks.
+enum class FFTKernel { Auto, Generic, AVX2, AVX512, Fast };
 bool SelectFFTKernel(FFTKernel Kind);
 
 namespace FFTRounding {

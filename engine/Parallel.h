@@ -1,8 +1,14 @@
 #pragma once
 // Splits a loop over rows (or columns) across threads. Use only where every
 // output is computed exactly as in the serial order; running sums stay serial.
-// The first exception thrown by a worker is rethrown on the calling thread
-// after all workers have joined.
+// The first exception thrown by a part is rethrown on the calling thread
+// after every part has finished.
+//
+// The work goes to one pool of threads started once, on first use. Where the
+// system gives fewer threads than asked for, the parts run on the threads
+// there are (at the least on the calling thread alone): the results are the
+// same for every number of threads. A For called from inside a part, or while
+// another thread's For holds the pool, runs on its calling thread.
 #include <cstdint>
 #include <functional>
 
@@ -13,7 +19,15 @@ namespace Parallel {
 void For(std::int64_t Count, const std::function<void(std::int64_t Begin, std::int64_t End)>& Body,
          std::int64_t MinPerThread = 64);
 
-// Number of threads For may use (at least 1).
+// Number of threads For may use (at least 1): the environment variable
+// CORVELLE_THREADS when it holds a positive number, otherwise every core.
 int Threads();
+// Sets that number; 0 goes back to the default. Not while a For runs.
+void SetThreads(int Count);
+
+// For tests: thread creation fails once Started pool threads exist, as when
+// the system has no more to give (-1: no limit). Stops the pool's threads,
+// so the next For starts them again. Not while a For runs.
+void SimulateThreadLimit(int Started);
 
 }  // namespace Parallel

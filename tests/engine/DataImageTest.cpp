@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <random>
 
 #include "engine/DataImage.h"
 #include "platform/PageMemory.h"
@@ -293,4 +294,49 @@ TEST(DataImage, ExtremesOnLargeImagesMatchOnePass) {
   img.AutoScale();
   EXPECT_EQ(img.WhitePoint, 0.0f);
   EXPECT_EQ(img.BlackPoint, -3.0f);
+}
+
+// The extremes found eight and thirty-two at a time against one serial pass
+// from the seeds, to the bit: planes of every tail length, with zeros of both
+// signs (the first zero met is the minimum), NaNs (skipped), values beyond
+// the seeds, and more than one chunk.
+TEST(DataImage, AutoScaleEqualsOneSerialPass) {
+  struct TCase {
+    const char* Name;
+    float NegZero, PosZero, NaN, Huge, Negative;  // shares of such pixels
+  };
+  const TCase cases[] = {{"plain", 0, 0, 0, 0, 0},        {"zeros, -0 first", 0.3f, 0.3f, 0, 0, 0},
+                         {"NaNs", 0, 0.01f, 0.2f, 0, 0},   {"beyond seeds", 0, 0, 0, 0.5f, 0},
+                         {"negatives", 0.1f, 0.1f, 0, 0, 0.5f}, {"all zeros", 0.5f, 0.5f, 0, 0, 0}};
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> u(0.0f, 1.0f), value(1.0f, 60000.0f);
+  for (const TCase& c : cases) {
+    for (int n : {1, 7, 31, 32, 33, 100, 65536 + 37, 3 * 65536 + 5}) {
+      SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(n));
+      TDataImage img;
+      ASSERT_TRUE(img.Allocate(n, 1, 3, false));
+      for (int i = 0; i < n; ++i) {
+        const float r = u(rng);
+        float v = value(rng);
+        float edge = c.NegZero;
+        if (r < edge) v = -0.0f;
+        else if (r < (edge += c.PosZero)) v = 0.0f;
+        else if (r < (edge += c.NaN)) v = std::numeric_limits<float>::quiet_NaN();
+        else if (r < (edge += c.Huge)) v = 3.0e32f * (1 + u(rng));
+        else if (r < (edge += c.Negative)) v = -v;
+        img.Pixels[i] = v;
+      }
+      float mx = 0.0f, mn = 2.0e32f;
+      for (int i = 0; i < n; ++i) {
+        const float v = img.Pixels[i];
+        mx = mx < v ? v : mx;
+        mn = mn > v ? v : mn;
+      }
+      img.AutoScale();
+      EXPECT_EQ(std::memcmp(&img.WhitePoint, &mx, 4), 0) << img.WhitePoint << " " << mx;
+      EXPECT_EQ(std::memcmp(&img.BlackPoint, &mn, 4), 0) << img.BlackPoint << " " << mn;
+      img.CalcMaxValue();
+      EXPECT_EQ(std::memcmp(&img.MaxValue, &mx, 4), 0);
+    }
+  }
 }

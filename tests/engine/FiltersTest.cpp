@@ -364,6 +364,28 @@ TEST(FastPaths, RankFiltersFallBackOnNegativeZero) {
   EXPECT_FALSE(std::signbit(dst[1 * 5 + 2]));
 }
 
+// The 3 x 3 median eight columns at a time: every tail length, many ties,
+// and -0.0 or a NaN in any row (first, middle, last) makes it give way.
+TEST(FastPaths, Median3x3MatchesPlainOrGivesWay) {
+  std::mt19937 rng(12);
+  for (int w : {3, 4, 8, 9, 10, 16, 17, 33}) {
+    const int h = 7;
+    for (int spoil = -1; spoil < 3; ++spoil) {
+      SCOPED_TRACE("width " + std::to_string(w) + " spoil " + std::to_string(spoil));
+      std::vector<float> src(std::size_t(w) * h), fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+      for (auto& v : src) v = float(rng() % 5) * 0.5f + (rng() % 2 ? 0.0f : 1000.0f);
+      const int row = spoil == 0 ? 0 : spoil == 1 ? h / 2 : h - 1;
+      if (spoil >= 0) src[std::size_t(row) * w + std::size_t(rng() % unsigned(w))] = rng() % 2 ? -0.0f : NAN;
+      const bool ok = FilterPaths::MedianFast(3, src.data(), fast.data(), w, h);
+      EXPECT_EQ(ok, spoil < 0);
+      if (ok) {
+        FilterPaths::MedianPlain(3, src.data(), plain.data(), w, h);
+        ExpectSame(fast, plain, "median 3");
+      }
+    }
+  }
+}
+
 TEST(FastPaths, ByteFiltersMatchThePlainAlgorithm) {
   const int w = 149, h = 67;
   std::mt19937 rng(8);

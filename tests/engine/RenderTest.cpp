@@ -220,33 +220,41 @@ TEST(Render, BufferGeometry) {
 }
 
 TEST(Render, FastPathMatchesExactIndexEverywhere) {
-  // The render classifies pixels through thresholds; it must agree with the
-  // plain formula for every value, including around each boundary.
+  // The render classifies pixels eight at a time; it must agree with the
+  // plain formula for every value, including around each boundary, on every
+  // tail length, with the palette's three bytes in place.
   std::mt19937 rng(7);
   const float ranges[][2] = {{0, 255}, {0, 100}, {1000, 50000}, {-5, 3}, {255, 0}, {-1e30f, 1e30f},
-                             {0.25f, 0.2500001f}, {37.1f, 37.9f}, {60000, 100}};
+                             {0.25f, 0.2500001f}, {37.1f, 37.9f}, {60000, 100}, {0, 1e-30f}};
+  TPaletteEntries pal;
+  for (int i = 0; i < 256; ++i) pal[i] = TRGBPixel{std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i * 7)};
   for (const auto& r : ranges) {
-    const float black = r[0], white = r[1];
-    TDataImage img;
-    const int n = 4096;
-    ASSERT_TRUE(img.Allocate(n, 1, 3, false));
-    std::uniform_real_distribution<double> d(std::min(black, white) - (std::fabs(white - black) * 0.1),
-                                             std::max(black, white) + (std::fabs(white - black) * 0.1));
-    for (int i = 0; i < n; ++i) img.Pixels[i] = float(d(rng));
-    // Values sitting exactly on and next to the half-way points.
-    for (int k = 0; k < 256 && k < n / 3; ++k) {
-      const long double at = black + (k + 0.5L) * ((long double)white - black) / 255.0L;
-      const float v = float(at);
-      img.Pixels[3 * k] = v;
-      img.Pixels[3 * k + 1] = std::nextafter(v, -INFINITY);
-      img.Pixels[3 * k + 2] = std::nextafter(v, INFINITY);
-    }
-    img.BlackPoint = black;
-    img.WhitePoint = white;
-    img.UpdateBitmap();
-    for (int i = 0; i < n; ++i) {
-      const int expected = TDataImage::DisplayIndex(img.Pixels[i], black, white);
-      ASSERT_EQ(At(img, i, 0).R, expected) << "value " << img.Pixels[i] << " in [" << black << ", " << white << "]";
+    for (int n : {1, 9, 10, 17, 33, 4096}) {
+      const float black = r[0], white = r[1];
+      TDataImage img;
+      ASSERT_TRUE(img.Allocate(n, 2, 3, false));
+      img.SetPalette(pal);
+      std::uniform_real_distribution<double> d(std::min(black, white) - (std::fabs(white - black) * 0.1),
+                                               std::max(black, white) + (std::fabs(white - black) * 0.1));
+      for (int i = 0; i < 2 * n; ++i) img.Pixels[i] = float(d(rng));
+      // Values sitting exactly on and next to the half-way points.
+      for (int k = 0; k < 256 && k < 2 * n / 3; ++k) {
+        const long double at = black + (k + 0.5L) * ((long double)white - black) / 255.0L;
+        const float v = float(at);
+        img.Pixels[3 * k] = v;
+        img.Pixels[3 * k + 1] = std::nextafter(v, -INFINITY);
+        img.Pixels[3 * k + 2] = std::nextafter(v, INFINITY);
+      }
+      img.Pixels[2 * n - 1] = std::nanf("");
+      img.BlackPoint = black;
+      img.WhitePoint = white;
+      img.UpdateBitmap();
+      for (int i = 0; i < 2 * n; ++i) {
+        const int k = TDataImage::DisplayIndex(img.Pixels[i], black, white);
+        const Shown s = At(img, i % n, i / n);
+        ASSERT_TRUE(s.B == pal[k].Blue && s.G == pal[k].Green && s.R == pal[k].Red)
+            << "value " << img.Pixels[i] << " in [" << black << ", " << white << "], width " << n << ": index " << k;
+      }
     }
   }
 }
