@@ -13,10 +13,12 @@
 // Shared by the picture codecs
 
 bool PictureSizeAllowed(std::int64_t Width, std::int64_t Height) {
-  if (Width <= 0 || Height <= 0 || Width > (INT_MAX - 3) / 3 || Height > INT_MAX) return false;
-  // The picture (3 bytes), the colour plane (3) and the grey plane (4) of the image.
-  std::size_t bytes = 0;
-  return PageMemory::CheckedBytes(Width * Height, 10, bytes);
+  std::int64_t rowBytes = 0;
+  std::uint64_t pictureBytes = 0;
+  if (Width <= 0 || Height <= 0 || !TFastBMP::PictureBytes(Width, Height, rowBytes, pictureBytes)) return false;
+  // The decoded picture, the colour image it becomes (grey and colour planes)
+  // and that image's own picture with the window's copies of it.
+  return 4 * pictureBytes + std::uint64_t(Width) * std::uint64_t(Height) * 7 <= PageMemory::Limit();
 }
 
 bool SizePicture(TFastBMP& Bitmap, std::int64_t Width, std::int64_t Height) {
@@ -325,8 +327,10 @@ bool WriteBMPFile(const std::string& FileName, const TFastBMP& Bitmap, std::stri
   TSafeFileWriter out;
   // The buffer is already a bottom-up, padded 24-bit bitmap: its rows go out as they are.
   if (!out.Open(FileName) || !out.Write(head, sizeof head) || !out.Write(Bitmap.Bits, std::size_t(imageBytes)) ||
-      !out.Commit())
+      !out.Commit()) {
+    ErrorText = SaveFailureText(SaveErrorText, out);
     return false;
+  }
   ErrorText.clear();
   return true;
 }

@@ -173,9 +173,11 @@ bool WriteJPEGFile(const std::string& FileName, const TFastBMP& Bitmap, int Qual
   ErrorText = SaveErrorText;
   std::vector<std::uint8_t> bytes;
   TSafeFileWriter out;
-  if (!EncodeJPEG(Bitmap, Quality, Progressive, bytes) || !out.Open(FileName) ||
-      !out.Write(bytes.data(), bytes.size()) || !out.Commit())
+  if (!EncodeJPEG(Bitmap, Quality, Progressive, bytes)) return false;
+  if (!out.Open(FileName) || !out.Write(bytes.data(), bytes.size()) || !out.Commit()) {
+    ErrorText = SaveFailureText(SaveErrorText, out);
     return false;
+  }
   ErrorText.clear();
   return true;
 }

@@ -396,12 +396,12 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   ASSERT_TRUE(img.Allocate(2, 2, 3, false));
   TFITSHeader h;
   EXPECT_EQ(WriteFITSFloat(dir / "missing/x.fits", h, img),
-            (TCodecMessages{{TCodecMessageKind::Warning, msgSaveError}}));
+            (TCodecMessages{{TCodecMessageKind::Warning, std::string(msgSaveError) + "\nNo such file or directory"}}));
   // The target is a folder: the rename fails, the folder and its contents stay.
   std::filesystem::create_directory(dir / "target.fits");
   WriteBytes(dir / "target.fits/keep", {1, 2, 3});
   EXPECT_EQ(WriteFITSFloat(dir / "target.fits", h, img),
-            (TCodecMessages{{TCodecMessageKind::Warning, msgSaveError}}));
+            (TCodecMessages{{TCodecMessageKind::Warning, std::string(msgSaveError) + "\nIs a directory"}}));
   EXPECT_EQ(ReadBytes(dir / "target.fits/keep"), (std::vector<std::uint8_t>{1, 2, 3}));
   // A good save replaces the old file and leaves nothing else behind.
   WriteBytes(dir / "old.fits", {9, 9, 9});
