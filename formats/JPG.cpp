@@ -159,10 +159,14 @@ bool EncodeJPEG(const TFastBMP& Bitmap, int Quality, bool Progressive, std::vect
 bool ReadJPEGImage(const std::string& FileName, TDataImage& Image, std::string& ErrorText) {
   std::string data, ignored;
   TFastBMP bitmap;
+  if (!PictureFileFits(FileName, TPictureKind::JPEG, ErrorText)) return false;
   if (!ReadWholeFile(FileName, data, ignored) ||
-      !DecodeJPEG(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), bitmap) ||
-      !PictureToImage(bitmap, Image)) {
+      !DecodeJPEG(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), bitmap)) {
     ErrorText = JPEGOpenErrorText;
+    return false;
+  }
+  if (!PictureToImage(bitmap, Image)) {
+    ErrorText = PictureTooLargeText;
     return false;
   }
   return true;
