@@ -155,6 +155,8 @@ void RemoveStaleTemporaries(const std::string& Prefix) {
     if (!std::all_of(name.begin() + long(start.size()), name.end(), [](char c) { return std::isalnum((unsigned char)c); }))
       continue;
     const std::string path = slash == std::string::npos ? name : dir + name;
+    struct stat first {};
+    if (::lstat(path.c_str(), &first) != 0 || !S_ISREG(first.st_mode)) continue;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) continue;
     struct stat st {};
