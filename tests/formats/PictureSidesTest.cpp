@@ -3,13 +3,11 @@
 // so instead of failing later as a read error or an invalid file.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 
 #include "formats/Bitmap.h"
 #include "formats/Bmp2Tiff.h"
 #include "formats/JPG.h"
-#include "formats/PCD.h"
 #include "formats/TIFFex.h"
 #include "platform/PageMemory.h"
 #include "tests/formats/CodecTestUtil.h"
@@ -137,33 +135,4 @@ TEST(PictureSides, HeadersTooLargeSaySoBeforeTheFileIsRead) {
   std::int64_t w = 0, h = 0;
   for (TPictureKind k : {TPictureKind::BMP, TPictureKind::JPEG, TPictureKind::TIFF})
     EXPECT_FALSE(PictureFileSides(junk, k, w, h));
-}
-
-TEST(PictureSides, APhotoCDPackIsReadOnlyAsFarAsItsBaseImage) {
-  TempDir dir;
-  // A pack with its signature, grey luminance and neutral chrominance, then
-  // a long tail that a reader of the base image never needs.
-  Bytes pack(196608 + 2304 * 256, 0);
-  std::memcpy(pack.data() + 2048, "PCD_IPI", 7);
-  for (std::size_t g = 0; g < 256; ++g) {
-    std::uint8_t* group = pack.data() + 196608 + 2304 * g;
-    std::memset(group, 100, 1536);
-    std::memset(group + 1536, 156, 384);
-    std::memset(group + 1920, 137, 384);
-  }
-  pack.resize(pack.size() + 10000000, 0x5A);
-  WriteBytes(dir / "a.pcd", pack);
-  TDataImage image;
-  PageMemory::SetLimit(8u << 20);  // the file is larger than this
-  ReadPCDImage(dir / "a.pcd", image);
-  PageMemory::SetLimit(0);
-  ASSERT_TRUE(image.RGBPlane);
-  EXPECT_EQ(image.Width, 768);
-  EXPECT_EQ(image.Height, 512);
-  TRGBPixel p;
-  image.GetRGB(400, 300, p);
-  const TRGBPixel grey = PCDColour(100, 156, 137);
-  EXPECT_EQ(p.Red, grey.Red);
-  EXPECT_EQ(p.Green, grey.Green);
-  EXPECT_EQ(p.Blue, grey.Blue);
 }
