@@ -158,7 +158,13 @@ bool WritePicture(const QString& FileName,
     MessageBox::ShowError(QString::fromLatin1(SaveErrorText));
     return false;
   }
-  const TFastBMP bitmap = PictureToFastBMP(picture);
+  TFastBMP bitmap;
+  try {
+    bitmap = PictureToFastBMP(picture);
+  } catch (const std::bad_alloc&) {
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+    return false;
+  }
   std::string error;
   if (!Write(LocalName(FileName), bitmap, error)) {
     MessageBox::ShowError(QString::fromStdString(error));

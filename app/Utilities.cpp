@@ -16,11 +16,14 @@
 
 namespace {
 // An image of its own, allocated before any window is made for it, so that
-// running out of memory leaves no window without its picture.
+// running out of memory leaves no window without its picture; null, after
+// the user has been told, when memory runs out. (Nothing is thrown: an
+// exception must not cross the toolkit's frames of the command.)
 std::unique_ptr<TDataImage> NewImage(int Width, int Height, std::uint8_t DataType, bool Colour) {
   auto image = std::make_unique<TDataImage>();
-  if (!image->Allocate(Width, Height, DataType, Colour)) throw std::bad_alloc();
-  return image;
+  if (image->Allocate(Width, Height, DataType, Colour)) return image;
+  MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+  return nullptr;
 }
 
 TChildForm* WindowFor(std::unique_ptr<TDataImage> Image) {
@@ -89,6 +92,7 @@ void ConvertToGreyscale(const TDataImage& Image) {
     return;
   }
   std::unique_ptr<TDataImage> image = NewImage(Image.Width, Image.Height, 3, false);
+  if (!image) return;
   TDataImage& grey = *image;
   const std::size_t count = Image.RGBPlane ? std::size_t(Image.PixelCount()) : 0;
   for (std::size_t i = 0; i < count; ++i) {
@@ -110,7 +114,8 @@ void SplitColourPlanes(const TDataImage& Image) {
   TChildForm* active = MainForm ? MainForm->ActiveMDIChild() : nullptr;
   const QString caption = active ? active->Caption() : QString();
   std::unique_ptr<TDataImage> images[3];
-  for (auto& image : images) image = NewImage(Image.Width, Image.Height, 3, false);
+  for (auto& image : images)
+    if (!(image = NewImage(Image.Width, Image.Height, 3, false))) return;
   float* red = images[0]->Pixels;
   float* green = images[1]->Pixels;
   float* blue = images[2]->Pixels;
@@ -161,6 +166,7 @@ void PasteImage() {
     const QImage picture = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB888);
     if (picture.isNull()) return;
     std::unique_ptr<TDataImage> pasted = NewImage(picture.width(), picture.height(), 0, true);
+    if (!pasted) return;
     TDataImage& image = *pasted;
     for (int y = 0; y < picture.height(); ++y) {
       const uchar* line = picture.constScanLine(y);
