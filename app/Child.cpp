@@ -9,9 +9,11 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "analysis/PhotometryGridForm.h"
 #include "app/Main.h"
+#include "engine/Errors.h"
 #include "engine/Measure.h"
 #include "engine/photometry.h"
 #include "platform/MessageBox.h"
@@ -114,14 +116,31 @@ int TChildForm::ScreenToImage(int C, float Zoom) {
   return int(std::trunc(v));
 }
 
-void TChildForm::UpdateImage() {
-  DataImage->UpdateBitmap();
-  ImageDisplay->SetBitmap(DataImage->Bitmap);
+bool TChildForm::UpdateImage() {
+  if (FDiscarded) return false;
+  try {
+    DataImage->UpdateBitmap();
+    if (!ImageDisplay->SetBitmap(DataImage->Bitmap)) throw std::bad_alloc();
+  } catch (const std::bad_alloc&) {
+    if (!Sized) Discard();
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+    return false;
+  }
   ImageDisplay->Redraw();
   ImageOverlay->resize(ImageDisplay->size());
   if (MainForm) MainForm->SetPanelText(1, QStringLiteral("%1 x %2").arg(DataImage->Width).arg(DataImage->Height));
   if (!Sized) SizeToImage();
   Sized = true;
+  return true;
+}
+
+void TChildForm::Discard() {
+  if (FDiscarded) return;
+  FDiscarded = true;
+  SkipSavePrompt = true;
+  // Closing takes the window out of the main window's list at once; it is
+  // deleted when the event loop next runs.
+  close();
 }
 
 void TChildForm::SetZoom(float Zoom) {

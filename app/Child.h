@@ -67,7 +67,11 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
   void SetCaption(const QString& Caption) { setWindowTitle(Caption); }
 
   // Renders the image, sizes the display and the overlay, shows the size.
-  void UpdateImage();
+  // When memory runs out it says so; a window that never had its picture is
+  // then discarded, one that had keeps it. False after such a failure.
+  bool UpdateImage();
+  // Closes the window without asking to save it (it holds nothing yet).
+  void Discard();
   void SetZoom(float Zoom);
   void SizeToImage();
   // The save prompt of closing: Cancel also when the chosen save failed or
@@ -106,6 +110,7 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
 
  private:
   bool FSizeOnRestore = false;
+  bool FDiscarded = false;
   void ReadPhotometrySettings();
   // Ctrl-click: a marker at the star's centroid; Alt-click: an aperture on it.
   void CentroidClick(float X, float Y);

@@ -17,7 +17,13 @@ int TDisplay::ZoomedSide(int Side, float Zoom) {
   return int(std::llrint(v));
 }
 
-void TDisplay::SetBitmap(const TFastBMP& Bitmap) { FSource = FastBMPToQImage(Bitmap).convertToFormat(QImage::Format_RGB888); }
+bool TDisplay::SetBitmap(const TFastBMP& Bitmap) {
+  QImage picture = FastBMPToQImage(Bitmap).convertToFormat(QImage::Format_RGB888);
+  // The toolkit gives a null image, not an exception, when memory runs out.
+  if (picture.isNull() && Bitmap.Width > 0 && Bitmap.Height > 0) return false;
+  FSource = std::move(picture);
+  return true;
+}
 
 void TDisplay::SetBitmap(const QImage& Picture) { FSource = Picture.convertToFormat(QImage::Format_RGB888); }
 

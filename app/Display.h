@@ -16,8 +16,9 @@ class TDisplay : public QWidget {
   float Zoom = 100.0f;  // percent
   std::function<void()> OnRedraw;
 
-  // The source becomes a 24-bit copy of the picture.
-  void SetBitmap(const TFastBMP& Bitmap);
+  // The source becomes a 24-bit copy of the picture. False, and the source
+  // kept, when the copy cannot be had.
+  bool SetBitmap(const TFastBMP& Bitmap);
   void SetBitmap(const QImage& Picture);
   // Sizes the control to the zoomed picture, repaints and fires OnRedraw.
   void Redraw();

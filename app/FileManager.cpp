@@ -11,6 +11,7 @@
 #include "app/Child.h"
 #include "app/Main.h"
 #include "app/Utilities.h"
+#include "engine/Errors.h"
 #include "formats/Bitmap.h"
 #include "formats/Bmp2Tiff.h"
 #include "formats/FITS.h"
@@ -52,11 +53,17 @@ TChildForm* NewReaderWindow(std::unique_ptr<TDataImage> Image, const QString& Fi
   auto* child = new TChildForm;
   child->Modified = false;
   child->DataImage = std::move(Image);
-  if (Fill) Fill(*child);
+  try {
+    if (Fill) Fill(*child);
+  } catch (const std::bad_alloc&) {
+    child->Discard();
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+    return nullptr;
+  }
   ShowMessages(Messages);
   child->SetCaption(QFileInfo(FileName).fileName());
-  child->UpdateImage();
-  return child;
+  // Out of memory for the picture: the window is gone and the user told.
+  return child->UpdateImage() ? child : nullptr;
 }
 
 // A codec's result: its messages alone when it read no image, else a new
@@ -88,6 +95,9 @@ TChildForm* OpenThrowing(const QString& FileName, TRead Read) {
   auto image = std::make_unique<TDataImage>();
   try {
     Read(LocalName(FileName), *image);
+  } catch (const std::bad_alloc&) {
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+    return nullptr;
   } catch (const std::exception& e) {
     // What the default handler would show; no window.
     MessageBox::ShowError(QString::fromStdString(e.what()));
@@ -99,7 +109,9 @@ TChildForm* OpenThrowing(const QString& FileName, TRead Read) {
 bool WrittenOK(const TCodecMessages& Messages) {
   for (const TCodecMessage& m : Messages) {
     if (m.Kind == TCodecMessageKind::Error) return false;
-    if (m.Text == msgSaveError || m.Text == msgFITSColour || m.Text.find("The image has not been saved.") != std::string::npos) return false;
+    if (m.Text.rfind(msgSaveError, 0) == 0 || m.Text == msgFITSColour ||
+        m.Text.find("The image has not been saved.") != std::string::npos)
+      return false;
   }
   return true;
 }
@@ -146,7 +158,13 @@ bool WritePicture(const QString& FileName,
     MessageBox::ShowError(QString::fromLatin1(SaveErrorText));
     return false;
   }
-  const TFastBMP bitmap = PictureToFastBMP(picture);
+  TFastBMP bitmap;
+  try {
+    bitmap = PictureToFastBMP(picture);
+  } catch (const std::bad_alloc&) {
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+    return false;
+  }
   std::string error;
   if (!Write(LocalName(FileName), bitmap, error)) {
     MessageBox::ShowError(QString::fromStdString(error));

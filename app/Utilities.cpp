@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -14,8 +15,21 @@
 #include "platform/MessageBox.h"
 
 namespace {
-void AllocateOrThrow(TDataImage& Image, int Width, int Height, std::uint8_t DataType, bool Colour) {
-  if (!Image.Allocate(Width, Height, DataType, Colour)) throw std::runtime_error("Out of memory");
+// An image of its own, allocated before any window is made for it, so that
+// running out of memory leaves no window without its picture; null, after
+// the user has been told, when memory runs out. (Nothing is thrown: an
+// exception must not cross the toolkit's frames of the command.)
+std::unique_ptr<TDataImage> NewImage(int Width, int Height, std::uint8_t DataType, bool Colour) {
+  auto image = std::make_unique<TDataImage>();
+  if (image->Allocate(Width, Height, DataType, Colour)) return image;
+  MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+  return nullptr;
+}
+
+TChildForm* WindowFor(std::unique_ptr<TDataImage> Image) {
+  auto* child = new TChildForm;
+  child->DataImage = std::move(Image);
+  return child;
 }
 }  // namespace
 
@@ -38,14 +52,20 @@ void CopyFITSHeader(const TChildForm* Source, TChildForm* Dest) {
 }
 
 TChildForm* CopyImageWindow(TChildForm* Source) {
+  TChildForm* result = nullptr;
   try {
-    auto* result = new TChildForm;
+    result = new TChildForm;
     result->ImageDisplay->Zoom = Source->ImageDisplay->Zoom;
     result->ImageOverlay->Zoom = Source->ImageDisplay->Zoom;
     CopyFITSHeader(Source, result);
     CopyImageData(*Source->DataImage, *result->DataImage);
     ReportInternalError(0);
     return result;
+  } catch (const std::bad_alloc&) {
+    // No window is left without its picture; the user is told why.
+    if (result) result->Discard();
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+    return nullptr;
   } catch (...) {
     // The half-made window stays; the caller gets none to write into.
     ReportInternalError(errCopyImageWindow);
@@ -71,14 +91,15 @@ void ConvertToGreyscale(const TDataImage& Image) {
     MessageBox::ShowWarning(QStringLiteral("The current image is already a greyscale image."));
     return;
   }
-  auto* child = new TChildForm;
-  TDataImage& grey = *child->DataImage;
-  AllocateOrThrow(grey, Image.Width, Image.Height, 3, false);
-  const std::size_t count = std::size_t(Image.PixelCount());
+  std::unique_ptr<TDataImage> image = NewImage(Image.Width, Image.Height, 3, false);
+  if (!image) return;
+  TDataImage& grey = *image;
+  const std::size_t count = Image.RGBPlane ? std::size_t(Image.PixelCount()) : 0;
   for (std::size_t i = 0; i < count; ++i) {
     const TRGBPixel p = Image.RGBPlane[i];
     grey.Pixels[i] = float(std::nearbyint((long double)(p.Red + p.Green + p.Blue) / 3.0L));
   }
+  TChildForm* child = WindowFor(std::move(image));
   child->SetCaption(QStringLiteral("Greyscale Conversion"));
   child->UpdateImage();
 }
@@ -92,28 +113,31 @@ void SplitColourPlanes(const TDataImage& Image) {
   // The caption before the first new window takes the active place.
   TChildForm* active = MainForm ? MainForm->ActiveMDIChild() : nullptr;
   const QString caption = active ? active->Caption() : QString();
-  TChildForm* planes[3];
-  const char* const suffixes[3] = {" - RED", " - GREEN", " - BLUE"};
-  for (int c = 0; c < 3; ++c) {
-    planes[c] = new TChildForm;
-    planes[c]->SetCaption(caption + QString::fromLatin1(suffixes[c]));
-    AllocateOrThrow(*planes[c]->DataImage, Image.Width, Image.Height, 3, false);
-  }
-  float* red = planes[0]->DataImage->Pixels;
-  float* green = planes[1]->DataImage->Pixels;
-  float* blue = planes[2]->DataImage->Pixels;
-  const std::size_t count = std::size_t(Image.PixelCount());
+  std::unique_ptr<TDataImage> images[3];
+  for (auto& image : images)
+    if (!(image = NewImage(Image.Width, Image.Height, 3, false))) return;
+  float* red = images[0]->Pixels;
+  float* green = images[1]->Pixels;
+  float* blue = images[2]->Pixels;
+  const std::size_t count = Image.RGBPlane ? std::size_t(Image.PixelCount()) : 0;
   for (std::size_t i = 0; i < count; ++i) {
     red[i] = Image.RGBPlane[i].Red;
     green[i] = Image.RGBPlane[i].Green;
     blue[i] = Image.RGBPlane[i].Blue;
   }
+  TChildForm* planes[3];
+  const char* const suffixes[3] = {" - RED", " - GREEN", " - BLUE"};
+  for (int c = 0; c < 3; ++c) {
+    planes[c] = WindowFor(std::move(images[c]));
+    planes[c]->SetCaption(caption + QString::fromLatin1(suffixes[c]));
+  }
   for (TChildForm* p : planes) p->UpdateImage();
 }
 
 TChildForm* DuplicateImage(TChildForm* Source) {
+  TChildForm* result = nullptr;
   try {
-    auto* result = new TChildForm;
+    result = new TChildForm;
     CopyFITSHeader(Source, result);
     CopyImageData(*Source->DataImage, *result->DataImage);
     for (const TAnnotation& a : Source->ImageOverlay->Annotations())
@@ -122,9 +146,13 @@ TChildForm* DuplicateImage(TChildForm* Source) {
     result->SetZoom(Source->ImageDisplay->Zoom);
     result->ImageOverlay->MarkerColour = Source->ImageOverlay->MarkerColour;
     result->SetCaption(QStringLiteral("Copy of ") + Source->Caption());
-    result->UpdateImage();
+    if (!result->UpdateImage()) return nullptr;  // it has said why
     ReportInternalError(0);
     return result;
+  } catch (const std::bad_alloc&) {
+    if (result) result->Discard();
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+    return nullptr;
   } catch (...) {
     ReportInternalError(errDuplicateImage);
     return nullptr;
@@ -137,17 +165,20 @@ void PasteImage() {
     if (!data || !data->hasImage()) return;
     const QImage picture = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB888);
     if (picture.isNull()) return;
-    // A pasted picture exists in no file, so it stays modified.
-    auto* child = new TChildForm;
-    TDataImage& image = *child->DataImage;
-    AllocateOrThrow(image, picture.width(), picture.height(), 0, true);
+    std::unique_ptr<TDataImage> pasted = NewImage(picture.width(), picture.height(), 0, true);
+    if (!pasted) return;
+    TDataImage& image = *pasted;
     for (int y = 0; y < picture.height(); ++y) {
       const uchar* line = picture.constScanLine(y);
       TRGBPixel* row = image.RGBPlane + std::size_t(y) * std::size_t(image.Width);
       for (int x = 0; x < picture.width(); ++x) row[x] = TRGBPixel{line[3 * x + 2], line[3 * x + 1], line[3 * x]};
     }
+    // A pasted picture exists in no file, so it stays modified.
+    TChildForm* child = WindowFor(std::move(pasted));
     child->SetCaption(QStringLiteral("Paste"));
     child->UpdateImage();
+  } catch (const std::bad_alloc&) {
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
   } catch (...) {
   }
 }

@@ -36,10 +36,15 @@ bool TDataImage::Allocate(int NewWidth, int NewHeight, std::uint8_t NewDataType,
   FreeData();
   if (NewWidth < 0 || NewHeight < 0) return false;
   const std::int64_t count = std::int64_t(NewWidth) * NewHeight;
-  std::size_t pixelBytes = 0, rgbBytes = 0;
-  if (!PageMemory::CheckedBytes(count, sizeof(float), pixelBytes)) return false;
-  if (Colour && !PageMemory::CheckedBytes(count, sizeof(TRGBPixel), rgbBytes)) return false;
-  if (std::uint64_t(pixelBytes) + rgbBytes > PageMemory::Limit()) return false;
+  // An image is shown: its picture (the render buffer and the window's copy of
+  // it, made through one more) must fit beside the planes, or the window would
+  // open without one.
+  std::int64_t rowBytes = 0;
+  std::uint64_t pictureBytes = 0;
+  if (!TFastBMP::PictureBytes(NewWidth, NewHeight, rowBytes, pictureBytes)) return false;
+  const std::uint64_t pixelBytes = std::uint64_t(count) * sizeof(float);
+  const std::uint64_t rgbBytes = Colour ? std::uint64_t(count) * sizeof(TRGBPixel) : 0;
+  if (pixelBytes + rgbBytes + 3 * pictureBytes > PageMemory::Limit()) return false;
   if (count > 0) {
     Pixels = static_cast<float*>(PageMemory::Allocate(pixelBytes));
     if (!Pixels) return false;

@@ -80,6 +80,9 @@ enum TErrorNumber : int {
   errMeasureAperture = 201,
 };
 
+// What the user is told when memory runs out, wherever it happens.
+inline constexpr const char* OutOfMemoryText = "Out of memory";
+
 // The text shown for a positive code.
 std::string InternalErrorText(int Code);
 

@@ -30,8 +30,15 @@ class TFastBMP : public TQVRFastRGB {
   }
 
   // Nothing when the size is unchanged; otherwise a fresh zero-filled buffer.
-  // Negative sides count as 0.
+  // Negative sides count as 0. Throws std::bad_alloc when the buffer cannot be
+  // had; the buffer then keeps its old size and contents.
   void SetSize(int NewWidth, int NewHeight) override;
+  // Bytes per row and in all of a picture of the given sides; false for a
+  // picture that cannot be made: a row whose bit count does not fit a 32-bit
+  // integer (as in every device-independent bitmap and toolkit image), or
+  // more bytes than page memory allows.
+  static bool PictureBytes(std::int64_t Width, std::int64_t Height, std::int64_t& RowBytes,
+                           std::uint64_t& ImageBytes) noexcept;
   void Assign(const TFastBMP& Other);
 
   TBitmapInfoHeader BitmapInfo;

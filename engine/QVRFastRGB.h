@@ -11,9 +11,9 @@ class TQVRFastRGB {
   virtual ~TQVRFastRGB() = default;
   virtual void SetSize(int NewWidth, int NewHeight) = 0;
 
-  int RowPad = 0;              // Width mod 4
-  int RowBytes = 0;            // 3 * Width rounded up to a multiple of 4
-  std::size_t ImageBytes = 0;  // RowBytes * Height
+  int RowPad = 0;                // Width mod 4
+  std::int64_t RowBytes = 0;     // 3 * Width rounded up to a multiple of 4
+  std::size_t ImageBytes = 0;    // RowBytes * Height
   int Width = 0;
   int Height = 0;
   std::vector<std::uint8_t*> Rows;  // Rows[i] = Bits + i * RowBytes

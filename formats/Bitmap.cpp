@@ -13,10 +13,109 @@
 // Shared by the picture codecs
 
 bool PictureSizeAllowed(std::int64_t Width, std::int64_t Height) {
-  if (Width <= 0 || Height <= 0 || Width > (INT_MAX - 3) / 3 || Height > INT_MAX) return false;
-  // The picture (3 bytes), the colour plane (3) and the grey plane (4) of the image.
-  std::size_t bytes = 0;
-  return PageMemory::CheckedBytes(Width * Height, 10, bytes);
+  std::int64_t rowBytes = 0;
+  std::uint64_t pictureBytes = 0;
+  if (Width <= 0 || Height <= 0 || !TFastBMP::PictureBytes(Width, Height, rowBytes, pictureBytes)) return false;
+  // The decoded picture, the colour image it becomes (grey and colour planes)
+  // and that image's own picture with the window's copies of it.
+  return 4 * pictureBytes + std::uint64_t(Width) * std::uint64_t(Height) * 7 <= PageMemory::Limit();
+}
+
+namespace {
+std::uint32_t Load32(const std::uint8_t* p, bool Big) {
+  return Big ? ByteOrder::LoadBE32(p) : ByteOrder::LoadLE32(p);
+}
+std::uint16_t Load16(const std::uint8_t* p, bool Big) {
+  return Big ? ByteOrder::LoadBE16(p) : ByteOrder::LoadLE16(p);
+}
+
+bool BMPSides(TByteSource& S, std::int64_t& Width, std::int64_t& Height) {
+  std::uint8_t h[26];
+  if (!S.ReadExact(h, sizeof h) || h[0] != 'B' || h[1] != 'M') return false;
+  if (ByteOrder::LoadLE32(h + 14) == 12) {
+    Width = ByteOrder::LoadLE16(h + 18);
+    Height = ByteOrder::LoadLE16(h + 20);
+  } else {
+    Width = std::int32_t(ByteOrder::LoadLE32(h + 18));
+    Height = std::int32_t(ByteOrder::LoadLE32(h + 22));
+    if (Height < 0) Height = -Height;
+  }
+  return true;
+}
+
+// The first frame header of the file, walking the marker segments.
+bool JPEGSides(TByteSource& S, std::int64_t& Width, std::int64_t& Height) {
+  std::uint8_t m[2];
+  if (!S.ReadExact(m, 2) || m[0] != 0xFF || m[1] != 0xD8) return false;
+  for (;;) {
+    if (!S.ReadExact(m, 2) || m[0] != 0xFF) return false;
+    const std::uint8_t marker = m[1];
+    if (marker == 0xFF) {  // fill byte
+      S.Seek(S.Position() - 1);
+      continue;
+    }
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
+    if (marker == 0xDA || marker == 0xD9) return false;                  // scan or end before a frame
+    std::uint8_t len[2];
+    if (!S.ReadExact(len, 2)) return false;
+    const std::uint16_t length = ByteOrder::LoadBE16(len);
+    if (length < 2) return false;
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      std::uint8_t f[5];
+      if (length < 7 || !S.ReadExact(f, sizeof f)) return false;
+      Height = ByteOrder::LoadBE16(f + 1);
+      Width = ByteOrder::LoadBE16(f + 3);
+      return true;
+    }
+    S.Seek(S.Position() + length - 2);
+  }
+}
+
+// Width and length from the first directory.
+bool TIFFSides(TByteSource& S, std::int64_t& Width, std::int64_t& Height) {
+  std::uint8_t h[8];
+  if (!S.ReadExact(h, sizeof h)) return false;
+  const bool big = h[0] == 'M' && h[1] == 'M';
+  if (!big && !(h[0] == 'I' && h[1] == 'I')) return false;
+  S.Seek(Load32(h + 4, big));
+  std::uint8_t n[2];
+  if (!S.ReadExact(n, 2)) return false;
+  bool haveWidth = false, haveHeight = false;
+  for (std::uint16_t k = Load16(n, big); k > 0; --k) {
+    std::uint8_t e[12];
+    if (!S.ReadExact(e, sizeof e)) return false;
+    const std::uint16_t tag = Load16(e, big), type = Load16(e + 2, big);
+    if ((tag != 256 && tag != 257) || (type != 3 && type != 4)) continue;
+    const std::int64_t v = type == 3 ? Load16(e + 8, big) : Load32(e + 8, big);
+    (tag == 256 ? Width : Height) = v;
+    (tag == 256 ? haveWidth : haveHeight) = true;
+  }
+  return haveWidth && haveHeight;
+}
+}  // namespace
+
+bool PictureFileSides(TByteSource& Source, TPictureKind Kind, std::int64_t& Width, std::int64_t& Height) {
+  Source.Seek(0);
+  switch (Kind) {
+    case TPictureKind::BMP: return BMPSides(Source, Width, Height);
+    case TPictureKind::JPEG: return JPEGSides(Source, Width, Height);
+    case TPictureKind::TIFF: return TIFFSides(Source, Width, Height);
+  }
+  return false;
+}
+
+bool PictureFileFits(const std::string& FileName, TPictureKind Kind, std::string& ErrorText) {
+  TByteSource source;
+  if (!source.OpenFile(FileName)) return true;  // the whole read says why
+  std::int64_t w = 0, h = 0;
+  // A zero side is the decoder's refusal, not a size.
+  const bool tooWide = PictureFileSides(source, Kind, w, h) && w > 0 && h > 0 && !PictureSizeAllowed(w, h);
+  if (tooWide || source.Size() > PageMemory::Limit()) {
+    ErrorText = PictureTooLargeText;
+    return false;
+  }
+  return true;
 }
 
 bool SizePicture(TFastBMP& Bitmap, std::int64_t Width, std::int64_t Height) {
@@ -284,10 +383,14 @@ bool DecodeBMP(const std::uint8_t* Data, std::size_t Size, TFastBMP& Bitmap) {
 bool ReadBMPImage(const std::string& FileName, TDataImage& Image, std::string& ErrorText) {
   std::string data, ignored;
   TFastBMP bitmap;
+  if (!PictureFileFits(FileName, TPictureKind::BMP, ErrorText)) return false;
   if (!ReadWholeFile(FileName, data, ignored) ||
-      !DecodeBMP(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), bitmap) ||
-      !PictureToImage(bitmap, Image)) {
+      !DecodeBMP(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), bitmap)) {
     ErrorText = BMPOpenErrorText;
+    return false;
+  }
+  if (!PictureToImage(bitmap, Image)) {
+    ErrorText = PictureTooLargeText;
     return false;
   }
   return true;
@@ -325,8 +428,10 @@ bool WriteBMPFile(const std::string& FileName, const TFastBMP& Bitmap, std::stri
   TSafeFileWriter out;
   // The buffer is already a bottom-up, padded 24-bit bitmap: its rows go out as they are.
   if (!out.Open(FileName) || !out.Write(head, sizeof head) || !out.Write(Bitmap.Bits, std::size_t(imageBytes)) ||
-      !out.Commit())
+      !out.Commit()) {
+    ErrorText = SaveFailureText(SaveErrorText, out);
     return false;
+  }
   ErrorText.clear();
   return true;
 }

@@ -18,9 +18,21 @@ inline constexpr const char* BMPOpenErrorText =
     "Error opening BMP file.  The file may not be in the correct format, or it may be corrupt.";
 inline constexpr const char* SaveErrorText = "An error saving this file.";
 
+inline constexpr const char* PictureTooLargeText =
+    "This picture is too large to open: there is not enough memory for it.  The file has not been opened.";
+
 // True when a picture of Width x Height fits the memory an image may take,
 // counting the picture and the colour image it becomes.
 bool PictureSizeAllowed(std::int64_t Width, std::int64_t Height);
+
+// The sides a picture file's header declares, read without reading the whole
+// file; false when the header does not say (the decoder then decides).
+enum class TPictureKind { BMP, JPEG, TIFF };
+bool PictureFileSides(TByteSource& Source, TPictureKind Kind, std::int64_t& Width, std::int64_t& Height);
+// Before a picture file is read whole: false, with PictureTooLargeText, when
+// its header declares sides too large to open or the file itself is larger
+// than memory can take.
+bool PictureFileFits(const std::string& FileName, TPictureKind Kind, std::string& ErrorText);
 
 // Sizes Bitmap as a fresh zero picture; false when the size is refused.
 bool SizePicture(TFastBMP& Bitmap, std::int64_t Width, std::int64_t Height);

@@ -90,7 +90,10 @@ bool WriteTIFF(TSafeFileWriter& Stream, const TFastBMP& Bitmap) {
 bool WriteTIFFFile(const std::string& FileName, const TFastBMP& Bitmap, std::string& ErrorText) {
   ErrorText = SaveErrorText;
   TSafeFileWriter out;
-  if (!out.Open(FileName) || !WriteTIFF(out, Bitmap) || !out.Commit()) return false;
+  if (!out.Open(FileName) || !WriteTIFF(out, Bitmap) || !out.Commit()) {
+    ErrorText = SaveFailureText(SaveErrorText, out);
+    return false;
+  }
   ErrorText.clear();
   return true;
 }

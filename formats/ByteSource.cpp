@@ -1,8 +1,13 @@
 #include "formats/ByteSource.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cctype>
 
 #include <algorithm>
 #include <cerrno>
@@ -110,27 +115,94 @@ mode_t CreationMode() {
 
 TSafeFileWriter::~TSafeFileWriter() { Abort(); }
 
-bool TSafeFileWriter::Open(const std::string& TargetName) {
-  Abort();
-  Target = TargetName;
-  // Saving through a symbolic link replaces the file it points to, not the link.
-  struct stat link {};
-  if (::lstat(TargetName.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    if (char* real = ::realpath(TargetName.c_str(), nullptr)) {
-      Target = real;
-      std::free(real);
-    }
-  }
+std::string SaveFailureText(const std::string& Text, const TSafeFileWriter& Writer) {
+  return Writer.Reason().empty() ? Text : Text + "\n" + Writer.Reason();
+}
+
+void TSafeFileWriter::Fail(int Errno) {
+  Error = true;
+  if (FReason.empty()) FReason = std::strerror(Errno);
+}
+
+void TSafeFileWriter::Fail(const std::string& Reason) {
+  Error = true;
+  if (FReason.empty()) FReason = Reason;
+}
+
+std::string TSafeFileWriter::TemporaryPrefix(const std::string& Target) {
   const auto slash = Target.find_last_of('/');
   const std::string dir = slash == std::string::npos ? std::string() : Target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? Target : Target.substr(slash + 1);
-  // The temporary name adds eight characters: cut a long name so that it
+  // The temporary name adds fifteen characters: cut a long name so that it
   // still fits where the target's name fits.
-  std::string tmpl = dir + "." + base.substr(0, 200) + ".XXXXXX";
+  return dir + "." + base.substr(0, 200) + ".saving.";
+}
+
+namespace {
+// Temporaries of earlier saves of the same file that were cut short (the
+// program was killed, the machine went down). A save in progress holds a lock
+// on its temporary, so one that another program is writing right now is left
+// alone, and so is anything not ours or not a plain file.
+void RemoveStaleTemporaries(const std::string& Prefix) {
+  const auto slash = Prefix.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string(".") : Prefix.substr(0, slash + 1);
+  const std::string start = slash == std::string::npos ? Prefix : Prefix.substr(slash + 1);
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.size() != start.size() + 6 || name.compare(0, start.size(), start) != 0) continue;
+    if (!std::all_of(name.begin() + long(start.size()), name.end(), [](char c) { return std::isalnum((unsigned char)c); }))
+      continue;
+    const std::string path = slash == std::string::npos ? name : dir + name;
+    struct stat first {};
+    if (::lstat(path.c_str(), &first) != 0 || !S_ISREG(first.st_mode)) continue;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlink(path.c_str());
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+}  // namespace
+
+bool TSafeFileWriter::Open(const std::string& TargetName) {
+  Abort();
+  FReason.clear();
+  Error = false;
+  // A file-size limit would end the program in the middle of a save; ignored,
+  // it makes the write fail with "File too large" instead.
+  ::signal(SIGXFSZ, SIG_IGN);
+  Target = TargetName;
+  // Saving through a symbolic link replaces the file it points to, not the
+  // link; a link to nothing, or one that loops, is refused.
+  struct stat link {};
+  if (::lstat(TargetName.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    char* real = ::realpath(TargetName.c_str(), nullptr);
+    if (!real) {
+      if (errno == ENOENT)
+        Fail(std::string("The name is a symbolic link to a file that does not exist"));
+      else
+        Fail(errno);
+      return false;
+    }
+    Target = real;
+    std::free(real);
+  }
+  const std::string prefix = TemporaryPrefix(Target);
+  RemoveStaleTemporaries(prefix);
+  std::string tmpl = prefix + "XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
+  if (fd < 0) {
+    Fail(errno);
+    return false;
+  }
+  // Held until the temporary is renamed or removed: it marks the save as live.
+  ::flock(fd, LOCK_EX | LOCK_NB);
   TempName = name.data();
   // Keep the mode and owner of a file we replace; a new file gets the usual mode.
   struct stat st {};
@@ -143,10 +215,10 @@ bool TSafeFileWriter::Open(const std::string& TargetName) {
     ::fchmod(fd, CreationMode());
   }
   Fd = fd;
-  Error = false;
   Used = 0;
   Buf = static_cast<unsigned char*>(std::malloc(kWriteBuffer));
   if (!Buf) {
+    Fail(ENOMEM);
     Abort();
     return false;
   }
@@ -159,7 +231,7 @@ bool TSafeFileWriter::WriteAll(const unsigned char* Data, std::size_t Count) {
     const ssize_t n = ::write(Fd, Data + done, Count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      Error = true;
+      Fail(errno);
       return false;
     }
     done += std::size_t(n);
@@ -211,9 +283,15 @@ bool TSafeFileWriter::Commit() {
   // No fsync: the rename keeps the old file whole until the new one is
   // complete, which is what a failed save must guarantee.
   bool ok = Flush();
-  ok = ::close(Fd) == 0 && ok;
+  if (::close(Fd) != 0) {
+    if (ok) Fail(errno);
+    ok = false;
+  }
   Fd = -1;
-  if (ok) ok = ::rename(TempName.c_str(), Target.c_str()) == 0;
+  if (ok && ::rename(TempName.c_str(), Target.c_str()) != 0) {
+    Fail(errno);
+    ok = false;
+  }
   if (!ok) ::unlink(TempName.c_str());
   TempName.clear();
   std::free(Buf);

@@ -43,7 +43,11 @@ class TByteSource {
 
 // Writes into a temporary file beside the target and renames it over the
 // target in Commit, so a failed save never destroys the old file. A writer
-// that is destroyed without Commit removes its temporary file.
+// that is destroyed without Commit removes its temporary file; one that an
+// interrupted save left behind is removed by the next save of that file.
+// A file-size limit makes a write fail (the signal that would end the
+// program is ignored). A symbolic link whose file does not exist, or that
+// loops, is refused rather than replaced by a plain file.
 class TSafeFileWriter {
  public:
   TSafeFileWriter() = default;
@@ -59,8 +63,16 @@ class TSafeFileWriter {
   bool Commit();
   void Abort();
   bool Ok() const { return Fd >= 0 && !Error; }
+  // The system's reason for the first failure ("No space left on device"),
+  // empty when there was none.
+  const std::string& Reason() const { return FReason; }
+  // The temporary name a save of Target writes into begins with this.
+  static std::string TemporaryPrefix(const std::string& Target);
 
  private:
+  void Fail(int Errno);
+  void Fail(const std::string& Reason);
+  std::string FReason;
   bool Flush();
   bool WriteAll(const unsigned char* Data, std::size_t Count);
   int Fd = -1;
@@ -69,6 +81,9 @@ class TSafeFileWriter {
   unsigned char* Buf = nullptr;
   std::size_t Used = 0;
 };
+
+// Text followed by the writer's reason on a second line, when it has one.
+std::string SaveFailureText(const std::string& Text, const TSafeFileWriter& Writer);
 
 // Little- and big-endian helpers.
 namespace ByteOrder {

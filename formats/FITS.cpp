@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include "engine/Errors.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -84,17 +87,19 @@ bool ParseFloat(const std::string& Text, long double& Value) {
   return end && *end == '\0';
 }
 
-// Leading digits with an optional sign; saturates at the Integer range.
-std::int32_t LeadingInteger(const std::string& Text) {
+// Leading digits with an optional sign; saturates at the Integer range and
+// says so through OutOfRange.
+std::int32_t LeadingInteger(const std::string& Text, bool* OutOfRange = nullptr) {
   std::size_t i = 0;
   bool negative = false;
   if (i < Text.size() && (Text[i] == '+' || Text[i] == '-')) negative = Text[i++] == '-';
   std::int64_t v = 0;
   while (i < Text.size() && Text[i] >= '0' && Text[i] <= '9') {
     v = v * 10 + (Text[i++] - '0');
-    if (v > std::int64_t(INT32_MAX) + 1) v = std::int64_t(INT32_MAX) + 1;
+    if (v > std::int64_t(INT32_MAX) + 1) v = std::int64_t(INT32_MAX) + 2;
   }
   if (negative) v = -v;
+  if (OutOfRange) *OutOfRange = v < INT32_MIN || v > INT32_MAX;
   return std::int32_t(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
@@ -373,6 +378,26 @@ bool GetFITSInteger(const TFITSHeader& Header, const std::string& Keyword, std::
   return found;
 }
 
+std::string FITSOutOfRangeCard(const TFITSHeader& Header) {
+  const std::string bitpix = PadKeyword("BITPIX"), naxis = PadKeyword("NAXIS");
+  for (const auto& card : Header) {
+    if (!KeywordIs(card, bitpix) && !KeywordIs(card, naxis) && !IsNAXISn(card)) continue;
+    bool outOfRange = false;
+    LeadingInteger(ValueField(card), &outOfRange);
+    if (outOfRange) {
+      std::string keyword = card.substr(0, 8);
+      keyword.erase(keyword.find_last_not_of(' ') + 1);
+      return keyword;
+    }
+  }
+  return {};
+}
+
+std::string FITSOutOfRangeText(const std::string& Keyword) {
+  return "The header of this FITS file is invalid: the value of " + Keyword +
+         " is out of range.  The file has not been opened.";
+}
+
 bool GetFITSFloat(const TFITSHeader& Header, const std::string& Keyword, float& Value) {
   const std::string k = PadKeyword(Keyword);
   bool found = false;
@@ -556,6 +581,10 @@ TFITSOpenResult DecodeFITS(TByteSource& Source) {
   if (Source.Failed() || cards == 0 || (cards >= kMaxFITSHeaderCards && !HasENDCard(r.Header)))
     return fail(TCodecMessageKind::Error, msgOpenError);
 
+  // The lookup saturates a number beyond the Integer range; for the sides and
+  // the data type that would be a different image, not this one.
+  const std::string outOfRange = FITSOutOfRangeCard(r.Header);
+  if (!outOfRange.empty()) return fail(TCodecMessageKind::Error, FITSOutOfRangeText(outOfRange));
   std::int32_t bitpix = 0, n1 = 0, n2 = 0;
   if (!GetFITSInteger(r.Header, "BITPIX", bitpix)) return fail(TCodecMessageKind::Warning, msgFITSNoBITPIX);
   if (bitpix != 8 && bitpix != 16 && bitpix != -32)
@@ -586,6 +615,8 @@ TFITSOpenResult DecodeFITS(TByteSource& Source) {
     } else {
       ReadFITSFloat(Source, r.Header, cards, *r.Image, &rep);
     }
+  } catch (const std::bad_alloc&) {
+    return fail(TCodecMessageKind::Error, OutOfMemoryText);
   } catch (const std::exception& e) {
     return fail(TCodecMessageKind::Error, e.what());
   }
@@ -598,7 +629,13 @@ TFITSOpenResult DecodeFITS(TByteSource& Source) {
 TFITSOpenResult LoadFITS(const std::string& FileName) {
   TByteSource src;
   src.OpenFile(FileName);
-  return DecodeFITS(src);
+  try {
+    return DecodeFITS(src);
+  } catch (const std::bad_alloc&) {
+    TFITSOpenResult r;
+    r.Messages.push_back({TCodecMessageKind::Error, OutOfMemoryText});
+    return r;
+  }
 }
 
 // ---- Writing ----
@@ -709,7 +746,7 @@ TCodecMessages WriteFITSData(const std::string& FileName, TFITSHeader& Header, c
   TSafeFileWriter w;
   bool clamped = false;
   if (!w.Open(FileName) || !WriteHeader(w, cards) || !WriteData(w, Image, BITPIX, clamped) || !w.Commit())
-    return {{TCodecMessageKind::Warning, msgSaveError}};
+    return {{TCodecMessageKind::Warning, SaveFailureText(msgSaveError, w)}};
   if (clamped) return {{TCodecMessageKind::Warning, msgFITSRange16}};
   return {};
 }

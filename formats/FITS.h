@@ -33,6 +33,10 @@ class EFITSError : public std::runtime_error {
 // EConvertError on a field that is not a number.
 bool GetFITSInteger(const TFITSHeader& Header, const std::string& Keyword, std::int32_t& Value);
 bool GetFITSFloat(const TFITSHeader& Header, const std::string& Keyword, float& Value);
+// The keyword of the first BITPIX, NAXIS or NAXISn card whose whole number lies
+// beyond the Integer range (which GetFITSInteger saturates); "" when none does.
+std::string FITSOutOfRangeCard(const TFITSHeader& Header);
+std::string FITSOutOfRangeText(const std::string& Keyword);
 
 // Card builders; each card is exactly 80 characters.
 std::string MakeLogicalCard(const std::string& Keyword, char Value);

@@ -159,10 +159,14 @@ bool EncodeJPEG(const TFastBMP& Bitmap, int Quality, bool Progressive, std::vect
 bool ReadJPEGImage(const std::string& FileName, TDataImage& Image, std::string& ErrorText) {
   std::string data, ignored;
   TFastBMP bitmap;
+  if (!PictureFileFits(FileName, TPictureKind::JPEG, ErrorText)) return false;
   if (!ReadWholeFile(FileName, data, ignored) ||
-      !DecodeJPEG(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), bitmap) ||
-      !PictureToImage(bitmap, Image)) {
+      !DecodeJPEG(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), bitmap)) {
     ErrorText = JPEGOpenErrorText;
+    return false;
+  }
+  if (!PictureToImage(bitmap, Image)) {
+    ErrorText = PictureTooLargeText;
     return false;
   }
   return true;
@@ -173,9 +177,11 @@ bool WriteJPEGFile(const std::string& FileName, const TFastBMP& Bitmap, int Qual
   ErrorText = SaveErrorText;
   std::vector<std::uint8_t> bytes;
   TSafeFileWriter out;
-  if (!EncodeJPEG(Bitmap, Quality, Progressive, bytes) || !out.Open(FileName) ||
-      !out.Write(bytes.data(), bytes.size()) || !out.Commit())
+  if (!EncodeJPEG(Bitmap, Quality, Progressive, bytes)) return false;
+  if (!out.Open(FileName) || !out.Write(bytes.data(), bytes.size()) || !out.Commit()) {
+    ErrorText = SaveFailureText(SaveErrorText, out);
     return false;
+  }
   ErrorText.clear();
   return true;
 }

@@ -1,5 +1,6 @@
 #include "formats/PCD.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -105,9 +106,17 @@ void TPCDGraphic::LoadFromMemory(const std::uint8_t* Data, std::size_t Size) {
 }
 
 void ReadPCDImage(const std::string& FileName, TDataImage& Image) {
-  std::string data, error;
-  if (!ReadWholeFile(FileName, data, error)) throw EPCDError(error);
+  // The base image lies in the first part of the pack: only that is read, so
+  // a pack of any length (or a large file of another kind) is not held whole.
+  TByteSource source;
+  if (!source.OpenFile(FileName)) {
+    std::string data, error;
+    ReadWholeFile(FileName, data, error);  // for the system's text
+    throw EPCDError(error.empty() ? std::string(PCDInvalidText) : error);
+  }
+  std::vector<std::uint8_t> data(std::size_t(std::min<std::uint64_t>(source.Size(), PackBytes)));
+  if (source.Read(data.data(), data.size()) != data.size() || source.Failed()) throw EPCDError(PCDInvalidText);
   TPCDGraphic graphic;
-  graphic.LoadFromMemory(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-  if (!PictureToImage(graphic.Bitmap, Image)) throw std::bad_alloc();
+  graphic.LoadFromMemory(data.data(), data.size());
+  if (!PictureToImage(graphic.Bitmap, Image)) throw EPCDError(PictureTooLargeText);
 }

@@ -342,7 +342,8 @@ void TTIFFGraphic::LoadFromMemory(const std::uint8_t* Data, std::size_t Size) {
   const std::uint64_t rowBytes = (std::uint64_t(width) * bits + 7) / 8;
   if (compression != 1) throw ETIFFError(TIFFCompressionText(compression));
   if (layout == TLayout::Other || (planar == 2 && spp > 1)) Invalid();
-  if (!PictureSizeAllowed(width, height) || rowBytes > Size) Invalid();
+  if (!PictureSizeAllowed(width, height)) throw ETIFFError(PictureTooLargeText);
+  if (rowBytes > Size) Invalid();
 
   // Every row the picture needs must lie in the file.
   if (stripOffsets.empty()) Invalid();
@@ -360,7 +361,7 @@ void TTIFFGraphic::LoadFromMemory(const std::uint8_t* Data, std::size_t Size) {
   if (left > 0) Invalid();
 
   // 8. The strips.
-  if (!SizePicture(Bitmap, width, height)) Invalid();
+  if (!SizePicture(Bitmap, width, height)) throw ETIFFError(PictureTooLargeText);
   const bool highFirst = BigEndian();
   const int sppInt = int(spp);
   const int bpsInt = int(bps);
@@ -409,8 +410,9 @@ void TTIFFGraphic::LoadFromMemory(const std::uint8_t* Data, std::size_t Size) {
 
 void ReadTIFFImage(const std::string& FileName, TDataImage& Image) {
   std::string data, error;
+  if (!PictureFileFits(FileName, TPictureKind::TIFF, error)) throw ETIFFError(error);
   if (!ReadWholeFile(FileName, data, error)) throw ETIFFError(error);
   TTIFFGraphic graphic;
   graphic.LoadFromMemory(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-  if (!PictureToImage(graphic.Bitmap, Image)) throw std::bad_alloc();
+  if (!PictureToImage(graphic.Bitmap, Image)) throw ETIFFError(PictureTooLargeText);
 }

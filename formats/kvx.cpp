@@ -244,6 +244,6 @@ TCodecMessages SaveKVX(const std::string& FileName, const TDataImage& Image,
     EncodeKVXPixels(Image, done, n, buf.data());
     ok = w.Write(buf.data(), std::size_t(n) * (Image.IsColour ? 3 : 4));
   }
-  if (!ok || !w.Commit()) return {{TCodecMessageKind::Warning, msgSaveError}};
+  if (!ok || !w.Commit()) return {{TCodecMessageKind::Warning, SaveFailureText(msgSaveError, w)}};
   return {};
 }

@@ -1,9 +1,15 @@
 #include "platform/PageMemory.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace PageMemory {
 namespace {
@@ -12,14 +18,125 @@ std::atomic<std::uint64_t> g_limit{0};
 std::uint64_t PhysicalBytes() noexcept {
   long pages = sysconf(_SC_PHYS_PAGES);
   long size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || size <= 0) return std::uint64_t(1) << 34;  // 16 GiB if unknown
+  if (pages <= 0 || size <= 0) return 0;
   return std::uint64_t(pages) * std::uint64_t(size);
+}
+
+// The first line of a small text file; false when it cannot be read.
+bool ReadLine(const std::string& Name, char* Buffer, std::size_t Size) noexcept {
+  std::FILE* f = std::fopen(Name.c_str(), "re");
+  if (!f) return false;
+  const bool ok = std::fgets(Buffer, int(Size), f) != nullptr;
+  std::fclose(f);
+  return ok;
+}
+
+// A number of bytes as a cgroup file holds it; "max" and absurd values are no limit.
+std::uint64_t GroupValue(const std::string& Name) noexcept {
+  char line[64];
+  if (!ReadLine(Name, line, sizeof line)) return 0;
+  char* end = nullptr;
+  const unsigned long long v = std::strtoull(line, &end, 10);
+  if (end == line || v >= (std::uint64_t(1) << 60)) return 0;
+  return v;
+}
+
+std::uint64_t AvailableBytes() noexcept {
+  std::FILE* f = std::fopen("/proc/meminfo", "re");
+  if (!f) return 0;
+  char line[128];
+  std::uint64_t kb = 0;
+  while (std::fgets(line, sizeof line, f)) {
+    unsigned long long v = 0;
+    if (std::sscanf(line, "MemAvailable: %llu kB", &v) == 1) {
+      kb = v;
+      break;
+    }
+  }
+  std::fclose(f);
+  return kb * 1024;
+}
+
+std::uint64_t AddressSpaceUsed() noexcept {
+  char line[128];
+  if (!ReadLine("/proc/self/statm", line, sizeof line)) return 0;
+  const long size = sysconf(_SC_PAGESIZE);
+  return std::strtoull(line, nullptr, 10) * std::uint64_t(size > 0 ? size : 4096);
+}
+
+// The limit of the memory cgroup the process belongs to: cgroup v2's
+// memory.max, or v1's memory.limit_in_bytes. A container sees its own group
+// at the root of the mount, so the root is tried too.
+std::uint64_t GroupLimitOf() {
+  std::FILE* f = std::fopen("/proc/self/cgroup", "re");
+  if (!f) return 0;
+  std::string v2, v1;
+  char line[512];
+  while (std::fgets(line, sizeof line, f)) {
+    std::string s(line);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    const auto a = s.find(':'), b = a == std::string::npos ? a : s.find(':', a + 1);
+    if (b == std::string::npos) continue;
+    const std::string controllers = s.substr(a + 1, b - a - 1), path = s.substr(b + 1);
+    if (s.compare(0, a, "0") == 0 && controllers.empty()) v2 = path;
+    if (("," + controllers + ",").find(",memory,") != std::string::npos) v1 = path;
+  }
+  std::fclose(f);
+  std::uint64_t limit = 0;
+  auto take = [&limit](std::uint64_t v) {
+    if (v && (!limit || v < limit)) limit = v;
+  };
+  if (!v1.empty()) {
+    take(GroupValue("/sys/fs/cgroup/memory" + v1 + "/memory.limit_in_bytes"));
+    take(GroupValue("/sys/fs/cgroup/memory/memory.limit_in_bytes"));
+  }
+  if (!v2.empty()) {
+    take(GroupValue("/sys/fs/cgroup" + (v2 == "/" ? std::string() : v2) + "/memory.max"));
+    take(GroupValue("/sys/fs/cgroup/memory.max"));
+  }
+  return limit;
+}
+
+std::uint64_t GroupLimit() noexcept {
+  try {
+    return GroupLimitOf();
+  } catch (...) {
+    return 0;
+  }
 }
 }  // namespace
 
+TMemoryFigures CurrentFigures() noexcept {
+  TMemoryFigures f;
+  f.Physical = PhysicalBytes();
+  f.Available = AvailableBytes();
+  struct rlimit r {};
+  if (getrlimit(RLIMIT_AS, &r) == 0 && r.rlim_cur != RLIM_INFINITY) {
+    f.AddressLimit = std::uint64_t(r.rlim_cur);
+    f.AddressUsed = AddressSpaceUsed();
+  }
+  f.GroupLimit = GroupLimit();
+  return f;
+}
+
+std::uint64_t LimitFrom(const TMemoryFigures& Figures) noexcept {
+  std::uint64_t limit = 0;
+  bool known = false;
+  auto take = [&](std::uint64_t v) {
+    if (!known || v < limit) limit = v;
+    known = true;
+  };
+  if (Figures.Physical) take(Figures.Physical);
+  if (Figures.Available) take(Figures.Available);
+  if (Figures.AddressLimit)
+    take(Figures.AddressLimit > Figures.AddressUsed ? Figures.AddressLimit - Figures.AddressUsed : 0);
+  if (Figures.GroupLimit) take(Figures.GroupLimit);
+  return known ? limit : std::uint64_t(1) << 34;  // 16 GiB if unknown
+}
+
 std::uint64_t Limit() noexcept {
   std::uint64_t l = g_limit.load();
-  return l ? l : PhysicalBytes();
+  return l ? l : LimitFrom(CurrentFigures());
 }
 
 void SetLimit(std::uint64_t Bytes) noexcept { g_limit.store(Bytes); }

@@ -230,7 +230,7 @@ TEST_F(ChildForm, ClosePromptAnswers) {
   dialogAnswer = true;
   dialogName = dir.path() + QStringLiteral("/missing/m42.fts");
   EXPECT_FALSE(child->close());
-  EXPECT_EQ(Boxes.back().Text, QStringLiteral("An error occured saving this file."));
+  EXPECT_EQ(Boxes.back().Text, QStringLiteral("An error occured saving this file.\nNo such file or directory"));
   FlushDeletes();
   ASSERT_FALSE(child.isNull());
   EXPECT_FALSE(QFile::exists(dialogName));

@@ -82,16 +82,20 @@ TEST_F(ResultWindows, CopyImageWindowKeepsZoomTableAndPointsButNoOverlay) {
   EXPECT_TRUE(SamePixels(*colourCopy->DataImage, *colour->DataImage));
 }
 
-TEST_F(ResultWindows, CopyImageWindowReportsTwentyThreeAndGivesNoWindow) {
+TEST_F(ResultWindows, CopyImageWindowOutOfMemorySaysSoAndLeavesNoWindow) {
   TChildForm* source = GreyWindow(4, 4, 1, [](int, int) { return 1.0f; });
   // An image whose sides promise more than memory can hold.
   source->DataImage->Width = 1 << 30;
   source->DataImage->Height = 1 << 30;
   Errors.clear();
   EXPECT_EQ(CopyImageWindow(source), nullptr);
-  EXPECT_EQ(Errors, std::vector<int>{23});
   source->DataImage->Width = 4;
   source->DataImage->Height = 4;
+  EXPECT_TRUE(Errors.empty());
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Type, TMsgDlgType::mtError);
+  EXPECT_EQ(Boxes[0].Text, QStringLiteral("Out of memory"));
+  EXPECT_EQ(Form->MDIChildren(), QList<TChildForm*>{source});
 }
 
 TEST_F(ResultWindows, EveryFixedFilterMakesItsCaptionedWindowWithTheEngineResult) {

@@ -219,7 +219,7 @@ TEST(SafeFile, AnUncommittedWriteLeavesTheOldFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
   std::string error;
   EXPECT_FALSE(WriteBMPFile(dir.File("no/such/folder.bmp"), Pattern(2, 2), error));
-  EXPECT_EQ(error, "An error saving this file.");
+  EXPECT_EQ(error, "An error saving this file.\nNo such file or directory");
 }
 
 TEST(SafeFile, PictureSavesTakeTheUmaskModeAndWriteThroughLinks) {

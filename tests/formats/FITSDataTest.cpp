@@ -183,6 +183,16 @@ TEST(FITSRead, RefusedFilesGiveTheirMessageAndNoImage) {
       {h16(Header(16, 0, 2)), msgFITSNoSize, TCodecMessageKind::Error},
       {h16(Header(16, 2, -3)), msgFITSNoSize, TCodecMessageKind::Error},
       {h16(Header(16, 2000000000, 2000000000)), msgFITSTooLarge, TCodecMessageKind::Error},
+      // Sides no picture can have, from a file of a few kilobytes.
+      {h16(Header(-32, 715827883, 1)), msgFITSTooLarge, TCodecMessageKind::Error},
+      // Whole numbers beyond the Integer range would be read as others.
+      {h16({"SIMPLE  = T", "BITPIX  = 16", "NAXIS1  = 99999999999", "NAXIS2  = 2", "END"}), FITSOutOfRangeText("NAXIS1"),
+       TCodecMessageKind::Error},
+      {h16({"SIMPLE  = T", "BITPIX  = 4294967312", "NAXIS1  = 2", "NAXIS2  = 2", "END"}),
+       FITSOutOfRangeText("BITPIX"), TCodecMessageKind::Error},
+      {h16({"SIMPLE  = T", "BITPIX  = 16", "NAXIS   = -3000000000", "NAXIS1  = 2", "NAXIS2  = 2", "END"}),
+       FITSOutOfRangeText("NAXIS"), TCodecMessageKind::Error},
+      {h16(Header(16, 2, 2, {"NAXIS3  = 2147483648"})), FITSOutOfRangeText("NAXIS3"), TCodecMessageKind::Error},
       {h16(Header(16, 2, 2, {"BZERO   = abc"})), "'abc' is not a valid floating point value",
        TCodecMessageKind::Error},
   };
@@ -196,6 +206,9 @@ TEST(FITSRead, RefusedFilesGiveTheirMessageAndNoImage) {
   EXPECT_EQ(FITSUnsupportedBITPIXOpen(32),
             "FITS files with BITPIX 32 cannot be opened: only BITPIX 8, 16 and -32 are supported.  The file has "
             "not been opened.");
+  EXPECT_EQ(FITSOutOfRangeText("NAXIS2"),
+            "The header of this FITS file is invalid: the value of NAXIS2 is out of range.  The file has not been "
+            "opened.");
   // A missing file.
   const auto r = LoadFITS("/nonexistent/corvelle/x.fits");
   EXPECT_FALSE(r.Image);
@@ -396,12 +409,12 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   ASSERT_TRUE(img.Allocate(2, 2, 3, false));
   TFITSHeader h;
   EXPECT_EQ(WriteFITSFloat(dir / "missing/x.fits", h, img),
-            (TCodecMessages{{TCodecMessageKind::Warning, msgSaveError}}));
+            (TCodecMessages{{TCodecMessageKind::Warning, std::string(msgSaveError) + "\nNo such file or directory"}}));
   // The target is a folder: the rename fails, the folder and its contents stay.
   std::filesystem::create_directory(dir / "target.fits");
   WriteBytes(dir / "target.fits/keep", {1, 2, 3});
   EXPECT_EQ(WriteFITSFloat(dir / "target.fits", h, img),
-            (TCodecMessages{{TCodecMessageKind::Warning, msgSaveError}}));
+            (TCodecMessages{{TCodecMessageKind::Warning, std::string(msgSaveError) + "\nIs a directory"}}));
   EXPECT_EQ(ReadBytes(dir / "target.fits/keep"), (std::vector<std::uint8_t>{1, 2, 3}));
   // A good save replaces the old file and leaves nothing else behind.
   WriteBytes(dir / "old.fits", {9, 9, 9});

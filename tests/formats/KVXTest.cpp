@@ -221,7 +221,7 @@ TEST(KVX, ReadOnlyFilesOpenAndFailedSavesKeepTheOldFile) {
   std::filesystem::permissions(dir / "r.kvx", std::filesystem::perms::owner_read);
   EXPECT_TRUE(LoadKVX(dir / "r.kvx").Image);
   EXPECT_EQ(SaveKVX(dir / "no/such/folder.kvx", img, {}, {}),
-            (TCodecMessages{{TCodecMessageKind::Warning, msgSaveError}}));
+            (TCodecMessages{{TCodecMessageKind::Warning, std::string(msgSaveError) + "\nNo such file or directory"}}));
 }
 
 TEST(KVX, IndependentReaderAndWriterAgree) {

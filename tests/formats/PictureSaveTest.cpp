@@ -58,7 +58,7 @@ TEST(PictureWriters, AWriteThatFailsHalfwayKeepsTheOldFile) {
       ASSERT_TRUE(cap.Ok);
       EXPECT_FALSE(write(file, error));
     }
-    EXPECT_EQ(error, "An error saving this file.");
+    EXPECT_EQ(error, "An error saving this file.\nFile too large");
     EXPECT_EQ(ReadBytes(file), (Bytes{1, 2, 3}));
     // Without the cap the same save goes through and replaces the file.
     ASSERT_TRUE(write(file, error)) << error;

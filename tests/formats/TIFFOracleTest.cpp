@@ -161,7 +161,7 @@ TEST(TIFFWriter, AFailedSaveLeavesNoFileBehind) {
   TempDir dir;
   std::string error;
   EXPECT_FALSE(WriteTIFFFile(dir.File("none/x.tif"), Pattern(2, 2), error));
-  EXPECT_EQ(error, "An error saving this file.");
+  EXPECT_EQ(error, "An error saving this file.\nNo such file or directory");
   TFastBMP empty;
   WriteBytes(dir.File("old.tif"), {1, 2, 3});
   EXPECT_FALSE(WriteTIFFFile(dir.File("old.tif"), empty, error));

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "formats/Bitmap.h"
 #include "formats/TIFFex.h"
 #include "tests/formats/CodecTestUtil.h"
 
@@ -219,7 +220,7 @@ TEST(TIFFReader, BadFilesGiveTheMessage) {
   TiffBuilder huge(false);
   huge.Add(256, 4, {0xFFFFFFFF}).Add(257, 4, {0xFFFFFFFF}).Add(258, 3, {8}).Add(262, 3, {1});
   huge.Strips({0});
-  EXPECT_EQ(ErrorOf(huge.Build(Bytes(16))), invalid);
+  EXPECT_EQ(ErrorOf(huge.Build(Bytes(16))), PictureTooLargeText);
   // A colour map too short for its bits, and 16-bit palette pictures.
   auto shortMap = Basic(false, 2, 1, {8}, 3, 1);
   shortMap.Add(320, 3, std::vector<std::uint32_t>(48, 0));

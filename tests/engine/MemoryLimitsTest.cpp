@@ -1,0 +1,202 @@
+// What an image may take: the smallest of the memory figures, planes and
+// picture counted together, pictures whose rows no bitmap can hold refused,
+// and a render buffer that stays whole when a larger one cannot be had.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "engine/DataImage.h"
+#include "engine/QVRFastBMP.h"
+#include "platform/PageMemory.h"
+
+namespace {
+constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
+constexpr std::uint64_t MiB = std::uint64_t(1) << 20;
+
+// Sets an injected limit for one scope.
+struct TLimit {
+  explicit TLimit(std::uint64_t Bytes) { PageMemory::SetLimit(Bytes); }
+  ~TLimit() { PageMemory::SetLimit(0); }
+};
+
+// 3 * Width rounded up to a multiple of 4, as every 24-bit bitmap row.
+std::int64_t RowOf(std::int64_t Width) { return (3 * Width + 3) / 4 * 4; }
+}  // namespace
+
+TEST(MemoryLimits, TheSmallestFigureBounds) {
+  using F = PageMemory::TMemoryFigures;
+  struct TCase {
+    const char* Name;
+    F Figures;
+    std::uint64_t Limit;
+  };
+  const TCase cases[] = {
+      {"nothing known", F{}, 16 * GiB},
+      {"installed only", F{8 * GiB, 0, 0, 0, 0}, 8 * GiB},
+      {"available below installed", F{8 * GiB, 3 * GiB, 0, 0, 0}, 3 * GiB},
+      {"address space left", F{8 * GiB, 6 * GiB, 2 * GiB, 512 * MiB, 0}, 1536 * MiB},
+      {"address space used up", F{8 * GiB, 6 * GiB, 2 * GiB, 3 * GiB, 0}, 0},
+      {"cgroup below all", F{8 * GiB, 6 * GiB, 4 * GiB, GiB, GiB}, GiB},
+      {"cgroup alone", F{0, 0, 0, 0, 700 * MiB}, 700 * MiB},
+      {"address limit alone", F{0, 0, 5 * GiB, GiB, 0}, 4 * GiB},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(PageMemory::LimitFrom(c.Figures), c.Limit) << c.Name;
+
+  // The figures of this process agree with what the system reports.
+  const F now = PageMemory::CurrentFigures();
+  EXPECT_EQ(now.Physical, std::uint64_t(sysconf(_SC_PHYS_PAGES)) * std::uint64_t(sysconf(_SC_PAGESIZE)));
+  EXPECT_GT(now.Available, 0u);
+  EXPECT_LE(now.Available, now.Physical);
+  EXPECT_LE(PageMemory::Limit(), now.Physical);
+}
+
+TEST(MemoryLimits, PicturesAreSizedInSixtyFourBits) {
+  TLimit limit(std::uint64_t(1) << 44);
+  struct TCase {
+    std::int64_t Width, Height;
+    bool Made;
+  };
+  const TCase cases[] = {
+      {5, 3, true},
+      {89478484, 2, true},           // the widest row whose bit count fits 32 bits
+      {89478485, 1, false},
+      {715827883, 1, false},         // 3 x width overflows a 32-bit row size
+      {1, INT_MAX, true},            // more than 4 GiB in all
+      {30000, 30000, true},
+      {-1, 5, false},
+      {5, std::int64_t(INT_MAX) + 1, false},
+  };
+  for (const TCase& c : cases) {
+    std::int64_t row = -1;
+    std::uint64_t bytes = 0;
+    EXPECT_EQ(TFastBMP::PictureBytes(c.Width, c.Height, row, bytes), c.Made) << c.Width << " x " << c.Height;
+    if (!c.Made) continue;
+    EXPECT_EQ(row, RowOf(c.Width));
+    EXPECT_EQ(bytes, std::uint64_t(RowOf(c.Width)) * std::uint64_t(c.Height));
+  }
+  // Within the limit, or not at all.
+  std::int64_t row = 0;
+  std::uint64_t bytes = 0;
+  PageMemory::SetLimit(MiB);
+  EXPECT_TRUE(TFastBMP::PictureBytes(1024, 341, row, bytes));
+  EXPECT_FALSE(TFastBMP::PictureBytes(1024, 342, row, bytes));
+}
+
+TEST(MemoryLimits, AnImageCountsItsPictureBesideItsPlanes) {
+  // 100 x 100: grey plane 40000 bytes, colour plane 30000, picture 30000 (the
+  // render buffer and the window's copies of it: three).
+  struct TCase {
+    std::uint64_t Limit;
+    bool Colour;
+    bool Allocated;
+  };
+  const TCase cases[] = {
+      {40000 + 3 * 30000, false, true},
+      {40000 + 3 * 30000 - 1, false, false},
+      {40000 + 30000 + 3 * 30000, true, true},
+      {40000 + 30000 + 3 * 30000 - 1, true, false},
+      {40000, false, false},  // the planes alone would fit
+  };
+  for (const TCase& c : cases) {
+    TLimit limit(c.Limit);
+    TDataImage img;
+    EXPECT_EQ(img.Allocate(100, 100, 1, c.Colour), c.Allocated) << c.Limit;
+    EXPECT_EQ(img.Pixels != nullptr, c.Allocated) << c.Limit;
+    EXPECT_EQ(img.Width, c.Allocated ? 100 : 0);
+  }
+  // A header's 715827883 x 1 fits no picture, whatever memory there is.
+  TLimit huge(std::uint64_t(1) << 44);
+  TDataImage wide;
+  EXPECT_FALSE(wide.Allocate(715827883, 1, 3, false));
+  EXPECT_EQ(wide.Pixels, nullptr);
+  EXPECT_EQ(wide.Width, 0);
+}
+
+TEST(MemoryLimits, AFailedResizeKeepsAWholeBuffer) {
+  TFastBMP bmp;
+  bmp.SetSize(5, 3);
+  for (std::size_t i = 0; i < bmp.ImageBytes; ++i) bmp.Bits[i] = std::uint8_t(i);
+  const std::uint8_t* bits = bmp.Bits;
+  {
+    TLimit limit(MiB);
+    EXPECT_THROW(bmp.SetSize(2000, 2000), std::bad_alloc);
+  }
+  // Sides, row table and contents as they were: a render into it stays inside.
+  EXPECT_EQ(bmp.Width, 5);
+  EXPECT_EQ(bmp.Height, 3);
+  EXPECT_EQ(bmp.RowBytes, 16);
+  EXPECT_EQ(bmp.ImageBytes, 48u);
+  EXPECT_EQ(bmp.BitmapInfo.biWidth, 5);
+  EXPECT_EQ(bmp.BitmapInfo.biHeight, 3);
+  EXPECT_EQ(bmp.Bits, bits);
+  ASSERT_EQ(bmp.Rows.size(), 3u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(bmp.Rows[std::size_t(i)], bmp.Bits + 16 * i);
+  for (std::size_t i = 0; i < bmp.ImageBytes; ++i) ASSERT_EQ(bmp.Bits[i], std::uint8_t(i));
+
+  // The same through the render: an image whose picture cannot be had throws,
+  // the last picture stays whole, and the next render that can be had works.
+  TDataImage img;
+  ASSERT_TRUE(img.Allocate(4, 2, 0, false));
+  img.WhitePoint = 255.0f;
+  for (int x = 0; x < 4; ++x) img.SetPixel(x, 0, 255.0f);
+  img.UpdateBitmap();
+  ASSERT_TRUE(img.Allocate(3000, 3000, 0, false));
+  {
+    TLimit limit(8 * MiB);
+    EXPECT_THROW(img.UpdateBitmap(), std::bad_alloc);
+  }
+  EXPECT_EQ(img.Bitmap.Width, 4);
+  EXPECT_EQ(img.Bitmap.Height, 2);
+  EXPECT_EQ(img.Bitmap.TopRow(0)[0], 255);
+  EXPECT_EQ(img.Bitmap.TopRow(1)[0], 0);
+  img.UpdateBitmap();
+  EXPECT_EQ(img.Bitmap.Width, 3000);
+  EXPECT_EQ(img.Bitmap.Height, 3000);
+}
+
+TEST(MemoryLimits, UnderARealAddressSpaceLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory, so no address-space limit can be set; "
+                  "MemoryLimits.TheSmallestFigureBounds checks the same computation";
+#else
+  // In a child: the limit would bind the whole test program.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const std::uint64_t used = PageMemory::CurrentFigures().AddressUsed;
+    rlimit r{};
+    getrlimit(RLIMIT_AS, &r);
+    r.rlim_cur = rlim_t(PageMemory::CurrentFigures().AddressUsed + 256 * MiB);
+    if (setrlimit(RLIMIT_AS, &r) != 0) _exit(10);
+    const PageMemory::TMemoryFigures f = PageMemory::CurrentFigures();
+    if (f.AddressLimit != r.rlim_cur || f.AddressUsed < used) _exit(11);
+    const std::uint64_t limit = PageMemory::Limit();
+    if (limit > 256 * MiB || limit < 128 * MiB) _exit(12);
+    // 400 MB of planes and 900 MB of pictures: refused at once.
+    TDataImage img;
+    if (img.Allocate(10000, 10000, 3, false) || img.Pixels) _exit(13);
+    // A small one still fits and renders.
+    if (!img.Allocate(100, 100, 3, false)) _exit(14);
+    img.UpdateBitmap();
+    // A picture larger than what is left cannot be had, and says so.
+    TFastBMP bmp;
+    bmp.SetSize(10, 10);
+    try {
+      bmp.SetSize(20000, 20000);
+      _exit(15);
+    } catch (const std::bad_alloc&) {
+    }
+    if (bmp.Width != 10 || bmp.Height != 10 || bmp.Rows.size() != 10) _exit(16);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
+}
