@@ -498,7 +498,7 @@ TEST_F(MainShellTest, StartUpCreatesEachWindowOnceInOrder) {
                                 "frmJPEGOptions"};
   QStringList created;
   for (QObject* o : run.Form->children())
-    if (o->isWidgetType() && o->objectName().startsWith(QLatin1String("frm"))) created << o->objectName();
+    if (o->isWidgetType() && expected.contains(o->objectName())) created << o->objectName();
   EXPECT_EQ(created, expected);
   EXPECT_EQ(run.Form->findChildren<TfrmImport*>().size(), 1);
   EXPECT_EQ(frmImport->parent(), run.Form);

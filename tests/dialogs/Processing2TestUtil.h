@@ -1,0 +1,70 @@
+#pragma once
+// The main window with the second group of processing dialogs, and a driver
+// that works a modal dialog opened by a menu command as a user would.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+#include "app/AppTestUtil.h"
+#include "app/FormGroups.h"
+
+// Failure messages show texts, not their bytes.
+inline void PrintTo(const QString& Text, std::ostream* Out) { *Out << '"' << Text.toStdString() << '"'; }
+
+class Processing2Test : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    CreateProcessingForms2(Form.get());
+  }
+  void TearDown() override {
+    FreeProcessingForms2();
+    AppTest::TearDown();
+  }
+
+  // Triggers the main window's command Name and calls Act with the modal
+  // dialog once it is showing; a dialog Act leaves open is cancelled. False
+  // when no dialog opened.
+  bool RunCommand(const char* Name, const std::function<void(QDialog*)>& Act) {
+    QAction* action = Form->Action(QString::fromLatin1(Name));
+    EXPECT_NE(action, nullptr) << Name;
+    if (!action) return false;
+    bool ran = false;
+    int tries = 0;
+    std::function<void()> poll = [&] {
+      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        ran = true;
+        Act(dialog);
+        if (dialog->isVisible()) dialog->reject();
+        return;
+      }
+      if (++tries < 20) QTimer::singleShot(0, poll);
+    };
+    QTimer::singleShot(0, poll);
+    action->trigger();
+    // A refused command showed no dialog: let the pending checks run out.
+    while (!ran && tries < 20) QCoreApplication::processEvents();
+    return ran;
+  }
+
+  // Types Text into a number or name box as a user would: focus, select all, type.
+  static void Type(QLineEdit* Box, const QString& Text) {
+    Box->setFocus();
+    Box->selectAll();
+    QTest::keyClick(Box, Qt::Key_Delete);
+    QTest::keyClicks(Box, Text);
+  }
+  static void Click(QAbstractButton* Button) { QTest::mouseClick(Button, Qt::LeftButton); }
+
+  std::vector<QString> BoxTexts() const {
+    std::vector<QString> out;
+    for (const auto& b : Boxes) out.push_back(b.Text);
+    return out;
+  }
+};
