@@ -2,6 +2,8 @@
 // The main window with the second group of processing dialogs, and a driver
 // that works a modal dialog opened by a menu command as a user would.
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QPushButton>
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
@@ -13,6 +15,7 @@
 
 #include "app/AppTestUtil.h"
 #include "app/FormGroups.h"
+#include "dialogs/ProcessingDialog.h"
 
 // Failure messages show texts, not their bytes.
 inline void PrintTo(const QString& Text, std::ostream* Out) { *Out << '"' << Text.toStdString() << '"'; }
@@ -40,6 +43,9 @@ class Processing2Test : public AppTest {
     std::function<void()> poll = [&] {
       if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
         ran = true;
+        // The dialog's activation is handled first, as before a user's first click.
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
         Act(dialog);
         if (dialog->isVisible()) dialog->reject();
         return;
@@ -61,6 +67,23 @@ class Processing2Test : public AppTest {
     QTest::keyClicks(Box, Text);
   }
   static void Click(QAbstractButton* Button) { QTest::mouseClick(Button, Qt::LeftButton); }
+  static void ClickOK(QDialog* Dialog) { Click(Dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))); }
+  // Picks an entry of a list with the arrow keys, as a user would from the
+  // keyboard; each step is a choice the dialog reacts to.
+  static void Pick(QComboBox* List, const QString& Text) {
+    const int target = List->findText(Text, Qt::MatchExactly);
+    ASSERT_GE(target, 0) << Text.toStdString();
+    List->setFocus();
+    for (int i = 0; i < 2 * List->count() + 2 && List->currentIndex() != target; ++i) {
+      QTest::keyClick(List, List->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+    }
+    ASSERT_EQ(List->currentIndex(), target);
+  }
+  // Runs the preview the last change asked for.
+  static void Settle(QDialog* Dialog) {
+    QCoreApplication::processEvents();
+    if (auto* d = qobject_cast<TProcessingDialog*>(Dialog)) d->FlushPreview();
+  }
 
   std::vector<QString> BoxTexts() const {
     std::vector<QString> out;
