@@ -248,7 +248,9 @@ void TfrmPseudoColour::ColPickerMouseUp(int X, int Y) {
     QPainter p(&FPickerShown);
     p.setPen(QPen(Qt::white, 0));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(QRect(QPoint(X - 2, Y - 2), QPoint(X + 2, Y + 2)));
+    // An outline of 5 x 5 pixels around the point (a one-pixel pen draws one
+    // pixel past the rectangle's width).
+    p.drawRect(QRect(X - 2, Y - 2, 4, 4));
   }
   ColPicker->SetPicture(FPickerShown);
   if (FPoints.size() >= 2) BuildPalette();
