@@ -48,13 +48,13 @@ TfrmCustomFilter::TfrmCustomFilter(QWidget* Parent) : TProcessingDialog(Parent) 
       box->SetValue(0);
       box->setMaximumWidth(64);
       fedR[r][c] = box;
-      grid->addWidget(box, r, c);
+      grid->addWidget(box, r + 1, c);
       connect(box, &QLineEdit::textChanged, this, [this] { ParameterChanged(); });
     }
   // The first box is reached from the group's key.
   auto* kernelLabel = new QLabel(QStringLiteral("&Kernel"), settings);
   kernelLabel->setBuddy(fedR[0][0]);
-  grid->addWidget(kernelLabel, 3, 0, 1, 3);
+  grid->addWidget(kernelLabel, 0, 0, 1, 3);
   edtName = new QLineEdit(settings);
   edtName->setObjectName(QStringLiteral("edtName"));
   grid->addWidget(BuddyLabel(QStringLiteral("Filter &name"), edtName, settings), 4, 0, 1, 3);
