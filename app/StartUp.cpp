@@ -15,11 +15,11 @@
 #include "app/QuickScaleForm.h"
 #include "app/QuickZoomForm.h"
 #include "app/ZoomForm.h"
-#include "formats/dialogs/FITSHeaderForm.h"
-#include "formats/dialogs/FITSOptionsForm.h"
-#include "formats/dialogs/FileOptionsForm.h"
-#include "formats/dialogs/ImportForm.h"
-#include "formats/dialogs/JPEGOptionsForm.h"
+#include "dialogs/FITSHeaderForm.h"
+#include "dialogs/FITSOptionsForm.h"
+#include "dialogs/FileOptionsForm.h"
+#include "dialogs/ImportForm.h"
+#include "dialogs/JPEGOptionsForm.h"
 #include "platform/Application.h"
 
 namespace {
@@ -73,11 +73,14 @@ void CreateForms(TMainForm* Form) {
   Form->OnImageWindowActivated = [](TChildForm*) {
     if (frmQuickLinearScale && frmQuickLinearScale->isVisible()) frmQuickLinearScale->UpdateFromImage();
   };
-  Form->OnImageOpened = [] {
+  // The groups' own hooks (set above) run after the quick linear scale window's.
+  Form->OnImageOpened = [Group = Form->OnImageOpened] {
     if (frmQuickLinearScale) frmQuickLinearScale->EnableControls();
+    if (Group) Group();
   };
-  Form->OnImageClosed = [](bool) {
+  Form->OnImageClosed = [Group = Form->OnImageClosed](bool LastWindow) {
     if (frmQuickLinearScale) frmQuickLinearScale->ClearControls();
+    if (Group) Group(LastWindow);
   };
   JPEGOptionsDialog = [](TJPEGSaveOptions& Options) { return frmJPEGOptions->Execute(Options); };
   FITSOptionsDialog = [](TChildForm*) { return frmFITSOptions->ShowModal(); };

@@ -2,6 +2,8 @@
 
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -13,13 +15,18 @@
 
 #include "app/Child.h"
 #include "app/FloatEdit.h"
+#include "app/IntEdit.h"
 #include "app/Main.h"
 #include "app/PreviewFrame.h"
 #include "app/Utilities.h"
+#include "engine/DataImage.h"
 #include "engine/Errors.h"
 #include "engine/Processing.h"
 
 namespace {
+// The longest side the padded Fourier transform takes.
+constexpr int MaxTransformSide = 8192;
+
 // Notes whether an engine routine showed a box while it lives; the boxes
 // themselves still go to the installed handlers.
 class TBoxWatch {
@@ -113,6 +120,13 @@ QString TProcessingDialog::Refusal(const TDataImage& Image) const {
   return {};
 }
 
+QString TProcessingDialog::TransformSizeRefusal(const TDataImage& Image) {
+  if (Image.Width > MaxTransformSide || Image.Height > MaxTransformSide)
+    return QStringLiteral("The image is too large for the Fourier transform: neither side may exceed %1 pixels.")
+        .arg(MaxTransformSide);
+  return {};
+}
+
 int TProcessingDialog::Execute() {
   TChildForm* child = ActiveChild();
   if (!child || !child->DataImage) return mrNone;
@@ -167,11 +181,14 @@ void TProcessingDialog::btnOKClick() {
   try {
     ReadParameters();
   } catch (const EPropertyError& e) {
-    MessageBox::ShowError(QString::fromStdString(e.what()), this);
+    // A box that lost the focus to OK has already said what is wrong.
+    if (!FFocusOutFailed) MessageBox::ShowError(QString::fromStdString(e.what()), this);
+    FFocusOutFailed = false;
     return;
   } catch (...) {
     return;
   }
+  FFocusOutFailed = false;
   try {
     TChildForm* source = ActiveChild();
     if (!source || !source->DataImage) return;
@@ -205,13 +222,11 @@ bool TProcessingDialog::event(QEvent* Event) {
 }
 
 void TProcessingDialog::Activated() {
-  // Activations while a preview's box is up, and the one that follows closing
-  // that box, would run the same failing preview again and again.
-  if (FInPreview) return;
-  if (FPreviewRaisedBox) {
-    FPreviewRaisedBox = false;
-    return;
-  }
+  // Activations while a preview's box is up, and those that follow closing
+  // that box, would run the same failing preview again and again. Nothing can
+  // change the image while the dialog is up, so until the user changes a
+  // value or opens the dialog anew there is nothing new to show.
+  if (FInPreview || FPreviewRaisedBox) return;
   bool raised = false;
   {
     TBoxWatch watch(raised);
@@ -224,9 +239,31 @@ void TProcessingDialog::Activated() {
   FPreviewRaisedBox = FPreviewRaisedBox || raised;
 }
 
+bool TProcessingDialog::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::FocusOut) {
+    const auto reason = static_cast<QFocusEvent*>(Event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      // The box checks its text as it loses the focus and shows the message.
+      try {
+        if (auto* f = qobject_cast<TFloatEdit*>(Watched); f && !f->text().isEmpty()) (void)f->Value();
+        if (auto* i = qobject_cast<TIntEdit*>(Watched); i && !i->text().isEmpty()) (void)i->Value();
+      } catch (const EPropertyError&) {
+        FFocusOutFailed = true;
+      }
+    }
+  }
+  return TForm::eventFilter(Watched, Event);
+}
+
 void TProcessingDialog::showEvent(QShowEvent* Event) {
   // A new opening is activated afresh.
   FPreviewRaisedBox = false;
+  FFocusOutFailed = false;
+  if (!FBoxesWatched) {
+    FBoxesWatched = true;
+    for (QLineEdit* box : findChildren<QLineEdit*>())
+      if (qobject_cast<TFloatEdit*>(box) || qobject_cast<TIntEdit*>(box)) box->installEventFilter(this);
+  }
   TForm::showEvent(Event);
 }
 

@@ -25,9 +25,9 @@
 // run per pass of the event loop; UpdatePreview() runs it at once. A run calls
 // UpdateLabels, ReadParameters and RunOperation from the source thumbnail into
 // the result thumbnail, then AfterPreview and Refresh. With PreviewOnActivate
-// the dialog previews each time it is activated, except for the activation
-// that follows closing an error box its own preview raised (so a failing
-// preview cannot loop).
+// the dialog previews each time it is activated, except after a preview of
+// its own raised an error box: then activations do nothing until the next
+// preview run or opening (so a failing preview cannot loop).
 //
 // OK: ReadParameters (a number box with a bad text stops here with the box's
 // message), Refusal when RefuseOnOK, CheckBeforeOK, then CopyImageWindow of the
@@ -119,10 +119,15 @@ class TProcessingDialog : public TForm {
   // Whether the activation preview runs (after FormActivate).
   virtual bool ActivationPreviewWanted() const { return true; }
 
+  // The warning for an image whose padded sides would exceed what the
+  // Fourier transform takes (8192); empty when it fits.
+  static QString TransformSizeRefusal(const TDataImage& Image);
+
   // The active image window (the MDI area's current one).
   static TChildForm* ActiveChild();
 
   bool event(QEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
   void hideEvent(QHideEvent* Event) override;
 
@@ -133,4 +138,6 @@ class TProcessingDialog : public TForm {
   int FPreviewCount = 0;
   bool FInPreview = false;
   bool FPreviewRaisedBox = false;  // the last preview showed an error or warning box
+  bool FBoxesWatched = false;
+  bool FFocusOutFailed = false;    // a number box has shown its own message for its text
 };

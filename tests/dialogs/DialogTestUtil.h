@@ -1,12 +1,10 @@
 #pragma once
-// A main window with the processing dialogs, and a way to work inside a
+// A main window with the processing dialogs, and a user's hands inside a
 // modal dialog opened by a menu command.
-#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
-#include <QApplication>
-#include <QEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -19,6 +17,8 @@
 #include "app/FormGroups.h"
 #include "app/PreviewFrame.h"
 #include "dialogs/ProcessingDialog.h"
+#include "engine/ColGeometry.h"
+#include "engine/Geometry.h"
 
 class DialogTest : public AppTest {
  protected:
@@ -30,9 +30,8 @@ class DialogTest : public AppTest {
     FreeProcessingForms();
     AppTest::TearDown();
   }
-  // Triggers the main window's action Name; Act runs inside the modal dialog
-  // it opens, after the dialog's activation has been handled. A dialog still
-  // open afterwards is cancelled. Act gets nullptr when no dialog opened.
+  // Triggers action Name; Act runs inside the modal dialog it opens (nullptr
+  // when none opened), after its activation. A dialog left open is cancelled.
   void WithDialog(const char* Name, const std::function<void(QDialog*)>& Act) {
     bool ran = false;
     QTimer::singleShot(0, Form.get(), [&] {
@@ -44,28 +43,33 @@ class DialogTest : public AppTest {
       if (dialog && dialog->isVisible()) dialog->reject();
     });
     QAction* action = Form->Action(QString::fromLatin1(Name));
-    ASSERT_NE(action, nullptr) << Name;
-    ASSERT_TRUE(action->isEnabled()) << Name;
+    ASSERT_TRUE(action && action->isEnabled()) << Name;
     action->trigger();
     if (!ran) QCoreApplication::processEvents();
   }
-  static void ClickOK(QDialog* Dialog) {
-    auto* ok = Dialog->findChild<QPushButton*>(QStringLiteral("btnOK"));
-    ASSERT_NE(ok, nullptr);
-    QTest::mouseClick(ok, Qt::LeftButton);
+  static void Click(QDialog* Dialog, const char* Button) {
+    QTest::mouseClick(Dialog->findChild<QPushButton*>(QString::fromLatin1(Button)), Qt::LeftButton);
   }
-  static void ClickCancel(QDialog* Dialog) {
-    auto* cancel = Dialog->findChild<QPushButton*>(QStringLiteral("btnCancel"));
-    ASSERT_NE(cancel, nullptr);
-    QTest::mouseClick(cancel, Qt::LeftButton);
-  }
-  // Moves a track bar with the keyboard: Home, then Right Steps times.
+  static void ClickOK(QDialog* Dialog) { Click(Dialog, "btnOK"); }
+  static void ClickCancel(QDialog* Dialog) { Click(Dialog, "btnCancel"); }
+  // A track bar moved with the keyboard: Home, then Right to Position.
   static void SlideTo(QSlider* Slider, int Position) {
     Slider->setFocus();
-    QTest::keyClick(Slider, Slider->minimum() < 0 ? Qt::Key_Home : Qt::Key_Home);
+    QTest::keyClick(Slider, Qt::Key_Home);
     for (int i = Slider->minimum(); i < Position; ++i) QTest::keyClick(Slider, Qt::Key_Right);
   }
-  // The pending preview of the dialog, run now.
+  // A click on a radio button's round indicator.
+  static void ClickRadio(QAbstractButton* Button) {
+    QTest::mouseClick(Button, Qt::LeftButton, Qt::NoModifier, QPoint(6, Button->height() / 2));
+  }
+  // A number box's text replaced as typed.
+  static void TypeInto(QWidget* Box, const QString& Text) {
+    Box->setFocus();
+    QTest::keyClick(Box, Qt::Key_End);
+    QTest::keyClick(Box, Qt::Key_Home, Qt::ShiftModifier);
+    QTest::keyClicks(Box, Text);
+  }
+  // Runs the preview the dialog has been asked for.
   static void Settle(QDialog* Dialog) {
     QCoreApplication::processEvents();
     if (auto* d = qobject_cast<TProcessingDialog*>(Dialog)) d->FlushPreview();
@@ -73,16 +77,6 @@ class DialogTest : public AppTest {
   static void Activate(QDialog* Dialog) {
     QEvent e(QEvent::WindowActivate);
     QApplication::sendEvent(Dialog, &e);
-  }
-  // A click on the radio button's round indicator.
-  static void ClickRadio(QAbstractButton* Button) {
-    QTest::mouseClick(Button, Qt::LeftButton, Qt::NoModifier, QPoint(6, Button->height() / 2));
-  }
-  static void ChooseOutputRange(QDialog* Dialog, int Index) {
-    auto* d = qobject_cast<TProcessingDialog*>(Dialog);
-    ASSERT_NE(d, nullptr);
-    QAbstractButton* b = d->OutputRangeButtons->button(Index);
-    ClickRadio(b);
   }
 };
 
@@ -94,16 +88,32 @@ inline bool SamePixels(const TDataImage& A, const TDataImage& B) {
   return A.DataType == B.DataType && std::memcmp(A.Pixels, B.Pixels, n * sizeof(float)) == 0;
 }
 
-// A full copy of the pixels, the way a result window starts.
+// A copy of the pixels and points, the way a result window starts.
 inline std::unique_ptr<TDataImage> CopyOf(const TDataImage& S) {
   auto d = std::make_unique<TDataImage>();
   d->Allocate(S.Width, S.Height, S.IsColour ? 0 : S.DataType, S.IsColour);
-  const std::size_t n = std::size_t(S.PixelCount());
-  if (S.IsColour)
-    std::memcpy(d->RGBPlane, S.RGBPlane, n * 3);
-  else
-    std::memcpy(d->Pixels, S.Pixels, n * sizeof(float));
+  std::memcpy(S.IsColour ? (void*)d->RGBPlane : (void*)d->Pixels, S.IsColour ? (void*)S.RGBPlane : (void*)S.Pixels,
+              std::size_t(S.PixelCount()) * (S.IsColour ? 3 : sizeof(float)));
   d->BlackPoint = S.BlackPoint;
   d->WhitePoint = S.WhitePoint;
   return d;
+}
+
+// The preview frame's thumbnail of Image: resampled, auto-scaled.
+inline std::unique_ptr<TDataImage> ThumbnailOf(const TDataImage& Image) {
+  int tw = 0, th = 0;
+  TfmePreview::ThumbnailSize(Image.Width, Image.Height, tw, th);
+  auto t = std::make_unique<TDataImage>();
+  if (Image.IsColour)
+    ColResample(tw, th, *t, Image);
+  else
+    Resample(tw, th, *t, Image);
+  t->AutoScale();
+  return t;
+}
+
+inline float Largest(const TDataImage& Image) {
+  float top = 0;
+  for (std::int64_t i = 0; i < Image.PixelCount(); ++i) top = std::max(top, Image.Pixels[i]);
+  return top;
 }
