@@ -70,18 +70,18 @@ TfrmCombine::TfrmCombine(QWidget* Parent) : TForm(Parent), FPreview(std::make_un
   const char* boxes[3] = {"fedRI", "fedGI", "fedBI"};
   QComboBox** listFields[3] = {&cmbRed, &cmbGreen, &cmbBlue};
   TFloatEdit** boxFields[3] = {&fedRI, &fedGI, &fedBI};
-  const char* keys[3] = {"&Red", "&Green", "&Blue"};
+  const char* planeNames[3] = {"Red", "Green", "Blue"};
   for (int p = 0; p < 3; ++p) {
-    auto* group = new QGroupBox(QString::fromLatin1(groups[p]), this);
+    // The group's "&" key moves to its list.
+    auto* group = new QGroupBox(QStringLiteral("&") + QString::fromLatin1(groups[p]), this);
     auto* grid = new QGridLayout(group);
     *listFields[p] = PlaneList(lists[p], group);
     *boxFields[p] = IntensityBox(boxes[p], group);
-    const QString plane = QString::fromLatin1(keys[p]);
-    grid->addWidget(BuddyLabel(plane + QStringLiteral(" image"), *listFields[p], group), 0, 0);
-    grid->addWidget(*listFields[p], 0, 1);
-    auto* intensity = BuddyLabel(QStringLiteral("Relative intensity"), *boxFields[p], group);
-    (*boxFields[p])->setAccessibleName(QString(plane).remove(QLatin1Char('&')) + QStringLiteral(" relative intensity"));
-    grid->addWidget(intensity, 1, 0);
+    const QString plane = QString::fromLatin1(planeNames[p]);
+    (*listFields[p])->setAccessibleName(plane + QStringLiteral(" image"));
+    (*boxFields[p])->setAccessibleName(plane + QStringLiteral(" relative intensity"));
+    grid->addWidget(*listFields[p], 0, 0, 1, 2);
+    grid->addWidget(BuddyLabel(QStringLiteral("Relative intensity"), *boxFields[p], group), 1, 0);
     grid->addWidget(*boxFields[p], 1, 1);
     planes->addWidget(group);
   }
@@ -97,7 +97,7 @@ TfrmCombine::TfrmCombine(QWidget* Parent) : TForm(Parent), FPreview(std::make_un
   iedBlueX = ShiftBox("iedBlueX", QStringLiteral("Blue shift X"), shift);
   iedBlueY = ShiftBox("iedBlueY", QStringLiteral("Blue shift Y"), shift);
   TIntEdit* rows[3][2] = {{iedRedX, iedRedY}, {iedGreenX, iedGreenY}, {iedBlueX, iedBlueY}};
-  const char* rowNames[3] = {"R&ed", "Gree&n", "Bl&ue"};
+  const char* rowNames[3] = {"R&ed", "Gree&n", "B&lue"};
   for (int r = 0; r < 3; ++r) {
     // The row's label reaches its X box; Tab goes on to Y.
     auto* label = new QLabel(QString::fromLatin1(rowNames[r]), shift);
