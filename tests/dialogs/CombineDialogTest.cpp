@@ -11,6 +11,11 @@
 using CombineDialog = Processing2Test;
 
 TEST_F(CombineDialog, GuessesPlanesFromCaptions) {
+  // The group's windows are made once, in the program's window-list order.
+  QStringList order;
+  for (QObject* o : Form->children())
+    if (o->objectName().startsWith(QLatin1String("frm"))) order << o->objectName();
+  EXPECT_EQ(order, QStringList({"frmCombine", "frmCrop", "frmCustomFilter", "frmImageMath", "frmPseudoColour", "frmHistogramSpec"}));
   // Out-of-range key positions give no letter.
   for (const char* caption : {"", ".fts", "a.b"}) EXPECT_TRUE(CaptionKeyLetter(QLatin1String(caption)).isNull()) << caption;
   EXPECT_EQ(CaptionKeyLetter(QStringLiteral("dir.x\\m42g")), QLatin1Char('G'));

@@ -3,8 +3,11 @@
 // works a modal dialog opened by a menu command as a user would, and image
 // helpers.
 #include <QAbstractButton>
+#include <QChartView>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QSlider>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
@@ -34,9 +37,22 @@ class Processing2Test : public AppTest {
     FreeProcessingForms2();
     CreateProcessingForms2(Form.get());
   }
+  // Every control of the dialog has a name a screen reader says, and every
+  // label with an access key leads to its control.
+  static void CheckSpoken(QDialog* D) {
+    for (QWidget* w : D->findChildren<QWidget*>()) {
+      const bool control = qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractButton*>(w) ||
+                           qobject_cast<QComboBox*>(w) || qobject_cast<QSlider*>(w) || qobject_cast<QChartView*>(w);
+      EXPECT_FALSE(control && w->isVisibleTo(D) && !qobject_cast<QComboBox*>(w->parentWidget()) &&
+                   w->accessibleName().isEmpty())
+          << w->objectName().toStdString();
+      auto* l = qobject_cast<QLabel*>(w);
+      EXPECT_FALSE(l && l->text().contains(QLatin1Char('&')) && !l->buddy()) << l->text().toStdString();
+    }
+  }
   // Triggers command Name and calls Act with its modal dialog once that is
-  // showing and activated; a dialog Act leaves open is cancelled. False when
-  // no dialog opened.
+  // showing and activated (and checked for CheckSpoken); a dialog Act leaves
+  // open is cancelled. False when no dialog opened.
   bool RunCommand(const char* Name, const std::function<void(QDialog*)>& Act) {
     QAction* action = Form->Action(QString::fromLatin1(Name));
     if (!action) return false;
@@ -47,6 +63,7 @@ class Processing2Test : public AppTest {
         ran = true;
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
+        CheckSpoken(dialog);
         Act(dialog);
         if (dialog->isVisible()) dialog->reject();
       } else if (++tries < 20) {
