@@ -55,9 +55,12 @@ TfrmLinear::TfrmLinear(QWidget* Parent) : TProcessingDialog(Parent) {
   chart->legend()->hide();
   chart->setMargins(QMargins(0, 0, 0, 0));
   chart->setBackgroundRoundness(0);
-  FUpper = new QLineSeries;
-  FLower = new QLineSeries;
-  Series1 = new QAreaSeries(FUpper, FLower);
+  Series1 = new QAreaSeries;
+  // The area series does not own its two lines: give them to it.
+  FUpper = new QLineSeries(Series1);
+  FLower = new QLineSeries(Series1);
+  Series1->setUpperSeries(FUpper);
+  Series1->setLowerSeries(FLower);
   Series1->setObjectName(QStringLiteral("Series1"));
   Series1->setBrush(Qt::white);
   Series1->setPen(Qt::NoPen);

@@ -37,6 +37,9 @@
 // quick linear scale update when UpdatesQuickScale. Anything an engine routine
 // throws ends the sequence silently; a result window already made stays.
 // Hiding the dialog frees the thumbnails.
+//
+// dialogs/DialogControls.h builds the usual controls (track bars, number
+// boxes, radio groups, captions tied to their controls) and the layout.
 #include <QString>
 
 #include "app/FormSupport.h"
@@ -72,7 +75,7 @@ class TProcessingDialog : public TForm {
   void UpdatePreview();
   // Asks for one preview after the pending events.
   void ParameterChanged();
-  // Runs a pending preview at once (tests and OK use it).
+  // Runs a pending preview at once.
   void FlushPreview();
   // The number of preview runs so far (what a user would see change).
   int PreviewCount() const { return FPreviewCount; }
