@@ -242,6 +242,10 @@ void TfrmCombine::btnUpdateClick() {
     Display->Zoom = float(FZoom);
     Display->SetBitmap(FPreview->Bitmap);
     Display->Redraw();
+  } catch (const std::bad_alloc&) {
+    FPreview->FreeData();
+    MessageBox::ShowError(QStringLiteral("There is not enough memory to combine these images."), this);
+    return;
   } catch (const std::exception& e) {
     FPreview->FreeData();
     MessageBox::ShowError(QString::fromStdString(e.what()), this);
@@ -280,6 +284,7 @@ void TfrmCombine::btnOKClick() {
     if (!image->Allocate(red->Width, red->Height, 0, true)) throw std::bad_alloc();
     Combine(*image);
   } catch (const std::bad_alloc&) {
+    MessageBox::ShowError(QStringLiteral("There is not enough memory to combine these images."), this);
     return;
   } catch (const std::exception& e) {
     MessageBox::ShowWarning(QString::fromStdString(e.what()), this);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "app/Child.h"
 #include "app/IntEdit.h"
@@ -95,15 +96,17 @@ void TfrmCrop::btnOKClick() {
     return;
   }
   // A new window, not a copy: it starts with a new window's display levels.
-  auto* child = new TChildForm;
-  TDataImage& image = *child->DataImage;
-  if (source.IsColour) {
-    image.Allocate(x2 - x1 + 1, y2 - y1 + 1, 0, true);
-    ColCrop(x1, y1, x2, y2, image, source);
-  } else {
-    image.Allocate(x2 - x1 + 1, y2 - y1 + 1, 3, false);
-    Crop(x1, y1, x2, y2, image, source);
+  auto image = std::make_unique<TDataImage>();
+  if (!image->Allocate(x2 - x1 + 1, y2 - y1 + 1, source.IsColour ? 0 : 3, source.IsColour)) {
+    MessageBox::ShowError(QStringLiteral("There is not enough memory to crop this image."), this);
+    return;
   }
+  if (source.IsColour)
+    ColCrop(x1, y1, x2, y2, *image, source);
+  else
+    Crop(x1, y1, x2, y2, *image, source);
+  auto* child = new TChildForm;
+  child->DataImage = std::move(image);
   child->UpdateImage();
   child->SetCaption(QStringLiteral("Crop"));
   SetModalResult(mrOk);

@@ -6,6 +6,7 @@
 #include "app/IntEdit.h"
 #include "dialogs/CropForm.h"
 #include "dialogs/ImageMathForm.h"
+#include "platform/PageMemory.h"
 
 using CropImageMath = Processing2Test;
 
@@ -85,6 +86,17 @@ TEST_F(CropImageMath, CropByNumbersAndFromADraggedRegion) {
     EXPECT_EQ(QStringList({frmCrop->iedLeft->text(), frmCrop->iedRight->text(), frmCrop->iedBottom->text()}),
               QStringList({"4", "11", "9"}));
   }));
+  // Without memory for the crop: an error box, no window, the dialog stays.
+  const int before = WindowCount();
+  Boxes.clear();
+  ASSERT_TRUE(RunCommand("ProcessCrop", [&](QDialog* d) {
+    PageMemory::SetLimit(16);
+    ClickOK(d);
+    PageMemory::SetLimit(0);
+    EXPECT_TRUE(d->isVisible());
+  }));
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("There is not enough memory to crop this image.")});
+  EXPECT_EQ(WindowCount(), before);
 }
 
 TEST_F(CropImageMath, ImageMathOfTwoWindowsForEachOperator) {
