@@ -429,4 +429,78 @@ TSize TResizeSnap::Track(int D) {
   return chosen;
 }
 
+// ---- Button content ----
+
+TContent LayoutGlyphAndCaption(const TRect& Client, int OffsetX, int OffsetY, TSize Glyph,
+                               const std::function<TSize(int MaxWidth)>& MeasureCaption, TButtonLayout Layout,
+                               int Margin, int Spacing, bool WordWrap, TSize Arrow) {
+  const int w = Client.Width(), h = Client.Height();
+  if ((Layout == blGlyphTop || Layout == blGlyphBottom) && Glyph.W == 0) Layout = blGlyphLeft;
+  const bool horizontal = Layout == blGlyphLeft || Layout == blGlyphRight;
+  TSize text;
+  if (MeasureCaption) {
+    int limit = w - (horizontal ? Arrow.W : 0);
+    if (WordWrap) {
+      if (Glyph.W > 0) limit -= Glyph.W + (Spacing == -1 ? 4 : Spacing);
+      limit -= 2 * (Margin != -1 ? Margin : Spacing != -1 ? Spacing : 4);
+    }
+    limit = std::max(limit, 0);
+    text = MeasureCaption(limit);
+    text.W = std::min(text.W, limit);
+  }
+  if (text.W == 0 || Glyph.W == 0) Spacing = 0;
+  // Along the layout direction.
+  const int space = horizontal ? w : h;
+  const int content = horizontal ? Glyph.W + text.W + Arrow.W : Glyph.H + text.H;
+  if (Margin == -1) {
+    if (Spacing == -1) {
+      Margin = Spacing = (space - content) / 3;
+    } else {
+      Margin = (space - content - Spacing) / 2;
+    }
+  } else if (Spacing == -1) {
+    Spacing = (space - Margin - content) / 2;
+  }
+  TContent r;
+  int textX = 0, textY = 0;
+  if (horizontal) {
+    r.GlyphY = (h - Glyph.H) / 2;
+    textY = (h - text.H) / 2;
+    if (Layout == blGlyphLeft) {
+      r.GlyphX = Margin;
+      textX = r.GlyphX + Glyph.W + Spacing;
+      r.ArrowX = (text.W ? textX + text.W : r.GlyphX + Glyph.W) + 1;
+    } else {
+      r.ArrowX = w - Margin - Arrow.W + 1;
+      r.GlyphX = w - Margin - Arrow.W - Glyph.W;
+      textX = r.GlyphX - Spacing - text.W;
+    }
+  } else {
+    r.GlyphX = (w - Glyph.W) / 2;
+    textX = (w - text.W) / 2;
+    if (Layout == blGlyphTop) {
+      r.GlyphY = Margin;
+      textY = r.GlyphY + Glyph.H + Spacing;
+    } else {
+      r.GlyphY = h - Margin - Glyph.H;
+      textY = r.GlyphY - Spacing - text.H;
+    }
+    r.ArrowX = (Glyph.W ? r.GlyphX + Glyph.W : textX + text.W) + 1;
+  }
+  r.ArrowY = Glyph.H ? r.GlyphY + (Glyph.H - Arrow.H) / 2 : textY + (text.H - Arrow.H) / 2;
+  const int dx = Client.Left + OffsetX, dy = Client.Top + OffsetY;
+  r.GlyphX += dx;
+  r.GlyphY += dy;
+  r.ArrowX += dx;
+  r.ArrowY += dy;
+  r.Text = {textX + dx, textY + dy, textX + dx + text.W, textY + dy + text.H};
+  return r;
+}
+
+int GlyphCellsOf(int Width, int Height) {
+  if (Height <= 0 || Width <= 0 || Width % Height != 0) return 1;
+  const int n = Width / Height;
+  return n >= 1 && n <= 5 ? n : 1;
+}
+
 }  // namespace DockLayout

@@ -189,4 +189,22 @@ class TResizeSnap {
   int FLastDir = 0;  // 0 none, 1 growing, -1 shrinking
 };
 
+// ---- Button content ----
+
+enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+struct TContent {
+  int GlyphX = 0, GlyphY = 0;
+  TRect Text;
+  int ArrowX = 0, ArrowY = 0;
+};
+// Places glyph, caption and drop-down arrow in Client (moved by the pressed
+// offset). MeasureCaption(MaxWidth) gives the caption's size, or is empty when
+// no caption is shown; Glyph and Arrow are zero when absent.
+TContent LayoutGlyphAndCaption(const TRect& Client, int OffsetX, int OffsetY, TSize Glyph,
+                               const std::function<TSize(int MaxWidth)>& MeasureCaption, TButtonLayout Layout,
+                               int Margin, int Spacing, bool WordWrap, TSize Arrow);
+// Cells in a glyph strip: width div height when that divides evenly and is at
+// most 5, else 1.
+int GlyphCellsOf(int Width, int Height);
+
 }  // namespace DockLayout

@@ -22,7 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
-#include <QToolBar>
+#include "toolbars/DockToolbar.h"
 
 #include "app/AboutForm.h"
 #include "AppTestUtil.h"
