@@ -243,3 +243,164 @@ TEST(DockLayoutTest, ZonesOutlinesAndWorkArea) {
   EXPECT_EQ(KeepOnWorkArea({-500, -500, -400, -480}, work, true), (TRect{0, 0, 100, 20}));
   EXPECT_EQ(KeepOnWorkArea({0, 0, 2000, 1100}, {100, 100, 1600, 1000}, false), (TRect{100, 100, 2100, 1200}));
 }
+
+namespace {
+std::vector<TToolbarItem> Bar(const char* Pattern) {
+  // 'b' a 23 x 22 button, '|' a separator, '_' a blank separator.
+  std::vector<TToolbarItem> items;
+  for (const char* c = Pattern; *c; ++c) {
+    TToolbarItem i;
+    i.Separator = *c != 'b';
+    i.Blank = *c == '_';
+    i.Width = i.Separator ? 6 : 23;
+    i.Height = 22;
+    items.push_back(i);
+  }
+  return items;
+}
+}  // namespace
+
+TEST(DockLayoutTest, ToolbarLinesWorkedExamples) {
+  struct {
+    const char* Name;
+    const char* Pattern;
+    int Orientation, FloatRightX, LineSize;
+    int Width, Height;
+    std::vector<TWrapLine> Lines;
+    std::vector<std::array<int, 4>> Bounds;  // of the first items, when given
+  } cases[] = {
+      {"docked never wraps", "bbbbbbbbbb", 1, 50, 22, 230, 22, {}, {{0, 0, 23, 22}, {23, 0, 23, 22}}},
+      {"buttons and separators docked", "bb|b|", 1, 0, 22, 23 * 3 + 6 * 2, 22, {}, {{0, 0, 23, 22}, {23, 0, 23, 22}, {46, 0, 6, 22}}},
+      {"floating adds 4/4/2/1", "bb|b|", 0, 0, 22, 81 + 8, 25, {}, {{4, 2, 23, 22}}},
+      {"FloatRightX 0 is one line", "bbbbbbbbbb", 0, 0, 22, 238, 25, {}, {}},
+      {"too narrow wraps at button + 8", "bbbbbbbbbb", 0, 10, 22, 31, 2 + 10 * 22 + 1, {},
+       {{4, 2, 23, 22}, {4, 24, 23, 22}}},
+      {"group wrap: separator 0 wide, 6 px lower, etched line", "bb|bb", 0, 60, 22, 54, 30 + 22 + 1, {{30, false}},
+       {{4, 2, 23, 22}, {27, 2, 23, 22}, {50, 2, 0, 22}, {4, 30, 23, 22}, {27, 30, 23, 22}}},
+      {"blank separator: no etched line", "bb_bb", 0, 60, 22, 54, 53, {{30, true}}, {}},
+      {"long group breaks inside, next group on a new line", "bbb|b", 0, 60, 22, 54, 2 + 22 + 28 + 22 + 1, {{52, false}},
+       {{4, 2, 23, 22}, {27, 2, 23, 22}, {4, 24, 23, 22}, {27, 24, 0, 22}, {4, 52, 23, 22}}},
+      {"vertical dock swaps the axes", "bb|b", 2, 0, 23, 23, 22 * 3 + 6, {}, {{0, 0, 23, 22}, {0, 22, 23, 22}, {0, 44, 23, 6}}},
+      {"a taller row centres the buttons", "bb", 1, 0, 30, 46, 22, {}, {{0, 4, 23, 22}}},
+      {"empty toolbar docked", "", 1, 0, 8, 8, 8, {}, {}},
+      {"empty toolbar floating", "", 0, 0, 8, 16, 11, {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<TToolbarItem> items = Bar(c.Pattern);
+    const TToolbarLayout r = LayoutToolbar(items, c.Orientation, c.FloatRightX, c.LineSize, true);
+    EXPECT_EQ(r.Width, c.Width);
+    EXPECT_EQ(r.Height, c.Height);
+    EXPECT_EQ(r.WrapLines, c.Lines);
+    for (std::size_t i = 0; i < c.Bounds.size(); ++i) {
+      EXPECT_EQ(items[i].X, c.Bounds[i][0]) << i;
+      EXPECT_EQ(items[i].Y, c.Bounds[i][1]) << i;
+      EXPECT_EQ(items[i].W, c.Bounds[i][2]) << i;
+      EXPECT_EQ(items[i].H, c.Bounds[i][3]) << i;
+    }
+    // Measuring alone gives the same size and moves nothing.
+    std::vector<TToolbarItem> measured = Bar(c.Pattern);
+    const TToolbarLayout m = LayoutToolbar(measured, c.Orientation, c.FloatRightX, c.LineSize, false);
+    EXPECT_EQ(m.Width, c.Width);
+    EXPECT_EQ(m.Height, c.Height);
+    EXPECT_TRUE(m.WrapLines.empty());
+    for (const TToolbarItem& i : measured) EXPECT_FALSE(i.Placed);
+  }
+  EXPECT_EQ(ToolbarBaseSize(Bar("||"), 1), 8);
+  EXPECT_EQ(ToolbarBaseSize(Bar("b|"), 2), 23);
+}
+
+TEST(DockLayoutTest, FloatingSizesAndResizeSnap) {
+  auto measure = [](int FloatRightX) {
+    std::vector<TToolbarItem> items = Bar("bbbb");
+    const TToolbarLayout r = LayoutToolbar(items, 0, FloatRightX, 22, false);
+    return TSize{r.Width, r.Height};
+  };
+  const TSize nc{8, 24};
+  const std::vector<TSize> candidates = FloatingCandidates(measure, nc);
+  // One line, two lines of two (replacing the 3 + 1 of the same height), one column.
+  EXPECT_EQ(candidates, (std::vector<TSize>{{108, 49}, {62, 71}, {39, 115}}));
+  TResizeSnap snap;
+  snap.Start(candidates, reRight, {108, 49}, 4, candidates.front());
+  EXPECT_EQ(snap.Tolerance(), 12);
+  // Inward by less than the tolerance: nothing changes.
+  EXPECT_EQ(snap.Track(100), (TSize{108, 49}));
+  EXPECT_FALSE(snap.Changed());
+  EXPECT_EQ(snap.Track(97), (TSize{108, 49}));
+  // Past it: the widest candidate that fits.
+  EXPECT_EQ(snap.Track(95), (TSize{62, 71}));
+  EXPECT_TRUE(snap.Changed());
+  EXPECT_EQ(snap.FloatRightX(), 54);
+  EXPECT_EQ(snap.Track(40), (TSize{39, 115}));
+  EXPECT_EQ(snap.FloatRightX(), 31);
+  EXPECT_EQ(snap.Track(10), (TSize{39, 115}));  // the smallest when none fits
+  // Growing picks the smallest wider than the cursor; back to one line is 0.
+  EXPECT_EQ(snap.Track(63), (TSize{108, 49}));
+  EXPECT_EQ(snap.FloatRightX(), 0);
+  // Tolerance is cut by the neighbours: between 62 and 39 on the middle one.
+  snap.Start(candidates, reLeft, {62, 71}, 4, candidates.front());
+  EXPECT_EQ(snap.Tolerance(), 12);
+  snap.Start(candidates, reBottom, {62, 71}, 4, candidates.front());
+  EXPECT_EQ(snap.Tolerance(), 12);
+  const std::vector<TSize> close{{50, 30}, {45, 40}, {41, 50}};
+  snap.Start(close, reRight, {45, 40}, 4, close.front());
+  EXPECT_EQ(snap.Tolerance(), 3);
+}
+
+TEST(DockLayoutTest, ButtonContentLayout) {
+  auto text = [](int W, int H, int* Limit = nullptr) {
+    return std::function<TSize(int)>([=](int Max) {
+      if (Limit) *Limit = Max;
+      return TSize{W, H};
+    });
+  };
+  struct {
+    const char* Name;
+    TRect Client;
+    int Off;
+    TSize Glyph, Text;
+    bool Caption;
+    TButtonLayout Layout;
+    int Margin, Spacing;
+    TSize Arrow;
+    int GlyphX, GlyphY, TextX, TextY, ArrowX, ArrowY;
+  } cases[] = {
+      {"glyph only, centred, pressed", {1, 1, 22, 21}, 1, {16, 16}, {}, false, blGlyphLeft, -1, 4, {}, 4, 4, 0, 0, 0, 0},
+      {"both -1 share the space in three", {0, 0, 100, 20}, 0, {16, 16}, {40, 13}, true, blGlyphLeft, -1, -1, {}, 14, 2, 44, 3, 0, 0},
+      {"margin with spacing -1 centres the caption after the glyph", {0, 0, 100, 20}, 0, {16, 16}, {40, 13}, true,
+       blGlyphLeft, 2, -1, {}, 2, 2, 39, 3, 0, 0},
+      {"glyph right", {0, 0, 100, 20}, 0, {16, 16}, {40, 13}, true, blGlyphRight, 5, 4, {}, 79, 2, 35, 3, 0, 0},
+      {"glyph top", {0, 0, 60, 60}, 0, {16, 16}, {30, 13}, true, blGlyphTop, -1, 4, {}, 22, 13, 15, 33, 0, 0},
+      {"glyph bottom", {0, 0, 60, 60}, 0, {16, 16}, {30, 13}, true, blGlyphBottom, 3, 4, {}, 22, 41, 15, 24, 0, 0},
+      {"top without a glyph lays out as left", {0, 0, 60, 20}, 0, {}, {30, 13}, true, blGlyphTop, -1, 4, {}, 15, 10, 15, 3, 0, 0},
+      {"drop-down arrow beside the glyph", {1, 1, 22, 21}, 0, {16, 16}, {}, false, blGlyphLeft, -1, 4, {9, 3}, -1, 3, 0, 0, 16, 9},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TContent r = LayoutGlyphAndCaption(c.Client, c.Off, c.Off, c.Glyph,
+                                             c.Caption ? text(c.Text.W, c.Text.H) : std::function<TSize(int)>(),
+                                             c.Layout, c.Margin, c.Spacing, false, c.Arrow);
+    EXPECT_EQ(r.GlyphX, c.GlyphX);
+    EXPECT_EQ(r.GlyphY, c.GlyphY);
+    if (c.Caption) {
+      EXPECT_EQ(r.Text.Left, c.TextX);
+      EXPECT_EQ(r.Text.Top, c.TextY);
+      EXPECT_EQ(r.Text.Width(), c.Text.W);
+    }
+    if (c.Arrow.W) {
+      EXPECT_EQ(r.ArrowX, c.ArrowX);
+      EXPECT_EQ(r.ArrowY, c.ArrowY);
+    }
+  }
+  // Word wrap narrows the caption by the glyph, the spacing and both margins.
+  int limit = 0;
+  LayoutGlyphAndCaption({0, 0, 100, 40}, 0, 0, {16, 16}, text(200, 26, &limit), blGlyphLeft, -1, 4, true, {});
+  EXPECT_EQ(limit, 100 - 16 - 4 - 2 * 4);
+  LayoutGlyphAndCaption({0, 0, 100, 40}, 0, 0, {16, 16}, text(200, 26, &limit), blGlyphLeft, -1, -1, true, {9, 3});
+  EXPECT_EQ(limit, 100 - 9 - 16 - 4 - 2 * 4);
+  LayoutGlyphAndCaption({0, 0, 100, 40}, 0, 0, {}, text(200, 13, &limit), blGlyphLeft, 3, 4, false, {});
+  EXPECT_EQ(limit, 100);
+  // Cells of a glyph strip.
+  const int cells[][3] = {{64, 16, 4}, {30, 16, 1}, {16, 16, 1}, {80, 16, 5}, {96, 16, 1}, {0, 0, 1}, {32, 0, 1}};
+  for (const auto& c : cells) EXPECT_EQ(GlyphCellsOf(c[0], c[1]), c[2]) << c[0] << "x" << c[1];
+}
