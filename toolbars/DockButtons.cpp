@@ -121,7 +121,8 @@ QPixmap MakeDisabledGlyph(const QImage& Image, bool OldStyle, const QPalette& Pa
   const QImage src = Image.convertToFormat(QImage::Format_ARGB32);
   QImage out(src.width() + 1, src.height() + 1, QImage::Format_ARGB32);
   out.fill(0);
-  const QRgb light = Palette.color(QPalette::Light).rgb(), dark = Palette.color(QPalette::Dark).rgb();
+  const QRgb light = Palette.color(QPalette::Active, QPalette::Light).rgb();
+  const QRgb dark = Palette.color(QPalette::Active, QPalette::Dark).rgb();
   auto shape = [&](int x, int y) {
     const QRgb c = src.pixel(x, y);
     if (qAlpha(c) < 128) return false;
@@ -256,11 +257,14 @@ void TToolbarButton::ActionChanged() {
   SetCaption(FAction->text());
   setEnabled(FAction->isEnabled());
   setVisible(FAction->isVisible());
-  const QString hint = FAction->statusTip();
-  const int bar = int(hint.indexOf(QLatin1Char('|')));
-  setToolTip(bar >= 0 ? hint.left(bar) : hint);
-  setStatusTip(hint);
+  SetHint(FAction->statusTip());
   if (FAction->isCheckable()) SetDown(FAction->isChecked());
+}
+
+void TToolbarButton::SetHint(const QString& Value) {
+  FHint = Value;
+  const int bar = int(Value.indexOf(QLatin1Char('|')));
+  setToolTip(bar >= 0 ? Value.left(bar) : Value);
 }
 
 void TToolbarButton::SetCaption(const QString& Value) {
@@ -349,9 +353,9 @@ bool TToolbarButton::PointInButton(int X, int Y) const {
 void TToolbarButton::ShowHint(bool Show) {
   // The long part of the hint goes to the form's status bar, wherever the
   // toolbar floats.
-  if (statusTip().isEmpty()) return;
+  if (FHint.isEmpty()) return;
   if (QWidget* form = GetToolWindowParentForm(this)) {
-    QStatusTipEvent tip(Show ? statusTip() : QString());
+    QStatusTipEvent tip(Show ? FHint : QString());
     QApplication::sendEvent(form, &tip);
   }
 }

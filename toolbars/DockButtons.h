@@ -139,6 +139,10 @@ class TToolbarButton : public QWidget {
   int GroupIndex() const { return FGroupIndex; }
   void SetGroupIndex(int Value);
   int HelpContext = 0;
+  // "Short|Long": the short part is the tool tip, the long part goes to the
+  // form's status bar while the mouse is on the button.
+  QString Hint() const { return FHint; }
+  void SetHint(const QString& Value);
   bool HighlightWhenDown = true;
   TButtonLayout Layout = blGlyphLeft;
   int Margin = -1;
@@ -158,6 +162,8 @@ class TToolbarButton : public QWidget {
 
   TButtonState State() const { return FState; }
   bool MouseInControl() const { return FMouseInControl; }
+  // True just after a menu closed, until the click that closed it is gone.
+  bool SwallowingPress() const { return FSwallowPress; }
   bool UsesDropdown() const { return FDropdownMenu || FDropdownAlways; }
   bool PointInButton(int X, int Y) const;
   void Click();
@@ -194,6 +200,7 @@ class TToolbarButton : public QWidget {
   QPointer<QAction> FAction;
   bool FAllowAllUp = false;
   QString FCaption;
+  QString FHint;
   bool FDown = false;
   bool FDropdownAlways = false;
   int FDropdownArrowWidth = 9;
