@@ -315,15 +315,15 @@ TEST(ToolbarButtonTest, HotTrackingAndHints) {
   catcher.Tips = &tips;
   f.Form.installEventFilter(&catcher);
   b->SetHint(QStringLiteral("Open|Open an image"));
+  // The pointer's own moves reach the program too: wait until they are in.
   Hover(b, QPoint(11, 11));
-  EXPECT_EQ(TToolbarButton::HotButton(), b);
+  EXPECT_TRUE(Eventually([&] { return TToolbarButton::HotButton() == b && !tips.isEmpty() && !tips.last().isEmpty(); }));
   EXPECT_EQ(b->State(), bsHot);
-  EXPECT_EQ(tips, QStringList({"Open|Open an image"}));
+  EXPECT_EQ(tips.last(), QStringLiteral("Open|Open an image"));
   // Another button takes the hot state over.
   Hover(f.Buttons[1], QPoint(11, 11));
-  EXPECT_EQ(TToolbarButton::HotButton(), f.Buttons[1]);
+  EXPECT_TRUE(Eventually([&] { return TToolbarButton::HotButton() == f.Buttons[1] && tips.last().isEmpty(); }));
   EXPECT_EQ(b->State(), bsUp);
-  EXPECT_EQ(tips, QStringList({"Open|Open an image", ""}));
   // Leaving the program's windows ends it without another event inside.
   QCursor::setPos(QPoint(1590, 990));
   EXPECT_TRUE(Eventually([&] { return TToolbarButton::HotButton() == nullptr; }));
