@@ -1,7 +1,6 @@
 #include "toolbars/Dock.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -406,13 +405,15 @@ const QPixmap& TDock::BackgroundToDraw() {
   if (!FBackgroundTransparent) return FBackground;
   if (FCachedBackground.isNull()) {
     // The bottom-left pixel's colour shows the dock colour instead.
-    const QImage image = FBackground.toImage();
-    QPixmap copy = FBackground;
-    copy.setMask(QBitmap::fromImage(image.createMaskFromColor(image.pixel(0, image.height() - 1), Qt::MaskOutColor)));
-    FCachedBackground = QPixmap(FBackground.size());
-    FCachedBackground.fill(Color());
-    QPainter p(&FCachedBackground);
-    p.drawPixmap(0, 0, copy);
+    QImage image = FBackground.toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb transparent = image.pixel(0, image.height() - 1);
+    const QRgb colour = Color().rgb();
+    for (int y = 0; y < image.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+      for (int x = 0; x < image.width(); ++x)
+        if (line[x] == transparent) line[x] = colour;
+    }
+    FCachedBackground = QPixmap::fromImage(image);
   }
   return FCachedBackground;
 }
@@ -516,6 +517,19 @@ void TFloatingWindowParent::closeEvent(QCloseEvent* Event) {
   Event->ignore();
   if (QWidget* frame = GetMDIParentForm(FParentForm))
     QMetaObject::invokeMethod(frame, "close", Qt::QueuedConnection);
+}
+
+void TFloatingWindowParent::changeEvent(QEvent* Event) {
+  QWidget::changeEvent(Event);
+  if (Event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
+  // A floating toolbar does not keep the activation: it comes to the top and
+  // its frame form stays the active window.
+  auto* w = findChild<TCustomToolWindow*>(QString(), Qt::FindDirectChildrenOnly);
+  if (!w || !w->ActivateParent || w->FloatingMode != fmOnTopOfParentForm) return;
+  raise();
+  if (QWidget* frame = GetMDIParentForm(FParentForm)) {
+    if (frame->isVisible() && !frame->isMinimized()) frame->activateWindow();
+  }
 }
 
 void TFloatingWindowParent::moveEvent(QMoveEvent* Event) {

@@ -137,6 +137,7 @@ class TFloatingWindowParent : public QWidget {
   void keyPressEvent(class QKeyEvent* Event) override;
   void closeEvent(class QCloseEvent* Event) override;
   void moveEvent(class QMoveEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
 
  private:
   QPointer<QWidget> FParentForm;
@@ -260,6 +261,8 @@ class TCustomToolWindow : public QWidget {
   bool Dragging() const { return FDrag.Active; }
   bool Resizing() const { return FResize.Active; }
   bool ClosePressed() const { return FClosePressed; }
+  // Floating without HideWhenInactive while another program is active.
+  bool InactiveCaption() const { return FInactiveCaption; }
   QRect DragOutline() const { return FDrag.Outline; }
   TDock* DragTarget() const { return FDrag.Target; }
 

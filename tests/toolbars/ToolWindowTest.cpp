@@ -6,7 +6,10 @@
 #include <QBoxLayout>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QCloseEvent>
+#include <QProcess>
 #include <QSignalSpy>
+#include <cstdio>
 #include <QTest>
 
 #include "toolbars/Dock.h"
@@ -370,4 +373,106 @@ TEST(ToolWindowTest, FloatingResizeAndCloseButton) {
   EXPECT_EQ(events, QStringList({"CloseQuery", "CloseQuery", "Close"}));
   EXPECT_EQ(visibleChanges, 1);
   EXPECT_TRUE(Eventually([&] { return !a.FloatParent()->isVisible(); }));
+}
+
+// Run by ApplicationDeactivation as a second program that takes the focus.
+TEST(ToolWindowTest, DISABLED_HoldTheFocusForAnotherTest) {
+  QWidget other;
+  other.setWindowTitle(QStringLiteral("Another program"));
+  other.setGeometry(1300, 800, 200, 100);
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  std::printf("ready\n");
+  std::fflush(stdout);
+  QTest::qWait(30000);  // until the other test ends this process
+}
+
+TEST(ToolWindowTest, ApplicationDeactivationHostKeysAndActivation) {
+  TForm4 f;
+  f.Show();
+  TBox hides(&f.Form, QStringLiteral("hides"), 100, 22), stays(&f.Form, QStringLiteral("stays"), 100, 22);
+  hides.SetFloatingPosition(QPoint(300, 500));
+  hides.SetParent(&f.Form);
+  stays.SetHideWhenInactive(false);
+  stays.SetFloatingPosition(QPoint(500, 500));
+  stays.SetParent(&f.Form);
+  ASSERT_TRUE(Eventually([&] { return hides.FloatParent()->isVisible() && stays.FloatParent()->isVisible(); }));
+  EXPECT_FALSE(stays.InactiveCaption());
+
+  // Another program takes the focus: one hides, the other shows an inactive caption.
+  QProcess other;
+  other.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_also_run_disabled_tests"),
+               QStringLiteral("--gtest_filter=ToolWindowTest.DISABLED_HoldTheFocusForAnotherTest")});
+  QByteArray out;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    out += other.readAllStandardOutput();
+    return out.contains("ready");
+  }, 20000)) << out.constData();
+  EXPECT_TRUE(Eventually([] { return QGuiApplication::applicationState() != Qt::ApplicationActive; }));
+  EXPECT_TRUE(Eventually([&] { return !hides.FloatParent()->isVisible(); }));
+  EXPECT_TRUE(stays.FloatParent()->isVisible());
+  EXPECT_TRUE(stays.InactiveCaption());
+  EXPECT_TRUE(hides.Visible());
+  other.kill();
+  other.waitForFinished();
+  // Back in the program: shown again. (A pointer move first gives the
+  // program a fresh server time for its focus request.)
+  QCursor::setPos(f.Form.mapToGlobal(QPoint(400, 300)));
+  QTest::qWait(50);
+  f.Form.activateWindow();
+  EXPECT_TRUE(Eventually([&] { return hides.FloatParent()->isVisible(); }));
+  EXPECT_FALSE(stays.InactiveCaption());
+
+  // Activating a floating host hands the activation back to the form.
+  hides.FloatParent()->activateWindow();
+  EXPECT_TRUE(Eventually([&] { return f.Form.isActiveWindow(); }));
+  // Without ActivateParent it keeps it; Esc gives the focus back to the form.
+  hides.ActivateParent = false;
+  hides.FloatParent()->activateWindow();
+  ASSERT_TRUE(Eventually([&] { return hides.FloatParent()->isActiveWindow(); }));
+  QTest::keyClick(hides.FloatParent(), Qt::Key_Escape);
+  EXPECT_TRUE(Eventually([&] { return f.Form.isActiveWindow(); }));
+  // Alt+F4 on a floating window closes the frame form.
+  QCloseEvent close;
+  QCoreApplication::sendEvent(hides.FloatParent(), &close);
+  EXPECT_FALSE(close.isAccepted());
+  EXPECT_TRUE(Eventually([&] { return !f.Form.isVisible(); }));
+}
+
+TEST(ToolWindowTest, DockedCloseButtonAndBackgroundTiling) {
+  TForm4 f;
+  f.Show();
+  TBox a(&f.Form, QStringLiteral("a"), 100, 22), b(&f.Form, QStringLiteral("b"), 60, 22);
+  a.SetCloseButtonWhenDocked(true);
+  a.SetParent(f.Top);
+  EXPECT_EQ(a.size(), QSize(100 + 14 + 4, 26));
+  EXPECT_EQ(a.CloseButtonRect(), QRect(3, 2, 11, 11));
+  b.SetParent(f.Left);
+  // A 3 x 2 pattern: every pixel its own colour; the bottom-left one is the
+  // transparent colour.
+  QImage tile(3, 2, QImage::Format_RGB32);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) tile.setPixel(x, y, qRgb(40 * x + 20, 100 * y + 30, 90));
+  const QPixmap pm = QPixmap::fromImage(tile);
+  f.Top->SetBackground(pm);
+  f.Left->SetBackground(pm);
+  // The tiles line up with the form's origin, across docks and the bars on them.
+  auto check = [&](QWidget* W, QPoint P, bool Transparent) {
+    const QImage shot = f.Form.grab().toImage();
+    const QPoint at = W->mapTo(&f.Form, P);
+    QRgb expected = tile.pixel(at.x() % 3, at.y() % 2);
+    if (Transparent && expected == tile.pixel(0, 1)) expected = f.Top->Color().rgb();
+    EXPECT_EQ(shot.pixel(at), expected) << W->objectName().toStdString() << " " << P.x() << "," << P.y();
+  };
+  for (QPoint p : {QPoint(200, 5), QPoint(201, 6), QPoint(202, 7), QPoint(300, 10)}) check(f.Top, p, false);
+  for (QPoint p : {QPoint(30, 8), QPoint(31, 9), QPoint(60, 12)}) check(&a, p, false);
+  for (QPoint p : {QPoint(5, 200), QPoint(6, 201), QPoint(7, 250)}) check(f.Left, p, false);
+  f.Top->SetBackgroundTransparent(true);
+  for (int x = 200; x < 206; ++x) check(f.Top, QPoint(x, 5), true);
+  // The docked close button hides the bar and empties the row.
+  QTest::mouseClick(&a, Qt::LeftButton, {}, a.CloseButtonRect().center());
+  EXPECT_FALSE(a.Visible());
+  EXPECT_TRUE(Eventually([&] { return f.Top->height() == 0; })) << f.Top->height();
 }
