@@ -88,7 +88,7 @@ int GetToolWindowDockPosition(QWidget* Control) {
 
 QWidget* GetToolWindowParentForm(QWidget* Control) {
   QWidget* form = nullptr;
-  for (QWidget* w = Control; w; w = w->parentWidget())
+  for (QWidget* w = Control ? Control->parentWidget() : nullptr; w; w = w->parentWidget())
     if (w->isWindow()) form = w;
   if (auto* host = qobject_cast<TFloatingWindowParent*>(form)) return host->ParentForm();
   if (!form) {
@@ -164,6 +164,7 @@ TDragOutline::TDragOutline()
   setAttribute(Qt::WA_TransparentForMouseEvents);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setObjectName(QStringLiteral("DragOutline"));
+  setAccessibleName(QStringLiteral("Toolbar drag outline"));
 }
 
 void TDragOutline::SetOutline(const QRect& R, int Thickness) {
@@ -576,6 +577,14 @@ std::vector<TCustomToolWindow*> TCustomToolWindow::FloatingToolWindows() {
 
 void TCustomToolWindow::ToolWindowHook(DockHooks::THookProcKind Code, QObject* Wnd, QEvent* Event) {
   if (Code == DockHooks::hpSendActivateApp) {
+    // Losing the application ends a drag, a resize or the close button's
+    // tracking without effect, as losing the mouse capture would.
+    if (!DockHooks::IsApplicationActive())
+      for (TCustomToolWindow* w : GToolWindows) {
+        if (w->FDrag.Active) w->EndDrag(false);
+        if (w->FResize.Active) w->EndResize(false);
+        if (w->FCloseTracking) w->EndCloseTracking(false);
+      }
     for (TCustomToolWindow* w : FloatingToolWindows()) w->UpdateVisibility();
   } else if (Code == DockHooks::hpSendWindowPosChanged) {
     const QEvent::Type t = Event->type();
@@ -758,6 +767,8 @@ void TCustomToolWindow::RecalcNCArea() {
 
 void TCustomToolWindow::SetParent(QWidget* NewParent) {
   auto* newDock = qobject_cast<TDock*>(NewParent);
+  if (NewParent && (NewParent == this || isAncestorOf(NewParent)))
+    throw EInvalidOperation(DockConst::STBToolwinParentNotAllowed);
   if (NewParent && !newDock && !NewParent->isWindow())
     throw EInvalidOperation(DockConst::STBToolwinParentNotAllowed);
   if (NewParent && !newDock && !qobject_cast<TFloatingWindowParent*>(NewParent)) {

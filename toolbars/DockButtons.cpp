@@ -580,7 +580,12 @@ void TToolbarButton::paintEvent(QPaintEvent*) {
     off = 1;
   }
   const bool showGlyph = DisplayMode != dmTextOnly, showCaption = DisplayMode != dmGlyphOnly;
-  QPixmap glyph = showGlyph ? FGlyph.MakeStateGlyph(FState) : QPixmap();
+  QPixmap glyph;
+  try {
+    if (showGlyph) glyph = FGlyph.MakeStateGlyph(FState);
+  } catch (const EInvalidOperation&) {
+    // A strip too narrow for its cells draws no glyph.
+  }
   const QSize gs = showGlyph ? FGlyph.GlyphSize() : QSize(0, 0);
   const bool arrow = DropdownArrow && !FDropdownCombo && UsesDropdown();
   const QString text = FCaption;

@@ -114,6 +114,13 @@ TEST(ToolWindowTest, DockRowsThicknessAndFarEdges) {
     EXPECT_STREQ(e.what(), "A tool window can only be placed on a TDock or directly on the form");
   }
   EXPECT_EQ(a.parentWidget(), f.Top);
+  TBox orphan(nullptr, QStringLiteral("orphan"), 10, 10);
+  try {
+    orphan.SetDockedTo(nullptr);
+    ADD_FAILURE() << "floated without a form";
+  } catch (const EInvalidOperation& e) {
+    EXPECT_STREQ(e.what(), "Control 'orphan' has no parent window");
+  }
 }
 
 TEST(ToolWindowTest, ReparentingEventsAndFloating) {
@@ -197,8 +204,15 @@ TEST(ToolWindowTest, DragBetweenDockAndScreenWithTheMouse) {
   const QPoint target = f.Form.mapToGlobal(QPoint(400, 300));
   QTest::mouseMove(&a, a.mapFromGlobal(target));
   EXPECT_EQ(a.DragTarget(), nullptr);
-  // The floating outline keeps the grab point's proportion of the window.
+  // The floating outline keeps the grab point's proportion of the window;
+  // the outline window shows it with the floating frame's thickness.
   const QRect outline = a.DragOutline();
+  QWidget* shown = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == QLatin1String("DragOutline") && w->isVisible()) shown = w;
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->geometry(), outline);
+  EXPECT_EQ(static_cast<TDragOutline*>(shown)->Thickness(), 4);
   EXPECT_EQ(outline.size(), QSize(108, 46));  // border 4, caption 16
   EXPECT_EQ(outline.topLeft(), target - QPoint(DockLayout::MulDiv(107, 4, 112), DockLayout::MulDiv(45, 13, 25)));
   QTest::mouseRelease(&a, Qt::LeftButton, {}, a.mapFromGlobal(target));
