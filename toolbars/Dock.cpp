@@ -1470,6 +1470,7 @@ void LoadToolbarPositions(QWidget* Form, const TPositionReadIntProc& ReadInt, co
     w->SetFloatingPosition(QPoint(left, top));
     if (target) {
       w->SetParent(target);
+      target->LayoutToolWindows(false);  // runs once, at the unlock
     } else {
       w->SetParent(GetValidToolWindowParentForm(w));
       w->SetBounds(QRect(w->FloatingPosition(), w->size()));

@@ -279,6 +279,8 @@ TEST(MainToolbarsTest, StoredPositionsFromOutside) {
       {"an unknown dock restores visibility only",
        {{"Rev", "3"}, {"Visible", "0"}, {"DockedTo", "dckNowhere"}, {"DockRow", "1"}}, false, "dckTop", 0, 0, "dckTop", 0},
       {"dock names are case-sensitive", {{"Rev", "3"}, {"DockedTo", "DCKLEFT"}}, true, "dckTop", 0, 0, "dckTop", 0},
+      {"the same dock, another position", {{"Rev", "3"}, {"DockedTo", "dckTop"}, {"DockPos", "40"}}, true, "dckTop", 0,
+       40, "dckTop", 0},
       {"another dock, row and position",
        {{"Rev", "3"}, {"DockedTo", "dckLeft"}, {"DockRow", "0"}, {"DockPos", "40"}}, true, "dckLeft", 0, 40, "dckLeft", 0},
       {"absurd numbers are brought into range",
@@ -317,6 +319,11 @@ TEST(MainToolbarsTest, StoredPositionsFromOutside) {
     EXPECT_EQ(bar.DockRow(), c.Row);
     if (c.Pos != -2) {
       EXPECT_EQ(bar.DockPos(), c.Pos);
+      // And the bar stands there (one that lies beyond the end is pushed back).
+      const int at = bar.DockedTo()->Vertical() ? bar.y() : bar.x();
+      if (c.Pos < 1000) {
+        EXPECT_EQ(at, c.Pos);
+      }
     }
     ASSERT_NE(bar.LastDock(), nullptr);
     EXPECT_EQ(bar.LastDock()->objectName(), QString::fromLatin1(c.LastDock));
