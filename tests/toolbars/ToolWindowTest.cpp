@@ -195,7 +195,15 @@ TEST(ToolWindowTest, DragBetweenDockAndScreenWithTheMouse) {
   b.SetDockPos(200);
   b.SetParent(f.Top);
   EXPECT_TRUE(Eventually([&] { return f.Top->height() == 27; })) << f.Top->height();
+  a.OnDockChanging = [&](TCustomToolWindow*) { events << "DockChanging"; };
+  a.OnDockChangingEx = [&](TCustomToolWindow*, TDock* To) { events << (To ? "Ex:" + To->objectName() : "Ex:-"); };
+  a.OnRecreating = [&](TCustomToolWindow*) { events << "Recreating"; };
+  a.OnDockChangingHidden = [&](TCustomToolWindow*, TDock*) { events << "Hidden"; };
+  a.OnMove = [&](TCustomToolWindow*) { events << "Move"; };
+  a.OnRecreated = [&](TCustomToolWindow*) { events << "Recreated"; };
   a.OnDockChanged = [&](TCustomToolWindow* W) { events << (W->Floating() ? "floating" : "docked"); };
+  const QStringList toFloat{"DockChanging", "Ex:-", "Recreating", "Hidden", "Move", "Recreated", "floating"};
+  const QStringList toTop{"DockChanging", "Ex:dckTop", "Recreating", "Hidden", "Move", "Recreated", "docked"};
 
   // Grab the handle and pull it into the middle of the form: it floats there.
   const QPoint grab(4, 13);
@@ -220,7 +228,7 @@ TEST(ToolWindowTest, DragBetweenDockAndScreenWithTheMouse) {
   ASSERT_TRUE(a.Floating());
   EXPECT_EQ(a.FloatParent()->pos(), outline.topLeft());
   EXPECT_EQ(a.FloatingPosition(), outline.topLeft());
-  EXPECT_EQ(events, QStringList({"floating"}));
+  EXPECT_EQ(events, toFloat);
   // b moved nowhere, a keeps its row on its last dock.
   EXPECT_EQ(b.DockPos(), 200);
 
@@ -241,7 +249,7 @@ TEST(ToolWindowTest, DragBetweenDockAndScreenWithTheMouse) {
   EXPECT_EQ(a.DockRow(), 0);
   const int expectedPos = f.Top->mapFromGlobal(a.DragOutline().topLeft()).x();
   EXPECT_EQ(a.DockPos(), std::max(expectedPos, 300));
-  EXPECT_EQ(events, QStringList({"floating", "docked"}));
+  EXPECT_EQ(events, toFloat + toTop);
 
   // An OnRequestDock refusal: the bar floats instead.
   f.Top->OnRequestDock = [](TDock*, TCustomToolWindow*, bool& Accept) { Accept = false; };
