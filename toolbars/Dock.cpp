@@ -1058,7 +1058,8 @@ void TCustomToolWindow::PaintNonClient(QPainter& P) {
 void TCustomToolWindow::resizeEvent(QResizeEvent* Event) {
   QWidget::resizeEvent(Event);
   if (!FLoading && OnResize) OnResize(this);
-  if (FDocked && FDockedTo && FUpdatingBounds == 0) FDockedTo->LayoutToolWindows(false);
+  // A new length moves the others on the row; the dock's own placing does not.
+  if (FDocked && FDockedTo && !FDockedTo->FInLayout) FDockedTo->LayoutToolWindows(false);
   update();
 }
 

@@ -78,9 +78,19 @@ void TCustomToolbar::childEvent(QChildEvent* Event) {
     // Appended at the end, after dropping an earlier entry.
     FOrder.erase(std::remove_if(FOrder.begin(), FOrder.end(), same), FOrder.end());
     FOrder.push_back(w);
+    w->installEventFilter(this);
   } else if (Event->type() == QEvent::ChildRemoved) {
     FOrder.erase(std::remove_if(FOrder.begin(), FOrder.end(), same), FOrder.end());
   }
+}
+
+bool TCustomToolbar::eventFilter(QObject* Watched, QEvent* Event) {
+  // A control shown or hidden (a button following its action) re-arranges
+  // the toolbar, once the change is complete.
+  if ((Event->type() == QEvent::ShowToParent || Event->type() == QEvent::HideToParent) &&
+      static_cast<QWidget*>(Watched)->parentWidget() == this)
+    QMetaObject::invokeMethod(this, [this] { ResizeForCurrentDock(); }, Qt::QueuedConnection);
+  return TCustomToolWindow::eventFilter(Watched, Event);
 }
 
 std::vector<QWidget*> TCustomToolbar::OrderList() const {

@@ -58,6 +58,7 @@ class TCustomToolbar : public TCustomToolWindow {
  protected:
   void paintEvent(QPaintEvent* Event) override;
   void childEvent(QChildEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
   std::vector<DockLayout::TToolbarItem> Items(std::vector<QWidget*>* Controls) const;

@@ -113,6 +113,14 @@ TEST(MainToolbarsTest, ThreeToolbarsOnTheTopDock) {
                          "PhotometrySetRef", "StatisticsContour"}));
   EXPECT_EQ(Pattern(f.tbrMain).mid(0, 5), QStringList({"FileOpen", "FileSaveAs", "|", "FilePrint", "|"}));
   EXPECT_EQ(Pattern(f.tbrProcessing).count(QStringLiteral("|")), 8);
+  // A button whose action is hidden leaves its toolbar, which closes up.
+  const int mainWidth = f.tbrMain->width();
+  f.Action(QStringLiteral("FileOpen"))->setVisible(false);
+  EXPECT_FALSE(ButtonsOf(f.tbrMain).front()->isVisible());
+  EXPECT_TRUE(Eventually([&] { return f.tbrMain->width() == mainWidth - 23; })) << f.tbrMain->width();
+  EXPECT_EQ(ButtonsOf(f.tbrMain)[1]->x(), 8);
+  f.Action(QStringLiteral("FileOpen"))->setVisible(true);
+  EXPECT_TRUE(Eventually([&] { return f.tbrMain->width() == mainWidth; })) << f.tbrMain->width();
   // The document area lies between the left and right docks, under the top one.
   EXPECT_EQ(f.MDIArea()->geometry().top(), f.dckTop->geometry().bottom() + 1);
 }
