@@ -169,6 +169,20 @@ TEST(DockLayoutTest, RowLayoutWorkedExamples) {
   }
 }
 
+TEST(DockLayoutTest, LimitToOneRow) {
+  TBar a{0, 0, false, true, 50, 22}, b{1, 10, false, true, 50, 22}, c{2, 0, false, true, 50, 30};
+  TRowModel model;
+  model.List = {&a, &b, &c};
+  model.LimitToOneRow = true;
+  std::vector<TPlacement> out;
+  EXPECT_EQ(model.Layout(300, true, out), 34);
+  EXPECT_EQ(a.DockRow + b.DockRow + c.DockRow, 0);
+  // Sorted by position: a and c at 0 (c swapped first), b after them.
+  EXPECT_EQ(c.DockPos, 0);
+  EXPECT_EQ(a.DockPos, 50);
+  EXPECT_EQ(b.DockPos, 100);
+}
+
 TEST(DockLayoutTest, DropRowsAndOffsets) {
   // Rows 0 and 1 of 22-high bars: the boundary lies at 26, the end at 52.
   TBar a{0, 0, false, true, 50, 22}, b{1, 0, false, true, 50, 22}, floater{2, 0, false, false, 50, 22};

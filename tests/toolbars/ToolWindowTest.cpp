@@ -285,11 +285,18 @@ TEST(ToolWindowTest, DragBetweenDockAndScreenWithTheMouse) {
   EXPECT_TRUE(b.Docked());
   EXPECT_EQ(b.DockRow(), 1);
 
-  // The left dock, empty and 0 wide, still takes a drop.
+  // The left dock, empty and 0 wide, still takes a drop; not a bar that may
+  // only dock at the top.
   b.DockMode = dmCanFloat;
   ASSERT_EQ(f.Left->width(), 0);
+  b.DockableTo = 1u << dpTop;
   QTest::mousePress(&b, Qt::LeftButton, {}, grab);
   const QPoint left = f.Left->mapToGlobal(QPoint(0, 200));
+  QTest::mouseMove(&b, b.mapFromGlobal(left));
+  EXPECT_EQ(b.DragTarget(), nullptr);
+  QTest::keyPress(&b, Qt::Key_Escape);
+  b.DockableTo = AllDockPositions;
+  QTest::mousePress(&b, Qt::LeftButton, {}, grab);
   QTest::mouseMove(&b, b.mapFromGlobal(left));
   EXPECT_EQ(b.DragTarget(), f.Left);
   QTest::mouseRelease(&b, Qt::LeftButton, {}, b.mapFromGlobal(left));
