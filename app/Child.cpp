@@ -46,6 +46,12 @@ TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::
   };
   ImageOverlay->OnMouseMove = [this](Qt::KeyboardModifiers s, int x, int y) { ImageOverlayMouseMove(s, x, y); };
 
+  connect(this, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates, Qt::WindowStates State) {
+    if (FSizeOnRestore && !(State & (Qt::WindowMaximized | Qt::WindowMinimized))) {
+      FSizeOnRestore = false;
+      SizeToImage();
+    }
+  });
   if (MainForm) MainForm->ImageOpened();
   Sized = false;
   if (MainForm) {
@@ -58,13 +64,20 @@ TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::
   ReadPhotometrySettings();
 
   if (MainForm) {
+    // A window opened while the active one is maximised is maximised too, as
+    // in every multiple-document program.
+    QMdiSubWindow* active = MainForm->MDIArea()->currentSubWindow();
+    const bool maximised = active && active->isMaximized();
     MainForm->MDIArea()->addSubWindow(this);
-    show();
+    if (maximised) showMaximized();
+    else show();
     MainForm->MDIArea()->setActiveSubWindow(this);
   }
 }
 
 TChildForm::~TChildForm() {
+  // The frame still reports state changes while it is taken down.
+  disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
   if (DataImage) DataImage->FreeData();
 }
 
@@ -111,17 +124,22 @@ void TChildForm::UpdateImage() {
 }
 
 void TChildForm::SetZoom(float Zoom) {
-  const float old = ImageDisplay->Zoom;
   ImageDisplay->Zoom = Zoom;
   ImageOverlay->Zoom = Zoom;
   UpdateImage();
-  if (old > Zoom || Zoom == 100.0f) SizeToImage();
-  // Zooming in keeps the window's size; the scroll area follows the display.
+  // The window follows the picture both ways (within the frame), so zooming
+  // back in after zooming out enlarges it again.
+  SizeToImage();
 }
 
 void TChildForm::SizeToImage() {
   // The client area takes the display's size, then the window is fitted into
   // the main window's work area.
+  if (isMaximized()) {
+    // It keeps filling the area, and takes its picture's size once restored.
+    FSizeOnRestore = true;
+    return;
+  }
   const QSize frame = size() - ScrollBox->size();
   resize(ImageDisplay->size() + frame);
   if (!MainForm) return;
@@ -224,22 +242,22 @@ void TChildForm::FormActivate() {
   MainForm->SetPanelText(1, QStringLiteral("%1 x %2").arg(DataImage->Width).arg(DataImage->Height));
 }
 
+TChildForm::TSaveAnswer TChildForm::AskToSave() {
+  const int answer = MessageBox::MessageDlg(
+      QStringLiteral("Do you want to save the changes you made to \"%1\"?").arg(Caption()),
+      TMsgDlgType::mtConfirmation, mbYesNoCancel, this);
+  if (answer == mrCancel) return TSaveAnswer::Cancel;
+  if (answer != mrYes) return TSaveAnswer::Discard;
+  // Only a file actually written lets the window go. The window being saved
+  // is the active one, as the picture writers expect.
+  if (MainForm) MainForm->MDIArea()->setActiveSubWindow(this);
+  return MainForm && MainForm->SaveWindowAs(this) ? TSaveAnswer::Saved : TSaveAnswer::Cancel;
+}
+
 void TChildForm::closeEvent(QCloseEvent* Event) {
-  if (Modified && MainForm && MainForm->SavePrompt == 1) {
-    const int answer = MessageBox::MessageDlg(
-        QStringLiteral("Do you want to save the changes you made to \"%1\"?").arg(Caption()),
-        TMsgDlgType::mtConfirmation, mbYesNoCancel, this);
-    if (answer == mrCancel) {
-      Event->ignore();
-      return;
-    }
-    // Only a file actually written lets the window go. The window being
-    // saved is the active one, as the picture writers expect.
-    if (answer == mrYes) MainForm->MDIArea()->setActiveSubWindow(this);
-    if (answer == mrYes && !MainForm->SaveWindowAs(this)) {
-      Event->ignore();
-      return;
-    }
+  if (!SkipSavePrompt && Modified && MainForm && MainForm->SavePrompt == 1 && AskToSave() == TSaveAnswer::Cancel) {
+    Event->ignore();
+    return;
   }
   if (MainForm) MainForm->ImageClosed();
   QMdiSubWindow::closeEvent(Event);

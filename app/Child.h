@@ -47,6 +47,8 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
   bool Sized = false;
   std::unique_ptr<TDataImage> DataImage;
   bool Modified = true;
+  // Set while a close-all that has already asked about this window closes it.
+  bool SkipSavePrompt = false;
   std::vector<std::string> FITSHeader;  // 80-character cards
   TRegionHistogram GreyHistogram{};
   TColRegionHistogram ColourHistogram{};
@@ -68,6 +70,10 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
   void UpdateImage();
   void SetZoom(float Zoom);
   void SizeToImage();
+  // The save prompt of closing: Cancel also when the chosen save failed or
+  // was cancelled, so nothing unsaved is lost.
+  enum class TSaveAnswer { Saved, Discard, Cancel };
+  TSaveAnswer AskToSave();
   // The region of interest in image pixels, ordered and clamped; false for a
   // region of no size (a click without a drag).
   bool GetSelection(int& Left, int& Top, int& Right, int& Bottom) const override;
@@ -98,5 +104,6 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
   void closeEvent(QCloseEvent* Event) override;
 
  private:
+  bool FSizeOnRestore = false;
   void ReadPhotometrySettings();
 };

@@ -14,8 +14,33 @@
 
 #include "platform/Application.h"
 
+namespace {
+// Keeps a dialog where it was last shown: on X11 a window shown again is
+// placed by its client area, so each opening would land a title bar lower.
+// An event filter, so that forms overriding the show and hide handlers keep it.
+class TPlacementKeeper : public QObject {
+ public:
+  explicit TPlacementKeeper(QWidget* Form) : QObject(Form) { Form->installEventFilter(this); }
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    auto* form = static_cast<QWidget*>(Watched);
+    if (Event->type() == QEvent::Hide && !Event->spontaneous() && form->isWindow()) {
+      FPlace = form->pos();
+      FPlaced = true;
+    } else if (Event->type() == QEvent::Show && FPlaced && form->isWindow()) {
+      form->move(FPlace);
+    }
+    return false;
+  }
+
+ private:
+  QPoint FPlace;
+  bool FPlaced = false;
+};
+}  // namespace
+
 TForm::TForm(QWidget* Parent) : QDialog(Parent) {
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  new TPlacementKeeper(this);
 }
 
 QUrl TForm::HelpTopic(int Context) {
@@ -29,11 +54,19 @@ QUrl TForm::HelpTopic(int Context) {
 void TForm::keyPressEvent(QKeyEvent* Event) {
   if (Event->key() == Qt::Key_F1 && Event->modifiers() == Qt::NoModifier) {
     const QUrl url = HelpTopic(HelpContext);
-    if (url.isValid() && QFileInfo::exists(url.toLocalFile())) QDesktopServices::openUrl(url);
+    if (url.isValid() && QFileInfo::exists(url.toLocalFile())) ShowHelpPage(url, this);
     Event->accept();
     return;
   }
   QDialog::keyPressEvent(Event);
+}
+
+bool ShowHelpPage(const QUrl& Page, QWidget* Parent) {
+  if (QDesktopServices::openUrl(Page)) return true;
+  MessageBox::ShowError(QStringLiteral("The help page \"%1\" could not be shown: no web browser could be started.")
+                            .arg(Page.toDisplayString()),
+                        Parent);
+  return false;
 }
 
 QHBoxLayout* TForm::MakeButtons(bool OkOnly) {

@@ -34,6 +34,10 @@ class TForm : public QDialog {
   class QHBoxLayout* MakeButtons(bool OkOnly = false);
 };
 
+// Opens a help page in the browser; says so in an error box when no browser
+// could show it.
+bool ShowHelpPage(const QUrl& Page, QWidget* Parent = nullptr);
+
 // The picture of the splash window and the About box.
 QPixmap ProgramPicture();
 

@@ -15,8 +15,8 @@ QString EntryCaption(int Number, const QString& FileName) {
 
 TRecentFiles::TRecentFiles(QObject* Parent) : QObject(Parent) {
   FSeparator = new QAction(this);
+  // A line, not an item captioned "-".
   FSeparator->setSeparator(true);
-  FSeparator->setText(QStringLiteral("-"));
 }
 
 TRecentFiles::~TRecentFiles() = default;
@@ -145,7 +145,13 @@ void TRecentFiles::LoadFromRegistry() {
   TRegistry reg;
   if (!reg.OpenKey(Key() + QStringLiteral("\\FileHistory"), false)) return;
   for (int n = FMaxFiles; n >= 1; --n) {
-    const QString file = reg.ReadString(QStringLiteral("File%1").arg(n));
+    // A bad entry is dropped alone; the good ones stay.
+    QString file;
+    try {
+      file = reg.ReadString(QStringLiteral("File%1").arg(n));
+    } catch (...) {
+      continue;
+    }
     if (!file.isEmpty()) AddFile(file);
   }
   reg.CloseKey();

@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <algorithm>
 
 #include "app/Child.h"
@@ -382,6 +383,9 @@ void TMainForm::ImageOpened() {
 }
 
 void TMainForm::ImageClosed() {
+  // The read-out belonged to the closing window.
+  SetPanelText(2, QString());
+  SetPanelText(3, QString());
   // The closing window still counts.
   if (FMDIArea->subWindowList().size() < 2) {
     SetPanelText(1, QString());
@@ -422,12 +426,33 @@ void TMainForm::QuickLinearScaleActivated(TChildForm* Child) {
 }
 
 bool TMainForm::CloseAllImageWindows() {
-  for (TChildForm* child : MDIChildren()) {
-    // The window asked about is the active one, as when the user closes it.
-    FMDIArea->setActiveSubWindow(child);
-    if (!child->close()) return false;
+  // Every modified window is asked about before any window closes, newest
+  // first, so that Cancel at any prompt leaves every window open.
+  QList<QMdiSubWindow*> windows = FMDIArea->subWindowList(QMdiArea::CreationOrder);
+  std::reverse(windows.begin(), windows.end());
+  if (SavePrompt == 1) {
+    for (QMdiSubWindow* w : windows) {
+      auto* child = qobject_cast<TChildForm*>(w);
+      if (!child || !child->Modified) continue;
+      FMDIArea->setActiveSubWindow(child);
+      switch (child->AskToSave()) {
+        case TChildForm::TSaveAnswer::Cancel: return false;
+        case TChildForm::TSaveAnswer::Saved:
+        case TChildForm::TSaveAnswer::Discard: break;
+      }
+    }
   }
-  return true;
+  bool closed = true;
+  for (QMdiSubWindow* w : windows) {
+    auto* child = qobject_cast<TChildForm*>(w);
+    if (!child) continue;
+    child->SkipSavePrompt = true;
+    if (!child->close()) {
+      child->SkipSavePrompt = false;
+      closed = false;
+    }
+  }
+  return closed;
 }
 
 void TMainForm::closeEvent(QCloseEvent* Event) {
@@ -459,9 +484,9 @@ bool TMainForm::SaveWindowAs(TChildForm* Window) {
 void TMainForm::FileSaveAsExecute() { SaveWindowAs(ActiveMDIChild()); }
 
 void TMainForm::FileExitExecute() {
-  if (!CloseAllImageWindows()) return;
-  // Ends the message loop without the main window's close handler.
-  QCoreApplication::exit(0);
+  // The same road as the close button: prompts, then settings and the
+  // recent files are kept.
+  close();
 }
 
 void TMainForm::EditCopyExecute() {
@@ -515,8 +540,6 @@ void TMainForm::ProcessColourToGreyExecute() {
   QuickLinearScaleUpdate();
 }
 
-void TMainForm::WindowCascadeExecute() { FMDIArea->cascadeSubWindows(); }
-
 namespace {
 QList<QMdiSubWindow*> Restored(QMdiArea* Area) {
   QList<QMdiSubWindow*> result;
@@ -525,6 +548,25 @@ QList<QMdiSubWindow*> Restored(QMdiArea* Area) {
   return result;
 }
 }  // namespace
+
+void TMainForm::WindowCascadeExecute() {
+  // Each window keeps its size; only what does not fit below its place is
+  // shrunk to the area.
+  const QList<QMdiSubWindow*> windows = Restored(FMDIArea);
+  const QSize area = FMDIArea->viewport()->size();
+  const int step = std::max(20, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+  int offset = 0;
+  for (QMdiSubWindow* w : windows) {
+    if (w->isMaximized()) w->showNormal();
+    if (offset + 2 * step > area.width() || offset + 2 * step > area.height()) offset = 0;
+    const QSize size = w->size();
+    w->setGeometry(offset, offset, std::min(size.width(), std::max(1, area.width() - offset)),
+                   std::min(size.height(), std::max(1, area.height() - offset)));
+    w->raise();
+    offset += step;
+  }
+  if (!windows.isEmpty()) FMDIArea->setActiveSubWindow(windows.last());
+}
 
 void TMainForm::WindowTileVerticalExecute() {
   // Side by side, each as tall as the area.

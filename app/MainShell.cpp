@@ -22,6 +22,7 @@
 #include "app/AnnotationForm.h"
 #include "app/Child.h"
 #include "app/FileManager.h"
+#include "app/FormSupport.h"
 #include "app/MRUFList.h"
 #include "app/Main.h"
 #include "app/NewForm.h"
@@ -284,66 +285,92 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::LoadSettings() {
-  try {
-    TRegistry reg;
-    reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
-    if (!reg.OpenKey(KeyA(), false)) throw ERegistryException(QStringLiteral("Failed to get data for 'State'"));
-    const int state = reg.ReadInteger(QStringLiteral("State"));
-    if (state == 1) {
-      setWindowState(Qt::WindowNoState);
-      const int top = reg.ReadInteger(QStringLiteral("Top"));
-      const int left = reg.ReadInteger(QStringLiteral("Left"));
-      const int width = reg.ReadInteger(QStringLiteral("Width"));
-      const int height = reg.ReadInteger(QStringLiteral("Height"));
-      move(left, top);
-      resize(width, height);
-    } else if (state == 0) {
-      setWindowState(Qt::WindowMinimized);
-    } else if (state == 2) {
-      setWindowState(Qt::WindowMaximized);
+  // Each value falls back to its own default alone: one missing or malformed
+  // value must not reset the others (and be written back over them on exit).
+  TRegistry reg;
+  reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
+  const bool open = reg.OpenKey(KeyA(), false);
+  auto read = [&](auto&& Reader) {
+    if (!open) return false;
+    try {
+      Reader();
+      return true;
+    } catch (...) {
+      return false;
     }
-    const int qsVisible = reg.ReadInteger(QStringLiteral("QSVisible"));
-    const int qsTop = reg.ReadInteger(QStringLiteral("QSTop"));
-    const int qsLeft = reg.ReadInteger(QStringLiteral("QSLeft"));
-    if (frmQuickLinearScale) {
-      frmQuickLinearScale->setVisible(qsVisible == 1);
-      frmQuickLinearScale->move(qsLeft, qsTop);
-    }
-    ReadBounds(reg, "SR", StatisticsResultsWindow);
-    ReadBounds(reg, "PR", PhotometryGridWindow);
-    SavePrompt = reg.ReadInteger(QStringLiteral("SavePrompt"));
-    if (frmPreferences) frmPreferences->chkPromptForSave->setChecked(SavePrompt >= 1);
-    TColor colour = 0;
-    reg.ReadBinaryData(QStringLiteral("ROIColour"), &colour, 4);
-    ROIColour = colour;
-    if (frmPreferences) TfrmPreferences::SetPanelColour(frmPreferences->pnlROIColour, colour);
-    reg.ReadBinaryData(QStringLiteral("MkrColour"), &colour, 4);
-    MkrColour = colour;
-    if (frmPreferences) TfrmPreferences::SetPanelColour(frmPreferences->pnlMkrColour, colour);
-    const QString dir = reg.ReadString(QStringLiteral("ImageDir"));
-    FOpenDialog->InitialDir = dir;
-    FSaveDialog->InitialDir = dir;
-    if (frmPreferences) frmPreferences->edtImagesDir->setText(dir);
-    reg.CloseKey();
-    if (OnLoadToolbars) OnLoadToolbars();
-    Action(QStringLiteral("ViewStdToolbar"))->setChecked(tbrMain->Visible());
-    Action(QStringLiteral("ViewProcessingToolbar"))->setChecked(tbrProcessing->Visible());
-    Action(QStringLiteral("ViewStatisticsToolbar"))->setChecked(tbrStatistics->Visible());
-  } catch (...) {
-    // First run, or a value missing: the defaults, silently.
+  };
+  int state = 2;
+  read([&] { state = reg.ReadInteger(QStringLiteral("State")); });
+  int top = 0, left = 0, width = 0, height = 0;
+  const bool bounds = read([&] {
+    top = reg.ReadInteger(QStringLiteral("Top"));
+    left = reg.ReadInteger(QStringLiteral("Left"));
+    width = reg.ReadInteger(QStringLiteral("Width"));
+    height = reg.ReadInteger(QStringLiteral("Height"));
+  });
+  if (state == 1 && bounds && width > 0 && height > 0) {
+    setWindowState(Qt::WindowNoState);
+    move(left, top);
+    resize(width, height);
+  } else if (state == 0) {
+    setWindowState(Qt::WindowMinimized);
+  } else {
     setWindowState(Qt::WindowMaximized);
-    if (frmQuickLinearScale) frmQuickLinearScale->show();
-    ROIColour = clWhite;
-    MkrColour = clWhite;
   }
+  int qsVisible = 1;
+  read([&] { qsVisible = reg.ReadInteger(QStringLiteral("QSVisible")); });
+  int qsTop = 0, qsLeft = 0;
+  const bool qsPlace = read([&] {
+    qsTop = reg.ReadInteger(QStringLiteral("QSTop"));
+    qsLeft = reg.ReadInteger(QStringLiteral("QSLeft"));
+  });
+  if (frmQuickLinearScale) {
+    frmQuickLinearScale->setVisible(qsVisible == 1);
+    if (qsPlace) frmQuickLinearScale->move(qsLeft, qsTop);
+  }
+  read([&] { ReadBounds(reg, "SR", StatisticsResultsWindow); });
+  read([&] { ReadBounds(reg, "PR", PhotometryGridWindow); });
+  read([&] { SavePrompt = reg.ReadInteger(QStringLiteral("SavePrompt")); });
+  if (frmPreferences) frmPreferences->chkPromptForSave->setChecked(SavePrompt >= 1);
+  auto readColour = [&](const char* Name) {
+    TColor colour = clWhite;
+    if (!read([&] {
+          TColor c = 0;
+          if (reg.ReadBinaryData(QString::fromLatin1(Name), &c, 4) != 4) throw ERegistryException(QString());
+          colour = c;
+        }))
+      colour = clWhite;
+    return colour;
+  };
+  ROIColour = readColour("ROIColour");
+  MkrColour = readColour("MkrColour");
+  if (frmPreferences) {
+    TfrmPreferences::SetPanelColour(frmPreferences->pnlROIColour, ROIColour);
+    TfrmPreferences::SetPanelColour(frmPreferences->pnlMkrColour, MkrColour);
+  }
+  QString dir;
+  read([&] { dir = reg.ReadString(QStringLiteral("ImageDir")); });
+  FOpenDialog->InitialDir = dir;
+  FSaveDialog->InitialDir = dir;
+  if (frmPreferences) frmPreferences->edtImagesDir->setText(dir);
+  if (open) reg.CloseKey();
+  if (open && OnLoadToolbars) {
+    try {
+      OnLoadToolbars();
+    } catch (...) {
+    }
+  }
+  Action(QStringLiteral("ViewStdToolbar"))->setChecked(tbrMain->Visible());
+  Action(QStringLiteral("ViewProcessingToolbar"))->setChecked(tbrProcessing->Visible());
+  Action(QStringLiteral("ViewStatisticsToolbar"))->setChecked(tbrStatistics->Visible());
 }
 
 void TMainForm::SaveSettings() {
   try {
     TRegistry reg;
     reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
-    // Never created here: the key comes with the recent-files list.
-    reg.OpenKey(KeyA(), false);
+    // Created if need be, so a first run's choices are kept too.
+    if (!reg.OpenKey(KeyA(), true)) return;
     const int state = isMinimized() ? 0 : isMaximized() ? 2 : 1;
     reg.WriteInteger(QStringLiteral("State"), state);
     if (state == 1) {
@@ -464,10 +491,10 @@ void TMainForm::HelpContentsExecute() {
     MessageBox::ShowError(QStringLiteral("Cannot find the help file \"%1\".").arg(file), this);
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+  ShowHelpPage(QUrl::fromLocalFile(file), this);
 }
 
-void TMainForm::HelpWebExecute() { QDesktopServices::openUrl(QUrl(HomePage())); }
+void TMainForm::HelpWebExecute() { ShowHelpPage(QUrl(HomePage()), this); }
 
 void TMainForm::HelpAboutExecute() {
   if (frmAbout) frmAbout->ShowModal();

@@ -40,9 +40,12 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   chart->setTitle(QString());
   chart->setMargins(QMargins(2, 2, 2, 2));
   chart->setBackgroundRoundness(0);
-  FUpper = new QLineSeries;
-  FLower = new QLineSeries;
-  Series1 = new QAreaSeries(FUpper, FLower);
+  Series1 = new QAreaSeries;
+  // The area series does not own its two lines: give them to it.
+  FUpper = new QLineSeries(Series1);
+  FLower = new QLineSeries(Series1);
+  Series1->setUpperSeries(FUpper);
+  Series1->setLowerSeries(FLower);
   Series1->setObjectName(QStringLiteral("Series1"));
   Series1->setBrush(QColor(48, 72, 128));
   Series1->setPen(QPen(QColor(48, 72, 128), 1));
@@ -52,7 +55,12 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   FAxisX->setLabelFormat(QStringLiteral("%g"));
   FAxisX->setTickCount(3);
   FAxisY = new QLogValueAxis;
+  // Counts up to 10^8 ("1e+08") must stay readable beside the fixed plot area.
   FAxisY->setLabelFormat(QStringLiteral("%g"));
+  QFont labels = FAxisY->labelsFont();
+  labels.setPixelSize(9);
+  FAxisY->setLabelsFont(labels);
+  FAxisX->setLabelsFont(labels);
   FAxisY->setBase(10);
   chart->addAxis(FAxisX, Qt::AlignBottom);
   chart->addAxis(FAxisY, Qt::AlignLeft);
@@ -167,7 +175,7 @@ void TfrmQuickLinearScale::ApplyPreset(TChildForm* Child) {
   const int preset = cmbPresets->currentIndex();
   image.ScaleMode = std::uint8_t(preset);
   switch (preset) {
-    case 0: QVRSlider->SetPositions(QVRSlider->MinVal, QVRSlider->MaxVal); break;
+    case 0: ShowRange(QVRSlider->MinVal, QVRSlider->MaxVal); break;
     case 1: {
       int low = -1, high = -1;
       for (int i = 0; i < 256; ++i) {
@@ -183,13 +191,30 @@ void TfrmQuickLinearScale::ApplyPreset(TChildForm* Child) {
         if (image.IsColour) return float(bin);
         return scale == 0.0f ? 0.0f : float((long double)bin / scale);
       };
-      QVRSlider->SetPositions(value(low), value(high));
+      // Negative pixels all fall into bin 0, whose lowest value is the minimum.
+      const float lowValue = !image.IsColour && low == 0 && Child->GreyHistogram.Min < 0.0f
+                                 ? Child->GreyHistogram.Min
+                                 : value(low);
+      ShowRange(lowValue, value(high));
       break;
     }
     case 2: QVRSlider->SetPositions(image.BlackPoint, image.WhitePoint); break;
     default: break;
   }
   ApplyLevels();
+}
+
+void TfrmQuickLinearScale::ShowRange(float Low, float High) {
+  // The slider maps 0 .. MaxVal only. A level outside rests its thumb at the
+  // end, while the boxes, and so the applied levels, keep the image's own
+  // values: never the previous image's numbers.
+  const float top = std::max(QVRSlider->MaxVal, 0.0f);
+  const float low = std::clamp(Low, 0.0f, top), high = std::clamp(High, 0.0f, top);
+  QVRSlider->SetPositions(low, high);
+  if (low != Low || high != High || top == 0.0f) {
+    fedMin->SetValue(TwoDecimals(Low));
+    fedMax->SetValue(TwoDecimals(High));
+  }
 }
 
 void TfrmQuickLinearScale::ApplyLevels() {

@@ -46,6 +46,7 @@ class TfrmQuickLinearScale : public QWidget {
  private:
   void ApplyPreset(TChildForm* Child);
   void ApplyLevels();
+  void ShowRange(float Low, float High);
   void SetPoints(const QList<QPointF>& Points);
   QLineSeries* FUpper = nullptr;
   QLineSeries* FLower = nullptr;

@@ -73,11 +73,14 @@ void CreateForms(TMainForm* Form) {
   Form->OnImageWindowActivated = [](TChildForm*) {
     if (frmQuickLinearScale && frmQuickLinearScale->isVisible()) frmQuickLinearScale->UpdateFromImage();
   };
-  Form->OnImageOpened = [] {
+  // The groups' own hooks (set above) run after the quick linear scale window's.
+  Form->OnImageOpened = [Group = Form->OnImageOpened] {
     if (frmQuickLinearScale) frmQuickLinearScale->EnableControls();
+    if (Group) Group();
   };
-  Form->OnImageClosed = [](bool) {
+  Form->OnImageClosed = [Group = Form->OnImageClosed](bool LastWindow) {
     if (frmQuickLinearScale) frmQuickLinearScale->ClearControls();
+    if (Group) Group(LastWindow);
   };
   JPEGOptionsDialog = [](TJPEGSaveOptions& Options) { return frmJPEGOptions->Execute(Options); };
   FITSOptionsDialog = [](TChildForm*) { return frmFITSOptions->ShowModal(); };

@@ -137,8 +137,8 @@ void PasteImage() {
     if (!data || !data->hasImage()) return;
     const QImage picture = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB888);
     if (picture.isNull()) return;
+    // A pasted picture exists in no file, so it stays modified.
     auto* child = new TChildForm;
-    child->Modified = false;
     TDataImage& image = *child->DataImage;
     AllocateOrThrow(image, picture.width(), picture.height(), 0, true);
     for (int y = 0; y < picture.height(); ++y) {

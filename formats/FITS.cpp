@@ -136,6 +136,9 @@ bool IsWholeInt(float v) { return std::nearbyint(v) == v && std::fabs(v) <= 2147
 struct TScaling {
   float BZERO = 0.0f;
   float BSCALE = 1.0f;
+  // The cards' decimal values in extended precision, for physical values.
+  long double ExactZero = 0.0L;
+  long double ExactScale = 1.0L;
   std::int32_t NAXIS1 = 0;
   std::int32_t NAXIS2 = 0;
   bool AllFound = false;
@@ -148,6 +151,14 @@ TScaling LookUpScaling(const TFITSHeader& Header) {
   all = GetFITSInteger(Header, "NAXIS1", s.NAXIS1) && all;
   all = GetFITSInteger(Header, "NAXIS2", s.NAXIS2) && all;
   s.AllFound = all;
+  s.ExactZero = s.BZERO;
+  s.ExactScale = s.BSCALE;
+  const std::string zero = PadKeyword("BZERO"), scale = PadKeyword("BSCALE");
+  for (const auto& card : Header) {
+    long double v = 0;
+    if (KeywordIs(card, zero) && ParseFloat(ValueField(card), v)) s.ExactZero = v;
+    if (KeywordIs(card, scale) && ParseFloat(ValueField(card), v)) s.ExactScale = v;
+  }
   return s;
 }
 
@@ -211,6 +222,15 @@ void ConvertInteger(const std::uint8_t* In, std::size_t Count, float* Out, const
   Clamped |= clamped;
 }
 
+// Integer data with a fractional scale or offset into a floating-point image:
+// the physical values stored x BSCALE + BZERO themselves, neither rounded nor
+// clamped, as every FITS reader gives them.
+template <typename Stored>
+void ConvertScaled(const std::uint8_t* In, std::size_t Count, float* Out, const TScaling& S) {
+  for (std::size_t i = 0; i < Count; ++i)
+    Out[i] = float((long double)StoredAt<Stored>(In, i) * S.ExactScale + S.ExactZero);
+}
+
 // Floating-point data, converted in place: the buffer holds the big-endian
 // words on entry and the pixel values on return.
 void ConvertFloat(float* Data, std::size_t Count, const TScaling& S, std::int64_t& NonFinite) {
@@ -267,6 +287,9 @@ void ConvertFloat(float* Data, std::size_t Count, const TScaling& S, std::int64_
 
 enum class TKind { Int8, Int16, Float };
 
+// Integer data whose values are not whole numbers once scaled.
+bool HasFractionalScaling(const TScaling& S) { return !(IsWholeInt(S.BSCALE) && IsWholeInt(S.BZERO)); }
+
 bool ReadData(TByteSource& Source, const TFITSHeader& Header, int CardCount, TDataImage& Image,
               TFITSDataReport* Report, TKind Kind) {
   const TScaling s = LookUpScaling(Header);
@@ -282,6 +305,7 @@ bool ReadData(TByteSource& Source, const TFITSHeader& Header, int CardCount, TDa
   std::vector<float> values(direct ? 0 : kChunk);
   std::vector<std::uint8_t> bytes(Kind == TKind::Float ? 0 : kChunk * bpv);
   const float top = Kind == TKind::Int8 ? 255.0f : 65535.0f;
+  const bool exact = Kind != TKind::Float && Image.DataType == 3 && HasFractionalScaling(s);
 
   Source.Seek(FITSDataStart(CardCount));
   std::int64_t done = 0;
@@ -300,10 +324,12 @@ bool ReadData(TByteSource& Source, const TFITSHeader& Header, int CardCount, TDa
     if (Source.Failed()) throw EFITSError(msgOpenError);
     switch (Kind) {
       case TKind::Int8:
-        ConvertInteger<std::uint8_t>(bytes.data(), got, out, s, top, rep.Clamped);
+        if (exact) ConvertScaled<std::uint8_t>(bytes.data(), got, out, s);
+        else ConvertInteger<std::uint8_t>(bytes.data(), got, out, s, top, rep.Clamped);
         break;
       case TKind::Int16:
-        ConvertInteger<std::int16_t>(bytes.data(), got, out, s, top, rep.Clamped);
+        if (exact) ConvertScaled<std::int16_t>(bytes.data(), got, out, s);
+        else ConvertInteger<std::int16_t>(bytes.data(), got, out, s, top, rep.Clamped);
         break;
       case TKind::Float:
         ConvertFloat(out, got, s, rep.NonFinite);
@@ -537,8 +563,19 @@ TFITSOpenResult DecodeFITS(TByteSource& Source) {
   if (!GetFITSInteger(r.Header, "NAXIS1", n1) || !GetFITSInteger(r.Header, "NAXIS2", n2) || n1 <= 0 || n2 <= 0)
     return fail(TCodecMessageKind::Error, msgFITSNoSize);
 
+  // Integer data with a fractional BSCALE or BZERO opens as floating point with
+  // its exact values, and its header is rewritten to match, so a save writes
+  // those values back without loss.
+  bool fractional = false;
+  if (bitpix != -32) {
+    try {
+      fractional = HasFractionalScaling(LookUpScaling(r.Header));
+    } catch (const std::exception& e) {
+      return fail(TCodecMessageKind::Error, e.what());
+    }
+  }
   r.Image = std::make_unique<TDataImage>();
-  const std::uint8_t type = bitpix == 8 ? 0 : bitpix == 16 ? 1 : 3;
+  const std::uint8_t type = fractional ? 3 : bitpix == 8 ? 0 : bitpix == 16 ? 1 : 3;
   if (!r.Image->Allocate(n1, n2, type, false)) return fail(TCodecMessageKind::Error, msgFITSTooLarge);
   TFITSDataReport rep;
   try {
@@ -554,6 +591,7 @@ TFITSOpenResult DecodeFITS(TByteSource& Source) {
   }
   r.Image->AutoScale();
   r.Messages = FITSDataMessages(bitpix, rep);
+  if (fractional) r.Header = FITSHeaderForData(r.Header, -32, n1, n2, 0.0, 1.0);
   return r;
 }
 

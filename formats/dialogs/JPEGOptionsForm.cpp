@@ -44,7 +44,18 @@ TfrmJPEGOptions::TfrmJPEGOptions(QWidget* Parent) : TForm(Parent) {
   layout->addWidget(settings);
   layout->addLayout(MakeButtons());
   connect(trkJPEGCompression, &QSlider::valueChanged, this, [this](int v) { iedQuality->SetValue(v); });
-  connect(btnOK, &QPushButton::clicked, this, [this] { SetModalResult(mrOk); });
+  connect(btnOK, &QPushButton::clicked, this, [this] {
+    // A typed quality is brought into 0..100 where the user sees it, and the
+    // file is written at the quality shown.
+    int quality = trkJPEGCompression->value();
+    try {
+      quality = iedQuality->ConstrainedValue();
+    } catch (...) {
+    }
+    iedQuality->SetValue(quality);
+    trkJPEGCompression->setValue(quality);
+    SetModalResult(mrOk);
+  });
   setFixedSize(sizeHint());
 }
 

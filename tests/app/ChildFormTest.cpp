@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScrollArea>
@@ -130,17 +131,22 @@ TEST_F(ChildForm, ShiftClickAddsAMarkerAndStartsARegion) {
   EXPECT_EQ(calls, 1);
 }
 
-TEST_F(ChildForm, ZoomingInKeepsTheWindowSizeZoomingOutRefits) {
+TEST_F(ChildForm, TheWindowFollowsTheZoomBothWays) {
   TChildForm* child = GreyWindow(200, 150, 1, [](int x, int) { return float(x); });
   EXPECT_EQ(child->ScrollBox->size(), QSize(200, 150));
   child->SetZoom(200.0f);
-  const QSize at200 = child->size();
-  EXPECT_EQ(child->ScrollBox->size(), QSize(200, 150));  // zooming in keeps the size
+  EXPECT_EQ(child->ScrollBox->size(), QSize(400, 300));
   EXPECT_EQ(child->ImageDisplay->size(), QSize(400, 300));
-  child->SetZoom(400.0f);
-  EXPECT_EQ(child->size(), at200);
+  // Out and in again: the window grows back with the picture.
+  child->SetZoom(50.0f);
+  EXPECT_EQ(child->ScrollBox->size(), QSize(100, 75));
   child->SetZoom(200.0f);
-  EXPECT_EQ(child->ScrollBox->size(), QSize(400, 300));  // refitted
+  EXPECT_EQ(child->ScrollBox->size(), QSize(400, 300));
+  // Never past the frame: a picture larger than the area is scrolled.
+  child->SetZoom(1600.0f);
+  const QSize area = Form->MDIArea()->viewport()->size();
+  EXPECT_LE(child->width(), area.width());
+  EXPECT_LE(child->height(), area.height());
   child->SetZoom(50.0f);
   EXPECT_EQ(child->ScrollBox->size(), QSize(100, 75));
   child->SetZoom(100.0f);  // exactly 100 refits too
@@ -272,27 +278,32 @@ TEST_F(ChildForm, ClosePromptAnswers) {
 TEST_F(ChildForm, ExitAsksAboutEveryModifiedWindowAndCancelStops) {
   Form->SavePrompt = 1;
   QPointer<TChildForm> a = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; }, QStringLiteral("A"));
+  QPointer<TChildForm> plain = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; }, QStringLiteral("Plain"));
+  plain->Modified = false;
   QPointer<TChildForm> b = GreyWindow(4, 4, 1, [](int, int) { return 0.0f; }, QStringLiteral("B"));
+  Form->MDIArea()->setActiveSubWindow(a);
+  // Cancel at the second prompt closes nothing, not even the unmodified window.
   Answers = {mrNo, mrCancel};
   EXPECT_FALSE(Form->CloseAllImageWindows());
   FlushDeletes();
   ASSERT_EQ(Boxes.size(), 2u);
-  // The most recently active first.
+  // The newest first, whichever was active.
   EXPECT_TRUE(Boxes[0].Text.contains(QStringLiteral("\"B\"")));
   EXPECT_TRUE(Boxes[1].Text.contains(QStringLiteral("\"A\"")));
-  EXPECT_TRUE(b.isNull());
   EXPECT_FALSE(a.isNull());
-  // Exit ends the application's message loop once every window has gone. It
-  // runs inside that loop, so that the request to quit ends it and no other.
-  Answers = {mrNo};
-  QTimer::singleShot(0, Form.get(), [this] { Form->FileExitExecute(); });
-  QTimer guard;  // never left hanging
-  guard.setSingleShot(true);
-  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-  guard.start(30000);
-  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_FALSE(b.isNull());
+  EXPECT_FALSE(plain.isNull());
+  // File > Exit takes the close button's road: one prompt per modified
+  // window, then every window goes.
+  Answers = {mrNo, mrNo};
+  Form->show();
+  Form->Action(QStringLiteral("FileExit"))->trigger();
   FlushDeletes();
+  EXPECT_EQ(Boxes.size(), 4u);
   EXPECT_TRUE(a.isNull());
+  EXPECT_TRUE(b.isNull());
+  EXPECT_TRUE(plain.isNull());
+  EXPECT_FALSE(Form->isVisible());
 }
 
 TEST_F(ChildForm, QuickZoomSquareClampsTheCentre) {
@@ -351,4 +362,32 @@ TEST_F(ChildForm, MouseMoveFeedsTheQuickZoomWindow) {
   ASSERT_EQ(zoom.Shown.size(), QSize(127, 127));
   EXPECT_EQ(zoom.Shown.pixelColor(0, 0), QColor(0, 34, 24));
   EXPECT_EQ(zoom.Shown.pixelColor(126, 126), QColor(0, 65, 55));
+}
+
+TEST_F(ChildForm, MaximisedAreaAndCascadeAsUsersKnowThem) {
+  TChildForm* first = GreyWindow(120, 90, 1, [](int x, int) { return float(x); }, QStringLiteral("first"));
+  first->showMaximized();
+  // Opened while the active window is maximised: maximised too.
+  TChildForm* second = GreyWindow(60, 40, 1, [](int x, int) { return float(x); }, QStringLiteral("second"));
+  EXPECT_TRUE(second->isMaximized());
+  EXPECT_EQ(Form->ActiveMDIChild(), second);
+  // Cascade, reached through the Window menu, restores every window at its
+  // own size, stepped down and right; none shrinks to a stub.
+  TChildForm* third = GreyWindow(200, 150, 1, [](int x, int) { return float(x); }, QStringLiteral("third"));
+  QMenu* windowMenu = Form->Menu(QStringLiteral("WindowMenu"));
+  ASSERT_NE(windowMenu, nullptr);
+  QAction* cascade = nullptr;
+  for (QAction* a : windowMenu->actions())
+    if (a->text() == QStringLiteral("&Cascade")) cascade = a;
+  ASSERT_NE(cascade, nullptr);
+  cascade->trigger();
+  QList<QPoint> places;
+  for (TChildForm* w : {first, second, third}) {
+    EXPECT_FALSE(w->isMaximized()) << w->Caption().toStdString();
+    EXPECT_EQ(w->ScrollBox->size(), w->ImageDisplay->size()) << w->Caption().toStdString();
+    places << w->pos();
+  }
+  EXPECT_LT(places[0].y(), places[1].y());
+  EXPECT_LT(places[1].y(), places[2].y());
+  EXPECT_LT(places[0].x(), places[1].x());
 }

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "AppTestUtil.h"
@@ -192,6 +193,60 @@ TEST_F(FileDialogsTest, JPEGOptionsKeepTheirValues) {
   EXPECT_EQ(dlg.Execute(options), int(mrCancel));
   EXPECT_EQ(options.Quality, 50);
   EXPECT_EQ(dlg.trkJPEGCompression->value(), 0);
+}
+
+namespace {
+// The first luminance quantisation table of a JPEG file (64 values), empty
+// when there is none.
+std::vector<int> FirstQuantTable(const QString& File) {
+  QFile f(File);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  const QByteArray b = f.readAll();
+  for (int i = 0; i + 4 < b.size(); ++i) {
+    if (uchar(b[i]) != 0xFF || uchar(b[i + 1]) != 0xDB) continue;
+    const int at = i + 4;  // after the marker and its length
+    if ((uchar(b[at]) >> 4) != 0 || at + 65 > b.size()) return {};
+    std::vector<int> q;
+    for (int k = 1; k <= 64; ++k) q.push_back(uchar(b[at + k]));
+    return q;
+  }
+  return {};
+}
+}  // namespace
+
+TEST_F(FileDialogsTest, TypedJPEGQualityIsBroughtIntoRangeAndWritten) {
+  TfrmJPEGOptions dlg(Form.get());
+  auto* ok = dlg.findChild<QPushButton*>(QStringLiteral("btnOK"));
+  ASSERT_NE(ok, nullptr);
+  TChildForm* window = ColourWindow(16, 16, [](int x, int y) {
+    return TRGBPixel{std::uint8_t(x * 16), std::uint8_t(y * 16), 128};
+  });
+  JPEGOptionsDialog = [&](TJPEGSaveOptions& Options) { return dlg.Execute(Options); };
+  struct Case {
+    const char* Typed;
+    const char* Shown;
+    int Quality;
+  } cases[] = {{"500", "100", 100}, {"-5", "0", 0}, {"50", "50", 50}};
+  for (const Case& c : cases) {
+    QTimer::singleShot(0, &dlg, [&] {
+      dlg.iedQuality->setFocus();
+      dlg.iedQuality->selectAll();
+      QTest::keyClicks(dlg.iedQuality, QString::fromLatin1(c.Typed));
+      QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    const QString file = Dir.filePath(QStringLiteral("q%1.jpg").arg(c.Quality));
+    Form->MDIArea()->setActiveSubWindow(window);
+    ASSERT_TRUE(SaveImageFile(file, window)) << c.Typed;
+    EXPECT_EQ(dlg.iedQuality->text(), QString::fromLatin1(c.Shown)) << c.Typed;
+    EXPECT_EQ(dlg.trkJPEGCompression->value(), c.Quality) << c.Typed;
+    // libjpeg's scaled luminance table: its first entry is 16 at quality 50,
+    // 1 at quality 100 and 255 (clamped) at quality 0.
+    const std::vector<int> q = FirstQuantTable(file);
+    ASSERT_EQ(q.size(), 64u) << c.Typed;
+    const int scale = c.Quality <= 0 ? 5000 : c.Quality < 50 ? 5000 / c.Quality : 200 - 2 * c.Quality;
+    EXPECT_EQ(q[0], std::clamp((16 * scale + 50) / 100, 1, 255)) << c.Typed;
+  }
+  JPEGOptionsDialog = nullptr;
 }
 
 TEST_F(FileDialogsTest, RawImportOfEachLayout) {

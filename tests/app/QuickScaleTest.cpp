@@ -1,3 +1,6 @@
+#include <QAbstractAxis>
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
 #include <QTest>
 
@@ -95,15 +98,45 @@ TEST_F(QuickScaleTest, ColourUsesIntensityAndLinearTable) {
   EXPECT_EQ(w->DataImage->LUT[100], 121);  // Round(255 / 190 * 90) = Round(120.79)
 }
 
-TEST_F(QuickScaleTest, NegativeMinimumKeepsTheBoxes) {
-  QLS->fedMin->setText(QStringLiteral("3"));
-  QLS->fedMax->setText(QStringLiteral("7"));
-  TChildForm* w = GreyWindow(10, 1, 3, [](int x, int) { return x == 0 ? -50.0f : float(100 * x); });
+TEST_F(QuickScaleTest, NegativeImageAfterAPositiveOneShowsItsOwnRange) {
+  // A ramp from -10 to 90 after an image of 928 .. 7048.
+  GreyWindow(10, 1, 3, [](int x, int) { return 928.0f + 680.0f * float(x); });
+  QLS->EnableControls();
   QLS->UpdateFromImage();
-  EXPECT_EQ(QLS->fedMin->text(), QStringLiteral("3"));
-  EXPECT_EQ(QLS->fedMax->text(), QStringLiteral("7"));
-  EXPECT_EQ(w->DataImage->BlackPoint, 3.0f);
-  EXPECT_EQ(w->DataImage->WhitePoint, 7.0f);
+  ASSERT_EQ(QLS->fedMin->text(), QStringLiteral("928"));
+  TChildForm* w = GreyWindow(101, 1, 3, [](int x, int) { return float(x - 10); });
+  QLS->UpdateFromImage();
+  struct Case {
+    int Preset;
+    const char* Min;
+    float Black;
+  } cases[] = {{0, "-10", -10.0f}, {1, "-10", -10.0f}};
+  for (const Case& c : cases) {
+    QLS->cmbPresets->setCurrentIndex(c.Preset);
+    QLS->cmbPresetsChange();
+    EXPECT_EQ(QLS->fedMin->text(), QString::fromLatin1(c.Min)) << c.Preset;
+    EXPECT_EQ(QLS->fedMax->text(), QStringLiteral("90")) << c.Preset;
+    EXPECT_EQ(w->DataImage->BlackPoint, c.Black) << c.Preset;
+    EXPECT_EQ(w->DataImage->WhitePoint, 90.0f) << c.Preset;
+    // The low thumb rests at the track's start.
+    EXPECT_EQ(QLS->QVRSlider->LowPixel(), 5) << c.Preset;
+  }
+  // The picture is drawn with those levels: the darkest pixel black, the
+  // brightest white, not black everywhere.
+  const QImage picture = w->ImageDisplay->grab().toImage();
+  EXPECT_EQ(qGray(picture.pixel(0, 0)), 0);
+  EXPECT_EQ(qGray(picture.pixel(100, 0)), 255);
+}
+
+TEST_F(QuickScaleTest, CountLabelsStayReadable) {
+  // The vertical axis of a large image's histogram reaches 10^8 counts.
+  QChart* chart = QLS->Chart->chart();
+  const auto axes = chart->axes(Qt::Vertical);
+  ASSERT_FALSE(axes.isEmpty());
+  const QFontMetrics metrics(axes.first()->labelsFont());
+  const qreal room = chart->plotArea().left();
+  for (const char* label : {"100000", "1e+06", "1e+08"})
+    EXPECT_LT(metrics.horizontalAdvance(QString::fromLatin1(label)) + 8, room) << label;
 }
 
 TEST_F(QuickScaleTest, ZeroAndFailedHistogramsShowEmpty) {

@@ -35,7 +35,12 @@ class RecentFilesTest : public ::testing::Test {
   }
   QStringList Captions(const QMenu& M) const {
     QStringList r;
-    for (QAction* a : M.actions()) r << a->text();
+    // A separator reads "-" here; it must carry no caption of its own, or the
+    // menu would show an item captioned "-".
+    for (QAction* a : M.actions()) {
+      EXPECT_TRUE(!a->isSeparator() || a->text().isEmpty());
+      r << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
     return r;
   }
   QTemporaryDir Dir;
@@ -138,8 +143,14 @@ TEST_F(RecentFilesTest, RegistryRoundTrip) {
     EXPECT_EQ(reg.ReadString("File3"), a);
     EXPECT_FALSE(reg.ValueExists("File4"));
   }
-  // A deleted file does not come back, and the next save drops it.
+  // A deleted file does not come back, and the next save drops it; an entry
+  // of the wrong type is dropped alone.
   QFile::remove(b);
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(KeyA + "\\FileHistory", false));
+    reg.WriteInteger("File4", 7);
+  }
   QMenu menu2;
   auto second = MakeList(menu2);
   second->LoadFromRegistry();

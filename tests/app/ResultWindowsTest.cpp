@@ -299,7 +299,7 @@ TEST_F(ResultWindows, CopyAndPasteThroughTheClipboard) {
   TChildForm* pasted = Form->ActiveMDIChild();
   ASSERT_NE(pasted, source);
   EXPECT_EQ(pasted->Caption(), QStringLiteral("Paste"));
-  EXPECT_FALSE(pasted->Modified);
+  EXPECT_TRUE(pasted->Modified);  // never saved: closing it asks
   EXPECT_TRUE(pasted->DataImage->IsColour);
   TRGBPixel p;
   pasted->DataImage->GetRGB(5, 0, p);

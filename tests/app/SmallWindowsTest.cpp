@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "AppTestUtil.h"
@@ -250,4 +251,29 @@ TEST_F(SmallWindowsTest, EnterInABoxAcceptsThroughTheBoundRules) {
   EXPECT_EQ(frmNew->NewWindow->DataImage->Height, 32767);
   EXPECT_EQ(frmNew->NewWindow->DataImage->Pixels[0], 7.0f);
   EXPECT_EQ(frmNew->result(), int(mrOk));
+}
+
+// Under a window manager a dialog shown again must not creep down by its
+// title bar each time (run by CTest under Xvfb with openbox; offscreen there
+// is no frame and it holds trivially).
+TEST(DialogPlacement, OpensWhereItOpenedBefore) {
+  QWidget main;
+  main.resize(800, 600);
+  main.show();
+  QTest::qWait(200);
+  TForm dialog(&main);
+  dialog.resize(300, 200);
+  std::vector<QPoint> places;
+  for (int i = 0; i < 3; ++i) {
+    QTimer::singleShot(0, &dialog, [&] {
+      // Read once the window manager has surely framed it.
+      QTest::qWait(1000);
+      places.push_back(dialog.pos());
+      dialog.SetModalResult(mrOk);
+    });
+    EXPECT_EQ(dialog.ShowModal(), int(mrOk));
+  }
+  ASSERT_EQ(places.size(), 3u);
+  EXPECT_EQ(places[1], places[0]);
+  EXPECT_EQ(places[2], places[0]);
 }

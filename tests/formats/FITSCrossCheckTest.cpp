@@ -53,7 +53,7 @@ TEST(FITSCrossCheck, FilesWrittenByAstropyReadTheSame) {
   std::string out;
   ASSERT_EQ(RunCommand(Python() + " " + Oracle("fits_oracle.py") + " make " + dir.Path.string(), out), 0) << out;
   const auto cases = Lines(dir / "cases.txt");
-  ASSERT_EQ(cases.size(), 11u);
+  ASSERT_EQ(cases.size(), 12u);
   for (const auto& name : cases) {
     const auto r = LoadFITS(dir / (name + ".fits"));
     ASSERT_TRUE(r.Image) << name;
@@ -68,6 +68,36 @@ TEST(FITSCrossCheck, FilesWrittenByAstropyReadTheSame) {
     if (name == "u16" || name == "cube" || name == "wide" || !said.empty()) {
       EXPECT_EQ(Texts(r.Messages), said) << name;
     }
+  }
+  // Fractionally scaled integers open as floating point with their physical
+  // values, and the header is rewritten to say so.
+  {
+    const auto r = LoadFITS(dir / "scale16.fits");
+    ASSERT_TRUE(r.Image);
+    EXPECT_EQ(r.Image->DataType, 3);
+    const auto b = ReadBytes(dir / "scale16.exact");
+    std::vector<double> exact(b.size() / 8);
+    std::memcpy(exact.data(), b.data(), exact.size() * 8);
+    ASSERT_EQ(exact.size(), std::size_t(r.Image->PixelCount()));
+    for (std::size_t i = 0; i < exact.size(); ++i)
+      EXPECT_NEAR(r.Image->Pixels[i], exact[i], 1e-6 * std::max(1.0, std::fabs(exact[i]))) << i;
+    std::int32_t bitpix = 0;
+    float bscale = 0, bzero = -1;
+    EXPECT_TRUE(GetFITSInteger(r.Header, "BITPIX", bitpix));
+    EXPECT_TRUE(GetFITSFloat(r.Header, "BSCALE", bscale));
+    EXPECT_TRUE(GetFITSFloat(r.Header, "BZERO", bzero));
+    EXPECT_EQ(bitpix, -32);
+    EXPECT_EQ(bscale, 1.0f);
+    EXPECT_EQ(bzero, 0.0f);
+    // Saved back, astropy reads the very same values.
+    TFITSHeader header = r.Header;
+    EXPECT_TRUE(Texts(SaveFITS(dir / "scale16-saved.fits", header, *r.Image, 16)).empty());
+    WriteFloats(dir / "scale16.ours", r.Image->Pixels, std::size_t(r.Image->PixelCount()));
+    EXPECT_EQ(RunCommand(Python() + " " + Oracle("fits_oracle.py") + " check " + (dir / "scale16-saved.fits") + " " +
+                             (dir / "scale16.ours"),
+                         out),
+              0)
+        << out;
   }
   // The header sizes land where the data starts.
   EXPECT_EQ(LoadFITS(dir / "cards36.fits").Header.size(), 36u);

@@ -77,15 +77,19 @@ TEST(FITSRead, SixteenBitScalingAndTheSingleWarning) {
   ASSERT_EQ(r.Messages.size(), 1u);
   EXPECT_EQ(r.Messages[0], (TCodecMessage{TCodecMessageKind::Warning, msgFITSTruncated16}));
 
-  // A fractional BSCALE rounds half to even: 3 x 0.5 = 1.5 -> 2, 5 x 0.5 = 2.5 -> 2, 7 x 0.5 + 0.25 -> 4.
+  // A fractional BSCALE or BZERO gives the exact physical values in a
+  // floating-point image (negative ones included, nothing clamped).
   r = DecodeBytes(FITSBytes(Header(16, 3, 1, {"BSCALE  = 0.5", "BZERO   = 0.25 / quarter"}), Data16({3, 5, 7})));
   ASSERT_TRUE(r.Image);
-  EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{2, 3, 4}));  // 1.75, 2.75, 3.75
-  r = DecodeBytes(FITSBytes(Header(16, 3, 1, {"BSCALE  = 0.5"}), Data16({3, 5, -1})));
+  EXPECT_EQ(r.Image->DataType, 3);
+  EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{1.75f, 2.75f, 3.75f}));
+  r = DecodeBytes(FITSBytes(Header(8, 3, 1, {"BSCALE  = 0.5"}), {3, 5, 255}));
   ASSERT_TRUE(r.Image);
-  EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{2, 2, 0}));  // -0.5 rounds to 0 without a clamp
+  EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{1.5f, 2.5f, 127.5f}));
+  r = DecodeBytes(FITSBytes(Header(16, 2, 1, {"BSCALE  = 0.0458", "BZERO   = 1500"}), Data16({-32768, 12345})));
+  ASSERT_TRUE(r.Image);
+  EXPECT_EQ(Pixels(*r.Image), (std::vector<float>{float(-32768 * 0.0458L + 1500), float(12345 * 0.0458L + 1500)}));
   EXPECT_TRUE(r.Messages.empty());
-  EXPECT_FALSE(std::signbit(r.Image->Pixels[2]));
 }
 
 TEST(FITSRead, EightBitScaling) {

@@ -19,6 +19,14 @@ from astropy.io import fits
 warnings.simplefilter('ignore')
 
 
+def card_value(path, keyword, default):
+    with fits.open(path, do_not_scale_image_data=True, ignore_missing_end=True) as f:
+        h = f[0].header
+        if keyword not in h:
+            return np.longdouble(default)
+        return np.longdouble(h.cards[keyword].image[10:].split('/')[0].strip())
+
+
 def expected_from(path):
     """Pixels per the reader's rules, or None when the reader refuses the file."""
     with fits.open(path, do_not_scale_image_data=True, ignore_missing_end=True) as f:
@@ -37,6 +45,11 @@ def expected_from(path):
         bad = ~np.isfinite(raw)
         v = (raw.astype(np.longdouble) * np.longdouble(bscale) + np.longdouble(bzero)).astype(np.float32)
         v[bad | ~np.isfinite(v)] = 0
+    elif not (float(bscale).is_integer() and float(bzero).is_integer()):
+        # A fractional scale or offset: the physical values, unrounded, from
+        # the cards' decimal texts in extended precision.
+        v = (raw.astype(np.longdouble) * card_value(path, 'BSCALE', '1') + card_value(path, 'BZERO', '0'))
+        v = v.astype(np.float32)
     else:
         top = 255 if bitpix == 8 else 65535
         v = np.clip(np.rint(raw.astype(np.longdouble) * np.longdouble(bscale) + np.longdouble(bzero)), 0, top)
@@ -76,6 +89,15 @@ def make(out):
     h.header['BSCALE'] = 0.5
     h.header['BZERO'] = 300.25
     write('i16scaled', h)
+    # As astropy's own scale.fits: BITPIX 16, BSCALE 0.0458, BZERO 1500.
+    h = fits.PrimaryHDU(rng.integers(-32768, 32768, size=(6, 9), dtype=np.int16), do_not_scale_image_data=True)
+    h.header['BSCALE'] = 0.0458
+    h.header['BZERO'] = 1500.0
+    write('scale16', h)
+    # The physical values in double precision from the raw numbers and cards.
+    with fits.open(os.path.join(out, 'scale16.fits'), do_not_scale_image_data=True) as f:
+        raw = np.asarray(f[0].data, dtype=np.float64)
+        (raw * f[0].header['BSCALE'] + f[0].header['BZERO']).astype('<f8').tofile(os.path.join(out, 'scale16.exact'))
     f32 = (rng.standard_normal((10, 12)) * 1000).astype(np.float32)
     f32[0, 0], f32[0, 1], f32[1, 0] = np.nan, np.inf, 2.5
     write('f32', fits.PrimaryHDU(f32), unpadded=True)
