@@ -494,6 +494,14 @@ TFloatingWindowParent::TFloatingWindowParent(QWidget* ParentForm)
   setMaximumSize(32767, 32767);
 }
 
+TFloatingWindowParent::~TFloatingWindowParent() {
+  // The hosted window goes first, while this is still its host.
+  for (auto* w : findChildren<TCustomToolWindow*>(QString(), Qt::FindDirectChildrenOnly)) {
+    w->FFloatParent = nullptr;
+    delete w;
+  }
+}
+
 void TFloatingWindowParent::UpdateShowing() {
   if (ShouldBeVisible == isVisible()) return;
   if (!ShouldBeVisible && isActiveWindow()) {

@@ -128,6 +128,7 @@ class TFloatingWindowParent : public QWidget {
   Q_OBJECT
  public:
   explicit TFloatingWindowParent(QWidget* ParentForm);
+  ~TFloatingWindowParent() override;
   QWidget* ParentForm() const { return FParentForm; }
   bool ShouldBeVisible = false;
   // Shown only while it should be and the hosted window wants to be shown.
