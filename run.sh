@@ -12,4 +12,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   echo "  apt-get install xvfb && xvfb-run -a ./run.sh"
   exit 1
 fi
+# Floating toolbars are placed and dragged on X11; on Wayland through XWayland.
+if [ -z "${QT_QPA_PLATFORM:-}" ] && [ -n "${DISPLAY:-}" ]; then export QT_QPA_PLATFORM=xcb; fi
 exec ./build-release/corvelle-image "$@"

@@ -12,7 +12,8 @@
 
 class QAction;
 class QLabel;
-class QToolBar;
+class TDock;
+class TToolbar;
 class TRecentFiles;
 class QMdiArea;
 class QMenu;
@@ -96,14 +97,17 @@ class TMainForm : public QMainWindow {
   // (MainShell.cpp) ---
   TRecentFiles* RecentFiles = nullptr;
   QMenu* RecentFiles1 = nullptr;  // "&Reopen"
-  QToolBar* tbrMain = nullptr;
-  QToolBar* tbrProcessing = nullptr;
-  QToolBar* tbrStatistics = nullptr;
+  TDock* dckTop = nullptr;
+  TDock* dckLeft = nullptr;
+  TDock* dckRight = nullptr;
+  TToolbar* tbrMain = nullptr;
+  TToolbar* tbrProcessing = nullptr;
+  TToolbar* tbrStatistics = nullptr;
   // The statistics and photometry results windows, once they exist; their
   // bounds are kept with the settings.
   QWidget* StatisticsResultsWindow = nullptr;
   QWidget* PhotometryGridWindow = nullptr;
-  // The toolbar positions under key A + "\Toolbars", once the dock library exists.
+  // The toolbar positions under key A + "\Toolbars".
   std::function<void()> OnSaveToolbars;
   std::function<void()> OnLoadToolbars;
   // Set by the program's start-up: from then on showing the window loads the
@@ -124,7 +128,7 @@ class TMainForm : public QMainWindow {
   void EditEditAnnotationExecute();
   void ViewZoomExecute();
   void ViewQuickZoomExecute();
-  void ViewToolbarExecute(QToolBar* Toolbar, QAction* Item);
+  void ViewToolbarExecute(TToolbar* Toolbar, QAction* Item);
   void ViewOptionsExecute();
   void ScaleQuickExecute();
   void PhotometryClearApaturesExecute();

@@ -15,7 +15,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QShowEvent>
-#include <QToolBar>
+#include <QBoxLayout>
 #include <QUrl>
 
 #include "analysis/PhotometryRefForm.h"
@@ -39,6 +39,9 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "toolbars/Dock.h"
+#include "toolbars/DockButtons.h"
+#include "toolbars/DockToolbar.h"
 
 namespace {
 // "|" separates toolbar groups.
@@ -66,7 +69,7 @@ QString PlainCaption(const QString& Caption) {
 }
 
 // A small glyph: the command's initials on a tile coloured by its menu.
-QIcon Glyph(const QString& Name, const QString& Caption) {
+QPixmap Glyph(const QString& Name, const QString& Caption, int Side) {
   QColor tile(70, 110, 170);
   if (Name.startsWith(QLatin1String("File")) || Name.startsWith(QLatin1String("Help"))) tile = QColor(90, 90, 90);
   else if (Name.startsWith(QLatin1String("Edit")) || Name.startsWith(QLatin1String("View"))) tile = QColor(40, 120, 80);
@@ -81,31 +84,46 @@ QIcon Glyph(const QString& Name, const QString& Caption) {
   for (const QString& w : words)
     if (text.size() < 2) text += w[0].toUpper();
   if (text.size() == 1 && !words.isEmpty() && words[0].size() > 1) text += words[0][1];
-  QPixmap pm(20, 20);
+  QPixmap pm(Side, Side);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);
   p.setBrush(tile);
   p.setPen(tile.darker(130));
-  p.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 3, 3);
+  p.drawRoundedRect(QRectF(0.5, 0.5, Side - 1, Side - 1), Side / 6.0, Side / 6.0);
   QFont f = p.font();
-  f.setPixelSize(10);
+  f.setPixelSize(Side / 2);
   f.setBold(true);
   p.setFont(f);
   p.setPen(Qt::white);
-  p.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, text);
+  p.drawText(QRect(0, 0, Side, Side), Qt::AlignCenter, text);
   p.end();
-  return QIcon(pm);
+  return pm;
 }
 
+// A toolbar on dckTop with a flat 23 x 22 button per action, glyph only.
 template <std::size_t N>
-QToolBar* MakeToolbar(TMainForm* Form, const char* Name, const char* Caption, const char* const (&Buttons)[N]) {
-  auto* bar = new QToolBar(QString::fromLatin1(Caption), Form);
+TToolbar* MakeToolbar(TMainForm* Form, const char* Name, const char* Caption, const char* const (&Buttons)[N]) {
+  auto* bar = new TToolbar(Form);
   bar->setObjectName(QString::fromLatin1(Name));
-  bar->setIconSize(QSize(20, 20));
+  bar->SetCaption(QString::fromLatin1(Caption));
+  bar->SetDragHandleStyle(dhSingle);
+  int left = 0;
   for (const char* b : Buttons) {
-    if (QLatin1String(b) == QLatin1String("|")) bar->addSeparator();
-    else if (QAction* a = Form->Action(QString::fromLatin1(b))) bar->addAction(a);
+    QWidget* control = nullptr;
+    if (QLatin1String(b) == QLatin1String("|")) {
+      control = new TToolbarSep(bar);
+    } else if (QAction* a = Form->Action(QString::fromLatin1(b))) {
+      auto* button = new TToolbarButton(bar);
+      button->setObjectName(QStringLiteral("tbn") + a->objectName());
+      button->DisplayMode = dmGlyphOnly;
+      button->SetGlyph(Glyph(a->objectName(), a->text(), 16));
+      button->SetAction(a);
+      // The toolbar also lists the actions it carries.
+      bar->addAction(a);
+      control = button;
+    }
+    if (control) control->move(left++, 0);  // the layout order
   }
   return bar;
 }
@@ -157,29 +175,58 @@ void TMainForm::CreateShell() {
   RecentFiles->OnClick = [this](TRecentFiles*, const QString& FileName) { RecentFilesClick(FileName); };
   OnAddRecentFile = [this](const QString& FileName) { RecentFiles->AddFile(FileName); };
 
-  // Toolbars on the top edge.
+  // The docks: the top one across the window, the left and right ones beside
+  // the document area.
+  QWidget* mdi = takeCentralWidget();
+  auto* frame = new QWidget(this);
+  frame->setObjectName(QStringLiteral("DockFrame"));
+  auto* column = new QVBoxLayout(frame);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  auto* row = new QHBoxLayout;
+  row->setSpacing(0);
+  dckTop = new TDock(frame, dpTop);
+  dckTop->setObjectName(QStringLiteral("dckTop"));
+  dckTop->SetBoundLines(blTop);
+  dckLeft = new TDock(frame, dpLeft);
+  dckLeft->setObjectName(QStringLiteral("dckLeft"));
+  dckRight = new TDock(frame, dpRight);
+  dckRight->setObjectName(QStringLiteral("dckRight"));
+  row->addWidget(dckLeft);
+  row->addWidget(mdi, 1);
+  row->addWidget(dckRight);
+  column->addWidget(dckTop);
+  column->addLayout(row, 1);
+  setCentralWidget(frame);
+
+  for (QAction* a : FActions)
+    if (a->icon().isNull()) a->setIcon(QIcon(Glyph(a->objectName(), a->text(), 20)));
+  // Row 0: Standard, then Statistics at 343; row 1: Processing.
   tbrMain = MakeToolbar(this, "tbrMain", "Standard", MainButtons);
   tbrProcessing = MakeToolbar(this, "tbrProcessing", "Processing", ProcessingButtons);
   tbrStatistics = MakeToolbar(this, "tbrStatistics", "Statistics", StatisticsButtons);
-  for (QAction* a : FActions)
-    if (a->icon().isNull()) a->setIcon(Glyph(a->objectName(), a->text()));
-  // Row 0: Standard, then Statistics; row 1: Processing.
-  addToolBar(Qt::TopToolBarArea, tbrMain);
-  addToolBar(Qt::TopToolBarArea, tbrStatistics);
-  addToolBarBreak(Qt::TopToolBarArea);
-  addToolBar(Qt::TopToolBarArea, tbrProcessing);
+  tbrProcessing->SetDockRow(1);
+  tbrStatistics->SetDockPos(343);
+  dckTop->LockLayout();
+  for (TToolbar* bar : {tbrMain, tbrProcessing, tbrStatistics}) {
+    bar->SetParent(dckTop);
+    bar->Loaded();
+  }
+  dckTop->UnlockLayout();
   struct TView {
     const char* Action;
-    QToolBar* Bar;
+    TToolbar* Bar;
   } views[] = {{"ViewStdToolbar", tbrMain}, {"ViewProcessingToolbar", tbrProcessing}, {"ViewStatisticsToolbar", tbrStatistics}};
   for (const TView& v : views) {
     QAction* item = Action(QString::fromLatin1(v.Action));
     item->setCheckable(true);
     item->setChecked(true);
-    QToolBar* bar = v.Bar;
+    TToolbar* bar = v.Bar;
     connect(item, &QAction::triggered, this, [this, bar, item] { ViewToolbarExecute(bar, item); });
-    connect(bar, &QToolBar::visibilityChanged, this, [this] { tbrProcessingVisibleChanged(); });
+    bar->OnVisibleChanged = [this](TCustomToolWindow*) { tbrProcessingVisibleChanged(); };
   }
+  OnLoadToolbars = [this] { LoadToolbarPositionsFromRegistry(this, KeyA() + QStringLiteral("\\Toolbars")); };
+  OnSaveToolbars = [this] { SaveToolbarPositionsToRegistry(this, KeyA() + QStringLiteral("\\Toolbars")); };
   // The menu items of the toolbars carry their old names too.
   Action(QStringLiteral("ViewStdToolbar"))->setProperty("MenuItem", QStringLiteral("Standard1"));
   Action(QStringLiteral("ViewProcessingToolbar"))->setProperty("MenuItem", QStringLiteral("Processing1"));
@@ -314,9 +361,9 @@ void TMainForm::LoadSettings() {
     } catch (...) {
     }
   }
-  Action(QStringLiteral("ViewStdToolbar"))->setChecked(tbrMain->isVisible());
-  Action(QStringLiteral("ViewProcessingToolbar"))->setChecked(tbrProcessing->isVisible());
-  Action(QStringLiteral("ViewStatisticsToolbar"))->setChecked(tbrStatistics->isVisible());
+  Action(QStringLiteral("ViewStdToolbar"))->setChecked(tbrMain->Visible());
+  Action(QStringLiteral("ViewProcessingToolbar"))->setChecked(tbrProcessing->Visible());
+  Action(QStringLiteral("ViewStatisticsToolbar"))->setChecked(tbrStatistics->Visible());
 }
 
 void TMainForm::SaveSettings() {
@@ -354,14 +401,14 @@ void TMainForm::RecentFilesClick(const QString& FileName) {
 }
 
 void TMainForm::tbrProcessingVisibleChanged() {
-  Action(QStringLiteral("ViewStdToolbar"))->setChecked(tbrMain->isVisible());
-  Action(QStringLiteral("ViewProcessingToolbar"))->setChecked(tbrProcessing->isVisible());
-  Action(QStringLiteral("ViewStatisticsToolbar"))->setChecked(tbrStatistics->isVisible());
+  Action(QStringLiteral("ViewStdToolbar"))->setChecked(tbrMain->Visible());
+  Action(QStringLiteral("ViewProcessingToolbar"))->setChecked(tbrProcessing->Visible());
+  Action(QStringLiteral("ViewStatisticsToolbar"))->setChecked(tbrStatistics->Visible());
 }
 
-void TMainForm::ViewToolbarExecute(QToolBar* Toolbar, QAction* Item) {
-  Toolbar->setVisible(!Toolbar->isVisible());
-  Item->setChecked(Toolbar->isVisible());
+void TMainForm::ViewToolbarExecute(TToolbar* Toolbar, QAction* Item) {
+  Toolbar->setVisible(!Toolbar->Visible());
+  Item->setChecked(Toolbar->Visible());
 }
 
 void TMainForm::FileNewExecute() {

@@ -22,7 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
-#include <QToolBar>
+#include "toolbars/DockToolbar.h"
 
 #include "app/AboutForm.h"
 #include "AppTestUtil.h"
@@ -150,7 +150,8 @@ TEST_F(MainShellTest, FirstSecondAndThirdStart) {
     ASSERT_TRUE(reg.OpenKey(KeyA, false));
     EXPECT_EQ(reg.ReadInteger("State"), 2);
     EXPECT_EQ(reg.ReadInteger("QSVisible"), 1);
-    EXPECT_EQ(reg.GetKeyNames(), QStringList({QStringLiteral("FileHistory")}));
+    // The recent files and the toolbar positions.
+    EXPECT_EQ(reg.GetKeyNames(), QStringList({QStringLiteral("FileHistory"), QStringLiteral("Toolbars")}));
   }
   {
     TRun run;

@@ -1,0 +1,411 @@
+// The main window's three toolbars on a real X server: their places on the
+// top dock, their buttons, the View menu, the stored positions and a
+// screenshot with one toolbar floating.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QScreen>
+#include <chrono>
+
+#include "app/Child.h"
+#include "app/Main.h"
+#include "platform/Registry.h"
+#include "toolbars/DockButtons.h"
+#include "toolbars/DockTestUtil.h"
+#include "toolbars/DockToolbar.h"
+
+namespace {
+
+const QString KeyA = QString::fromLatin1(ApplicationKey);
+
+struct TMainRun {
+  std::unique_ptr<TMainForm> Form;
+  TMainRun() {
+    Form = std::make_unique<TMainForm>();
+    MainForm = Form.get();
+    Form->setGeometry(40, 40, 1200, 800);
+    Form->show();
+    Form->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    EXPECT_TRUE(Eventually([] { return QGuiApplication::applicationState() == Qt::ApplicationActive; }));
+  }
+  ~TMainRun() {
+    Form.reset();
+    MainForm = nullptr;
+  }
+};
+
+std::vector<TToolbarButton*> ButtonsOf(TToolbar* Bar) {
+  std::vector<TToolbarButton*> out;
+  for (QWidget* w : Bar->OrderList())
+    if (auto* b = qobject_cast<TToolbarButton*>(w)) out.push_back(b);
+  return out;
+}
+
+// The layout as a pattern: action names and "|" for separators.
+QStringList Pattern(TToolbar* Bar) {
+  QStringList out;
+  for (QWidget* w : Bar->OrderList()) {
+    if (auto* b = qobject_cast<TToolbarButton*>(w)) out << b->Action()->objectName();
+    else out << QStringLiteral("|");
+  }
+  return out;
+}
+
+void Hover(QWidget* W, QPoint P) {
+  QCursor::setPos(W->mapToGlobal(P));
+  QTest::mouseMove(W, P);
+}
+
+QString ReadValue(const QString& Key, const QString& Name) {
+  TRegistry reg;
+  if (!reg.OpenKey(Key, false) || !reg.ValueExists(Name)) return QStringLiteral("<missing>");
+  if (reg.GetDataType(Name) != TRegDataType::rdString) return QStringLiteral("<not a string>");
+  return reg.ReadString(Name);
+}
+
+}  // namespace
+
+TEST(MainToolbarsTest, ThreeToolbarsOnTheTopDock) {
+  TMainRun run;
+  TMainForm& f = *run.Form;
+  struct {
+    TToolbar* Bar;
+    const char* Name;
+    const char* Caption;
+    int Row;
+  } bars[] = {{f.tbrMain, "tbrMain", "Standard", 0},
+              {f.tbrProcessing, "tbrProcessing", "Processing", 1},
+              {f.tbrStatistics, "tbrStatistics", "Statistics", 0}};
+  for (const auto& b : bars) {
+    SCOPED_TRACE(b.Name);
+    EXPECT_EQ(b.Bar->objectName(), QString::fromLatin1(b.Name));
+    EXPECT_EQ(b.Bar->Caption(), QString::fromLatin1(b.Caption));
+    EXPECT_EQ(b.Bar->accessibleName(), QString::fromLatin1(b.Caption));
+    EXPECT_EQ(b.Bar->DockedTo(), f.dckTop);
+    EXPECT_EQ(b.Bar->DragHandleStyle(), dhSingle);
+    EXPECT_EQ(b.Bar->DockRow(), b.Row);
+    EXPECT_TRUE(b.Bar->isVisible());
+    for (TToolbarButton* button : ButtonsOf(b.Bar)) {
+      EXPECT_EQ(button->size(), QSize(23, 22));
+      EXPECT_EQ(button->DisplayMode, dmGlyphOnly);
+      EXPECT_FALSE(button->accessibleName().isEmpty());
+      EXPECT_FALSE(button->GlyphObject().Glyph().isNull());
+    }
+  }
+  // Two rows of 22-high buttons under a top line.
+  EXPECT_EQ(f.dckTop->height(), 53);
+  EXPECT_EQ(f.tbrMain->geometry().topLeft(), QPoint(0, 1));
+  EXPECT_EQ(f.tbrProcessing->geometry().topLeft(), QPoint(0, 27));
+  // Statistics at 343 on row 0, after Standard when that is longer.
+  EXPECT_EQ(f.tbrStatistics->DockPos(), std::max(343, f.tbrMain->width()));
+  EXPECT_EQ(f.tbrStatistics->geometry().topLeft(), QPoint(f.tbrStatistics->DockPos(), 1));
+  EXPECT_EQ(f.dckLeft->width(), 0);
+  EXPECT_EQ(f.dckRight->width(), 0);
+  EXPECT_EQ(Pattern(f.tbrStatistics),
+            QStringList({"StatisticsAreaStats", "StatisticsImageHisto", "StatisticsAreaHisto", "StatisticsImageStats",
+                         "|", "StatisticsLinePlot", "StatisticsRadialPplot", "|", "Statistics3DVisu", "|",
+                         "PhotometryCalcMag", "PhotometryMultiImage", "PhotometryAddApature", "PhotometryCalcAbsMag",
+                         "PhotometrySetRef", "StatisticsContour"}));
+  EXPECT_EQ(Pattern(f.tbrMain).mid(0, 5), QStringList({"FileOpen", "FileSaveAs", "|", "FilePrint", "|"}));
+  EXPECT_EQ(Pattern(f.tbrProcessing).count(QStringLiteral("|")), 8);
+  // A button whose action is hidden leaves its toolbar, which closes up.
+  const int mainWidth = f.tbrMain->width();
+  f.Action(QStringLiteral("FileOpen"))->setVisible(false);
+  EXPECT_FALSE(ButtonsOf(f.tbrMain).front()->isVisible());
+  EXPECT_TRUE(Eventually([&] { return f.tbrMain->width() == mainWidth - 23; })) << f.tbrMain->width();
+  EXPECT_EQ(ButtonsOf(f.tbrMain)[1]->x(), 8);
+  f.Action(QStringLiteral("FileOpen"))->setVisible(true);
+  EXPECT_TRUE(Eventually([&] { return f.tbrMain->width() == mainWidth; })) << f.tbrMain->width();
+  // The document area lies between the left and right docks, under the top one.
+  EXPECT_EQ(f.MDIArea()->geometry().top(), f.dckTop->geometry().bottom() + 1);
+}
+
+TEST(MainToolbarsTest, EachButtonRunsItsActionAndShowsItsHint) {
+  TMainRun run;
+  TMainForm& f = *run.Form;
+  f.EnableImageActions(true);
+  int buttons = 0;
+  for (TToolbar* bar : {f.tbrMain, f.tbrProcessing, f.tbrStatistics}) {
+    for (TToolbarButton* b : ButtonsOf(bar)) {
+      QAction* a = b->Action();
+      ASSERT_NE(a, nullptr);
+      SCOPED_TRACE(a->objectName().toStdString());
+      // Only count here: the commands themselves are tested elsewhere.
+      QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
+      int runs = 0;
+      QObject::connect(a, &QAction::triggered, [&runs] { ++runs; });
+      Hover(b, QPoint(11, 11));
+      const QString hint = a->statusTip();
+      const QString longHint = hint.mid(hint.indexOf(QLatin1Char('|')) + 1);
+      // The pointer's own moves reach the program too: wait until they are in.
+      EXPECT_TRUE(Eventually([&] { return f.PanelText(0) == longHint; })) << f.PanelText(0).toStdString();
+      EXPECT_EQ(b->toolTip(), hint.left(hint.indexOf(QLatin1Char('|'))));
+      QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(11, 11));
+      EXPECT_EQ(runs, 1);
+      ++buttons;
+    }
+  }
+  EXPECT_EQ(buttons, 13 + 22 + 13);
+  // A disabled action disables its button.
+  f.EnableImageActions(false);
+  EXPECT_FALSE(ButtonsOf(f.tbrProcessing).front()->isEnabled());
+  EXPECT_TRUE(ButtonsOf(f.tbrMain).front()->isEnabled());
+}
+
+TEST(MainToolbarsTest, DraggedWrappedHiddenAndRestoredAtTheNextStart) {
+  {
+    TRegistry reg;
+    reg.DeleteKey(QStringLiteral("\\") + KeyA);
+    ASSERT_TRUE(reg.OpenKey(KeyA, true));  // as the recent-files list makes it
+  }
+  QPoint floatAt;
+  QSize floatSize;
+  int floatRightX = 0;
+  {
+    TMainRun run;
+    TMainForm& f = *run.Form;
+    TToolbar* bar = f.tbrProcessing;
+    // Pull Processing by its handle into the document area.
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(4, 13));
+    const QPoint target = f.MDIArea()->mapToGlobal(QPoint(300, 300));
+    QTest::mouseMove(bar, bar->mapFromGlobal(target));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(target));
+    ASSERT_TRUE(bar->Floating());
+    EXPECT_EQ(f.tbrMain->DockRow(), 0);
+    EXPECT_TRUE(Eventually([&] { return f.dckTop->height() == 27; })) << f.dckTop->height();
+    // Narrow it by its right edge: it wraps.
+    EXPECT_TRUE(Eventually([&] { return bar->FloatParent()->isVisible(); }));
+    const int oneLine = bar->height();
+    const QPoint edge(bar->width() - 1, bar->height() / 2);
+    QTest::mousePress(bar, Qt::LeftButton, {}, edge);
+    QTest::mouseMove(bar, edge - QPoint(bar->width() / 2, 0));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, edge - QPoint(bar->width() / 2, 0));
+    EXPECT_GT(bar->FloatRightX(), 0);
+    EXPECT_GT(bar->height(), oneLine);
+    EXPECT_LE(bar->width(), edge.x() - bar->width() / 2 + 1 + 12);
+    // Statistics hidden through the View menu.
+    f.Action(QStringLiteral("ViewStatisticsToolbar"))->trigger();
+    EXPECT_FALSE(f.tbrStatistics->Visible());
+    EXPECT_FALSE(f.Action(QStringLiteral("ViewStatisticsToolbar"))->isChecked());
+    floatAt = bar->FloatingPosition();
+    floatSize = bar->size();
+    floatRightX = bar->FloatRightX();
+    f.SaveSettings();
+  }
+  // What was written: one subkey per toolbar, strings throughout.
+  const QString toolbars = KeyA + QStringLiteral("\\Toolbars");
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(toolbars, false));
+    QStringList keys = reg.GetKeyNames();
+    keys.sort();
+    EXPECT_EQ(keys, QStringList({"tbrMain", "tbrProcessing", "tbrStatistics"}));
+  }
+  struct {
+    const char* Bar;
+    const char* Name;
+    QString Value;
+  } values[] = {
+      {"tbrMain", "Rev", "3"},
+      {"tbrMain", "Visible", "1"},
+      {"tbrMain", "DockedTo", "dckTop"},
+      {"tbrMain", "LastDock", "dckTop"},
+      {"tbrMain", "DockRow", "0"},
+      {"tbrMain", "DockPos", "0"},
+      {"tbrMain", "FloatRightX", "0"},
+      {"tbrProcessing", "DockedTo", "+"},
+      {"tbrProcessing", "LastDock", "dckTop"},
+      {"tbrProcessing", "DockRow", "1"},
+      {"tbrProcessing", "FloatLeft", QString::number(floatAt.x())},
+      {"tbrProcessing", "FloatTop", QString::number(floatAt.y())},
+      {"tbrProcessing", "FloatRightX", QString::number(floatRightX)},
+      {"tbrStatistics", "Visible", "0"},
+      {"tbrStatistics", "DockedTo", "dckTop"},
+  };
+  for (const auto& v : values)
+    EXPECT_EQ(ReadValue(toolbars + QStringLiteral("\\") + QString::fromLatin1(v.Bar), QString::fromLatin1(v.Name)),
+              v.Value)
+        << v.Bar << " " << v.Name;
+
+  // The next start puts everything back.
+  TMainRun run;
+  TMainForm& f = *run.Form;
+  f.LoadSettings();
+  TToolbar* bar = f.tbrProcessing;
+  ASSERT_TRUE(bar->Floating());
+  EXPECT_EQ(bar->FloatingPosition(), floatAt);
+  EXPECT_EQ(bar->FloatParent()->pos(), floatAt);
+  EXPECT_EQ(bar->FloatRightX(), floatRightX);
+  EXPECT_EQ(bar->size(), floatSize);
+  EXPECT_EQ(bar->LastDock(), f.dckTop);
+  EXPECT_EQ(bar->DockRow(), 1);
+  EXPECT_FALSE(f.tbrStatistics->Visible());
+  EXPECT_FALSE(f.Action(QStringLiteral("ViewStatisticsToolbar"))->isChecked());
+  EXPECT_TRUE(f.Action(QStringLiteral("ViewProcessingToolbar"))->isChecked());
+  EXPECT_EQ(f.tbrMain->DockedTo(), f.dckTop);
+  EXPECT_EQ(f.dckTop->height(), 27);
+  // Shown again from the View menu, back in its place.
+  f.Action(QStringLiteral("ViewStatisticsToolbar"))->trigger();
+  EXPECT_TRUE(f.tbrStatistics->Visible());
+  EXPECT_TRUE(f.Action(QStringLiteral("ViewStatisticsToolbar"))->isChecked());
+  EXPECT_EQ(f.tbrStatistics->geometry().top(), 1);
+  // Its close button hides it and clears the check mark.
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->CloseButtonRect().center());
+  EXPECT_FALSE(bar->Visible());
+  EXPECT_FALSE(f.Action(QStringLiteral("ViewProcessingToolbar"))->isChecked());
+  TRegistry().DeleteKey(QStringLiteral("\\") + KeyA);
+}
+
+TEST(MainToolbarsTest, StoredPositionsFromOutside) {
+  const QString key = QStringLiteral("Software\\Quorvath\\Tests\\Toolbars");
+  struct TCase {
+    const char* Name;
+    std::vector<std::pair<const char*, const char*>> Values;  // of "tbrA"; none: no subkey
+    bool Visible;
+    const char* Dock;  // "+" floating
+    int Row;
+    int Pos;           // -2: not checked
+    const char* LastDock;
+    int FloatRightX;
+  };
+  const TCase cases[] = {
+      {"an empty key changes nothing", {}, true, "dckTop", 0, 0, "dckTop", 0},
+      {"Rev 1 is ignored", {{"Rev", "1"}, {"Visible", "0"}, {"DockedTo", "+"}}, true, "dckTop", 0, 0, "dckTop", 0},
+      {"Rev 2 floats without LastDock",
+       {{"Rev", "2"}, {"DockedTo", "+"}, {"FloatLeft", "300"}, {"FloatTop", "350"}, {"LastDock", "dckLeft"}},
+       true, "+", 0, -2, "dckTop", 0},
+      {"Rev 3 reads LastDock",
+       {{"Rev", "3"}, {"DockedTo", "+"}, {"FloatLeft", "300"}, {"FloatTop", "350"}, {"LastDock", "dckLeft"},
+        {"FloatRightX", "31"}},
+       true, "+", 0, -2, "dckLeft", 31},
+      {"hidden stays hidden", {{"Rev", "3"}, {"Visible", "0"}, {"DockedTo", "dckTop"}}, false, "dckTop", 0, 0, "dckTop", 0},
+      {"an unknown dock restores visibility only",
+       {{"Rev", "3"}, {"Visible", "0"}, {"DockedTo", "dckNowhere"}, {"DockRow", "1"}}, false, "dckTop", 0, 0, "dckTop", 0},
+      {"dock names are case-sensitive", {{"Rev", "3"}, {"DockedTo", "DCKLEFT"}}, true, "dckTop", 0, 0, "dckTop", 0},
+      {"the same dock, another position", {{"Rev", "3"}, {"DockedTo", "dckTop"}, {"DockPos", "40"}}, true, "dckTop", 0,
+       40, "dckTop", 0},
+      {"another dock, row and position",
+       {{"Rev", "3"}, {"DockedTo", "dckLeft"}, {"DockRow", "0"}, {"DockPos", "40"}}, true, "dckLeft", 0, 40, "dckLeft", 0},
+      {"absurd numbers are brought into range",
+       {{"Rev", "3"}, {"DockedTo", "dckLeft"}, {"DockRow", "2000000000"}, {"DockPos", "99999999"},
+        {"FloatRightX", "-5"}},
+       true, "dckLeft", 0, 32767, "dckLeft", 0},
+      {"text that is no number reads as the default", {{"Rev", "3"}, {"DockedTo", "dckLeft"}, {"DockRow", "two"}},
+       true, "dckLeft", 0, -2, "dckLeft", 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRegistry().DeleteKey(QStringLiteral("\\") + key);
+    if (!c.Values.empty()) {
+      TRegistry reg;
+      ASSERT_TRUE(reg.OpenKey(key + QStringLiteral("\\tbrA"), true));
+      for (const auto& [name, value] : c.Values) reg.WriteString(QString::fromLatin1(name), QString::fromLatin1(value));
+    }
+    TForm4 f;
+    f.Show();
+    TToolbar bar(&f.Form);
+    bar.setObjectName(QStringLiteral("tbrA"));
+    for (int i = 0; i < 3; ++i) (new TToolbarButton(&bar))->move(i, 0);
+    bar.Loaded();
+    bar.SetParent(f.Top);
+    const auto t0 = std::chrono::steady_clock::now();
+    LoadToolbarPositionsFromRegistry(&f.Form, key);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+    EXPECT_EQ(bar.Visible(), c.Visible);
+    if (QLatin1String(c.Dock) == QLatin1String("+")) {
+      EXPECT_TRUE(bar.Floating());
+      EXPECT_EQ(bar.FloatingPosition(), QPoint(300, 350));
+    } else {
+      ASSERT_TRUE(bar.Docked());
+      EXPECT_EQ(bar.DockedTo()->objectName(), QString::fromLatin1(c.Dock));
+    }
+    EXPECT_EQ(bar.DockRow(), c.Row);
+    if (c.Pos != -2) {
+      EXPECT_EQ(bar.DockPos(), c.Pos);
+      // And the bar stands there (one that lies beyond the end is pushed back).
+      const int at = bar.DockedTo()->Vertical() ? bar.y() : bar.x();
+      if (c.Pos < 1000) {
+        EXPECT_EQ(at, c.Pos);
+      }
+    }
+    ASSERT_NE(bar.LastDock(), nullptr);
+    EXPECT_EQ(bar.LastDock()->objectName(), QString::fromLatin1(c.LastDock));
+    EXPECT_EQ(bar.FloatRightX(), c.FloatRightX);
+  }
+  // A floating position off every screen comes back onto the work area.
+  {
+    TRegistry().DeleteKey(QStringLiteral("\\") + key);
+    TRegistry reg;
+    reg.OpenKey(key + QStringLiteral("\\tbrA"), true);
+    reg.WriteString(QStringLiteral("Rev"), QStringLiteral("3"));
+    reg.WriteString(QStringLiteral("DockedTo"), QStringLiteral("+"));
+    reg.WriteString(QStringLiteral("FloatLeft"), QStringLiteral("30000"));
+    reg.WriteString(QStringLiteral("FloatTop"), QStringLiteral("-30000"));
+    TForm4 f;
+    f.Show();
+    TToolbar bar(&f.Form);
+    bar.setObjectName(QStringLiteral("tbrA"));
+    bar.SetParent(f.Top);
+    LoadToolbarPositionsFromRegistry(&f.Form, key);
+    ASSERT_TRUE(bar.Floating());
+    EXPECT_TRUE(GetMonitorWorkArea(bar.Bounds()).contains(bar.Bounds()));
+  }
+  // Names are required, of the window and of its dock.
+  {
+    TForm4 f;
+    TToolbar bar(&f.Form);
+    bar.SetParent(f.Top);
+    try {
+      SaveToolbarPositionsToRegistry(&f.Form, key);
+      ADD_FAILURE();
+    } catch (const EDockError& e) {
+      EXPECT_STREQ(e.what(), "Cannot save tool window's position because Name property is not set");
+    }
+    EXPECT_THROW(LoadToolbarPositionsFromRegistry(&f.Form, key), EDockError);
+    bar.setObjectName(QStringLiteral("tbrA"));
+    f.Top->setObjectName(QString());
+    try {
+      SaveToolbarPositionsToRegistry(&f.Form, key);
+      ADD_FAILURE();
+    } catch (const EDockError& e) {
+      EXPECT_STREQ(e.what(), "Cannot save tool window's position because DockedTo's Name property not set");
+    }
+    // A dock that cannot be dragged from is not named.
+    f.Top->setObjectName(QStringLiteral("dckTop"));
+    f.Top->SetAllowDrag(false);
+    SaveToolbarPositionsToRegistry(&f.Form, key);
+    EXPECT_EQ(ReadValue(key + QStringLiteral("\\tbrA"), QStringLiteral("DockedTo")), QString());
+  }
+  TRegistry().DeleteKey(QStringLiteral("\\Software\\Quorvath\\Tests"));
+}
+
+TEST(MainToolbarsTest, ScreenWithToolbarsDockedAndOneFloating) {
+  TMainRun run;
+  TMainForm& f = *run.Form;
+  f.tbrStatistics->SetFloatingPosition(QPoint(700, 420));
+  f.tbrStatistics->SetDockedTo(nullptr);
+  f.tbrStatistics->SetFloatRightX(160);
+  ASSERT_TRUE(Eventually([&] { return f.tbrStatistics->FloatParent()->isVisible(); }));
+  QTest::qWait(200);  // let the X server paint
+  const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+  if (const char* dir = std::getenv("CORVELLE_SCREENSHOT_DIR"))
+    screen.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("toolbars.png")));
+  // The floating caption shows in the highlight colour.
+  const QRect host = f.tbrStatistics->FloatParent()->geometry();
+  const QPoint caption = host.topLeft() + f.tbrStatistics->CaptionRect().topLeft() + QPoint(1, 1);
+  EXPECT_EQ(QColor(screen.pixel(caption)).rgb(), f.tbrStatistics->palette().color(QPalette::Active, QPalette::Highlight).rgb());
+  // Docked glyphs are drawn: a button shows more than its face colour.
+  TToolbarButton* open = ButtonsOf(f.tbrMain).front();
+  const QRect r(open->mapToGlobal(QPoint(0, 0)), open->size());
+  QSet<QRgb> colours;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) colours.insert(screen.pixel(x, y));
+  EXPECT_GT(colours.size(), 3);
+  // The floating toolbar wrapped into more than one line.
+  EXPECT_FALSE(f.tbrStatistics->WrapLines().empty());
+}

@@ -1,0 +1,397 @@
+#pragma once
+// Docks along a form's edges that hold tool windows in rows, the tool windows
+// that dock on them or float in a host window of their own, dragging between
+// docks and the screen, floating resize and close, and the stored positions.
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "toolbars/DockConst.h"
+#include "toolbars/DockHooks.h"
+#include "toolbars/DockLayout.h"
+
+class TCustomToolWindow;
+class TDragOutline;
+
+using DockLayout::dpBottom;
+using DockLayout::dpLeft;
+using DockLayout::dpRight;
+using DockLayout::dpTop;
+using DockLayout::TDockPosition;
+
+inline constexpr const char* ToolbarVersion = "Dockbar version 1.76a";
+
+enum TDockBoundLinesValues : unsigned { blTop = 1, blBottom = 2, blLeft = 4, blRight = 8 };
+using TDockBoundLines = unsigned;
+
+class TDock : public QWidget {
+  Q_OBJECT
+ public:
+  TDock(QWidget* Parent, TDockPosition Position = dpTop);
+  ~TDock() override;
+
+  TDockPosition Position() const { return FPosition; }
+  void SetPosition(TDockPosition Value);
+  bool AllowDrag() const { return FAllowDrag; }
+  void SetAllowDrag(bool Value);
+  TDockBoundLines BoundLines() const { return FBoundLines; }
+  void SetBoundLines(TDockBoundLines Value);
+  const QPixmap& Background() const { return FBackground; }
+  void SetBackground(const QPixmap& Value);
+  bool BackgroundOnToolbars() const { return FBackgroundOnToolbars; }
+  void SetBackgroundOnToolbars(bool Value);
+  bool BackgroundTransparent() const { return FBackgroundTransparent; }
+  void SetBackgroundTransparent(bool Value);
+  QColor Color() const;
+  void SetColor(const QColor& Value);
+  bool FixAlign() const { return FFixAlign; }
+  void SetFixAlign(bool Value);
+  bool LimitToOneRow() const { return FModel.LimitToOneRow; }
+  void SetLimitToOneRow(bool Value);
+  QString Version() const { return QString::fromLatin1(ToolbarVersion); }
+  bool Vertical() const { return DockLayout::IsVertical(FPosition); }
+  // Moves the dock into another parent; never into a tool window or a dock.
+  void SetParent(QWidget* Parent);
+
+  std::function<void(TDock* Sender, bool Inserting, TCustomToolWindow* Bar)> OnInsertRemoveBar;
+  std::function<void(TDock* Sender, TCustomToolWindow* Bar, bool& Accept)> OnRequestDock;
+  std::function<void(TDock* Sender)> OnResize;
+
+  void LockLayout() { ++FLockCount; }
+  void UnlockLayout();
+  void LayoutToolWindows(bool ClipPositions = false);
+  void ComputeRowSizes();
+  int GetRowSize(int Row, TCustomToolWindow* ToolWindow);
+  int LastRowIndex() const { return FModel.LastRowIndex(); }
+  void FindInsertRow(int Pos, int& Row, bool& NewRow);
+  int RowAtOffset(int Pos);
+  int CountInRow(int Row, TCustomToolWindow* Except) const;
+  void ShiftRowsFrom(int Row) { FModel.ShiftRowsFrom(Row); }
+  void ChangeDockList(bool Insert, TCustomToolWindow* ToolWindow);
+  void ChangeVisibleList(TCustomToolWindow* ToolWindow, bool Removing);
+  // The registered and the shown tool windows, in sorted order.
+  std::vector<TCustomToolWindow*> DockList() const;
+  std::vector<TCustomToolWindow*> VisibleList() const;
+  bool ToolWindowShown(const TCustomToolWindow* W) const;
+
+  bool UsingBackground() const { return !FBackground.isNull() && FBackground.width() && FBackground.height(); }
+  // Tiles the background over Rect of Target so that it lines up with every
+  // other dock of the form (the tile origin is the form's client origin).
+  void DrawBackground(class QPainter& Painter, QWidget* Target, const QRect& Rect);
+  void InvalidateBackgrounds();
+  int NonClientWidth() const { return FNonClientWidth; }
+  int NonClientHeight() const { return FNonClientHeight; }
+  int LayoutCount() const { return FLayoutCount; }
+
+  // Every dock that exists, in creation order.
+  static const std::vector<TDock*>& AllDocks();
+
+ protected:
+  void paintEvent(class QPaintEvent* Event) override;
+  void resizeEvent(class QResizeEvent* Event) override;
+  void moveEvent(class QMoveEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
+
+ private:
+  friend class TCustomToolWindow;
+  void SetThickness(int Thickness);
+  void RefreshBars();
+  const QPixmap& BackgroundToDraw();
+
+  TDockPosition FPosition = dpTop;
+  bool FAllowDrag = true;
+  TDockBoundLines FBoundLines = 0;
+  QPixmap FBackground, FCachedBackground;
+  bool FBackgroundOnToolbars = true;
+  bool FBackgroundTransparent = false;
+  bool FFixAlign = false;
+  DockLayout::TRowModel FModel;
+  std::vector<TCustomToolWindow*> FVisible;
+  int FLockCount = 0;
+  bool FLayoutPending = false, FClipPending = false;
+  int FNonClientWidth = 0, FNonClientHeight = 0;
+  int FLayoutCount = 0;
+  bool FInLayout = false;
+};
+
+enum TToolWindowDockMode { dmCanFloat, dmCannotFloat, dmCannotFloatOrChangeDocks };
+enum TDragHandleStyle { dhDouble, dhNone, dhSingle };
+enum TToolWindowFloatingMode { fmOnTopOfParentForm, fmOnTopOfAllForms };
+enum TBorderStyle { bsNone, bsSingle };
+using TDockableTo = unsigned;  // bit (1 << TDockPosition)
+inline constexpr TDockableTo AllDockPositions = 0xF;
+
+// The borderless top-level window a floating tool window lives in.
+class TFloatingWindowParent : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TFloatingWindowParent(QWidget* ParentForm);
+  ~TFloatingWindowParent() override;
+  QWidget* ParentForm() const { return FParentForm; }
+  bool ShouldBeVisible = false;
+  // Shown only while it should be and the hosted window wants to be shown.
+  void UpdateShowing();
+
+ protected:
+  void keyPressEvent(class QKeyEvent* Event) override;
+  void closeEvent(class QCloseEvent* Event) override;
+  void moveEvent(class QMoveEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
+
+ private:
+  QPointer<QWidget> FParentForm;
+};
+
+enum TResizeEdgeHit { htNone, htClient, htCaption, htClose, htTop, htBottom, htLeft, htRight };
+
+class TCustomToolWindow : public QWidget {
+  Q_OBJECT
+ public:
+  // Owner: the form the window belongs to (its positions are stored with it).
+  explicit TCustomToolWindow(QWidget* Owner);
+  ~TCustomToolWindow() override;
+
+  using TNotify = std::function<void(TCustomToolWindow* Sender)>;
+  using TDockChangingEx = std::function<void(TCustomToolWindow* Sender, TDock* DockingTo)>;
+  TNotify OnClose, OnDockChanged, OnDockChanging, OnMove, OnRecreated, OnRecreating, OnResize, OnVisibleChanged;
+  TDockChangingEx OnDockChangingEx, OnDockChangingHidden;
+  std::function<void(TCustomToolWindow* Sender, bool& CanClose)> OnCloseQuery;
+
+  // Properties.
+  bool ActivateParent = true;
+  TBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TBorderStyle Value);
+  QString Caption() const { return windowTitle(); }
+  void SetCaption(const QString& Value);
+  bool CloseButton() const { return FCloseButton; }
+  void SetCloseButton(bool Value);
+  bool CloseButtonWhenDocked() const { return FCloseButtonWhenDocked; }
+  void SetCloseButtonWhenDocked(bool Value);
+  TDock* DefaultDock() const { return FDefaultDock; }
+  void SetDefaultDock(TDock* Value) { FDefaultDock = Value; }
+  TDockableTo DockableTo = AllDockPositions;
+  TDock* DockedTo() const { return FDockedTo; }
+  void SetDockedTo(TDock* Value);
+  TToolWindowDockMode DockMode = dmCanFloat;
+  int DockPos() const { return FBar.DockPos; }
+  void SetDockPos(int Value);
+  int DockRow() const { return FBar.DockRow; }
+  void SetDockRow(int Value);
+  // Row and position without laying the dock out (the loader locks the docks).
+  void SetStoredPlace(int Row, int Pos) {
+    FBar.DockRow = Row;
+    FBar.DockPos = DockLayout::ClampCoordinate(Pos);
+  }
+  TDragHandleStyle DragHandleStyle() const { return FDragHandleStyle; }
+  void SetDragHandleStyle(TDragHandleStyle Value);
+  TToolWindowFloatingMode FloatingMode = fmOnTopOfParentForm;
+  bool FullSize() const { return FBar.FullSize; }
+  void SetFullSize(bool Value);
+  bool HideWhenInactive() const { return FHideWhenInactive; }
+  void SetHideWhenInactive(bool Value);
+  TDock* LastDock() const { return FLastDock; }
+  void SetLastDock(TDock* Value);
+  bool ShowCaption() const { return FShowCaption; }
+  void SetShowCaption(bool Value);
+  bool UseLastDock() const { return FUseLastDock; }
+  void SetUseLastDock(bool Value);
+  bool Resizable() const { return FResizable; }
+  void SetResizable(bool Value);
+  QPoint FloatingPosition() const { return FFloatingPosition; }
+  void SetFloatingPosition(const QPoint& Value);
+  QColor Color() const;
+  QString Version() const { return QString::fromLatin1(ToolbarVersion); }
+  // The window's own visibility (a floating one may still be hidden with its
+  // host while the application is inactive).
+  bool Visible() const { return FVisible; }
+  void setVisible(bool Visible) override;
+
+  bool Docked() const { return FDocked; }
+  bool Floating() const { return FFloatParent && parentWidget() == FFloatParent; }
+  TFloatingWindowParent* FloatParent() const { return FFloatParent; }
+  QWidget* OwnerForm() const { return FOwnerForm; }
+  // Docks (a TDock), floats (a form) or detaches (nullptr) the window.
+  void SetParent(QWidget* NewParent);
+  // Bounds on the dock, or on the screen while floating.
+  QRect Bounds() const;
+  void SetBounds(const QRect& R);
+
+  void Arrange(int Orientation, TDock* Dock, bool Resize);
+  void ResizeForCurrentDock();
+  void DisableArrange() { ++FDisableArrange; }
+  void EnableArrange();
+  int GetCurrentBaseSize();
+  void KeepOnWorkArea(bool OnlyIfFullyOff);
+  bool ShouldBeVisible() const;
+  void UpdateVisibility();
+  // The "Loaded" steps of a window built in code.
+  void Loaded();
+
+  // Non-client sizes: sum of both sides, and each side.
+  QMargins NonClientMargins() const { return FNC; }
+  QMargins NonClientMarginsFor(int Orientation, TDock* Dock) const;
+  int NonClientWidth() const { return FNC.left() + FNC.right(); }
+  int NonClientHeight() const { return FNC.top() + FNC.bottom(); }
+  void RecalcNCArea();
+  // Rectangles of the frame parts in window coordinates.
+  QRect CaptionRect() const;
+  QRect CloseButtonRect() const;
+  TResizeEdgeHit HitTest(const QPoint& P) const;
+  int FloatingBorder() const { return FResizable ? 4 : 3; }
+  static int SmallCaptionHeight() { return 16; }
+
+  // Overridden by the toolbar.
+  // The size across: the row size it needs on a dock of that orientation.
+  virtual int GetBaseSize(int Orientation) = 0;
+  virtual void GetMinimumSize(int& Width, int& Height) = 0;
+  virtual QSize LayoutControls(bool CanMoveControls, int Orientation, TDock* Dock) = 0;
+  virtual void SizeChanging(int, int) {}
+  virtual bool ChildIsTransparentToDrag(QWidget*) const { return false; }
+  virtual void UpdateControlOrder() {}
+  virtual void StartResize(DockLayout::TResizeEdge) {}
+  virtual void TrackResize(DockLayout::TResizeEdge, QRect&, const QRect&) {}
+  virtual void FinishResize(bool) {}
+  using TReadInt = std::function<int(const QString& Section, const QString& Name, int Default)>;
+  using TWriteInt = std::function<void(const QString& Section, const QString& Name, int Value)>;
+  virtual void LoadExtraPositionValues(const TReadInt&) {}
+  virtual void SaveExtraPositionValues(const TWriteInt&) {}
+
+  // Dragging, resizing and the close button, as the mouse drives them.
+  bool Dragging() const { return FDrag.Active; }
+  bool Resizing() const { return FResize.Active; }
+  bool ClosePressed() const { return FClosePressed; }
+  // Floating without HideWhenInactive while another program is active.
+  bool InactiveCaption() const { return FInactiveCaption; }
+  QRect DragOutline() const { return FDrag.Outline; }
+  TDock* DragTarget() const { return FDrag.Target; }
+
+  // Every tool window that exists, in creation order, and the floating ones.
+  static const std::vector<TCustomToolWindow*>& AllToolWindows();
+  static std::vector<TCustomToolWindow*> FloatingToolWindows();
+
+ protected:
+  void paintEvent(class QPaintEvent* Event) override;
+  void mousePressEvent(class QMouseEvent* Event) override;
+  void mouseMoveEvent(class QMouseEvent* Event) override;
+  void mouseReleaseEvent(class QMouseEvent* Event) override;
+  void mouseDoubleClickEvent(class QMouseEvent* Event) override;
+  void keyPressEvent(class QKeyEvent* Event) override;
+  void keyReleaseEvent(class QKeyEvent* Event) override;
+  void resizeEvent(class QResizeEvent* Event) override;
+  void moveEvent(class QMoveEvent* Event) override;
+  void PaintNonClient(class QPainter& P);
+  int FUpdatingBounds = 0;
+  bool FLoading = false;
+
+ private:
+  friend class TDock;
+  friend class TFloatingWindowParent;
+  static void ToolWindowHook(DockHooks::THookProcKind Code, QObject* Wnd, QEvent* Event);
+  void HostMoved();
+  bool IsOnChild(const QPoint& P) const;
+  void DoubleClick();
+  // Drag loop.
+  void BeginDrag(const QPoint& ClientPos, const QPoint& Global);
+  void DragStep(const QPoint& Global);
+  void EndDrag(bool Accept);
+  void CollectDocks(QWidget* Control, std::vector<TDock*>& Out) const;
+  // Resize loop.
+  void BeginResize(TResizeEdgeHit Edge, const QPoint& Global);
+  void ResizeStep(const QPoint& Global);
+  void EndResize(bool Accept);
+  // Close button.
+  void EndCloseTracking(bool Accept);
+  void SetOverrideNoCursor(bool No);
+
+  QWidget* FOwnerForm = nullptr;
+  DockLayout::TBar FBar;
+  bool FDocked = false;
+  QPointer<TDock> FDockedTo, FLastDock, FDefaultDock;
+  QPointer<TFloatingWindowParent> FFloatParent;
+  TBorderStyle FBorderStyle = bsSingle;
+  bool FCloseButton = true, FCloseButtonWhenDocked = false;
+  TDragHandleStyle FDragHandleStyle = dhDouble;
+  bool FHideWhenInactive = true, FShowCaption = true, FUseLastDock = true, FResizable = true;
+  QPoint FFloatingPosition;
+  QPoint FHostPos;  // the host position last applied or reported
+  bool FVisible = true;
+  QMargins FNC;
+  int FDisableArrange = 0, FMoveLock = 0, FHideLock = 0;
+  bool FArrangePending = false;
+  int FLastOrientation = 0;
+  bool FLastOrientationKnown = false;
+  bool FInactiveCaption = false;
+  bool FClosePressed = false, FCloseTracking = false;
+  bool FDestroying = false;
+  bool FReparenting = false;
+
+  struct TDragState {
+    bool Active = false;
+    DockLayout::TGrab Grab;
+    bool Ctrl = false, CanFloat = false;
+    std::vector<TDock*> Docks;
+    QSize FloatSize;
+    std::vector<QSize> DockSizes;
+    QRect Outline;
+    QPointer<TDock> Target;
+    QPoint LastGlobal;
+    bool NoCursor = false;
+  } FDrag;
+  struct TResizeState {
+    bool Active = false;
+    TResizeEdgeHit Edge = htNone;
+    int MinW = 0, MinH = 0;
+    QRect Start, Outline;
+    QPoint StartCursor;
+  } FResize;
+  TDragOutline* FOutline = nullptr;
+};
+
+// Helpers of the library.
+int DockOrientationOf(TDock* Dock);
+// The Position of the dock of the nearest tool window holding Control, 4 when
+// there is none or it floats.
+int GetToolWindowDockPosition(QWidget* Control);
+QWidget* GetToolWindowParentForm(QWidget* Control);
+QWidget* GetValidToolWindowParentForm(QWidget* Control);
+QWidget* GetMDIParentForm(QWidget* Form);
+QRect GetDesktopWorkArea();
+QRect GetMonitorWorkArea(const QRect& R);
+QRect GetMonitorWorkAreaOfPoint(const QPoint& P);
+void DispatchPaintMessages();
+QWidget* FindTopLevelWindowOfThread(QWidget* Exclude);
+
+// A frameless, input-transparent window showing a checkerboard frame: the
+// outline of a drag or resize.
+class TDragOutline : public QWidget {
+ public:
+  TDragOutline();
+  // An empty rectangle hides it.
+  void SetOutline(const QRect& R, int Thickness);
+  QRect Outline() const { return FRect; }
+  int Thickness() const { return FThickness; }
+
+ protected:
+  void paintEvent(class QPaintEvent* Event) override;
+
+ private:
+  QRect FRect;
+  int FThickness = 1;
+};
+
+// ---- Stored positions ----
+using TPositionReadIntProc = std::function<int(const QString& Section, const QString& Name, int Default)>;
+using TPositionReadStringProc =
+    std::function<QString(const QString& Section, const QString& Name, const QString& Default)>;
+using TPositionWriteIntProc = std::function<void(const QString& Section, const QString& Name, int Value)>;
+using TPositionWriteStringProc = std::function<void(const QString& Section, const QString& Name, const QString& Value)>;
+
+TDock* FindDockByName(QWidget* Form, const QString& Name);
+void LoadToolbarPositions(QWidget* Form, const TPositionReadIntProc& ReadInt, const TPositionReadStringProc& ReadStr);
+void SaveToolbarPositions(QWidget* Form, const TPositionWriteIntProc& WriteInt,
+                          const TPositionWriteStringProc& WriteStr);
+// Each tool window of Form as a subkey of Key in the program's registry.
+void LoadToolbarPositionsFromRegistry(QWidget* Form, const QString& Key);
+void SaveToolbarPositionsToRegistry(QWidget* Form, const QString& Key);
