@@ -244,8 +244,13 @@ TEST(Render, FastPathMatchesExactIndexEverywhere) {
     img.BlackPoint = black;
     img.WhitePoint = white;
     img.UpdateBitmap();
+    // The rendering rule written out: Round((v - black) * f), f = 255 /
+    // (white - black) in extended precision, halves to even, clamped.
+    const long double f = 255.0L / ((long double)white - black);
     for (int i = 0; i < n; ++i) {
-      const int expected = TDataImage::DisplayIndex(img.Pixels[i], black, white);
+      const long double x = ((long double)img.Pixels[i] - black) * f;
+      const int expected = x >= 255 ? 255 : x > 0 ? int(std::nearbyint(x)) : 0;
+      EXPECT_EQ(TDataImage::DisplayIndex(img.Pixels[i], black, white), expected);
       ASSERT_EQ(At(img, i, 0).R, expected) << "value " << img.Pixels[i] << " in [" << black << ", " << white << "]";
     }
   }
