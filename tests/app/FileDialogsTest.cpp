@@ -259,14 +259,27 @@ TEST_F(FileDialogsTest, RawImportOfEachLayout) {
   };
   auto import = [&](const QString& Path, int W, int H, int Format, const char* Offset, bool Unsigned, int Skip = 0) {
     frmImport->OpenDialog()->FileName = Path;
-    // As typed: the boxes' ranges apply only when the dialog reads them.
-    frmImport->iedWidth->setText(QString::number(W));
-    frmImport->iedHeight->setText(QString::number(H));
-    frmImport->iedSkip->setText(QString::number(Skip));
-    frmImport->fedOffset->setText(QString::fromLatin1(Offset));
-    frmImport->chkUnsigned->setChecked(Unsigned);
-    frmImport->grpDataFormat->button(Format)->setChecked(true);
-    return frmImport->btnOKClick() ? frmImport->LastWindow : nullptr;
+    frmImport->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(frmImport));
+    // As typed, the width last, then Enter: the boxes' ranges apply only when
+    // the dialog reads them. An offset with an exponent cannot be typed (the
+    // box takes digits, sign and separator only); it arrives pasted.
+    if (frmImport->chkUnsigned->isChecked() != Unsigned) ClickOption(frmImport->chkUnsigned);
+    ClickOption(frmImport->grpDataFormat->button(Format));
+    EXPECT_TRUE(frmImport->grpDataFormat->button(Format)->isChecked());
+    if (QByteArray(Offset).contains('E'))
+      frmImport->fedOffset->setText(QString::fromLatin1(Offset));
+    else
+      TypeInto(frmImport->fedOffset, QString::fromLatin1(Offset));
+    TypeInto(frmImport->iedHeight, QString::number(H));
+    TypeInto(frmImport->iedSkip, QString::number(Skip));
+    TypeInto(frmImport->iedWidth, QString::number(W));
+    frmImport->LastWindow = nullptr;
+    QTest::keyClick(frmImport->iedWidth, Qt::Key_Return);
+    // A refusal keeps the dialog open; an import closes it.
+    EXPECT_EQ(frmImport->isVisible(), frmImport->LastWindow == nullptr);
+    frmImport->hide();
+    return frmImport->LastWindow;
   };
   EXPECT_EQ(frmImport->iedWidth->text(), QStringLiteral("1"));
   EXPECT_TRUE(frmImport->chkUnsigned->isChecked());
@@ -296,6 +309,9 @@ TEST_F(FileDialogsTest, RawImportOfEachLayout) {
   w = import(file("e.raw", skipped), 3, 2, 0, "0", true, 100);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->DataImage->GetPixel(2, 1), 6.0f);
+  // The window shows the whole range of the bytes 1 to 6.
+  EXPECT_EQ(w->DataImage->BlackPoint, 1.0f);
+  EXPECT_EQ(w->DataImage->WhitePoint, 6.0f);
   // A typed offset outside the box's range (0 up to 2E32) is brought into it
   // before the import: -10 reads as 0, 3E32 as 2E32.
   w = import(file("f.raw", QByteArray("\x05", 1)), 1, 1, 0, "-10", true);
@@ -315,9 +331,8 @@ TEST_F(FileDialogsTest, RawImportOfEachLayout) {
   EXPECT_EQ(import(c, 1, 1, 0, "0", true, -5), nullptr);
   EXPECT_EQ(WindowCount(), windows);
   // A size typed beyond the limit is brought to 65536, then refused as too long.
-  frmImport->OpenDialog()->FileName = c;
-  frmImport->iedWidth->setText(QStringLiteral("100000"));
-  frmImport->iedHeight->SetValue(1);
-  EXPECT_FALSE(frmImport->btnOKClick());
+  const std::size_t boxes = Boxes.size();
+  EXPECT_EQ(import(c, 100000, 1, 0, "0", true), nullptr);
+  ASSERT_EQ(Boxes.size(), boxes + 1);
   EXPECT_EQ(Boxes.back().Text, QStringLiteral("An error occured importing this file."));
 }

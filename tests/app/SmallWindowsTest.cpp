@@ -265,20 +265,28 @@ TEST_F(SmallWindowsTest, PreferencesColoursReachEveryWindow) {
     c = QColor(255, 0, 0);
     return true;
   });
-  frmPreferences->btnROIColour->click();
+  // View, Preferences...: a new region colour picked, the marker colour
+  // dialog cancelled, the save prompt ticked and a folder typed; OK.
+  bool ran = false;
+  WhenDialog(frmPreferences, [&] {
+    ran = true;
+    QTest::mouseClick(frmPreferences->btnROIColour, Qt::LeftButton);
+    EXPECT_EQ(TfrmPreferences::PanelColour(frmPreferences->pnlROIColour), TColor(0x0000FF));
+    StandardDialogs::SetColourHook([](QColor&) { return false; });
+    QTest::mouseClick(frmPreferences->btnMkrColour, Qt::LeftButton);
+    EXPECT_EQ(frmPreferences->chkPromptForSave->text(), QStringLiteral("&Promt for save when closing images"));
+    if (!frmPreferences->chkPromptForSave->isChecked()) ClickOption(frmPreferences->chkPromptForSave);
+    TypeInto(frmPreferences->edtImagesDir, QStringLiteral("/tmp/x"));
+    QTest::mouseClick(ButtonOf(frmPreferences, QStringLiteral("OK")), Qt::LeftButton);
+  });
+  ASSERT_TRUE(PickMenuItem(Form.get(), QStringLiteral("&View"), QStringLiteral("&Preferences...")));
+  StandardDialogs::SetColourHook(previous);
+  EXPECT_TRUE(ran);
+  EXPECT_FALSE(frmPreferences->isVisible());
   EXPECT_EQ(Form->ROIColour, TColor(0x0000FF));
   EXPECT_EQ(a->ImageOverlay->ROIColour, TColor(0x0000FF));
   EXPECT_EQ(b->ImageOverlay->ROIColour, TColor(0x0000FF));
   EXPECT_EQ(b->ImageOverlay->MarkerColour, clWhite);
-  EXPECT_EQ(TfrmPreferences::PanelColour(frmPreferences->pnlROIColour), TColor(0x0000FF));
-  StandardDialogs::SetColourHook([](QColor&) { return false; });
-  frmPreferences->btnMkrColour->click();
-  EXPECT_EQ(b->ImageOverlay->MarkerColour, clWhite);
-  StandardDialogs::SetColourHook(previous);
-  EXPECT_EQ(frmPreferences->chkPromptForSave->text(), QStringLiteral("&Promt for save when closing images"));
-  frmPreferences->chkPromptForSave->setChecked(true);
-  frmPreferences->edtImagesDir->setText(QStringLiteral("/tmp/x"));
-  frmPreferences->btnOKClick();
   EXPECT_EQ(Form->SavePrompt, 1);
   EXPECT_EQ(Form->SaveDialog()->InitialDir, QStringLiteral("/tmp/x"));
 }
@@ -286,13 +294,15 @@ TEST_F(SmallWindowsTest, PreferencesColoursReachEveryWindow) {
 TEST_F(SmallWindowsTest, AnnotationDialog) {
   TfrmAnnotation dlg(Form.get());
   EXPECT_EQ(dlg.txtSample->text(), QStringLiteral("Sample Text"));
-  dlg.txtSample->setText(QStringLiteral("M42"));
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  TypeInto(dlg.txtSample, QStringLiteral("M42"));
   EXPECT_EQ(dlg.lblSample->text(), QStringLiteral("M42"));
   auto previous = StandardDialogs::SetFontHook([](QFont& f) {
     f.setPointSize(31);
     return true;
   });
-  dlg.btnFontClick();
+  QTest::mouseClick(dlg.btnFont, Qt::LeftButton);
   StandardDialogs::SetFontHook(previous);
   EXPECT_EQ(dlg.lblSample->font().pointSize(), 31);
 }
