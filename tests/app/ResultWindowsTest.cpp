@@ -82,16 +82,31 @@ TEST_F(ResultWindows, CopyImageWindowKeepsZoomTableAndPointsButNoOverlay) {
   EXPECT_TRUE(SamePixels(*colourCopy->DataImage, *colour->DataImage));
 }
 
-TEST_F(ResultWindows, CopyImageWindowReportsTwentyThreeAndGivesNoWindow) {
-  TChildForm* source = GreyWindow(4, 4, 1, [](int, int) { return 1.0f; });
-  // An image whose sides promise more than memory can hold.
-  source->DataImage->Width = 1 << 30;
-  source->DataImage->Height = 1 << 30;
-  Errors.clear();
-  EXPECT_EQ(CopyImageWindow(source), nullptr);
-  EXPECT_EQ(Errors, std::vector<int>{23});
-  source->DataImage->Width = 4;
-  source->DataImage->Height = 4;
+// The window routines' failures, each with the number the user reads in the
+// error box, and no result.
+TEST_F(ResultWindows, WindowRoutinesReportTheirOwnNumbersAndGiveNothing) {
+  const struct {
+    const char* Routine;
+    int Number;
+    std::function<bool(TChildForm*)> Fails;  // true when nothing came back
+  } cases[] = {
+      {"CopyImageWindow", 23, [](TChildForm* w) { return CopyImageWindow(w) == nullptr; }},
+      // A window without an image has no picture to take.
+      {"GetRenderedBitmap", 46, [](TChildForm*) { return GetRenderedBitmap(new TChildForm).isNull(); }},
+      {"DuplicateImage", 60, [](TChildForm* w) { return DuplicateImage(w) == nullptr; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Routine);
+    TChildForm* source = GreyWindow(4, 4, 1, [](int, int) { return 1.0f; });
+    // An image whose sides promise more than memory can hold.
+    source->DataImage->Width = 1 << 30;
+    source->DataImage->Height = 1 << 30;
+    Errors.clear();
+    EXPECT_TRUE(c.Fails(source));
+    EXPECT_EQ(Errors, std::vector<int>{c.Number});
+    source->DataImage->Width = 4;
+    source->DataImage->Height = 4;
+  }
 }
 
 TEST_F(ResultWindows, EveryFixedFilterMakesItsCaptionedWindowWithTheEngineResult) {
