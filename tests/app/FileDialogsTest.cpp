@@ -65,10 +65,12 @@ class FileDialogsTest : public AppTest {
 TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {
   TChildForm* w = GreyWindow(30, 20, 3, [](int x, int y) { return float(x + y); });
   frmFITSOptions->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmFITSOptions));
   EXPECT_EQ(frmFITSOptions->ListBox->count(), 0);
   EXPECT_TRUE(frmFITSOptions->rdoData32->isChecked());
-  frmFITSOptions->rdoData16->setChecked(true);
-  frmFITSOptions->btnNewHeaderClick();
+  ClickOption(frmFITSOptions->rdoData16);
+  EXPECT_TRUE(frmFITSOptions->rdoData16->isChecked());
+  QTest::mouseClick(frmFITSOptions->btnNewHeader, Qt::LeftButton);
   EXPECT_TRUE(Boxes.empty());
   EXPECT_EQ(frmFITSOptions->ListBox->count(), 10);
   const QStringList cards = Lines(frmFITSOptions->ListBox);
@@ -77,9 +79,10 @@ TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {
   EXPECT_EQ(cards.filter("1.000000E+0000").size(), 1);
   EXPECT_EQ(int(w->FITSHeader.size()), 10);
   // Over a header it asks; No keeps the old one.
-  frmFITSOptions->rdoData32->setChecked(true);
+  ClickOption(frmFITSOptions->rdoData32);
+  EXPECT_TRUE(frmFITSOptions->rdoData32->isChecked());
   Answers = {mrNo};
-  frmFITSOptions->btnNewHeaderClick();
+  QTest::mouseClick(frmFITSOptions->btnNewHeader, Qt::LeftButton);
   ASSERT_EQ(Boxes.size(), 1u);
   EXPECT_EQ(Boxes[0].Text, QStringLiteral("The current image already has a FITS header.  Do you want to overwrite the "
                                           "current header?"));
@@ -92,7 +95,7 @@ TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {
   ASSERT_TRUE(SaveImageFile(file, w));
   EXPECT_EQ(FileBITPIX(file), 16);
   Answers = {mrYes};
-  frmFITSOptions->btnNewHeaderClick();
+  QTest::mouseClick(frmFITSOptions->btnNewHeader, Qt::LeftButton);
   EXPECT_EQ(Lines(frmFITSOptions->ListBox).filter("-32").size(), 1);
 }
 
@@ -114,14 +117,17 @@ TEST_F(FileDialogsTest, FileOptionsDataTypeAndTabs) {
   EXPECT_EQ(frmFileOptions->NewHeaderBITPIX(), -32);
   TChildForm* g = GreyWindow(6, 4, 3, [](int x, int) { return float(x); });
   frmFileOptions->Execute(false);
+  frmFileOptions->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmFileOptions));
   EXPECT_EQ(frmFileOptions->PageControl1->tabText(frmFileOptions->PageControl1->currentIndex()), QStringLiteral("FITS"));
-  frmFileOptions->grpDataType->button(0)->setChecked(true);
+  ClickOption(frmFileOptions->grpDataType->button(0));
+  EXPECT_TRUE(frmFileOptions->grpDataType->button(0)->isChecked());
   EXPECT_EQ(frmFileOptions->NewHeaderBITPIX(), 16);
   // A window without header is saved in the chosen type.
   const QString file = Dir.filePath("b.fts");
   ASSERT_TRUE(SaveImageFile(file, g));
   EXPECT_EQ(FileBITPIX(file), 16);
-  frmFileOptions->btnNewHeaderClick();
+  QTest::mouseClick(frmFileOptions->btnNewHeader, Qt::LeftButton);
   EXPECT_EQ(frmFileOptions->ListBox->count(), 10);
   ColourWindow(4, 4, [](int, int) { return TRGBPixel{1, 2, 3}; });
   frmFileOptions->Execute(false);
