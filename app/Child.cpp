@@ -10,14 +10,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/PhotometryGridForm.h"
 #include "app/Main.h"
+#include "engine/Measure.h"
+#include "engine/photometry.h"
 #include "platform/MessageBox.h"
 #include "platform/NumFormat.h"
 #include "platform/Registry.h"
 
 TQuickZoomTarget* QuickZoomTarget = nullptr;
-std::function<void(TChildForm&, float, float)> TChildForm::OnCentroidClick;
-std::function<void(TChildForm&, float, float)> TChildForm::OnApertureClick;
 const char* const ApplicationKey = "Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Application";
 
 TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::make_unique<TDataImage>()) {
@@ -232,8 +233,94 @@ void TChildForm::ImageOverlayMouseMove(Qt::KeyboardModifiers, int X, int Y) {
 void TChildForm::ImageOverlayMouseDown(Qt::MouseButton, Qt::KeyboardModifiers Shift, int X, int Y) {
   const float x = float(ScreenToImage(X)), y = float(ScreenToImage(Y));
   if (Shift & Qt::ShiftModifier) ImageOverlay->AddMarker(x, y);
-  if ((Shift & Qt::ControlModifier) && OnCentroidClick) OnCentroidClick(*this, x, y);
-  if ((Shift & Qt::AltModifier) && OnApertureClick) OnApertureClick(*this, x, y);
+  if (Shift & Qt::ControlModifier) {
+    if (DataImage->IsColour) return;  // no Alt step either
+    CentroidClick(x, y);
+  }
+  if (Shift & Qt::AltModifier) ApertureClick(x, y);
+}
+
+void TChildForm::CentroidClick(float X, float Y) {
+  // The marker goes where the centroid search leaves the point, (0, 0) when it fails.
+  MeasureStarCentroid(X, Y, 10, *this);
+  ImageOverlay->AddMarker(X, Y);
+}
+
+void TChildForm::ApertureClick(float X, float Y) {
+  if (DataImage->IsColour) return;
+  const int r = AnnulusOuter;
+  if (X - r < 0 || X + r >= DataImage->Width || Y - r < 0 || Y + r >= DataImage->Height) return;
+  if (MeasureStarCentroid(X, Y, 10, *this)) ImageOverlay->AddAperture(X, Y, ApertureRadius, AnnulusInner, AnnulusOuter);
+}
+
+namespace {
+void ShowResults() {
+  if (frmPhotometryGrid) frmPhotometryGrid->show();
+}
+void AddPhotometryRow(const QString& Caption, int Index, double Magnitude, const TApertureRec& Ap, double Ref,
+                      double Flux, double Sky) {
+  if (frmPhotometryGrid) frmPhotometryGrid->AddResult(Caption, Index, Magnitude, Ap.X, Ap.Y, Ref, Flux, Sky);
+}
+}  // namespace
+
+void TChildForm::DifferentialPhotometry() {
+  if (CompMagnitude == NoMagnitude) {
+    MessageBox::ShowWarning(QStringLiteral("No comparison star is set.  A comparison star must be set before doing "
+                                           "differential photometry."));
+    return;
+  }
+  if (ApertureCount() == 0) return;
+  // An index left over from apertures that are gone would measure nothing.
+  if (CompAperture < 0 || CompAperture >= ApertureCount()) {
+    MessageBox::ShowWarning(QStringLiteral("The comparison star's aperture no longer exists.  Set the comparison star "
+                                           "again."));
+    return;
+  }
+  double status = 0.0, sky = 0.0;
+  CompStarADU = 0.0;
+  CompZeroTerm = 0.0;
+  MeasureAperture(CompAperture, CompStarADU, CompZeroTerm, sky, status, *this);
+  if (status == FailedMeasure) return;
+  for (int i = 0; i < ApertureCount(); ++i) {
+    double flux = 0.0, zero = 0.0;
+    status = 0.0;
+    sky = 0.0;  // a failed aperture shows no sky
+    MeasureAperture(i, flux, zero, sky, status, *this);
+    double magnitude;
+    if (status == FailedMeasure) {
+      magnitude = FailedMeasure;
+      flux = 0.0;
+      zero = 0.0;
+    } else {
+      // A flux at or below zero, or no comparison flux, gives the failure mark.
+      magnitude = CalcMagnitude(CompMagnitude, CompStarADU, CompZeroTerm, flux, zero);
+    }
+    AddPhotometryRow(Caption(), i, magnitude, Aperture(i), CompMagnitude, flux, sky);
+  }
+  ShowResults();
+}
+
+void TChildForm::AperturePhotometry() {
+  try {
+    if (ApertureCount() == 0) return;
+    for (int i = 0; i < ApertureCount(); ++i) {
+      double flux = 0.0, zero = 0.0, sky = 0.0, status = 0.0;
+      MeasureAperture(i, flux, zero, sky, status, *this);
+      double magnitude;
+      if (status == FailedMeasure) {
+        magnitude = FailedMeasure;
+        flux = 0.0;
+        zero = 0.0;
+      } else {
+        magnitude = InstrumentalMagnitude(flux, zero, ZeroPoint, IntegrationTime);
+        // No magnitude for a flux at or below zero (or no time): the failure mark.
+        if (magnitude == NoMagnitude) magnitude = FailedMeasure;
+      }
+      AddPhotometryRow(Caption(), i, magnitude, Aperture(i), magnitude, flux, sky);
+    }
+    ShowResults();
+  } catch (...) {
+  }
 }
 
 void TChildForm::FormActivate() {

@@ -90,10 +90,11 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
   QImage QuickZoomSquare(int X, int Y, int Side) const;
   static int QuickZoomSide(float ZoomLevel);
 
-  // The photometry commands' Ctrl-click (centroid marker) and Alt-click
-  // (aperture), in image pixels.
-  static std::function<void(TChildForm&, float, float)> OnCentroidClick;
-  static std::function<void(TChildForm&, float, float)> OnApertureClick;
+  // Measures every aperture against the comparison star (differential) or
+  // with the zero point and integration time (absolute), one row each in the
+  // photometry results window.
+  void DifferentialPhotometry();
+  void AperturePhotometry();
 
   void FormActivate();
   void ImageDisplayRedraw();
@@ -106,4 +107,7 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
  private:
   bool FSizeOnRestore = false;
   void ReadPhotometrySettings();
+  // Ctrl-click: a marker at the star's centroid; Alt-click: an aperture on it.
+  void CentroidClick(float X, float Y);
+  void ApertureClick(float X, float Y);
 };

@@ -3,9 +3,7 @@
 #include "app/Child.h"
 #include "app/Main.h"
 #include "app/Utilities.h"
-#include "engine/ColGeometry.h"
 #include "engine/ColProcessing.h"
-#include "engine/Geometry.h"
 #include "engine/Processing.h"
 
 using K = TStandardFilterKind;
@@ -69,18 +67,4 @@ void ApplyStandardFilter(int Index) {
   result->SetCaption(QString::fromLatin1(StandardFilters[Index].Caption));
   result->UpdateImage();
   MainForm->QuickLinearScaleUpdate();
-}
-
-void FlipImage(std::uint8_t Direction) {
-  if (!MainForm) return;
-  TChildForm* source = MainForm->ActiveMDIChild();
-  if (!source) return;
-  TChildForm* result = CopyImageWindow(source);
-  if (!result) return;
-  if (source->DataImage->IsColour)
-    ColFlip(Direction, *result->DataImage, *source->DataImage);
-  else
-    Flip(Direction, *result->DataImage, *source->DataImage);
-  result->SetCaption(QStringLiteral("Flip"));
-  result->UpdateImage();
 }

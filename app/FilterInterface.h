@@ -21,7 +21,3 @@ extern const TStandardFilter StandardFilters[StandardFilterCount];
 void RunStandardFilter(int Index, TDataImage& Dst, TDataImage& Src);
 // Runs fixed filter Index (0..20) on the active image window into a new window.
 void ApplyStandardFilter(int Index);
-// The Process menu's flip commands: the active image window's image flipped
-// into a new window captioned "Flip"; Direction 0 top to bottom, 1 left to
-// right.
-void FlipImage(std::uint8_t Direction);

@@ -326,14 +326,6 @@ void TMainForm::ConnectActions() {
   on("EditDeleteAllMarkers", [this] { EditDeleteAllMarkersExecute(); });
   on("ProcessColourSplit", [this] { ProcessColourSplitExecute(); });
   on("ProcessColourToGrey", [this] { ProcessColourToGreyExecute(); });
-  on("ProcessFlipTopToBottom", [this] {
-    FlipImage(0);
-    QuickLinearScaleUpdate();
-  });
-  on("ProcessFlipLeftToRight", [this] {
-    FlipImage(1);
-    QuickLinearScaleUpdate();
-  });
   on("WindowCascade", [this] { WindowCascadeExecute(); });
   on("WindowTileVertical", [this] { WindowTileVerticalExecute(); });
   on("WindowTileHorizontal", [this] { WindowTileHorizontalExecute(); });

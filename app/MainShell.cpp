@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "analysis/PhotometryRefForm.h"
 #include "app/AboutForm.h"
 #include "app/AnnotationForm.h"
 #include "app/Child.h"
@@ -31,9 +32,9 @@
 #include "app/QuickScaleForm.h"
 #include "app/QuickZoomForm.h"
 #include "app/ZoomForm.h"
-#include "formats/dialogs/FITSHeaderForm.h"
-#include "formats/dialogs/FileOptionsForm.h"
-#include "formats/dialogs/ImportForm.h"
+#include "dialogs/FITSHeaderForm.h"
+#include "dialogs/FileOptionsForm.h"
+#include "dialogs/ImportForm.h"
 #include "platform/Application.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -433,10 +434,14 @@ bool HasApertures(TChildForm* Child) {
 }
 }  // namespace
 
-// The comparison star and magnitude windows come with the photometry
-// commands; until then only the check for apertures runs.
-void TMainForm::PhotometrySetRefExecute() { HasApertures(Active()); }
-void TMainForm::PhotometryCalcAbsMagExecute() { HasApertures(Active()); }
+void TMainForm::PhotometrySetRefExecute() {
+  if (HasApertures(Active()) && frmPhotRefStar) frmPhotRefStar->ShowModal();
+}
+
+void TMainForm::PhotometryCalcAbsMagExecute() {
+  TChildForm* child = Active();
+  if (HasApertures(child)) child->AperturePhotometry();
+}
 
 void TMainForm::HelpContentsExecute() {
   const QString file = HelpFileName();

@@ -15,11 +15,11 @@
 #include "app/QuickScaleForm.h"
 #include "app/QuickZoomForm.h"
 #include "app/ZoomForm.h"
-#include "formats/dialogs/FITSHeaderForm.h"
-#include "formats/dialogs/FITSOptionsForm.h"
-#include "formats/dialogs/FileOptionsForm.h"
-#include "formats/dialogs/ImportForm.h"
-#include "formats/dialogs/JPEGOptionsForm.h"
+#include "dialogs/FITSHeaderForm.h"
+#include "dialogs/FITSOptionsForm.h"
+#include "dialogs/FileOptionsForm.h"
+#include "dialogs/ImportForm.h"
+#include "dialogs/JPEGOptionsForm.h"
 #include "platform/Application.h"
 
 namespace {

@@ -22,5 +22,5 @@ CORVELLE_TEST_PACKAGES=(libgtest-dev xvfb xauth fonts-liberation2 poppler-utils 
   # picture codecs: cross-checks and the fuzz smoke run
   python3-tifffile openbox libtiff-tools imagemagick libjpeg-turbo-progs netpbm clang libclang-rt-14-dev)
 CORVELLE_BENCH_PACKAGES=(libbenchmark-dev libcfitsio-dev libopencv-dev libopencv-imgproc-dev libfftw3-dev
-  python3-numpy python3-scipy python3-skimage python3-astropy)
+  python3-numpy python3-scipy python3-skimage python3-astropy siril)
 CORVELLE_FUZZ_PACKAGES=(clang libclang-rt-14-dev)

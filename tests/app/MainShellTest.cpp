@@ -31,11 +31,11 @@
 #include <QSlider>
 #include <memory>
 #include "app/IntEdit.h"
-#include "formats/dialogs/FITSOptionsForm.h"
-#include "formats/dialogs/JPEGOptionsForm.h"
+#include "dialogs/FITSOptionsForm.h"
+#include "dialogs/JPEGOptionsForm.h"
 #include "app/Child.h"
-#include "formats/dialogs/FileOptionsForm.h"
-#include "formats/dialogs/ImportForm.h"
+#include "dialogs/FileOptionsForm.h"
+#include "dialogs/ImportForm.h"
 #include "platform/Application.h"
 
 #include <QTest>
@@ -522,9 +522,7 @@ TEST_F(MainShellTest, StartUpCreatesEachWindowOnceInOrder) {
   const QStringList expected = {"frmZoom",        "frmAnnotation",       "frmFileOptions", "frmFITSHeader",
                                 "frmImport",      "frmPreferences",      "frmPrint",       "frmQuickZoom",
                                 "frmQuickLinearScale", "frmAbout",       "frmNew",         "frmFITSOptions",
-                                "frmJPEGOptions",
-                                // the groups' windows follow, group by group
-                                "frmSurfaceProperties", "frm3DVisu"};
+                                "frmJPEGOptions"};
   QStringList created;
   for (QObject* o : run.Form->children())
     if (o->isWidgetType() && o->objectName().startsWith(QLatin1String("frm"))) created << o->objectName();

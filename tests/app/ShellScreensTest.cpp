@@ -22,9 +22,9 @@
 #include "app/NewForm.h"
 #include "app/PrintForm.h"
 #include "app/QuickZoomForm.h"
-#include "formats/dialogs/FITSOptionsForm.h"
-#include "formats/dialogs/FileOptionsForm.h"
-#include "formats/dialogs/ImportForm.h"
+#include "dialogs/FITSOptionsForm.h"
+#include "dialogs/FileOptionsForm.h"
+#include "dialogs/ImportForm.h"
 
 #include <QTabWidget>
 #include "platform/MessageBox.h"

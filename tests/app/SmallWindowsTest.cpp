@@ -335,8 +335,15 @@ TEST(DialogPlacement, OpensWhereItOpenedBefore) {
   std::vector<QPoint> places;
   for (int i = 0; i < 3; ++i) {
     QTimer::singleShot(0, &dialog, [&] {
-      // Read once the window manager has surely framed it.
-      QTest::qWait(1000);
+      // Read once the window manager has framed and placed it: the position
+      // has held still for a while (a loaded machine is slow to frame).
+      QPoint last = dialog.pos();
+      int still = 0;
+      for (int waited = 0; waited < 8000 && (waited < 500 || still < 400); waited += 50) {
+        QTest::qWait(50);
+        still = dialog.pos() == last ? still + 50 : 0;
+        last = dialog.pos();
+      }
       places.push_back(dialog.pos());
       dialog.SetModalResult(mrOk);
     });

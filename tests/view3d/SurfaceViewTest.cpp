@@ -42,7 +42,8 @@ float Star(int x, int y, int W, int H) {
 // Calls Act once Wanted is the open modal window; polls the event loop and
 // gives up after about 20 s (the test then fails on what Act did not do).
 void WhenModal(QWidget* Wanted, std::function<void()> Act) {
-  auto* timer = new QTimer;
+  // Owned by the application, so a poll still pending at the end is freed.
+  auto* timer = new QTimer(qApp);
   auto tries = std::make_shared<int>(0);
   QObject::connect(timer, &QTimer::timeout, [timer, tries, Act, Wanted] {
     const bool open = QApplication::activeModalWidget() == Wanted && Wanted->isVisible();

@@ -1,4 +1,4 @@
-#include "formats/dialogs/FITSHeaderForm.h"
+#include "dialogs/FITSHeaderForm.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/Main.h"
-#include "formats/dialogs/FITSOptionsForm.h"
+#include "dialogs/FITSOptionsForm.h"
 
 TfrmFITSHeader* frmFITSHeader = nullptr;
 

@@ -1,4 +1,4 @@
-#include "formats/dialogs/ImportForm.h"
+#include "dialogs/ImportForm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "formats/dialogs/JPEGOptionsForm.h"
+#include "dialogs/JPEGOptionsForm.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

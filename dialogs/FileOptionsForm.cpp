@@ -1,4 +1,4 @@
-#include "formats/dialogs/FileOptionsForm.h"
+#include "dialogs/FileOptionsForm.h"
 
 #include <jpeglib.h>
 
@@ -22,7 +22,7 @@
 #include "app/IntEdit.h"
 #include "app/Main.h"
 #include "formats/JPG.h"
-#include "formats/dialogs/FITSOptionsForm.h"
+#include "dialogs/FITSOptionsForm.h"
 
 TfrmFileOptions* frmFileOptions = nullptr;
 

@@ -1,4 +1,4 @@
-#include "formats/dialogs/FITSOptionsForm.h"
+#include "dialogs/FITSOptionsForm.h"
 
 #include <QGroupBox>
 #include <QListWidget>

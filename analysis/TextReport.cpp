@@ -1,0 +1,139 @@
+#include "analysis/TextReport.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFontMetrics>
+#include <QLocale>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <algorithm>
+#include <utility>
+
+#include "platform/NumFormat.h"
+
+QString PadRight(const QString& Text, int Width) { return Text.leftJustified(Width, QLatin1Char(' '), false); }
+
+QString PadFixed(long double Value, int Width) {
+  return PadRight(QString::fromStdString(NumFormat::FormatFloat("0.00", Value)), Width);
+}
+
+long double CellToFloat(const QString& Text) {
+  long double v = 0;
+  if (!NumFormat::TryStrToFloat(Text.trimmed().toStdString(), v))
+    throw EReportError("'" + Text.toStdString() + "' is not a valid floating point value");
+  return v;
+}
+
+QString ReportDate() { return QLocale().toString(QDate::currentDate(), QLocale::ShortFormat); }
+
+namespace {
+
+class TFileWriter : public TReportWriter {
+ public:
+  explicit TFileWriter(QFile& File) : FFile(File) {}
+  void WriteLine(const QString& Line) override {
+    const QByteArray bytes = Line.toUtf8() + "\r\n";
+    if (FFile.write(bytes) != bytes.size())
+      throw EReportError("Cannot write to " + FFile.fileName().toStdString() + ": " + FFile.errorString().toStdString());
+  }
+
+ private:
+  QFile& FFile;
+};
+
+// Lines down the page in the printer's font; a full page runs on to the next.
+// A page break is only made once something follows it, so the job ends
+// without a blank page.
+class TPrinterWriter : public TReportWriter {
+ public:
+  TPrinterWriter(QPrinter& Printer, QPainter& Painter) : FPrinter(Printer), FPainter(Painter) {
+    QFont font(QStringLiteral("Courier"), 8);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    FPainter.setFont(font);
+    FPainter.setPen(Qt::black);
+    const QFontMetrics metrics = FPainter.fontMetrics();
+    FLineHeight = metrics.height();
+    FAscent = metrics.ascent();
+    FPageHeight = FPainter.viewport().height();
+  }
+  void WriteLine(const QString& Line) override {
+    if (FBreakPending || (FY > 0 && FY + FLineHeight > FPageHeight)) NextPage();
+    FPainter.drawText(0, FY + FAscent, Line);
+    FY += FLineHeight;
+  }
+  void PageBreak() { FBreakPending = true; }
+
+ private:
+  void NextPage() {
+    if (!FPrinter.newPage()) throw EReportError("The printer could not start a new page.");
+    FBreakPending = false;
+    FY = 0;
+  }
+  QPrinter& FPrinter;
+  QPainter& FPainter;
+  int FLineHeight = 1, FAscent = 0, FPageHeight = 1, FY = 0;
+  bool FBreakPending = false;
+};
+
+PrintDialog::THook& DialogHook() {
+  static PrintDialog::THook hook;
+  return hook;
+}
+
+}  // namespace
+
+void SaveTextReport(const QString& FileName, const TReportLines& Lines) {
+  QFile file(FileName);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    throw EReportError("Cannot create file \"" + FileName.toStdString() + "\". " + file.errorString().toStdString());
+  TFileWriter writer(file);
+  Lines(writer);  // QFile closes on every way out
+}
+
+QPrinter& ReportPrinter() {
+  // Made on first use and kept to the end of the program: a printer torn
+  // down among the static destructors, after the application object, may
+  // still call into the print system.
+  static QPrinter* printer = new QPrinter(QPrinter::HighResolution);
+  return *printer;
+}
+
+namespace PrintDialog {
+bool Execute(QWidget* Parent) {
+  if (auto& hook = DialogHook()) return hook(ReportPrinter());
+  QPrintDialog dialog(&ReportPrinter(), Parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+THook SetHook(THook Hook) { return std::exchange(DialogHook(), std::move(Hook)); }
+}  // namespace PrintDialog
+
+void PrintTextReport(QPrinter& Printer, int Copies, const TReportLines& Lines) {
+  // The copies are written here, so the printer must not repeat them.
+  const int asked = Printer.copyCount();
+  Printer.setCopyCount(1);
+  struct TRestore {
+    QPrinter& P;
+    int N;
+    ~TRestore() { P.setCopyCount(N); }
+  } restore{Printer, asked};
+  QPainter painter;
+  if (!painter.begin(&Printer)) throw EReportError("The printer could not start the print job.");
+  struct TEnd {
+    QPainter& P;
+    ~TEnd() { P.end(); }
+  } end{painter};
+  TPrinterWriter writer(Printer, painter);
+  for (int copy = 0; copy < Copies; ++copy) {
+    Lines(writer);
+    writer.PageBreak();
+  }
+}
+
+bool PrintTextReportWithDialog(QWidget* Parent, const TReportLines& Lines) {
+  if (!PrintDialog::Execute(Parent)) return false;
+  QPrinter& printer = ReportPrinter();
+  PrintTextReport(printer, std::max(1, printer.copyCount()), Lines);
+  return true;
+}

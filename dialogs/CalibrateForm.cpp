@@ -1,0 +1,184 @@
+#include "dialogs/CalibrateForm.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "app/Child.h"
+#include "app/Main.h"
+#include "app/Utilities.h"
+#include "engine/Processing.h"
+#include "formats/FITSFrames.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+
+TfrmCalibrate* frmCalibrate = nullptr;
+
+namespace {
+
+const char* const SizeMessages[3] = {
+    "The size of the bias frame is not the same as that of the image.  Both the bias frame and the image must be "
+    "the same size.",
+    "The size of the dark frame is not the same as that of the image.  Both the dark frame and the image must be "
+    "the same size.",
+    "The size of the flat field is not the same as that of the image.  Both the flat field and the image must be "
+    "the same size."};
+
+}  // namespace
+
+TfrmCalibrate::TfrmCalibrate(QWidget* Parent) : TForm(Parent) {
+  setObjectName(QStringLiteral("frmCalibrate"));
+  setWindowTitle(QStringLiteral("Calibrate"));
+  HelpContext = 507;
+  auto* layout = new QVBoxLayout(this);
+
+  struct TGroupText {
+    const char *Title, *Check, *Spoken, *Suffix;
+  };
+  const TGroupText texts[3] = {{"Bias Frame", "Perform &bias correction", "Bias frame file", "Bias"},
+                               {"Dark Frame", "Perform &dark correction", "Dark frame file", "Dark"},
+                               {"Flat Frame", "Perform &flat field correction", "Flat frame file", "Flat"}};
+  QCheckBox** checks[3] = {&chkBias, &chkDark, &chkFlat};
+  QLineEdit** edits[3] = {&edtBias, &edtDark, &edtFlat};
+  QLabel** labels[3] = {&lblBias, &lblDark, &lblFlat};
+  QPushButton** browse[3] = {&btnBrowse1, &btnBrowse2, &btnBrowse3};
+  for (int i = 0; i < 3; ++i) {
+    const QString suffix = QString::fromLatin1(texts[i].Suffix);
+    auto* group = new QGroupBox(QString::fromLatin1(texts[i].Title), this);
+    auto* grid = new QGridLayout(group);
+    auto* chk = new QCheckBox(QString::fromLatin1(texts[i].Check), group);
+    chk->setObjectName(QStringLiteral("chk") + suffix);
+    chk->setAccessibleName(QString::fromLatin1(texts[i].Check).remove(QLatin1Char('&')));
+    auto* edt = new QLineEdit(group);
+    edt->setObjectName(QStringLiteral("edt") + suffix);
+    edt->setAccessibleName(QString::fromLatin1(texts[i].Spoken));
+    auto* lbl = new QLabel(QStringLiteral("Fi&le"), group);
+    lbl->setObjectName(QStringLiteral("lbl") + suffix);
+    lbl->setBuddy(edt);
+    auto* btn = new QPushButton(QStringLiteral("Browse..."), group);
+    btn->setObjectName(QStringLiteral("btnBrowse%1").arg(i + 1));
+    btn->setAccessibleName(QStringLiteral("Browse for the ") + QString::fromLatin1(texts[i].Spoken).toLower());
+    grid->addWidget(chk, 0, 0, 1, 3);
+    grid->addWidget(lbl, 1, 0);
+    grid->addWidget(edt, 1, 1);
+    grid->addWidget(btn, 1, 2);
+    for (QWidget* w : {static_cast<QWidget*>(edt), static_cast<QWidget*>(lbl), static_cast<QWidget*>(btn)})
+      w->setEnabled(false);
+    connect(chk, &QCheckBox::toggled, this, [edt, lbl, btn](bool On) {
+      edt->setEnabled(On);
+      lbl->setEnabled(On);
+      btn->setEnabled(On);
+    });
+    connect(btn, &QPushButton::clicked, this, [this, edt] { Browse(edt); });
+    *checks[i] = chk;
+    *edits[i] = edt;
+    *labels[i] = lbl;
+    *browse[i] = btn;
+    layout->addWidget(group);
+  }
+  auto* options = new QGroupBox(QStringLiteral("Options"), this);
+  auto* optionsCol = new QVBoxLayout(options);
+  chkRemember = new QCheckBox(QStringLiteral("&Remember these settings"), options);
+  chkRemember->setObjectName(QStringLiteral("chkRemember"));
+  chkRemember->setAccessibleName(QStringLiteral("Remember these settings"));
+  chkRemember->setChecked(true);
+  optionsCol->addWidget(chkRemember);
+  layout->addWidget(options);
+  layout->addLayout(MakeButtons());
+  btnOK->setAccessibleName(QStringLiteral("OK"));
+  btnCancel->setAccessibleName(QStringLiteral("Cancel"));
+  connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
+  resize(420, sizeHint().height());
+  setFixedSize(size());
+  LoadSettings();
+}
+
+void TfrmCalibrate::Browse(QLineEdit* Edit) {
+  TFileDialog dialog(TFileDialog::TKind::Open);
+  dialog.Filter = QStringLiteral("FITS Files (*.fts, *.fit, *.fits)|*.fts;*.fit;*.fits|All Files (*.*)|*.*");
+  dialog.DefaultExt = QStringLiteral("*.fts");
+  if (dialog.Execute(this)) Edit->setText(dialog.FileName);
+}
+
+void TfrmCalibrate::LoadSettings() {
+  TRegistry reg;
+  if (!reg.OpenKey(QString::fromLatin1(ApplicationKey), false)) return;
+  try {
+    // In this order; the first value that cannot be read ends the reading.
+    edtBias->setText(reg.ReadString(QStringLiteral("Bias Frame")));
+    chkBias->setChecked(reg.ReadBool(QStringLiteral("Bias On")));
+    edtDark->setText(reg.ReadString(QStringLiteral("Dark Frame")));
+    chkDark->setChecked(reg.ReadBool(QStringLiteral("Dark On")));
+    edtFlat->setText(reg.ReadString(QStringLiteral("Flat Frame")));
+    chkFlat->setChecked(reg.ReadBool(QStringLiteral("Flat On")));
+  } catch (const std::exception&) {
+  }
+}
+
+void TfrmCalibrate::SaveSettings() {
+  TRegistry reg;
+  if (!reg.OpenKey(QString::fromLatin1(ApplicationKey), false)) return;
+  try {
+    reg.WriteString(QStringLiteral("Bias Frame"), edtBias->text());
+    reg.WriteString(QStringLiteral("Dark Frame"), edtDark->text());
+    reg.WriteString(QStringLiteral("Flat Frame"), edtFlat->text());
+    reg.WriteBool(QStringLiteral("Bias On"), chkBias->isChecked());
+    reg.WriteBool(QStringLiteral("Dark On"), chkDark->isChecked());
+    reg.WriteBool(QStringLiteral("Flat On"), chkFlat->isChecked());
+  } catch (const std::exception&) {
+    MessageBox::ShowError(QStringLiteral("Error writing to the registry."), this);
+  }
+}
+
+void TfrmCalibrate::btnOKClick() {
+  try {
+    TChildForm* active = MainForm ? MainForm->ActiveMDIChild() : nullptr;
+    if (!active) return;
+    const TDataImage& image = *active->DataImage;
+    // The steps work on the grey plane, which a colour image does not use.
+    if (image.IsColour) {
+      MessageBox::ShowWarning(QString::fromLatin1(msgCalibrateColour), this);
+      return;
+    }
+    const QCheckBox* checks[3] = {chkBias, chkDark, chkFlat};
+    const QLineEdit* edits[3] = {edtBias, edtDark, edtFlat};
+    std::unique_ptr<TDataImage> frames[3];
+    bool marked[3] = {false, false, false};
+    for (int i = 0; i < 3; ++i) {
+      if (!checks[i]->isChecked() || edits[i]->text().isEmpty()) continue;
+      frames[i] = std::make_unique<TDataImage>();
+      const TFrameLoadResult r = LoadCalibrationFrame(edits[i]->text().toStdString(), *frames[i]);
+      if (!r.Ok) {
+        MessageBox::ShowError(QString::fromStdString(r.Error), this);
+        return;
+      }
+      for (const TCodecMessage& m : r.Warnings) MessageBox::ShowWarning(QString::fromStdString(m.Text), this);
+      if (frames[i]->Width != image.Width || frames[i]->Height != image.Height) {
+        MessageBox::ShowError(QString::fromLatin1(SizeMessages[i]), this);
+        return;
+      }
+      marked[i] = true;
+    }
+    if (marked[0] || marked[1] || marked[2]) {
+      TChildForm* result = CopyImageWindow(active);
+      if (!result) return;  // already reported
+      TDataImage& out = *result->DataImage;
+      if (marked[0]) SubtractBias(out, out, *frames[0]);
+      if (marked[1]) SubtractDark(out, out, *frames[1]);
+      if (marked[2]) FlatFieldDivide(out, *frames[2]);
+      result->SetCaption(QStringLiteral("Calibrated ") + active->Caption());
+      result->UpdateImage();
+      ResultWindow = result;
+    }
+    if (chkRemember->isChecked()) SaveSettings();
+    SetModalResult(mrOk);
+  } catch (const std::exception&) {
+    // Dropped, as the original did; the dialog stays open.
+  }
+}

@@ -1,0 +1,169 @@
+#include "dialogs/DDPForm.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <array>
+#include <cstdint>
+
+#include "app/Child.h"
+#include "app/FloatEdit.h"
+#include "dialogs/DialogControls.h"
+#include "engine/ColProcessing.h"
+#include "engine/ColStatistics.h"
+#include "engine/Processing.h"
+#include "engine/Statistics.h"
+#include "platform/NumFormat.h"
+
+TfrmDDP* frmDDP = nullptr;
+
+using namespace DialogControls;
+
+namespace {
+// A value as the boxes take it: formatted "0.00" and read back.
+long double TwoDecimals(long double V) {
+  long double r = 0;
+  if (!NumFormat::TryStrToFloat(NumFormat::FormatFloat("0.00", V), r)) return V;
+  return r;
+}
+
+// The first level whose running count exceeds 95 % of the image's pixels; -1
+// when none does.
+int NinetyFivePercentLevel(const std::array<std::int32_t, 256>& Counts, std::int64_t Pixels) {
+  const long double limit = 0.95L * (long double)Pixels;
+  std::int64_t c = 0;
+  for (int i = 0; i < 256; ++i) {
+    c += Counts[i];
+    if ((long double)c > limit) return i;
+  }
+  return -1;
+}
+
+// The first level among 0..253 that holds at least 1/255 of all counts; 254
+// when none does.
+int BackgroundLevel(std::array<std::int32_t, 256> Counts) {
+  std::int64_t total = 0;
+  for (std::int32_t n : Counts) total += n;
+  const long double least = (long double)total / 255.0L;
+  for (std::int32_t& n : Counts)
+    if ((long double)n < least) n = 0;
+  for (int j = 0; j <= 253; ++j)
+    if (Counts[j] != 0) return j;
+  return 254;
+}
+
+QComboBox* Combo(QWidget* Parent, const char* Name, const QString& Accessible, const QStringList& Items, int Index) {
+  auto* c = new QComboBox(Parent);
+  c->setObjectName(QString::fromLatin1(Name));
+  c->setAccessibleName(Accessible);
+  c->setEditable(false);
+  c->addItems(Items);
+  c->setCurrentIndex(Index);
+  return c;
+}
+}  // namespace
+
+TfrmDDP::TfrmDDP(QWidget* Parent) : TProcessingDialog(Parent) {
+  setObjectName(QStringLiteral("frmDDP"));
+  setWindowTitle(QStringLiteral("DDP Scale"));
+  setAccessibleName(windowTitle());
+  SetResultCaption(QStringLiteral("DDP Scale"));
+  PreviewOnActivate = true;
+
+  auto* grid = new QGridLayout;
+  fedA = FloatBox(this, "fedA", QStringLiteral("Image mid-level"), 0, 2e32L, 10, 255);
+  fedB = FloatBox(this, "fedB", QStringLiteral("Background"), 0, 99999999, 10, 0);
+  fedK = FloatBox(this, "fedK", QStringLiteral("Scaling constant"), 0, 99999999, 10, 1);
+  cmbEdgeEnhancement =
+      Combo(this, "cmbEdgeEnhancement", QStringLiteral("Edge enhancement"),
+            {QStringLiteral("None"), QStringLiteral("Weak"), QStringLiteral("Medium"), QStringLiteral("Strong")}, 1);
+  Row(grid, 0, QStringLiteral("Image &mid-level"), fedA);
+  Row(grid, 1, QStringLiteral("&Background"), fedB);
+  Row(grid, 2, QStringLiteral("&Scaling constant"), fedK);
+  Row(grid, 3, QStringLiteral("&Edge enhancement"), cmbEdgeEnhancement);
+
+  auto* emphasis = new QGroupBox(QStringLiteral("Colour Emphasis"), this);
+  emphasis->setAccessibleName(QStringLiteral("Colour Emphasis"));
+  auto* channels = new QGridLayout(emphasis);
+  const QStringList items = {QStringLiteral("Red"), QStringLiteral("Green"), QStringLiteral("Blue"),
+                             QStringLiteral("Intensity")};
+  cmbRed = Combo(emphasis, "cmbRed", QStringLiteral("Red channel"), items, 0);
+  cmbGreen = Combo(emphasis, "cmbGreen", QStringLiteral("Green channel"), items, 1);
+  cmbBlue = Combo(emphasis, "cmbBlue", QStringLiteral("Blue channel"), items, 2);
+  lblRed = Row(channels, 0, QStringLiteral("&Red channel"), cmbRed, nullptr, "lblRed");
+  lblGreen = Row(channels, 1, QStringLiteral("&Green channel"), cmbGreen, nullptr, "lblGreen");
+  lblBlue = Row(channels, 2, QStringLiteral("Bl&ue channel"), cmbBlue, nullptr, "lblBlue");
+
+  auto* controls = new QVBoxLayout;
+  controls->addLayout(grid);
+  controls->addWidget(emphasis);
+  Arrange(this, controls, MakePreview(), MakeDialogButtons());
+
+  for (TFloatEdit* e : {fedA, fedB, fedK}) connect(e, &QLineEdit::textChanged, this, [this] { ParameterChanged(); });
+  for (QComboBox* c : {cmbEdgeEnhancement, cmbRed, cmbGreen, cmbBlue})
+    connect(c, &QComboBox::currentIndexChanged, this, [this] { ParameterChanged(); });
+}
+
+bool TfrmDDP::Propose(const TDataImage& Image, TProposal& Proposal) {
+  const int x2 = Image.Width - 1, y2 = Image.Height - 1;
+  if (Image.IsColour) {
+    TColRegionHistogram h{};
+    ColCalcRegionHistogram(0, 0, x2, y2, Image, h);
+    std::int64_t counted = 0;
+    for (std::int32_t n : h.Intensity) counted += n;
+    if (counted == 0 && Image.PixelCount() > 0) return false;  // reported by the routine
+    Proposal.K = 255.0L;
+    Proposal.A = TwoDecimals(NinetyFivePercentLevel(h.Intensity, Image.PixelCount()));
+    Proposal.B = TwoDecimals(BackgroundLevel(h.Intensity) + 1);
+    return true;
+  }
+  TRegionStatistics stats{};
+  CalcRegionStatistics(0, 0, x2, y2, Image, stats);
+  if (stats.Width == 0) return false;
+  TRegionHistogram h{};
+  CalcRegionHistogram(0, 0, x2, y2, Image, h);
+  if (h.Scale == 0.0f) return false;
+  Proposal.K = FromFixed4(stats.Max);
+  const int level = NinetyFivePercentLevel(h.Counts, Image.PixelCount());
+  Proposal.A = TwoDecimals(level < 0 ? -1.0L : (long double)level / h.Scale);
+  Proposal.B = TwoDecimals((long double)(BackgroundLevel(h.Counts) + 1) / h.Scale);
+  return true;
+}
+
+void TfrmDDP::CalcPercentiles() {
+  TChildForm* child = ActiveChild();
+  if (!child || !child->DataImage) return;
+  TProposal p;
+  if (!Propose(*child->DataImage, p)) return;
+  // Each box fires its change; the previews they ask for run once.
+  fedK->SetValue(p.K);
+  fedA->SetValue(p.A);
+  fedB->SetValue(p.B);
+}
+
+void TfrmDDP::FormActivate() {
+  CalcPercentiles();
+  TChildForm* child = ActiveChild();
+  const bool colour = child && child->DataImage && child->DataImage->IsColour;
+  for (QWidget* w : std::initializer_list<QWidget*>{cmbRed, cmbGreen, cmbBlue, lblRed, lblGreen, lblBlue})
+    w->setEnabled(colour);
+}
+
+void TfrmDDP::ReadParameters() {
+  FA = float(fedA->ConstrainedValue());
+  FB = float(fedB->ConstrainedValue());
+  FK = float(fedK->ConstrainedValue());
+  FEdge = std::max(0, cmbEdgeEnhancement->currentIndex());
+  FRed = std::max(0, cmbRed->currentIndex());
+  FGreen = std::max(0, cmbGreen->currentIndex());
+  FBlue = std::max(0, cmbBlue->currentIndex());
+}
+
+void TfrmDDP::RunOperation(TDataImage& Dst, TDataImage& Src) {
+  if (Src.IsColour)
+    ColDDP(std::uint8_t(FEdge), std::uint8_t(FRed), std::uint8_t(FGreen), FA, FB, FK, std::uint8_t(FBlue), Dst, Src);
+  else
+    DDP(std::uint8_t(FEdge), Dst, Src, FA, FB, FK);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// DDP Scale: digital development processing, with A, B and K proposed from
+// the active image's statistics and histogram at every activation.
+#include "dialogs/ProcessingDialog.h"
+
+class QComboBox;
+class QLabel;
+class TFloatEdit;
+
+class TfrmDDP : public TProcessingDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmDDP(QWidget* Parent = nullptr);
+  TFloatEdit* fedA = nullptr;  // "Image mid-level"
+  TFloatEdit* fedB = nullptr;  // "Background"
+  TFloatEdit* fedK = nullptr;  // "Scaling constant"
+  QComboBox* cmbEdgeEnhancement = nullptr;
+  QComboBox* cmbRed = nullptr;
+  QComboBox* cmbGreen = nullptr;
+  QComboBox* cmbBlue = nullptr;
+  QLabel* lblRed = nullptr;
+  QLabel* lblGreen = nullptr;
+  QLabel* lblBlue = nullptr;
+
+  // Proposes A, B and K from the whole active image into the boxes.
+  void CalcPercentiles();
+
+  // The proposals for an image, as numbers: A and B rounded to two decimals
+  // (A is -1 when no level holds 95 % of the pixels); false when the image's
+  // statistics or histogram could not be had.
+  struct TProposal {
+    long double A = 0, B = 0, K = 0;
+  };
+  static bool Propose(const TDataImage& Image, TProposal& Proposal);
+
+ protected:
+  void FormActivate() override;
+  void ReadParameters() override;
+  void RunOperation(TDataImage& Dst, TDataImage& Src) override;
+
+ private:
+  int FEdge = 1, FRed = 0, FGreen = 1, FBlue = 2;
+  float FA = 255.0f, FB = 0.0f, FK = 1.0f;
+};
+
+extern TfrmDDP* frmDDP;

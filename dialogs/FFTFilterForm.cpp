@@ -1,0 +1,80 @@
+#include "dialogs/FFTFilterForm.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/FloatEdit.h"
+#include "app/IntEdit.h"
+#include "dialogs/DialogControls.h"
+#include "engine/Processing.h"
+
+TfrmFFTFilter* frmFFTFilter = nullptr;
+
+using namespace DialogControls;
+
+TfrmFFTFilter::TfrmFFTFilter(QWidget* Parent) : TProcessingDialog(Parent) {
+  setObjectName(QStringLiteral("frmFFTFilter"));
+  setWindowTitle(QStringLiteral("FFT Filter"));
+  setAccessibleName(windowTitle());
+  HelpContext = 818;
+  SetResultCaption(QStringLiteral("FFT Filter"));
+  Accepts = TAccepts::GreyOnly;
+  RefusalText = QStringLiteral("FFT filtering can only be performed on grey scale images.");
+  PreviewOnExecute = true;
+
+  grpFilterType = RadioGroup(this, "grpFilterType", QStringLiteral("Filter Type"),
+                             {QStringLiteral("Ideal lowpass"), QStringLiteral("Ideal highpass"),
+                              QStringLiteral("Butterworth lowpass"), QStringLiteral("Butterworth highass")},
+                             0, FilterTypeButtons);
+  auto* grid = new QGridLayout;
+  // The cut-off has no upper bound of its own; the large maximum only keeps
+  // the box's range rule from clamping every value.
+  fedStrength = FloatBox(this, "fedStrength", QStringLiteral("Filter strength"), 0.1L, 2e32L, 1, 16);
+  fedHFE = FloatBox(this, "fedHFE", QStringLiteral("High frequency emphasis"), 0, 1, 0.1L, 1);
+  iedOrder = IntBox(this, "iedOrder", QStringLiteral("Filter order"), 1, 10, 1, 1);
+  Row(grid, 0, QStringLiteral("Filter &strength"), fedStrength);
+  lblHFE = Row(grid, 1, QStringLiteral("High frequency &emphasis"), fedHFE, nullptr, "lblHFE");
+  Row(grid, 2, QStringLiteral("Filter &order"), iedOrder);
+  fedHFE->setEnabled(false);
+  lblHFE->setEnabled(false);
+  auto* controls = new QVBoxLayout;
+  controls->addWidget(grpFilterType);
+  controls->addLayout(grid);
+  Arrange(this, controls, MakePreview(), MakeDialogButtons());
+
+  connect(FilterTypeButtons, &QButtonGroup::idClicked, this, [this] { grpFilterTypeClick(); });
+  connect(fedStrength, &QLineEdit::textChanged, this, [this] { ParameterChanged(); });
+  connect(fedHFE, &QLineEdit::textChanged, this, [this] { ParameterChanged(); });
+  connect(iedOrder, &QLineEdit::textChanged, this, [this] { ParameterChanged(); });
+}
+
+void TfrmFFTFilter::grpFilterTypeClick() {
+  UpdatePreview();
+  // Only the high-pass filters add an emphasis.
+  const bool highPass = FilterTypeButtons->checkedId() % 2 == 1;
+  fedHFE->setEnabled(highPass);
+  lblHFE->setEnabled(highPass);
+}
+
+QString TfrmFFTFilter::Refusal(const TDataImage& Image) const {
+  const QString kind = TProcessingDialog::Refusal(Image);
+  return kind.isEmpty() ? TransformSizeRefusal(Image) : kind;
+}
+
+void TfrmFFTFilter::ReadParameters() {
+  FType = std::max(0, FilterTypeButtons->checkedId());
+  FStrength = float(fedStrength->ConstrainedValue());
+  FEmphasis = float(fedHFE->ConstrainedValue());
+  FOrder = float(iedOrder->ConstrainedValue());
+}
+
+void TfrmFFTFilter::RunOperation(TDataImage& Dst, TDataImage& Src) {
+  FFTFilter(std::uint8_t(FType), Dst, Src, FStrength, FEmphasis, FOrder);
+}
+
+void TfrmFFTFilter::AfterPreview(TDataImage& Result) { Result.AutoScale(); }
+
+void TfrmFFTFilter::AfterOperation(TDataImage& Result) { Result.AutoScale(); }

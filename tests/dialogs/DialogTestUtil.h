@@ -1,0 +1,119 @@
+#pragma once
+// A main window with the processing dialogs, and a user's hands inside a
+// modal dialog opened by a menu command.
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "app/AppTestUtil.h"
+#include "app/FormGroups.h"
+#include "app/PreviewFrame.h"
+#include "dialogs/ProcessingDialog.h"
+#include "engine/ColGeometry.h"
+#include "engine/Geometry.h"
+
+class DialogTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    CreateProcessingForms(Form.get());
+  }
+  void TearDown() override {
+    FreeProcessingForms();
+    AppTest::TearDown();
+  }
+  // Triggers action Name; Act runs inside the modal dialog it opens (nullptr
+  // when none opened), after its activation. A dialog left open is cancelled.
+  void WithDialog(const char* Name, const std::function<void(QDialog*)>& Act) {
+    bool ran = false;
+    QTimer::singleShot(0, Form.get(), [&] {
+      ran = true;
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QCoreApplication::processEvents();
+      QCoreApplication::processEvents();
+      Act(dialog);
+      if (dialog && dialog->isVisible()) dialog->reject();
+    });
+    QAction* action = Form->Action(QString::fromLatin1(Name));
+    ASSERT_TRUE(action && action->isEnabled()) << Name;
+    action->trigger();
+    if (!ran) QCoreApplication::processEvents();
+  }
+  static void Click(QDialog* Dialog, const char* Button) {
+    QTest::mouseClick(Dialog->findChild<QPushButton*>(QString::fromLatin1(Button)), Qt::LeftButton);
+  }
+  static void ClickOK(QDialog* Dialog) { Click(Dialog, "btnOK"); }
+  static void ClickCancel(QDialog* Dialog) { Click(Dialog, "btnCancel"); }
+  // A track bar moved with the keyboard: Home, then Right to Position.
+  static void SlideTo(QSlider* Slider, int Position) {
+    Slider->setFocus();
+    QTest::keyClick(Slider, Qt::Key_Home);
+    for (int i = Slider->minimum(); i < Position; ++i) QTest::keyClick(Slider, Qt::Key_Right);
+  }
+  // A click on a radio button's round indicator.
+  static void ClickRadio(QAbstractButton* Button) {
+    QTest::mouseClick(Button, Qt::LeftButton, Qt::NoModifier, QPoint(6, Button->height() / 2));
+  }
+  // A number box's text replaced as typed.
+  static void TypeInto(QWidget* Box, const QString& Text) {
+    Box->setFocus();
+    QTest::keyClick(Box, Qt::Key_End);
+    QTest::keyClick(Box, Qt::Key_Home, Qt::ShiftModifier);
+    QTest::keyClicks(Box, Text);
+  }
+  // Runs the preview the dialog has been asked for.
+  static void Settle(QDialog* Dialog) {
+    QCoreApplication::processEvents();
+    if (auto* d = qobject_cast<TProcessingDialog*>(Dialog)) d->FlushPreview();
+  }
+  static void Activate(QDialog* Dialog) {
+    QEvent e(QEvent::WindowActivate);
+    QApplication::sendEvent(Dialog, &e);
+  }
+};
+
+// Same sides, kind, data type and pixels.
+inline bool SamePixels(const TDataImage& A, const TDataImage& B) {
+  if (A.Width != B.Width || A.Height != B.Height || A.IsColour != B.IsColour) return false;
+  const std::size_t n = std::size_t(A.PixelCount());
+  if (A.IsColour) return std::memcmp(A.RGBPlane, B.RGBPlane, n * 3) == 0;
+  return A.DataType == B.DataType && std::memcmp(A.Pixels, B.Pixels, n * sizeof(float)) == 0;
+}
+
+// A copy of the pixels and points, the way a result window starts.
+inline std::unique_ptr<TDataImage> CopyOf(const TDataImage& S) {
+  auto d = std::make_unique<TDataImage>();
+  d->Allocate(S.Width, S.Height, S.IsColour ? 0 : S.DataType, S.IsColour);
+  std::memcpy(S.IsColour ? (void*)d->RGBPlane : (void*)d->Pixels, S.IsColour ? (void*)S.RGBPlane : (void*)S.Pixels,
+              std::size_t(S.PixelCount()) * (S.IsColour ? 3 : sizeof(float)));
+  d->BlackPoint = S.BlackPoint;
+  d->WhitePoint = S.WhitePoint;
+  return d;
+}
+
+// The preview frame's thumbnail of Image: resampled, auto-scaled.
+inline std::unique_ptr<TDataImage> ThumbnailOf(const TDataImage& Image) {
+  int tw = 0, th = 0;
+  TfmePreview::ThumbnailSize(Image.Width, Image.Height, tw, th);
+  auto t = std::make_unique<TDataImage>();
+  if (Image.IsColour)
+    ColResample(tw, th, *t, Image);
+  else
+    Resample(tw, th, *t, Image);
+  t->AutoScale();
+  return t;
+}
+
+inline float Largest(const TDataImage& Image) {
+  float top = 0;
+  for (std::int64_t i = 0; i < Image.PixelCount(); ++i) top = std::max(top, Image.Pixels[i]);
+  return top;
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/python3
+"""The radial plot of a grey image computed independently with numpy.
+
+radial_plot.py PLANE W H CX CY R: PLANE holds W x H float32 values; CX, CY
+is the centroid. The disc is the ellipse inscribed in the rectangle from
+(round(CX - R), round(CY - R)) to (round(CX + R), round(CY + R)) (halves to
+even), a pixel belonging when its centre (x + 0.5, y + 0.5) lies inside or on
+it, walked over rows round(CY) - R .. round(CY) + R and the same columns.
+Prints: pixel count, minimum, maximum, sigma, FWHM, model curve points."""
+import sys
+import numpy as np
+
+plane = np.fromfile(sys.argv[1], dtype=np.float32).reshape(int(sys.argv[3]), int(sys.argv[2]))
+cx, cy = np.float32(sys.argv[4]), np.float32(sys.argv[5])
+r = int(sys.argv[6])
+left, right = int(np.rint(np.float64(cx) - r)), int(np.rint(np.float64(cx) + r))
+top, bottom = int(np.rint(np.float64(cy) - r)), int(np.rint(np.float64(cy) + r))
+a, b = (right - left) / 2.0, (bottom - top) / 2.0
+ys, xs = np.mgrid[int(np.rint(cy)) - r:int(np.rint(cy)) + r + 1, int(np.rint(cx)) - r:int(np.rint(cx)) + r + 1]
+inside = ((xs + 0.5 - (left + a)) / a) ** 2 + ((ys + 0.5 - (top + b)) / b) ** 2 <= 1.0
+v = plane[ys[inside], xs[inside]].astype(np.float64)
+sd = np.sqrt(np.mean((v - v.mean()) ** 2))
+sigma = sd * r / v.max()
+fwhm = 2 * sigma * np.sqrt(2 * np.log(2))
+t, points = np.float32(0), 0
+while t <= 2 * r:
+    points += 1
+    t = np.float32(np.float64(t) + 0.05)
+print(v.size, v.min(), v.max(), repr(sigma), repr(fwhm), points)
