@@ -5,6 +5,11 @@
 
 #include <QApplication>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -85,4 +90,68 @@ inline int FileBITPIX(const QString& Name) {
   std::int32_t bitpix = 0;
   GetFITSInteger(header, "BITPIX", bitpix);
   return bitpix;
+}
+
+// Picks a menu item as a user does: opens the menu bar's menu by its title,
+// then clicks the item found by its text. False when either is missing, or
+// the item is hidden or disabled. A modal dialog the item opens runs inside
+// the click; drive it with WhenDialog.
+inline bool PickMenuItem(QMainWindow* Window, const QString& MenuTitle, const QString& ItemText) {
+  QMenuBar* bar = Window->menuBar();
+  QMenu* menu = nullptr;
+  for (QAction* a : bar->actions())
+    if (a->text() == MenuTitle && a->menu()) menu = a->menu();
+  if (!menu) return false;
+  QAction* item = nullptr;
+  for (QAction* a : menu->actions())
+    if (a->text() == ItemText) item = a;
+  if (!item || !item->isVisible() || !item->isEnabled()) return false;
+  menu->popup(bar->mapToGlobal(bar->actionGeometry(menu->menuAction()).bottomLeft()));
+  if (!QTest::qWaitForWindowExposed(menu)) return false;
+  const QRect r = menu->actionGeometry(item);
+  if (r.isEmpty()) return false;
+  QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, r.center());
+  return true;
+}
+
+// Calls Act with Wanted once it is the open modal dialog; it polls, so the
+// dialog may open after any number of events. Gives up (and Act never runs)
+// after about 10 s of polling.
+inline void WhenDialog(QWidget* Wanted, std::function<void()> Act) {
+  auto* timer = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, tries, Act, Wanted] {
+    const bool open = QApplication::activeModalWidget() == Wanted;
+    if (!open && ++*tries < 1000) return;
+    timer->stop();
+    timer->deleteLater();
+    if (!open) return;
+    Wanted->activateWindow();
+    if (QTest::qWaitForWindowExposed(Wanted) && QTest::qWaitForWindowActive(Wanted)) Act();
+  });
+  timer->start();
+}
+
+// Replaces what a box shows by typing, as a user selects all and types.
+inline void TypeInto(QWidget* Box, const QString& Text) {
+  Box->setFocus();
+  QTest::keyClick(Box, Qt::Key_End);
+  QTest::keyClick(Box, Qt::Key_Home, Qt::ShiftModifier);
+  QTest::keyClick(Box, Qt::Key_Backspace);
+  QTest::keyClicks(Box, Text);
+}
+
+// The push button of a window that shows Text (ignoring its "&" marks), as a
+// user finds it; null when there is none.
+inline QPushButton* ButtonOf(QWidget* Window, const QString& Text) {
+  for (QPushButton* b : Window->findChildren<QPushButton*>())
+    if (QString(b->text()).remove(QLatin1Char('&')) == Text) return b;
+  return nullptr;
+}
+
+// Clicks a radio button or check box on its mark, where a user clicks it (a
+// click right of its text misses it).
+inline void ClickOption(QWidget* Option) {
+  QTest::mouseClick(Option, Qt::LeftButton, Qt::NoModifier, QPoint(6, Option->height() / 2));
 }

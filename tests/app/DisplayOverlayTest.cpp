@@ -93,6 +93,44 @@ TEST(Display, IntegerZoomRepeatsPixelsAndHugeZoomPaintsOnlyTheExposedPart) {
   EXPECT_EQ(corner.pixelColor(30, 30), QColor(10, 20, 30));
 }
 
+// What the window paints at each zoom, grabbed from the shown control, is the
+// picture scaled by nearest neighbour: display pixel u shows source pixel
+// floor((u + 1/2) * source side / display side), no blending.
+TEST(Display, PaintedPictureIsTheNearestNeighbourScalingAtEveryZoom) {
+  QImage source(13, 7, QImage::Format_RGB888);
+  std::uint32_t seed = 7;
+  for (int y = 0; y < source.height(); ++y)
+    for (int x = 0; x < source.width(); ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      // Neighbours differ strongly, so any blending shows.
+      source.setPixelColor(x, y, QColor((seed >> 24) & 255, ((x + y) & 1) ? 255 : 0, (seed >> 8) & 255));
+    }
+  const struct {
+    float Zoom;
+    int W, H;  // display sides: Round(side * zoom / 100)
+  } zooms[] = {{100, 13, 7}, {200, 26, 14}, {300, 39, 21}, {400, 52, 28}, {250, 32, 18},
+               {150, 20, 10}, {50, 6, 4}, {25, 3, 2}};
+  for (const auto& z : zooms) {
+    SCOPED_TRACE(z.Zoom);
+    TDisplay display;
+    display.SetBitmap(source);
+    display.Zoom = z.Zoom;
+    display.Redraw();
+    display.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&display));
+    const QImage shown = display.grab().toImage().convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(shown.size(), QSize(z.W, z.H));
+    int wrong = 0;
+    for (int v = 0; v < z.H; ++v)
+      for (int u = 0; u < z.W; ++u) {
+        const int sx = int((2 * u + 1) * source.width() / (2 * z.W));
+        const int sy = int((2 * v + 1) * source.height() / (2 * z.H));
+        if (shown.pixelColor(u, v) != source.pixelColor(sx, sy)) ++wrong;
+      }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
 TEST(StatusBar, FivePanelsOfFixedWidth) {
   TQVRStatusBar bar;
   bar.show();

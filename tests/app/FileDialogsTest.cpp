@@ -65,10 +65,12 @@ class FileDialogsTest : public AppTest {
 TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {
   TChildForm* w = GreyWindow(30, 20, 3, [](int x, int y) { return float(x + y); });
   frmFITSOptions->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmFITSOptions));
   EXPECT_EQ(frmFITSOptions->ListBox->count(), 0);
   EXPECT_TRUE(frmFITSOptions->rdoData32->isChecked());
-  frmFITSOptions->rdoData16->setChecked(true);
-  frmFITSOptions->btnNewHeaderClick();
+  ClickOption(frmFITSOptions->rdoData16);
+  EXPECT_TRUE(frmFITSOptions->rdoData16->isChecked());
+  QTest::mouseClick(frmFITSOptions->btnNewHeader, Qt::LeftButton);
   EXPECT_TRUE(Boxes.empty());
   EXPECT_EQ(frmFITSOptions->ListBox->count(), 10);
   const QStringList cards = Lines(frmFITSOptions->ListBox);
@@ -77,9 +79,10 @@ TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {
   EXPECT_EQ(cards.filter("1.000000E+0000").size(), 1);
   EXPECT_EQ(int(w->FITSHeader.size()), 10);
   // Over a header it asks; No keeps the old one.
-  frmFITSOptions->rdoData32->setChecked(true);
+  ClickOption(frmFITSOptions->rdoData32);
+  EXPECT_TRUE(frmFITSOptions->rdoData32->isChecked());
   Answers = {mrNo};
-  frmFITSOptions->btnNewHeaderClick();
+  QTest::mouseClick(frmFITSOptions->btnNewHeader, Qt::LeftButton);
   ASSERT_EQ(Boxes.size(), 1u);
   EXPECT_EQ(Boxes[0].Text, QStringLiteral("The current image already has a FITS header.  Do you want to overwrite the "
                                           "current header?"));
@@ -92,7 +95,7 @@ TEST_F(FileDialogsTest, NewHeaderAsksOnlyOverAHeader) {
   ASSERT_TRUE(SaveImageFile(file, w));
   EXPECT_EQ(FileBITPIX(file), 16);
   Answers = {mrYes};
-  frmFITSOptions->btnNewHeaderClick();
+  QTest::mouseClick(frmFITSOptions->btnNewHeader, Qt::LeftButton);
   EXPECT_EQ(Lines(frmFITSOptions->ListBox).filter("-32").size(), 1);
 }
 
@@ -114,14 +117,17 @@ TEST_F(FileDialogsTest, FileOptionsDataTypeAndTabs) {
   EXPECT_EQ(frmFileOptions->NewHeaderBITPIX(), -32);
   TChildForm* g = GreyWindow(6, 4, 3, [](int x, int) { return float(x); });
   frmFileOptions->Execute(false);
+  frmFileOptions->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frmFileOptions));
   EXPECT_EQ(frmFileOptions->PageControl1->tabText(frmFileOptions->PageControl1->currentIndex()), QStringLiteral("FITS"));
-  frmFileOptions->grpDataType->button(0)->setChecked(true);
+  ClickOption(frmFileOptions->grpDataType->button(0));
+  EXPECT_TRUE(frmFileOptions->grpDataType->button(0)->isChecked());
   EXPECT_EQ(frmFileOptions->NewHeaderBITPIX(), 16);
   // A window without header is saved in the chosen type.
   const QString file = Dir.filePath("b.fts");
   ASSERT_TRUE(SaveImageFile(file, g));
   EXPECT_EQ(FileBITPIX(file), 16);
-  frmFileOptions->btnNewHeaderClick();
+  QTest::mouseClick(frmFileOptions->btnNewHeader, Qt::LeftButton);
   EXPECT_EQ(frmFileOptions->ListBox->count(), 10);
   ColourWindow(4, 4, [](int, int) { return TRGBPixel{1, 2, 3}; });
   frmFileOptions->Execute(false);
@@ -259,14 +265,27 @@ TEST_F(FileDialogsTest, RawImportOfEachLayout) {
   };
   auto import = [&](const QString& Path, int W, int H, int Format, const char* Offset, bool Unsigned, int Skip = 0) {
     frmImport->OpenDialog()->FileName = Path;
-    // As typed: the boxes' ranges apply only when the dialog reads them.
-    frmImport->iedWidth->setText(QString::number(W));
-    frmImport->iedHeight->setText(QString::number(H));
-    frmImport->iedSkip->setText(QString::number(Skip));
-    frmImport->fedOffset->setText(QString::fromLatin1(Offset));
-    frmImport->chkUnsigned->setChecked(Unsigned);
-    frmImport->grpDataFormat->button(Format)->setChecked(true);
-    return frmImport->btnOKClick() ? frmImport->LastWindow : nullptr;
+    frmImport->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(frmImport));
+    // As typed, the width last, then Enter: the boxes' ranges apply only when
+    // the dialog reads them. An offset with an exponent cannot be typed (the
+    // box takes digits, sign and separator only); it arrives pasted.
+    if (frmImport->chkUnsigned->isChecked() != Unsigned) ClickOption(frmImport->chkUnsigned);
+    ClickOption(frmImport->grpDataFormat->button(Format));
+    EXPECT_TRUE(frmImport->grpDataFormat->button(Format)->isChecked());
+    if (QByteArray(Offset).contains('E'))
+      frmImport->fedOffset->setText(QString::fromLatin1(Offset));
+    else
+      TypeInto(frmImport->fedOffset, QString::fromLatin1(Offset));
+    TypeInto(frmImport->iedHeight, QString::number(H));
+    TypeInto(frmImport->iedSkip, QString::number(Skip));
+    TypeInto(frmImport->iedWidth, QString::number(W));
+    frmImport->LastWindow = nullptr;
+    QTest::keyClick(frmImport->iedWidth, Qt::Key_Return);
+    // A refusal keeps the dialog open; an import closes it.
+    EXPECT_EQ(frmImport->isVisible(), frmImport->LastWindow == nullptr);
+    frmImport->hide();
+    return frmImport->LastWindow;
   };
   EXPECT_EQ(frmImport->iedWidth->text(), QStringLiteral("1"));
   EXPECT_TRUE(frmImport->chkUnsigned->isChecked());
@@ -296,6 +315,9 @@ TEST_F(FileDialogsTest, RawImportOfEachLayout) {
   w = import(file("e.raw", skipped), 3, 2, 0, "0", true, 100);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->DataImage->GetPixel(2, 1), 6.0f);
+  // The window shows the whole range of the bytes 1 to 6.
+  EXPECT_EQ(w->DataImage->BlackPoint, 1.0f);
+  EXPECT_EQ(w->DataImage->WhitePoint, 6.0f);
   // A typed offset outside the box's range (0 up to 2E32) is brought into it
   // before the import: -10 reads as 0, 3E32 as 2E32.
   w = import(file("f.raw", QByteArray("\x05", 1)), 1, 1, 0, "-10", true);
@@ -315,9 +337,8 @@ TEST_F(FileDialogsTest, RawImportOfEachLayout) {
   EXPECT_EQ(import(c, 1, 1, 0, "0", true, -5), nullptr);
   EXPECT_EQ(WindowCount(), windows);
   // A size typed beyond the limit is brought to 65536, then refused as too long.
-  frmImport->OpenDialog()->FileName = c;
-  frmImport->iedWidth->setText(QStringLiteral("100000"));
-  frmImport->iedHeight->SetValue(1);
-  EXPECT_FALSE(frmImport->btnOKClick());
+  const std::size_t boxes = Boxes.size();
+  EXPECT_EQ(import(c, 100000, 1, 0, "0", true), nullptr);
+  ASSERT_EQ(Boxes.size(), boxes + 1);
   EXPECT_EQ(Boxes.back().Text, QStringLiteral("An error occured importing this file."));
 }

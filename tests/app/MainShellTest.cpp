@@ -549,13 +549,13 @@ TEST_F(MainShellTest, SaveAndImportGoThroughTheirDialogs) {
   // new 16-bit header made there is what the file gets.
   chosen = dir.filePath(QStringLiteral("a.fts"));
   QWidget* shown = nullptr;
-  WhenModal([&](QWidget* d) {
-    shown = d;
-    frmFITSOptions->rdoData16->setChecked(true);
-    frmFITSOptions->btnNewHeaderClick();
-    frmFITSOptions->SetModalResult(mrOk);
+  WhenDialog(frmFITSOptions, [&] {
+    shown = frmFITSOptions;
+    ClickOption(frmFITSOptions->rdoData16);
+    QTest::mouseClick(frmFITSOptions->btnNewHeader, Qt::LeftButton);
+    QTest::mouseClick(ButtonOf(frmFITSOptions, QStringLiteral("OK")), Qt::LeftButton);
   });
-  run.Form->Action("FileSaveAs")->trigger();
+  ASSERT_TRUE(PickMenuItem(run.Form, QStringLiteral("&File"), QStringLiteral("Save &As...")));
   EXPECT_EQ(shown, frmFITSOptions);
   ASSERT_TRUE(QFileInfo::exists(chosen));
   EXPECT_EQ(FileBITPIX(chosen), 16);
@@ -577,11 +577,11 @@ TEST_F(MainShellTest, SaveAndImportGoThroughTheirDialogs) {
   // Cancel there writes nothing.
   chosen = dir.filePath(QStringLiteral("b.fts"));
   shown = nullptr;
-  WhenModal([&](QWidget* d) {
-    shown = d;
-    frmFITSOptions->SetModalResult(mrCancel);
+  WhenDialog(frmFITSOptions, [&] {
+    shown = frmFITSOptions;
+    QTest::mouseClick(ButtonOf(frmFITSOptions, QStringLiteral("Cancel")), Qt::LeftButton);
   });
-  run.Form->Action("FileSaveAs")->trigger();
+  ASSERT_TRUE(PickMenuItem(run.Form, QStringLiteral("&File"), QStringLiteral("Save &As...")));
   EXPECT_EQ(shown, frmFITSOptions);
   EXPECT_FALSE(QFileInfo::exists(chosen));
   // A JPEG name: the JPEG Options dialog, whose settings stay for the next save.
@@ -614,15 +614,16 @@ TEST_F(MainShellTest, SaveAndImportGoThroughTheirDialogs) {
   }
   const int before = run.Form->MDIChildCount();
   shown = nullptr;
-  WhenModal([&](QWidget* d) {
-    shown = d;
-    frmImport->iedWidth->setText(QStringLiteral("3"));
-    frmImport->iedHeight->setText(QStringLiteral("2"));
-    frmImport->grpDataFormat->button(0)->setChecked(true);
-    if (!frmImport->btnOKClick()) frmImport->SetModalResult(mrCancel);
+  WhenDialog(frmImport, [&] {
+    shown = frmImport;
+    TypeInto(frmImport->iedWidth, QStringLiteral("3"));
+    TypeInto(frmImport->iedHeight, QStringLiteral("2"));
+    ClickOption(frmImport->grpDataFormat->button(0));
+    QTest::mouseClick(ButtonOf(frmImport, QStringLiteral("OK")), Qt::LeftButton);
+    // Should the import be refused, the dialog is closed so the test goes on.
+    if (frmImport->isVisible()) QTest::mouseClick(ButtonOf(frmImport, QStringLiteral("Cancel")), Qt::LeftButton);
   });
-  ASSERT_TRUE(run.Form->Action("FileImport")->isEnabled());
-  run.Form->Action("FileImport")->trigger();
+  ASSERT_TRUE(PickMenuItem(run.Form, QStringLiteral("&File"), QStringLiteral("&Import...")));
   TFileDialog::SetHook(previous);
   EXPECT_EQ(shown, frmImport);
   ASSERT_EQ(run.Form->MDIChildCount(), before + 1);

@@ -98,6 +98,15 @@ TEST_F(ResultWindows, CopyImageWindowOutOfMemorySaysSoAndLeavesNoWindow) {
   EXPECT_EQ(Form->MDIChildren(), QList<TChildForm*>{source});
 }
 
+// A window routine's failure with the number the user reads in the error box
+// (out of memory is said in words instead, above).
+TEST_F(ResultWindows, RenderedBitmapOfAWindowWithoutPictureReportsFortySix) {
+  // A window without an image has no picture to take.
+  Errors.clear();
+  EXPECT_TRUE(GetRenderedBitmap(new TChildForm).isNull());
+  EXPECT_EQ(Errors, std::vector<int>{46});
+}
+
 TEST_F(ResultWindows, EveryFixedFilterMakesItsCaptionedWindowWithTheEngineResult) {
   using Run = std::function<void(TDataImage&, TDataImage&)>;
   auto kernel = [](int code) -> Run {

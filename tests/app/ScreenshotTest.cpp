@@ -92,6 +92,32 @@ TEST_F(Screenshot, ZoomedWindowSelectedAnnotationAndReadOut) {
   EXPECT_EQ(grey->ScrollBox->viewport()->width(), grey->ImageDisplay->width());
   QTest::qWait(50);
   const QImage shot = Form->grab().toImage();
+  // What a user notices: the grey window shows its star, bright in the middle
+  // of a dark sky, not a blank area; the selected annotation's yellow text
+  // shows inside the colour window.
+  const QRect seen = grey->ScrollBox->viewport()->rect().intersected(
+      QRect(grey->ImageDisplay->mapTo(grey->ScrollBox->viewport(), QPoint(0, 0)), grey->ImageDisplay->size()));
+  ASSERT_FALSE(seen.isEmpty());
+  int darkest = 255, brightest = 0;
+  for (int y = seen.top(); y <= seen.bottom(); y += 3)
+    for (int x = seen.left(); x <= seen.right(); x += 3) {
+      const QColor c = shot.pixelColor(grey->ScrollBox->viewport()->mapTo(Form.get(), QPoint(x, y)));
+      darkest = std::min(darkest, c.green());
+      brightest = std::max(brightest, c.green());
+    }
+  EXPECT_LT(darkest, 40);
+  EXPECT_GT(brightest, 200);
+  const QPoint star = grey->ImageDisplay->mapTo(Form.get(), QPoint(240, 180));
+  if (shot.rect().contains(star) && seen.contains(grey->ImageDisplay->mapTo(grey->ScrollBox->viewport(), QPoint(240, 180))))
+    EXPECT_GT(shot.pixelColor(star).green(), 200);
+  int yellow = 0;
+  const QRect text(colour->ImageDisplay->mapTo(Form.get(), QPoint(30, 20)), QSize(100, 45));
+  for (int y = text.top(); y <= text.bottom(); ++y)
+    for (int x = text.left(); x <= text.right(); ++x) {
+      const QColor c = shot.pixelColor(x, y);
+      if (c.red() > 200 && c.green() > 200 && c.blue() < 60) ++yellow;
+    }
+  EXPECT_GT(yellow, 20);
   if (const char* file = std::getenv("CORVELLE_SCREENSHOT2")) shot.save(QString::fromLocal8Bit(file));
   if (const char* wait = std::getenv("CORVELLE_SCREENSHOT_WAIT_MS")) QTest::qWait(std::atoi(wait));
 }

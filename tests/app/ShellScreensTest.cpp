@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <QChartView>
 
 #include "app/Child.h"
 #include "app/FileManager.h"
@@ -73,7 +74,28 @@ TEST(ShellScreens, MainWindowScaleWindowAndDialogs) {
   frmQuickLinearScale->raise();
   QTest::qWait(50);
   const QImage chart = frmQuickLinearScale->grab().toImage();
-  EXPECT_FALSE(chart.isNull());
+  ASSERT_FALSE(chart.isNull());
+  // The histogram shows: its filled curve covers a part of the plot area in
+  // many columns, not none and not all of it.
+  {
+    const QRect plot = frmQuickLinearScale->Chart->geometry();
+    int columns = 0, filled = 0, cells = 0;
+    for (int x = plot.left(); x <= plot.right(); ++x) {
+      bool any = false;
+      for (int y = plot.top(); y <= plot.bottom(); ++y) {
+        const QColor c = chart.pixelColor(x, y);
+        ++cells;
+        if (std::abs(c.red() - 48) < 12 && std::abs(c.green() - 72) < 12 && std::abs(c.blue() - 128) < 12) {
+          any = true;
+          ++filled;
+        }
+      }
+      if (any) ++columns;
+    }
+    EXPECT_GT(columns, 100);
+    EXPECT_GT(filled, cells / 50);
+    EXPECT_LT(filled, cells / 2);
+  }
 
   const QString scene = Scene();
   if (scene == QLatin1String("menus")) {

@@ -1,3 +1,4 @@
+#include <functional>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,59 +86,117 @@ TEST_F(SmallWindowsTest, SetZoom) {
   EXPECT_TRUE(frmZoom->grpZoom->button(2)->isChecked());
   EXPECT_FALSE(frmZoom->iedZoom->isEnabled());
   EXPECT_EQ(frmZoom->iedZoom->text(), QStringLiteral("100"));
-  frmZoom->grpZoom->button(3)->click();
-  frmZoom->btnOKClick();
-  EXPECT_EQ(w->ImageDisplay->Zoom, 200.0f);
-  frmZoom->grpZoom->button(5)->click();
-  EXPECT_TRUE(frmZoom->iedZoom->isEnabled());
-  frmZoom->iedZoom->setText(QStringLiteral("350"));
-  frmZoom->btnOKClick();
-  EXPECT_EQ(w->ImageDisplay->Zoom, 350.0f);
-  // A typed 0 never reaches the window: the box's range makes it 1.
-  frmZoom->iedZoom->setText(QStringLiteral("0"));
-  frmZoom->btnOKClick();
-  EXPECT_EQ(w->ImageDisplay->Zoom, 1.0f);
-  frmZoom->iedZoom->setText(QString());  // the default value
-  frmZoom->btnOKClick();
-  EXPECT_EQ(w->ImageDisplay->Zoom, 1.0f);
+  // Each case: View, Set Zoom..., then what the user does in the dialog.
+  const struct {
+    const char* Does;
+    std::function<void()> Act;
+    float Zoom;
+  } cases[] = {
+      {"clicks 200% and OK", [] {
+         ClickOption(frmZoom->grpZoom->button(3));
+         QTest::mouseClick(ButtonOf(frmZoom, QStringLiteral("OK")), Qt::LeftButton);
+       }, 200.0f},
+      {"goes up from 100% with the arrow key, then Enter", [] {
+         ClickOption(frmZoom->grpZoom->button(2));
+         QTest::keyClick(frmZoom->grpZoom->button(2), Qt::Key_Up);
+         QTest::keyClick(frmZoom->focusWidget(), Qt::Key_Return);
+       }, 50.0f},
+      {"picks Custom and types 350", [] {
+         ClickOption(frmZoom->grpZoom->button(5));
+         EXPECT_TRUE(frmZoom->iedZoom->isEnabled());
+         TypeInto(frmZoom->iedZoom, QStringLiteral("350"));
+         QTest::mouseClick(ButtonOf(frmZoom, QStringLiteral("OK")), Qt::LeftButton);
+       }, 350.0f},
+      // A typed 0 never reaches the window: the box's range makes it 1.
+      {"types 0 and Enter", [] {
+         TypeInto(frmZoom->iedZoom, QStringLiteral("0"));
+         QTest::keyClick(frmZoom->iedZoom, Qt::Key_Return);
+       }, 1.0f},
+      {"types 350 again", [] {
+         TypeInto(frmZoom->iedZoom, QStringLiteral("350"));
+         QTest::mouseClick(ButtonOf(frmZoom, QStringLiteral("OK")), Qt::LeftButton);
+       }, 350.0f},
+      {"empties the box", [] {
+         TypeInto(frmZoom->iedZoom, QString());
+         QTest::mouseClick(ButtonOf(frmZoom, QStringLiteral("OK")), Qt::LeftButton);
+       }, 1.0f},
+      {"types 200 and cancels", [] {
+         TypeInto(frmZoom->iedZoom, QStringLiteral("200"));
+         QTest::mouseClick(ButtonOf(frmZoom, QStringLiteral("Cancel")), Qt::LeftButton);
+       }, 1.0f},
+      {"types 500 and cancels", [] {
+         TypeInto(frmZoom->iedZoom, QStringLiteral("500"));
+         QTest::keyClick(frmZoom->iedZoom, Qt::Key_Escape);
+       }, 1.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Does);
+    bool ran = false;
+    WhenDialog(frmZoom, [&] {
+      ran = true;
+      c.Act();
+    });
+    ASSERT_TRUE(PickMenuItem(Form.get(), QStringLiteral("&View"), QStringLiteral("Set &Zoom...")));
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(frmZoom->isVisible());
+    EXPECT_EQ(w->ImageDisplay->Zoom, c.Zoom);
+  }
 }
 
 TEST_F(SmallWindowsTest, NewImage) {
   EXPECT_EQ(frmNew->iedWidth->text(), QStringLiteral("640"));
   EXPECT_EQ(frmNew->iedHeight->text(), QStringLiteral("480"));
-  frmNew->iedWidth->setText(QStringLiteral("3"));
-  frmNew->iedHeight->setText(QStringLiteral("2"));
-  frmNew->fedValue->setText(QStringLiteral("2E32"));
-  frmNew->btnOKClick();
-  TChildForm* w = frmNew->NewWindow;
+  // File, New..., then the boxes typed into (an absent text keeps the box)
+  // and the image type clicked; OK by mouse.
+  auto create = [&](const char* Width, const char* Height, const char* Value, QRadioButton* Type) -> TChildForm* {
+    frmNew->NewWindow = nullptr;
+    WhenDialog(frmNew, [=] {
+      if (Width) TypeInto(frmNew->iedWidth, QString::fromLatin1(Width));
+      if (Height) TypeInto(frmNew->iedHeight, QString::fromLatin1(Height));
+      TypeInto(frmNew->fedValue, QString::fromLatin1(Value));
+      if (Type) ClickOption(Type);
+      QTest::mouseClick(ButtonOf(frmNew, QStringLiteral("OK")), Qt::LeftButton);
+    });
+    EXPECT_TRUE(PickMenuItem(Form.get(), QStringLiteral("&File"), QStringLiteral("&New...")));
+    EXPECT_FALSE(frmNew->isVisible());
+    return frmNew->NewWindow;
+  };
+  TChildForm* w = create("3", "2", "123456.5", nullptr);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->Caption(), QStringLiteral("Untitled"));
   EXPECT_TRUE(w->Modified);
   EXPECT_EQ(w->DataImage->DataType, 3);
   EXPECT_FALSE(w->DataImage->IsColour);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(w->DataImage->Pixels[i], 2.0e32f);
+  EXPECT_EQ(w->DataImage->Width, 3);
+  EXPECT_EQ(w->DataImage->Height, 2);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(w->DataImage->Pixels[i], 123456.5f);
   // Colour: above 255 gives white, 127.5 rounds to even.
-  frmNew->rdoColour->setChecked(true);
-  frmNew->fedValue->setText(QStringLiteral("300"));
-  frmNew->btnOKClick();
-  TRGBPixel p = frmNew->NewWindow->DataImage->RGBPlane[1 * frmNew->NewWindow->DataImage->Width + 2];
-  EXPECT_EQ(p.Red, 255);
-  EXPECT_EQ(p.Green, 255);
-  EXPECT_EQ(p.Blue, 255);
-  EXPECT_EQ(frmNew->NewWindow->DataImage->DataType, 0);
-  frmNew->fedValue->setText(QStringLiteral("127.5"));
-  frmNew->btnOKClick();
-  EXPECT_EQ(frmNew->NewWindow->DataImage->RGBPlane[0 * frmNew->NewWindow->DataImage->Width + 0].Green, 128);
-  frmNew->fedValue->setText(QStringLiteral("126.5"));
-  frmNew->btnOKClick();
-  EXPECT_EQ(frmNew->NewWindow->DataImage->RGBPlane[0 * frmNew->NewWindow->DataImage->Width + 0].Green, 126);
-  // A width of 0 typed and confirmed becomes 1; a negative value becomes 0.
-  frmNew->iedWidth->setText(QStringLiteral("0"));
-  frmNew->fedValue->setText(QStringLiteral("-4"));
-  frmNew->btnOKClick();
-  EXPECT_EQ(frmNew->NewWindow->DataImage->Width, 1);
-  EXPECT_EQ(frmNew->NewWindow->DataImage->RGBPlane[0 * frmNew->NewWindow->DataImage->Width + 0].Red, 0);
-  EXPECT_EQ(WindowCount(), 5);
+  const struct {
+    const char* Value;
+    std::uint8_t Level;
+  } colours[] = {{"300", 255}, {"127.5", 128}, {"126.5", 126}, {"-4", 0}};
+  for (const auto& c : colours) {
+    SCOPED_TRACE(c.Value);
+    w = create(nullptr, nullptr, c.Value, frmNew->rdoColour);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->DataImage->DataType, 0);
+    ASSERT_TRUE(w->DataImage->IsColour);
+    const TRGBPixel p = w->DataImage->RGBPlane[1 * w->DataImage->Width + 2];
+    EXPECT_EQ(p.Red, c.Level);
+    EXPECT_EQ(p.Green, c.Level);
+    EXPECT_EQ(p.Blue, c.Level);
+  }
+  // A width of 0 typed and confirmed becomes 1.
+  w = create("0", nullptr, "1", frmNew->rdoGrey);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->DataImage->Width, 1);
+  EXPECT_FALSE(w->DataImage->IsColour);
+  // Cancel makes no window.
+  WhenDialog(frmNew, [] { QTest::mouseClick(ButtonOf(frmNew, QStringLiteral("Cancel")), Qt::LeftButton); });
+  frmNew->NewWindow = nullptr;
+  ASSERT_TRUE(PickMenuItem(Form.get(), QStringLiteral("&File"), QStringLiteral("&New...")));
+  EXPECT_EQ(frmNew->NewWindow, nullptr);
+  EXPECT_EQ(WindowCount(), 6);
 }
 
 TEST(PrintLayout, PlacementAndTitles) {
@@ -206,20 +265,28 @@ TEST_F(SmallWindowsTest, PreferencesColoursReachEveryWindow) {
     c = QColor(255, 0, 0);
     return true;
   });
-  frmPreferences->btnROIColour->click();
+  // View, Preferences...: a new region colour picked, the marker colour
+  // dialog cancelled, the save prompt ticked and a folder typed; OK.
+  bool ran = false;
+  WhenDialog(frmPreferences, [&] {
+    ran = true;
+    QTest::mouseClick(frmPreferences->btnROIColour, Qt::LeftButton);
+    EXPECT_EQ(TfrmPreferences::PanelColour(frmPreferences->pnlROIColour), TColor(0x0000FF));
+    StandardDialogs::SetColourHook([](QColor&) { return false; });
+    QTest::mouseClick(frmPreferences->btnMkrColour, Qt::LeftButton);
+    EXPECT_EQ(frmPreferences->chkPromptForSave->text(), QStringLiteral("&Promt for save when closing images"));
+    if (!frmPreferences->chkPromptForSave->isChecked()) ClickOption(frmPreferences->chkPromptForSave);
+    TypeInto(frmPreferences->edtImagesDir, QStringLiteral("/tmp/x"));
+    QTest::mouseClick(ButtonOf(frmPreferences, QStringLiteral("OK")), Qt::LeftButton);
+  });
+  ASSERT_TRUE(PickMenuItem(Form.get(), QStringLiteral("&View"), QStringLiteral("&Preferences...")));
+  StandardDialogs::SetColourHook(previous);
+  EXPECT_TRUE(ran);
+  EXPECT_FALSE(frmPreferences->isVisible());
   EXPECT_EQ(Form->ROIColour, TColor(0x0000FF));
   EXPECT_EQ(a->ImageOverlay->ROIColour, TColor(0x0000FF));
   EXPECT_EQ(b->ImageOverlay->ROIColour, TColor(0x0000FF));
   EXPECT_EQ(b->ImageOverlay->MarkerColour, clWhite);
-  EXPECT_EQ(TfrmPreferences::PanelColour(frmPreferences->pnlROIColour), TColor(0x0000FF));
-  StandardDialogs::SetColourHook([](QColor&) { return false; });
-  frmPreferences->btnMkrColour->click();
-  EXPECT_EQ(b->ImageOverlay->MarkerColour, clWhite);
-  StandardDialogs::SetColourHook(previous);
-  EXPECT_EQ(frmPreferences->chkPromptForSave->text(), QStringLiteral("&Promt for save when closing images"));
-  frmPreferences->chkPromptForSave->setChecked(true);
-  frmPreferences->edtImagesDir->setText(QStringLiteral("/tmp/x"));
-  frmPreferences->btnOKClick();
   EXPECT_EQ(Form->SavePrompt, 1);
   EXPECT_EQ(Form->SaveDialog()->InitialDir, QStringLiteral("/tmp/x"));
 }
@@ -227,13 +294,15 @@ TEST_F(SmallWindowsTest, PreferencesColoursReachEveryWindow) {
 TEST_F(SmallWindowsTest, AnnotationDialog) {
   TfrmAnnotation dlg(Form.get());
   EXPECT_EQ(dlg.txtSample->text(), QStringLiteral("Sample Text"));
-  dlg.txtSample->setText(QStringLiteral("M42"));
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  TypeInto(dlg.txtSample, QStringLiteral("M42"));
   EXPECT_EQ(dlg.lblSample->text(), QStringLiteral("M42"));
   auto previous = StandardDialogs::SetFontHook([](QFont& f) {
     f.setPointSize(31);
     return true;
   });
-  dlg.btnFontClick();
+  QTest::mouseClick(dlg.btnFont, Qt::LeftButton);
   StandardDialogs::SetFontHook(previous);
   EXPECT_EQ(dlg.lblSample->font().pointSize(), 31);
 }

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "EngineTestSupport.h"
-#include "engine/Checked.h"
 #include "engine/ColProcessing.h"
 #include "engine/Processing.h"
 
@@ -391,9 +390,18 @@ TEST(GreyPointOps, GammaMatchesTheExtendedFormulaBitForBit) {
   for (float g : {0.3f, 0.45f, 2.2f, 0.0625f, 7.0f}) {
     Apply(dst, src, [g](auto& d, auto& s) { Gamma(d, s, g); });
     const long double M = src.MaxValue, inv = 1.0L / M, e = 1.0L / g;
+    // The engine's power as the numeric rules state it, written out here: a
+    // whole exponent is the repeated product, any other exp(e * ln b).
+    auto power = [](long double b, long double x) {
+      if (b == 0) return 0.0L;
+      if (x != std::trunc(x)) return std::exp(x * std::log(b));
+      long double r = 1.0L;
+      for (long long k = 0; k < (long long)x; ++k) r *= b;
+      return r;
+    };
     int bad = 0;
     for (std::int64_t i = 0; i < src.PixelCount(); ++i) {
-      long double r = M * Checked::Power(src.Pixels[i] * inv, e);
+      long double r = M * power(src.Pixels[i] * inv, e);
       const float want = r < 0 ? 0.0f : float(r);
       if (!testsupport::SameBits(dst.Pixels[i], want) && ++bad < 5)
         ADD_FAILURE() << "gamma " << g << " of " << src.Pixels[i] << ": " << dst.Pixels[i] << " vs " << want;

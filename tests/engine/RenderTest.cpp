@@ -249,8 +249,14 @@ TEST(Render, FastPathMatchesExactIndexEverywhere) {
       img.BlackPoint = black;
       img.WhitePoint = white;
       img.UpdateBitmap();
+      // The rendering rule written out: Round((v - black) * f), f = 255 /
+      // (white - black) in extended precision, halves to even, clamped (NaN
+      // shows as 0).
+      const long double f = 255.0L / ((long double)white - black);
       for (int i = 0; i < 2 * n; ++i) {
-        const int k = TDataImage::DisplayIndex(img.Pixels[i], black, white);
+        const long double x = ((long double)img.Pixels[i] - black) * f;
+        const int k = x >= 255 ? 255 : x > 0 ? int(std::nearbyint(x)) : 0;
+        EXPECT_EQ(TDataImage::DisplayIndex(img.Pixels[i], black, white), k);
         const Shown s = At(img, i % n, i / n);
         ASSERT_TRUE(s.B == pal[k].Blue && s.G == pal[k].Green && s.R == pal[k].Red)
             << "value " << img.Pixels[i] << " in [" << black << ", " << white << "], width " << n << ": index " << k;
