@@ -186,21 +186,15 @@ void TfrmMIPhot::UpdateButtons() {
   btnRemoveAll->setEnabled(b.RemoveAll);
 }
 
-std::vector<int> TfrmMIPhot::Selected(const QListWidget* List) {
-  std::vector<int> rows;
-  for (int i = 0; i < List->count(); ++i)
-    if (List->item(i)->isSelected()) rows.push_back(i);
-  return rows;
-}
 
 void TfrmMIPhot::btnAddClick() {
-  MoveImageRefs(FSource, FDest, Selected(lstSource));
+  MoveImageRefs(FSource, FDest, SelectedRows(lstSource));
   UpdateLists();
   UpdateButtons();
 }
 
 void TfrmMIPhot::btnRemoveClick() {
-  MoveImageRefs(FDest, FSource, Selected(lstDest));
+  MoveImageRefs(FDest, FSource, SelectedRows(lstDest));
   UpdateLists();
   UpdateButtons();
 }

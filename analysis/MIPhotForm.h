@@ -64,7 +64,6 @@ class TfrmMIPhot : public TForm {
   void CheckFirstImage() const;
   void TrackApertures(TSeries& Series, long double Radius);
   void MeasureSeries(const TSeries& Series);
-  static std::vector<int> Selected(const QListWidget* List);
 
   // The document windows as they stood when the dialog opened.
   QList<QPointer<TChildForm>> FWindows;

@@ -94,12 +94,6 @@ void TfrmStatisticsImages::FormHide() {
   FWindows.clear();
 }
 
-std::vector<int> TfrmStatisticsImages::SelectedRows(const QListWidget* List) {
-  std::vector<int> rows;
-  for (int i = 0; i < List->count(); ++i)
-    if (List->item(i)->isSelected()) rows.push_back(i);
-  return rows;
-}
 
 TChildForm* TfrmStatisticsImages::Window(const TImageRef& Ref) const {
   return Ref.Index >= 0 && Ref.Index < int(FWindows.size()) ? FWindows[Ref.Index].data() : nullptr;

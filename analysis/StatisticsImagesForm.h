@@ -39,7 +39,6 @@ class TfrmStatisticsImages : public TForm {
   void hideEvent(QHideEvent* Event) override;
 
  private:
-  static std::vector<int> SelectedRows(const QListWidget* List);
   TChildForm* Window(const TImageRef& Ref) const;
   TImageRefList FSource, FDest;
   // The document windows as they stood when the dialog opened; the entries

@@ -1,5 +1,6 @@
 #include "app/ImageRef.h"
 
+#include <QListWidget>
 #include <algorithm>
 
 void MoveImageRefs(TImageRefList& From, TImageRefList& To, const std::vector<int>& Selected, bool All) {
@@ -17,4 +18,11 @@ TPickerButtons PickerButtons(std::size_t SourceCount, std::size_t DestCount) {
   if (DestCount == 0) b = {true, true, false, false};
   if (SourceCount != 0 && DestCount != 0) b = {true, true, true, true};
   return b;
+}
+
+std::vector<int> SelectedRows(const QListWidget* List) {
+  std::vector<int> rows;
+  for (int i = 0; i < List->count(); ++i)
+    if (List->item(i)->isSelected()) rows.push_back(i);
+  return rows;
 }

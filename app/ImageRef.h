@@ -5,6 +5,8 @@
 #include <QString>
 #include <vector>
 
+class QListWidget;
+
 struct TImageRef {
   int Index = 0;  // the window's place among the main window's document windows
   int Count = 1;
@@ -20,6 +22,9 @@ void MoveImageRefs(TImageRefList& From, TImageRefList& To, const std::vector<int
 struct TPickerButtons {
   bool Add = true, AddAll = true, Remove = false, RemoveAll = false;
 };
+// The rows of a picker's list box that are selected, top to bottom.
+std::vector<int> SelectedRows(const QListWidget* List);
+
 // Source empty: Add/Add All off, Remove/Remove All on; destination empty: the
 // reverse (this rule decides when both are empty); both filled: all four on.
 TPickerButtons PickerButtons(std::size_t SourceCount, std::size_t DestCount);

@@ -23,13 +23,6 @@ TfrmImageCombine* frmImageCombine = nullptr;
 
 namespace {
 
-std::vector<int> SelectedRows(const QListWidget* List) {
-  std::vector<int> rows;
-  for (int i = 0; i < List->count(); ++i)
-    if (List->item(i)->isSelected()) rows.push_back(i);
-  return rows;
-}
-
 QPushButton* NamedButton(const QString& Caption, const QString& Name, const QString& Spoken, QWidget* Parent) {
   auto* b = new QPushButton(Caption, Parent);
   b->setObjectName(Name);
