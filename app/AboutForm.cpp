@@ -13,6 +13,7 @@ TfrmAbout::TfrmAbout(QWidget* Parent) : TForm(Parent) {
   setWindowTitle(QStringLiteral("About Corvelle Image 2.5ZUL"));
   Image1 = new QLabel(this);
   Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setAccessibleName(QStringLiteral("Corvelle Image picture"));
   Image1->setPixmap(ProgramPicture());
   Image1->setGeometry(QRect(QPoint(12, 12), Image1->pixmap().size()));
   Shape1 = new QFrame(this);

@@ -14,9 +14,12 @@ TfrmAnnotation::TfrmAnnotation(QWidget* Parent) : TForm(Parent) {
   setWindowTitle(QStringLiteral("Annotations"));
   auto* textBox = new QGroupBox(QStringLiteral("Annotation Text"), this);
   auto* grid = new QGridLayout(textBox);
-  grid->addWidget(new QLabel(QStringLiteral("Text"), textBox), 0, 0);
+  auto* lblText = new QLabel(QStringLiteral("Text"), textBox);
+  grid->addWidget(lblText, 0, 0);
   txtSample = new QLineEdit(QStringLiteral("Sample Text"), textBox);
   txtSample->setObjectName(QStringLiteral("txtSample"));
+  txtSample->setAccessibleName(QStringLiteral("Text"));
+  lblText->setBuddy(txtSample);
   grid->addWidget(txtSample, 0, 1);
   btnFont = new QPushButton(QStringLiteral("&Font..."), textBox);
   btnFont->setObjectName(QStringLiteral("btnFont"));
@@ -26,6 +29,7 @@ TfrmAnnotation::TfrmAnnotation(QWidget* Parent) : TForm(Parent) {
   lblSample = new QLabel(QStringLiteral("Sample Text"), sampleBox);
   lblSample->setObjectName(QStringLiteral("lblSample"));
   lblSample->setMinimumHeight(60);
+  lblSample->setAccessibleName(QStringLiteral("Sample"));
   col->addWidget(lblSample);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(textBox);

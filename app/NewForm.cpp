@@ -34,16 +34,23 @@ TfrmNew::TfrmNew(QWidget* Parent) : TForm(Parent) {
   fedValue = new TFloatEdit(props);
   fedValue->setObjectName(QStringLiteral("fedValue"));
   fedValue->SetMaxValue(2.0e32L);
-  grid->addWidget(new QLabel(QStringLiteral("Width (pixels)"), props), 0, 0);
-  grid->addWidget(iedWidth, 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Height (pixels)"), props), 1, 0);
-  grid->addWidget(iedHeight, 1, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Data Value"), props), 2, 0);
-  grid->addWidget(fedValue, 2, 1);
+  // Each caption is tied to its box, and the box speaks the caption.
+  QWidget* boxes[] = {iedWidth, iedHeight, fedValue};
+  const QString captions[] = {QStringLiteral("Width (pixels)"), QStringLiteral("Height (pixels)"),
+                              QStringLiteral("Data Value")};
+  for (int row = 0; row < 3; ++row) {
+    auto* caption = new QLabel(captions[row], props);
+    caption->setBuddy(boxes[row]);
+    boxes[row]->setAccessibleName(captions[row]);
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(boxes[row], row, 1);
+  }
   auto* type = new QGroupBox(QStringLiteral("Image Type"), this);
   auto* col = new QVBoxLayout(type);
   rdoGrey = new QRadioButton(QStringLiteral("Grey Scale"), type);
   rdoColour = new QRadioButton(QStringLiteral("Colour"), type);
+  rdoGrey->setAccessibleName(QStringLiteral("Grey Scale"));
+  rdoColour->setAccessibleName(QStringLiteral("Colour"));
   rdoGrey->setChecked(true);
   col->addWidget(rdoGrey);
   col->addWidget(rdoColour);

@@ -26,6 +26,7 @@ TfrmPreferences::TfrmPreferences(QWidget* Parent) : TForm(Parent) {
   auto* bcol = new QVBoxLayout(behaviour);
   chkPromptForSave = new QCheckBox(QStringLiteral("&Promt for save when closing images"), behaviour);
   chkPromptForSave->setObjectName(QStringLiteral("chkPromptForSave"));
+  chkPromptForSave->setAccessibleName(QStringLiteral("Prompt for save when closing images"));
   bcol->addWidget(chkPromptForSave);
   auto* colours = new QGroupBox(QStringLiteral("Colours"), general);
   auto* grid = new QGridLayout(colours);
@@ -43,10 +44,19 @@ TfrmPreferences::TfrmPreferences(QWidget* Parent) : TForm(Parent) {
   pnlMkrColour = panel("pnlMkrColour");
   btnROIColour = new QPushButton(QStringLiteral("&Set..."), colours);
   btnMkrColour = new QPushButton(QStringLiteral("S&et..."), colours);
-  grid->addWidget(new QLabel(QStringLiteral("Region of interest"), colours), 0, 0);
+  pnlROIColour->setAccessibleName(QStringLiteral("Region of interest colour"));
+  pnlMkrColour->setAccessibleName(QStringLiteral("Marker colour"));
+  btnROIColour->setAccessibleName(QStringLiteral("Set region of interest colour"));
+  btnMkrColour->setAccessibleName(QStringLiteral("Set marker colour"));
+  // Each colour's caption leads to the button that sets it.
+  auto* lblROI = new QLabel(QStringLiteral("Region of interest"), colours);
+  lblROI->setBuddy(btnROIColour);
+  auto* lblMkr = new QLabel(QStringLiteral("Markers"), colours);
+  lblMkr->setBuddy(btnMkrColour);
+  grid->addWidget(lblROI, 0, 0);
   grid->addWidget(pnlROIColour, 0, 1);
   grid->addWidget(btnROIColour, 0, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Markers"), colours), 1, 0);
+  grid->addWidget(lblMkr, 1, 0);
   grid->addWidget(pnlMkrColour, 1, 1);
   grid->addWidget(btnMkrColour, 1, 2);
   auto* gcol = new QVBoxLayout(general);
@@ -61,7 +71,10 @@ TfrmPreferences::TfrmPreferences(QWidget* Parent) : TForm(Parent) {
   edtImagesDir = new QLineEdit(dirBox);
   edtImagesDir->setObjectName(QStringLiteral("edtImagesDir"));
   edtImagesDir->setMinimumWidth(220);
-  dgrid->addWidget(new QLabel(QStringLiteral("Images"), dirBox), 0, 0);
+  edtImagesDir->setAccessibleName(QStringLiteral("Images directory"));
+  auto* lblImages = new QLabel(QStringLiteral("Images"), dirBox);
+  lblImages->setBuddy(edtImagesDir);
+  dgrid->addWidget(lblImages, 0, 0);
   dgrid->addWidget(edtImagesDir, 0, 1);
   auto* dcol = new QVBoxLayout(dirs);
   dcol->addWidget(dirBox);

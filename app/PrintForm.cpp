@@ -80,15 +80,25 @@ TfrmPrint::TfrmPrint(QWidget* Parent) : TForm(Parent), FPrinter(std::make_unique
   cmbScale->setObjectName(QStringLiteral("cmbScale"));
   cmbScale->addItems({QStringLiteral("Actual Size"), QStringLiteral("To Page"), QStringLiteral("1/8 Page"),
                       QStringLiteral("1/4 Page"), QStringLiteral("1/2 Page")});
+  lblPrinter->setAccessibleName(QStringLiteral("Printer"));
+  chkVCentre->setAccessibleName(QStringLiteral("Centre image vertically"));
+  chkHCentre->setAccessibleName(QStringLiteral("Centre image horizontally"));
+  // A caption tied to its box; the box speaks the caption.
+  auto caption = [settings](const QString& Text, QWidget* Box) {
+    auto* label = new QLabel(Text, settings);
+    label->setBuddy(Box);
+    Box->setAccessibleName(Text);
+    return label;
+  };
   grid->addWidget(new QLabel(QStringLiteral("Printer"), settings), 0, 0);
   grid->addWidget(lblPrinter, 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Copies"), settings), 1, 0);
+  grid->addWidget(caption(QStringLiteral("Copies"), iedCopies), 1, 0);
   grid->addWidget(iedCopies, 1, 1);
   grid->addWidget(chkVCentre, 2, 0, 1, 2);
   grid->addWidget(chkHCentre, 3, 0, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Title"), settings), 4, 0);
+  grid->addWidget(caption(QStringLiteral("Title"), edtTitle), 4, 0);
   grid->addWidget(edtTitle, 4, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Scale"), settings), 5, 0);
+  grid->addWidget(caption(QStringLiteral("Scale"), cmbScale), 5, 0);
   grid->addWidget(cmbScale, 5, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(settings);

@@ -34,6 +34,7 @@ long double TwoDecimals(float V) {
 TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmQuickLinearScale"));
   setWindowTitle(QStringLiteral("Quick Scale"));
+  setAccessibleName(QStringLiteral("Quick Scale"));
 
   auto* chart = new QChart;
   chart->legend()->hide();
@@ -73,6 +74,7 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   constexpr int chartW = 328, chartH = 196, plotLeft = 48, plotTop = 8, plotRight = 24, plotBottom = 28;
   Chart = new QChartView(chart, this);
   Chart->setObjectName(QStringLiteral("Chart"));
+  Chart->setAccessibleName(QStringLiteral("Histogram"));
   Chart->setFrameShape(QFrame::NoFrame);
   Chart->setRenderHint(QPainter::Antialiasing, false);
   Chart->setGeometry(6, 6, chartW, chartH);
@@ -82,6 +84,7 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
 
   QVRSlider = new TQVRSlider(this);
   QVRSlider->setObjectName(QStringLiteral("QVRSlider"));
+  QVRSlider->setAccessibleName(QStringLiteral("Minimum and maximum levels"));
   QVRSlider->setGeometry(6 + plotLeft - 5, 6 + chartH + 2, chartW - plotLeft - plotRight + 10, 12);
   auto* boxes = new QWidget(this);
   boxes->setGeometry(6, 6 + chartH + 18, chartW, 58);
@@ -95,12 +98,16 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
 
   auto* grid = new QGridLayout(boxes);
   grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("Minimum"), boxes), 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("Maximum"), boxes), 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Settings"), boxes), 0, 2);
-  grid->addWidget(fedMin, 1, 0);
-  grid->addWidget(fedMax, 1, 1);
-  grid->addWidget(cmbPresets, 1, 2);
+  // Each caption sits over its box, is tied to it, and the box speaks it.
+  QWidget* controls[] = {fedMin, fedMax, cmbPresets};
+  const QString captions[] = {QStringLiteral("Minimum"), QStringLiteral("Maximum"), QStringLiteral("Settings")};
+  for (int column = 0; column < 3; ++column) {
+    auto* caption = new QLabel(captions[column], boxes);
+    caption->setBuddy(controls[column]);
+    controls[column]->setAccessibleName(captions[column]);
+    grid->addWidget(caption, 0, column);
+    grid->addWidget(controls[column], 1, column);
+  }
   setFixedSize(chartW + 12, 6 + chartH + 18 + 58 + 6);
 
   QVRSlider->OnChange = [this](TQVRSlider*) { QVRSliderChange(); };

@@ -21,6 +21,7 @@ TfrmZoom::TfrmZoom(QWidget* Parent) : TForm(Parent) {
   const char* items[] = {"25&%", "&50%", "&100%", "&200%", "&400%", "&Custom"};
   for (int i = 0; i < 6; ++i) {
     auto* r = new QRadioButton(QString::fromLatin1(items[i]), box);
+    r->setAccessibleName(QString::fromLatin1(items[i]).remove(QLatin1Char('&')));
     grpZoom->addButton(r, i);
     col->addWidget(r);
   }
@@ -33,6 +34,7 @@ TfrmZoom::TfrmZoom(QWidget* Parent) : TForm(Parent) {
   iedZoom->SetDefaultValue(1);
   iedZoom->SetValue(100);
   iedZoom->setEnabled(false);
+  iedZoom->setAccessibleName(QStringLiteral("Custom zoom level"));
   col->addWidget(iedZoom);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);

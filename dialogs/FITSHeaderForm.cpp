@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/Main.h"
+#include "dialogs/BuddyLabel.h"
 #include "dialogs/FITSOptionsForm.h"
 
 TfrmFITSHeader* frmFITSHeader = nullptr;
@@ -24,10 +25,11 @@ TfrmFITSHeader::TfrmFITSHeader(QWidget* Parent) : TForm(Parent) {
   ListBox->setObjectName(QStringLiteral("ListBox"));
   ListBox->setFont(mono);
   ListBox->setMinimumSize(560, 260);
+  SpeakAs(ListBox, QStringLiteral("FITS Header"));
   col->addWidget(ListBox);
-  col->addWidget(new QLabel(QStringLiteral("Current card"), box));
   Edit1 = new QLineEdit(box);
   Edit1->setObjectName(QStringLiteral("Edit1"));
+  col->addWidget(BuddyLabel(QStringLiteral("Current card"), Edit1, box));
   Edit1->setReadOnly(true);
   Edit1->setFont(mono);
   Edit1->setStyleSheet(QStringLiteral("background: palette(button)"));

@@ -8,6 +8,7 @@
 
 #include "app/Child.h"
 #include "app/Main.h"
+#include "dialogs/BuddyLabel.h"
 #include "formats/FITS.h"
 
 TfrmFITSOptions* frmFITSOptions = nullptr;
@@ -49,6 +50,7 @@ TfrmFITSOptions::TfrmFITSOptions(QWidget* Parent) : TForm(Parent) {
   ListBox->setObjectName(QStringLiteral("ListBox"));
   ListBox->setFont(CardFont());
   ListBox->setMinimumSize(560, 220);
+  SpeakAs(ListBox, QStringLiteral("Current FITS Header"));
   ccol->addWidget(ListBox);
   auto* fresh = new QGroupBox(QStringLiteral("New FITS Header"), this);
   auto* fcol = new QVBoxLayout(fresh);
@@ -57,6 +59,8 @@ TfrmFITSOptions::TfrmFITSOptions(QWidget* Parent) : TForm(Parent) {
   rdoData32 = new QRadioButton(QStringLiteral("32-bit floating point data"), fresh);
   rdoData32->setObjectName(QStringLiteral("rdoData32"));
   rdoData32->setChecked(true);
+  SpeakAs(rdoData16, rdoData16->text());
+  SpeakAs(rdoData32, rdoData32->text());
   btnNewHeader = new QPushButton(QStringLiteral("&New Header"), fresh);
   btnNewHeader->setObjectName(QStringLiteral("btnNewHeader"));
   fcol->addWidget(rdoData16);

@@ -22,6 +22,7 @@
 #include "app/IntEdit.h"
 #include "app/Main.h"
 #include "formats/JPG.h"
+#include "dialogs/BuddyLabel.h"
 #include "dialogs/FITSOptionsForm.h"
 
 TfrmFileOptions* frmFileOptions = nullptr;
@@ -85,6 +86,8 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   iedQuality->SetMaxValue(100);
   iedQuality->SetValue(0);
   iedQuality->setFixedWidth(50);
+  SpeakAs(trkJPEGCompression, QStringLiteral("Quality"));
+  SpeakAs(iedQuality, QStringLiteral("Quality (0..100)"));
   qrow->addWidget(trkJPEGCompression);
   qrow->addWidget(iedQuality);
   auto preview = [jpeg](const char* name) {
@@ -99,10 +102,14 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   };
   Image1 = preview("Image1");
   Image2 = preview("Image2");
+  SpeakAs(Image1, QStringLiteral("Original picture"));
+  SpeakAs(Image2, QStringLiteral("Compressed picture"));
   Image1->installEventFilter(this);
   Image2->installEventFilter(this);
   lblUncompressed = new QLabel(QStringLiteral("0 bytes"), jpeg);
   lblCompressed = new QLabel(QStringLiteral("0 bytes"), jpeg);
+  SpeakAs(lblUncompressed, QStringLiteral("Uncompressed Size"));
+  SpeakAs(lblCompressed, QStringLiteral("Compressed Size"));
   cmbFileType = new QComboBox(jpeg);
   cmbFileType->setObjectName(QStringLiteral("cmbFileType"));
   cmbFileType->addItems({QStringLiteral("Colour"), QStringLiteral("Greyscale")});
@@ -117,8 +124,8 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   jgrid->addWidget(new QLabel(QStringLiteral("Compressed Size:"), jpeg), 2, 1);
   jgrid->addWidget(lblUncompressed, 3, 0);
   jgrid->addWidget(lblCompressed, 3, 1);
-  jgrid->addWidget(new QLabel(QStringLiteral("File Type"), jpeg), 4, 0);
-  jgrid->addWidget(new QLabel(QStringLiteral("Mode"), jpeg), 4, 1);
+  jgrid->addWidget(BuddyLabel(QStringLiteral("File Type"), cmbFileType, jpeg), 4, 0);
+  jgrid->addWidget(BuddyLabel(QStringLiteral("Mode"), cmbMode, jpeg), 4, 1);
   jgrid->addWidget(cmbFileType, 5, 0);
   jgrid->addWidget(cmbMode, 5, 1);
   PageControl1->addTab(jpeg, QStringLiteral("JPEG"));
@@ -133,6 +140,8 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   grpDataType->addButton(r16, 0);
   grpDataType->addButton(r32, 1);
   r32->setChecked(true);
+  SpeakAs(r16, r16->text());
+  SpeakAs(r32, r32->text());
   tcol->addWidget(r16);
   tcol->addWidget(r32);
   btnNewHeader = new QPushButton(QStringLiteral("&New Header"), fits);
@@ -152,6 +161,7 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   QFont mono(QStringLiteral("Liberation Mono"));
   mono.setStyleHint(QFont::Monospace);
   ListBox->setFont(mono);
+  SpeakAs(ListBox, QStringLiteral("Current FITS Header"));
   ccol->addWidget(ListBox);
   auto* hcol = new QVBoxLayout(header);
   hcol->addWidget(current);

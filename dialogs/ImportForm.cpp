@@ -13,6 +13,7 @@
 #include "app/Child.h"
 #include "app/FloatEdit.h"
 #include "app/IntEdit.h"
+#include "dialogs/BuddyLabel.h"
 #include "formats/RawImport.h"
 #include "platform/FileDialog.h"
 
@@ -38,30 +39,32 @@ TfrmImport::TfrmImport(QWidget* Parent)
   };
   iedWidth = sizeBox("iedWidth");
   iedHeight = sizeBox("iedHeight");
-  dgrid->addWidget(new QLabel(QStringLiteral("Width"), dims), 0, 0);
+  dgrid->addWidget(BuddyLabel(QStringLiteral("Width"), iedWidth, dims), 0, 0);
   dgrid->addWidget(iedWidth, 0, 1);
-  dgrid->addWidget(new QLabel(QStringLiteral("Height"), dims), 1, 0);
+  dgrid->addWidget(BuddyLabel(QStringLiteral("Height"), iedHeight, dims), 1, 0);
   dgrid->addWidget(iedHeight, 1, 1);
 
   auto* header = new QGroupBox(QStringLiteral("Image Header"), this);
   auto* hrow = new QHBoxLayout(header);
   iedSkip = new TIntEdit(header);
   iedSkip->setObjectName(QStringLiteral("iedSkip"));
-  hrow->addWidget(new QLabel(QStringLiteral("Skip the first"), header));
+  SpeakAs(iedSkip, QStringLiteral("Header bytes to skip"));
+  hrow->addWidget(BuddyLabel(QStringLiteral("Skip the first"), iedSkip, header));
   hrow->addWidget(iedSkip);
-  hrow->addWidget(new QLabel(QStringLiteral("bytes"), header));
+  hrow->addWidget(BuddyLabel(QStringLiteral("bytes"), iedSkip, header));
 
   auto* offset = new QGroupBox(QStringLiteral("Offset"), this);
   auto* orow = new QHBoxLayout(offset);
   fedOffset = new TFloatEdit(offset);
   fedOffset->setObjectName(QStringLiteral("fedOffset"));
   fedOffset->SetMaxValue(2e32L);
-  orow->addWidget(new QLabel(QStringLiteral("Zero offset"), offset));
+  orow->addWidget(BuddyLabel(QStringLiteral("Zero offset"), fedOffset, offset));
   orow->addWidget(fedOffset);
 
   chkUnsigned = new QCheckBox(QStringLiteral("Data is unsigned"), this);
   chkUnsigned->setObjectName(QStringLiteral("chkUnsigned"));
   chkUnsigned->setChecked(true);
+  SpeakAs(chkUnsigned, chkUnsigned->text());
 
   auto* format = new QGroupBox(QStringLiteral("Data Format"), this);
   auto* fcol = new QVBoxLayout(format);
@@ -69,6 +72,7 @@ TfrmImport::TfrmImport(QWidget* Parent)
   const char* items[] = {"8 bit", "12 bit", "16 bit (Motorola)", "16 bit (Intel)", "32 bit"};
   for (int i = 0; i < 5; ++i) {
     auto* r = new QRadioButton(QString::fromLatin1(items[i]), format);
+    SpeakAs(r, r->text());
     grpDataFormat->addButton(r, i);
     fcol->addWidget(r);
   }

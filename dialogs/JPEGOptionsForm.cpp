@@ -10,6 +10,7 @@
 
 #include "app/FileManager.h"
 #include "app/IntEdit.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmJPEGOptions* frmJPEGOptions = nullptr;
 
@@ -29,15 +30,19 @@ TfrmJPEGOptions::TfrmJPEGOptions(QWidget* Parent) : TForm(Parent) {
   iedQuality->SetMaxValue(100);
   iedQuality->SetValue(75);
   iedQuality->setFixedWidth(50);
-  grid->addWidget(new QLabel(QStringLiteral("Low Quality"), quality), 0, 0);
+  SpeakAs(trkJPEGCompression, QStringLiteral("Quality"));
+  SpeakAs(iedQuality, QStringLiteral("Quality (0..100)"));
+  // Both ends of the track bar lead to it.
+  grid->addWidget(BuddyLabel(QStringLiteral("Low Quality"), trkJPEGCompression, quality), 0, 0);
   grid->addWidget(trkJPEGCompression, 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("High Quality"), quality), 0, 2);
+  grid->addWidget(BuddyLabel(QStringLiteral("High Quality"), trkJPEGCompression, quality), 0, 2);
   grid->addWidget(iedQuality, 0, 3);
   auto* settings = new QGroupBox(QStringLiteral("Settings"), this);
   auto* scol = new QVBoxLayout(settings);
   chkProgressive = new QCheckBox(QStringLiteral("Progressive"), settings);
   chkProgressive->setObjectName(QStringLiteral("chkProgressive"));
   chkProgressive->setChecked(true);
+  SpeakAs(chkProgressive, chkProgressive->text());
   scol->addWidget(chkProgressive);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(quality);

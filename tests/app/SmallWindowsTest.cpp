@@ -12,8 +12,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QAbstractItemView>
+#include <QAbstractScrollArea>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QGridLayout>
+#include <QTabBar>
 
 #include "AppTestUtil.h"
+#include "app/AboutForm.h"
 #include "app/AnnotationForm.h"
 #include "app/FloatEdit.h"
 #include "app/FormSupport.h"
@@ -21,8 +28,15 @@
 #include "app/NewForm.h"
 #include "app/PreferencesForm.h"
 #include "app/PrintForm.h"
+#include "app/QuickScaleForm.h"
 #include "app/QuickZoomForm.h"
+#include "app/StartUp.h"
 #include "app/ZoomForm.h"
+#include "dialogs/FITSHeaderForm.h"
+#include "dialogs/FITSOptionsForm.h"
+#include "dialogs/FileOptionsForm.h"
+#include "dialogs/ImportForm.h"
+#include "dialogs/JPEGOptionsForm.h"
 #include "platform/FileDialog.h"
 
 namespace {
@@ -352,4 +366,126 @@ TEST(DialogPlacement, OpensWhereItOpenedBefore) {
   ASSERT_EQ(places.size(), 3u);
   EXPECT_EQ(places[1], places[0]);
   EXPECT_EQ(places[2], places[0]);
+}
+
+namespace {
+// A control the user works: types in, picks from, clicks or drags.
+bool IsInput(const QWidget* W) {
+  return qobject_cast<const QLineEdit*>(W) || qobject_cast<const QComboBox*>(W) ||
+         qobject_cast<const QAbstractButton*>(W) || qobject_cast<const QAbstractItemView*>(W) ||
+         qobject_cast<const QAbstractSlider*>(W) || qobject_cast<const QAbstractSpinBox*>(W);
+}
+
+// A part of a compound control (a tab bar's arrows, a list's scroll bars, a
+// combo box's list): its owner is what a screen reader names.
+bool IsPart(const QWidget* W, const QWidget* Window) {
+  for (const QWidget* p = W->parentWidget(); p && p != Window; p = p->parentWidget())
+    if (qobject_cast<const QTabBar*>(p) || qobject_cast<const QComboBox*>(p) ||
+        qobject_cast<const QAbstractSpinBox*>(p) || qobject_cast<const QAbstractScrollArea*>(p))
+      return true;
+  return false;
+}
+
+// A control that needs a name of its own set: number and text boxes, combo
+// boxes, lists, track bars, check boxes, radio buttons, and buttons without text.
+bool NeedsName(const QWidget* W) {
+  if (auto* b = qobject_cast<const QAbstractButton*>(W))
+    return b->text().isEmpty() || qobject_cast<const QCheckBox*>(W) || qobject_cast<const QRadioButton*>(W);
+  return qobject_cast<const QLineEdit*>(W) || qobject_cast<const QComboBox*>(W) ||
+         qobject_cast<const QAbstractItemView*>(W) || qobject_cast<const QAbstractSlider*>(W) ||
+         qobject_cast<const QAbstractSpinBox*>(W);
+}
+
+QLayout* LayoutHolding(QLayout* Layout, const QWidget* W) {
+  for (int i = 0; i < Layout->count(); ++i) {
+    QLayoutItem* item = Layout->itemAt(i);
+    if (item->widget() == W) return Layout;
+    if (QLayout* inner = item->layout())
+      if (QLayout* found = LayoutHolding(inner, W)) return found;
+  }
+  return nullptr;
+}
+
+// The widgets laid out right beside W: the cells left, right, above and below
+// it in a grid, the items before and after it in a row or column.
+std::vector<QWidget*> Beside(QWidget* W) {
+  std::vector<QWidget*> r;
+  QWidget* parent = W->parentWidget();
+  QLayout* holder = parent && parent->layout() ? LayoutHolding(parent->layout(), W) : nullptr;
+  if (!holder) return r;
+  auto add = [&r](QLayoutItem* Item) {
+    if (Item && Item->widget()) r.push_back(Item->widget());
+  };
+  const int index = holder->indexOf(W);
+  if (auto* grid = qobject_cast<QGridLayout*>(holder)) {
+    int row = 0, column = 0, rows = 1, columns = 1;
+    grid->getItemPosition(index, &row, &column, &rows, &columns);
+    add(grid->itemAtPosition(row, column + columns));
+    add(grid->itemAtPosition(row + rows, column));
+    if (column > 0) add(grid->itemAtPosition(row, column - 1));
+    if (row > 0) add(grid->itemAtPosition(row - 1, column));
+  } else {
+    if (index + 1 < holder->count()) add(holder->itemAt(index + 1));
+    if (index > 0) add(holder->itemAt(index - 1));
+  }
+  return r;
+}
+
+QString Describe(const QWidget* W) {
+  QString text;
+  if (auto* l = qobject_cast<const QLabel*>(W)) text = l->text();
+  if (auto* b = qobject_cast<const QAbstractButton*>(W)) text = b->text();
+  return QStringLiteral("%1 '%2' \"%3\"").arg(QString::fromLatin1(W->metaObject()->className()), W->objectName(), text);
+}
+}  // namespace
+
+// The older forms, as the program's start-up makes them: a caption beside a
+// box is tied to it (its access key reaches the box), and every control and
+// tool window has a name a screen reader says. A label that shows a value
+// (a display area) carries its own accessible name instead of a buddy.
+TEST(FormAccessibility, CaptionsTiedAndControlsNamed) {
+  auto* form = new TMainForm;
+  MainForm = form;
+  CreateForms(form);
+  struct TCase {
+    const char* Name;
+    std::function<QWidget*()> Window;
+    bool Tool;
+  };
+  const TCase cases[] = {
+      {"New", [] { return frmNew; }, false},
+      {"Zoom", [] { return frmZoom; }, false},
+      {"Print", [] { return frmPrint; }, false},
+      {"Preferences", [] { return frmPreferences; }, false},
+      {"Annotation", [] { return frmAnnotation; }, false},
+      {"Quick Scale", [] { return frmQuickLinearScale; }, true},
+      {"Quick Zoom", [] { return frmQuickZoom; }, true},
+      {"About", [] { return frmAbout; }, false},
+      {"FITS Header", [] { return frmFITSHeader; }, false},
+      {"FITS Options", [] { return frmFITSOptions; }, false},
+      {"File Options", [] { return frmFileOptions; }, false},
+      {"Import", [] { return frmImport; }, false},
+      {"JPEG Options", [] { return frmJPEGOptions; }, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    QWidget* window = c.Window();
+    ASSERT_NE(window, nullptr);
+    if (c.Tool) EXPECT_FALSE(window->accessibleName().isEmpty()) << "tool window without a name";
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+      if (label->buddy() || !label->accessibleName().isEmpty()) continue;
+      for (QWidget* next : Beside(label))
+        if (IsInput(next)) {
+          ADD_FAILURE() << Describe(label).toStdString() << " beside " << Describe(next).toStdString()
+                        << " has no buddy";
+          break;
+        }
+    }
+    for (QWidget* w : window->findChildren<QWidget*>())
+      if (NeedsName(w) && !IsPart(w, window))
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << Describe(w).toStdString() << " has no accessible name";
+  }
+  FreeForms();
+  delete form;
+  MainForm = nullptr;
 }
