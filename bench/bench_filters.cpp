@@ -180,6 +180,8 @@ int main(int argc, char** argv) {
   SetInternalErrorHandler([](int) {});
   Register();
   benchmark::Initialize(&argc, argv);
+  // Both sides at the same thread count (CORVELLE_THREADS sets it for both).
+  cv::setNumThreads(Parallel::Threads());
   // Other programs on the machine change the ratios; the load is printed with them.
   double loadStart = 0;
   getloadavg(&loadStart, 1);

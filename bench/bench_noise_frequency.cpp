@@ -139,6 +139,8 @@ int main(int argc, char** argv) {
   SetInternalErrorHandler([](int) {});
   RegisterAll();
   benchmark::Initialize(&argc, argv);
+  // Both sides at the same thread count (CORVELLE_THREADS sets it for both).
+  cv::setNumThreads(Parallel::Threads());
   TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const double wiener = ScipyWiener();
