@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <new>
@@ -106,7 +107,9 @@ TfrmImageCombine::TfrmImageCombine(QWidget* Parent) : TForm(Parent) {
 
 void TfrmImageCombine::showEvent(QShowEvent* Event) {
   TForm::showEvent(Event);
-  FormShow();
+  // Only when the dialog opens: restored from the task bar it keeps the
+  // user's choice.
+  if (!Event->spontaneous()) FormShow();
 }
 
 void TfrmImageCombine::FormShow() {

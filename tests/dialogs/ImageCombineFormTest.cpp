@@ -18,6 +18,7 @@ QString Enabled(QWidget* D) {
     s += D->findChild<QPushButton*>(QString::fromLatin1(n))->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
   return s;
 }
+void Pump() { QApplication::processEvents(); }
 void Select(QWidget* D, const char* List, std::initializer_list<int> Rows) {
   auto* l = D->findChild<QListWidget*>(QString::fromLatin1(List));
   l->clearSelection();
@@ -49,6 +50,8 @@ TEST_F(ImageCombineFormTest, PickerListsFollowTheButtons) {
       {[](QWidget* d) { Click(d, "btnClear"); }, {"B", "A", "D"}, {}, "1100"},
       {[](QWidget* d) { Click(d, "btnAddAll"), Click(d, "btnClear"); }, {"B", "A", "D"}, {}, "1100"},
       {[](QWidget* d) { Select(d, "lstSource", {0, 2}), Click(d, "btnAdd"); }, {"A"}, {"B", "D"}, "1111"},
+      // Brought back from the task bar, the dialog keeps what was chosen.
+      {[](QWidget* d) { d->showMinimized(), Pump(), d->showNormal(), Pump(); }, {"A"}, {"B", "D"}, "1111"},
   };
   RunCommand("ProcessCombine", [&](QWidget* d) {
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Combine"));
