@@ -188,4 +188,11 @@ TEST_F(ChartWindowsTest, LinePlotsOfRowsAndColumns) {
   EXPECT_EQ(frmLinePlot->Samples(0).size(), 70001u);
   EXPECT_EQ(frmLinePlot->Series1->count(), 140002);
   EXPECT_EQ(frmLinePlot->Series1->at(140001), QPointF(70001, 1));  // 70000 % 1000 + 1
+  // Flat rows get a value axis of some height, also where a step of 1 is lost in the rounding.
+  for (const float flat : {7.0f, 1e17f}) {
+    GreyWindow(5, 2, 3, [flat](int, int) { return flat; });
+    LinePlot(false, "1");
+    const auto* axis = qobject_cast<QValueAxis*>(frmLinePlot->Chart1->chart()->axes(Qt::Vertical).first());
+    EXPECT_TRUE(axis->min() <= flat && flat <= axis->max() && axis->min() < axis->max()) << flat;
+  }
 }
