@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPrinter>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QTime>
 #include <QToolButton>
@@ -16,6 +17,7 @@
 #include <cmath>
 
 #include "analysis/TextReport.h"
+#include "app/Main.h"
 #include "platform/Application.h"
 #include "platform/FileDialog.h"
 
@@ -168,6 +170,15 @@ TChartTools::TChartTools(QChartView* View, QWidget* Parent, const QString& SaveH
   connect(btnSave, &QToolButton::clicked, this, [this] { btnSaveClick(); });
   connect(btnCopy, &QToolButton::clicked, this, [this] { btnCopyClick(); });
   connect(btnPrint, &QToolButton::clicked, this, [this] { btnPrintClick(); });
+  View->window()->installEventFilter(this);
+}
+
+bool TChartTools::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::StatusTip && Watched == FView->window() && MainForm) {
+    MainForm->ShowHint(static_cast<QStatusTipEvent*>(Event)->tip());
+    return true;
+  }
+  return QObject::eventFilter(Watched, Event);
 }
 
 TChartTools::~TChartTools() = default;

@@ -61,6 +61,11 @@ class TChartTools : public QObject {
   void btnCopyClick();
   void btnPrintClick();
 
+ protected:
+  // The long part of a hint shown over the chart's window goes to the main
+  // window's status bar: hints stop at a window's edge in Qt.
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
  private:
   QChartView* FView;
   std::unique_ptr<TFileDialog> FSaveDialog;

@@ -9,6 +9,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "analysis/ChartTools.h"
 #include "app/Child.h"
@@ -145,7 +146,9 @@ void TfrmLinePlot::ShowSeries() {
     any = true;
     count = std::max(count, v.size());
   }
-  if (hi <= lo) hi = lo + 1;
+  // A flat profile still needs an axis of some height; at large values a
+  // step of 1 is lost in the rounding, so it grows with the value.
+  if (hi <= lo) hi = lo + std::max(1.0, std::abs(lo) * 1e-6);
   SetRoundTicks(FAxisX, 0, double(std::max<std::size_t>(count, 1)));
   FAxisY->setRange(lo, hi);
   FAxisY->applyNiceNumbers();

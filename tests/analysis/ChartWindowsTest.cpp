@@ -3,6 +3,7 @@
 #include "analysis/HistogramForm.h"
 #include "analysis/LinePlotForm.h"
 #include "analysis/LinePlotSetupForm.h"
+#include "analysis/RadialPlotForm.h"
 #include "app/IntEdit.h"
 #include "engine/ColStatistics.h"
 #include "engine/Statistics.h"
@@ -143,6 +144,16 @@ TEST_F(ChartWindowsTest, ChartToolsSaveCopyAndPrint) {
   const QStringList page = PdfInfo(pdf, "Page size").split(' ');  // "W x H pts"
   EXPECT_TRUE(page.size() > 2 && page[0].toDouble() > page[2].toDouble());
   EXPECT_EQ(ReportPrinter().pageLayout().orientation(), QPageLayout::Portrait);
+  // Hovering a tool shows the long hint on the main window's status bar.
+  const std::pair<QToolButton*, QString> hints[] = {{tools->btnPrint, "Print the histogram"},
+                                                    {frmHistogram->btnLog, "Log scale the intensity axis"},
+                                                    {frmLinePlot->Tools->btnCopy, "Copy the line plot to the clipboard"},
+                                                    {frmRadialPlot->Tools->btnSave, "Save the histogram"}};
+  for (const auto& [button, hint] : hints) {
+    QStatusTipEvent tip(button->statusTip());
+    QApplication::sendEvent(button, &tip);
+    EXPECT_EQ(Form->PanelText(0), hint);
+  }
 }
 
 TEST_F(ChartWindowsTest, LinePlotsOfRowsAndColumns) {
@@ -188,4 +199,11 @@ TEST_F(ChartWindowsTest, LinePlotsOfRowsAndColumns) {
   EXPECT_EQ(frmLinePlot->Samples(0).size(), 70001u);
   EXPECT_EQ(frmLinePlot->Series1->count(), 140002);
   EXPECT_EQ(frmLinePlot->Series1->at(140001), QPointF(70001, 1));  // 70000 % 1000 + 1
+  // Flat rows get a value axis of some height, also where a step of 1 is lost in the rounding.
+  for (const float flat : {7.0f, 1e17f}) {
+    GreyWindow(5, 2, 3, [flat](int, int) { return flat; });
+    LinePlot(false, "1");
+    const auto* axis = qobject_cast<QValueAxis*>(frmLinePlot->Chart1->chart()->axes(Qt::Vertical).first());
+    EXPECT_TRUE(axis->min() <= flat && flat <= axis->max() && axis->min() < axis->max()) << flat;
+  }
 }
