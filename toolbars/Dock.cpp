@@ -218,7 +218,7 @@ void TDock::SetParent(QWidget* Parent) {
 
 void TDock::SetPosition(TDockPosition Value) {
   if (Value == FPosition) return;
-  if (findChild<TCustomToolWindow*>(QString(), Qt::FindDirectChildrenOnly))
+  if (findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
     throw EInvalidOperation(DockConst::STBDockCannotChangePosition);
   FPosition = Value;
   setAccessibleName(DockAccessibleName(Value));

@@ -385,8 +385,15 @@ void TToolbarButton::MouseLeft() {
   if (OnMouseExit) OnMouseExit(this);
 }
 
+void TToolbarButton::enterEvent(QEnterEvent* Event) {
+  QWidget::enterEvent(Event);
+  // A disabled button still tells what it does.
+  if (!isEnabled()) ShowHint(true);
+}
+
 void TToolbarButton::leaveEvent(QEvent* Event) {
   QWidget::leaveEvent(Event);
+  if (!isEnabled() || !FMouseInControl) ShowHint(false);
   if (GHot == this) MouseLeft();
 }
 

@@ -185,6 +185,7 @@ class TToolbarButton : public QWidget {
   void mouseReleaseEvent(QMouseEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
   void changeEvent(QEvent* Event) override;
+  void enterEvent(QEnterEvent* Event) override;
   void leaveEvent(QEvent* Event) override;
 
  private:

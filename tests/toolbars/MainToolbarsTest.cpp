@@ -153,8 +153,16 @@ TEST(MainToolbarsTest, EachButtonRunsItsActionAndShowsItsHint) {
   EXPECT_EQ(buttons, 13 + 22 + 13);
   // A disabled action disables its button.
   f.EnableImageActions(false);
-  EXPECT_FALSE(ButtonsOf(f.tbrProcessing).front()->isEnabled());
+  TToolbarButton* off = ButtonsOf(f.tbrProcessing).front();
+  EXPECT_FALSE(off->isEnabled());
   EXPECT_TRUE(ButtonsOf(f.tbrMain).front()->isEnabled());
+  // Its hint still shows while the pointer is on it, and goes when it leaves.
+  Hover(off, QPoint(11, 11));
+  const QString hint = off->Action()->statusTip();
+  EXPECT_TRUE(Eventually([&] { return f.PanelText(0) == hint.mid(hint.indexOf(QLatin1Char('|')) + 1); }))
+      << f.PanelText(0).toStdString();
+  Hover(f.tbrProcessing, QPoint(2, 2));
+  EXPECT_TRUE(Eventually([&] { return f.PanelText(0).isEmpty(); })) << f.PanelText(0).toStdString();
 }
 
 TEST(MainToolbarsTest, DraggedWrappedHiddenAndRestoredAtTheNextStart) {

@@ -107,6 +107,13 @@ TEST(ToolWindowTest, DockRowsThicknessAndFarEdges) {
   }
   EXPECT_THROW(f.Top->SetPosition(dpLeft), EInvalidOperation);
   EXPECT_EQ(f.Top->Position(), dpTop);
+  // Any control on the dock holds its position, not only a tool window.
+  {
+    TDock plain(&f.Form, dpBottom);
+    QWidget child(&plain);
+    EXPECT_THROW(plain.SetPosition(dpLeft), EInvalidOperation);
+    EXPECT_EQ(plain.Position(), dpBottom);
+  }
   try {
     a.SetParent(f.Centre);
     ADD_FAILURE() << "a tool window inside a plain control";
