@@ -165,7 +165,14 @@ void TfrmCustomFilter::cmbCustomChange(int Index) {
     MessageBox::ShowWarning(QStringLiteral("Could not open key ") + key + name, this);
   // Eight values end at a comma, the ninth is the rest; each value set fires
   // the preview. A value that is missing or no number stops the loading there.
-  QString text = reg.ReadString(QStringLiteral("Filter"));
+  // A value of another kind cannot be read as text: that entry is damaged too.
+  QString text;
+  try {
+    text = reg.ReadString(QStringLiteral("Filter"));
+  } catch (const std::exception&) {
+    MessageBox::ShowWarning(InvalidFilterText(), this);
+    return;
+  }
   reg.CloseKey();
   for (int i = 0; i < 9; ++i) {
     QString item;

@@ -304,6 +304,11 @@ void TfrmPseudoColour::SavePalette() {
     MessageBox::ShowWarning(QStringLiteral("A palette name cannot contain \"\\\" or \"/\"."), this);
     return;
   }
+  // A palette of no points could never be loaded again.
+  if (FPoints.empty()) {
+    MessageBox::ShowWarning(QStringLiteral("Add at least one colour point before saving a palette."), this);
+    return;
+  }
   const QString key = QString::fromLatin1(StoredSettings::PalettesKey);
   {
     TRegistry reg;

@@ -107,11 +107,18 @@ TEST_F(CustomFilterDialog, StoredReloadedAfterARestartAndDeleted) {
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(Key + QStringLiteral("\\Broken"), true));
     reg.WriteString(QStringLiteral("Filter"), QStringLiteral("1,2,3,4,5,6,7,8"));  // eight numbers
+    ASSERT_TRUE(reg.OpenKey(Key + QStringLiteral("\\Amiss"), true));
+    reg.WriteInteger(QStringLiteral("Filter"), 7);  // no text at all
   }
   Restart();
   ASSERT_TRUE(RunCommand("FilterCustom", [&](QDialog* d) {
-    EXPECT_EQ(Items(), QStringList({"Broken", "edge", "Sharpen"}));
+    EXPECT_EQ(Items(), QStringList({"Amiss", "Broken", "edge", "Sharpen"}));
     EXPECT_EQ(frmCustomFilter->cmbCustom->currentIndex(), -1);
+    Boxes.clear();
+    Pick(frmCustomFilter->cmbCustom, QStringLiteral("Amiss"));
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("The current filter is invalid.  It may be damaged or currupt.")});
+    TRegistry().DeleteKey(Key + QStringLiteral("\\Amiss"));
+    frmCustomFilter->LoadFilterNames();
     Pick(frmCustomFilter->cmbCustom, QStringLiteral("edge"));
     EXPECT_EQ(Kernel(), QStringList({"1", "0", "0", "0", "0.5", "0", "0", "0", "-2"}));
     Boxes.clear();

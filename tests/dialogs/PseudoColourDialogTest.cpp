@@ -114,6 +114,11 @@ TEST_F(PseudoColourDialog, StoredLoadedAndDeleted) {
       Type(frmPseudoColour->cmbName->lineEdit(), QLatin1String(name));
       Click(frmPseudoColour->btnSave);
     }
+    Click(frmPseudoColour->btnReset);  // no points: refused, nothing stored
+    Type(frmPseudoColour->cmbName->lineEdit(), QStringLiteral("Empty"));
+    Boxes.clear();
+    Click(frmPseudoColour->btnSave);
+    EXPECT_EQ(Boxes.size(), 1u);
   }));
   {
     TRegistry reg;
