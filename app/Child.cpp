@@ -311,8 +311,10 @@ void TChildForm::DifferentialPhotometry() {
       flux = 0.0;
       zero = 0.0;
     } else {
-      // A flux at or below zero, or no comparison flux, gives the failure mark.
-      magnitude = CalcMagnitude(CompMagnitude, CompStarADU, CompZeroTerm, flux, zero);
+      // A flux at or below zero, or a comparison flux at or below zero (whose
+      // sign would cancel a negative flux's), gives the failure mark.
+      const bool measurable = flux > 0.0 && (long double)CompStarADU - CompZeroTerm > 0;
+      magnitude = measurable ? CalcMagnitude(CompMagnitude, CompStarADU, CompZeroTerm, flux, zero) : FailedMeasure;
     }
     AddPhotometryRow(Caption(), i, magnitude, Aperture(i), CompMagnitude, flux, sky);
   }

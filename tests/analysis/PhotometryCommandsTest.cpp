@@ -109,4 +109,9 @@ TEST_F(PhotometryTest, DifferentialAndAbsoluteMagnitudesFillTheGrid) {
   Form->Action("PhotometryCalcMag")->trigger();
   EXPECT_EQ(GridRows().size(), 8u);
   EXPECT_TRUE(Boxes.back().startsWith(QStringLiteral("The comparison star's aperture")));
+  child->CompAperture = 3;  // a comparison darker than its sky: no row has a magnitude, the hole's own included
+  Form->Action("PhotometryCalcMag")->trigger();
+  const auto dark = GridRows();
+  ASSERT_EQ(dark.size(), 12u);
+  for (std::size_t r = 8; r < 12; ++r) EXPECT_EQ(dark[r][1].toStdString(), "#Error#") << r;
 }
