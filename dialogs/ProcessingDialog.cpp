@@ -226,7 +226,10 @@ void TProcessingDialog::Activated() {
   // that box, would run the same failing preview again and again. Nothing can
   // change the image while the dialog is up, so until the user changes a
   // value or opens the dialog anew there is nothing new to show.
-  if (FInPreview || FPreviewRaisedBox) return;
+  // A box raised by the proposals of FormActivate hands the focus back while
+  // FormActivate is still under way: that activation is the same one.
+  if (FInPreview || FInActivate || FPreviewRaisedBox) return;
+  FInActivate = true;
   bool raised = false;
   {
     TBoxWatch watch(raised);
@@ -237,6 +240,7 @@ void TProcessingDialog::Activated() {
   }
   if (PreviewOnActivate && ActivationPreviewWanted()) UpdatePreview();
   FPreviewRaisedBox = FPreviewRaisedBox || raised;
+  FInActivate = false;
 }
 
 bool TProcessingDialog::eventFilter(QObject* Watched, QEvent* Event) {

@@ -140,6 +140,7 @@ class TProcessingDialog : public TForm {
   QTimer* FPreviewTimer = nullptr;
   int FPreviewCount = 0;
   bool FInPreview = false;
+  bool FInActivate = false;
   bool FPreviewRaisedBox = false;  // the last preview showed an error or warning box
   bool FBoxesWatched = false;
   bool FFocusOutFailed = false;    // a number box has shown its own message for its text

@@ -264,20 +264,45 @@ TEST_F(ProcessingDialogs, CancelMakesNothingAndControlsKeepTheirValues) {
 }
 
 TEST_F(ProcessingDialogs, AFailingPreviewIsNotRepeatedByTheActivationAfterItsBox) {
-  // An all-zero image has maximum 0: the gamma routine reports its error.
-  GreyWindow(16, 16, 0, [](int, int) { return 0.0f; });
-  WithDialog("ScaleGamma", [&](QDialog* dialog) {
-    const auto reports = std::count(Errors.begin(), Errors.end(), int(errGamma));
-    EXPECT_GE(reports, 1);
-    const int runs = frmGamma->PreviewCount();
-    Activate(dialog);  // the focus returning from the error box, perhaps more than once
-    Activate(dialog);
-    EXPECT_EQ(frmGamma->PreviewCount(), runs);
-    EXPECT_EQ(std::count(Errors.begin(), Errors.end(), int(errGamma)), reports);
-    SlideTo(frmGamma->trkGamma, 20);  // a real change still previews
-    Settle(dialog);
-    EXPECT_GT(frmGamma->PreviewCount(), runs);
-  });
+  const struct {
+    const char* Action;
+    float Pixel;  // every pixel of the image
+    int Error;
+    TProcessingDialog* Dialog;
+    std::function<void()> Change;
+  } cases[] = {
+      // Maximum 0: the gamma routine fails in the preview.
+      {"ScaleGamma", 0.0f, errGamma, frmGamma, [] { SlideTo(frmGamma->trkGamma, 20); }},
+      // Maximum 0 over a negative minimum: the histogram behind the proposals fails.
+      {"ScaleDDP", -5.0f, errCalcRegionHistogram, frmDDP, [] { TypeInto(frmDDP->fedK, "3"); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Action);
+    GreyWindow(16, 16, 0, [&](int, int) { return c.Pixel; });
+    // Closing an error box gives the focus back to the dialog before the box's call returns.
+    int depth = 0;
+    SetInternalErrorHandler([&](int Code) {
+      Errors.push_back(Code);
+      if (Code > 0 && depth < 3 && c.Dialog->isVisible()) {
+        ++depth;
+        Activate(c.Dialog);
+        --depth;
+      }
+    });
+    Errors.clear();
+    WithDialog(c.Action, [&](QDialog* dialog) {
+      const auto reports = std::count(Errors.begin(), Errors.end(), c.Error);
+      EXPECT_EQ(reports, 1);
+      const int runs = c.Dialog->PreviewCount();
+      Activate(dialog);  // the focus returning after the box, perhaps more than once
+      Activate(dialog);
+      EXPECT_EQ(c.Dialog->PreviewCount(), runs);
+      EXPECT_EQ(std::count(Errors.begin(), Errors.end(), c.Error), reports);
+      c.Change();  // a real change still previews
+      Settle(dialog);
+      EXPECT_GT(c.Dialog->PreviewCount(), runs);
+    });
+  }
 }
 
 TEST_F(ProcessingDialogs, FlipCommandsMakeAFlippedCopyCaptionedFlip) {
