@@ -178,6 +178,16 @@ void TProcessingDialog::UpdatePreview() {
 
 void TProcessingDialog::btnOKClick() {
   FPreviewTimer->stop();
+  CommitEdits();
+  // The kind of image is checked before any value is read.
+  if (RefuseOnOK) {
+    TChildForm* source = ActiveChild();
+    const QString refusal = source && source->DataImage ? Refusal(*source->DataImage) : QString();
+    if (!refusal.isEmpty()) {
+      MessageBox::ShowWarning(refusal, this);
+      return;
+    }
+  }
   try {
     ReadParameters();
   } catch (const EPropertyError& e) {
@@ -192,13 +202,6 @@ void TProcessingDialog::btnOKClick() {
   try {
     TChildForm* source = ActiveChild();
     if (!source || !source->DataImage) return;
-    if (RefuseOnOK) {
-      const QString refusal = Refusal(*source->DataImage);
-      if (!refusal.isEmpty()) {
-        MessageBox::ShowWarning(refusal, this);
-        return;
-      }
-    }
     if (!CheckBeforeOK(*source)) return;
     TChildForm* result = CopyImageWindow(source);
     if (!result) return;

@@ -189,7 +189,9 @@ TEST_F(ProcessingDialogs, RefusalsShowTheirWarningAndMakeNoWindow) {
     bool Colour;
     int W, H;
     QString Text;
-    TIntEdit* Window;  // typed even before OK; the dialog stays open
+    TIntEdit* Window;  // typed into before OK; the dialog stays open
+    const char* Typed = "4";
+    bool Enter = false;  // OK by Enter in the box rather than by a click
   };
   const Refusal cases[] = {
       {"ScaleColourBalance", false, 8, 8, "The colour balance function can only be applied to colour images.", nullptr},
@@ -200,6 +202,7 @@ TEST_F(ProcessingDialogs, RefusalsShowTheirWarningAndMakeNoWindow) {
       {"FilterHomomorphic", false, 3, 9000, large, nullptr},
       // Noise filters refuse on OK, the kind before the window.
       {"FilterNoise", true, 8, 8, colour, frmNoiseFilter->iedWinSize},
+      {"FilterNoise", true, 8, 8, colour, frmNoiseFilter->iedWinSize, "-", true},  // not yet a number
       {"FilterNoise", false, 8, 8, even, frmNoiseFilter->iedWinSize},
       {"FilterAdaptiveMMSE", false, 8, 8, even, frmAdaptiveMMSE->iedWinSize},
       {"FilterAdaptiveDWMTM", true, 8, 8, colour, nullptr},
@@ -220,11 +223,14 @@ TEST_F(ProcessingDialogs, RefusalsShowTheirWarningAndMakeNoWindow) {
     WithDialog(c.Action, [&](QDialog* dialog) {
       ASSERT_EQ(dialog != nullptr, onOK);
       if (!dialog) return;
-      if (c.Window) TypeInto(c.Window, "4");
-      ClickOK(dialog);
+      if (c.Window) TypeInto(c.Window, c.Typed);
+      if (c.Enter)
+        QTest::keyClick(c.Window, Qt::Key_Return);
+      else
+        ClickOK(dialog);
       EXPECT_TRUE(dialog->isVisible());
       if (c.Window) {
-        EXPECT_EQ(c.Window->text(), QStringLiteral("4"));
+        EXPECT_EQ(c.Window->text(), QString::fromLatin1(c.Typed));
       }
       if (c.Window) TypeInto(c.Window, "3");  // a good size before Cancel
     });
