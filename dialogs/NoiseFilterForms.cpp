@@ -37,9 +37,12 @@ void TNoiseFilterDialog::AddWindowSize(QGridLayout* Grid, int RowIndex) {
 
 void TNoiseFilterDialog::Finish(QGridLayout* Grid) { Arrange(this, Grid, nullptr, MakeDialogButtons()); }
 
-void TNoiseFilterDialog::ReadParameters() {
+void TNoiseFilterDialog::CommitEdits() {
   // The box being edited commits (and clamps) its value when it loses the focus.
   if (FFocusOK && btnOK) btnOK->setFocus();
+}
+
+void TNoiseFilterDialog::ReadParameters() {
   if (iedWinSize) FWindow = iedWinSize->ConstrainedValue();
 }
 

@@ -23,6 +23,7 @@ class TNoiseFilterDialog : public TProcessingDialog {
   void Finish(QGridLayout* Grid);
   bool CheckBeforeOK(TChildForm& Source) override;
   void ReadParameters() override;
+  void CommitEdits() override;
   int FWindow = 3;
 
  private:

@@ -178,6 +178,16 @@ void TProcessingDialog::UpdatePreview() {
 
 void TProcessingDialog::btnOKClick() {
   FPreviewTimer->stop();
+  CommitEdits();
+  // The kind of image is checked before any value is read.
+  if (RefuseOnOK) {
+    TChildForm* source = ActiveChild();
+    const QString refusal = source && source->DataImage ? Refusal(*source->DataImage) : QString();
+    if (!refusal.isEmpty()) {
+      MessageBox::ShowWarning(refusal, this);
+      return;
+    }
+  }
   try {
     ReadParameters();
   } catch (const EPropertyError& e) {
@@ -192,13 +202,6 @@ void TProcessingDialog::btnOKClick() {
   try {
     TChildForm* source = ActiveChild();
     if (!source || !source->DataImage) return;
-    if (RefuseOnOK) {
-      const QString refusal = Refusal(*source->DataImage);
-      if (!refusal.isEmpty()) {
-        MessageBox::ShowWarning(refusal, this);
-        return;
-      }
-    }
     if (!CheckBeforeOK(*source)) return;
     TChildForm* result = CopyImageWindow(source);
     if (!result) return;
@@ -226,7 +229,10 @@ void TProcessingDialog::Activated() {
   // that box, would run the same failing preview again and again. Nothing can
   // change the image while the dialog is up, so until the user changes a
   // value or opens the dialog anew there is nothing new to show.
-  if (FInPreview || FPreviewRaisedBox) return;
+  // A box raised by the proposals of FormActivate hands the focus back while
+  // FormActivate is still under way: that activation is the same one.
+  if (FInPreview || FInActivate || FPreviewRaisedBox) return;
+  FInActivate = true;
   bool raised = false;
   {
     TBoxWatch watch(raised);
@@ -237,6 +243,7 @@ void TProcessingDialog::Activated() {
   }
   if (PreviewOnActivate && ActivationPreviewWanted()) UpdatePreview();
   FPreviewRaisedBox = FPreviewRaisedBox || raised;
+  FInActivate = false;
 }
 
 bool TProcessingDialog::eventFilter(QObject* Watched, QEvent* Event) {

@@ -29,8 +29,8 @@
 // its own raised an error box: then activations do nothing until the next
 // preview run or opening (so a failing preview cannot loop).
 //
-// OK: ReadParameters (a number box with a bad text stops here with the box's
-// message), Refusal when RefuseOnOK, CheckBeforeOK, then CopyImageWindow of the
+// OK: CommitEdits, Refusal when RefuseOnOK, ReadParameters (a number box with
+// a bad text stops here with the box's message), CheckBeforeOK, then CopyImageWindow of the
 // active window, ResetLUT when ResetsLUT, RunOperation(copy, active),
 // RescaleToOutputRange for a grey image when there is an output range,
 // AfterOperation, modal result OK, the result caption, UpdateImage, and the
@@ -99,6 +99,9 @@ class TProcessingDialog : public TForm {
   bool UpdatesQuickScale = false;  // bring the quick linear scale window up to date
 
   // --- What a dialog fills in ---
+  // Run first in OK, before the kind of image is checked (for example moving
+  // the focus to OK, so that the box being edited commits its value).
+  virtual void CommitEdits() {}
   // Reads the controls into the dialog's fields through the boxes' rules; an
   // EPropertyError for a text that is no number.
   virtual void ReadParameters() {}
@@ -140,6 +143,7 @@ class TProcessingDialog : public TForm {
   QTimer* FPreviewTimer = nullptr;
   int FPreviewCount = 0;
   bool FInPreview = false;
+  bool FInActivate = false;
   bool FPreviewRaisedBox = false;  // the last preview showed an error or warning box
   bool FBoxesWatched = false;
   bool FFocusOutFailed = false;    // a number box has shown its own message for its text

@@ -189,7 +189,9 @@ TEST_F(ProcessingDialogs, RefusalsShowTheirWarningAndMakeNoWindow) {
     bool Colour;
     int W, H;
     QString Text;
-    TIntEdit* Window;  // typed even before OK; the dialog stays open
+    TIntEdit* Window;  // typed into before OK; the dialog stays open
+    const char* Typed = "4";
+    bool Enter = false;  // OK by Enter in the box rather than by a click
   };
   const Refusal cases[] = {
       {"ScaleColourBalance", false, 8, 8, "The colour balance function can only be applied to colour images.", nullptr},
@@ -200,6 +202,7 @@ TEST_F(ProcessingDialogs, RefusalsShowTheirWarningAndMakeNoWindow) {
       {"FilterHomomorphic", false, 3, 9000, large, nullptr},
       // Noise filters refuse on OK, the kind before the window.
       {"FilterNoise", true, 8, 8, colour, frmNoiseFilter->iedWinSize},
+      {"FilterNoise", true, 8, 8, colour, frmNoiseFilter->iedWinSize, "-", true},  // not yet a number
       {"FilterNoise", false, 8, 8, even, frmNoiseFilter->iedWinSize},
       {"FilterAdaptiveMMSE", false, 8, 8, even, frmAdaptiveMMSE->iedWinSize},
       {"FilterAdaptiveDWMTM", true, 8, 8, colour, nullptr},
@@ -220,11 +223,14 @@ TEST_F(ProcessingDialogs, RefusalsShowTheirWarningAndMakeNoWindow) {
     WithDialog(c.Action, [&](QDialog* dialog) {
       ASSERT_EQ(dialog != nullptr, onOK);
       if (!dialog) return;
-      if (c.Window) TypeInto(c.Window, "4");
-      ClickOK(dialog);
+      if (c.Window) TypeInto(c.Window, c.Typed);
+      if (c.Enter)
+        QTest::keyClick(c.Window, Qt::Key_Return);
+      else
+        ClickOK(dialog);
       EXPECT_TRUE(dialog->isVisible());
       if (c.Window) {
-        EXPECT_EQ(c.Window->text(), QStringLiteral("4"));
+        EXPECT_EQ(c.Window->text(), QString::fromLatin1(c.Typed));
       }
       if (c.Window) TypeInto(c.Window, "3");  // a good size before Cancel
     });
@@ -264,20 +270,45 @@ TEST_F(ProcessingDialogs, CancelMakesNothingAndControlsKeepTheirValues) {
 }
 
 TEST_F(ProcessingDialogs, AFailingPreviewIsNotRepeatedByTheActivationAfterItsBox) {
-  // An all-zero image has maximum 0: the gamma routine reports its error.
-  GreyWindow(16, 16, 0, [](int, int) { return 0.0f; });
-  WithDialog("ScaleGamma", [&](QDialog* dialog) {
-    const auto reports = std::count(Errors.begin(), Errors.end(), int(errGamma));
-    EXPECT_GE(reports, 1);
-    const int runs = frmGamma->PreviewCount();
-    Activate(dialog);  // the focus returning from the error box, perhaps more than once
-    Activate(dialog);
-    EXPECT_EQ(frmGamma->PreviewCount(), runs);
-    EXPECT_EQ(std::count(Errors.begin(), Errors.end(), int(errGamma)), reports);
-    SlideTo(frmGamma->trkGamma, 20);  // a real change still previews
-    Settle(dialog);
-    EXPECT_GT(frmGamma->PreviewCount(), runs);
-  });
+  const struct {
+    const char* Action;
+    float Pixel;  // every pixel of the image
+    int Error;
+    TProcessingDialog* Dialog;
+    std::function<void()> Change;
+  } cases[] = {
+      // Maximum 0: the gamma routine fails in the preview.
+      {"ScaleGamma", 0.0f, errGamma, frmGamma, [] { SlideTo(frmGamma->trkGamma, 20); }},
+      // Maximum 0 over a negative minimum: the histogram behind the proposals fails.
+      {"ScaleDDP", -5.0f, errCalcRegionHistogram, frmDDP, [] { TypeInto(frmDDP->fedK, "3"); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Action);
+    GreyWindow(16, 16, 0, [&](int, int) { return c.Pixel; });
+    // Closing an error box gives the focus back to the dialog before the box's call returns.
+    int depth = 0;
+    SetInternalErrorHandler([&](int Code) {
+      Errors.push_back(Code);
+      if (Code > 0 && depth < 3 && c.Dialog->isVisible()) {
+        ++depth;
+        Activate(c.Dialog);
+        --depth;
+      }
+    });
+    Errors.clear();
+    WithDialog(c.Action, [&](QDialog* dialog) {
+      const auto reports = std::count(Errors.begin(), Errors.end(), c.Error);
+      EXPECT_EQ(reports, 1);
+      const int runs = c.Dialog->PreviewCount();
+      Activate(dialog);  // the focus returning after the box, perhaps more than once
+      Activate(dialog);
+      EXPECT_EQ(c.Dialog->PreviewCount(), runs);
+      EXPECT_EQ(std::count(Errors.begin(), Errors.end(), c.Error), reports);
+      c.Change();  // a real change still previews
+      Settle(dialog);
+      EXPECT_GT(c.Dialog->PreviewCount(), runs);
+    });
+  }
 }
 
 TEST_F(ProcessingDialogs, FlipCommandsMakeAFlippedCopyCaptionedFlip) {
