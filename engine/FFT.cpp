@@ -17,6 +17,7 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 // GCC 12 misreads the undefined upper half of the 512-bit casts.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 
 // ---------------------------------------------------------------- tables
 
@@ -740,6 +741,45 @@ CORVELLE_AVX512_FN bool SaveColumns16(const float* re, const float* im, int w, i
   return bad == 0;
 }
 
+// Row transforms of real lines are conjugate-symmetric, so column w - k of the
+// result is column k conjugated with its rows read from the far end: value
+// (y, w - k) is conj(value ((h - y) mod h, k)). Writes those mirrored values of
+// the 16 columns first..first + 15 (every one inside 1 .. w/2 - 1), times the
+// factor when given; true when every value is finite. The conjugate is 0 - im,
+// so an exact zero stays +0 as in the column's own transform.
+CORVELLE_AVX512_FN bool SaveMirrorColumns16(const float* re, const float* im, int w, int h, TComplex* plane,
+                                            const TComplex* factor, bool conj, int first) {
+  const __m512i lo = _mm512_set_epi32(23, 7, 22, 6, 21, 5, 20, 4, 19, 3, 18, 2, 17, 1, 16, 0);
+  const __m512i hi = _mm512_set_epi32(31, 15, 30, 14, 29, 13, 28, 12, 27, 11, 26, 10, 25, 9, 24, 8);
+  const __m512i reverse = _mm512_set_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  __mmask16 bad = 0;
+  const int left = w - first - 15;
+  constexpr int ahead = 8;
+  for (int y = 0; y < h; ++y) {
+    if (y + ahead < h) {
+      const std::size_t next = std::size_t(y + ahead) * w + left;
+      _mm_prefetch(reinterpret_cast<const char*>(plane + next), _MM_HINT_T0);
+      _mm_prefetch(reinterpret_cast<const char*>(plane + next) + 64, _MM_HINT_T0);
+      _mm_prefetch(reinterpret_cast<const char*>(plane + next) + 120, _MM_HINT_T0);
+      if (factor) {
+        _mm_prefetch(reinterpret_cast<const char*>(factor + next), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(factor + next) + 64, _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(factor + next) + 120, _MM_HINT_T0);
+      }
+    }
+    const std::size_t src = std::size_t(y == 0 ? 0 : h - y) * 16;
+    __m512 r = _mm512_permutexvar_ps(reverse, _mm512_loadu_ps(re + src));
+    __m512 i = _mm512_sub_ps(_mm512_setzero_ps(), _mm512_permutexvar_ps(reverse, _mm512_loadu_ps(im + src)));
+    const std::size_t at = std::size_t(y) * w + left;
+    if (factor) Product16(r, i, factor + at, conj);
+    bad |= NonFinite16(r) | NonFinite16(i);
+    float* dst = reinterpret_cast<float*>(plane + at);
+    _mm512_storeu_ps(dst, _mm512_permutex2var_ps(r, lo, i));
+    _mm512_storeu_ps(dst + 16, _mm512_permutex2var_ps(r, hi, i));
+  }
+  return bad == 0;
+}
+
 // The inverse column results, scaled, to the sink (or to the pixels).
 CORVELLE_AVX512_FN bool FinishColumns16(const float* re, const float* im, int w, int h, float scale, float* pixels,
                                         TInverseSink sink, void* context, std::size_t first) {
@@ -826,26 +866,39 @@ void LoadColumns(TBlock& blk, const TDataImage& img, int first, int lanes, const
   }
 }
 
-// Forward column pass, each result times Factor (conjugated) when given.
+// Forward column pass, each result times Factor (conjugated) when given. The
+// fast kernel transforms columns 0 .. w/2 only and fills the others from the
+// conjugate symmetry of a real image's spectrum.
 bool ForwardColumns(TDataImage& img, const TComplex* Factor, bool Conjugate) {
   const int w = img.Width, h = img.Height;
   TComplex* plane = img.ComplexPlane;
+  const bool mirror = CurrentKernel().Stages == StagesFast512;
   return Pass(
-      w, h, true,
+      mirror ? w / 2 + 1 : w, h, true,
       [&](TBlock& blk, int first, int lanes, const std::vector<int>& rev) { LoadColumns(blk, img, first, lanes, rev); },
       [&](TBlock& blk, int first, int lanes, float) {
         const int L = blk.L;
-        if (L == 16 && lanes == 16) {
-          return SaveColumns16(blk.Re.data(), blk.Im.data(), w, h, plane + first, Factor ? Factor + first : nullptr,
-                               Conjugate);
+        if (L == 16 && lanes == 16 && (!mirror || (first >= 1 && 2 * (first + 15) < w))) {
+          bool ok = SaveColumns16(blk.Re.data(), blk.Im.data(), w, h, plane + first, Factor ? Factor + first : nullptr,
+                                  Conjugate);
+          if (mirror) ok &= SaveMirrorColumns16(blk.Re.data(), blk.Im.data(), w, h, plane, Factor, Conjugate, first);
+          return ok;
         }
         std::uint32_t bad = 0;
         for (int y = 0; y < h; ++y) {
           const float* r = blk.Re.data() + std::size_t(y) * L;
           const float* i = blk.Im.data() + std::size_t(y) * L;
           const std::size_t at = std::size_t(y) * w + first;
+          const std::size_t mirrorRow = std::size_t(y == 0 ? 0 : h - y) * w;
           for (int l = 0; l < lanes; ++l) {
             TComplex v{r[l], i[l]};
+            const int k = first + l;
+            if (mirror && k >= 1 && 2 * k < w) {
+              TComplex m{v.Re, 0.0f - v.Im};
+              if (Factor) m = Product(m, Factor[mirrorRow + (w - k)], Conjugate);
+              plane[mirrorRow + (w - k)] = m;
+              bad |= NonFinite(m.Re) | NonFinite(m.Im);
+            }
             if (Factor) v = Product(v, Factor[at + l], Conjugate);
             plane[at + l] = v;
             bad |= NonFinite(v.Re) | NonFinite(v.Im);
