@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QBoxLayout>
 #include <QDate>
 #include <QLocale>
 #include <QPainter>
@@ -195,4 +196,18 @@ void TChartTools::btnCopyClick() { QApplication::clipboard()->setImage(ChartOnWh
 
 void TChartTools::btnPrintClick() {
   Guarded([this] { PrintChartLandscape(FView, ReportPrinter()); });
+}
+
+void TChartTools::LayOut(QWidget* Window, QWidget* Panel, std::initializer_list<QWidget*> Extra) {
+  auto* row = new QHBoxLayout(Panel);
+  row->setContentsMargins(2, 2, 2, 2);
+  for (QWidget* w : {static_cast<QWidget*>(btnSave), static_cast<QWidget*>(btnCopy), static_cast<QWidget*>(btnPrint)})
+    row->addWidget(w);
+  for (QWidget* w : Extra) row->addWidget(w);
+  row->addStretch(1);
+  auto* layout = new QVBoxLayout(Window);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Panel);
+  layout->addWidget(FView, 1);
 }

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <initializer_list>
 #include <memory>
 
 class QChart;
@@ -60,6 +61,10 @@ class TChartTools : public QObject {
   void btnSaveClick();
   void btnCopyClick();
   void btnPrintClick();
+
+  // The chart window's face: the tool panel (the three buttons, then Extra,
+  // in a row) above the chart, which takes the rest.
+  void LayOut(QWidget* Window, QWidget* Panel, std::initializer_list<QWidget*> Extra);
 
  protected:
   // The long part of a hint shown over the chart's window goes to the main

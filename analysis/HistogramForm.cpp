@@ -105,19 +105,7 @@ TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::W
   cmbChannel->addItems({QStringLiteral("Intensity"), QStringLiteral("RGB"), QStringLiteral("Red"),
                         QStringLiteral("Green"), QStringLiteral("Blue")});
   cmbChannel->setCurrentIndex(0);
-  auto* row = new QHBoxLayout(panel);
-  row->setContentsMargins(2, 2, 2, 2);
-  row->addWidget(Tools->btnSave);
-  row->addWidget(Tools->btnCopy);
-  row->addWidget(Tools->btnPrint);
-  row->addWidget(btnLog);
-  row->addWidget(cmbChannel);
-  row->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(panel);
-  layout->addWidget(Chart1, 1);
+  Tools->LayOut(this, panel, {btnLog, cmbChannel});
   resize(520, 380);
 
   connect(cmbChannel, &QComboBox::currentIndexChanged, this, [this] { cmbChannelChange(); });

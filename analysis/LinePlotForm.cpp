@@ -56,18 +56,7 @@ TfrmLinePlot::TfrmLinePlot(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::Win
   cmbChannel->addItems({QStringLiteral("Intensity"), QStringLiteral("RGB"), QStringLiteral("Red"),
                         QStringLiteral("Green"), QStringLiteral("Blue")});
   cmbChannel->setCurrentIndex(0);
-  auto* row = new QHBoxLayout(panel);
-  row->setContentsMargins(2, 2, 2, 2);
-  row->addWidget(Tools->btnSave);
-  row->addWidget(Tools->btnCopy);
-  row->addWidget(Tools->btnPrint);
-  row->addWidget(cmbChannel);
-  row->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(panel);
-  layout->addWidget(Chart1, 1);
+  Tools->LayOut(this, panel, {cmbChannel});
   resize(560, 380);
   UpdateChannels();
   connect(cmbChannel, &QComboBox::currentIndexChanged, this, [this] { UpdateChannels(); });

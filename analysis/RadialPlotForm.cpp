@@ -78,18 +78,7 @@ TfrmRadialPlot::TfrmRadialPlot(QWidget* Parent) : TForm(Parent) {
   cmbRadius->setAccessibleName(QStringLiteral("Radius"));
   for (int r = 3; r <= 12; ++r) cmbRadius->addItem(QStringLiteral("Radius = %1").arg(r));
   cmbRadius->setCurrentIndex(1);
-  auto* row = new QHBoxLayout(panel);
-  row->setContentsMargins(2, 2, 2, 2);
-  row->addWidget(Tools->btnSave);
-  row->addWidget(Tools->btnCopy);
-  row->addWidget(Tools->btnPrint);
-  row->addWidget(cmbRadius);
-  row->addStretch(1);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(panel);
-  layout->addWidget(Chart, 1);
+  Tools->LayOut(this, panel, {cmbRadius});
   resize(560, 400);
   connect(cmbRadius, &QComboBox::currentIndexChanged, this, [this] { cmbRadiusChange(); });
 }
