@@ -157,6 +157,23 @@ void WriteBounds(TRegistry& Reg, const char* Prefix, const QWidget* Window) {
 
 void TMainForm::CreateShell() {
   // Hints: the long part goes to status panel 0.
+  // The two photometry commands share their menu caption; on the toolbar,
+  // where no submenu tells them apart, their names and hints do.
+  struct TWording {
+    const char* Action;
+    const char* Name;
+    const char* Hint;
+  } const apart[] = {
+      {"PhotometryCalcMag", "Calculate Magnitudes (Differential)",
+       "Differential photometry: the magnitudes of the apertures against the comparison star"},
+      {"PhotometryCalcAbsMag", "Calculate Magnitudes (Absolute)",
+       "Absolute photometry: the magnitudes of the apertures from the zero point and integration time"},
+  };
+  for (const TWording& w : apart) {
+    QAction* a = Action(QString::fromLatin1(w.Action));
+    a->setIconText(QString::fromLatin1(w.Name));
+    a->setStatusTip(QString::fromLatin1(w.Name) + QLatin1Char('|') + QString::fromLatin1(w.Hint));
+  }
   for (QAction* a : FActions)
     if (a->statusTip().isEmpty()) a->setStatusTip(PlainCaption(a->text()) + QLatin1Char('|') + PlainCaption(a->text()));
 

@@ -1,5 +1,7 @@
 #include "toolbars/Dock.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -549,6 +551,8 @@ void TFloatingWindowParent::moveEvent(QMoveEvent* Event) {
 // ---------------- TCustomToolWindow ----------------
 
 TCustomToolWindow::TCustomToolWindow(QWidget* Owner) : QWidget(nullptr), FOwnerForm(Owner) {
+  static const bool accessible = (QAccessible::installFactory(&TCustomToolWindow::AccessibleFactory), true);
+  (void)accessible;
   FBar.Owner = this;
   GToolWindows.push_back(this);
   setMouseTracking(true);
@@ -1078,6 +1082,119 @@ void TCustomToolWindow::moveEvent(QMoveEvent* Event) {
   if (FDocked && FDockedTo && FDockedTo->UsingBackground() && FDockedTo->BackgroundOnToolbars()) update();
 }
 
+// ---- What assistive tools see ----
+
+namespace {
+// The close button of the caption (or of the drag handle): a push button with
+// a Press action, though it is drawn in the frame and is no widget.
+class TCloseButtonAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+ public:
+  explicit TCloseButtonAccessible(TCustomToolWindow* Window) : FWindow(Window) {}
+  bool isValid() const override { return FWindow; }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return FWindow ? FWindow->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(FWindow.data()); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  void setText(QAccessible::Text, const QString&) override {}
+  QAccessible::Role role() const override { return QAccessible::PushButton; }
+
+  QString text(QAccessible::Text T) const override {
+    if (!FWindow) return QString();
+    if (T == QAccessible::Name) return QStringLiteral("Close");
+    if (T == QAccessible::Description) {
+      const QString kind = FWindow->inherits("TCustomToolbar") ? QStringLiteral("toolbar") : QStringLiteral("window");
+      return FWindow->Caption().isEmpty() ? QStringLiteral("Hides the %1").arg(kind)
+                                          : QStringLiteral("Hides the %1 %2").arg(FWindow->Caption(), kind);
+    }
+    return QString();
+  }
+
+  QRect rect() const override {
+    if (!FWindow) return QRect();
+    const QRect r = FWindow->CloseButtonRect();
+    return r.isEmpty() ? QRect() : QRect(FWindow->mapToGlobal(r.topLeft()), r.size());
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    if (!FWindow) return s;
+    s.invisible = FWindow->CloseButtonRect().isEmpty() || !FWindow->isVisible();
+    s.pressed = FWindow->ClosePressed();
+    return s;
+  }
+
+  void* interface_cast(QAccessible::InterfaceType T) override {
+    return T == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+  }
+  QStringList actionNames() const override { return {pressAction()}; }
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+  void doAction(const QString& Name) override {
+    if (Name != pressAction() || !FWindow) return;
+    // Later, from the event loop, as a click would (OnCloseQuery may ask).
+    QPointer<TCustomToolWindow> w = FWindow;
+    QMetaObject::invokeMethod(
+        w, [w] {
+          if (w && !w->CloseButtonRect().isEmpty()) w->ClickCloseButton();
+        },
+        Qt::QueuedConnection);
+  }
+
+ private:
+  QPointer<TCustomToolWindow> FWindow;
+};
+
+// A toolbar (or other tool window) with its controls and, while it shows
+// one, its close button as the last child.
+class TToolWindowAccessible : public QAccessibleWidget {
+ public:
+  explicit TToolWindowAccessible(TCustomToolWindow* Window)
+      : QAccessibleWidget(Window, Window->inherits("TCustomToolbar") ? QAccessible::ToolBar : QAccessible::Pane) {}
+  ~TToolWindowAccessible() override {
+    if (FClose) QAccessible::deleteAccessibleInterface(FClose);
+  }
+  TCustomToolWindow* Window() const { return static_cast<TCustomToolWindow*>(widget()); }
+  bool HasClose() const { return !Window()->CloseButtonRect().isEmpty(); }
+  QAccessibleInterface* Close() const {
+    if (!FClose) FClose = QAccessible::registerAccessibleInterface(new TCloseButtonAccessible(Window()));
+    return QAccessible::accessibleInterface(FClose);
+  }
+  int childCount() const override { return QAccessibleWidget::childCount() + (HasClose() ? 1 : 0); }
+  QAccessibleInterface* child(int Index) const override {
+    const int widgets = QAccessibleWidget::childCount();
+    if (Index < widgets) return QAccessibleWidget::child(Index);
+    return Index == widgets && HasClose() ? Close() : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* Child) const override {
+    if (FClose && Child == QAccessible::accessibleInterface(FClose))
+      return HasClose() ? QAccessibleWidget::childCount() : -1;
+    return QAccessibleWidget::indexOfChild(Child);
+  }
+
+ private:
+  mutable QAccessible::Id FClose = 0;
+};
+
+}  // namespace
+
+QAccessibleInterface* TCustomToolWindow::AccessibleFactory(const QString& ClassName, QObject* Object) {
+  if (ClassName != QLatin1String("TCustomToolWindow")) return nullptr;
+  if (auto* w = qobject_cast<TCustomToolWindow*>(Object)) return new TToolWindowAccessible(w);
+  return nullptr;
+}
+
+void TCustomToolWindow::ReportClosePressed() {
+  if (!QAccessible::isActive()) return;
+  auto* iface = dynamic_cast<TToolWindowAccessible*>(QAccessible::queryAccessibleInterface(this));
+  if (!iface || !iface->HasClose()) return;
+  QAccessible::State changed;
+  changed.pressed = true;
+  QAccessibleStateChangeEvent event(iface->Close(), changed);
+  QAccessible::updateAccessibility(&event);
+}
+
 // ---- Mouse: dragging, resizing, close button ----
 
 void TCustomToolWindow::mousePressEvent(QMouseEvent* Event) {
@@ -1095,6 +1212,7 @@ void TCustomToolWindow::mousePressEvent(QMouseEvent* Event) {
     FCloseTracking = true;
     FClosePressed = true;
     update();
+    ReportClosePressed();
     grabMouse();
     grabKeyboard();
     return;
@@ -1117,6 +1235,7 @@ void TCustomToolWindow::mouseMoveEvent(QMouseEvent* Event) {
     if (over != FClosePressed) {
       FClosePressed = over;
       update();
+      ReportClosePressed();
     }
     return;
   }
@@ -1390,7 +1509,11 @@ void TCustomToolWindow::EndCloseTracking(bool Accept) {
   FCloseTracking = false;
   FClosePressed = false;
   update();
-  if (!Accept) return;
+  ReportClosePressed();
+  if (Accept) ClickCloseButton();
+}
+
+void TCustomToolWindow::ClickCloseButton() {
   bool canClose = true;
   if (OnCloseQuery) OnCloseQuery(this, canClose);
   if (!canClose) return;

@@ -262,6 +262,9 @@ class TCustomToolWindow : public QWidget {
   bool Dragging() const { return FDrag.Active; }
   bool Resizing() const { return FResize.Active; }
   bool ClosePressed() const { return FClosePressed; }
+  // What a click released on the close button does: asks OnCloseQuery, then
+  // hides the window and fires OnClose.
+  void ClickCloseButton();
   // Floating without HideWhenInactive while another program is active.
   bool InactiveCaption() const { return FInactiveCaption; }
   QRect DragOutline() const { return FDrag.Outline; }
@@ -289,6 +292,7 @@ class TCustomToolWindow : public QWidget {
   friend class TDock;
   friend class TFloatingWindowParent;
   static void ToolWindowHook(DockHooks::THookProcKind Code, QObject* Wnd, QEvent* Event);
+  static class QAccessibleInterface* AccessibleFactory(const QString& ClassName, QObject* Object);
   void HostMoved();
   bool IsOnChild(const QPoint& P) const;
   void DoubleClick();
@@ -303,6 +307,7 @@ class TCustomToolWindow : public QWidget {
   void EndResize(bool Accept);
   // Close button.
   void EndCloseTracking(bool Accept);
+  void ReportClosePressed();
   void SetOverrideNoCursor(bool No);
 
   QWidget* FOwnerForm = nullptr;

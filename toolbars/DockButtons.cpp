@@ -1,5 +1,7 @@
 #include "toolbars/DockButtons.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -203,7 +205,80 @@ QString PlainText(QString S) {
 
 TToolbarButton* TToolbarButton::HotButton() { return GHot; }
 
+namespace {
+// What assistive tools see of a toolbar button: a push button (a check box
+// when it toggles in a group) named after its action, its hint as the
+// description, and a Press action that clicks it.
+class TToolbarButtonAccessible : public QAccessibleWidget {
+ public:
+  explicit TToolbarButtonAccessible(TToolbarButton* Button) : QAccessibleWidget(Button, QAccessible::PushButton) {}
+
+  TToolbarButton* Button() const { return static_cast<TToolbarButton*>(widget()); }
+  bool Toggles() const { return Button()->GroupIndex() != 0; }
+
+  QAccessible::Role role() const override { return Toggles() ? QAccessible::CheckBox : QAccessible::PushButton; }
+
+  QString text(QAccessible::Text T) const override {
+    TToolbarButton* b = Button();
+    switch (T) {
+      case QAccessible::Name:
+        return b->accessibleName().isEmpty() ? PlainText(b->Caption()) : b->accessibleName();
+      case QAccessible::Description: {
+        if (!b->accessibleDescription().isEmpty()) return b->accessibleDescription();
+        const QString hint = b->Hint();
+        return hint.mid(hint.indexOf(QLatin1Char('|')) + 1);
+      }
+      default:
+        return QAccessibleWidget::text(T);
+    }
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    const TButtonState st = Button()->State();
+    if (Toggles()) {
+      s.checkable = true;
+      s.checked = Button()->Down();
+      s.pressed = st == bsDown;
+    } else {
+      s.pressed = st == bsDown || st == bsExclusive;
+    }
+    s.hotTracked = st == bsHot;
+    s.hasPopup = Button()->UsesDropdown();
+    return s;
+  }
+
+  QStringList actionNames() const override {
+    QStringList names{pressAction()};
+    if (Toggles()) names << toggleAction();
+    return names + QAccessibleWidget::actionNames();
+  }
+
+  void doAction(const QString& Name) override {
+    if (Name != pressAction() && !(Toggles() && Name == toggleAction())) return QAccessibleWidget::doAction(Name);
+    // Later, from the event loop: the command may open a modal dialog, and
+    // the assistive tool waits for this call to return.
+    QPointer<TToolbarButton> b = Button();
+    QMetaObject::invokeMethod(
+        b, [b] {
+          if (b && b->isEnabled()) b->Click();
+        },
+        Qt::QueuedConnection);
+  }
+
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+};
+
+QAccessibleInterface* ToolbarButtonAccessibleFactory(const QString& ClassName, QObject* Object) {
+  if (ClassName != QLatin1String("TToolbarButton")) return nullptr;
+  if (auto* b = qobject_cast<TToolbarButton*>(Object)) return new TToolbarButtonAccessible(b);
+  return nullptr;
+}
+}  // namespace
+
 TToolbarButton::TToolbarButton(QWidget* Parent) : QWidget(Parent) {
+  static const bool accessible = (QAccessible::installFactory(&ToolbarButtonAccessibleFactory), true);
+  (void)accessible;
   resize(23, 22);
   setMouseTracking(true);
   setFocusPolicy(Qt::NoFocus);
@@ -255,6 +330,9 @@ void TToolbarButton::SetAction(QAction* Value) {
 void TToolbarButton::ActionChanged() {
   if (!FAction) return;
   SetCaption(FAction->text());
+  // The action's text without its access key and ellipsis, unless the
+  // program gave the toolbar its own wording.
+  setAccessibleName(FAction->iconText());
   setEnabled(FAction->isEnabled());
   setVisible(FAction->isVisible());
   SetHint(FAction->statusTip());
@@ -324,6 +402,7 @@ void TToolbarButton::UpdateGroup() {
       b->FDown = false;
       b->FState = b->isEnabled() ? bsUp : bsDisabled;
       b->update();
+      b->ReportState();
     }
     b->FAllowAllUp = FAllowAllUp;
   }
@@ -336,6 +415,7 @@ void TToolbarButton::SetDown(bool Value) {
   FDown = Value;
   FState = !isEnabled() ? bsDisabled : Value ? bsExclusive : bsUp;
   update();
+  ReportState();
   if (Value) UpdateGroup();
 }
 
@@ -343,6 +423,19 @@ void TToolbarButton::SetState(TButtonState Value) {
   if (Value == FState) return;
   FState = Value;
   update();
+  ReportState();
+}
+
+void TToolbarButton::ReportState() {
+  const bool pressed = FState == bsDown || FState == bsExclusive;
+  if (pressed == FReportedPressed && FDown == FReportedChecked) return;
+  QAccessible::State changed;
+  changed.pressed = pressed != FReportedPressed;
+  changed.checked = FDown != FReportedChecked;
+  FReportedPressed = pressed;
+  FReportedChecked = FDown;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
 }
 
 bool TToolbarButton::PointInButton(int X, int Y) const {
@@ -381,6 +474,7 @@ void TToolbarButton::MouseLeft() {
   const bool onlyHot = old == bsHot && FState == bsUp;
   if (old != FState && !(!Flat && NumGlyphs() < 5 && onlyHot)) update();
   else if (Flat) update();  // the border goes
+  ReportState();
   ShowHint(false);
   if (OnMouseExit) OnMouseExit(this);
 }
@@ -524,6 +618,7 @@ void TToolbarButton::Click() {
   FInClick = false;
   if (FState == bsDown) FState = FDown ? bsExclusive : bsUp;
   if (!FDestroying) update();
+  ReportState();
   MouseLeft();
 }
 
@@ -543,6 +638,7 @@ void TToolbarButton::changeEvent(QEvent* Event) {
       FState = FDown ? bsExclusive : bsUp;
     }
     update();
+    ReportState();
   } else if (Event->type() == QEvent::PaletteChange || Event->type() == QEvent::StyleChange) {
     FGlyph.Invalidate();
     update();
