@@ -11,6 +11,7 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <qdrawutil.h>
+#include <cmath>
 
 #include "toolbars/Dock.h"
 
@@ -97,7 +98,10 @@ void TButtonGlyph::SetOldDisabledStyle(bool Value) {
 QSize TButtonGlyph::GlyphSize() const {
   if (FImages) return FImages->Size;
   if (FGlyph.isNull()) return QSize(0, 0);
-  return QSize(FGlyph.width() / FNumGlyphs, FGlyph.height());
+  // In device-independent pixels: a glyph drawn for a high-density screen
+  // takes the place of one at 100 %.
+  const QSizeF logical = FGlyph.deviceIndependentSize();
+  return QSize(int(logical.width()) / FNumGlyphs, int(logical.height()));
 }
 
 QPixmap TButtonGlyph::Cell(int Index) const {
@@ -105,38 +109,47 @@ QPixmap TButtonGlyph::Cell(int Index) const {
     if (FImageIndex < 0 || std::size_t(FImageIndex) >= FImages->Images.size()) return QPixmap();
     return FImages->Images[std::size_t(FImageIndex)];
   }
-  const QSize s = GlyphSize();
-  QImage cell = FGlyph.toImage().copy(Index * s.width(), 0, s.width(), s.height()).convertToFormat(QImage::Format_ARGB32);
-  // Transparency from the mask (white is transparent), else from the
+  const qreal ratio = FGlyph.devicePixelRatio();
+  const int w = FGlyph.width() / FNumGlyphs, h = FGlyph.height();
+  QImage cell = FGlyph.toImage().copy(Index * w, 0, w, h).convertToFormat(QImage::Format_ARGB32);
+  // Transparency from the mask (white is transparent); else from the alpha
+  // channel of a glyph whose bottom-left pixel is clear; else from the
   // bottom-left pixel's colour.
-  const QImage mask = FGlyphMask.isNull() ? QImage() : FGlyphMask.toImage().copy(Index * s.width(), 0, s.width(), s.height());
-  for (int y = 0; y < cell.height(); ++y)
-    for (int x = 0; x < cell.width(); ++x) {
-      const bool clear = mask.isNull() ? (cell.pixel(x, y) & 0xFFFFFF) == (FTransparentColor & 0xFFFFFF)
-                                       : x < mask.width() && y < mask.height() && qGray(mask.pixel(x, y)) > 127;
-      if (clear) cell.setPixel(x, y, 0);
-    }
+  const QImage mask = FGlyphMask.isNull() ? QImage() : FGlyphMask.toImage().copy(Index * w, 0, w, h);
+  const bool alpha = mask.isNull() && FGlyph.hasAlphaChannel() && qAlpha(FTransparentColor) == 0;
+  if (!alpha)
+    for (int y = 0; y < cell.height(); ++y)
+      for (int x = 0; x < cell.width(); ++x) {
+        const bool clear = mask.isNull() ? (cell.pixel(x, y) & 0xFFFFFF) == (FTransparentColor & 0xFFFFFF)
+                                         : x < mask.width() && y < mask.height() && qGray(mask.pixel(x, y)) > 127;
+        if (clear) cell.setPixel(x, y, 0);
+      }
+  cell.setDevicePixelRatio(ratio);
   return QPixmap::fromImage(cell);
 }
 
 QPixmap MakeDisabledGlyph(const QImage& Image, bool OldStyle, const QPalette& Palette) {
   const QImage src = Image.convertToFormat(QImage::Format_ARGB32);
-  QImage out(src.width() + 1, src.height() + 1, QImage::Format_ARGB32);
+  // The emboss is one device-independent pixel.
+  const int d = std::max(1, int(std::lround(src.devicePixelRatio())));
+  QImage out(src.width() + d, src.height() + d, QImage::Format_ARGB32);
   out.fill(0);
   const QRgb light = Palette.color(QPalette::Active, QPalette::Light).rgb();
   const QRgb dark = Palette.color(QPalette::Active, QPalette::Dark).rgb();
   auto shape = [&](int x, int y) {
     const QRgb c = src.pixel(x, y);
     if (qAlpha(c) < 128) return false;
-    // White parts of the glyph fade into the face; the rest is embossed.
-    return OldStyle || qGray(c) < 224;
+    // Light parts of the glyph fade into the face, so a light picture on a
+    // dark ground keeps its shape; the rest is embossed.
+    return OldStyle || qGray(c) < 160;
   };
   for (int y = 0; y < src.height(); ++y)
     for (int x = 0; x < src.width(); ++x)
-      if (shape(x, y)) out.setPixel(x + 1, y + 1, light);
+      if (shape(x, y)) out.setPixel(x + d, y + d, light);
   for (int y = 0; y < src.height(); ++y)
     for (int x = 0; x < src.width(); ++x)
       if (shape(x, y)) out.setPixel(x, y, dark);
+  out.setDevicePixelRatio(src.devicePixelRatio());
   return QPixmap::fromImage(out);
 }
 

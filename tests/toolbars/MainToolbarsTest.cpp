@@ -400,10 +400,18 @@ TEST(MainToolbarsTest, ScreenWithToolbarsDockedAndOneFloating) {
   f.tbrStatistics->SetDockedTo(nullptr);
   f.tbrStatistics->SetFloatRightX(160);
   ASSERT_TRUE(Eventually([&] { return f.tbrStatistics->FloatParent()->isVisible(); }));
+  // Every command available, as with an image open; then none but the
+  // always-available ones, with their generated disabled glyphs.
+  f.EnableImageActions(true);
   QTest::qWait(200);  // let the X server paint
   const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-  if (const char* dir = std::getenv("CORVELLE_SCREENSHOT_DIR"))
+  f.EnableImageActions(false);
+  QTest::qWait(200);
+  if (const char* dir = std::getenv("CORVELLE_SCREENSHOT_DIR")) {
     screen.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("toolbars.png")));
+    QGuiApplication::primaryScreen()->grabWindow(0).toImage().save(
+        QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("toolbars-disabled.png")));
+  }
   // The floating caption shows in the highlight colour.
   const QRect host = f.tbrStatistics->FloatParent()->geometry();
   const QPoint caption = host.topLeft() + f.tbrStatistics->CaptionRect().topLeft() + QPoint(1, 1);
