@@ -40,6 +40,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "toolbars/Dock.h"
+#include "toolbars/DockPositions.h"
 #include "toolbars/DockButtons.h"
 #include "toolbars/DockToolbar.h"
 
