@@ -2,8 +2,8 @@
 // settings under key A, and the commands that open the small windows and
 // dialogs.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
-#include <QRegularExpression>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -13,7 +13,6 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QShowEvent>
 #include <QBoxLayout>
 #include <QUrl>
@@ -22,6 +21,7 @@
 #include "app/AboutForm.h"
 #include "app/AnnotationForm.h"
 #include "app/Child.h"
+#include "app/CommandGlyphs.h"
 #include "app/FileManager.h"
 #include "app/FormSupport.h"
 #include "app/MRUFList.h"
@@ -40,6 +40,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "toolbars/Dock.h"
+#include "toolbars/DockPositions.h"
 #include "toolbars/DockButtons.h"
 #include "toolbars/DockToolbar.h"
 
@@ -68,39 +69,6 @@ QString PlainCaption(const QString& Caption) {
   return s;
 }
 
-// A small glyph: the command's initials on a tile coloured by its menu.
-QPixmap Glyph(const QString& Name, const QString& Caption, int Side) {
-  QColor tile(70, 110, 170);
-  if (Name.startsWith(QLatin1String("File")) || Name.startsWith(QLatin1String("Help"))) tile = QColor(90, 90, 90);
-  else if (Name.startsWith(QLatin1String("Edit")) || Name.startsWith(QLatin1String("View"))) tile = QColor(40, 120, 80);
-  else if (Name.startsWith(QLatin1String("Scale"))) tile = QColor(170, 100, 30);
-  else if (Name.startsWith(QLatin1String("Restoration")) || Name.startsWith(QLatin1String("Filter")))
-    tile = QColor(140, 50, 90);
-  else if (Name.startsWith(QLatin1String("Statistics")) || Name.startsWith(QLatin1String("Photometry")))
-    tile = QColor(50, 90, 140);
-  const QStringList words = PlainCaption(Caption).split(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")),
-                                                        Qt::SkipEmptyParts);
-  QString text;
-  for (const QString& w : words)
-    if (text.size() < 2) text += w[0].toUpper();
-  if (text.size() == 1 && !words.isEmpty() && words[0].size() > 1) text += words[0][1];
-  QPixmap pm(Side, Side);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setBrush(tile);
-  p.setPen(tile.darker(130));
-  p.drawRoundedRect(QRectF(0.5, 0.5, Side - 1, Side - 1), Side / 6.0, Side / 6.0);
-  QFont f = p.font();
-  f.setPixelSize(Side / 2);
-  f.setBold(true);
-  p.setFont(f);
-  p.setPen(Qt::white);
-  p.drawText(QRect(0, 0, Side, Side), Qt::AlignCenter, text);
-  p.end();
-  return pm;
-}
-
 // A toolbar on dckTop with a flat 23 x 22 button per action, glyph only.
 template <std::size_t N>
 TToolbar* MakeToolbar(TMainForm* Form, const char* Name, const char* Caption, const char* const (&Buttons)[N]) {
@@ -117,7 +85,8 @@ TToolbar* MakeToolbar(TMainForm* Form, const char* Name, const char* Caption, co
       auto* button = new TToolbarButton(bar);
       button->setObjectName(QStringLiteral("tbn") + a->objectName());
       button->DisplayMode = dmGlyphOnly;
-      button->SetGlyph(Glyph(a->objectName(), a->text(), 16));
+      // Drawn for the densest screen, so it stays sharp there.
+      button->SetGlyph(CommandGlyph(a->objectName(), qApp->devicePixelRatio()));
       button->SetAction(a);
       // The toolbar also lists the actions it carries.
       bar->addAction(a);
@@ -157,6 +126,23 @@ void WriteBounds(TRegistry& Reg, const char* Prefix, const QWidget* Window) {
 
 void TMainForm::CreateShell() {
   // Hints: the long part goes to status panel 0.
+  // The two photometry commands share their menu caption; on the toolbar,
+  // where no submenu tells them apart, their names and hints do.
+  struct TWording {
+    const char* Action;
+    const char* Name;
+    const char* Hint;
+  } const apart[] = {
+      {"PhotometryCalcMag", "Calculate Magnitudes (Differential)",
+       "Differential photometry: the magnitudes of the apertures against the comparison star"},
+      {"PhotometryCalcAbsMag", "Calculate Magnitudes (Absolute)",
+       "Absolute photometry: the magnitudes of the apertures from the zero point and integration time"},
+  };
+  for (const TWording& w : apart) {
+    QAction* a = Action(QString::fromLatin1(w.Action));
+    a->setIconText(QString::fromLatin1(w.Name));
+    a->setStatusTip(QString::fromLatin1(w.Name) + QLatin1Char('|') + QString::fromLatin1(w.Hint));
+  }
   for (QAction* a : FActions)
     if (a->statusTip().isEmpty()) a->setStatusTip(PlainCaption(a->text()) + QLatin1Char('|') + PlainCaption(a->text()));
 
@@ -199,8 +185,9 @@ void TMainForm::CreateShell() {
   column->addLayout(row, 1);
   setCentralWidget(frame);
 
+  // The menus show the toolbar pictograms beside their commands.
   for (QAction* a : FActions)
-    if (a->icon().isNull()) a->setIcon(QIcon(Glyph(a->objectName(), a->text(), 20)));
+    if (a->icon().isNull() && HasCommandGlyph(a->objectName())) a->setIcon(CommandIcon(a->objectName()));
   // Row 0: Standard, then Statistics at 343; row 1: Processing.
   tbrMain = MakeToolbar(this, "tbrMain", "Standard", MainButtons);
   tbrProcessing = MakeToolbar(this, "tbrProcessing", "Processing", ProcessingButtons);

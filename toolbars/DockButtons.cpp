@@ -1,5 +1,7 @@
 #include "toolbars/DockButtons.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -9,6 +11,7 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <qdrawutil.h>
+#include <cmath>
 
 #include "toolbars/Dock.h"
 
@@ -95,7 +98,10 @@ void TButtonGlyph::SetOldDisabledStyle(bool Value) {
 QSize TButtonGlyph::GlyphSize() const {
   if (FImages) return FImages->Size;
   if (FGlyph.isNull()) return QSize(0, 0);
-  return QSize(FGlyph.width() / FNumGlyphs, FGlyph.height());
+  // In device-independent pixels: a glyph drawn for a high-density screen
+  // takes the place of one at 100 %.
+  const QSizeF logical = FGlyph.deviceIndependentSize();
+  return QSize(int(logical.width()) / FNumGlyphs, int(logical.height()));
 }
 
 QPixmap TButtonGlyph::Cell(int Index) const {
@@ -103,38 +109,47 @@ QPixmap TButtonGlyph::Cell(int Index) const {
     if (FImageIndex < 0 || std::size_t(FImageIndex) >= FImages->Images.size()) return QPixmap();
     return FImages->Images[std::size_t(FImageIndex)];
   }
-  const QSize s = GlyphSize();
-  QImage cell = FGlyph.toImage().copy(Index * s.width(), 0, s.width(), s.height()).convertToFormat(QImage::Format_ARGB32);
-  // Transparency from the mask (white is transparent), else from the
+  const qreal ratio = FGlyph.devicePixelRatio();
+  const int w = FGlyph.width() / FNumGlyphs, h = FGlyph.height();
+  QImage cell = FGlyph.toImage().copy(Index * w, 0, w, h).convertToFormat(QImage::Format_ARGB32);
+  // Transparency from the mask (white is transparent); else from the alpha
+  // channel of a glyph whose bottom-left pixel is clear; else from the
   // bottom-left pixel's colour.
-  const QImage mask = FGlyphMask.isNull() ? QImage() : FGlyphMask.toImage().copy(Index * s.width(), 0, s.width(), s.height());
-  for (int y = 0; y < cell.height(); ++y)
-    for (int x = 0; x < cell.width(); ++x) {
-      const bool clear = mask.isNull() ? (cell.pixel(x, y) & 0xFFFFFF) == (FTransparentColor & 0xFFFFFF)
-                                       : x < mask.width() && y < mask.height() && qGray(mask.pixel(x, y)) > 127;
-      if (clear) cell.setPixel(x, y, 0);
-    }
+  const QImage mask = FGlyphMask.isNull() ? QImage() : FGlyphMask.toImage().copy(Index * w, 0, w, h);
+  const bool alpha = mask.isNull() && FGlyph.hasAlphaChannel() && qAlpha(FTransparentColor) == 0;
+  if (!alpha)
+    for (int y = 0; y < cell.height(); ++y)
+      for (int x = 0; x < cell.width(); ++x) {
+        const bool clear = mask.isNull() ? (cell.pixel(x, y) & 0xFFFFFF) == (FTransparentColor & 0xFFFFFF)
+                                         : x < mask.width() && y < mask.height() && qGray(mask.pixel(x, y)) > 127;
+        if (clear) cell.setPixel(x, y, 0);
+      }
+  cell.setDevicePixelRatio(ratio);
   return QPixmap::fromImage(cell);
 }
 
 QPixmap MakeDisabledGlyph(const QImage& Image, bool OldStyle, const QPalette& Palette) {
   const QImage src = Image.convertToFormat(QImage::Format_ARGB32);
-  QImage out(src.width() + 1, src.height() + 1, QImage::Format_ARGB32);
+  // The emboss is one device-independent pixel.
+  const int d = std::max(1, int(std::lround(src.devicePixelRatio())));
+  QImage out(src.width() + d, src.height() + d, QImage::Format_ARGB32);
   out.fill(0);
   const QRgb light = Palette.color(QPalette::Active, QPalette::Light).rgb();
   const QRgb dark = Palette.color(QPalette::Active, QPalette::Dark).rgb();
   auto shape = [&](int x, int y) {
     const QRgb c = src.pixel(x, y);
     if (qAlpha(c) < 128) return false;
-    // White parts of the glyph fade into the face; the rest is embossed.
-    return OldStyle || qGray(c) < 224;
+    // Light parts of the glyph fade into the face, so a light picture on a
+    // dark ground keeps its shape; the rest is embossed.
+    return OldStyle || qGray(c) < 160;
   };
   for (int y = 0; y < src.height(); ++y)
     for (int x = 0; x < src.width(); ++x)
-      if (shape(x, y)) out.setPixel(x + 1, y + 1, light);
+      if (shape(x, y)) out.setPixel(x + d, y + d, light);
   for (int y = 0; y < src.height(); ++y)
     for (int x = 0; x < src.width(); ++x)
       if (shape(x, y)) out.setPixel(x, y, dark);
+  out.setDevicePixelRatio(src.devicePixelRatio());
   return QPixmap::fromImage(out);
 }
 
@@ -203,7 +218,80 @@ QString PlainText(QString S) {
 
 TToolbarButton* TToolbarButton::HotButton() { return GHot; }
 
+namespace {
+// What assistive tools see of a toolbar button: a push button (a check box
+// when it toggles in a group) named after its action, its hint as the
+// description, and a Press action that clicks it.
+class TToolbarButtonAccessible : public QAccessibleWidget {
+ public:
+  explicit TToolbarButtonAccessible(TToolbarButton* Button) : QAccessibleWidget(Button, QAccessible::PushButton) {}
+
+  TToolbarButton* Button() const { return static_cast<TToolbarButton*>(widget()); }
+  bool Toggles() const { return Button()->GroupIndex() != 0; }
+
+  QAccessible::Role role() const override { return Toggles() ? QAccessible::CheckBox : QAccessible::PushButton; }
+
+  QString text(QAccessible::Text T) const override {
+    TToolbarButton* b = Button();
+    switch (T) {
+      case QAccessible::Name:
+        return b->accessibleName().isEmpty() ? PlainText(b->Caption()) : b->accessibleName();
+      case QAccessible::Description: {
+        if (!b->accessibleDescription().isEmpty()) return b->accessibleDescription();
+        const QString hint = b->Hint();
+        return hint.mid(hint.indexOf(QLatin1Char('|')) + 1);
+      }
+      default:
+        return QAccessibleWidget::text(T);
+    }
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    const TButtonState st = Button()->State();
+    if (Toggles()) {
+      s.checkable = true;
+      s.checked = Button()->Down();
+      s.pressed = st == bsDown;
+    } else {
+      s.pressed = st == bsDown || st == bsExclusive;
+    }
+    s.hotTracked = st == bsHot;
+    s.hasPopup = Button()->UsesDropdown();
+    return s;
+  }
+
+  QStringList actionNames() const override {
+    QStringList names{pressAction()};
+    if (Toggles()) names << toggleAction();
+    return names + QAccessibleWidget::actionNames();
+  }
+
+  void doAction(const QString& Name) override {
+    if (Name != pressAction() && !(Toggles() && Name == toggleAction())) return QAccessibleWidget::doAction(Name);
+    // Later, from the event loop: the command may open a modal dialog, and
+    // the assistive tool waits for this call to return.
+    QPointer<TToolbarButton> b = Button();
+    QMetaObject::invokeMethod(
+        b, [b] {
+          if (b && b->isEnabled()) b->Click();
+        },
+        Qt::QueuedConnection);
+  }
+
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+};
+
+QAccessibleInterface* ToolbarButtonAccessibleFactory(const QString& ClassName, QObject* Object) {
+  if (ClassName != QLatin1String("TToolbarButton")) return nullptr;
+  if (auto* b = qobject_cast<TToolbarButton*>(Object)) return new TToolbarButtonAccessible(b);
+  return nullptr;
+}
+}  // namespace
+
 TToolbarButton::TToolbarButton(QWidget* Parent) : QWidget(Parent) {
+  static const bool accessible = (QAccessible::installFactory(&ToolbarButtonAccessibleFactory), true);
+  (void)accessible;
   resize(23, 22);
   setMouseTracking(true);
   setFocusPolicy(Qt::NoFocus);
@@ -255,6 +343,9 @@ void TToolbarButton::SetAction(QAction* Value) {
 void TToolbarButton::ActionChanged() {
   if (!FAction) return;
   SetCaption(FAction->text());
+  // The action's text without its access key and ellipsis, unless the
+  // program gave the toolbar its own wording.
+  setAccessibleName(FAction->iconText());
   setEnabled(FAction->isEnabled());
   setVisible(FAction->isVisible());
   SetHint(FAction->statusTip());
@@ -324,6 +415,7 @@ void TToolbarButton::UpdateGroup() {
       b->FDown = false;
       b->FState = b->isEnabled() ? bsUp : bsDisabled;
       b->update();
+      b->ReportState();
     }
     b->FAllowAllUp = FAllowAllUp;
   }
@@ -336,6 +428,7 @@ void TToolbarButton::SetDown(bool Value) {
   FDown = Value;
   FState = !isEnabled() ? bsDisabled : Value ? bsExclusive : bsUp;
   update();
+  ReportState();
   if (Value) UpdateGroup();
 }
 
@@ -343,6 +436,19 @@ void TToolbarButton::SetState(TButtonState Value) {
   if (Value == FState) return;
   FState = Value;
   update();
+  ReportState();
+}
+
+void TToolbarButton::ReportState() {
+  const bool pressed = FState == bsDown || FState == bsExclusive;
+  if (pressed == FReportedPressed && FDown == FReportedChecked) return;
+  QAccessible::State changed;
+  changed.pressed = pressed != FReportedPressed;
+  changed.checked = FDown != FReportedChecked;
+  FReportedPressed = pressed;
+  FReportedChecked = FDown;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
 }
 
 bool TToolbarButton::PointInButton(int X, int Y) const {
@@ -381,6 +487,7 @@ void TToolbarButton::MouseLeft() {
   const bool onlyHot = old == bsHot && FState == bsUp;
   if (old != FState && !(!Flat && NumGlyphs() < 5 && onlyHot)) update();
   else if (Flat) update();  // the border goes
+  ReportState();
   ShowHint(false);
   if (OnMouseExit) OnMouseExit(this);
 }
@@ -524,6 +631,7 @@ void TToolbarButton::Click() {
   FInClick = false;
   if (FState == bsDown) FState = FDown ? bsExclusive : bsUp;
   if (!FDestroying) update();
+  ReportState();
   MouseLeft();
 }
 
@@ -543,6 +651,7 @@ void TToolbarButton::changeEvent(QEvent* Event) {
       FState = FDown ? bsExclusive : bsUp;
     }
     update();
+    ReportState();
   } else if (Event->type() == QEvent::PaletteChange || Event->type() == QEvent::StyleChange) {
     FGlyph.Invalidate();
     update();

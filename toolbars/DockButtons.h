@@ -193,6 +193,8 @@ class TToolbarButton : public QWidget {
   static void HotTimerTick();
   void ActionChanged();
   void SetState(TButtonState Value);
+  // Tells assistive tools when the pressed or checked state changed.
+  void ReportState();
   void RepeatTick();
   void ShowHint(bool Show);
   void DoClick();
@@ -217,4 +219,5 @@ class TToolbarButton : public QWidget {
   QPoint FLastMenuPoint;
   bool FLastMenuRight = false;
   bool FDestroying = false;
+  bool FReportedPressed = false, FReportedChecked = false;
 };

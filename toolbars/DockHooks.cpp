@@ -2,10 +2,20 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QSet>
 #include <QWidget>
+#include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <vector>
+
+#include "toolbars/DockToolWindow.h"
 
 namespace DockHooks {
 namespace {
@@ -142,3 +152,120 @@ int RegisteredCount(THookProcedure Proc) {
 bool IsApplicationActive() { return QGuiApplication::applicationState() == Qt::ApplicationActive; }
 
 }  // namespace DockHooks
+
+// ---------------- Helpers of the library ----------------
+
+int DockOrientationOf(TDock* Dock) {
+  if (!Dock) return 0;
+  return DockLayout::OrientationOf(Dock->Position());
+}
+
+int GetToolWindowDockPosition(QWidget* Control) {
+  for (QWidget* w = Control; w; w = w->parentWidget())
+    if (auto* tw = qobject_cast<TCustomToolWindow*>(w)) {
+      if (tw->Docked() && tw->DockedTo()) return int(tw->DockedTo()->Position());
+      return 4;
+    }
+  return 4;
+}
+
+QWidget* GetToolWindowParentForm(QWidget* Control) {
+  QWidget* form = nullptr;
+  for (QWidget* w = Control ? Control->parentWidget() : nullptr; w; w = w->parentWidget())
+    if (w->isWindow()) form = w;
+  if (auto* host = qobject_cast<TFloatingWindowParent*>(form)) return host->ParentForm();
+  if (!form) {
+    if (auto* tw = qobject_cast<TCustomToolWindow*>(Control)) return tw->OwnerForm();
+  }
+  return form;
+}
+
+QWidget* GetValidToolWindowParentForm(QWidget* Control) {
+  QWidget* form = GetToolWindowParentForm(Control);
+  if (!form) {
+    char text[512];
+    std::snprintf(text, sizeof text, DockConst::SParentRequired, Control->objectName().toLocal8Bit().constData());
+    throw EInvalidOperation(text);
+  }
+  return form;
+}
+
+QWidget* GetMDIParentForm(QWidget* Form) {
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(Form))
+    if (sub->mdiArea()) return sub->mdiArea()->window();
+  return Form;
+}
+
+QRect GetDesktopWorkArea() {
+  if (QScreen* s = QGuiApplication::primaryScreen()) return s->availableGeometry();
+  return QRect(0, 0, 640, 480);
+}
+
+QRect GetMonitorWorkArea(const QRect& R) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.size() <= 1) return GetDesktopWorkArea();
+  // Largest intersection, else the nearest.
+  QScreen* best = nullptr;
+  long long bestArea = 0;
+  for (QScreen* s : screens) {
+    const QRect i = s->geometry().intersected(R);
+    const long long a = i.isEmpty() ? 0 : (long long)i.width() * i.height();
+    if (a > bestArea) bestArea = a, best = s;
+  }
+  if (!best) {
+    long long bestDist = LLONG_MAX;
+    for (QScreen* s : screens) {
+      const QRect g = s->geometry();
+      const long long dx = std::max({0, g.left() - R.right(), R.left() - g.right()});
+      const long long dy = std::max({0, g.top() - R.bottom(), R.top() - g.bottom()});
+      if (dx * dx + dy * dy < bestDist) bestDist = dx * dx + dy * dy, best = s;
+    }
+  }
+  return best ? best->availableGeometry() : GetDesktopWorkArea();
+}
+
+QRect GetMonitorWorkAreaOfPoint(const QPoint& P) { return GetMonitorWorkArea(QRect(P, QSize(1, 1))); }
+
+void DispatchPaintMessages() { QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest); }
+
+QWidget* FindTopLevelWindowOfThread(QWidget* Exclude) {
+  QWidget* fallback = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w == Exclude || !w->isVisible() || !w->isEnabled()) continue;
+    if (w->windowType() == Qt::ToolTip || w->windowType() == Qt::Popup) continue;
+    if (!(w->windowFlags() & Qt::WindowStaysOnTopHint)) return w;
+    if (!fallback) fallback = w;
+  }
+  return fallback;
+}
+
+// ---------------- Outline ----------------
+
+TDragOutline::TDragOutline()
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
+                           Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setObjectName(QStringLiteral("DragOutline"));
+  setAccessibleName(QStringLiteral("Toolbar drag outline"));
+}
+
+void TDragOutline::SetOutline(const QRect& R, int Thickness) {
+  FRect = R;
+  FThickness = Thickness;
+  if (R.isEmpty()) {
+    hide();
+    return;
+  }
+  setGeometry(R);
+  const QRegion outer(0, 0, R.width(), R.height());
+  setMask(outer.subtracted(QRegion(Thickness, Thickness, R.width() - 2 * Thickness, R.height() - 2 * Thickness)));
+  show();
+  update();
+}
+
+void TDragOutline::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), Qt::white);
+  p.fillRect(rect(), QBrush(Qt::black, Qt::Dense4Pattern));
+}

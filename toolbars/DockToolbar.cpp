@@ -1,10 +1,21 @@
 #include "toolbars/DockToolbar.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QChildEvent>
 #include <QPainter>
 #include <algorithm>
 
 // ---------------- TToolbarSep ----------------
+
+namespace {
+// A separator is a separator to assistive tools, not an unnamed control.
+QAccessibleInterface* SeparatorAccessibleFactory(const QString& ClassName, QObject* Object) {
+  if (ClassName != QLatin1String("TToolbarSep")) return nullptr;
+  if (auto* s = qobject_cast<TToolbarSep*>(Object)) return new QAccessibleWidget(s, QAccessible::Separator);
+  return nullptr;
+}
+}  // namespace
 
 QWidget* TToolbarSep::CheckParent(QWidget* Parent) {
   if (Parent && !qobject_cast<TCustomToolbar*>(Parent))
@@ -13,6 +24,8 @@ QWidget* TToolbarSep::CheckParent(QWidget* Parent) {
 }
 
 TToolbarSep::TToolbarSep(QWidget* Parent) : QWidget(CheckParent(Parent)) {
+  static const bool accessible = (QAccessible::installFactory(&SeparatorAccessibleFactory), true);
+  (void)accessible;
   // Presses fall through to the toolbar, so a separator can start a drag.
   setAttribute(Qt::WA_TransparentForMouseEvents);
   resize(FSizeHorz, 22);

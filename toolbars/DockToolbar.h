@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <vector>
 
-#include "toolbars/Dock.h"
+#include "toolbars/DockToolWindow.h"
 
 class TCustomToolbar;
 

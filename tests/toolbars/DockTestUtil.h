@@ -8,7 +8,8 @@
 #include <QTest>
 #include <QWidget>
 
-#include "toolbars/Dock.h"
+#include "toolbars/DockPositions.h"
+#include "toolbars/DockToolWindow.h"
 
 // Waits for what the window system delivers later.
 template <typename F>

@@ -1,8 +1,9 @@
 // The main window's three toolbars on a real X server: their places on the
-// top dock, their buttons, the View menu, the stored positions and a
-// screenshot with one toolbar floating.
+// top dock, their buttons as assistive tools see and press them, the View
+// menu, the stored positions and a screenshot with one toolbar floating.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -399,10 +400,18 @@ TEST(MainToolbarsTest, ScreenWithToolbarsDockedAndOneFloating) {
   f.tbrStatistics->SetDockedTo(nullptr);
   f.tbrStatistics->SetFloatRightX(160);
   ASSERT_TRUE(Eventually([&] { return f.tbrStatistics->FloatParent()->isVisible(); }));
+  // Every command available, as with an image open; then none but the
+  // always-available ones, with their generated disabled glyphs.
+  f.EnableImageActions(true);
   QTest::qWait(200);  // let the X server paint
   const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-  if (const char* dir = std::getenv("CORVELLE_SCREENSHOT_DIR"))
+  f.EnableImageActions(false);
+  QTest::qWait(200);
+  if (const char* dir = std::getenv("CORVELLE_SCREENSHOT_DIR")) {
     screen.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("toolbars.png")));
+    QGuiApplication::primaryScreen()->grabWindow(0).toImage().save(
+        QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("toolbars-disabled.png")));
+  }
   // The floating caption shows in the highlight colour.
   const QRect host = f.tbrStatistics->FloatParent()->geometry();
   const QPoint caption = host.topLeft() + f.tbrStatistics->CaptionRect().topLeft() + QPoint(1, 1);
@@ -416,4 +425,187 @@ TEST(MainToolbarsTest, ScreenWithToolbarsDockedAndOneFloating) {
   EXPECT_GT(colours.size(), 3);
   // The floating toolbar wrapped into more than one line.
   EXPECT_FALSE(f.tbrStatistics->WrapLines().empty());
+}
+
+namespace {
+// The long part of a hint: what the status bar shows.
+QString LongHint(const QString& Hint) { return Hint.mid(Hint.indexOf(QLatin1Char('|')) + 1); }
+
+// A menu caption as a screen reader should say it: no access key marks, no
+// ellipsis.
+QString Spoken(QString Caption) {
+  Caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+  Caption.remove(QLatin1Char('&'));
+  Caption.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+  if (Caption.endsWith(QLatin1String("..."))) Caption.chop(3);
+  return Caption;
+}
+
+QAccessibleInterface* ChildNamed(QAccessibleInterface* Parent, const QString& Name) {
+  for (int i = 0; i < Parent->childCount(); ++i)
+    if (QAccessibleInterface* c = Parent->child(i); c && c->text(QAccessible::Name) == Name) return c;
+  return nullptr;
+}
+}  // namespace
+
+TEST(MainToolbarsTest, AssistiveToolsSeeNamePressAndStateOfEveryButton) {
+  TMainRun run;
+  TMainForm& f = *run.Form;
+  // Without an image most commands are off: their buttons say so.
+  f.EnableImageActions(false);
+  const QString differential = QStringLiteral("Calculate Magnitudes (Differential)");
+  const QString absolute = QStringLiteral("Calculate Magnitudes (Absolute)");
+  QSet<QString> names;
+  int buttons = 0, disabled = 0;
+  for (TToolbar* bar : {f.tbrMain, f.tbrProcessing, f.tbrStatistics}) {
+    QAccessibleInterface* barFace = QAccessible::queryAccessibleInterface(bar);
+    ASSERT_NE(barFace, nullptr);
+    EXPECT_EQ(barFace->role(), QAccessible::ToolBar);
+    EXPECT_EQ(barFace->text(QAccessible::Name), bar->Caption());
+    for (TToolbarButton* b : ButtonsOf(bar)) {
+      QAction* a = b->Action();
+      SCOPED_TRACE(a->objectName().toStdString());
+      QAccessibleInterface* face = QAccessible::queryAccessibleInterface(b);
+      ASSERT_NE(face, nullptr);
+      EXPECT_EQ(face->role(), QAccessible::PushButton);
+      EXPECT_EQ(face->parent()->object(), bar);
+      EXPECT_GE(barFace->indexOfChild(face), 0);
+      const QString name = face->text(QAccessible::Name);
+      if (a->objectName() == QLatin1String("PhotometryCalcMag")) EXPECT_EQ(name, differential);
+      else if (a->objectName() == QLatin1String("PhotometryCalcAbsMag")) EXPECT_EQ(name, absolute);
+      else EXPECT_EQ(name, Spoken(a->text()));
+      EXPECT_FALSE(names.contains(name)) << name.toStdString();
+      names.insert(name);
+      EXPECT_EQ(face->text(QAccessible::Description), LongHint(a->statusTip()));
+      EXPECT_FALSE(face->text(QAccessible::Description).isEmpty());
+      EXPECT_EQ(face->rect(), QRect(b->mapToGlobal(QPoint(0, 0)), b->size()));
+      QAccessibleActionInterface* actions = face->actionInterface();
+      ASSERT_NE(actions, nullptr);
+      EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+      EXPECT_EQ(face->state().disabled, !b->isEnabled());
+      EXPECT_FALSE(face->state().pressed);
+      disabled += b->isEnabled() ? 0 : 1;
+      ++buttons;
+    }
+  }
+  EXPECT_EQ(buttons, 48);
+  EXPECT_EQ(names.size(), 48);
+  EXPECT_GT(disabled, 30);
+  // The two photometry commands keep their menu caption; hovering tells them
+  // apart too.
+  EXPECT_EQ(f.Action(QStringLiteral("PhotometryCalcMag"))->text(), QStringLiteral("&Calculate Magnitudes..."));
+  EXPECT_NE(LongHint(f.Action(QStringLiteral("PhotometryCalcMag"))->statusTip()),
+            LongHint(f.Action(QStringLiteral("PhotometryCalcAbsMag"))->statusTip()));
+
+  // Press runs the command, later from the event loop (a command may open a
+  // modal dialog while the assistive tool waits for the call to return); a
+  // disabled button does nothing.
+  f.EnableImageActions(true);
+  TToolbarButton* rotate = ButtonsOf(f.tbrProcessing).front();
+  TToolbarButton* open = ButtonsOf(f.tbrMain).front();
+  for (TToolbarButton* b : {rotate, open}) {
+    QAction* a = b->Action();
+    QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
+  }
+  int rotations = 0, opens = 0;
+  QObject::connect(rotate->Action(), &QAction::triggered, [&] { ++rotations; });
+  QObject::connect(open->Action(), &QAction::triggered, [&] { ++opens; });
+  QAccessibleInterface* rotateFace = QAccessible::queryAccessibleInterface(rotate);
+  EXPECT_FALSE(rotateFace->state().disabled);
+  rotateFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(rotations, 0);
+  EXPECT_TRUE(Eventually([&] { return rotations == 1; }));
+  EXPECT_EQ(opens, 0);
+  f.EnableImageActions(false);
+  EXPECT_TRUE(rotateFace->state().disabled);
+  rotateFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  QAccessibleInterface* openFace = QAccessible::queryAccessibleInterface(open);
+  openFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_TRUE(Eventually([&] { return opens == 1; }));
+  QTest::qWait(50);
+  EXPECT_EQ(rotations, 1);
+
+  // Held down by the mouse it reads as pressed; released, it is not.
+  Hover(open, QPoint(11, 11));
+  QTest::mousePress(open, Qt::LeftButton, {}, QPoint(11, 11));
+  EXPECT_TRUE(openFace->state().pressed);
+  QTest::mouseRelease(open, Qt::LeftButton, {}, QPoint(11, 11));
+  EXPECT_FALSE(openFace->state().pressed);
+  EXPECT_EQ(opens, 2);
+}
+
+TEST(MainToolbarsTest, TogglingButtonsAreCheckBoxes) {
+  TForm4 f;
+  f.Show();
+  TToolbar bar(&f.Form);
+  bar.setObjectName(QStringLiteral("tbrA"));
+  TToolbarButton* left = new TToolbarButton(&bar);
+  TToolbarButton* right = new TToolbarButton(&bar);
+  left->SetCaption(QStringLiteral("&Left"));
+  right->SetCaption(QStringLiteral("&Right..."));
+  right->SetHint(QStringLiteral("Right|Aligns to the right"));
+  left->move(0, 0);
+  right->move(1, 0);
+  for (TToolbarButton* b : {left, right}) b->SetGroupIndex(1);
+  bar.Loaded();
+  bar.SetParent(f.Top);
+  QAccessibleInterface* leftFace = QAccessible::queryAccessibleInterface(left);
+  QAccessibleInterface* rightFace = QAccessible::queryAccessibleInterface(right);
+  EXPECT_EQ(leftFace->role(), QAccessible::CheckBox);
+  EXPECT_EQ(leftFace->text(QAccessible::Name), QStringLiteral("Left"));
+  EXPECT_EQ(rightFace->text(QAccessible::Name), QStringLiteral("Right"));
+  EXPECT_EQ(rightFace->text(QAccessible::Description), QStringLiteral("Aligns to the right"));
+  EXPECT_TRUE(leftFace->state().checkable);
+  EXPECT_TRUE(rightFace->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+  EXPECT_TRUE(rightFace->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+  // Toggling one releases the other, as a click does.
+  leftFace->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_TRUE(Eventually([&] { return left->Down(); }));
+  EXPECT_TRUE(leftFace->state().checked);
+  EXPECT_FALSE(leftFace->state().pressed);
+  rightFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_TRUE(Eventually([&] { return right->Down(); }));
+  EXPECT_FALSE(left->Down());
+  EXPECT_FALSE(leftFace->state().checked);
+  EXPECT_TRUE(rightFace->state().checked);
+  // Separators are separators, not unnamed controls.
+  auto* sep = new TToolbarSep(&bar);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(sep)->role(), QAccessible::Separator);
+}
+
+TEST(MainToolbarsTest, AssistiveToolsPressTheCaptionCloseButton) {
+  TMainRun run;
+  TMainForm& f = *run.Form;
+  TToolbar* bar = f.tbrStatistics;
+  QAccessibleInterface* barFace = QAccessible::queryAccessibleInterface(bar);
+  // Docked, the toolbar shows no close button.
+  EXPECT_EQ(ChildNamed(barFace, QStringLiteral("Close")), nullptr);
+  const int docked = barFace->childCount();
+  bar->SetFloatingPosition(QPoint(700, 420));
+  bar->SetDockedTo(nullptr);
+  ASSERT_TRUE(Eventually([&] { return bar->FloatParent()->isVisible(); }));
+  EXPECT_EQ(barFace->childCount(), docked + 1);
+  QAccessibleInterface* close = ChildNamed(barFace, QStringLiteral("Close"));
+  ASSERT_NE(close, nullptr);
+  EXPECT_EQ(barFace->indexOfChild(close), docked);
+  EXPECT_EQ(close->parent(), barFace);
+  EXPECT_EQ(close->role(), QAccessible::PushButton);
+  EXPECT_EQ(close->text(QAccessible::Description), QStringLiteral("Hides the Statistics toolbar"));
+  const QRect r = bar->CloseButtonRect();
+  EXPECT_EQ(close->rect(), QRect(bar->mapToGlobal(r.topLeft()), r.size()));
+  EXPECT_EQ(barFace->childAt(close->rect().center().x(), close->rect().center().y()), close);
+  ASSERT_NE(close->actionInterface(), nullptr);
+  EXPECT_EQ(close->actionInterface()->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+  EXPECT_FALSE(close->state().invisible);
+  // Held by the mouse it reads as pressed; let go outside it, nothing closes.
+  QTest::mousePress(bar, Qt::LeftButton, {}, r.center());
+  EXPECT_TRUE(close->state().pressed);
+  QTest::mouseMove(bar, r.center() + QPoint(0, 30));
+  EXPECT_FALSE(close->state().pressed);
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, r.center() + QPoint(0, 30));
+  EXPECT_TRUE(bar->Visible());
+  // Pressed by the assistive tool: hidden, and the View menu follows.
+  close->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_TRUE(Eventually([&] { return !bar->Visible(); }));
+  EXPECT_FALSE(f.Action(QStringLiteral("ViewStatisticsToolbar"))->isChecked());
 }

@@ -12,7 +12,8 @@
 #include <cstdio>
 #include <QTest>
 
-#include "toolbars/Dock.h"
+#include "toolbars/DockPositions.h"
+#include "toolbars/DockToolWindow.h"
 #include "toolbars/DockHooks.h"
 #include "toolbars/DockTestUtil.h"
 

@@ -387,3 +387,49 @@ TEST(ToolbarButtonTest, GlyphCellsDisabledImagesAndSharing) {
   c.SetImageIndex(3);
   EXPECT_TRUE(c.GlyphObject().MakeStateGlyph(bsUp).isNull());
 }
+
+TEST(ToolbarButtonTest, GlyphsForDenseScreensAndWithTheirOwnTransparency) {
+  TBarForm f(0);
+  f.Show();
+  auto* b = new TToolbarButton(f.Bar);
+  // 32 x 32 pixels for a screen at 200 %: a black square with a light
+  // yellow middle on a clear ground. Keyed by the colour of the clear
+  // corner, its black would vanish.
+  QImage image(32, 32, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  for (int y = 8; y < 24; ++y)
+    for (int x = 8; x < 24; ++x)
+      image.setPixel(x, y, x >= 12 && x < 20 && y >= 12 && y < 20 ? qRgb(250, 220, 120) : qRgb(0, 0, 0));
+  image.setDevicePixelRatio(2);
+  b->SetGlyph(QPixmap::fromImage(image));
+  EXPECT_EQ(b->NumGlyphs(), 1);
+  EXPECT_EQ(b->GlyphObject().GlyphSize(), QSize(16, 16));
+  const QPixmap up = b->GlyphObject().MakeStateGlyph(bsUp);
+  EXPECT_EQ(up.devicePixelRatio(), 2.0);
+  EXPECT_EQ(up.toImage().pixel(9, 16), qRgb(0, 0, 0));
+  EXPECT_EQ(qAlpha(up.toImage().pixel(0, 31)), 0);
+  // The generated disabled image is one device-independent pixel larger,
+  // its highlight copy one such pixel down and right.
+  const QPixmap disabled = b->GlyphObject().MakeStateGlyph(bsDisabled);
+  EXPECT_EQ(disabled.size(), QSize(34, 34));
+  EXPECT_EQ(disabled.deviceIndependentSize(), QSizeF(17, 17));
+  const QImage d = disabled.toImage();
+  const QRgb dark = b->palette().color(QPalette::Active, QPalette::Dark).rgb();
+  const QRgb light = b->palette().color(QPalette::Active, QPalette::Light).rgb();
+  EXPECT_EQ(d.pixel(23, 16), dark);
+  EXPECT_EQ(d.pixel(24, 16), light);
+  EXPECT_EQ(d.pixel(25, 25), light);
+  EXPECT_EQ(qAlpha(d.pixel(26, 16)), 0);
+  EXPECT_EQ(qAlpha(d.pixel(7, 16)), 0);
+  // The light middle fades into the face: the picture keeps its shape.
+  EXPECT_EQ(d.pixel(11, 16), dark);
+  EXPECT_EQ(qAlpha(d.pixel(16, 16)), 0);
+  // On the button it takes the place of a 16 x 16 glyph, centred.
+  b->resize(23, 22);
+  const QImage shown = b->grab().toImage();
+  const qreal r = shown.devicePixelRatio();
+  EXPECT_EQ(QColor(shown.pixel(int(7 * r), int(10 * r))), QColor(Qt::black));
+  EXPECT_EQ(QColor(shown.pixel(int(10 * r), int(10 * r))), QColor(250, 220, 120));
+  EXPECT_NE(QColor(shown.pixel(int(5 * r), int(10 * r))), QColor(Qt::black));
+  EXPECT_NE(QColor(shown.pixel(int(16 * r), int(10 * r))), QColor(Qt::black));
+}
