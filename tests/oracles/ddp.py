@@ -1,19 +1,15 @@
 #!/usr/bin/python3
-"""DDP of a mostly-zero grey image in numpy: the proposal and the result.
-usage: ddp.py IMAGE.f32 WIDTH HEIGHT TYPEMAX OUT.f32
+"""The DDP proposal for a mostly-zero grey image, in numpy.
+usage: ddp.py IMAGE.f32 WIDTH HEIGHT
 The mid-level A is the first histogram level (Round(v * 255 / max)) whose
 running count exceeds 95 % of the pixels, taken over the pixels above level 0
 when level 0 alone holds that many; B is one level above the first level
-holding at least 1/255 of the pixels; K the maximum. The result is
-K p / (blur + A) + B clamped to [0, TYPEMAX], blur the 3 x 3 mean inside the
-border and the pixel itself on it (edge enhancement "Weak").
-Prints A B K and writes the result."""
+holding at least 1/255 of the pixels; K the maximum. Prints A B K."""
 import sys
 
 import numpy as np
-from scipy import ndimage
 
-path, w, h, typemax, out = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4]), sys.argv[5]
+path, w, h = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 img = np.fromfile(path, dtype=np.float32).reshape(h, w).astype(np.float64)
 mx = max(0.0, img.max())
 scale = np.float64(np.float32(255.0 / mx))
@@ -32,9 +28,4 @@ if a == 0:
     a = level(above, above.sum())
 kept = np.where(counts < counts.sum() / 255.0, 0, counts)
 j = next((i for i in range(254) if kept[i] != 0), 254)
-A, B, K = round(a / scale, 2), round((j + 1) / scale, 2), mx
-blur = img.copy()
-blur[1:-1, 1:-1] = ndimage.uniform_filter(img, 3)[1:-1, 1:-1]
-result = np.clip(K * np.maximum(img, 0) / (blur + A) + B, 0, typemax)
-result.astype(np.float32).tofile(out)
-print(repr(A), repr(B), repr(K))
+print(repr(round(a / scale, 2)), repr(round((j + 1) / scale, 2)), repr(mx))
