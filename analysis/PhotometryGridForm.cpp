@@ -28,6 +28,14 @@ QString Number(long double V) { return QString::fromStdString(NumFormat::FormatF
 
 QString Padded(const QString& Text) { return PadRight(Text, 15); }
 
+// A field with a comma, a quote or a line break is quoted, its quotes doubled,
+// so that a caption such as "M13, 60s" stays one field.
+QByteArray CSVField(const QString& Text) {
+  QByteArray f = Text.toUtf8();
+  if (!f.contains(',') && !f.contains('"') && !f.contains('\r') && !f.contains('\n')) return f;
+  return '"' + f.replace('"', "\"\"") + '"';
+}
+
 TReportLines AsReport(const QStringList& Lines) {
   return [Lines](TReportWriter& W) {
     for (const QString& line : Lines) W.WriteLine(line);
@@ -65,7 +73,6 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
   Grid = new QTableWidget(InitialRowCount, ColCount, this);
   Grid->setObjectName(QStringLiteral("Grid"));
   Grid->setAccessibleName(QStringLiteral("Photometry results"));
-  Grid->horizontalHeader()->hide();
   Grid->verticalHeader()->hide();
   Grid->horizontalHeader()->setDefaultSectionSize(90);
   Grid->verticalHeader()->setMinimumSectionSize(16);
@@ -73,6 +80,12 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
   Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   for (int c = 0; c < ColCount; ++c) SetCell(0, c, QString());
   for (int r = 1; r < InitialRowCount; ++r) SetCell(r, 0, QString());
+  // Row 0 keeps the titles for the files; on screen they head the columns,
+  // in view however far the results scroll.
+  Grid->setRowHidden(0, true);
+  QStringList titles;
+  for (const char* t : Titles) titles << QString::fromLatin1(t);
+  Grid->setHorizontalHeaderLabels(titles);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -155,7 +168,7 @@ QByteArray TfrmPhotometryGrid::CSVText() const {
     for (int c = 0; c < ColCount; ++c) {
       const QString cell = Cell(r, c);
       if (cell.isEmpty()) break;
-      out += cell.toUtf8();
+      out += CSVField(cell);
       if (c < ColCount - 1) out += ',';
       written = true;
     }

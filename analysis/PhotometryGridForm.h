@@ -44,7 +44,8 @@ class TfrmPhotometryGrid : public QWidget {
   // ".TXT", any case); false, with a warning, when nothing was written.
   bool SaveToFile(const QString& FileName);
   // The comma-separated text: every row up to its first empty cell, each
-  // written row ended by a carriage return.
+  // written row ended by a carriage return; a field holding a comma, quote or
+  // line break is quoted.
   QByteArray CSVText() const;
   // The lines of the text report (title, headers, rule, one line per
   // result), for the ".TXT" file and the printer alike.

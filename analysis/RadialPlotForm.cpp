@@ -33,6 +33,74 @@ bool InEllipse(int X, int Y, int L, int T, int R, int B) {
   return dx * dx + dy * dy <= 1.0L;
 }
 
+namespace {
+// The least-squares A and B of A g + B for fixed g, and the residual.
+double LinearPart(const std::vector<double>& D2, const std::vector<float>& V, double Sigma, double& A, double& B) {
+  const double n = double(V.size()), k = -1.0 / (2.0 * Sigma * Sigma);
+  double sg = 0, sgg = 0, sv = 0, sgv = 0;
+  for (std::size_t i = 0; i < V.size(); ++i) {
+    const double g = std::exp(D2[i] * k);
+    sg += g, sgg += g * g, sv += V[i], sgv += g * V[i];
+  }
+  const double det = sgg * n - sg * sg;
+  if (det > 1e-12 * sgg * n) {
+    A = (sgv * n - sg * sv) / det;
+    B = (sgg * sv - sg * sgv) / det;
+  } else {  // a profile flat over the disc: no peak to fit
+    A = 0;
+    B = sv / n;
+  }
+  double r = 0;
+  for (std::size_t i = 0; i < V.size(); ++i) {
+    const double e = V[i] - (A * std::exp(D2[i] * k) + B);
+    r += e * e;
+  }
+  return r;
+}
+}  // namespace
+
+bool FitRadialProfile(const std::vector<double>& D2, const std::vector<float>& V, double Start, TRadialFit& Fit) {
+  if (V.empty() || D2.size() != V.size() || !(Start > 0) || !std::isfinite(Start)) return false;
+  // A, B are linear given sigma, so the fit is a search over ln sigma alone,
+  // downhill from the start until the residual rises, then golden sections.
+  const double lo = std::log(1e-3), hi = std::log(1e4);
+  double a = 0, b = 0;
+  auto f = [&](double t) { return LinearPart(D2, V, std::exp(t), a, b); };
+  double t1 = std::clamp(std::log(Start), lo, hi), f1 = f(t1);
+  double step = 0.4;
+  double t2 = std::clamp(t1 + step, lo, hi), f2 = f(t2);
+  if (f2 > f1) {
+    step = -step;
+    std::swap(t1, t2);
+    std::swap(f1, f2);
+  }
+  // f2 <= f1: walk on past t2 until the residual rises again.
+  double t3 = std::clamp(t2 + step, lo, hi), f3 = f(t3);
+  for (int i = 0; i < 200 && f3 < f2 && t3 != t2; ++i) {
+    step *= 1.6;
+    t1 = t2, f1 = f2;
+    t2 = t3, f2 = f3;
+    t3 = std::clamp(t2 + step, lo, hi), f3 = f(t3);
+  }
+  double x0 = std::min(t1, t3), x3 = std::max(t1, t3);
+  const double g = (std::sqrt(5.0) - 1) / 2;
+  double xa = x3 - g * (x3 - x0), xb = x0 + g * (x3 - x0);
+  double fa = f(xa), fb = f(xb);
+  while (x3 - x0 > 1e-10) {
+    if (fa < fb) {
+      x3 = xb, xb = xa, fb = fa;
+      xa = x3 - g * (x3 - x0), fa = f(xa);
+    } else {
+      x0 = xa, xa = xb, fa = fb;
+      xb = x0 + g * (x3 - x0), fb = f(xb);
+    }
+  }
+  const double sigma = std::exp((x0 + x3) / 2);
+  LinearPart(D2, V, sigma, Fit.A, Fit.B);
+  Fit.Sigma = sigma;
+  return std::isfinite(Fit.A) && std::isfinite(Fit.B) && std::isfinite(sigma);
+}
+
 int RadialCurvePoints(int R) {
   int n = 0;
   for (float t = 0.0f; t <= 2 * R; t = float((long double)t + 0.05L)) ++n;
@@ -113,6 +181,7 @@ bool TfrmRadialPlot::Plot() {
 
   QList<QPointF> measured;
   std::vector<float> values;
+  std::vector<double> squaredDistances;
   float minimum = 2.0e32f, maximum = 0.0f;
   double sum = 0.0;
   for (int y = yc - R; y <= yc + R; ++y)
@@ -122,13 +191,21 @@ bool TfrmRadialPlot::Plot() {
       const long double dx = x - (long double)cx, dy = y - (long double)cy;
       const long double d = std::sqrt(dx * dx + dy * dy);
       measured.append(QPointF(double(-d), v));
+      squaredDistances.push_back(double(dx * dx + dy * dy));
       if (v < minimum) minimum = v;
       if (v > maximum) maximum = v;
       sum = double(sum + (long double)v);
       values.push_back(v);
     }
-  // What would divide by zero: no pixels, a zero maximum, a zero sigma.
-  if (values.empty() || maximum == 0.0f) return false;
+  // Nothing to fit: say why rather than plot nothing.
+  auto refuse = [this](const char* Why) {
+    MessageBox::ShowWarning(QStringLiteral("Corvelle Image cannot perform a radial plot because ") +
+                                QString::fromLatin1(Why),
+                            this);
+    return false;
+  };
+  if (values.empty()) return refuse("no pixel lies within the radius of the centroid.");
+  if (maximum == 0.0f) return refuse("no pixel within the radius of the centroid is above zero.");
   const double mean = double((long double)sum / values.size());
   double squares = 0.0;
   for (const float v : values) {
@@ -136,14 +213,20 @@ bool TfrmRadialPlot::Plot() {
     squares = double(squares + d * d);
   }
   const double sd = double(std::sqrt((long double)squares / values.size()));
-  const double sigma = double(sd / ((long double)maximum / R));
-  if (!(sigma > 0.0) || !std::isfinite(sigma)) return false;
+  const double estimate = double(sd / ((long double)maximum / R));
+  if (!(estimate > 0.0) || !std::isfinite(estimate))
+    return refuse("every pixel within the radius of the centroid has the same value.");
+  // The model the chart draws, fitted to the points it shows.
+  TRadialFit fit;
+  if (!FitRadialProfile(squaredDistances, values, estimate, fit))
+    return refuse("no Gaussian profile fits the pixels within the radius of the centroid.");
+  const double sigma = fit.Sigma;
 
   QList<QPointF> curve;
   const long double twoSigma2 = 2.0L * sigma * sigma;
   for (float t = 0.0f; t <= 2 * R; t = float((long double)t + 0.05L)) {
     const long double u = t - (long double)R;
-    const long double value = std::exp(-(u * u) / twoSigma2) * ((long double)maximum - minimum) + minimum;
+    const long double value = fit.A * std::exp(-(u * u) / twoSigma2) + fit.B;
     curve.append(QPointF(double(u), double(value)));
   }
   const float fwhm = float(2.0L * sigma * std::sqrt(2.0L * std::log(2.0L)));
@@ -157,8 +240,10 @@ bool TfrmRadialPlot::Plot() {
   Minimum = minimum;
   Maximum = maximum;
   FAxisX->setRange(-R, R);
-  const double span = std::max(1.0, double(maximum) - double(minimum));
-  FAxisY->setRange(double(minimum) - 0.05 * span, double(maximum) + 0.05 * span);
+  // The curve's peak may lie a little above the highest pixel.
+  const double top = std::max(double(maximum), fit.A + fit.B), bottom = std::min({double(minimum), fit.B, fit.A + fit.B});
+  const double span = std::max(1.0, top - bottom);
+  FAxisY->setRange(bottom - 0.05 * span, top + 0.05 * span);
   FAxisY->applyNiceNumbers();
   SetChartTitle(Chart->chart(),
                 QStringLiteral("Corvelle Image Radial Plot - ") + child->Caption() + QStringLiteral(" - Centroid [") +

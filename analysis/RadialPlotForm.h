@@ -1,7 +1,9 @@
 #pragma once
 // "Radial Plot": every pixel within a radius of the centroid of the region of
-// interest against its distance from it, a Gaussian model curve from the
-// pixels' statistics, and the full width at half maximum.
+// interest against its distance from it, the Gaussian fitted to them, and its
+// full width at half maximum.
+#include <vector>
+
 #include "app/FormSupport.h"
 
 class QChartView;
@@ -15,6 +17,13 @@ class TChartTools;
 // [T, B): its centre (X + 0.5, Y + 0.5) inside or on the inscribed ellipse.
 // (A GDI region may decide a few rim pixels otherwise.)
 bool InEllipse(int X, int Y, int L, int T, int R, int B);
+
+// value = A exp(-d^2 / (2 Sigma^2)) + B, fitted by least squares to the
+// values V at squared distances D2 from the centre, searched from Start.
+struct TRadialFit {
+  double A = 0, B = 0, Sigma = 0;
+};
+bool FitRadialProfile(const std::vector<double>& D2, const std::vector<float>& V, double Start, TRadialFit& Fit);
 
 // The model curve's points for radius R: t from 0 in steps of 0.05, summed
 // as a Single, while t <= 2R.

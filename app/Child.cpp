@@ -260,9 +260,8 @@ void TChildForm::ImageOverlayMouseDown(Qt::MouseButton, Qt::KeyboardModifiers Sh
 }
 
 void TChildForm::CentroidClick(float X, float Y) {
-  // The marker goes where the centroid search leaves the point, (0, 0) when it fails.
-  MeasureStarCentroid(X, Y, 10, *this);
-  ImageOverlay->AddMarker(X, Y);
+  // A search that finds no star leaves (0, 0), which is no place for a marker.
+  if (MeasureStarCentroid(X, Y, 10, *this)) ImageOverlay->AddMarker(X, Y);
 }
 
 void TChildForm::ApertureClick(float X, float Y) {
@@ -299,7 +298,12 @@ void TChildForm::DifferentialPhotometry() {
   CompStarADU = 0.0;
   CompZeroTerm = 0.0;
   MeasureAperture(CompAperture, CompStarADU, CompZeroTerm, sky, status, *this);
-  if (status == FailedMeasure) return;
+  if (status == FailedMeasure) {
+    MessageBox::ShowWarning(QStringLiteral("The comparison star in aperture %1 could not be measured.  The aperture "
+                                           "and its annulus must lie wholly within the image.")
+                                .arg(CompAperture));
+    return;
+  }
   for (int i = 0; i < ApertureCount(); ++i) {
     double flux = 0.0, zero = 0.0;
     status = 0.0;

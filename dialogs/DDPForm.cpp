@@ -41,6 +41,23 @@ int NinetyFivePercentLevel(const std::array<std::int32_t, 256>& Counts, std::int
   return -1;
 }
 
+// The 95 % level of the pixels above level 0, for an image that is mostly 0:
+// a mid-level of 0 would divide its dark pixels by 0. -1 when there are none.
+int LevelAboveZero(std::array<std::int32_t, 256> Counts) {
+  Counts[0] = 0;
+  std::int64_t above = 0;
+  for (std::int32_t n : Counts) above += n;
+  return above > 0 ? NinetyFivePercentLevel(Counts, above) : -1;
+}
+
+// A level of 0 gives way to the level of the pixels above it.
+int MidLevel(const std::array<std::int32_t, 256>& Counts, std::int64_t Pixels) {
+  const int level = NinetyFivePercentLevel(Counts, Pixels);
+  if (level != 0) return level;
+  const int above = LevelAboveZero(Counts);
+  return above > 0 ? above : level;
+}
+
 // The first level among 0..253 that holds at least 1/255 of all counts; 254
 // when none does.
 int BackgroundLevel(std::array<std::int32_t, 256> Counts) {
@@ -115,7 +132,7 @@ bool TfrmDDP::Propose(const TDataImage& Image, TProposal& Proposal) {
     for (std::int32_t n : h.Intensity) counted += n;
     if (counted == 0 && Image.PixelCount() > 0) return false;  // reported by the routine
     Proposal.K = 255.0L;
-    Proposal.A = TwoDecimals(NinetyFivePercentLevel(h.Intensity, Image.PixelCount()));
+    Proposal.A = TwoDecimals(MidLevel(h.Intensity, Image.PixelCount()));
     Proposal.B = TwoDecimals(BackgroundLevel(h.Intensity) + 1);
     return true;
   }
@@ -126,10 +143,26 @@ bool TfrmDDP::Propose(const TDataImage& Image, TProposal& Proposal) {
   CalcRegionHistogram(0, 0, x2, y2, Image, h);
   if (h.Scale == 0.0f) return false;
   Proposal.K = FromFixed4(stats.Max);
-  const int level = NinetyFivePercentLevel(h.Counts, Image.PixelCount());
+  const int level = MidLevel(h.Counts, Image.PixelCount());
   Proposal.A = TwoDecimals(level < 0 ? -1.0L : (long double)level / h.Scale);
   Proposal.B = TwoDecimals((long double)(BackgroundLevel(h.Counts) + 1) / h.Scale);
   return true;
+}
+
+QString TfrmDDP::Refusal(const TDataImage& Image) const {
+  // Only a black image has no level above 0 to propose from.
+  bool black = true;
+  if (Image.IsColour) {
+    TColRegionHistogram h{};
+    ColCalcRegionHistogram(0, 0, Image.Width - 1, Image.Height - 1, Image, h);
+    for (int i = 1; i < 256 && black; ++i) black = h.Intensity[i] == 0;
+  } else {
+    const std::int64_t n = Image.Pixels ? Image.PixelCount() : 0;
+    for (std::int64_t i = 0; i < n && black; ++i) black = Image.Pixels[i] == 0.0f;
+  }
+  if (!black) return {};
+  return QStringLiteral("Corvelle Image cannot propose DDP parameters for this image because all its pixels are "
+                        "black.");
 }
 
 void TfrmDDP::CalcPercentiles() {

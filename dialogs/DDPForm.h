@@ -26,14 +26,18 @@ class TfrmDDP : public TProcessingDialog {
   void CalcPercentiles();
 
   // The proposals for an image, as numbers: A and B rounded to two decimals
-  // (A is -1 when no level holds 95 % of the pixels); false when the image's
-  // statistics or histogram could not be had.
+  // (A is the level of the pixels above 0 when 95 % of them are 0, and -1 when
+  // no level holds 95 % of the pixels); false when the image's statistics or
+  // histogram could not be had.
   struct TProposal {
     long double A = 0, B = 0, K = 0;
   };
   static bool Propose(const TDataImage& Image, TProposal& Proposal);
 
  protected:
+  // A black image (every grey pixel 0, every colour pixel of intensity 0)
+  // has nothing to propose from: the dialog does not open.
+  QString Refusal(const TDataImage& Image) const override;
   void FormActivate() override;
   void ReadParameters() override;
   void RunOperation(TDataImage& Dst, TDataImage& Src) override;

@@ -9,6 +9,7 @@
 #include <QLineSeries>
 #include <QValueAxis>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "app/Child.h"
@@ -96,7 +97,8 @@ TfrmLinear::TfrmLinear(QWidget* Parent) : TProcessingDialog(Parent) {
   QVRSlider->setFixedSize(SliderWidth, 12);
 
   auto* grid = new QGridLayout;
-  fedMin = FloatBox(this, "fedMin", QStringLiteral("Minimum"), 0, 2e32L, 1, 0);
+  // Levels below 0 are common (frames with their bias or dark taken off).
+  fedMin = FloatBox(this, "fedMin", QStringLiteral("Minimum"), -2e32L, 2e32L, 1, 0);
   fedMax = FloatBox(this, "fedMax", QStringLiteral("Maximum"), 0, 2e32L, 1, 255);
   Row(grid, 0, QStringLiteral("M&inimum"), fedMin);
   Row(grid, 1, QStringLiteral("M&aximum"), fedMax);
@@ -160,7 +162,19 @@ void TfrmLinear::Prepare(TChildForm& Source) {
     QVRSlider->MaxVal = h.Max;
   }
   SetPoints(points);
-  QVRSlider->SetPositions(image.BlackPoint, image.WhitePoint);
+  PlaceThumbs(image.BlackPoint, image.WhitePoint);
+}
+
+void TfrmLinear::PlaceThumbs(long double Low, long double High) {
+  // The track runs from 0 to MaxVal: a level beyond it puts its thumb at
+  // that end, and its box keeps the level until that thumb is moved.
+  const long double top = QVRSlider->MaxVal;
+  FLowPinned = Low < 0 || Low > top;
+  FHighPinned = High < 0 || High > top;
+  if (top > 0)
+    QVRSlider->SetPositions(float(std::clamp<long double>(Low, 0, top)), float(std::clamp<long double>(High, 0, top)));
+  FLowPinnedAt = QVRSlider->LowPosition();
+  FHighPinnedAt = QVRSlider->HighPosition();
 }
 
 void TfrmLinear::showEvent(QShowEvent* Event) {
@@ -177,8 +191,10 @@ bool TfrmLinear::BoxesDiffer() const {
 }
 
 void TfrmLinear::QVRSliderChange() {
-  fedMin->SetValue(TwoDecimals(QVRSlider->Val1));
-  fedMax->SetValue(TwoDecimals(QVRSlider->Val2));
+  if (FLowPinned && QVRSlider->LowPosition() != FLowPinnedAt) FLowPinned = false;
+  if (FHighPinned && QVRSlider->HighPosition() != FHighPinnedAt) FHighPinned = false;
+  if (!FLowPinned) fedMin->SetValue(TwoDecimals(QVRSlider->Val1));
+  if (!FHighPinned) fedMax->SetValue(TwoDecimals(QVRSlider->Val2));
   if (BoxesDiffer()) {
     ParameterChanged();
     update();
@@ -188,7 +204,7 @@ void TfrmLinear::QVRSliderChange() {
 void TfrmLinear::fedKeyPress(TFloatEdit* Sender, QChar& Key) {
   if (Key != QChar(13) || !BoxesDiffer()) return;
   try {
-    QVRSlider->SetPositions(float(fedMin->Value()), float(fedMax->Value()));
+    PlaceThumbs(fedMin->Value(), fedMax->Value());
   } catch (...) {
     return;
   }

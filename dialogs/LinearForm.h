@@ -40,6 +40,11 @@ class TfrmLinear : public TProcessingDialog {
   bool BoxesDiffer() const;
   void fedKeyPress(TFloatEdit* Sender, QChar& Key);
   void SetPoints(const QList<QPointF>& Points);
+  // Puts the thumbs at Low and High, or at the track's end for a value
+  // beyond it, whose box then keeps its value.
+  void PlaceThumbs(long double Low, long double High);
+  bool FLowPinned = false, FHighPinned = false;
+  float FLowPinnedAt = 0, FHighPinnedAt = 0;
   QList<QPointF> FPoints;
   QLineSeries* FUpper = nullptr;
   QLineSeries* FLower = nullptr;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
-#include <numbers>
+#include <utility>
 #include <vector>
 
 #include "engine/Checked.h"
@@ -12,13 +12,16 @@
 
 namespace {
 
-const long double Pi = std::numbers::pi_v<long double>;
-
 // An empty or unusable annulus: the aperture cannot be measured.
 void Fail(double& Flux, double& ZeroTerm, double& Status) {
   Flux = 0.0;
   ZeroTerm = 0.0;
   Status = FailedMeasure;
+}
+
+// A pixel's value; 0 outside the image.
+float PixelOr0(const TDataImage& Image, std::int64_t X, std::int64_t Y) {
+  return (X >= 0 && X < Image.Width && Y >= 0 && Y < Image.Height) ? Image.GetPixel(int(X), int(Y)) : 0.0f;
 }
 
 }  // namespace
@@ -39,47 +42,48 @@ void MeasureAperture(int Index, double& Flux, double& ZeroTerm, double& Sky, dou
       return;
     }
 
-    // Sized for everything the scan can produce, however large the radii.
-    std::vector<double> sky, value, weight;
+    std::vector<double> sky;
     const std::size_t side = std::size_t(2 * std::max<std::int64_t>(Rout + 1, 0) + 1);
     sky.reserve(side * side);
-    value.reserve(side * side);
-    weight.reserve(side * side);
 
-    const std::int64_t R2 = R * R;
+    // The star is summed over the pixels' own squares, centred on the pixel
+    // positions the centroids give, each weighted by its share of the circle;
+    // a square merely anchored at the aperture's centre would pair its light
+    // with a pixel up to 1.5 pixels away.
+    const long double R2 = (long double)R * R;
+    auto nearest = [](long double a) { return a > 0 ? a : (a + 1 < 0 ? -(a + 1) : 0.0L); };
+    auto farthest = [](long double a) { return std::max(std::fabs(a), std::fabs(a + 1)); };
+    std::vector<std::pair<double, double>> star;  // value, weight; summed once the sky is known
+    star.reserve(side * side);
     for (std::int64_t j = -(Rout + 1); j <= Rout + 1; ++j) {
       const std::int64_t py = Checked::Trunc((long double)ap.Y + j);
+      const std::int64_t qy = cy + j;
+      const long double b = qy - 0.5L - ap.Y;
       for (std::int64_t i = -(Rout + 1); i <= Rout + 1; ++i) {
         const std::int64_t px = Checked::Trunc((long double)ap.X + i);
-        const float v = (px >= 0 && px < img.Width && py >= 0 && py < img.Height) ? img.GetPixel(int(px), int(py))
-                                                                                   : 0.0f;
         const double d = std::sqrt(double(i * i + j * j));
-        if (d > double(R) && double(Rin) <= d && d <= double(Rout)) sky.push_back(v);
+        if (d > double(R) && double(Rin) <= d && d <= double(Rout)) sky.push_back(PixelOr0(img, px, py));
 
-        const std::int64_t c1 = i * i + j * j, c2 = (i + 1) * (i + 1) + j * j, c3 = i * i + (j + 1) * (j + 1),
-                           c4 = (i + 1) * (i + 1) + (j + 1) * (j + 1);
-        const std::int64_t cmin = std::min({c1, c2, c3, c4}), cmax = std::max({c1, c2, c3, c4});
-        if (cmin > R2) continue;
-        if (cmax < R2 && cmin > 0) {
-          value.push_back(v);
-          weight.push_back(1.0);
+        const std::int64_t qx = cx + i;
+        const long double a = qx - 0.5L - ap.X;
+        const long double na = nearest(a), nb = nearest(b);
+        if (na * na + nb * nb > R2) continue;
+        const float v = PixelOr0(img, qx, qy);
+        const long double fa = farthest(a), fb = farthest(b);
+        if (fa * fa + fb * fb < R2) {
+          star.emplace_back(v, 1.0);
           continue;
         }
         int k = 0;
-        for (int a = 0; a <= 4; ++a) {
-          const long double sxp = i + 0.1L + 0.2L * a;
-          for (int b = 0; b <= 4; ++b) {
-            const long double syp = j + 0.1L + 0.2L * b;
+        for (int m = 0; m <= 4; ++m) {
+          const long double sxp = a + 0.1L + 0.2L * m;
+          for (int n = 0; n <= 4; ++n) {
+            const long double syp = b + 0.1L + 0.2L * n;
             if (sxp * sxp + syp * syp <= R2) ++k;
           }
         }
-        if (k > 0) {
-          value.push_back(double((long double)v * k / 25));
-          weight.push_back(double(k / 25.0L));
-        } else {
-          value.push_back(v);
-          weight.push_back(1.0);
-        }
+        // A square that only grazes the circle holds none of it.
+        if (k > 0) star.emplace_back(double((long double)v * k / 25), double(k / 25.0L));
       }
     }
 
@@ -94,11 +98,9 @@ void MeasureAperture(int Index, double& Flux, double& ZeroTerm, double& Sky, dou
     for (std::size_t s = m - q; s <= m + q; ++s) sum = double((long double)sum + sky[s]);
     Sky = double((long double)sum / (long double)(2 * q + 1));
 
-    // Only the first Round(R^2 pi) entries in scan order count.
-    const std::int64_t cap = Checked::Round((long double)R * R * Pi);
-    const std::size_t kept = std::min<std::size_t>(value.size(), std::size_t(std::max<std::int64_t>(cap, 0)));
+    // Every square of the aperture counts: their weights make up its area.
     double flux = 0.0;
-    for (std::size_t e = 0; e < kept; ++e) flux = double(flux + ((long double)value[e] - (long double)Sky * weight[e]));
+    for (const auto& [value, weight] : star) flux = double(flux + ((long double)value - (long double)Sky * weight));
     Flux = flux;
     ZeroTerm = 0.0;
     ReportInternalError(0);

@@ -50,13 +50,15 @@ SurfaceRecord BuildSurfaceMesh(const TDataImage& Image) {
   }
   const float sx = step, sy = step;
   const float* px = Image.Pixels;
-  int j = 0;
-  for (float fy = 0.0f; fy <= float(H - 1); fy = fy + sy, ++j) {
-    if (j >= SurfaceMeshSize) break;
-    const std::int64_t row = std::int64_t(std::nearbyint(fy)) * W;
-    int i = 0;
-    for (float fx = 0.0f; fx <= float(W - 1) && i < SurfaceMeshSize; fx = fx + sx, ++i)
-      s.Heights[i][j] = px[row + std::int64_t(std::nearbyint(fx))];
+  // Every cell of the mesh is sampled; a step that falls beyond the last
+  // pixel takes the edge pixel, so the far edge does not drop to 0.
+  auto index = [](float f, int Side) { return std::min<std::int64_t>(std::int64_t(std::nearbyint(f)), Side - 1); };
+  const int columns = std::min(s.MeshColumns, SurfaceMeshSize), rows = std::min(s.MeshRows, SurfaceMeshSize);
+  float fy = 0.0f;
+  for (int j = 0; j < rows; ++j, fy = fy + sy) {
+    const std::int64_t row = index(fy, H) * W;
+    float fx = 0.0f;
+    for (int i = 0; i < columns; ++i, fx = fx + sx) s.Heights[i][j] = px[row + index(fx, W)];
   }
   return s;
 }

@@ -348,10 +348,9 @@ void Tfrm3DVisu::FormMouseDown(float X, float Y) {
 
 void Tfrm3DVisu::FormMouseMove(float X, float Y, bool LeftButton) {
   if (!LeftButton) return;
-  // The saved angle is halved as well: a new drag starts from half the angle
-  // the last one left.
-  AngleY = float(((long double)SavedAngleY - ((long double)PressX - X)) / 2);
-  AngleX = float(((long double)SavedAngleX - ((long double)PressY - Y)) / 2);
+  // Only the pointer's travel is halved: a drag starts where the last one left.
+  AngleY = float((long double)SavedAngleY - ((long double)PressX - X) / 2);
+  AngleX = float((long double)SavedAngleX - ((long double)PressY - Y) / 2);
   Repaint();
 }
 

@@ -2,10 +2,17 @@
 // text, clearing, printing; its bounds kept with the main window's settings.
 #include <QAction>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QPrinter>
+#include <QProcess>
+#include <QTableWidget>
+#include <cstdlib>
 
 #include "PhotometryTestSupport.h"
 #include "analysis/TextReport.h"
@@ -118,4 +125,52 @@ TEST_F(PhotometryTest, GridPrintsCopiesInOneJobClearsWhenConfirmedAndKeepsItsBou
   frmPhotometryGrid->resize(200, 100);
   Form->LoadSettings();
   EXPECT_TRUE(frmPhotometryGrid->isVisible() && frmPhotometryGrid->size() == QSize(640, 300));
+}
+
+TEST_F(PhotometryTest, GridTitlesStayInViewAndCaptionsWithCommasStayOneField) {
+  const QStringList captions = {"M13, 60s", "say \"cheese\"", "plain.fts"};
+  for (int i = 0; i < 70; ++i)
+    frmPhotometryGrid->AddResult(captions[i % 3], i, 10.5, 1.5f + i, 2.0f, 10.0, 100.0 + i, 10.0);
+  frmPhotometryGrid->show();
+  frmPhotometryGrid->resize(760, 260);
+  QTableWidget* grid = frmPhotometryGrid->Grid;
+  grid->scrollToBottom();
+  QCoreApplication::processEvents();
+  // Scrolled to the last result, the titles still head the columns.
+  QHeaderView* header = grid->horizontalHeader();
+  EXPECT_TRUE(header->isVisible());
+  EXPECT_TRUE(grid->isRowHidden(0));
+  const QStringList titles = {"Aperture #", "Magnitude", "Mag. Difference", "Star ADU",
+                              "Sky ADU",    "Centroid X", "Centroid Y",     "Image"};
+  for (int c = 0; c < TfrmPhotometryGrid::ColCount; ++c) {
+    ASSERT_TRUE(grid->horizontalHeaderItem(c));
+    EXPECT_EQ(grid->horizontalHeaderItem(c)->text(), titles[c]);
+    EXPECT_EQ(frmPhotometryGrid->Cell(0, c), titles[c]);
+  }
+  EXPECT_TRUE(grid->viewport()->rect().contains(grid->visualItemRect(grid->item(70, 0))));
+  EXPECT_FALSE(grid->viewport()->rect().intersects(grid->visualItemRect(grid->item(1, 0))));
+  if (const char* dir = std::getenv("CORVELLE_SCREENSHOT_DIR"))
+    frmPhotometryGrid->grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("photometry-grid.png"));
+
+  // Python's csv reader takes the saved file back field for field.
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("r.csv"));
+  ASSERT_TRUE(frmPhotometryGrid->SaveToFile(file));
+  const QByteArray data = ReadFile(file);
+  EXPECT_FALSE(data.contains('\n'));
+  EXPECT_TRUE(data.contains("\"M13, 60s\"\r") && data.contains("\"say \"\"cheese\"\"\"\r"));
+  QProcess python;
+  python.start(QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral("-c"), QStringLiteral("import csv, json, sys\n"
+                                                     "print(json.dumps(list(csv.reader(open(sys.argv[1], newline='')))))"),
+                file});
+  ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0) << "python3's csv reader did not run";
+  const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+  ASSERT_EQ(rows.size(), 71);
+  for (int r = 0; r < rows.size(); ++r) {
+    const QJsonArray fields = rows[r].toArray();
+    ASSERT_EQ(fields.size(), TfrmPhotometryGrid::ColCount) << r;
+    for (int c = 0; c < TfrmPhotometryGrid::ColCount; ++c)
+      EXPECT_EQ(fields[c].toString(), frmPhotometryGrid->Cell(r, c)) << r << " " << c;
+  }
 }

@@ -1,12 +1,18 @@
 #include <QAreaSeries>
+#include <QFile>
 #include <QLineSeries>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdlib>
 
 #include "DialogTestUtil.h"
 #include "app/FloatEdit.h"
 #include "app/QVRSlider.h"
 #include "dialogs/LinearForm.h"
 #include "engine/ColProcessing.h"
+#include "engine/PSF.h"
 #include "engine/Processing.h"
+#include "engine/VanCittert.h"
 
 using LinearDialog = DialogTest;
 
@@ -147,13 +153,110 @@ TEST_F(LinearDialog, FlatAndNegativeImagesOpenWithoutAFailingPreview) {
     Errors.clear();
     WithDialog("ScaleLinear", [&](QDialog* dialog) {
       EXPECT_EQ(frmLinear->Points().isEmpty(), negative);
+      // Equal boxes do nothing; the negative image's levels -7 and 0 stretch.
       if (!negative) TypeInto(frmLinear->fedMin, frmLinear->fedMax->text());
+      EXPECT_EQ(frmLinear->fedMin->text(), negative ? QStringLiteral("-7") : frmLinear->fedMax->text());
       Activate(dialog);
       Settle(dialog);
       ClickOK(dialog);
-      EXPECT_TRUE(dialog->isVisible());
+      EXPECT_EQ(dialog->isVisible(), !negative);
     });
     std::erase(Errors, 0);
     EXPECT_EQ(Errors, negative ? std::vector<int>{errCalcRegionHistogram} : std::vector<int>{});
+  }
+}
+
+// Results of restorations, a frame with a negative minimum, and levels beyond
+// the histogram at both ends: the boxes show the image's own
+// levels, the thumbs rest at the track's ends, and OK stretches between the
+// boxes' values, against numpy.
+TEST_F(LinearDialog, LevelsBeyondTheSliderStayInTheBoxesAndStretchTheImage) {
+  ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
+      << "python3-numpy is missing: the cross-check cannot run";
+  TDataImage field;
+  ASSERT_TRUE(field.Allocate(64, 64, 3, false));  // power-of-two sides, as Van Cittert takes them
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      field.SetPixel(x, y, float(40 + 2 * x + 900 * std::exp(-((x - 30.3) * (x - 30.3) + (y - 20.6) * (y - 20.6)) / 4.5)));
+  const auto psf = CreateGaussianPSF(64, 64, 2.0f);
+  ASSERT_TRUE(psf);
+  struct TCase {
+    const char* Name;
+    std::function<std::unique_ptr<TDataImage>()> Make;
+    float Black = 0, White = 0;  // 0, 0: the image's own range
+  };
+  const TCase cases[] = {
+      // The three restorations that the levels of such images come from (here
+      // their results are clamped at 0).
+      {"FFT filter", [&] { auto d = CopyOf(field); FFTFilter(3, *d, field, 9.5f, 0.4f, 3.0f); return d; }},
+      {"homomorphic", [&] { auto d = CopyOf(field); HomomorphicFilter(*d, field, 0.35f, 4.2f, 2.0f); return d; }},
+      {"Van Cittert", [&] { return VanCittertDeconvolve(5, field, *psf); }},
+      // A frame with its bias taken off: noise about 0.
+      {"bias subtracted", [&] {
+         auto d = CopyOf(field);
+         for (std::int64_t k = 0; k < d->PixelCount(); ++k) d->Pixels[k] -= 45.0f + float(k % 7);
+         return d;
+       }},
+      {"levels -50 .. 2000", [&] { return CopyOf(field); }, -50.0f, 2000.0f},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::unique_ptr<TDataImage> made = c.Make();
+    ASSERT_TRUE(made);
+    TChildForm* source = GreyWindow(made->Width, made->Height, 3, [&](int x, int y) { return made->GetPixel(x, y); });
+    TDataImage& image = *source->DataImage;
+    if (c.Black != c.White) image.BlackPoint = c.Black, image.WhitePoint = c.White;
+    // Those made to lie beyond the slider do.
+    if (c.Black != c.White || std::string(c.Name) == "bias subtracted") {
+      ASSERT_LT(image.BlackPoint, 0.0f);
+    }
+    const long double low = image.BlackPoint, high = image.WhitePoint;
+    long double boxLow = 0, boxHigh = 0;
+    WithDialog("ScaleLinear", [&](QDialog* dialog) {
+      ASSERT_EQ(dialog, frmLinear);
+      Activate(dialog);
+      Settle(dialog);
+      // A level on the track comes back from its thumb with two decimals; one
+      // beyond it stays as it is, its thumb at the end.
+      const bool lowBeyond = low < 0, highBeyond = high > frmLinear->QVRSlider->MaxVal;
+      boxLow = frmLinear->fedMin->Value();
+      boxHigh = frmLinear->fedMax->Value();
+      EXPECT_NEAR(boxLow, low, lowBeyond ? 1e-6L * std::fabs(low) : 0.006L);
+      EXPECT_NEAR(boxHigh, high, highBeyond ? 1e-6L * std::fabs(high) : 0.006L);
+      if (lowBeyond) {
+        EXPECT_EQ(frmLinear->QVRSlider->LowPixel(), 5);
+      }
+      if (highBeyond) {
+        EXPECT_EQ(frmLinear->QVRSlider->HighPixel(), 261);
+      }
+      if (const char* dir = std::getenv("CORVELLE_SCREENSHOT_DIR"); dir && lowBeyond && highBeyond)
+        dialog->grab().save(QString::fromLocal8Bit(dir) + "/linear-levels-beyond.png");
+      ClickRadio(frmLinear->OutputRangeButtons->button(3));
+      ClickOK(dialog);
+    });
+    TChildForm* result = Form->ActiveMDIChild();
+    ASSERT_NE(result, source);
+    // numpy's stretch of the same pixels between the same levels.
+    QTemporaryDir dir;
+    const QString in = dir.filePath("in.f32"), out = dir.filePath("out.f32");
+    QFile f(in);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(image.Pixels), image.PixelCount() * 4);
+    f.close();
+    QProcess python;
+    python.start("/usr/bin/python3", {CORVELLE_SOURCE_DIR "/tests/oracles/point_ops.py", in, out, "linear",
+                                      QString::number(double(boxLow), 'g', 17),
+                                      QString::number(double(boxHigh), 'g', 17)});
+    ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0) << python.readAllStandardError().toStdString();
+    QFile r(out);
+    ASSERT_TRUE(r.open(QIODevice::ReadOnly));
+    const QByteArray expected = r.readAll();
+    ASSERT_EQ(expected.size(), image.PixelCount() * 4);
+    const float* e = reinterpret_cast<const float*>(expected.constData());
+    int bad = 0;
+    for (std::int64_t k = 0; k < image.PixelCount(); ++k)
+      bad += std::fabs(result->DataImage->Pixels[k] - e[k]) > 1e-4f * std::max(1.0f, std::fabs(e[k]));
+    EXPECT_EQ(bad, 0);
+    Form->MDIArea()->setActiveSubWindow(source);
   }
 }

@@ -3,7 +3,7 @@
 usage: measure.py MODE IMAGE.f32 WIDTH HEIGHT ARGS...
   centroid X1 Y1 X2 Y2   -> "x y" or "fail"  (unweighted mean position above 1.1 mean)
   star X Y BOX           -> "x y" or "fail"  (scipy centre of mass above 1.1 mean)
-  aperture X Y R RIN ROUT -> "flux sky entries" or "fail"
+  aperture X Y R RIN ROUT -> "flux sky squares" or "fail"
 """
 import sys
 
@@ -67,21 +67,22 @@ def main():
         n = len(sky)
         m, q = n // 2, n // 4
         sky_value = sky[m - q:m + q + 1].sum() / (2 * q + 1)
-        corners = np.stack([I ** 2 + J ** 2, (I + 1) ** 2 + J ** 2, I ** 2 + (J + 1) ** 2,
-                            (I + 1) ** 2 + (J + 1) ** 2])
-        cmin, cmax = corners.min(axis=0), corners.max(axis=0)
+        # Star: every pixel's own square (centred on the pixel), weighted by
+        # the share of 5 x 5 sub-samples inside the circle; whole squares 1.
+        qx, qy = cx + I, cy + J
+        a, b = qx - 0.5 - np.float64(x), qy - 0.5 - np.float64(y)
+        near = lambda t: np.where(t > 0, t, np.where(t + 1 < 0, -(t + 1), 0.0))
+        far = lambda t: np.maximum(np.abs(t), np.abs(t + 1))
+        touch = near(a) ** 2 + near(b) ** 2 <= r * r
+        whole = far(a) ** 2 + far(b) ** 2 < r * r
         sub = 0.1 + 0.2 * np.arange(5)
-        k = (((I[..., None, None] + sub[:, None]) ** 2 + (J[..., None, None] + sub[None, :]) ** 2)
+        k = (((a[..., None, None] + sub[:, None]) ** 2 + (b[..., None, None] + sub[None, :]) ** 2)
              <= r * r).sum(axis=(2, 3))
-        inside = (cmax < r * r) & (cmin > 0)
-        value = np.where(inside, vals, np.where(k > 0, vals * k / 25.0, vals))
-        weight = np.where(inside, 1.0, np.where(k > 0, k / 25.0, 1.0))
-        take = (cmin <= r * r).ravel()
-        value, weight = value.ravel()[take], weight.ravel()[take]
-        cap = int(np.rint(r * r * np.pi))
-        value, weight = value[:cap], weight[:cap]
-        flux = float(np.sum(value - sky_value * weight))
-        print(repr(flux), repr(float(sky_value)), int(take.sum()))
+        weight = np.where(whole, 1.0, k / 25.0) * touch
+        ok = (qx >= 0) & (qx < w) & (qy >= 0) & (qy < h)
+        star = np.where(ok, img[np.clip(qy, 0, h - 1), np.clip(qx, 0, w - 1)], 0).astype(np.float64)
+        flux = float(np.sum(star * weight - sky_value * weight))
+        print(repr(flux), repr(float(sky_value)), int((weight > 0).sum()))
     else:
         sys.exit("unknown mode")
 

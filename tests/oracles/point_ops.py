@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Grey gamma and logarithmic scaling in numpy extended precision.
+"""Grey gamma, logarithmic scaling and linear stretch in numpy extended precision.
 Arguments: OP PARAM with OP gamma (PARAM the gamma, a Single) or log (PARAM the
-factor). Input float32 pixels (none negative); output float32 results."""
+factor), or linear LOW HIGH (any pixels). Input float32 pixels (none negative
+but for linear); output float32 results."""
 import sys
 import numpy as np
 
@@ -16,6 +17,10 @@ if op == "gamma":
     with np.errstate(divide="ignore"):
         r = np.where(b == 0, L(0), np.exp(e * np.log(np.where(b == 0, L(1), b))))
     r = np.maximum(M * r, 0)
+elif op == "linear":
+    # Clamped to [LOW, HIGH], mapped onto [0, M], M the largest pixel (at least 0).
+    low, high = L(param), L(np.float32(sys.argv[5]))
+    r = np.maximum((np.clip(x, low, high) - low) * (M / (high - low)), 0)
 else:
     with np.errstate(divide="ignore"):
         r = np.where(x == 0, L(0), np.log(np.where(x == 0, L(1), x)) * L(param))

@@ -6,9 +6,13 @@ is the centroid. The disc is the ellipse inscribed in the rectangle from
 (round(CX - R), round(CY - R)) to (round(CX + R), round(CY + R)) (halves to
 even), a pixel belonging when its centre (x + 0.5, y + 0.5) lies inside or on
 it, walked over rows round(CY) - R .. round(CY) + R and the same columns.
-Prints: pixel count, minimum, maximum, sigma, FWHM, model curve points."""
+The model A exp(-d^2 / (2 sigma^2)) + B, centred on the centroid, is fitted
+to the points with scipy's least squares.
+Prints: pixel count, minimum, maximum, sigma, FWHM, model curve points, the
+curve's peak A + B."""
 import sys
 import numpy as np
+from scipy.optimize import curve_fit
 
 plane = np.fromfile(sys.argv[1], dtype=np.float32).reshape(int(sys.argv[3]), int(sys.argv[2]))
 cx, cy = np.float32(sys.argv[4]), np.float32(sys.argv[5])
@@ -19,11 +23,13 @@ a, b = (right - left) / 2.0, (bottom - top) / 2.0
 ys, xs = np.mgrid[int(np.rint(cy)) - r:int(np.rint(cy)) + r + 1, int(np.rint(cx)) - r:int(np.rint(cx)) + r + 1]
 inside = ((xs + 0.5 - (left + a)) / a) ** 2 + ((ys + 0.5 - (top + b)) / b) ** 2 <= 1.0
 v = plane[ys[inside], xs[inside]].astype(np.float64)
-sd = np.sqrt(np.mean((v - v.mean()) ** 2))
-sigma = sd * r / v.max()
+d = np.hypot(xs[inside] - np.float64(cx), ys[inside] - np.float64(cy))
+(amp, sigma, base), _ = curve_fit(lambda d, a, s, b: a * np.exp(-d * d / (2 * s * s)) + b, d, v,
+                                  p0=[v.max() - v.min(), r / 2, v.min()], maxfev=20000)
+sigma = abs(sigma)
 fwhm = 2 * sigma * np.sqrt(2 * np.log(2))
 t, points = np.float32(0), 0
 while t <= 2 * r:
     points += 1
     t = np.float32(np.float64(t) + 0.05)
-print(v.size, v.min(), v.max(), repr(sigma), repr(fwhm), points)
+print(v.size, v.min(), v.max(), repr(sigma), repr(fwhm), points, repr(amp + base))

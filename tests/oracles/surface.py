@@ -19,14 +19,15 @@ else:
     cols, rows = int(np.round(W / H * 128)), N
     sx, sy = np.float32(W / (W / H * 128)), np.float32(H / 128)
 heights = np.zeros((N, N), np.float32)
-fy, j = np.float32(0), 0
-while fy <= H - 1:
-    fx, i = np.float32(0), 0
-    while fx <= W - 1:
-        if i < N and j < N:
-            heights[i, j] = img[int(np.round(fy)), int(np.round(fx))]
-        fx, i = np.float32(fx + sx), i + 1
-    fy, j = np.float32(fy + sy), j + 1
+# Every cell of the mesh, positions summed in single precision; a position
+# beyond the last pixel takes the edge pixel.
+fy = np.float32(0)
+for j in range(rows):
+    fx = np.float32(0)
+    for i in range(cols):
+        heights[i, j] = img[min(int(np.round(fy)), H - 1), min(int(np.round(fx)), W - 1)]
+        fx = np.float32(fx + sx)
+    fy = np.float32(fy + sy)
 out = [np.array([cols, rows], np.int32).tobytes(), heights.tobytes()]
 if cols >= 2 and rows >= 2:
     mx = max(np.float32(0), heights[:cols, :rows].max())

@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -35,14 +36,11 @@ std::vector<T> Take(const QByteArray& B, qsizetype& At, std::size_t N) {
 TEST(SurfaceModel, MeshNormalsAndColoursMatchNumpy) {
   struct TCase {
     int W, H, Columns, Rows;
-    int Filled[2];  // columns and rows the loop fills; -1 to leave to the oracle
   };
   const TCase cases[] = {
-      {256, 128, 128, 64, {128, 64}}, {100, 300, 43, 128, {-1, 128}}, {64, 64, 128, 128, {127, 127}},
-      {1000, 337, 128, 43, {128, 44}},  // a row more filled than stored
-      {300, 200, 128, 85, {-1, -1}},   {85, 256, 42, 128, {-1, -1}},  // 42.5 rounds to even
-      {5, 7, 91, 128, {-1, -1}},       {1, 300, 0, 128, {1, -1}},     {3, 300, 1, 128, {-1, -1}},
-      {300, 3, 128, 1, {-1, -1}},
+      {256, 128, 128, 64}, {100, 300, 43, 128}, {64, 64, 128, 128}, {1000, 337, 128, 43},
+      {300, 200, 128, 85}, {85, 256, 42, 128},  // 42.5 rounds to even
+      {5, 7, 91, 128},     {1, 300, 0, 128},    {3, 300, 1, 128},   {300, 3, 128, 1},
   };
   std::mt19937 rng(19);
   std::uniform_real_distribution<float> value(1.0f, 5000.0f);
@@ -66,11 +64,22 @@ TEST(SurfaceModel, MeshNormalsAndColoursMatchNumpy) {
     EXPECT_EQ(s.MeshRows, c.Rows);
     EXPECT_EQ(counts, (std::vector<std::int32_t>{c.Columns, c.Rows}));
     EXPECT_EQ(std::memcmp(s.Heights, heights.data(), sizeof s.Heights), 0) << "heights differ from numpy";
-    // Every pixel is at least 1, so the cells filled are those not 0.
-    int filled[2] = {0, 0};
-    for (int k = 0; k < 128; ++k) filled[0] += s.Heights[k][0] != 0, filled[1] += s.Heights[0][k] != 0;
-    for (int d = 0; d < 2; ++d)
-      EXPECT_TRUE(c.Filled[d] < 0 || filled[d] == c.Filled[d]) << (d ? "rows " : "columns ") << filled[d];
+    // Every pixel is at least 1: every cell of the mesh holds a sample (the
+    // far edge too), and no cell beyond it does.
+    int holes = 0, beyond = 0;
+    for (int i = 0; i < 128; ++i)
+      for (int j = 0; j < 128; ++j) {
+        if (i < c.Columns && j < c.Rows) holes += s.Heights[i][j] == 0;
+        else beyond += s.Heights[i][j] != 0;
+      }
+    EXPECT_EQ(holes, 0);
+    EXPECT_EQ(beyond, 0);
+    // Oversampled, the last column and row hold the image's edge pixels.
+    if (c.W == 64 && c.H == 64)
+      for (int k = 0; k < 128; ++k) {
+        EXPECT_EQ(s.Heights[127][k], img.GetPixel(63, std::min(int(std::nearbyint(k * 0.5)), 63))) << k;
+        EXPECT_EQ(s.Heights[k][127], img.GetPixel(std::min(int(std::nearbyint(k * 0.5)), 63), 63)) << k;
+      }
     const bool drawable = c.Columns >= 2 && c.Rows >= 2;
     EXPECT_EQ(SurfaceRefusal(s).empty(), drawable);
     if (!drawable) continue;

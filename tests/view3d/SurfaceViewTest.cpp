@@ -324,15 +324,18 @@ TEST_F(SurfaceViewTest, MouseAndToolbar) {
       QTest::mouseMove(view, To);
       QTest::mouseRelease(view, Qt::LeftButton, {}, To);
     };
-    // Each angle := (saved angle - (press - pointer)) / 2: the saved angle is halved too.
+    // Each angle := saved angle - (press - pointer) / 2: half the pointer's travel.
     drag({100, 100}, {220, 130});
-    EXPECT_EQ(std::make_pair(v->AngleX, v->AngleY), std::make_pair((20 - (100 - 130)) / 2.0f, (0 - (100 - 220)) / 2.0f));
+    EXPECT_EQ(std::make_pair(v->AngleX, v->AngleY), std::make_pair(20 - (100 - 130) / 2.0f, 0 - (100 - 220) / 2.0f));
     const QImage turned = v->ViewPicture();
     Shot(turned, "view3d-turned.png");
     EXPECT_NE(turned, first);
     EXPECT_GT(NotBlack(turned), NotBlack(first) / 2);
+    // A drag that has not moved, or moved one pixel, keeps the view where it was.
     drag({50, 50}, {50, 50});
-    EXPECT_EQ(std::make_pair(v->AngleX, v->AngleY), std::make_pair(12.5f, 30.0f));
+    EXPECT_EQ(std::make_pair(v->AngleX, v->AngleY), std::make_pair(35.0f, 60.0f));
+    drag({50, 50}, {51, 49});
+    EXPECT_EQ(std::make_pair(v->AngleX, v->AngleY), std::make_pair(34.5f, 60.5f));
     // Buttons move by 0.05; Reset brings back the first picture.
     for (const auto& [b, dx, dy, dz] : {std::tuple{v->btnUp, 0.f, .05f, 0.f}, {v->btnDown, 0.f, -.05f, 0.f},
                                          {v->btnLeft, -.05f, 0.f, 0.f}, {v->btnRight, .05f, 0.f, 0.f},
@@ -344,8 +347,8 @@ TEST_F(SurfaceViewTest, MouseAndToolbar) {
     }
     QTest::mouseClick(v->btnReset, Qt::LeftButton);
     EXPECT_EQ(v->ViewPicture(), first);
-    // Zoom in and look down: the floor is solid, then seen through the wireframe.
-    drag({100, 100}, {100, 220});
+    // Zoom in and look down (70 degrees): the floor is solid, then seen through the wireframe.
+    drag({100, 100}, {100, 200});
     for (int k = 0; k < 20; ++k) QTest::mouseClick(v->btnZoomIn, Qt::LeftButton);
     const QImage filled = v->ViewPicture();
     EXPECT_GT(NotBlack(filled), NotBlack(first) * 2);
