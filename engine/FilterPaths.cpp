@@ -511,20 +511,23 @@ int Median3RowsU16(const float* Src, float* Dst, int W, int Y0, int Y1) {
 }
 
 // The 3 x 3 median from sorted columns: the median of the largest low, the
-// middle middle and the smallest high of three neighbouring columns.
+// middle middle and the smallest high of three neighbouring columns. With
+// AVX2, rows of 16-bit data take 16-bit lanes and the rest Singles.
 template <typename T>
 void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   auto mn = [](T a, T b) { return b < a ? b : a; };
   auto mx = [](T a, T b) { return a < b ? b : a; };
   const bool avx2 = Processor::AVX2();
   ForRows(1, H - 1, [&](int ya, int yb) {
+    if constexpr (std::is_same_v<T, float>) {
+      // From the first row that is not 16-bit data on, in Singles.
+      if (avx2) ya = Median3RowsU16(Src, Dst, W, ya, yb);
+      if (ya == yb) return;
+    }
     std::vector<T> lo(static_cast<std::size_t>(W)), mid(static_cast<std::size_t>(W)), hi(static_cast<std::size_t>(W));
+    if (!RankSafeRow(Src + std::size_t(ya - 1) * W, 2 * W)) Safe = false;
     if constexpr (std::is_same_v<T, float>) {
       if (avx2) {
-        // From the first row that is not 16-bit data on, in Singles.
-        ya = Median3RowsU16(Src, Dst, W, ya, yb);
-        if (ya == yb) return;
-        if (!RankSafeRow(Src + std::size_t(ya - 1) * W, 2 * W)) Safe = false;
         for (int y = ya; y < yb && Safe; ++y) {
           const T* a = Src + std::size_t(y - 1) * W;
           if (!Median3RowAVX2(a, a + W, a + 2 * W, lo.data(), mid.data(), hi.data(), Dst + std::size_t(y) * W, W))
@@ -533,7 +536,6 @@ void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
         return;
       }
     }
-    if (!RankSafeRow(Src + std::size_t(ya - 1) * W, 2 * W)) Safe = false;
     for (int y = ya; y < yb && Safe; ++y) {
       if (!RankSafeRow(Src + std::size_t(y + 1) * W, W)) Safe = false;
       const T* a = Src + std::size_t(y - 1) * W;
