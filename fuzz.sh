@@ -35,7 +35,7 @@ fuzz_flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$(pwd)" -ffp-contract=o
   -fno-sanitize-recover=undefined)
 # The image model and the services every codec stands on.
 fuzz_core=(engine/DataImage.cpp engine/QVRFastBMP.cpp engine/Parallel.cpp engine/Errors.cpp engine/Checked.cpp
-  engine/FFT.cpp platform/PageMemory.cpp platform/NumFormat.cpp)
+  engine/FFT.cpp engine/Processor.cpp platform/PageMemory.cpp platform/NumFormat.cpp)
 
 fuzz_data_codecs() {
   corvelle_install "${CORVELLE_BUILD_PACKAGES[@]}" "${CORVELLE_FUZZ_PACKAGES[@]}"
@@ -49,12 +49,15 @@ fuzz_data_codecs() {
   mapfile -t objs < <(fuzz_objects "$out" formats/ByteSource.cpp formats/FITS.cpp formats/kvx.cpp formats/SBIG.cpp \
     formats/RawImport.cpp "${fuzz_core[@]}")
 
-  clang++ "${fuzz_flags[@]}" fuzz/write_seeds.cpp "${objs[@]}" -lpthread -o "$out/write_seeds"
-  "$out/write_seeds" "$out/seeds"
+  # This runs in a subshell whose status the caller tests, where set -e does
+  # not stop at a failure: every step says so itself.
+  [ ${#objs[@]} -gt 0 ] || return 1
+  clang++ "${fuzz_flags[@]}" fuzz/write_seeds.cpp "${objs[@]}" -lpthread -o "$out/write_seeds" || return 1
+  "$out/write_seeds" "$out/seeds" || return 1
   for codec in "${codecs[@]}"; do
     echo "== $codec (${seconds}s)"
     clang++ "${fuzz_flags[@]}" -fsanitize=fuzzer -DFUZZ_CODEC="\"$codec\"" fuzz/fuzz_main.cpp "${objs[@]}" \
-      -lpthread -o "$out/fuzz_$codec"
+      -lpthread -o "$out/fuzz_$codec" || return 1
     # FITS runs the engine on the fuzzing thread alone: every input allocates
     # and scans an image, and handing that to threads would cost more than the
     # work and blur what libFuzzer measures.
@@ -63,7 +66,7 @@ fuzz_data_codecs() {
     mkdir -p "$out/corpus/$codec"
     # -timeout: an input that takes this long is a hang, reported as one.
     CORVELLE_THREADS="$threads" "$out/fuzz_$codec" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$out/" \
-      "$out/corpus/$codec" "$out/seeds/$codec"
+      "$out/corpus/$codec" "$out/seeds/$codec" || return 1
   done
   echo "fuzzing clean: ${codecs[*]}"
 }

@@ -77,6 +77,36 @@ void Render(const std::vector<int>& threads) {
     Row("display render (UpdateBitmap)", Side(n), t, r.Ours, "memory floor, 7 B/pixel at memcpy speed", floor,
         "<= 4.0 at all threads");
   }
+  // Smaller images in grey (the first palette) and in the palette above: the
+  // floor at 1024 x 1024, and at 512 x 512 all threads beside one (where
+  // handing out parts costs more than it saves).
+  for (const int side : {1024, 512}) {
+    for (const bool grey : {true, false}) {
+      TDataImage small;
+      Random(small, side, side, 11);
+      small.BlackPoint = img.BlackPoint;
+      small.WhitePoint = img.WhitePoint;
+      if (!grey) small.SetPalette(pal);
+      const std::string op = std::string("display render (UpdateBitmap), ") + (grey ? "grey" : "palette");
+      for (int t : threads) {
+        SetThreads(t);
+        if (side == 1024) {
+          const double ours = Compare([&] { small.UpdateBitmap(); }, [] {}, Rounds() * 20).Ours;
+          const double floor = 7.0 * double(small.PixelCount()) / SideBySide::CopyBandwidth(t);
+          Row(op, Side(side), t, ours, "memory floor, 7 B/pixel at memcpy speed", floor, "<= 2.0");
+        } else if (t > 1) {
+          const auto r = Compare([&] { small.UpdateBitmap(); },
+                                 [&] {
+                                   SetThreads(1);
+                                   small.UpdateBitmap();
+                                   SetThreads(t);
+                                 },
+                                 Rounds() * 20);
+          Row(op, Side(side), t, r.Ours, "ours at 1 thread", r.Peer, "<= 1.0");
+        }
+      }
+    }
+  }
 }
 
 // ---------------------------------------------------------------- transform
@@ -302,6 +332,30 @@ void Median16(int all) {
     const auto r = Compare([&] { MedianFilter(3, dst, src); }, [&] { cv::medianBlur(m16, out, 3); }, Rounds() * 2);
     Row("median 3x3, 16-bit data (MedianFilter)", Side(n), t, r.Ours, "OpenCV medianBlur CV_16U", r.Peer,
         t == 1 ? "<= 1.5" : "(none)");
+  }
+  // 512 x 512: all threads beside one.
+  const int side = 512;
+  TDataImage small, smallDst;
+  Random(small, side, side, 12, 1);
+  smallDst.Allocate(side, side, 1, false);
+  cv::Mat s32(side, side, CV_32F, small.Pixels), s16, sOut;
+  s32.convertTo(s16, CV_16U);
+  for (int t : {1, all}) {
+    SetThreads(t);
+    const auto r =
+        Compare([&] { MedianFilter(3, smallDst, small); }, [&] { cv::medianBlur(s16, sOut, 3); }, Rounds() * 20);
+    Row("median 3x3, 16-bit data (MedianFilter)", Side(side), t, r.Ours, "OpenCV medianBlur CV_16U", r.Peer,
+        t == 1 ? "<= 1.5" : "(none)");
+    if (t > 1) {
+      const auto own = Compare([&] { MedianFilter(3, smallDst, small); },
+                               [&] {
+                                 SetThreads(1);
+                                 MedianFilter(3, smallDst, small);
+                                 SetThreads(t);
+                               },
+                               Rounds() * 20);
+      Row("median 3x3, 16-bit data (MedianFilter)", Side(side), t, own.Ours, "ours at 1 thread", own.Peer, "<= 1.0");
+    }
   }
   SetInternalErrorHandler(previous);
 }

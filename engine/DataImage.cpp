@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Parallel.h"
+#include "engine/Processor.h"
 #include "platform/PageMemory.h"
 
 bool TypeMaxOf(std::uint8_t DataType, float& Value) {
@@ -163,7 +164,7 @@ void PlaneExtremes(const float* Plane, std::int64_t Count, float& Max, float& Mi
   const std::int64_t chunk = 1 << 16;
   const std::int64_t chunks = (Count + chunk - 1) / chunk;
   std::vector<float> maxima(std::size_t(chunks), 0.0f), minima(std::size_t(chunks), 2.0e32f);
-  const bool vector = __builtin_cpu_supports("avx2");
+  const bool vector = Processor::AVX2();
   Parallel::For(chunks, [&](std::int64_t c0, std::int64_t c1) {
     for (std::int64_t c = c0; c < c1; ++c) {
       const std::int64_t begin = c * chunk, end = std::min(Count, (c + 1) * chunk);
@@ -208,6 +209,16 @@ inline int IndexOf(float v, float Black, long double f) {
   return int(std::nearbyint(x));
 }
 
+// The same without the library's rounding call (which saves and restores the
+// floating-point state): below 2^63, adding 2^63 in extended precision rounds
+// to a whole number, halves to even, as nearbyint does.
+inline int IndexOfQuick(float v, float Black, long double f) {
+  const long double x = ((long double)v - Black) * f;
+  if (!(x > 0)) return 0;
+  if (x >= 255) return 255;
+  return int((x + 0x1p63L) - 0x1p63L);
+}
+
 // Floats in their numeric order as integers, and back.
 inline std::int32_t OrderKey(float u) {
   std::int32_t b;
@@ -221,10 +232,74 @@ inline float FromKey(std::int32_t k) {
   return u;
 }
 
-// Grey render through thresholds: the index is monotone in the value, so
+// The thresholds of the grey render: the index is monotone in the value, so
 // Threshold[k] (in u = Sign * v) is the smallest float whose index is at least
-// k, and a pixel's index is the number of thresholds at or below it. A float
-// guess and a short walk find it; the result equals IndexOf for every input.
+// k, and a pixel's index is the number of thresholds at or below it. Plain
+// bisects every float for each; otherwise the search starts where the formula
+// puts the threshold and widens from there, a few steps instead of 32.
+void BuildThresholds(float Black, long double F, bool Plain, float (&Threshold)[257]) {
+  const float sign = F > 0 ? 1.0f : -1.0f;
+  const std::int32_t lo0 = OrderKey(-3.4028234663852886e38f), hi0 = OrderKey(3.4028234663852886e38f);
+  auto idx = [&](std::int64_t key) {
+    const float u = sign * FromKey(std::int32_t(key));
+    return Plain ? IndexOf(u, Black, F) : IndexOfQuick(u, Black, F);
+  };
+  Threshold[0] = -INFINITY;
+  Threshold[256] = INFINITY;
+  for (int k = 1; k <= 255; ++k) {
+    // The smallest key in [lo0, hi0] whose index is at least k (hi0 + 1: none).
+    std::int64_t lo = lo0 - 1, hi = hi0 + 1;  // idx(lo) < k, idx(hi) >= k where inside
+    if (Plain) {
+      if (idx(hi0) < k) {
+        Threshold[k] = INFINITY;
+        continue;
+      }
+      if (idx(lo0) >= k) {
+        Threshold[k] = FromKey(lo0);
+        continue;
+      }
+      lo = lo0;
+      hi = hi0;
+    } else {
+      const long double at = sign * (Black + (k - 0.5L) / F);
+      const float g = !(at > -3.4028234663852886e38L) ? -3.4028234663852886e38f
+                      : at > 3.4028234663852886e38L   ? 3.4028234663852886e38f
+                                                      : float(at);
+      const std::int64_t start = OrderKey(g);
+      if (idx(start) >= k) {
+        hi = start;
+        for (std::int64_t step = 1;; step *= 2) {
+          const std::int64_t t = hi - step;
+          if (t < lo0) break;
+          if (idx(t) < k) {
+            lo = t;
+            break;
+          }
+          hi = t;
+        }
+      } else {
+        lo = start;
+        for (std::int64_t step = 1;; step *= 2) {
+          const std::int64_t t = lo + step;
+          if (t > hi0) break;
+          if (idx(t) >= k) {
+            hi = t;
+            break;
+          }
+          lo = t;
+        }
+      }
+    }
+    while (hi - lo > 1) {
+      const std::int64_t mid = lo + (hi - lo) / 2;
+      (idx(mid) >= k ? hi : lo) = mid;
+    }
+    Threshold[k] = hi > hi0 ? INFINITY : FromKey(std::int32_t(hi));
+  }
+}
+
+// Grey render through the thresholds: a float guess and a short walk find the
+// index; the result equals IndexOf for every input.
 struct TGreyIndexer {
   float Black;
   long double F;
@@ -234,26 +309,7 @@ struct TGreyIndexer {
 
   TGreyIndexer(float black, long double f) : Black(black), F(f), Sign(f > 0 ? 1.0f : -1.0f) {
     GuessFactor = float(f);
-    const std::int32_t lo0 = OrderKey(-3.4028234663852886e38f), hi0 = OrderKey(3.4028234663852886e38f);
-    auto idx = [&](std::int32_t key) { return IndexOf(Sign * FromKey(key), Black, F); };
-    Threshold[0] = -INFINITY;
-    for (int k = 1; k <= 255; ++k) {
-      if (idx(hi0) < k) {
-        Threshold[k] = INFINITY;
-        continue;
-      }
-      std::int64_t lo = lo0, hi = hi0;  // idx(hi) >= k
-      if (idx(std::int32_t(lo)) >= k) {
-        Threshold[k] = FromKey(std::int32_t(lo));
-        continue;
-      }
-      while (hi - lo > 1) {
-        const std::int64_t mid = lo + (hi - lo) / 2;
-        (idx(std::int32_t(mid)) >= k ? hi : lo) = mid;
-      }
-      Threshold[k] = FromKey(std::int32_t(hi));
-    }
-    Threshold[256] = INFINITY;
+    BuildThresholds(black, f, false, Threshold);
   }
 
   int operator()(float v) const {
@@ -273,30 +329,35 @@ struct TGreyIndexer {
 // that distance of a half, where the group is redone by the extended formula.
 bool FloatIndexSafe(long double F) { return std::fabs(F) < 0x1p100L; }
 
+// Grey: every index shows as its own value in all three bytes (the first
+// palette and table), so no lookup is needed.
+template <bool Grey>
 __attribute__((target("avx2"))) void GreyRowAVX2(const TGreyIndexer& Index, const std::uint32_t* Packed,
                                                  const std::uint8_t (*Colour)[3], const float* Src,
                                                  std::uint8_t* Dst, int W) {
   const __m256 black = _mm256_set1_ps(Index.Black), f = _mm256_set1_ps(float(Index.F));
-  const __m256 lo = _mm256_set1_ps(-1.0f), hi = _mm256_set1_ps(256.0f), half = _mm256_set1_ps(0.5f);
-  const __m256 margin = _mm256_set1_ps(0x1p-13f), magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
-  const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(255);
-  const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256 lo = _mm256_setzero_ps(), hi = _mm256_set1_ps(255.0f), near = _mm256_set1_ps(0.5f - 0x1p-13f);
+  const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+  const __m128i pack = Grey ? _mm_setr_epi8(0, 0, 0, 4, 4, 4, 8, 8, 8, 12, 12, 12, -1, -1, -1, -1)
+                            : _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   int x = 0;
   // Each group writes 4 bytes past its own 24, which the next group overwrites.
   for (; x + 10 <= W; x += 8) {
     const __m256 q = _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(Src + x), black), f);
-    // max/min return their second operand for NaN: a NaN becomes -1, index 0.
+    // max returns its second operand for NaN: a NaN becomes 0. Below 0 and
+    // above 255 the extended value is too, within 2^-14: no half is near.
     const __m256 c = _mm256_min_ps(_mm256_max_ps(q, lo), hi);
-    const __m256 off = _mm256_sub_ps(_mm256_sub_ps(c, _mm256_floor_ps(c)), half);
-    const int unsure = _mm256_movemask_ps(_mm256_cmp_ps(_mm256_and_ps(off, magnitude), margin, _CMP_LE_OQ));
-    __m256i g = _mm256_cvtps_epi32(_mm256_round_ps(c, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
-    g = _mm256_min_epi32(_mm256_max_epi32(g, zero), top);
+    const __m256 r = _mm256_round_ps(c, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    // c - r is exact; within 2^-13 of a half the extended value may round the other way.
+    const __m256 off = _mm256_and_ps(_mm256_sub_ps(c, r), magnitude);
+    const int unsure = _mm256_movemask_ps(_mm256_cmp_ps(off, near, _CMP_GE_OQ));
+    __m256i g = _mm256_cvtps_epi32(r);
     if (__builtin_expect(unsure != 0, 0)) {
       alignas(32) std::int32_t lanes[8];
-      for (int l = 0; l < 8; ++l) lanes[l] = IndexOf(Src[x + l], Index.Black, Index.F);
+      for (int l = 0; l < 8; ++l) lanes[l] = IndexOfQuick(Src[x + l], Index.Black, Index.F);
       g = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
     }
-    const __m256i k = _mm256_i32gather_epi32(reinterpret_cast<const int*>(Packed), g, 4);
+    const __m256i k = Grey ? g : _mm256_i32gather_epi32(reinterpret_cast<const int*>(Packed), g, 4);
     std::uint8_t* p = Dst + 3 * std::size_t(x);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(_mm256_castsi256_si128(k), pack));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 12), _mm_shuffle_epi8(_mm256_extracti128_si256(k, 1), pack));
@@ -305,6 +366,10 @@ __attribute__((target("avx2"))) void GreyRowAVX2(const TGreyIndexer& Index, cons
 }
 
 }  // namespace
+
+void TDataImage::DisplayThresholds(float Black, float White, bool Plain, float (&Table)[257]) {
+  BuildThresholds(Black, 255.0L / ((long double)White - Black), Plain, Table);
+}
 
 int TDataImage::DisplayIndex(float Value, float Black, float White) {
   return IndexOf(Value, Black, 255.0L / ((long double)White - Black));
@@ -366,12 +431,17 @@ void TDataImage::UpdateBitmap() {
   }
 
   const TGreyIndexer index(black, f);
-  if (__builtin_cpu_supports("avx2") && FloatIndexSafe(f)) {
+  if (Processor::AVX2() && FloatIndexSafe(f)) {
     std::uint32_t packed[256];
-    for (int i = 0; i < 256; ++i) packed[i] = colour[i][0] | colour[i][1] << 8 | std::uint32_t(colour[i][2]) << 16;
+    bool grey = true;
+    for (int i = 0; i < 256; ++i) {
+      packed[i] = colour[i][0] | colour[i][1] << 8 | std::uint32_t(colour[i][2]) << 16;
+      grey = grey && packed[i] == std::uint32_t(i) * 0x010101u;
+    }
+    const auto row = grey ? GreyRowAVX2<true> : GreyRowAVX2<false>;
     Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
-      for (std::int64_t y = y0; y < y1; ++y) GreyRowAVX2(index, packed, colour, plane + y * w, Bitmap.TopRow(int(y)), w);
-    }, 16);
+      for (std::int64_t y = y0; y < y1; ++y) row(index, packed, colour, plane + y * w, Bitmap.TopRow(int(y)), w);
+    }, Parallel::MinItemsPerPart(w));
     return;
   }
   Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {

@@ -121,6 +121,11 @@ class TDataImage {
   // (WhitePoint - BlackPoint)) clamped to 0..255 (NaN gives 0). Equal points
   // are the caller's case.
   static int DisplayIndex(float Value, float Black, float White);
+  // The smallest u = v * sign(White - Black) of each display index k in
+  // 1..255 (Table[k]; -inf and +inf at 0 and 256), found by the render's
+  // quick search or, with Plain, by bisecting every float. Black and White
+  // must differ.
+  static void DisplayThresholds(float Black, float White, bool Plain, float (&Table)[257]);
 
  private:
   bool Inside(int X, int Y) const noexcept {

@@ -18,6 +18,7 @@
 
 #include "engine/Checked.h"
 #include "engine/Parallel.h"
+#include "engine/Processor.h"
 
 namespace FilterPaths {
 namespace {
@@ -25,11 +26,13 @@ namespace {
 // Runs Body(ya, yb) over output rows [Y0, Y1) across threads. Rows go out in
 // blocks, several per thread, each taken by the first free thread, so that a
 // thread slowed by other work on the machine holds up no one. Every output row
-// is computed the same way in whatever block it falls.
+// is computed the same way in whatever block it falls. Each thread gets
+// MinRowsPerPart rows at the least.
 template <typename F>
-void ForRows(int Y0, int Y1, F&& Body) {
+void ForRows(int Y0, int Y1, F&& Body, std::int64_t MinRowsPerPart = 1) {
   if (Y1 <= Y0) return;
-  const int threads = Parallel::Threads();
+  const int threads =
+      int(std::clamp<std::int64_t>((Y1 - Y0) / std::max<std::int64_t>(1, MinRowsPerPart), 1, Parallel::Threads()));
   const int block = std::max(8, (Y1 - Y0) / (threads * 6));
   if (threads == 1 || Y1 - Y0 <= block) {
     Body(Y0, Y1);
@@ -413,17 +416,118 @@ __attribute__((target("avx2"))) bool Median3RowAVX2(const float* a, const float*
   return safe;
 }
 
+// ---- 16-bit lanes ----
+
+// A row of Singles as 16-bit values; false when any is not a whole number in
+// 0..65535 (-0.0 and NaN included). What is written then is of no use.
+__attribute__((target("avx2"))) bool RowToU16AVX2(const float* Src, std::uint16_t* Dst, int W) {
+  const __m256i high = _mm256_set1_epi32(~0xFFFF);
+  __m256i bad = _mm256_setzero_si256();
+  int x = 0;
+  for (; x + 16 <= W; x += 16) {
+    const __m256 v0 = _mm256_loadu_ps(Src + x), v1 = _mm256_loadu_ps(Src + x + 8);
+    const __m256i i0 = _mm256_cvttps_epi32(v0), i1 = _mm256_cvttps_epi32(v1);
+    // A whole number comes back with its own bits; -0.0, NaN and fractions do not.
+    const __m256i d0 = _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i0)), _mm256_castps_si256(v0));
+    const __m256i d1 = _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i1)), _mm256_castps_si256(v1));
+    bad = _mm256_or_si256(bad, _mm256_or_si256(_mm256_or_si256(d0, d1),
+                                               _mm256_and_si256(_mm256_or_si256(i0, i1), high)));
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(i0, i1), 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dst + x), packed);
+  }
+  bool ok = _mm256_testz_si256(bad, bad);
+  for (; x < W; ++x) {
+    const float v = Src[x];
+    ok &= v >= 0.0f && v <= 65535.0f && !std::signbit(v);
+    const std::uint16_t u = ok ? std::uint16_t(v) : 0;
+    ok &= float(u) == v;
+    Dst[x] = u;
+  }
+  return ok;
+}
+
+__attribute__((target("avx2"), always_inline)) inline void Sort3U16(__m256i a, __m256i b, __m256i c, __m256i& lo,
+                                                                    __m256i& mid, __m256i& hi) {
+  const __m256i p = _mm256_min_epu16(a, b), q = _mm256_max_epu16(a, b);
+  lo = _mm256_min_epu16(p, c);
+  hi = _mm256_max_epu16(q, c);
+  mid = _mm256_max_epu16(p, _mm256_min_epu16(q, c));
+}
+
+__attribute__((target("avx2"), always_inline)) inline __m256i Median3U16(__m256i a, __m256i b, __m256i c) {
+  return _mm256_max_epu16(_mm256_min_epu16(a, b), _mm256_min_epu16(_mm256_max_epu16(a, b), c));
+}
+
+__attribute__((target("avx2"), always_inline)) inline __m256i LoadU16(const std::uint16_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Pixels x .. x + 15 of a row as Singles: the median of the largest low, the
+// middle middle and the smallest high of three neighbouring sorted columns,
+// as in Median3 (column k at x - 1 + k).
+__attribute__((target("avx2"), always_inline)) inline void StoreMedian3U16(const __m256i (&lo)[3],
+                                                                           const __m256i (&mid)[3],
+                                                                           const __m256i (&hi)[3], float* out) {
+  const __m256i l = _mm256_max_epu16(_mm256_max_epu16(lo[0], lo[1]), lo[2]);
+  const __m256i h = _mm256_min_epu16(_mm256_min_epu16(hi[0], hi[1]), hi[2]);
+  const __m256i m = Median3U16(l, Median3U16(mid[0], mid[1], mid[2]), h);
+  _mm256_storeu_ps(out, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(m))));
+  _mm256_storeu_ps(out + 8, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(m, 1))));
+}
+
+// Output pixels x .. x + 15 of the row between a and c, the columns sorted in
+// registers.
+__attribute__((target("avx2"), always_inline)) inline void Median3U16At(const std::uint16_t* a,
+                                                                        const std::uint16_t* b,
+                                                                        const std::uint16_t* c, float* out, int x) {
+  __m256i lo[3], mid[3], hi[3];
+  for (int k = 0; k < 3; ++k)
+    Sort3U16(LoadU16(a + x - 1 + k), LoadU16(b + x - 1 + k), LoadU16(c + x - 1 + k), lo[k], mid[k], hi[k]);
+  StoreMedian3U16(lo, mid, hi, out + x);
+}
+
+// One output row from three 16-bit rows of at least 18 pixels; the last group
+// overlaps the one before it rather than leaving a tail.
+__attribute__((target("avx2"))) void Median3RowU16AVX2(const std::uint16_t* a, const std::uint16_t* b,
+                                                      const std::uint16_t* c, float* out, int W) {
+  int x = 1;
+  for (; x + 16 <= W - 1; x += 16) Median3U16At(a, b, c, out, x);
+  if (x < W - 1) Median3U16At(a, b, c, out, W - 17);
+}
+
+// Output rows Y0 .. Y1 - 1 of the 3 x 3 median on 16-bit lanes while the rows
+// read hold whole numbers in 0..65535; returns the first row not done.
+int Median3RowsU16(const float* Src, float* Dst, int W, int Y0, int Y1) {
+  if (W < 18) return Y0;
+  std::vector<std::uint16_t> ring(std::size_t(3) * W);
+  auto row = [&](int r) { return ring.data() + std::size_t(r % 3) * W; };
+  for (int r = Y0 - 1; r <= Y0; ++r)
+    if (!RowToU16AVX2(Src + std::size_t(r) * W, row(r), W)) return Y0;
+  for (int y = Y0; y < Y1; ++y) {
+    if (!RowToU16AVX2(Src + std::size_t(y + 1) * W, row(y + 1), W)) return y;
+    Median3RowU16AVX2(row(y - 1), row(y), row(y + 1), Dst + std::size_t(y) * W, W);
+  }
+  return Y1;
+}
+
 // The 3 x 3 median from sorted columns: the median of the largest low, the
-// middle middle and the smallest high of three neighbouring columns.
+// middle middle and the smallest high of three neighbouring columns. With
+// AVX2, rows of 16-bit data take 16-bit lanes and the rest Singles.
 template <typename T>
 void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   auto mn = [](T a, T b) { return b < a ? b : a; };
   auto mx = [](T a, T b) { return a < b ? b : a; };
+  const bool avx2 = Processor::AVX2();
   ForRows(1, H - 1, [&](int ya, int yb) {
+    if constexpr (std::is_same_v<T, float>) {
+      // From the first row that is not 16-bit data on, in Singles.
+      if (avx2) ya = Median3RowsU16(Src, Dst, W, ya, yb);
+      if (ya == yb) return;
+    }
     std::vector<T> lo(static_cast<std::size_t>(W)), mid(static_cast<std::size_t>(W)), hi(static_cast<std::size_t>(W));
     if (!RankSafeRow(Src + std::size_t(ya - 1) * W, 2 * W)) Safe = false;
     if constexpr (std::is_same_v<T, float>) {
-      if (__builtin_cpu_supports("avx2")) {
+      if (avx2) {
         for (int y = ya; y < yb && Safe; ++y) {
           const T* a = Src + std::size_t(y - 1) * W;
           if (!Median3RowAVX2(a, a + W, a + 2 * W, lo.data(), mid.data(), hi.data(), Dst + std::size_t(y) * W, W))
@@ -453,7 +557,7 @@ void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
         out[x] = mx(mn(l, m), mn(mx(l, m), h));
       }
     }
-  });
+  }, Parallel::MinItemsPerPart(W));
 }
 
 // Beyond this side the window network takes too long to build (and for

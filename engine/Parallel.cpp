@@ -149,6 +149,12 @@ std::atomic<bool> g_poolInUse{false};
 
 }  // namespace
 
+std::int64_t MinItemsPerPart(std::int64_t ItemWork) {
+  constexpr std::int64_t kWorthAPart = std::int64_t(1) << 18;
+  const std::int64_t work = std::clamp<std::int64_t>(ItemWork, 1, kWorthAPart);
+  return (kWorthAPart + work - 1) / work;
+}
+
 int Threads() {
   const int n = g_threads.load();
   return n > 0 ? n : DefaultThreads();

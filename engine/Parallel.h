@@ -19,6 +19,12 @@ namespace Parallel {
 void For(std::int64_t Count, const std::function<void(std::int64_t Begin, std::int64_t End)>& Body,
          std::int64_t MinPerThread = 64);
 
+// The fewest items worth a part of For of their own when each item is about
+// ItemWork steps of a light pass over pixels (a row of W pixels: W). Handing
+// a part to another thread costs about as much as 2^18 such steps on a busy
+// machine, so smaller work stays on the calling thread.
+std::int64_t MinItemsPerPart(std::int64_t ItemWork);
+
 // Number of threads For may use (at least 1): the environment variable
 // CORVELLE_THREADS when it holds a positive number, otherwise every core.
 int Threads();

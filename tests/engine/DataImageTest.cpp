@@ -4,6 +4,7 @@
 #include <limits>
 #include <random>
 
+#include "VectorPaths.h"
 #include "engine/DataImage.h"
 #include "platform/PageMemory.h"
 
@@ -310,33 +311,36 @@ TEST(DataImage, AutoScaleEqualsOneSerialPass) {
                          {"negatives", 0.1f, 0.1f, 0, 0, 0.5f}, {"all zeros", 0.5f, 0.5f, 0, 0, 0}};
   std::mt19937 rng(3);
   std::uniform_real_distribution<float> u(0.0f, 1.0f), value(1.0f, 60000.0f);
-  for (const TCase& c : cases) {
-    for (int n : {1, 7, 31, 32, 33, 100, 65536 + 37, 3 * 65536 + 5}) {
-      SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(n));
-      TDataImage img;
-      ASSERT_TRUE(img.Allocate(n, 1, 3, false));
-      for (int i = 0; i < n; ++i) {
-        const float r = u(rng);
-        float v = value(rng);
-        float edge = c.NegZero;
-        if (r < edge) v = -0.0f;
-        else if (r < (edge += c.PosZero)) v = 0.0f;
-        else if (r < (edge += c.NaN)) v = std::numeric_limits<float>::quiet_NaN();
-        else if (r < (edge += c.Huge)) v = 3.0e32f * (1 + u(rng));
-        else if (r < (edge += c.Negative)) v = -v;
-        img.Pixels[i] = v;
+  for (const auto& path : testsupport::kVectorPaths) {
+    for (const TCase& c : cases) {
+      for (int n : {1, 7, 31, 32, 33, 100, 65536 + 37, 3 * 65536 + 5}) {
+        SCOPED_TRACE(std::string(path.Name) + " " + c.Name + " " + std::to_string(n));
+        testsupport::TVectorPathScope scope(path);
+        TDataImage img;
+        ASSERT_TRUE(img.Allocate(n, 1, 3, false));
+        for (int i = 0; i < n; ++i) {
+          const float r = u(rng);
+          float v = value(rng);
+          float edge = c.NegZero;
+          if (r < edge) v = -0.0f;
+          else if (r < (edge += c.PosZero)) v = 0.0f;
+          else if (r < (edge += c.NaN)) v = std::numeric_limits<float>::quiet_NaN();
+          else if (r < (edge += c.Huge)) v = 3.0e32f * (1 + u(rng));
+          else if (r < (edge += c.Negative)) v = -v;
+          img.Pixels[i] = v;
+        }
+        float mx = 0.0f, mn = 2.0e32f;
+        for (int i = 0; i < n; ++i) {
+          const float v = img.Pixels[i];
+          mx = mx < v ? v : mx;
+          mn = mn > v ? v : mn;
+        }
+        img.AutoScale();
+        EXPECT_EQ(std::memcmp(&img.WhitePoint, &mx, 4), 0) << img.WhitePoint << " " << mx;
+        EXPECT_EQ(std::memcmp(&img.BlackPoint, &mn, 4), 0) << img.BlackPoint << " " << mn;
+        img.CalcMaxValue();
+        EXPECT_EQ(std::memcmp(&img.MaxValue, &mx, 4), 0);
       }
-      float mx = 0.0f, mn = 2.0e32f;
-      for (int i = 0; i < n; ++i) {
-        const float v = img.Pixels[i];
-        mx = mx < v ? v : mx;
-        mn = mn > v ? v : mn;
-      }
-      img.AutoScale();
-      EXPECT_EQ(std::memcmp(&img.WhitePoint, &mx, 4), 0) << img.WhitePoint << " " << mx;
-      EXPECT_EQ(std::memcmp(&img.BlackPoint, &mn, 4), 0) << img.BlackPoint << " " << mn;
-      img.CalcMaxValue();
-      EXPECT_EQ(std::memcmp(&img.MaxValue, &mx, 4), 0);
     }
   }
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "EngineTestSupport.h"
+#include "VectorPaths.h"
+#include "engine/Parallel.h"
 #include "engine/ColProcessing.h"
 #include "engine/FilterPaths.h"
 #include "engine/Processing.h"
@@ -368,22 +370,73 @@ TEST(FastPaths, RankFiltersFallBackOnNegativeZero) {
 // and -0.0 or a NaN in any row (first, middle, last) makes it give way.
 TEST(FastPaths, Median3x3MatchesPlainOrGivesWay) {
   std::mt19937 rng(12);
-  for (int w : {3, 4, 8, 9, 10, 16, 17, 33}) {
-    const int h = 7;
-    for (int spoil = -1; spoil < 3; ++spoil) {
-      SCOPED_TRACE("width " + std::to_string(w) + " spoil " + std::to_string(spoil));
-      std::vector<float> src(std::size_t(w) * h), fast(src.size(), -1.0f), plain(src.size(), -1.0f);
-      for (auto& v : src) v = float(rng() % 5) * 0.5f + (rng() % 2 ? 0.0f : 1000.0f);
-      const int row = spoil == 0 ? 0 : spoil == 1 ? h / 2 : h - 1;
-      if (spoil >= 0) src[std::size_t(row) * w + std::size_t(rng() % unsigned(w))] = rng() % 2 ? -0.0f : NAN;
-      const bool ok = FilterPaths::MedianFast(3, src.data(), fast.data(), w, h);
-      EXPECT_EQ(ok, spoil < 0);
-      if (ok) {
-        FilterPaths::MedianPlain(3, src.data(), plain.data(), w, h);
-        ExpectSame(fast, plain, "median 3");
+  for (const auto& path : testsupport::kVectorPaths) {
+    testsupport::TVectorPathScope scope(path);
+    for (int w : {3, 4, 8, 9, 10, 16, 17, 33}) {
+      const int h = 7;
+      for (int spoil = -1; spoil < 3; ++spoil) {
+        SCOPED_TRACE(std::string(path.Name) + " width " + std::to_string(w) + " spoil " + std::to_string(spoil));
+        std::vector<float> src(std::size_t(w) * h), fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+        for (auto& v : src) v = float(rng() % 5) * 0.5f + (rng() % 2 ? 0.0f : 1000.0f);
+        const int row = spoil == 0 ? 0 : spoil == 1 ? h / 2 : h - 1;
+        if (spoil >= 0) src[std::size_t(row) * w + std::size_t(rng() % unsigned(w))] = rng() % 2 ? -0.0f : NAN;
+        const bool ok = FilterPaths::MedianFast(3, src.data(), fast.data(), w, h);
+        EXPECT_EQ(ok, spoil < 0);
+        if (ok) {
+          FilterPaths::MedianPlain(3, src.data(), plain.data(), w, h);
+          ExpectSame(fast, plain, "median 3");
+        }
       }
     }
   }
+}
+
+// The 3 x 3 median on 16-bit lanes while the rows hold whole numbers in
+// 0..65535, in Singles from the first row that does not: the plain median on
+// every width (groups of 16 with and without an overlapping last one), with
+// both ends of the range, values above 32767, many ties and a patch leaving
+// the range anywhere, for one thread and several, on both vector paths. -0.0
+// and NaN make it give way to the plain algorithm.
+TEST(FastPaths, Median3x3On16BitDataMatchesPlain) {
+  struct TSpoil {
+    const char* Name;
+    float Value;
+    bool GivesWay;
+  };
+  const TSpoil spoils[] = {{"nothing", 0.0f, false},    {"a fraction", 40000.5f, false}, {"65536", 65536.0f, false},
+                           {"-1", -1.0f, false},      {"3e9", 3.0e9f, false},         {"-0.0", -0.0f, true},
+                           {"NaN", NAN, true}};
+  const int h = 23;  // three blocks of rows where threads share the work
+  std::mt19937 rng(16);
+  for (const auto& path : testsupport::kVectorPaths)
+    for (int threads : {1, 4})
+      for (int w : {3, 17, 18, 19, 33, 34, 50}) {
+        std::vector<float> src(std::size_t(w) * h), fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+        for (const TSpoil& spoil : spoils)
+          for (int row : {0, 9, h - 1}) {
+            SCOPED_TRACE(std::string(path.Name) + ", " + std::to_string(threads) + " threads, width " +
+                         std::to_string(w) + ", " + spoil.Name + " in row " + std::to_string(row));
+            for (auto& v : src) {
+              const unsigned r = rng();
+              v = float(r % 3 == 0 ? (r >> 8) % 4 : r % 5 == 0 ? 65535 - (r >> 8) % 3 : (r >> 8) % 65536);
+            }
+            // Two rows by three columns of it: the median of the windows across them.
+            const int x0 = int(rng() % unsigned(w - 2)), row2 = row + 1 < h ? row + 1 : row - 1;
+            if (&spoil != &spoils[0])
+              for (int r : {row, row2})
+                for (int x = x0; x < x0 + 3; ++x) src[std::size_t(r) * w + x] = spoil.Value;
+            testsupport::TVectorPathScope scope(path);
+            ASSERT_EQ(Processor::AVX2(), path.AVX2 && __builtin_cpu_supports("avx2"));
+            Parallel::SetThreads(threads);
+            const bool ok = FilterPaths::MedianFast(3, src.data(), fast.data(), w, h);
+            Parallel::SetThreads(0);
+            EXPECT_EQ(ok, !spoil.GivesWay);
+            if (ok) {
+              FilterPaths::MedianPlain(3, src.data(), plain.data(), w, h);
+              ExpectSame(fast, plain, "median 3");
+            }
+          }
+      }
 }
 
 TEST(FastPaths, ByteFiltersMatchThePlainAlgorithm) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include "VectorPaths.h"
 #include "engine/DataImage.h"
 
 namespace {
@@ -222,46 +223,92 @@ TEST(Render, BufferGeometry) {
 TEST(Render, FastPathMatchesExactIndexEverywhere) {
   // The render classifies pixels eight at a time; it must agree with the
   // plain formula for every value, including around each boundary, on every
-  // tail length, with the palette's three bytes in place.
+  // tail length, with the palette's three bytes in place: a coloured palette,
+  // the grey one (shown without a lookup) and the grey one behind a table
+  // that differs from the first in one entry.
   std::mt19937 rng(7);
   const float ranges[][2] = {{0, 255}, {0, 100}, {1000, 50000}, {-5, 3}, {255, 0}, {-1e30f, 1e30f},
                              {0.25f, 0.2500001f}, {37.1f, 37.9f}, {60000, 100}, {0, 1e-30f}};
   TPaletteEntries pal;
   for (int i = 0; i < 256; ++i) pal[i] = TRGBPixel{std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i * 7)};
-  for (const auto& r : ranges) {
-    for (int n : {1, 9, 10, 17, 33, 4096}) {
-      const float black = r[0], white = r[1];
-      TDataImage img;
-      ASSERT_TRUE(img.Allocate(n, 2, 3, false));
-      img.SetPalette(pal);
-      std::uniform_real_distribution<double> d(std::min(black, white) - (std::fabs(white - black) * 0.1),
-                                               std::max(black, white) + (std::fabs(white - black) * 0.1));
-      for (int i = 0; i < 2 * n; ++i) img.Pixels[i] = float(d(rng));
-      // Values sitting exactly on and next to the half-way points.
-      for (int k = 0; k < 256 && k < 2 * n / 3; ++k) {
-        const long double at = black + (k + 0.5L) * ((long double)white - black) / 255.0L;
-        const float v = float(at);
-        img.Pixels[3 * k] = v;
-        img.Pixels[3 * k + 1] = std::nextafter(v, -INFINITY);
-        img.Pixels[3 * k + 2] = std::nextafter(v, INFINITY);
-      }
-      img.Pixels[2 * n - 1] = std::nanf("");
-      img.BlackPoint = black;
-      img.WhitePoint = white;
-      img.UpdateBitmap();
-      // The rendering rule written out: Round((v - black) * f), f = 255 /
-      // (white - black) in extended precision, halves to even, clamped (NaN
-      // shows as 0).
-      const long double f = 255.0L / ((long double)white - black);
-      for (int i = 0; i < 2 * n; ++i) {
-        const long double x = ((long double)img.Pixels[i] - black) * f;
-        const int k = x >= 255 ? 255 : x > 0 ? int(std::nearbyint(x)) : 0;
-        EXPECT_EQ(TDataImage::DisplayIndex(img.Pixels[i], black, white), k);
-        const Shown s = At(img, i % n, i / n);
-        ASSERT_TRUE(s.B == pal[k].Blue && s.G == pal[k].Green && s.R == pal[k].Red)
-            << "value " << img.Pixels[i] << " in [" << black << ", " << white << "], width " << n << ": index " << k;
+  struct TLook {
+    const char* Name;
+    bool Coloured;
+    bool TableChanged;  // entry 200 shows entry 7
+  };
+  const TLook looks[] = {{"coloured", true, false}, {"grey", false, false}, {"grey, one table entry", false, true}};
+  for (const auto& path : testsupport::kVectorPaths) {
+    testsupport::TVectorPathScope scope(path);
+    for (const TLook& look : looks) {
+      SCOPED_TRACE(std::string(path.Name) + ", " + look.Name);
+      for (const auto& r : ranges) {
+        for (int n : {1, 9, 10, 17, 33, 4096}) {
+          const float black = r[0], white = r[1];
+          TDataImage img;
+          ASSERT_TRUE(img.Allocate(n, 2, 3, false));
+          if (look.Coloured) img.SetPalette(pal);
+          if (look.TableChanged) img.LUT[200] = 7;
+          std::uniform_real_distribution<double> d(std::min(black, white) - (std::fabs(white - black) * 0.1),
+                                                   std::max(black, white) + (std::fabs(white - black) * 0.1));
+          for (int i = 0; i < 2 * n; ++i) img.Pixels[i] = float(d(rng));
+          // Values sitting exactly on and next to the half-way points.
+          for (int k = 0; k < 256 && k < 2 * n / 3; ++k) {
+            const long double at = black + (k + 0.5L) * ((long double)white - black) / 255.0L;
+            const float v = float(at);
+            img.Pixels[3 * k] = v;
+            img.Pixels[3 * k + 1] = std::nextafter(v, -INFINITY);
+            img.Pixels[3 * k + 2] = std::nextafter(v, INFINITY);
+          }
+          img.Pixels[2 * n - 1] = std::nanf("");
+          img.BlackPoint = black;
+          img.WhitePoint = white;
+          img.UpdateBitmap();
+          // The rendering rule written out: Round((v - black) * f), f = 255 /
+          // (white - black) in extended precision, halves to even, clamped (NaN
+          // shows as 0).
+          const long double f = 255.0L / ((long double)white - black);
+          for (int i = 0; i < 2 * n; ++i) {
+            const long double x = ((long double)img.Pixels[i] - black) * f;
+            const int k = x >= 255 ? 255 : x > 0 ? int(std::nearbyint(x)) : 0;
+            EXPECT_EQ(TDataImage::DisplayIndex(img.Pixels[i], black, white), k);
+            const int e = look.TableChanged && k == 200 ? 7 : k;
+            const Shown want = look.Coloured ? Shown{pal[e].Blue, pal[e].Green, pal[e].Red} : Shown{e, e, e};
+            const Shown s = At(img, i % n, i / n);
+            ASSERT_TRUE(s.B == want.B && s.G == want.G && s.R == want.R)
+                << "value " << img.Pixels[i] << " in [" << black << ", " << white << "], width " << n << ": index "
+                << k;
+          }
+        }
       }
     }
+  }
+}
+
+// The render's quick threshold search against bisection over every float, to
+// the bit: ranges whose halfway points are exact (ties), inexact, below zero,
+// inverted, one or two floats wide, subnormal, near the float limits, and
+// random ones of every scale.
+TEST(Render, QuickThresholdsEqualBisection) {
+  std::vector<std::pair<float, float>> ranges = {
+      {0, 255},        {0, 100},          {1000, 50000},       {-1000, 3.7f},       {-5, 3},
+      {255, 0},        {60000, 100},      {-0.0f, 1},          {0.25f, 0.2500001f}, {1, std::nextafter(1.0f, 2.0f)},
+      {16777216, 16777218}, {-3.0e38f, 3.0e38f}, {0, 3.4e38f}, {3.4e38f, -3.4e38f}, {-1e-45f, 1e-45f},
+      {0, 1e-30f},     {-7.5f, -7.25f},   {1e20f, 1.0000001e20f}};
+  std::mt19937 rng(31);
+  std::uniform_real_distribution<float> mantissa(-1.0f, 1.0f);
+  std::uniform_int_distribution<int> exponent(-140, 120);
+  while (ranges.size() < 200) {
+    const float a = std::ldexp(mantissa(rng), exponent(rng));
+    const float b = rng() % 2 ? a + std::ldexp(mantissa(rng), exponent(rng)) : std::ldexp(mantissa(rng), exponent(rng));
+    if (a != b && std::isfinite(b)) ranges.emplace_back(a, b);
+  }
+  for (const auto& [black, white] : ranges) {
+    float quick[257], plain[257];
+    TDataImage::DisplayThresholds(black, white, false, quick);
+    TDataImage::DisplayThresholds(black, white, true, plain);
+    for (int k = 0; k <= 256; ++k)
+      ASSERT_EQ(std::memcmp(&quick[k], &plain[k], 4), 0)
+          << "[" << black << ", " << white << "] threshold " << k << ": " << quick[k] << " vs " << plain[k];
   }
 }
 
