@@ -78,24 +78,29 @@ void TDisplay::DrawZoomed(QImage& Into, const QRect& Target, const QRect& Source
   for (int u = 0; u < area.width(); ++u)
     columns[std::size_t(u)] = sample(area.x() + u - Target.x(), Source.x(), Source.width(), Target.width(), width(),
                                      FSource.width());
-  for (int v = 0; v < area.height(); ++v) {
-    const std::int64_t sy =
-        sample(area.y() + v - Target.y(), Source.y(), Source.height(), Target.height(), height(), FSource.height());
-    if (sy < 0) continue;
-    const uchar* row = FSource.constScanLine(int(sy));
-    uchar* out = Into.scanLine(area.y() + v);
-    if (packed) {
-      for (int u = 0; u < area.width(); ++u)
-        if (const std::int64_t sx = columns[std::size_t(u)]; sx >= 0) std::memcpy(out + 3 * (area.x() + u), row + 3 * sx, 3);
-    } else {
-      auto* pixels = reinterpret_cast<quint32*>(out) + area.x();
-      for (int u = 0; u < area.width(); ++u)
-        if (const std::int64_t sx = columns[std::size_t(u)]; sx >= 0) {
-          const uchar* p = row + 3 * sx;
-          pixels[u] = 0xFF000000u | quint32(p[0]) << 16 | quint32(p[1]) << 8 | p[2];
-        }
+  uchar* const bits = Into.bits();
+  const qsizetype stride = Into.bytesPerLine();
+  Parallel::For(area.height(), [&](std::int64_t First, std::int64_t End) {
+    for (std::int64_t v = First; v < End; ++v) {
+      const std::int64_t sy = sample(area.y() + v - Target.y(), Source.y(), Source.height(), Target.height(), height(),
+                                     FSource.height());
+      if (sy < 0) continue;
+      const uchar* row = FSource.constScanLine(int(sy));
+      uchar* out = bits + (area.y() + v) * stride;
+      if (packed) {
+        for (int u = 0; u < area.width(); ++u)
+          if (const std::int64_t sx = columns[std::size_t(u)]; sx >= 0)
+            std::memcpy(out + 3 * (area.x() + u), row + 3 * sx, 3);
+      } else {
+        auto* pixels = reinterpret_cast<quint32*>(out) + area.x();
+        for (int u = 0; u < area.width(); ++u)
+          if (const std::int64_t sx = columns[std::size_t(u)]; sx >= 0) {
+            const uchar* p = row + 3 * sx;
+            pixels[u] = 0xFF000000u | quint32(p[0]) << 16 | quint32(p[1]) << 8 | p[2];
+          }
+      }
     }
-  }
+  });
 }
 
 void TDisplay::paintEvent(QPaintEvent* Event) {
