@@ -1,6 +1,7 @@
 #include "analysis/ChartTools.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
@@ -90,7 +91,16 @@ QImage ChartOnWhite(QChartView* View) {
   return image;
 }
 
-bool SaveChartBitmap(QChartView* View, const QString& FileName) { return ChartOnWhite(View).save(FileName, "BMP"); }
+void SavePictureBitmap(const QImage& Picture, const QString& FileName) {
+  QByteArray data;
+  QBuffer buffer(&data);
+  if (!buffer.open(QIODevice::WriteOnly) || !Picture.save(&buffer, "BMP"))
+    throw EReportError("Cannot create file \"" + FileName.toStdString() + "\".");
+  buffer.close();
+  SaveFileData(FileName, data);
+}
+
+void SaveChartBitmap(QChartView* View, const QString& FileName) { SavePictureBitmap(ChartOnWhite(View), FileName); }
 
 void PrintChartLandscape(QChartView* View, QPrinter& Printer) {
   const QPageLayout::Orientation was = Printer.pageLayout().orientation();
@@ -188,7 +198,7 @@ void TChartTools::btnSaveClick() {
   Guarded([this] {
     if (!FSaveDialog->Execute(FView->window())) return;
     const QString name = FSaveDialog->WithDefaultExtension(FSaveDialog->FileName);
-    if (!SaveChartBitmap(FView, name)) throw EReportError("Cannot create file \"" + name.toStdString() + "\".");
+    SaveChartBitmap(FView, name);
   });
 }
 

@@ -32,8 +32,11 @@ QString ChartDateTime();
 
 // The chart as the user sees it, on a white ground, 24 bits per pixel.
 QImage ChartOnWhite(QChartView* View);
-// Writes ChartOnWhite as a Windows bitmap; false when the file cannot be written.
-bool SaveChartBitmap(QChartView* View, const QString& FileName);
+// Writes a picture as a 24-bit Windows bitmap (the chart windows and the 3-D
+// view); throws EReportError as SaveFileData does.
+void SavePictureBitmap(const QImage& Picture, const QString& FileName);
+// Writes ChartOnWhite as a Windows bitmap.
+void SaveChartBitmap(QChartView* View, const QString& FileName);
 // Prints the chart filling a landscape page and gives the printer its
 // orientation back. Throws EReportError when the printer cannot start.
 void PrintChartLandscape(QChartView* View, QPrinter& Printer);

@@ -198,28 +198,22 @@ QStringList TfrmPhotometryGrid::ReportLines() const {
 bool TfrmPhotometryGrid::SaveToFile(const QString& FileName) {
   const QString ext = QFileInfo(FileName).suffix().toUpper();
   const QString failed = QStringLiteral("The photometry results could not be saved to \"%1\".").arg(FileName);
-  if (ext == QLatin1String("TXT")) {
-    try {
-      SaveTextReport(FileName, AsReport(ReportLines()));
-    } catch (const EReportError&) {
-      MessageBox::ShowWarning(failed, this);
-      return false;
-    }
-    return true;
-  }
-  if (ext != QLatin1String("CSV")) {
+  const bool text = ext == QLatin1String("TXT");
+  if (!text && ext != QLatin1String("CSV")) {
     MessageBox::ShowWarning(QStringLiteral("The photometry results were not saved.  Give the file name the extension "
                                            "\".csv\" or \".txt\"."),
                             this);
     return false;
   }
-  const QByteArray data = CSVText();
-  QFile file(FileName);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush()) {
-    MessageBox::ShowWarning(failed, this);
+  try {
+    if (text)
+      SaveTextReport(FileName, AsReport(ReportLines()));
+    else
+      SaveFileData(FileName, CSVText());
+  } catch (const EReportError& e) {
+    MessageBox::ShowWarning(TextWithReason(failed, e), this);
     return false;
   }
-  file.close();
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "formats/ByteSource.h"
 #include "platform/NumFormat.h"
 
 QString PadRight(const QString& Text, int Width) { return Text.leftJustified(Width, QLatin1Char(' '), false); }
@@ -29,18 +30,31 @@ QString ReportDate() { return QLocale().toString(QDate::currentDate(), QLocale::
 
 namespace {
 
+// A failed write is only reported when the file is committed: the reason
+// comes out the same wherever the disk gave up.
 class TFileWriter : public TReportWriter {
  public:
-  explicit TFileWriter(QFile& File) : FFile(File) {}
+  explicit TFileWriter(TSafeFileWriter& File) : FFile(File) {}
   void WriteLine(const QString& Line) override {
     const QByteArray bytes = Line.toUtf8() + "\r\n";
-    if (FFile.write(bytes) != bytes.size())
-      throw EReportError("Cannot write to " + FFile.fileName().toStdString() + ": " + FFile.errorString().toStdString());
+    FFile.Write(bytes.constData(), std::size_t(bytes.size()));
   }
 
  private:
-  QFile& FFile;
+  TSafeFileWriter& FFile;
 };
+
+[[noreturn]] void SaveFailed(const QString& FileName, const TSafeFileWriter& File) {
+  throw EReportError("Cannot create file \"" + FileName.toStdString() + "\".", File.Reason());
+}
+
+void OpenFileForSave(TSafeFileWriter& File, const QString& FileName) {
+  if (!File.Open(QFile::encodeName(FileName).toStdString())) SaveFailed(FileName, File);
+}
+
+void CommitSave(TSafeFileWriter& File, const QString& FileName) {
+  if (!File.Commit()) SaveFailed(FileName, File);
+}
 
 // Lines down the page in the printer's font; a full page runs on to the next.
 // A page break is only made once something follows it, so the job ends
@@ -85,11 +99,29 @@ PrintDialog::THook& DialogHook() {
 }  // namespace
 
 void SaveTextReport(const QString& FileName, const TReportLines& Lines) {
-  QFile file(FileName);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-    throw EReportError("Cannot create file \"" + FileName.toStdString() + "\". " + file.errorString().toStdString());
+  TSafeFileWriter file;
+  OpenFileForSave(file, FileName);
   TFileWriter writer(file);
-  Lines(writer);  // QFile closes on every way out
+  try {
+    Lines(writer);
+  } catch (...) {
+    // A report that stops at a bad row keeps the lines before it; a file
+    // that cannot be written says so instead.
+    CommitSave(file, FileName);
+    throw;
+  }
+  CommitSave(file, FileName);
+}
+
+QString TextWithReason(const QString& Text, const EReportError& Error) {
+  return Error.Reason.empty() ? Text : Text + QLatin1Char('\n') + QString::fromStdString(Error.Reason);
+}
+
+void SaveFileData(const QString& FileName, const QByteArray& Data) {
+  TSafeFileWriter file;
+  OpenFileForSave(file, FileName);
+  file.Write(Data.constData(), std::size_t(Data.size()));
+  CommitSave(file, FileName);
 }
 
 QPrinter& ReportPrinter() {

@@ -25,9 +25,13 @@ class TReportWriter {
 using TReportLines = std::function<void(TReportWriter& Writer)>;
 
 // A report file or the printer could not be written; what() is the text shown.
+// Reason is the system's reason for a file that could not be written, which
+// what() also holds on its second line.
 class EReportError : public std::runtime_error {
  public:
-  explicit EReportError(const std::string& What) : std::runtime_error(What) {}
+  explicit EReportError(const std::string& What, const std::string& Reason = {})
+      : std::runtime_error(Reason.empty() ? What : What + "\n" + Reason), Reason(Reason) {}
+  std::string Reason;
 };
 
 // "%-Ns": Text padded with blanks on the right to Width characters, never cut.
@@ -41,10 +45,18 @@ long double CellToFloat(const QString& Text);
 // The title line's date: the current date in the short format of the locale.
 QString ReportDate();
 
-// Rewrites FileName with the report's lines. Throws EReportError when the file
-// cannot be opened or written, and passes on whatever Lines throws; the lines
-// written until then stay in the file, which is closed in every case.
+// Report and picture files are replaced as the image files are: written beside
+// the old file and renamed over it once complete, so a full disk or a size
+// limit leaves the old file whole and nothing behind. A failure throws
+// EReportError "Cannot create file "name"." with the system's reason.
+
+// Rewrites FileName with the report's lines. Whatever Lines throws is passed
+// on after the lines written until then have replaced the file.
 void SaveTextReport(const QString& FileName, const TReportLines& Lines);
+// Replaces FileName with Data.
+void SaveFileData(const QString& FileName, const QByteArray& Data);
+// A window's own text for a failed save, with the system's reason on a second line.
+QString TextWithReason(const QString& Text, const EReportError& Error);
 
 // The program's printer, shared by the reports and the charts.
 QPrinter& ReportPrinter();

@@ -221,8 +221,7 @@ QImage TChildForm::QuickZoomSquare(int X, int Y, int Side) const {
   Y = std::min(Y, ImageDisplay->height() - h);
   QImage square(127, 127, QImage::Format_RGB888);
   square.fill(Qt::black);
-  QPainter painter(&square);
-  ImageDisplay->DrawZoomed(painter, QRect(0, 0, 127, 127), QRect(X - h, Y - h, 2 * h, 2 * h));
+  ImageDisplay->DrawZoomed(square, QRect(0, 0, 127, 127), QRect(X - h, Y - h, 2 * h, 2 * h));
   return square;
 }
 

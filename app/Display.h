@@ -29,9 +29,10 @@ class TDisplay : public QWidget {
   QImage Picture() const;
   // Side of the zoomed picture: Round(Side * Zoom / 100), halves to even.
   static int ZoomedSide(int Side, float Zoom);
-  // Draws the part Source of the zoomed picture (display pixels) stretched onto
-  // Target, nearest neighbour; pixels outside the picture stay as they are.
-  void DrawZoomed(QPainter& Painter, const QRect& Target, const QRect& Source) const;
+  // Writes the part Source of the zoomed picture (display pixels) stretched
+  // onto Target of Into (RGB888 or 32 bits), nearest neighbour, without a
+  // painter; pixels outside the picture stay as they are.
+  void DrawZoomed(QImage& Into, const QRect& Target, const QRect& Source) const;
 
  protected:
   void paintEvent(QPaintEvent* Event) override;

@@ -198,20 +198,21 @@ bool In(const QString& Ext, std::initializer_list<const char*> List) {
 
 void OpenImageFile(const QString& FileName) {
   const QString ext = UpperExt(FileName);
+  TChildForm* (*reader)(const QString&) = nullptr;
   if (ext == QLatin1String(".BMP")) {
-    OpenBMP(FileName);
+    reader = &OpenBMP;
   } else if (ext == QLatin1String(".JPG")) {
-    OpenJPEG(FileName);
+    reader = &OpenJPEG;
   } else if (In(ext, {".STX", ".ST4", ".ST5", ".ST6", ".ST7", ".ST8"})) {
-    OpenSBIG(FileName);
+    reader = &OpenSBIG;
   } else if (In(ext, {".FTS", ".FIT", ".FITS"})) {
-    OpenFITS(FileName);
+    reader = &OpenFITS;
   } else if (ext == QLatin1String(".KVX")) {
-    OpenKVX(FileName);
+    reader = &OpenKVX;
   } else if (In(ext, {".TIF", ".TIFF"})) {
-    OpenTIFF(FileName);
+    reader = &OpenTIFF;
   } else if (ext == QLatin1String(".PCD")) {
-    OpenPCD(FileName);
+    reader = &OpenPCD;
   } else {
     const QString name = QFileInfo(FileName).fileName();
     MessageBox::ShowWarning(
@@ -220,7 +221,16 @@ void OpenImageFile(const QString& FileName) {
                   .arg(name)
             : QStringLiteral("\"%1\" has not been opened: files of type \"%2\" are not supported.")
                   .arg(name, ExtractFileExt(FileName)));
+    return;
   }
+  // A named pipe or a device under an image's name is refused by name before
+  // any reader looks at it.
+  const std::string notAFile = NotAFileReason(LocalName(FileName));
+  if (!notAFile.empty()) {
+    MessageBox::ShowError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, QString::fromStdString(notAFile)));
+    return;
+  }
+  reader(FileName);
 }
 
 bool SaveImageFile(const QString& FileName, TChildForm* Window) {

@@ -64,8 +64,11 @@ class TPool {
  public:
   ~TPool() { Stop(); }
 
-  // Starts threads until Wanted exist or the system refuses one; a refusal
-  // is not retried until the wanted number changes or the pool is stopped.
+  // Starts threads until Wanted exist. When the system refuses one it is at
+  // its limit: the pool gives back what it holds, so that the rest of the
+  // program (the toolkit, the system's own) can still start threads, and the
+  // work runs on the calling thread. A refusal is not retried until the
+  // wanted number changes or the pool is stopped.
   void Ensure(int Wanted) {
     if (int(threads.size()) >= Wanted || Wanted == refusedAt) return;
     try {
@@ -78,6 +81,7 @@ class TPool {
         threads.emplace_back([this] { Work(); });
       }
     } catch (...) {
+      Stop();
       refusedAt = Wanted;
     }
   }

@@ -5,9 +5,9 @@
 // after every part has finished.
 //
 // The work goes to one pool of threads started once, on first use. Where the
-// system gives fewer threads than asked for, the parts run on the threads
-// there are (at the least on the calling thread alone): the results are the
-// same for every number of threads. A For called from inside a part, or while
+// system refuses to start one of them, the pool lets go of those it has (they
+// are left for the rest of the program) and the parts run on the calling
+// thread: the results are the same for every number of threads. A For called from inside a part, or while
 // another thread's For holds the pool, runs on its calling thread.
 #include <cstdint>
 #include <functional>

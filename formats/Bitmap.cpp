@@ -142,18 +142,14 @@ bool PictureToImage(const TFastBMP& Bitmap, TDataImage& Image) {
 }
 
 bool ReadWholeFile(const std::string& FileName, std::string& Data, std::string& ErrorText) {
-  std::ifstream in(FileName, std::ios::binary);
-  if (!in) {
-    ErrorText = "Cannot open file \"" + FileName + "\". " + std::strerror(errno);
+  TByteSource in;
+  if (!in.OpenFile(FileName)) {
+    ErrorText = "Cannot open file \"" + FileName + "\". " + in.Reason();
     return false;
   }
   try {
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw std::ios::failure("size");
-    in.seekg(0, std::ios::beg);
-    Data.assign(std::size_t(size), '\0');
-    if (size > 0 && !in.read(Data.data(), size)) throw std::ios::failure("read");
+    Data.assign(std::size_t(in.Size()), '\0');
+    if (in.Read(Data.data(), Data.size()) != Data.size() || in.Failed()) throw std::ios::failure("read");
   } catch (...) {
     Data.clear();
     ErrorText = "Stream read error";

@@ -32,16 +32,47 @@ TByteSource::~TByteSource() {
   if (Fd >= 0) ::close(Fd);
 }
 
+namespace {
+constexpr const char* kNotRegular = "Not a regular file";
+
+std::string KindReason(mode_t Mode) {
+  if (S_ISREG(Mode)) return {};
+  return S_ISDIR(Mode) ? std::strerror(EISDIR) : kNotRegular;
+}
+}  // namespace
+
+std::string NotAFileReason(const std::string& FileName) {
+  struct stat st {};
+  return ::stat(FileName.c_str(), &st) == 0 ? KindReason(st.st_mode) : std::string();
+}
+
 bool TByteSource::OpenFile(const std::string& FileName) {
   if (Fd >= 0) ::close(Fd);
   Fd = -1;
   Opened = false;
   Pos = TotalSize = 0;
   IOError = false;
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  FReason.clear();
+  // Opening a named pipe waits for a writer that may never come, and opening
+  // a device can have effects of its own: look before opening. Non-blocking,
+  // so that one put in the file's place meanwhile cannot hang the program.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::stat(FileName.c_str(), &st) != 0) {
+    FReason = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    FReason = KindReason(st.st_mode);
+    return false;
+  }
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    FReason = std::strerror(errno);
+    return false;
+  }
+  const bool known = ::fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    FReason = known ? KindReason(st.st_mode) : std::strerror(errno);
     ::close(fd);
     return false;
   }
@@ -66,6 +97,7 @@ std::size_t TByteSource::Read(void* Buffer, std::size_t Count) {
     if (n < 0) {
       if (errno == EINTR) continue;
       IOError = true;
+      FReason = std::strerror(errno);
       break;
     }
     if (n == 0) break;  // the file shrank under us

@@ -14,8 +14,13 @@ class TByteSource {
   TByteSource(const TByteSource&) = delete;
   TByteSource& operator=(const TByteSource&) = delete;
 
-  // Opens a file read-only; false when it cannot be opened or is not a regular file.
+  // Opens a file read-only; false when it cannot be opened or is not a
+  // regular file. A named pipe or a device is refused before it is opened,
+  // and the open never waits.
   bool OpenFile(const std::string& FileName);
+  // The system's reason for the last failure of OpenFile or of a read
+  // ("Too many open files", "Not a regular file"); empty when there was none.
+  const std::string& Reason() const { return FReason; }
   bool IsOpen() const { return Opened; }
 
   std::uint64_t Size() const { return TotalSize; }
@@ -39,7 +44,13 @@ class TByteSource {
   std::uint64_t TotalSize = 0;
   std::uint64_t Pos = 0;
   bool IOError = false;
+  std::string FReason;
 };
+
+// Why FileName is not a file a reader can open: "Is a directory", "Not a
+// regular file" (a named pipe, a device, a socket); empty for a regular file
+// and for a name that cannot be looked at (opening it says why).
+std::string NotAFileReason(const std::string& FileName);
 
 // Writes into a temporary file beside the target and renames it over the
 // target in Commit, so a failed save never destroys the old file. A writer

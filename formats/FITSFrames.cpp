@@ -29,7 +29,7 @@ bool TFITSFrameReader::Open(const std::string& FileName, std::string& Error) {
   FReport = {};
   FSource = std::make_unique<TByteSource>();
   if (!FSource->OpenFile(FileName)) {
-    Error = cannot;
+    Error = cannot + "  " + FSource->Reason() + ".";
     return false;
   }
   TFITSHeader header;
@@ -85,7 +85,8 @@ const float* TFITSFrameReader::ReadRows(int First, int Count) {
   if (Count <= 0 || First < 0 || Count > FHeight || First > FHeight - Count) throw EFITSError(msgOpenError);
   if (!FSource) {
     FSource = std::make_unique<TByteSource>();
-    if (!FSource->OpenFile(FFileName)) throw EFITSError(msgOpenError);
+    // Reopened between blocks of a long series: the system may have run out of files meanwhile.
+    if (!FSource->OpenFile(FFileName)) throw EFITSError(FSource->Reason() + ".");
   }
   const std::size_t rowBytes = std::size_t(FWidth) * std::size_t(FBytes);
   const std::size_t bytes = rowBytes * std::size_t(Count);

@@ -1,13 +1,56 @@
 #include "platform/Application.h"
 
+#include <QSemaphore>
+#include <QThreadPool>
+#include <pthread.h>
+
 #include <clocale>
 #include <csignal>
 #include <exception>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
 #include "engine/Errors.h"
 #include "platform/MessageBox.h"
+
+namespace {
+bool SystemGivesAThread() {
+  pthread_t probe;
+  if (pthread_create(&probe, nullptr, [](void*) -> void* { return nullptr; }, nullptr) != 0) return false;
+  pthread_join(probe, nullptr);
+  return true;
+}
+
+// Qt draws and converts large pictures in parts on its global thread pool
+// and waits for every part; a part handed to a thread the system refused to
+// start is never done, and the program hangs. The pool's threads are started
+// here, while the system still gives threads, and kept for good, so that
+// later drawing never needs a new one (when the user's limit of processes is
+// reached, say). Where none can be had, the image windows paint without the
+// pool.
+void KeepToolkitThreads() {
+  QThreadPool* pool = QThreadPool::globalInstance();
+  pool->setExpiryTimeout(-1);
+  struct TGate {
+    QSemaphore Started, Hold;
+  };
+  const auto gate = std::make_shared<TGate>();
+  const int wanted = pool->maxThreadCount();
+  int kept = 0;
+  // One at a time, each part holding its thread, so that each gets its own.
+  while (kept < wanted && SystemGivesAThread()) {
+    pool->start([gate] {
+      gate->Started.release();
+      gate->Hold.acquire();
+    });
+    if (!gate->Started.tryAcquire(1, 5000)) break;
+    ++kept;
+  }
+  gate->Hold.release(wanted);
+  if (kept > 0 && kept < wanted) pool->setMaxThreadCount(kept);
+}
+}  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // The engine and the codecs read and write numbers with '.', whatever the
@@ -16,6 +59,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // A file-size limit makes a write fail, which every save reports, instead of
   // ending the program with unsaved work.
   std::signal(SIGXFSZ, SIG_IGN);
+  KeepToolkitThreads();
 }
 
 TApplication* Application() { return qobject_cast<TApplication*>(QCoreApplication::instance()); }

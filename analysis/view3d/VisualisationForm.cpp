@@ -15,6 +15,8 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "analysis/ChartTools.h"
+#include "analysis/TextReport.h"
 #include "app/Main.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -387,8 +389,12 @@ void Tfrm3DVisu::btnSaveClick() {
   dialog.DefaultExt = QStringLiteral("bmp");
   if (!dialog.Execute(this)) return;
   const QString name = dialog.WithDefaultExtension(dialog.FileName);
-  if (!picture.convertToFormat(QImage::Format_RGB888).save(name, "BMP"))
-    MessageBox::ShowError(QStringLiteral("The picture could not be saved to ") + name + QLatin1Char('.'), this);
+  try {
+    SavePictureBitmap(picture.convertToFormat(QImage::Format_RGB888), name);
+  } catch (const EReportError& e) {
+    const QString text = QStringLiteral("The picture could not be saved to ") + name + QLatin1Char('.');
+    MessageBox::ShowError(TextWithReason(text, e), this);
+  }
 }
 
 void Tfrm3DVisu::btnCopyClick() { QGuiApplication::clipboard()->setImage(ViewPicture()); }

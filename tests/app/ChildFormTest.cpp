@@ -6,6 +6,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <grp.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "AppTestUtil.h"
 #include "platform/FileDialog.h"
@@ -383,4 +393,93 @@ TEST_F(ChildForm, MaximisedAreaAndCascadeAsUsersKnowThem) {
   EXPECT_LT(places[0].y(), places[1].y());
   EXPECT_LT(places[1].y(), places[2].y());
   EXPECT_LT(places[0].x(), places[1].x());
+}
+
+namespace {
+// The test's own run in a fresh process of this program, as nobody (the
+// count of processes is not enforced for root): from the start ("start") no
+// thread can be started at all; or ("later") the program starts as usual and
+// the test then takes the last threads away. Its exit code, or -1 when it has
+// not finished within Seconds (it is then killed).
+constexpr const char* kNoThreads = "CORVELLE_TEST_NO_THREADS";
+
+int RunAgainWithoutThreads(const char* From, int Seconds) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return -2;
+  if (pid == 0) {
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
+    rlimit none{0, 0};
+    if (std::string(From) == "start" && setrlimit(RLIMIT_NPROC, &none) != 0) _exit(91);
+    setenv(kNoThreads, From, 1);
+    // The leak check at exit needs a thread of its own.
+    setenv("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1", 1);
+    execl(self.c_str(), self.c_str(), filter.c_str(), "--gtest_brief=1", static_cast<char*>(nullptr));
+    _exit(92);
+  }
+  for (int waited = 0; waited < Seconds * 20; ++waited) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+    usleep(50000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+}  // namespace
+
+// Where no thread can be started (ulimit -u), windows open and paint at every
+// zoom: nothing waits for ever on a thread pool. The test runs itself again,
+// with a time limit, in a process that cannot start threads.
+TEST_F(ChildForm, PaintsWhereNoThreadCanStart) {
+  const char* from = std::getenv(kNoThreads);
+  if (!from) {
+    for (const char* when : {"start", "later"}) {
+      SCOPED_TRACE(when);
+      const int code = RunAgainWithoutThreads(when, 60);
+      EXPECT_NE(code, -1) << "the paint did not finish: it waits for a thread that cannot start";
+      EXPECT_EQ(code, 0);
+    }
+    return;
+  }
+  const bool later = std::string(from) == "later";
+  if (later) {
+    rlimit none{0, 0};
+    ASSERT_EQ(setrlimit(RLIMIT_NPROC, &none), 0);
+  }
+  pthread_t thread;
+  ASSERT_NE(pthread_create(&thread, nullptr, [](void*) -> void* { return nullptr; }, nullptr), 0)
+      << "the system still starts threads";
+  // Large enough that Qt would split its scaling and conversions across threads.
+  TChildForm* child = GreyWindow(1200, 900, 3, [](int x, int y) { return float((x * 7 + y * 13) % 251); });
+  for (const float zoom : {100.0f, 150.0f, 33.0f}) {
+    SCOPED_TRACE(zoom);
+    child->SetZoom(zoom);
+    ASSERT_TRUE(child->UpdateImage());
+    // Read pixel by pixel: converting a whole picture would wait on Qt's pool here too.
+    const QImage source = child->ImageDisplay->Source();
+    const QImage shown = child->ImageDisplay->grab().toImage();
+    const QImage picture = child->ImageDisplay->Picture();
+    const int w = child->ImageDisplay->width(), h = child->ImageDisplay->height();
+    ASSERT_EQ(shown.size(), QSize(w, h));
+    ASSERT_EQ(picture.size(), QSize(w, h));
+    int wrong = 0;
+    for (int v = 0; v < h; v += 7)
+      for (int u = 0; u < w; u += 11) {
+        const int sx = int((2LL * u + 1) * source.width() / (2LL * w));
+        const int sy = int((2LL * v + 1) * source.height() / (2LL * h));
+        wrong += shown.pixel(u, v) != source.pixel(sx, sy) || picture.pixel(u, v) != source.pixel(sx, sy);
+      }
+    EXPECT_EQ(wrong, 0);
+  }
+  EXPECT_FALSE(child->QuickZoomSquare(600, 450, 64).isNull());
+  EXPECT_FALSE(Form->grab().isNull());
+  if (!later) return;
+  // Qt's own widgets draw on its pool too (a scroll bar partly under another
+  // window): the threads it started with serve it.
+  GreyWindow(500, 400, 3, [](int x, int y) { return float(x ^ y); }, QStringLiteral("Over"));
+  EXPECT_FALSE(Form->grab().isNull());
 }

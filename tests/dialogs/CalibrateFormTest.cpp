@@ -44,7 +44,7 @@ TEST_F(CalibrateFormTest, StepsMatchNumpyAndRefusalsKeepTheDialogOpen) {
       {bias, Off, File("short.fits"), nullptr,
        "The size of the flat field is not the same as that of the image.  Both the flat field and the image must "
        "be the same size."},
-      {bias, none, Off, nullptr, "Could not open file " + none + "."},
+      {bias, none, Off, nullptr, "Could not open file " + none + ".  No such file or directory."},
       {File("image.f32"), Off, Off, nullptr,
        "Could not open file " + File("image.f32") + ".  This FITS file has no BITPIX card.  The file has not been "
                                                     "opened."},

@@ -134,7 +134,7 @@ TEST_F(ImageCombineFormTest, RefusalsKeepTheDialogOpenAndMakeNoWindow) {
   const std::vector<std::pair<QStringList, QString>> cases = {
       {{a}, "There must be two or more images selected."},
       {{a, b, tall}, "All images must have the same dimensions. Image " + tall + " is a different size."},
-      {{a, missing}, "Could not open file " + missing + "."},
+      {{a, missing}, "Could not open file " + missing + ".  No such file or directory."},
       {{empty, a}, "Could not open file " + empty + "."},
       {{a, cut}, "Could not open file " + cut + ".  The file ends before all of its image data."},
       {{}, "All images must have the same dimensions. Image Small is a different size."},  // the windows

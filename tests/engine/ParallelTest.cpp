@@ -2,7 +2,9 @@
 // system refuses to start threads, and failures of parts reach the caller.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <cstring>
 #include <random>
 #include <stdexcept>
@@ -133,6 +135,29 @@ TEST(ParallelPool, SameResultsForEveryThreadCountAndRefusedThreads) {
       const std::int64_t parts = std::min<std::int64_t>(Parallel::Threads(), 1000);
       EXPECT_EQ(o.PartsRun, parts);
     }
+  }
+}
+
+// A system that refuses a thread is at its limit: the pool keeps none of the
+// threads it did get, so that the rest of the program can still start one.
+TEST(ParallelPool, ARefusedThreadLeavesThePoolEmpty) {
+  auto tasks = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
+  };
+  const struct {
+    int StartLimit;
+    long Kept;  // pool threads left once the work is done
+  } cases[] = {{-1, 7}, {3, 0}, {0, 0}, {6, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.StartLimit);
+    TSettingScope scope({"", 8, c.StartLimit});
+    const long before = tasks();
+    std::vector<int> hits(5000, 0);
+    Parallel::For(5000, [&](std::int64_t b, std::int64_t e) {
+      for (std::int64_t i = b; i < e; ++i) hits[std::size_t(i)]++;
+    }, 1);
+    EXPECT_EQ(std::count(hits.begin(), hits.end(), 1), 5000);
+    EXPECT_EQ(tasks() - before, c.Kept);
   }
 }
 

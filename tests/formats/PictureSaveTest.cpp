@@ -1,45 +1,21 @@
 // The picture writers when the disk refuses part of the file: the old file
-// stays as it was and nothing is left behind.
+// stays as it was and nothing is left behind. The report and chart files have
+// the same table in tests/analysis/ReportSaveFailuresTest.cpp.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
 #include <random>
-#include <sys/resource.h>
 
 #include "formats/Bitmap.h"
 #include "formats/Bmp2Tiff.h"
 #include "formats/JPG.h"
 #include "formats/kvx.h"
 #include "tests/formats/CodecTestUtil.h"
+#include "tests/formats/SaveFaults.h"
 
 using namespace codectest;
 
-namespace {
-
-// Caps the size of every file this process writes, as a full disk would;
-// writes beyond the cap fail with EFBIG instead of raising SIGXFSZ.
-class FileSizeCap {
- public:
-  explicit FileSizeCap(rlim_t Bytes) {
-    getrlimit(RLIMIT_FSIZE, &Old);
-    OldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit cap = Old;
-    cap.rlim_cur = Bytes;
-    Ok = setrlimit(RLIMIT_FSIZE, &cap) == 0;
-  }
-  ~FileSizeCap() {
-    setrlimit(RLIMIT_FSIZE, &Old);
-    std::signal(SIGXFSZ, OldHandler);
-  }
-  bool Ok = false;
-
- private:
-  rlimit Old{};
-  void (*OldHandler)(int) = SIG_DFL;
-};
-
-}  // namespace
+using savefaults::FileSizeCap;
 
 // Every writer, over an existing file: a write the disk stops halfway is
 // reported, leaves the old file byte for byte and no temporary beside it.
