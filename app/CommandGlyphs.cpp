@@ -1,10 +1,15 @@
 #include "app/CommandGlyphs.h"
 
+#include <QApplication>
 #include <QConicalGradient>
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QStyle>
+#include <QStyleOption>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -888,14 +893,51 @@ QPixmap CommandGlyph(const QString& ActionName, qreal DevicePixelRatio) {
   return DrawnCommandGlyph(ActionName, DevicePixelRatio);
 }
 
+namespace {
+// Draws the pictogram when a menu asks for it, at the size asked: nothing is
+// drawn at start-up, and no size is scaled from another. Large antialiased
+// drawings would also wait on the toolkit's thread pool, which may have no
+// thread to give (a user at the limit of processes).
+class TGlyphIconEngine : public QIconEngine {
+ public:
+  explicit TGlyphIconEngine(const QString& ActionName) : FName(ActionName) {}
+  QIconEngine* clone() const override { return new TGlyphIconEngine(FName); }
+  QString key() const override { return QStringLiteral("CorvelleGlyph"); }
+  QSize actualSize(const QSize& Size, QIcon::Mode, QIcon::State) override {
+    const int side = std::min(Size.width(), Size.height());
+    return QSize(side, side);
+  }
+  void paint(QPainter* Painter, const QRect& Rect, QIcon::Mode Mode, QIcon::State State) override {
+    const qreal ratio = Painter->device() ? Painter->device()->devicePixelRatioF() : 1.0;
+    const QSize side = actualSize(Rect.size(), Mode, State);
+    QPixmap pm = pixmap(side * ratio, Mode, State);
+    pm.setDevicePixelRatio(ratio);
+    const QRect target(Rect.x() + (Rect.width() - side.width()) / 2, Rect.y() + (Rect.height() - side.height()) / 2,
+                       side.width(), side.height());
+    Painter->drawPixmap(target, pm);
+  }
+  QPixmap pixmap(const QSize& Size, QIcon::Mode Mode, QIcon::State State) override {
+    const QSize side = actualSize(Size, Mode, State);
+    if (side.isEmpty()) return QPixmap();
+    QPixmap pm = DrawnCommandGlyph(FName, side.width() / 16.0);
+    pm.setDevicePixelRatio(1);
+    if (Mode == QIcon::Disabled || Mode == QIcon::Selected) {
+      QStyleOption option;
+      option.palette = QApplication::palette();
+      const QPixmap generated = QApplication::style()->generatedIconPixmap(Mode, pm, &option);
+      if (!generated.isNull()) pm = generated;
+    }
+    return pm;
+  }
+
+ private:
+  QString FName;
+};
+}  // namespace
+
 QIcon CommandIcon(const QString& ActionName) {
   if (!HasCommandGlyph(ActionName)) return QIcon();
-  QIcon drawn;
-  for (const qreal scale : {1.0, 1.5, 2.0, 3.0}) {
-    QPixmap pm = DrawnCommandGlyph(ActionName, scale);
-    pm.setDevicePixelRatio(1);  // one image per size
-    drawn.addPixmap(pm);
-  }
+  const QIcon drawn(new TGlyphIconEngine(ActionName));
   const QString theme = CommandThemeIconName(ActionName);
   return theme.isEmpty() ? drawn : QIcon::fromTheme(theme, drawn);
 }
