@@ -129,7 +129,9 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
     psfCol->addWidget(r);
   }
   grpPSF->button(0)->setChecked(true);
-  connect(grpPSF, &QButtonGroup::idClicked, this, [this](int) { grpPSFClick(); });
+  connect(grpPSF, &QButtonGroup::idToggled, this, [this](int, bool On) {
+    if (On) grpPSFClick();
+  });
 
   auto* psfSettings = new QGroupBox(QStringLiteral("PSF Settings"), this);
   lblCurveRad = new QLabel(QStringLiteral("Curve &radius"), psfSettings);

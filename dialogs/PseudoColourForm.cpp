@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -161,7 +162,7 @@ TfrmPseudoColour::TfrmPseudoColour(QWidget* Parent) : TProcessingDialog(Parent) 
   connect(btnReset, &QPushButton::clicked, this, [this] { btnResetClick(); });
   connect(btnSave, &QPushButton::clicked, this, [this] { SavePalette(); });
   connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
-  connect(chkReverse, &QCheckBox::clicked, this, [this] { chkReverseClick(); });
+  connect(chkReverse, &QCheckBox::toggled, this, [this] { chkReverseClick(); });
   connect(cmbName, &QComboBox::activated, this, [this](int Index) { cmbNameClick(Index); });
 }
 
@@ -353,8 +354,11 @@ void TfrmPseudoColour::cmbNameClick(int Index) {
     return;
   }
   reg.CloseKey();
-  chkReverse->setChecked(reversed);
   FPoints = std::move(points);
+  {
+    const QSignalBlocker block(chkReverse);
+    chkReverse->setChecked(reversed);
+  }
   BuildPalette();
 }
 

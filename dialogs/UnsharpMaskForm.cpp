@@ -42,7 +42,9 @@ TfrmUnsharpMask::TfrmUnsharpMask(QWidget* Parent) : TProcessingDialog(Parent) {
     ParameterChanged();
   };
   connect(trkPower, &QSlider::valueChanged, this, changed);
-  connect(BlurButtons, &QButtonGroup::idClicked, this, changed);
+  connect(BlurButtons, &QButtonGroup::idToggled, this, [changed](int, bool On) {
+    if (On) changed();
+  });
 }
 
 void TfrmUnsharpMask::UpdateLabels() {

@@ -167,7 +167,7 @@ TfrmSurfaceProperties::TfrmSurfaceProperties(QWidget* Parent) : TForm(Parent) {
   connect(btnSetColour, &QPushButton::clicked, this, [this] { btnSetColourClick(); });
   // Only a choice the user makes selects the palette.
   connect(cmbPalette, &QComboBox::activated, this, [this] { cmbPaletteChange(); });
-  connect(chkSpotLight, &QCheckBox::clicked, this, [this] { chkSpotLightClick(); });
+  connect(chkSpotLight, &QCheckBox::toggled, this, [this] { chkSpotLightClick(); });
   chkSpotLightClick();
   setFixedSize(sizeHint());
 }
