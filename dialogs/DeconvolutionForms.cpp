@@ -166,7 +166,8 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
   auto* progress = new QGroupBox(QStringLiteral("Progress"), this);
   lblStatus = new QLabel(QStringLiteral("Status: Idle"), progress);
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
-  lblStatus->setAccessibleName(QStringLiteral("Status"));
+  // Its text is its accessible name, so each change is announced.
+  lblStatus->setAccessibleDescription(QStringLiteral("Status"));
   ProgressBar = new QProgressBar(progress);
   ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
   ProgressBar->setAccessibleName(QStringLiteral("Progress"));
