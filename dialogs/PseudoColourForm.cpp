@@ -107,6 +107,7 @@ TfrmPseudoColour::TfrmPseudoColour(QWidget* Parent) : TProcessingDialog(Parent) 
   cl->addWidget(imgGreyPal, 1, 0, 1, 4);
   cl->addWidget(BuddyLabel(QStringLiteral("&Name"), cmbName, current), 2, 0);
   cmbName->setAccessibleName(QStringLiteral("Palette name"));
+  cmbName->lineEdit()->setAccessibleName(cmbName->accessibleName());
   cl->addWidget(cmbName, 2, 1);
   cl->addWidget(btnDelete, 2, 2);
   cl->addWidget(btnSave, 2, 3);
