@@ -5,6 +5,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <algorithm>
 
 #include "analysis/ChartTools.h"
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/Main.h"
 #include "engine/ColStatistics.h"
@@ -91,6 +93,7 @@ TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::W
   Chart1 = new QChartView(chart, this);
   Chart1->setObjectName(QStringLiteral("Chart1"));
   Chart1->setAccessibleName(QStringLiteral("Histogram chart"));
+  Accessibility::DescribeChart(Chart1, QStringLiteral("No histogram"));
   Chart1->setRenderHint(QPainter::Antialiasing);
 
   auto* panel = new QWidget(this);
@@ -105,7 +108,9 @@ TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::W
   cmbChannel->addItems({QStringLiteral("Intensity"), QStringLiteral("RGB"), QStringLiteral("Red"),
                         QStringLiteral("Green"), QStringLiteral("Blue")});
   cmbChannel->setCurrentIndex(0);
-  Tools->LayOut(this, panel, {btnLog, cmbChannel});
+  auto* lblChannel = new QLabel(QStringLiteral("&Channel"), panel);
+  lblChannel->setBuddy(cmbChannel);
+  Tools->LayOut(this, panel, {btnLog, lblChannel, cmbChannel});
   resize(520, 380);
 
   connect(cmbChannel, &QComboBox::currentIndexChanged, this, [this] { cmbChannelChange(); });
@@ -229,4 +234,12 @@ void TfrmHistogram::ShowPoints() {
   FAxisY->setRange(0, std::max<qreal>(maxY, 1) * 1.05);
   FAxisY->applyNiceNumbers();
   FLogAxisY->setRange(LogFloor, std::max<qreal>(maxY, 10) * 1.5);
+
+  static const char* const Names[4] = {"Intensity", "Red", "Green", "Blue"};
+  QStringList figures;
+  for (int s = 0; s < 4; ++s)
+    if (series[s]->isVisible() && !FCounts[std::size_t(s)].isEmpty())
+      figures << QString::fromLatin1(Names[s]) + QStringLiteral(": ") + Accessibility::HistogramFigures(FCounts[std::size_t(s)]);
+  if (log) figures << QStringLiteral("logarithmic count axis");
+  Accessibility::DescribeChart(Chart1, figures.isEmpty() ? QStringLiteral("No histogram") : figures.join(QStringLiteral("; ")));
 }

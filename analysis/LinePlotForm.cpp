@@ -4,6 +4,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineSeries>
 #include <QToolButton>
 #include <QValueAxis>
@@ -12,6 +13,7 @@
 #include <cmath>
 
 #include "analysis/ChartTools.h"
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/Main.h"
 
@@ -56,7 +58,9 @@ TfrmLinePlot::TfrmLinePlot(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::Win
   cmbChannel->addItems({QStringLiteral("Intensity"), QStringLiteral("RGB"), QStringLiteral("Red"),
                         QStringLiteral("Green"), QStringLiteral("Blue")});
   cmbChannel->setCurrentIndex(0);
-  Tools->LayOut(this, panel, {cmbChannel});
+  auto* lblChannel = new QLabel(QStringLiteral("&Channel"), panel);
+  lblChannel->setBuddy(cmbChannel);
+  Tools->LayOut(this, panel, {lblChannel, cmbChannel});
   resize(560, 380);
   UpdateChannels();
   connect(cmbChannel, &QComboBox::currentIndexChanged, this, [this] { UpdateChannels(); });
@@ -141,4 +145,15 @@ void TfrmLinePlot::ShowSeries() {
   SetRoundTicks(FAxisX, 0, double(std::max<std::size_t>(count, 1)));
   FAxisY->setRange(lo, hi);
   FAxisY->applyNiceNumbers();
+
+  static const char* const Names[4] = {"Intensity", "Red", "Green", "Blue"};
+  QStringList figures;
+  for (int s = 0; s < 4; ++s) {
+    const auto& v = FSamples[std::size_t(s)];
+    if (!series[s]->isVisible() || v.empty()) continue;
+    QList<QPointF> points;
+    for (std::size_t i = 0; i < v.size(); ++i) points.append(QPointF(qreal(i), v[i]));
+    figures << QString::fromLatin1(Names[s]) + QStringLiteral(": ") + Accessibility::ProfileFigures(points);
+  }
+  Accessibility::DescribeChart(Chart1, figures.isEmpty() ? QStringLiteral("No profile") : figures.join(QStringLiteral("; ")));
 }

@@ -62,7 +62,9 @@ TfrmLinePlotSetup::TfrmLinePlotSetup(QWidget* Parent) : TForm(Parent) {
   btnOK->setAccessibleName(QStringLiteral("OK"));
   btnCancel->setAccessibleName(QStringLiteral("Cancel"));
 
-  connect(Items, &QButtonGroup::idClicked, this, [this] { grpDisplayClick(); });
+  connect(Items, &QButtonGroup::idToggled, this, [this](int, bool On) {
+    if (On) grpDisplayClick();
+  });
   connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
   iedPosition->OnKeyPress = [this](TIntEdit*, QChar& Key) {
     if (Key == QChar(13)) {

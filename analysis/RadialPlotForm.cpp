@@ -4,6 +4,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QToolButton>
@@ -13,6 +14,7 @@
 #include <cmath>
 
 #include "analysis/ChartTools.h"
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/Main.h"
 #include "engine/Measure.h"
@@ -134,6 +136,7 @@ TfrmRadialPlot::TfrmRadialPlot(QWidget* Parent) : TForm(Parent) {
   Chart = new QChartView(chart, this);
   Chart->setObjectName(QStringLiteral("Chart"));
   Chart->setAccessibleName(QStringLiteral("Radial plot chart"));
+  Accessibility::DescribeChart(Chart, QStringLiteral("No plot"));
   Chart->setRenderHint(QPainter::Antialiasing);
 
   auto* panel = new QWidget(this);
@@ -146,7 +149,9 @@ TfrmRadialPlot::TfrmRadialPlot(QWidget* Parent) : TForm(Parent) {
   cmbRadius->setAccessibleName(QStringLiteral("Radius"));
   for (int r = 3; r <= 12; ++r) cmbRadius->addItem(QStringLiteral("Radius = %1").arg(r));
   cmbRadius->setCurrentIndex(1);
-  Tools->LayOut(this, panel, {cmbRadius});
+  auto* lblRadius = new QLabel(QStringLiteral("&Radius"), panel);
+  lblRadius->setBuddy(cmbRadius);
+  Tools->LayOut(this, panel, {lblRadius, cmbRadius});
   resize(560, 400);
   connect(cmbRadius, &QComboBox::currentIndexChanged, this, [this] { cmbRadiusChange(); });
 }
@@ -250,5 +255,6 @@ bool TfrmRadialPlot::Plot() {
                     TwoDecimals(cx) + QStringLiteral(", ") + TwoDecimals(cy) + QStringLiteral("]"),
                 QStringLiteral("Radius [%1] FWHM [").arg(R) + TwoDecimals(fwhm) + QStringLiteral("] ") +
                     ChartDateTime());
+  Accessibility::DescribeChart(Chart, QStringLiteral("Pixels from %1 to %2").arg(TwoDecimals(minimum), TwoDecimals(maximum)));
   return true;
 }

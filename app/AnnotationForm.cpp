@@ -29,7 +29,7 @@ TfrmAnnotation::TfrmAnnotation(QWidget* Parent) : TForm(Parent) {
   lblSample = new QLabel(QStringLiteral("Sample Text"), sampleBox);
   lblSample->setObjectName(QStringLiteral("lblSample"));
   lblSample->setMinimumHeight(60);
-  lblSample->setAccessibleName(QStringLiteral("Sample"));
+  lblSample->setAccessibleDescription(QStringLiteral("Sample"));
   col->addWidget(lblSample);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(textBox);

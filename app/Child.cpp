@@ -44,6 +44,7 @@ TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::
   setWidget(ScrollBox);
 
   ImageDisplay->OnRedraw = [this] { ImageDisplayRedraw(); };
+  connect(this, &QWidget::windowTitleChanged, this, [this] { NamePicture(); });
   ImageOverlay->OnMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
     ImageOverlayMouseDown(b, s, x, y);
   };
@@ -128,10 +129,16 @@ bool TChildForm::UpdateImage() {
   }
   ImageDisplay->Redraw();
   ImageOverlay->resize(ImageDisplay->size());
+  NamePicture();
   if (MainForm) MainForm->SetPanelText(1, QStringLiteral("%1 x %2").arg(DataImage->Width).arg(DataImage->Height));
   if (!Sized) SizeToImage();
   Sized = true;
   return true;
+}
+
+void TChildForm::NamePicture() {
+  ImageDisplay->setAccessibleName(
+      QStringLiteral("%1, %2 x %3").arg(Caption()).arg(DataImage->Width).arg(DataImage->Height));
 }
 
 void TChildForm::Discard() {

@@ -112,6 +112,8 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
   bool FSizeOnRestore = false;
   bool FDiscarded = false;
   void ReadPhotometrySettings();
+  // The picture is named after the image for assistive tools: caption and size.
+  void NamePicture();
   // Ctrl-click: a marker at the star's centroid; Alt-click: an aperture on it.
   void CentroidClick(float X, float Y);
   void ApertureClick(float X, float Y);

@@ -80,7 +80,8 @@ TfrmPrint::TfrmPrint(QWidget* Parent) : TForm(Parent), FPrinter(std::make_unique
   cmbScale->setObjectName(QStringLiteral("cmbScale"));
   cmbScale->addItems({QStringLiteral("Actual Size"), QStringLiteral("To Page"), QStringLiteral("1/8 Page"),
                       QStringLiteral("1/4 Page"), QStringLiteral("1/2 Page")});
-  lblPrinter->setAccessibleName(QStringLiteral("Printer"));
+  // The printer's name is what the label says.
+  lblPrinter->setAccessibleDescription(QStringLiteral("Printer"));
   chkVCentre->setAccessibleName(QStringLiteral("Centre image vertically"));
   chkHCentre->setAccessibleName(QStringLiteral("Centre image horizontally"));
   // A caption tied to its box; the box speaks the caption.

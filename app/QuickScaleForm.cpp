@@ -11,6 +11,7 @@
 #include <QValueAxis>
 #include <algorithm>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/FloatEdit.h"
 #include "app/Main.h"
@@ -75,6 +76,7 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   Chart = new QChartView(chart, this);
   Chart->setObjectName(QStringLiteral("Chart"));
   Chart->setAccessibleName(QStringLiteral("Histogram"));
+  Accessibility::DescribeChart(Chart, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures({}));
   Chart->setFrameShape(QFrame::NoFrame);
   Chart->setRenderHint(QPainter::Antialiasing, false);
   Chart->setGeometry(6, 6, chartW, chartH);
@@ -145,6 +147,7 @@ void TfrmQuickLinearScale::SetPoints(const QList<QPointF>& Points) {
   if (right <= left) right = left + 1;
   FAxisX->setRange(left, right);
   FAxisY->setRange(CountFloor, top);
+  Accessibility::DescribeChart(Chart, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures(Points));
 }
 
 void TfrmQuickLinearScale::UpdateFromImage() {

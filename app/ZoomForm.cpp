@@ -39,7 +39,9 @@ TfrmZoom::TfrmZoom(QWidget* Parent) : TForm(Parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);
   layout->addLayout(MakeButtons());
-  connect(grpZoom, &QButtonGroup::idClicked, this, [this](int) { grpZoomClick(); });
+  connect(grpZoom, &QButtonGroup::idToggled, this, [this](int, bool On) {
+    if (On) grpZoomClick();
+  });
   connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
   setFixedSize(sizeHint());
 }

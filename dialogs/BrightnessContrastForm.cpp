@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "dialogs/DialogControls.h"
 #include "engine/ColProcessing.h"
 #include "engine/Processing.h"
@@ -29,6 +30,7 @@ TfrmBrightnessContrast::TfrmBrightnessContrast(QWidget* Parent) : TProcessingDia
   lblContrast = ValueLabel(this, "lblContrast", QStringLiteral("Contrast value"));
   Row(grid, 0, QStringLiteral("&Brightness"), trkBrightness, lblBrightness);
   Row(grid, 1, QStringLiteral("&Contrast"), trkContrast, lblContrast);
+  for (QSlider* s : {trkBrightness, trkContrast}) Accessibility::ReportShownValue(s, PercentText);
   auto* controls = new QVBoxLayout;
   controls->addLayout(grid);
   controls->addWidget(MakeOutputRange(3));
@@ -43,8 +45,8 @@ TfrmBrightnessContrast::TfrmBrightnessContrast(QWidget* Parent) : TProcessingDia
 }
 
 void TfrmBrightnessContrast::UpdateLabels() {
-  lblBrightness->setText(QString::number(trkBrightness->value()) + QStringLiteral("%"));
-  lblContrast->setText(QString::number(trkContrast->value()) + QStringLiteral("%"));
+  lblBrightness->setText(PercentText(trkBrightness->value()));
+  lblContrast->setText(PercentText(trkContrast->value()));
 }
 
 void TfrmBrightnessContrast::ReadParameters() {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QSlider>
 
+#include "app/Accessibility.h"
 #include "dialogs/DialogControls.h"
 #include "engine/ColProcessing.h"
 
@@ -31,6 +32,7 @@ TfrmColourBalance::TfrmColourBalance(QWidget* Parent) : TProcessingDialog(Parent
   Row(grid, 0, QStringLiteral("&Red"), trkRed, lblRed);
   Row(grid, 1, QStringLiteral("&Green"), trkGreen, lblGreen);
   Row(grid, 2, QStringLiteral("&Blue"), trkBlue, lblBlue);
+  for (QSlider* s : {trkRed, trkGreen, trkBlue}) Accessibility::ReportShownValue(s, PercentText);
   Arrange(this, grid, MakePreview(), MakeDialogButtons());
 
   UpdateLabels();
@@ -42,9 +44,9 @@ TfrmColourBalance::TfrmColourBalance(QWidget* Parent) : TProcessingDialog(Parent
 }
 
 void TfrmColourBalance::UpdateLabels() {
-  lblRed->setText(QString::number(trkRed->value()) + QStringLiteral("%"));
-  lblGreen->setText(QString::number(trkGreen->value()) + QStringLiteral("%"));
-  lblBlue->setText(QString::number(trkBlue->value()) + QStringLiteral("%"));
+  lblRed->setText(PercentText(trkRed->value()));
+  lblGreen->setText(PercentText(trkGreen->value()));
+  lblBlue->setText(PercentText(trkBlue->value()));
 }
 
 void TfrmColourBalance::ReadParameters() {

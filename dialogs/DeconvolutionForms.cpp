@@ -129,7 +129,9 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
     psfCol->addWidget(r);
   }
   grpPSF->button(0)->setChecked(true);
-  connect(grpPSF, &QButtonGroup::idClicked, this, [this](int) { grpPSFClick(); });
+  connect(grpPSF, &QButtonGroup::idToggled, this, [this](int, bool On) {
+    if (On) grpPSFClick();
+  });
 
   auto* psfSettings = new QGroupBox(QStringLiteral("PSF Settings"), this);
   lblCurveRad = new QLabel(QStringLiteral("Curve &radius"), psfSettings);
@@ -164,7 +166,8 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
   auto* progress = new QGroupBox(QStringLiteral("Progress"), this);
   lblStatus = new QLabel(QStringLiteral("Status: Idle"), progress);
   lblStatus->setObjectName(QStringLiteral("lblStatus"));
-  lblStatus->setAccessibleName(QStringLiteral("Status"));
+  // Its text is its accessible name, so each change is announced.
+  lblStatus->setAccessibleDescription(QStringLiteral("Status"));
   ProgressBar = new QProgressBar(progress);
   ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
   ProgressBar->setAccessibleName(QStringLiteral("Progress"));

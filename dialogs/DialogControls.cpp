@@ -60,10 +60,12 @@ TIntEdit* IntBox(QWidget* Parent, const char* Name, const QString& Accessible, i
 QLabel* ValueLabel(QWidget* Parent, const char* Name, const QString& Accessible) {
   auto* l = new QLabel(Parent);
   l->setObjectName(QString::fromLatin1(Name));
-  l->setAccessibleName(Accessible);
+  l->setAccessibleDescription(Accessible);
   l->setMinimumWidth(44);
   return l;
 }
+
+QString PercentText(int Position) { return QString::number(Position) + QStringLiteral("%"); }
 
 QLabel* Row(QGridLayout* Grid, int Row, const QString& Caption, QWidget* Control, QWidget* Extra,
             const char* CaptionName) {

@@ -28,8 +28,11 @@ TFloatEdit* FloatBox(QWidget* Parent, const char* Name, const QString& Accessibl
                      long double Increment, long double Value);
 TIntEdit* IntBox(QWidget* Parent, const char* Name, const QString& Accessible, int Min, int Max, int Increment,
                  int Value);
-// A label that shows a value (no buddy).
+// A label that shows a value (no buddy). Its text is what assistive tools
+// read as its name; Accessible describes it.
 QLabel* ValueLabel(QWidget* Parent, const char* Name, const QString& Accessible);
+// A track bar position as its value label shows a percentage ("-30%").
+QString PercentText(int Position);
 // Caption (with its & key) tied to Control in row Row of Grid: caption in
 // column 0, control in column 1, and Extra (a value label) in column 2.
 QLabel* Row(QGridLayout* Grid, int Row, const QString& Caption, QWidget* Control, QWidget* Extra = nullptr,

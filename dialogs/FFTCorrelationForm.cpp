@@ -12,6 +12,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "engine/Checked.h"
 #include "engine/FFT.h"
@@ -95,6 +96,7 @@ TfrmFFTCorrelation::TfrmFFTCorrelation(QWidget* Parent) : TForm(Parent) {
   lstImageB = new QListWidget(images);
   lstImageB->setObjectName(QStringLiteral("lstImageB"));
   lstImageB->setAccessibleName(QStringLiteral("Target images"));
+  Accessibility::ExposeCheckList(lstImageB);
   auto* lblReference = new QLabel(QStringLiteral("&Reference image"), images);
   lblReference->setBuddy(cmbImageA);
   auto* lblTargets = new QLabel(QStringLiteral("&Target images(s)"), images);

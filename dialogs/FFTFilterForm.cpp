@@ -45,7 +45,9 @@ TfrmFFTFilter::TfrmFFTFilter(QWidget* Parent) : TProcessingDialog(Parent) {
   controls->addLayout(grid);
   Arrange(this, controls, MakePreview(), MakeDialogButtons());
 
-  connect(FilterTypeButtons, &QButtonGroup::idClicked, this, [this] { grpFilterTypeClick(); });
+  connect(FilterTypeButtons, &QButtonGroup::idToggled, this, [this](int, bool On) {
+    if (On) grpFilterTypeClick();
+  });
   connect(fedStrength, &QLineEdit::textChanged, this, [this] { ParameterChanged(); });
   connect(fedHFE, &QLineEdit::textChanged, this, [this] { ParameterChanged(); });
   connect(iedOrder, &QLineEdit::textChanged, this, [this] { ParameterChanged(); });

@@ -7,12 +7,19 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "app/PreviewFrame.h"
 #include "engine/ColProcessing.h"
 #include "engine/Processing.h"
 #include "platform/NumFormat.h"
 
 TfrmGamma* frmGamma = nullptr;
+
+namespace {
+QString GammaText(int Position) {
+  return QString::fromStdString(NumFormat::FormatFloat("0.0", (long double)Position / 10));
+}
+}  // namespace
 
 TfrmGamma::TfrmGamma(QWidget* Parent) : TProcessingDialog(Parent) {
   setObjectName(QStringLiteral("frmGamma"));
@@ -33,7 +40,8 @@ TfrmGamma::TfrmGamma(QWidget* Parent) : TProcessingDialog(Parent) {
   caption->setBuddy(trkGamma);
   lblGamma = new QLabel(this);
   lblGamma->setObjectName(QStringLiteral("lblGamma"));
-  lblGamma->setAccessibleName(QStringLiteral("Gamma value"));
+  lblGamma->setAccessibleDescription(QStringLiteral("Gamma value"));
+  Accessibility::ReportShownValue(trkGamma, GammaText);
   lblGamma->setMinimumWidth(40);
   controls->addWidget(caption, 0, 0);
   controls->addWidget(trkGamma, 0, 1);
@@ -58,7 +66,7 @@ TfrmGamma::TfrmGamma(QWidget* Parent) : TProcessingDialog(Parent) {
 }
 
 void TfrmGamma::UpdateLabels() {
-  lblGamma->setText(QString::fromStdString(NumFormat::FormatFloat("0.0", (long double)trkGamma->value() / 10)));
+  lblGamma->setText(GammaText(trkGamma->value()));
 }
 
 void TfrmGamma::ReadParameters() { FGamma = float((long double)trkGamma->value() / 10); }

@@ -4,10 +4,15 @@
 #include <QLabel>
 #include <QSlider>
 
+#include "app/Accessibility.h"
 #include "dialogs/DialogControls.h"
 #include "engine/ColProcessing.h"
 
 TfrmHSI* frmHSI = nullptr;
+
+namespace {
+QString DegreeText(int Position) { return QString::number(Position) + QString::fromUtf8("\u00B0"); }
+}  // namespace
 
 using namespace DialogControls;
 
@@ -31,6 +36,8 @@ TfrmHSI::TfrmHSI(QWidget* Parent) : TProcessingDialog(Parent) {
   Row(grid, 0, QStringLiteral("&Hue"), trkHue, lblHue);
   Row(grid, 1, QStringLiteral("&Saturation"), trkSat, lblSat);
   Row(grid, 2, QStringLiteral("&Intensity"), trkInt, lblInt);
+  Accessibility::ReportShownValue(trkHue, DegreeText);
+  for (QSlider* s : {trkSat, trkInt}) Accessibility::ReportShownValue(s, PercentText);
   Arrange(this, grid, MakePreview(), MakeDialogButtons());
 
   UpdateLabels();
@@ -42,9 +49,9 @@ TfrmHSI::TfrmHSI(QWidget* Parent) : TProcessingDialog(Parent) {
 }
 
 void TfrmHSI::UpdateLabels() {
-  lblHue->setText(QString::number(trkHue->value()) + QString::fromUtf8("\u00B0"));
-  lblSat->setText(QString::number(trkSat->value()) + QStringLiteral("%"));
-  lblInt->setText(QString::number(trkInt->value()) + QStringLiteral("%"));
+  lblHue->setText(DegreeText(trkHue->value()));
+  lblSat->setText(PercentText(trkSat->value()));
+  lblInt->setText(PercentText(trkInt->value()));
 }
 
 void TfrmHSI::ReadParameters() {

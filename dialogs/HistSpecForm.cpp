@@ -12,6 +12,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/PreviewFrame.h"
 #include "dialogs/BuddyLabel.h"
@@ -117,6 +118,8 @@ void TfrmHistogramSpec::PlotFunction() {
     axes[0]->setRange(0, std::max(1.0, maxX));
     axes[1]->setRange(0, std::max(1.0, maxY * 1.05));
   }
+  Accessibility::DescribeChart(Chart1, cmbFunction->currentText() + QStringLiteral(": ") +
+                                           Accessibility::ProfileFigures(QList<QPointF>(points.begin(), points.end())));
 }
 
 void TfrmHistogramSpec::UpdateFunction() {

@@ -4,11 +4,21 @@
 #include <QLabel>
 #include <QSlider>
 
+#include "app/Accessibility.h"
 #include "dialogs/DialogControls.h"
 #include "engine/Processing.h"
 #include "platform/NumFormat.h"
 
 TfrmHomomorphic* frmHomomorphic = nullptr;
+
+namespace {
+QString LowText(int Position) {
+  return QString::fromStdString(NumFormat::FormatFloat("0.00", (long double)Position / 100));
+}
+QString HighText(int Position) {
+  return QString::fromStdString(NumFormat::FormatFloat("0.00", (long double)Position / 10));
+}
+}  // namespace
 
 using namespace DialogControls;
 
@@ -29,6 +39,8 @@ TfrmHomomorphic::TfrmHomomorphic(QWidget* Parent) : TProcessingDialog(Parent) {
   lblYH = ValueLabel(this, "lblYH", QStringLiteral("Filter high value"));
   Row(grid, 0, QStringLiteral("Filter &low"), trkYL, lblYL);
   Row(grid, 1, QStringLiteral("Filter &high"), trkYH, lblYH);
+  Accessibility::ReportShownValue(trkYL, LowText);
+  Accessibility::ReportShownValue(trkYH, HighText);
   Arrange(this, grid, MakePreview(), MakeDialogButtons());
 
   UpdateLabels();
@@ -45,8 +57,8 @@ QString TfrmHomomorphic::Refusal(const TDataImage& Image) const {
 }
 
 void TfrmHomomorphic::UpdateLabels() {
-  lblYL->setText(QString::fromStdString(NumFormat::FormatFloat("0.00", (long double)trkYL->value() / 100)));
-  lblYH->setText(QString::fromStdString(NumFormat::FormatFloat("0.00", (long double)trkYH->value() / 10)));
+  lblYL->setText(LowText(trkYL->value()));
+  lblYH->setText(HighText(trkYH->value()));
 }
 
 void TfrmHomomorphic::ReadParameters() {

@@ -54,9 +54,9 @@ TfrmImageCombine::TfrmImageCombine(QWidget* Parent) : TForm(Parent) {
   auto* destCol = new QVBoxLayout(grpDest);
   destCol->addWidget(lstDest);
 
-  btnAdd = NamedButton(QStringLiteral("Add -->"), QStringLiteral("btnAdd"), QStringLiteral("Add"), this);
+  btnAdd = NamedButton(QStringLiteral("Add -->"), QStringLiteral("btnAdd"), QStringLiteral("Add selected"), this);
   btnAddAll = NamedButton(QStringLiteral("Add All"), QStringLiteral("btnAddAll"), QStringLiteral("Add All"), this);
-  btnRemove = NamedButton(QStringLiteral("<-- Remove"), QStringLiteral("btnRemove"), QStringLiteral("Remove"), this);
+  btnRemove = NamedButton(QStringLiteral("<-- Remove"), QStringLiteral("btnRemove"), QStringLiteral("Remove selected"), this);
   btnClear = NamedButton(QStringLiteral("Remove All"), QStringLiteral("btnClear"), QStringLiteral("Remove All"), this);
   btnFiles = NamedButton(QStringLiteral("Files..."), QStringLiteral("btnFiles"), QStringLiteral("Files"), this);
   btnRemove->setEnabled(false);

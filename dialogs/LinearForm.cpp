@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/FloatEdit.h"
 #include "app/QVRSlider.h"
@@ -79,6 +80,7 @@ TfrmLinear::TfrmLinear(QWidget* Parent) : TProcessingDialog(Parent) {
   Chart1 = new QChartView(chart, this);
   Chart1->setObjectName(QStringLiteral("Chart1"));
   Chart1->setAccessibleName(QStringLiteral("Histogram"));
+  Accessibility::DescribeChart(Chart1, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures({}));
   Chart1->setFrameShape(QFrame::NoFrame);
   Chart1->setRenderHint(QPainter::Antialiasing, false);
   Chart1->setFixedSize(ChartWidth, ChartHeight);
@@ -136,6 +138,7 @@ void TfrmLinear::SetPoints(const QList<QPointF>& Points) {
   // The track runs from 0, so does the chart.
   FAxisX->setRange(0, std::max<qreal>(right, QVRSlider->MaxVal));
   FAxisY->setRange(0, top);
+  Accessibility::DescribeChart(Chart1, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures(Points));
 }
 
 void TfrmLinear::Prepare(TChildForm& Source) {

@@ -6,11 +6,16 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "dialogs/DialogControls.h"
 #include "engine/ColProcessing.h"
 #include "engine/Processing.h"
 
 TfrmLog* frmLog = nullptr;
+
+namespace {
+QString FactorText(int Position) { return QString::number(Position); }
+}  // namespace
 
 using namespace DialogControls;
 
@@ -26,6 +31,7 @@ TfrmLog::TfrmLog(QWidget* Parent) : TProcessingDialog(Parent) {
   trkLog = TrackBar(this, "trkLog", QStringLiteral("Scale factor"), 1, 10000, 50);
   lblLog = ValueLabel(this, "lblLog", QStringLiteral("Scale factor value"));
   Row(grid, 0, QStringLiteral("&Scale factor"), trkLog, lblLog);
+  Accessibility::ReportShownValue(trkLog, FactorText);
   auto* controls = new QVBoxLayout;
   controls->addLayout(grid);
   controls->addWidget(MakeOutputRange(3));
@@ -38,7 +44,7 @@ TfrmLog::TfrmLog(QWidget* Parent) : TProcessingDialog(Parent) {
   });
 }
 
-void TfrmLog::UpdateLabels() { lblLog->setText(QString::number(trkLog->value())); }
+void TfrmLog::UpdateLabels() { lblLog->setText(FactorText(trkLog->value())); }
 
 void TfrmLog::ReadParameters() { FPosition = trkLog->value(); }
 

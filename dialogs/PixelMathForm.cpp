@@ -36,7 +36,9 @@ TfrmPixelMath::TfrmPixelMath(QWidget* Parent) : TProcessingDialog(Parent) {
   controls->addWidget(grpOperator);
   controls->addLayout(grid);
   Arrange(this, controls, nullptr, MakeDialogButtons());
-  connect(OperatorButtons, &QButtonGroup::idClicked, this, [this] { grpOperatorClick(); });
+  connect(OperatorButtons, &QButtonGroup::idToggled, this, [this](int, bool On) {
+    if (On) grpOperatorClick();
+  });
 }
 
 void TfrmPixelMath::grpOperatorClick() {

@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -106,6 +107,7 @@ TfrmPseudoColour::TfrmPseudoColour(QWidget* Parent) : TProcessingDialog(Parent) 
   cl->addWidget(imgGreyPal, 1, 0, 1, 4);
   cl->addWidget(BuddyLabel(QStringLiteral("&Name"), cmbName, current), 2, 0);
   cmbName->setAccessibleName(QStringLiteral("Palette name"));
+  cmbName->lineEdit()->setAccessibleName(cmbName->accessibleName());
   cl->addWidget(cmbName, 2, 1);
   cl->addWidget(btnDelete, 2, 2);
   cl->addWidget(btnSave, 2, 3);
@@ -161,7 +163,7 @@ TfrmPseudoColour::TfrmPseudoColour(QWidget* Parent) : TProcessingDialog(Parent) 
   connect(btnReset, &QPushButton::clicked, this, [this] { btnResetClick(); });
   connect(btnSave, &QPushButton::clicked, this, [this] { SavePalette(); });
   connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
-  connect(chkReverse, &QCheckBox::clicked, this, [this] { chkReverseClick(); });
+  connect(chkReverse, &QCheckBox::toggled, this, [this] { chkReverseClick(); });
   connect(cmbName, &QComboBox::activated, this, [this](int Index) { cmbNameClick(Index); });
 }
 
@@ -353,8 +355,11 @@ void TfrmPseudoColour::cmbNameClick(int Index) {
     return;
   }
   reg.CloseKey();
-  chkReverse->setChecked(reversed);
   FPoints = std::move(points);
+  {
+    const QSignalBlocker block(chkReverse);
+    chkReverse->setChecked(reversed);
+  }
   BuildPalette();
 }
 

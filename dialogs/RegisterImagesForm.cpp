@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/IntEdit.h"
 #include "app/Utilities.h"
@@ -28,6 +29,7 @@ TfrmRegisterImage::TfrmRegisterImage(QWidget* Parent) : TForm(Parent) {
   lstImageA = new QListWidget(images);
   lstImageA->setObjectName(QStringLiteral("lstImageA"));
   lstImageA->setAccessibleName(QStringLiteral("Target images"));
+  Accessibility::ExposeCheckList(lstImageA);
   auto* lblReference = new QLabel(QStringLiteral("&Reference image"), images);
   lblReference->setBuddy(cmbImageB);
   auto* lblTargets = new QLabel(QStringLiteral("&Target image(s)"), images);

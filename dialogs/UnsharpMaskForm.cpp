@@ -7,12 +7,19 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "dialogs/DialogControls.h"
 #include "engine/ColProcessing.h"
 #include "engine/Processing.h"
 #include "platform/NumFormat.h"
 
 TfrmUnsharpMask* frmUnsharpMask = nullptr;
+
+namespace {
+QString PowerText(int Position) {
+  return QString::fromStdString(NumFormat::FormatFloat("0.0", (long double)Position / 10));
+}
+}  // namespace
 
 using namespace DialogControls;
 
@@ -28,6 +35,7 @@ TfrmUnsharpMask::TfrmUnsharpMask(QWidget* Parent) : TProcessingDialog(Parent) {
   trkPower = TrackBar(this, "trkPower", QStringLiteral("Power"), 1, 100, 10);
   lblStrength = ValueLabel(this, "lblStrength", QStringLiteral("Power value"));
   Row(grid, 0, QStringLiteral("&Power"), trkPower, lblStrength);
+  Accessibility::ReportShownValue(trkPower, PowerText);
   grpBlur = RadioGroup(this, "grpBlur", QStringLiteral("Blurring Strength"),
                        {QStringLiteral("&Minimum"), QStringLiteral("M&edium"), QStringLiteral("Ma&ximum")}, 0,
                        BlurButtons);
@@ -42,11 +50,13 @@ TfrmUnsharpMask::TfrmUnsharpMask(QWidget* Parent) : TProcessingDialog(Parent) {
     ParameterChanged();
   };
   connect(trkPower, &QSlider::valueChanged, this, changed);
-  connect(BlurButtons, &QButtonGroup::idClicked, this, changed);
+  connect(BlurButtons, &QButtonGroup::idToggled, this, [changed](int, bool On) {
+    if (On) changed();
+  });
 }
 
 void TfrmUnsharpMask::UpdateLabels() {
-  lblStrength->setText(QString::fromStdString(NumFormat::FormatFloat("0.0", (long double)trkPower->value() / 10)));
+  lblStrength->setText(PowerText(trkPower->value()));
 }
 
 void TfrmUnsharpMask::ReadParameters() {

@@ -101,8 +101,13 @@ TfrmSurfaceProperties::TfrmSurfaceProperties(QWidget* Parent) : TForm(Parent) {
   auto* colourRow = new QHBoxLayout;
   colourRow->addWidget(pnlColour, 1);
   colourRow->addWidget(btnSetColour);
+  auto* lblPalette = new QLabel(QStringLiteral("Pa&lette"), data);
+  lblPalette->setBuddy(cmbPalette);
+  auto* paletteRow = new QHBoxLayout;
+  paletteRow->addWidget(lblPalette);
+  paletteRow->addWidget(cmbPalette, 1);
   dataGrid->addWidget(rdoUseColourPal, 3, 0);
-  dataGrid->addWidget(cmbPalette, 3, 1);
+  dataGrid->addLayout(paletteRow, 3, 1);
   dataGrid->addWidget(rdoCustomColour, 4, 0);
   dataGrid->addLayout(colourRow, 4, 1);
 
@@ -167,7 +172,7 @@ TfrmSurfaceProperties::TfrmSurfaceProperties(QWidget* Parent) : TForm(Parent) {
   connect(btnSetColour, &QPushButton::clicked, this, [this] { btnSetColourClick(); });
   // Only a choice the user makes selects the palette.
   connect(cmbPalette, &QComboBox::activated, this, [this] { cmbPaletteChange(); });
-  connect(chkSpotLight, &QCheckBox::clicked, this, [this] { chkSpotLightClick(); });
+  connect(chkSpotLight, &QCheckBox::toggled, this, [this] { chkSpotLightClick(); });
   chkSpotLightClick();
   setFixedSize(sizeHint());
 }

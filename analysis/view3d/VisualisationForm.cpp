@@ -120,7 +120,7 @@ Tfrm3DVisu::Tfrm3DVisu(QWidget* Parent) : TForm(Parent) {
          nullptr);
   for (QToolButton* b : {btnWireframe, btnShaded}) {
     b->setCheckable(true);
-    connect(b, &QToolButton::clicked, this, [this] { Repaint(); });
+    connect(b, &QToolButton::toggled, this, [this] { Repaint(); });
   }
   auto* group = new QButtonGroup(this);
   group->setExclusive(true);

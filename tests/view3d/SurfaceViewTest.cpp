@@ -401,3 +401,34 @@ TEST_F(SurfaceViewTest, SaveAndCopy) {
   EXPECT_EQ(QImage(f.fileName()).convertToFormat(QImage::Format_RGB32), shown);
   EXPECT_GT(NotBlack(shown), 1000);
 }
+
+namespace {
+// Counts the paints a widget receives.
+class TPaintCounter : public QObject {
+ public:
+  explicit TPaintCounter(QWidget* Watched) { Watched->installEventFilter(this); }
+  int Paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* Event) override {
+    if (Event->type() == QEvent::Paint) ++Paints;
+    return false;
+  }
+};
+}  // namespace
+
+// The rendering buttons set by the program (setChecked), not clicked: the view
+// is drawn again in the chosen way.
+TEST_F(SurfaceViewTest, RenderingSetByTheProgramRepaintsTheView) {
+  StarImage(300, 200);
+  ASSERT_TRUE(OpenView(nullptr, [](Tfrm3DVisu* v, const QImage& shaded) {
+    for (QToolButton* b : {v->btnWireframe, v->btnShaded}) {
+      SCOPED_TRACE(b->objectName().toStdString());
+      TPaintCounter counter(v->View());
+      b->setChecked(true);
+      QTest::qWait(50);
+      EXPECT_GT(counter.Paints, 0);
+      EXPECT_EQ(v->ViewPicture() == shaded, b == v->btnShaded);
+    }
+  }));
+}

@@ -1,0 +1,41 @@
+#pragma once
+// What assistive tools (screen readers, test robots) read of controls whose
+// own state is not what the user sees, built on Qt's accessibility interfaces.
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <functional>
+
+class QChartView;
+class QListWidget;
+class QSlider;
+
+namespace Accessibility {
+
+// Shown formats a position of Slider as its value label shows it ("2.5" for
+// position 25 of the gamma track bar). Assistive tools then read and set the
+// slider's value in those units, not as the raw position.
+void ReportShownValue(QSlider* Slider, std::function<QString(int)> Shown);
+
+// Assistive tools see List's items as check boxes: checkable and checked as
+// they are ticked, disabled where the item is, and a toggle action that ticks
+// or clears an enabled item (Qt's own items would only be selected by it).
+void ExposeCheckList(QListWidget* List);
+
+// A chart's accessible description: its title as plain text, then Figures
+// (what a reader needs of the picture). Called at every change of the chart.
+void DescribeChart(QChartView* View, const QString& Figures);
+
+// The key figures of a histogram whose points are (level, pixel count):
+// "peak of 812 pixels at 40.5, levels 0 to 255"; "no pixels" when empty.
+QString HistogramFigures(const QList<QPointF>& Points);
+
+// The key figures of a profile whose points are (position, value):
+// "values 3 to 200, highest at 41"; "no values" when empty.
+QString ProfileFigures(const QList<QPointF>& Points);
+
+// The number a value text shows ("-30%" gives -30, "2.5" gives 2.5); 0 when
+// it shows none.
+double ShownNumber(const QString& Text);
+
+}  // namespace Accessibility
