@@ -30,12 +30,6 @@
 
 namespace {
 
-// Toolbar buttons get their own accessible interface in work that has not
-// landed on this branch yet; until it has, their class is left out of the
-// name, uniqueness and press checks (they are still walked). Remove this list
-// when it lands.
-const QStringList PendingToolbarClasses = {QStringLiteral("TToolbarButton")};
-
 // Dialogs the walk confirms, so that the window they lead to opens. The 3-D
 // view needs OpenGL, which the offscreen platform lacks: there its properties
 // dialog is only walked, and CTest runs the walk once more on an X server
@@ -162,16 +156,15 @@ class TWalker {
   void Check(QAccessibleInterface* Iface, QWidget* Widget) {
     const QAccessible::Role role = Iface->role();
     const QString name = SpokenName(Iface);
-    const bool pending = PendingToolbarClasses.contains(QString::fromLatin1(Widget->metaObject()->className()));
     if (Widget->inherits("TToolbarButton")) ++ToolbarButtons;
-    if ((Interactive(role) || Widget->inherits("TToolbarButton")) && !pending) {
+    if ((Interactive(role) || Widget->inherits("TToolbarButton"))) {
       if (name.isEmpty())
         Offend(Widget, QStringLiteral("has no name"));
       else
         FNames[name] << Describe(Widget);
     }
     // A disabled button offers no action until it is enabled.
-    if ((IsButton(role) || Widget->inherits("TToolbarButton")) && !pending && !Iface->state().disabled) {
+    if ((IsButton(role) || Widget->inherits("TToolbarButton")) && !Iface->state().disabled) {
       const QAccessibleActionInterface* actions = Iface->actionInterface();
       const QStringList names = actions ? actions->actionNames() : QStringList();
       if (!names.contains(QAccessibleActionInterface::pressAction()) &&
