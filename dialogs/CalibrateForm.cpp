@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <memory>
+#include <utility>
 
 #include "app/Child.h"
 #include "app/Main.h"
@@ -137,6 +138,7 @@ void TfrmCalibrate::SaveSettings() {
 }
 
 void TfrmCalibrate::btnOKClick() {
+  TChildForm* result = nullptr;
   try {
     TChildForm* active = MainForm ? MainForm->ActiveMDIChild() : nullptr;
     if (!active) return;
@@ -166,19 +168,26 @@ void TfrmCalibrate::btnOKClick() {
       marked[i] = true;
     }
     if (marked[0] || marked[1] || marked[2]) {
-      TChildForm* result = CopyImageWindow(active);
+      result = CopyImageWindow(active);
       if (!result) return;  // already reported
       TDataImage& out = *result->DataImage;
+      TFailureWatch watch;
       if (marked[0]) SubtractBias(out, out, *frames[0]);
       if (marked[1]) SubtractDark(out, out, *frames[1]);
       if (marked[2]) FlatFieldDivide(out, *frames[2]);
+      // A step that failed has said so; its window would be called calibrated.
+      if (watch.Failed()) {
+        std::exchange(result, nullptr)->Discard();
+        return;
+      }
       result->SetCaption(QStringLiteral("Calibrated ") + active->Caption());
-      result->UpdateImage();
-      ResultWindow = result;
+      ResultWindow = std::exchange(result, nullptr);
+      ResultWindow->UpdateImage();
     }
     if (chkRemember->isChecked()) SaveSettings();
     SetModalResult(mrOk);
-  } catch (const std::exception&) {
-    // Dropped, as the original did; the dialog stays open.
+  } catch (...) {
+    // The dialog stays open.
+    DiscardFailedResult(result);
   }
 }
