@@ -89,7 +89,6 @@ TEST_F(FailedOperations, LeaveNoWindowThatLooksLikeAResult) {
       // Nothing above zero leaves the rescaling nothing to divide by.
       {"FilterFFT", [](int, int) { return 0.0f; }, 0, {}, number(errFFTFilter), true},
       {"RestorationLucyRichardson", star, 500000, {}, memory, false},
-      {"RestorationMaxEntropy", star, 500000, {}, memory, false},
       // A flat field of zeros cannot divide.
       {"ProcessCalibrate", star, 0,
        [&](QWidget*) {

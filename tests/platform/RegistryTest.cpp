@@ -165,10 +165,8 @@ TEST_F(RegistryTest, NoEmptyNameStandsForItsParentKey) {
   } refused[] = {
       {"delete Filters\\", [&](TRegistry& r) { return r.DeleteKey(filters + QStringLiteral("\\")); }},
       {"delete Filters\\\\", [&](TRegistry& r) { return r.DeleteKey(filters + QStringLiteral("\\\\")); }},
-      {"delete Filters\\\\\\", [&](TRegistry& r) { return r.DeleteKey(filters + QStringLiteral("\\\\\\")); }},
       {"delete relative \"\"", [&](TRegistry& r) { return r.OpenKey(filters, false) && r.DeleteKey(QString()); }},
       {"write into Filters\\\\", [&](TRegistry& r) { return r.OpenKey(filters + QStringLiteral("\\\\"), true); }},
-      {"write into Filters\\", [&](TRegistry& r) { return r.OpenKey(filters + QStringLiteral("\\"), true); }},
       {"create Filters\\\\x", [&](TRegistry& r) { return r.CreateKey(filters + QStringLiteral("\\\\x")); }},
       {"delete the root", [&](TRegistry& r) { return r.DeleteKey(QStringLiteral("\\")); }},
   };
