@@ -13,17 +13,12 @@
 #include "app/FloatEdit.h"
 #include "app/IntEdit.h"
 #include "app/Main.h"
+#include "app/StoredValues.h"
 #include "platform/Registry.h"
 
 TfrmPhotSettings* frmPhotSettings = nullptr;
 
 namespace {
-const QString ApertureName = QStringLiteral("Aperture");
-const QString InnerName = QStringLiteral("Annulus Inner");
-const QString OuterName = QStringLiteral("Annulus Outer");
-const QString ZeroPointName = QStringLiteral("Zero Point");
-const QString TimeName = QStringLiteral("Intergration Time");
-
 TIntEdit* RadiusBox(const char* Name, const QString& Accessible, QWidget* Parent) {
   auto* box = new TIntEdit(Parent);
   box->setObjectName(QString::fromLatin1(Name));
@@ -103,25 +98,23 @@ TfrmPhotSettings::TfrmPhotSettings(QWidget* Parent) : TForm(Parent) {
 }
 
 void TfrmPhotSettings::FormCreate() {
-  // The design values, then whatever the store holds, in order, up to the
-  // first value it cannot give.
-  iedR1->SetValue(8);
-  iedR2->SetValue(13);
-  iedR3->SetValue(18);
-  fedZeroPoint->SetValue(20);
-  fedExposure->SetValue(60);
-  try {
-    TRegistry reg;
-    reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
-    if (!reg.OpenKey(QString::fromLatin1(ApplicationKey), false)) return;
-    iedR1->SetValue(reg.ReadInteger(ApertureName));
-    iedR2->SetValue(reg.ReadInteger(InnerName));
-    iedR3->SetValue(reg.ReadInteger(OuterName));
-    fedZeroPoint->SetValue(reg.ReadFloat(ZeroPointName));
-    fedExposure->SetValue(reg.ReadFloat(TimeName));
-    reg.CloseKey();
-  } catch (...) {
-  }
+  // Each value from the store, or its design value when the store holds none
+  // the dialog could have written.
+  const StoredValues::TPhotometryValues v = StoredValues::ReadPhotometry();
+  iedR1->SetValue(v.Aperture);
+  iedR2->SetValue(v.AnnulusInner);
+  iedR3->SetValue(v.AnnulusOuter);
+  fedZeroPoint->SetValue(v.ZeroPoint);
+  fedExposure->SetValue(v.IntegrationTime);
+  TRegistry reg;
+  const bool open = reg.OpenKey(QString::fromLatin1(ApplicationKey), false);
+  for (int i = 0; i < 5; ++i) FHeld[i] = open && reg.ValueExists(QString::fromLatin1(StoredValues::PhotometryNames[i]));
+  FShown = Values();
+}
+
+TfrmPhotSettings::TValues TfrmPhotSettings::Values() const {
+  return {{double(iedR1->ConstrainedValue()), double(iedR2->ConstrainedValue()), double(iedR3->ConstrainedValue()),
+           double(fedZeroPoint->ConstrainedValue()), double(fedExposure->ConstrainedValue())}};
 }
 
 void TfrmPhotSettings::showEvent(QShowEvent* Event) {
@@ -154,9 +147,9 @@ void TfrmPhotSettings::DrawAperturePreview() {
 }
 
 void TfrmPhotSettings::btnOKClick() {
-  const int r1 = iedR1->ConstrainedValue(), r2 = iedR2->ConstrainedValue(), r3 = iedR3->ConstrainedValue();
-  const double zeroPoint = double(fedZeroPoint->ConstrainedValue());
-  const double exposure = double(fedExposure->ConstrainedValue());
+  const TValues values = Values();
+  const int r1 = int(values[0]), r2 = int(values[1]), r3 = int(values[2]);
+  const double zeroPoint = values[3], exposure = values[4];
   // Sky comes from between the inner and the outer radius, outside the star.
   if (!(r1 < r2 && r2 < r3)) {
     MessageBox::ShowWarning(QStringLiteral("The aperture radius must be smaller than the annulus inner radius, and "
@@ -174,14 +167,21 @@ void TfrmPhotSettings::btnOKClick() {
   try {
     TRegistry reg;
     reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
-    // Created if need be, so a first run's settings are kept too.
+    // Created if need be, so a first run's settings are kept too. Only what
+    // the user changed, and what the store lacks, is written: a stored value
+    // the dialog could not use stays as it was unless the user replaces it.
     if (reg.OpenKey(QString::fromLatin1(ApplicationKey), true)) {
-      reg.WriteInteger(ApertureName, r1);
-      reg.WriteInteger(InnerName, r2);
-      reg.WriteInteger(OuterName, r3);
-      reg.WriteFloat(ZeroPointName, zeroPoint);
-      reg.WriteFloat(TimeName, exposure);
+      for (int i = 0; i < 5; ++i) {
+        if (FHeld[i] && values[std::size_t(i)] == FShown[std::size_t(i)]) continue;
+        const QString name = QString::fromLatin1(StoredValues::PhotometryNames[i]);
+        if (i < 3)
+          reg.WriteInteger(name, int(values[std::size_t(i)]));
+        else
+          reg.WriteFloat(name, values[std::size_t(i)]);
+        FHeld[i] = true;
+      }
       reg.CloseKey();
+      FShown = values;
     }
   } catch (...) {
   }

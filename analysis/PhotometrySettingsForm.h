@@ -3,6 +3,7 @@
 // the exposure time, with a drawing of the three circles. OK gives them to
 // the active image window and keeps them in the settings store.
 #include <QPixmap>
+#include <array>
 
 #include "app/FormSupport.h"
 
@@ -38,6 +39,11 @@ class TfrmPhotSettings : public TForm {
   void showEvent(class QShowEvent* Event) override;
 
  private:
+  // The three radii, the zero point and the exposure time as OK takes them.
+  using TValues = std::array<double, 5>;
+  TValues Values() const;
   QPixmap FPreview;
+  TValues FShown{};      // as the store last gave them or OK last wrote them
+  bool FHeld[5] = {};    // the store holds the value (usable or not)
 };
 extern TfrmPhotSettings* frmPhotSettings;

@@ -13,6 +13,7 @@
 
 #include "analysis/PhotometryGridForm.h"
 #include "app/Main.h"
+#include "app/StoredValues.h"
 #include "engine/Errors.h"
 #include "engine/Measure.h"
 #include "engine/photometry.h"
@@ -86,29 +87,13 @@ TChildForm::~TChildForm() {
 }
 
 void TChildForm::ReadPhotometrySettings() {
-  // All five or none: one value missing gives every default.
-  try {
-    TRegistry reg;
-    reg.RootKey = TRegRootKey::HKEY_CURRENT_USER;
-    if (!reg.OpenKey(QString::fromLatin1(ApplicationKey), false)) throw ERegistryException(QStringLiteral("no key"));
-    const int aperture = reg.ReadInteger(QStringLiteral("Aperture"));
-    const int inner = reg.ReadInteger(QStringLiteral("Annulus Inner"));
-    const int outer = reg.ReadInteger(QStringLiteral("Annulus Outer"));
-    const double zero = reg.ReadFloat(QStringLiteral("Zero Point"));
-    const double time = reg.ReadFloat(QStringLiteral("Intergration Time"));
-    reg.CloseKey();
-    ApertureRadius = aperture;
-    AnnulusInner = inner;
-    AnnulusOuter = outer;
-    ZeroPoint = zero;
-    IntegrationTime = time;
-  } catch (...) {
-    ApertureRadius = 8;
-    AnnulusInner = 13;
-    AnnulusOuter = 18;
-    ZeroPoint = 20.0;
-    IntegrationTime = 60.0;
-  }
+  // Each value on its own: one that cannot be used takes its default alone.
+  const StoredValues::TPhotometryValues v = StoredValues::ReadPhotometry();
+  ApertureRadius = v.Aperture;
+  AnnulusInner = v.AnnulusInner;
+  AnnulusOuter = v.AnnulusOuter;
+  ZeroPoint = v.ZeroPoint;
+  IntegrationTime = v.IntegrationTime;
 }
 
 int TChildForm::ScreenToImage(int C, float Zoom) {

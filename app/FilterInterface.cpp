@@ -63,7 +63,12 @@ void ApplyStandardFilter(int Index) {
   if (!source) return;
   TChildForm* result = CopyImageWindow(source);
   if (!result) return;
+  TFailureWatch watch;
   RunStandardFilter(Index, *result->DataImage, *source->DataImage);
+  if (watch.Failed()) {
+    result->Discard();  // the routine has said why
+    return;
+  }
   result->SetCaption(QString::fromLatin1(StandardFilters[Index].Caption));
   result->UpdateImage();
   MainForm->QuickLinearScaleUpdate();

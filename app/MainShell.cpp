@@ -26,6 +26,7 @@
 #include "app/FormSupport.h"
 #include "app/MRUFList.h"
 #include "app/Main.h"
+#include "app/StoredValues.h"
 #include "app/NewForm.h"
 #include "app/PreferencesForm.h"
 #include "app/PrintForm.h"
@@ -102,16 +103,22 @@ TChildForm* Active() { return MainForm ? MainForm->ActiveMDIChild() : nullptr; }
 // Key A as the registry takes it.
 QString KeyA() { return QString::fromLatin1(ApplicationKey); }
 
+// Each value alone falls back to the window's own, and the bounds are kept
+// on the screens. Top and left are the frame's, as WriteBounds stores them.
 void ReadBounds(const TRegistry& Reg, const char* Prefix, QWidget* Window) {
-  const QString p = QString::fromLatin1(Prefix);
-  const int visible = Reg.ReadInteger(p + QStringLiteral("Visible"));
-  const int top = Reg.ReadInteger(p + QStringLiteral("Top"));
-  const int left = Reg.ReadInteger(p + QStringLiteral("Left"));
-  const int width = Reg.ReadInteger(p + QStringLiteral("Width"));
-  const int height = Reg.ReadInteger(p + QStringLiteral("Height"));
   if (!Window) return;
-  Window->setGeometry(left, top, width, height);
-  Window->setVisible(visible == 1);
+  const QString p = QString::fromLatin1(Prefix);
+  const auto value = [&](const char* Name, int Min = INT_MIN) {
+    return StoredValues::Integer(Reg, p + QString::fromLatin1(Name), Min);
+  };
+  const auto left = value("Left"), top = value("Top"), width = value("Width", 1), height = value("Height", 1);
+  if (left || top || width || height) {
+    const QRect bounds = StoredValues::OnScreens(left.value_or(Window->x()), top.value_or(Window->y()),
+                                                 width.value_or(Window->width()), height.value_or(Window->height()));
+    Window->move(bounds.topLeft());
+    Window->resize(bounds.size());
+  }
+  if (const auto visible = value("Visible")) Window->setVisible(*visible == 1);
 }
 
 void WriteBounds(TRegistry& Reg, const char* Prefix, const QWidget* Window) {
@@ -287,37 +294,36 @@ void TMainForm::LoadSettings() {
       return false;
     }
   };
-  int state = 2;
-  read([&] { state = reg.ReadInteger(QStringLiteral("State")); });
-  int top = 0, left = 0, width = 0, height = 0;
-  const bool bounds = read([&] {
-    top = reg.ReadInteger(QStringLiteral("Top"));
-    left = reg.ReadInteger(QStringLiteral("Left"));
-    width = reg.ReadInteger(QStringLiteral("Width"));
-    height = reg.ReadInteger(QStringLiteral("Height"));
-  });
-  if (state == 1 && bounds && width > 0 && height > 0) {
+  const auto stored = [&](const char* Name, int Min = INT_MIN) {
+    return open ? StoredValues::Integer(reg, QString::fromLatin1(Name), Min) : std::nullopt;
+  };
+  const int state = stored("State").value_or(2);
+  if (state == 1) {
+    const QRect bounds =
+        StoredValues::OnScreens(stored("Left").value_or(x()), stored("Top").value_or(y()),
+                                stored("Width", 1).value_or(width()), stored("Height", 1).value_or(height()));
     setWindowState(Qt::WindowNoState);
-    move(left, top);
-    resize(width, height);
+    move(bounds.topLeft());
+    resize(bounds.size());
   } else if (state == 0) {
     setWindowState(Qt::WindowMinimized);
   } else {
     setWindowState(Qt::WindowMaximized);
   }
-  int qsVisible = 1;
-  read([&] { qsVisible = reg.ReadInteger(QStringLiteral("QSVisible")); });
-  int qsTop = 0, qsLeft = 0;
-  const bool qsPlace = read([&] {
-    qsTop = reg.ReadInteger(QStringLiteral("QSTop"));
-    qsLeft = reg.ReadInteger(QStringLiteral("QSLeft"));
-  });
+  const int qsVisible = stored("QSVisible").value_or(1);
   if (frmQuickLinearScale) {
     frmQuickLinearScale->setVisible(qsVisible == 1);
-    if (qsPlace) frmQuickLinearScale->move(qsLeft, qsTop);
+    const auto qsLeft = stored("QSLeft"), qsTop = stored("QSTop");
+    if (qsLeft || qsTop)
+      frmQuickLinearScale->move(StoredValues::OnScreens(qsLeft.value_or(frmQuickLinearScale->x()),
+                                                        qsTop.value_or(frmQuickLinearScale->y()),
+                                                        frmQuickLinearScale->width(), frmQuickLinearScale->height())
+                                    .topLeft());
   }
-  read([&] { ReadBounds(reg, "SR", StatisticsResultsWindow); });
-  read([&] { ReadBounds(reg, "PR", PhotometryGridWindow); });
+  if (open) {
+    ReadBounds(reg, "SR", StatisticsResultsWindow);
+    ReadBounds(reg, "PR", PhotometryGridWindow);
+  }
   read([&] { SavePrompt = reg.ReadInteger(QStringLiteral("SavePrompt")); });
   if (frmPreferences) frmPreferences->chkPromptForSave->setChecked(SavePrompt >= 1);
   auto readColour = [&](const char* Name) {

@@ -4,7 +4,9 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -32,6 +34,23 @@ TChildForm* WindowFor(std::unique_ptr<TDataImage> Image) {
   return child;
 }
 }  // namespace
+
+TFailureWatch::TFailureWatch() {
+  FPrevious = SetInternalErrorHandler([this](int Code) {
+    if (Code > 0) FFailed = true;
+    if (FPrevious)
+      FPrevious(Code);
+    else if (Code > 0)
+      std::fprintf(stderr, "%s\n", ReportIsOutOfMemory() ? OutOfMemoryText : InternalErrorText(Code).c_str());
+  });
+}
+
+TFailureWatch::~TFailureWatch() { SetInternalErrorHandler(std::move(FPrevious)); }
+
+void DiscardFailedResult(TChildForm* Result) {
+  if (Result) Result->Discard();
+  if (IsOutOfMemory(std::current_exception())) MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText));
+}
 
 void CopyImageData(const TDataImage& Source, TDataImage& Dest) {
   const std::size_t count = std::size_t(Source.PixelCount());

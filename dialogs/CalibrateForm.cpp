@@ -8,9 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <memory>
+#include <utility>
 
 #include "app/Child.h"
 #include "app/Main.h"
+#include "app/StoredValues.h"
 #include "app/Utilities.h"
 #include "engine/Processing.h"
 #include "formats/FITSFrames.h"
@@ -106,37 +108,60 @@ void TfrmCalibrate::Browse(QLineEdit* Edit) {
   if (dialog.Execute(this)) Edit->setText(dialog.FileName);
 }
 
+namespace {
+// The six values in the order they are read: a frame's file, then its state.
+QString ValueName(int I) {
+  static const char* const names[6] = {"Bias Frame", "Bias On", "Dark Frame", "Dark On", "Flat Frame", "Flat On"};
+  return QString::fromLatin1(names[I]);
+}
+}  // namespace
+
+QString TfrmCalibrate::ShownValue(int I) const {
+  const QLineEdit* edits[3] = {edtBias, edtDark, edtFlat};
+  const QCheckBox* checks[3] = {chkBias, chkDark, chkFlat};
+  return I % 2 == 0 ? edits[I / 2]->text() : QString::number(checks[I / 2]->isChecked() ? 1 : 0);
+}
+
 void TfrmCalibrate::LoadSettings() {
   TRegistry reg;
   if (!reg.OpenKey(QString::fromLatin1(ApplicationKey), false)) return;
-  try {
-    // In this order; the first value that cannot be read ends the reading.
-    edtBias->setText(reg.ReadString(QStringLiteral("Bias Frame")));
-    chkBias->setChecked(reg.ReadBool(QStringLiteral("Bias On")));
-    edtDark->setText(reg.ReadString(QStringLiteral("Dark Frame")));
-    chkDark->setChecked(reg.ReadBool(QStringLiteral("Dark On")));
-    edtFlat->setText(reg.ReadString(QStringLiteral("Flat Frame")));
-    chkFlat->setChecked(reg.ReadBool(QStringLiteral("Flat On")));
-  } catch (const std::exception&) {
+  // Each value on its own: one that cannot be read leaves its control alone.
+  QLineEdit* edits[3] = {edtBias, edtDark, edtFlat};
+  QCheckBox* checks[3] = {chkBias, chkDark, chkFlat};
+  for (int i = 0; i < 6; ++i) {
+    FHeld[i] = reg.ValueExists(ValueName(i));
+    if (i % 2 == 0) {
+      if (const auto text = StoredValues::String(reg, ValueName(i))) edits[i / 2]->setText(*text);
+    } else if (const auto on = StoredValues::Bool(reg, ValueName(i))) {
+      checks[i / 2]->setChecked(*on);
+    }
+    FShown[i] = ShownValue(i);
   }
 }
 
 void TfrmCalibrate::SaveSettings() {
   TRegistry reg;
   if (!reg.OpenKey(QString::fromLatin1(ApplicationKey), false)) return;
+  // Only what the user changed, and what the store lacks: a stored value the
+  // dialog could not read stays as it was unless the user replaces it.
   try {
-    reg.WriteString(QStringLiteral("Bias Frame"), edtBias->text());
-    reg.WriteString(QStringLiteral("Dark Frame"), edtDark->text());
-    reg.WriteString(QStringLiteral("Flat Frame"), edtFlat->text());
-    reg.WriteBool(QStringLiteral("Bias On"), chkBias->isChecked());
-    reg.WriteBool(QStringLiteral("Dark On"), chkDark->isChecked());
-    reg.WriteBool(QStringLiteral("Flat On"), chkFlat->isChecked());
+    for (int i : {0, 2, 4, 1, 3, 5}) {
+      const QString value = ShownValue(i);
+      if (FHeld[i] && value == FShown[i]) continue;
+      if (i % 2 == 0)
+        reg.WriteString(ValueName(i), value);
+      else
+        reg.WriteBool(ValueName(i), value == QLatin1String("1"));
+      FHeld[i] = true;
+      FShown[i] = value;
+    }
   } catch (const std::exception&) {
     MessageBox::ShowError(QStringLiteral("Error writing to the registry."), this);
   }
 }
 
 void TfrmCalibrate::btnOKClick() {
+  TChildForm* result = nullptr;
   try {
     TChildForm* active = MainForm ? MainForm->ActiveMDIChild() : nullptr;
     if (!active) return;
@@ -166,19 +191,26 @@ void TfrmCalibrate::btnOKClick() {
       marked[i] = true;
     }
     if (marked[0] || marked[1] || marked[2]) {
-      TChildForm* result = CopyImageWindow(active);
+      result = CopyImageWindow(active);
       if (!result) return;  // already reported
       TDataImage& out = *result->DataImage;
+      TFailureWatch watch;
       if (marked[0]) SubtractBias(out, out, *frames[0]);
       if (marked[1]) SubtractDark(out, out, *frames[1]);
       if (marked[2]) FlatFieldDivide(out, *frames[2]);
+      // A step that failed has said so; its window would be called calibrated.
+      if (watch.Failed()) {
+        std::exchange(result, nullptr)->Discard();
+        return;
+      }
       result->SetCaption(QStringLiteral("Calibrated ") + active->Caption());
-      result->UpdateImage();
-      ResultWindow = result;
+      ResultWindow = std::exchange(result, nullptr);
+      ResultWindow->UpdateImage();
     }
     if (chkRemember->isChecked()) SaveSettings();
     SetModalResult(mrOk);
-  } catch (const std::exception&) {
-    // Dropped, as the original did; the dialog stays open.
+  } catch (...) {
+    // The dialog stays open.
+    DiscardFailedResult(result);
   }
 }

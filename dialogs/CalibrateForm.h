@@ -2,6 +2,8 @@
 // "Calibrate": bias, dark and flat-field correction of the active image with
 // frames read from FITS files; the file names and their on/off states are
 // kept in the settings store.
+#include <QString>
+
 #include "app/FormSupport.h"
 
 class QCheckBox;
@@ -36,6 +38,11 @@ class TfrmCalibrate : public TForm {
 
  private:
   void Browse(QLineEdit* Edit);
+  // Value I of "Bias Frame", "Bias On", "Dark Frame", "Dark On", "Flat Frame",
+  // "Flat On" as the controls hold it (a state as "1" or "0").
+  QString ShownValue(int I) const;
+  QString FShown[6];   // as the store last gave them or they were last saved
+  bool FHeld[6] = {};  // the store holds the value (readable or not)
 };
 
 extern TfrmCalibrate* frmCalibrate;

@@ -116,9 +116,7 @@ void TfrmCustomFilter::RunOperation(TDataImage& Dst, TDataImage& Src) {
 void TfrmCustomFilter::FormActivate() { LoadFilterNames(); }
 
 void TfrmCustomFilter::LoadFilterNames() {
-  cmbCustom->clear();
-  cmbCustom->addItems(StoredSettings::EntryNames(QString::fromLatin1(StoredSettings::FiltersKey)));
-  cmbCustom->setCurrentIndex(-1);  // the list is rebuilt with nothing chosen
+  StoredSettings::ListEntries(cmbCustom, QString::fromLatin1(StoredSettings::FiltersKey));
 }
 
 void TfrmCustomFilter::btnAddClick() {
@@ -157,7 +155,12 @@ void TfrmCustomFilter::btnAddClick() {
 }
 
 void TfrmCustomFilter::cmbCustomChange(int Index) {
-  const QString name = cmbCustom->itemText(Index);
+  // A damaged name is no path to its key: it could lead to another one.
+  if (StoredSettings::ItemDamaged(cmbCustom, Index)) {
+    MessageBox::ShowWarning(InvalidFilterText(), this);
+    return;
+  }
+  const QString name = StoredSettings::ItemName(cmbCustom, Index);
   if (name.isEmpty()) return;
   const QString key = QString::fromLatin1(StoredSettings::FiltersKey);
   TRegistry reg;
@@ -195,12 +198,10 @@ void TfrmCustomFilter::cmbCustomChange(int Index) {
 void TfrmCustomFilter::btnDeleteClick() {
   // Only the chosen kernel's own key, never the "Filters" key itself.
   if (cmbCustom->count() == 0 || cmbCustom->currentIndex() < 0) return;
-  const QString name = cmbCustom->currentText();
+  const QString name = StoredSettings::ItemName(cmbCustom, cmbCustom->currentIndex());
   if (name.isEmpty()) return;
   const QString key = QString::fromLatin1(StoredSettings::FiltersKey);
-  {
-    TRegistry reg;
-    if (!reg.DeleteKey(key + name)) MessageBox::ShowWarning(QStringLiteral("Could not delete key ") + key + name, this);
-  }
+  if (!StoredSettings::DeleteEntry(key, name))
+    MessageBox::ShowWarning(QStringLiteral("Could not delete key ") + key + name, this);
   LoadFilterNames();
 }

@@ -243,11 +243,12 @@ void TfrmDeconvolution::Run(bool Closes, int ErrorNumber, Body&& Work) {
     ShowIteration(Iteration, Percent);
     if (*previous) (*previous)(Iteration, Percent);
   });
-  bool failed = false;
+  bool failed = false, outOfMemory = false;
   try {
     Work();
   } catch (...) {
     failed = true;
+    outOfMemory = IsOutOfMemory(std::current_exception());
   }
   // The closing steps run whatever happened; the images are released by now.
   SetProgressHandler(*previous);
@@ -258,7 +259,7 @@ void TfrmDeconvolution::Run(bool Closes, int ErrorNumber, Body&& Work) {
   ProgressBar->setValue(0);
   FRunning = false;
   if (Closes) SetModalResult(mrOk);
-  if (failed) ReportInternalError(ErrorNumber);
+  if (failed) outOfMemory ? ReportOutOfMemory(ErrorNumber) : ReportInternalError(ErrorNumber);
 }
 
 std::unique_ptr<TDataImage> TfrmDeconvolution::Deconvolve(const TDataImage& Source, TChildForm& Active,
@@ -297,7 +298,9 @@ std::unique_ptr<TDataImage> TfrmDeconvolution::Deconvolve(const TDataImage& Sour
   }
   if (!psf) return nullptr;  // reported by the PSF routine
   int pw = 0, ph = 0;
-  std::unique_ptr<TDataImage> padded = PadToPowerOfTwo(Source, OffsetX, OffsetY, pw, ph);
+  bool shortOfMemory = false;
+  std::unique_ptr<TDataImage> padded = PadToPowerOfTwo(Source, OffsetX, OffsetY, pw, ph, &shortOfMemory);
+  if (shortOfMemory) throw std::bad_alloc();  // said as such by the run
   if (!padded || pw != fw || ph != fh || !padded->Pixels) {
     ReportInternalError(ErrorNumber);
     return nullptr;

@@ -102,6 +102,7 @@ void TfrmImageMath::btnOKClick() {
   if (!result) return;
   TDataImage& dst = *result->DataImage;
   const auto op = std::uint8_t(OperatorIndex());
+  TFailureWatch watch;
   if (a.IsColour) {
     ColImageArithmetic(0, 0, op, 0.0f, 0.0f, a, b, dst);
   } else {
@@ -109,6 +110,10 @@ void TfrmImageMath::btnOKClick() {
     dst.DataType = 3;
     dst.TypeMax = 2.0e32f;
     ImageArithmetic(99, 99, op, 0.0f, 0.0f, a, b, dst);
+  }
+  if (watch.Failed()) {
+    result->Discard();  // the routine has said why; the dialog stays open
+    return;
   }
   SetModalResult(mrOk);
   result->SetCaption(QStringLiteral("Image Math"));

@@ -199,23 +199,34 @@ void TProcessingDialog::btnOKClick() {
     return;
   }
   FFocusOutFailed = false;
+  TChildForm* result = nullptr;
   try {
     TChildForm* source = ActiveChild();
     if (!source || !source->DataImage) return;
     if (!CheckBeforeOK(*source)) return;
-    TChildForm* result = CopyImageWindow(source);
+    result = CopyImageWindow(source);
     if (!result) return;
-    if (ResetsLUT) result->DataImage->ResetLUT();
-    RunOperation(*result->DataImage, *source->DataImage);
-    if (grpOutputRange && !source->DataImage->IsColour)
-      RescaleToOutputRange(std::uint8_t(OutputRange()), *result->DataImage);
-    AfterOperation(*result->DataImage);
+    {
+      // A routine that failed has said so; the copy it leaves is no result,
+      // and the dialog stays open.
+      TFailureWatch watch;
+      if (ResetsLUT) result->DataImage->ResetLUT();
+      RunOperation(*result->DataImage, *source->DataImage);
+      if (grpOutputRange && !source->DataImage->IsColour)
+        RescaleToOutputRange(std::uint8_t(OutputRange()), *result->DataImage);
+      AfterOperation(*result->DataImage);
+      if (watch.Failed()) {
+        result->Discard();
+        return;
+      }
+    }
     SetModalResult(mrOk);
     result->SetCaption(FResultCaption);
-    result->UpdateImage();
+    TChildForm* shown = std::exchange(result, nullptr);
+    shown->UpdateImage();
     if (UpdatesQuickScale && MainForm) MainForm->QuickLinearScaleUpdate();
   } catch (...) {
-    // The engine routine has reported its own failure.
+    DiscardFailedResult(result);
   }
 }
 

@@ -293,9 +293,7 @@ void TfrmPseudoColour::RunOperation(TDataImage& Dst, TDataImage&) { Dst.SetPalet
 
 void TfrmPseudoColour::ListPalettes() {
   // Rebuilt with nothing chosen and the name box empty.
-  cmbName->clear();
-  cmbName->addItems(StoredSettings::EntryNames(QString::fromLatin1(StoredSettings::PalettesKey)));
-  cmbName->setCurrentIndex(-1);
+  StoredSettings::ListEntries(cmbName, QString::fromLatin1(StoredSettings::PalettesKey));
   cmbName->setEditText(QString());
 }
 
@@ -328,7 +326,15 @@ void TfrmPseudoColour::SavePalette() {
 }
 
 void TfrmPseudoColour::cmbNameClick(int Index) {
-  const QString name = cmbName->itemText(Index);
+  const QString name = StoredSettings::ItemName(cmbName, Index);
+  // A damaged name is no path to its key: it could lead to another one.
+  if (StoredSettings::ItemDamaged(cmbName, Index)) {
+    MessageBox::ShowError(QStringLiteral("The stored palette \"%1\" is damaged: its name is not one a palette can "
+                                         "have.")
+                              .arg(name),
+                          this);
+    return;
+  }
   if (name.isEmpty()) return;
   const QString key = QString::fromLatin1(StoredSettings::PalettesKey);
   TRegistry reg;
@@ -368,12 +374,10 @@ void TfrmPseudoColour::btnDeleteClick() {
   // Only a stored palette's own key: typed text that names none deletes nothing.
   const int index = cmbName->findText(cmbName->currentText(), Qt::MatchExactly);
   if (index < 0) return;
-  const QString name = cmbName->itemText(index);
+  const QString name = StoredSettings::ItemName(cmbName, index);
   const QString key = QString::fromLatin1(StoredSettings::PalettesKey);
-  {
-    TRegistry reg;
-    if (!reg.DeleteKey(key + name)) MessageBox::ShowWarning(QStringLiteral("Could not delete key ") + key + name, this);
-  }
+  if (!StoredSettings::DeleteEntry(key, name))
+    MessageBox::ShowWarning(QStringLiteral("Could not delete key ") + key + name, this);
   FPoints.clear();
   ClearName();
   ListPalettes();

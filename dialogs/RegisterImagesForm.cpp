@@ -126,12 +126,17 @@ void TfrmRegisterImage::btnOKClick() {
       const TMarkerRec& r = referenceMarkers[k - 1];
       pairs[k] = TMarkerPair{t.X, t.Y, r.X, r.Y};
     }
+    TFailureWatch watch;
     if (degree == 1)
       RegisterLinear(degree, pairs, std::uint8_t(count), *target->DataImage, *reference->DataImage,
                      *result->DataImage);
     else
       RegisterQuadratic(degree, pairs, std::uint8_t(count), *target->DataImage, *reference->DataImage,
                         *result->DataImage);
+    if (watch.Failed()) {
+      result->Discard();  // the routine has said why
+      continue;
+    }
     result->SetCaption(caption + QStringLiteral(" - Registered"));
     result->UpdateImage();
   }

@@ -1,6 +1,7 @@
 #include "dialogs/RotateForm.h"
 
 #include <QGridLayout>
+#include <utility>
 
 #include "app/Child.h"
 #include "app/FloatEdit.h"
@@ -38,19 +39,25 @@ void TfrmRotate::RunOperation(TDataImage& Dst, TDataImage& Src) {
 }
 
 void TfrmRotate::Flip(std::uint8_t Direction) {
+  TChildForm* result = nullptr;
   try {
     TChildForm* source = ActiveChild();
     if (!source || !source->DataImage) return;
-    TChildForm* result = CopyImageWindow(source);
+    result = CopyImageWindow(source);
     if (!result) return;
+    TFailureWatch watch;
     if (source->DataImage->IsColour)
       ColFlip(Direction, *result->DataImage, *source->DataImage);
     else
       ::Flip(Direction, *result->DataImage, *source->DataImage);
+    if (watch.Failed()) {
+      result->Discard();  // the routine has said why
+      return;
+    }
     result->SetCaption(QStringLiteral("Flip"));
-    result->UpdateImage();
+    std::exchange(result, nullptr)->UpdateImage();
     if (MainForm) MainForm->QuickLinearScaleUpdate();
   } catch (...) {
-    // The routine has reported its own failure.
+    DiscardFailedResult(result);
   }
 }

@@ -1,5 +1,6 @@
 #include "dialogs/StoredSettings.h"
 
+#include <QComboBox>
 #include <algorithm>
 
 #include "platform/NumFormat.h"
@@ -28,6 +29,34 @@ QString StoredName(const QString& Key, const QString& Name) {
 
 bool UsableName(const QString& Name) {
   return !Name.isEmpty() && !Name.contains(QLatin1Char('\\')) && !Name.contains(QLatin1Char('/'));
+}
+
+namespace {
+constexpr int NameRole = Qt::UserRole;
+constexpr int DamagedRole = Qt::UserRole + 1;
+}  // namespace
+
+void ListEntries(QComboBox* List, const QString& Key) {
+  List->clear();
+  for (const QString& name : EntryNames(Key)) {
+    const bool damaged = !UsableName(name);
+    List->addItem(damaged ? name + QStringLiteral(" (damaged)") : name);
+    List->setItemData(List->count() - 1, name, NameRole);
+    List->setItemData(List->count() - 1, damaged, DamagedRole);
+  }
+  List->setCurrentIndex(-1);
+}
+
+QString ItemName(const QComboBox* List, int Index) {
+  const QVariant name = List->itemData(Index, NameRole);
+  return name.isValid() ? name.toString() : List->itemText(Index);
+}
+
+bool ItemDamaged(const QComboBox* List, int Index) { return List->itemData(Index, DamagedRole).toBool(); }
+
+bool DeleteEntry(const QString& Key, const QString& Name) {
+  TRegistry reg;
+  return reg.OpenKey(Key, false) && reg.DeleteSubKey(Name);
 }
 
 QString FormatKernel(const long double (&Values)[9]) {

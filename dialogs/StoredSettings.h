@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QComboBox;
+
 namespace StoredSettings {
 
 extern const char* const FiltersKey;   // "Software\Quorvath\Corvelle Image\2.0ZUL\Filters\"
@@ -18,6 +20,16 @@ QStringList EntryNames(const QString& Key);
 QString StoredName(const QString& Key, const QString& Name);
 // A name that makes exactly one subkey: not empty, no key separators.
 bool UsableName(const QString& Name);
+
+// Replaces the items of List by the entries of Key, with nothing chosen. An
+// entry whose name the program could not have written (see UsableName) is
+// listed as damaged; each item keeps the entry's stored name.
+void ListEntries(QComboBox* List, const QString& Key);
+// The stored name of item Index, and whether it is damaged.
+QString ItemName(const QComboBox* List, int Index);
+bool ItemDamaged(const QComboBox* List, int Index);
+// Deletes exactly the entry Name of Key, whatever its name holds.
+bool DeleteEntry(const QString& Key, const QString& Name);
 
 // The nine kernel values R1C1 .. R3C3 joined by commas, each in the shortest
 // general format, always with "." as the decimal separator.

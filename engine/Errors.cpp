@@ -1,6 +1,8 @@
 #include "engine/Errors.h"
 
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -16,6 +18,21 @@ TProgressHandler& ProgressHandler() {
   static TProgressHandler h;
   return h;
 }
+thread_local bool OutOfMemoryReport = false;
+
+void Report(int Code, bool OutOfMemory) {
+  const bool outer = std::exchange(OutOfMemoryReport, OutOfMemory && Code > 0);
+  try {
+    if (auto& h = ErrorHandler()) {
+      h(Code);
+    } else if (Code > 0) {
+      std::fprintf(stderr, "%s\n", (OutOfMemoryReport ? std::string(OutOfMemoryText) : InternalErrorText(Code)).c_str());
+    }
+  } catch (...) {
+    // The report has no failure path of its own.
+  }
+  OutOfMemoryReport = outer;
+}
 }  // namespace
 
 std::string InternalErrorText(int Code) {
@@ -23,17 +40,25 @@ std::string InternalErrorText(int Code) {
          std::to_string(Code);
 }
 
-void ReportInternalError(int Code) {
+bool IsOutOfMemory(const std::exception_ptr& E) {
+  if (!E) return false;
   try {
-    if (auto& h = ErrorHandler()) {
-      h(Code);
-    } else if (Code > 0) {
-      std::fprintf(stderr, "%s\n", InternalErrorText(Code).c_str());
-    }
+    std::rethrow_exception(E);
+  } catch (const std::bad_alloc&) {
+    return true;
+  } catch (const std::length_error&) {
+    return true;
   } catch (...) {
-    // The report has no failure path of its own.
+    return false;
   }
 }
+
+// Inside a guard's handler the exception it caught is still the current one.
+void ReportInternalError(int Code) { Report(Code, Code > 0 && IsOutOfMemory(std::current_exception())); }
+
+void ReportOutOfMemory(int Code) { Report(Code, true); }
+
+bool ReportIsOutOfMemory() { return OutOfMemoryReport; }
 
 TInternalErrorHandler SetInternalErrorHandler(TInternalErrorHandler Handler) {
   return std::exchange(ErrorHandler(), std::move(Handler));

@@ -2,6 +2,7 @@
 // The internal error report and the engine's other hooks to the outside:
 // warning texts and progress of long iterations. The application connects them
 // to message boxes and progress bars; tests connect them to recorders.
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -87,8 +88,17 @@ inline constexpr const char* OutOfMemoryText = "Out of memory";
 std::string InternalErrorText(int Code);
 
 // Shows the error box for Code > 0 through the installed handler; nothing for
-// Code <= 0. Never throws.
+// Code <= 0. Never throws. Called from a guard that caught exhausted memory,
+// it reports as ReportOutOfMemory does.
 void ReportInternalError(int Code);
+
+// Exhausted memory: std::bad_alloc and its kin, or a container's length_error.
+bool IsOutOfMemory(const std::exception_ptr& E);
+// Reports Code for a routine that ran out of memory: the handlers get Code as
+// always, and ReportIsOutOfMemory() is true while they run, so that the user
+// reads OutOfMemoryText instead of a number.
+void ReportOutOfMemory(int Code);
+bool ReportIsOutOfMemory();
 
 // Receives every call of ReportInternalError, zero and negative codes included,
 // so tests can check that an operation reported exactly once. The handler

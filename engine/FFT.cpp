@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Checked.h"
+#include "engine/Errors.h"
 #include "engine/Parallel.h"
 
 // The block kernel passes 32-byte vectors between inlined helpers only.
@@ -976,13 +977,14 @@ int NextPowerOfTwo(int N) {
 }
 
 std::unique_ptr<TDataImage> PadToPowerOfTwo(const TDataImage& Image, int& OffsetX, int& OffsetY, int& PaddedWidth,
-                                            int& PaddedHeight) {
+                                            int& PaddedHeight, bool* ShortOfMemory) {
+  if (ShortOfMemory) *ShortOfMemory = false;
   try {
     const int w = Image.Width, h = Image.Height;
     if (w <= 0 || h <= 0 || !Image.Pixels) return nullptr;
     const int pw = NextPowerOfTwo(w), ph = NextPowerOfTwo(h);
     auto padded = std::make_unique<TDataImage>();
-    if (!padded->Allocate(pw, ph, 3, false) || !padded->Pixels) return nullptr;
+    if (!padded->Allocate(pw, ph, 3, false) || !padded->Pixels) throw std::bad_alloc();
 
     const float* src = Image.Pixels;
     float s = 0.0f;
@@ -1016,6 +1018,7 @@ std::unique_ptr<TDataImage> PadToPowerOfTwo(const TDataImage& Image, int& Offset
     PaddedHeight = ph;
     return padded;
   } catch (...) {
+    if (ShortOfMemory) *ShortOfMemory = IsOutOfMemory(std::current_exception());
     return nullptr;
   }
 }

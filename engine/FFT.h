@@ -16,9 +16,10 @@ int NextPowerOfTwo(int N);
 
 // A new floating-point grey image of sides NextPowerOfTwo(W) x NextPowerOfTwo(H)
 // holding Image in its middle, the rest filled with the mean of Image's border
-// pixels (corners counted twice). Null when Image is empty or memory is short.
+// pixels (corners counted twice). Null when Image is empty, its border sum
+// overflows or memory is short; ShortOfMemory, when given, tells the last.
 std::unique_ptr<TDataImage> PadToPowerOfTwo(const TDataImage& Image, int& OffsetX, int& OffsetY, int& PaddedWidth,
-                                            int& PaddedHeight);
+                                            int& PaddedHeight, bool* ShortOfMemory = nullptr);
 
 // The transform fused with the work around it, for the iterations that run
 // it many times; the results are those of the separate steps.

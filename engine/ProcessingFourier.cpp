@@ -2,6 +2,7 @@
 // its centre.
 #include <cmath>
 #include <memory>
+#include <new>
 
 #include "engine/Checked.h"
 #include "engine/Errors.h"
@@ -21,8 +22,11 @@ struct TPadded {
 // fault of the calling filter.
 TPadded PadWithComplex(TDataImage& Src) {
   TPadded p;
-  p.Work = PadToPowerOfTwo(Src, p.OffsetX, p.OffsetY, p.Width, p.Height);
-  if (!p.Work || !p.Work->AllocateComplex(p.Width, p.Height)) Checked::Fault("no work image");
+  bool shortOfMemory = false;
+  p.Work = PadToPowerOfTwo(Src, p.OffsetX, p.OffsetY, p.Width, p.Height, &shortOfMemory);
+  if (shortOfMemory) throw std::bad_alloc();
+  if (!p.Work) Checked::Fault("no work image");
+  if (!p.Work->AllocateComplex(p.Width, p.Height)) throw std::bad_alloc();
   return p;
 }
 

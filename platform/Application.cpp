@@ -85,7 +85,9 @@ bool TApplication::notify(QObject* Receiver, QEvent* Event) {
 
 void InstallEngineMessageBoxes() {
   SetInternalErrorHandler([](int Code) {
-    if (Code > 0) MessageBox::ShowError(QString::fromStdString(InternalErrorText(Code)));
+    if (Code <= 0) return;
+    MessageBox::ShowError(ReportIsOutOfMemory() ? QString::fromLatin1(OutOfMemoryText)
+                                                : QString::fromStdString(InternalErrorText(Code)));
   });
   SetWarningHandler([](const std::string& Text) { MessageBox::ShowWarning(QString::fromStdString(Text)); });
 }

@@ -1,10 +1,14 @@
 #include "platform/Registry.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <cstring>
+
+#include "platform/MessageBox.h"
 
 namespace {
 
@@ -50,6 +54,15 @@ QStringList SplitPath(const QString& Path) { return Path.split('\\', Qt::SkipEmp
 
 QString ReadErrorText(const QString& Name) { return QStringLiteral("Invalid data type for '%1'").arg(Name); }
 
+// Every name in the path is a name: an empty one would stand for its parent.
+bool NamesEveryKey(const QString& Key) {
+  const QString path = Key.startsWith('\\') ? Key.mid(1) : Key;
+  if (path.isEmpty()) return false;
+  for (const QString& name : path.split('\\'))
+    if (name.isEmpty()) return false;
+  return true;
+}
+
 }  // namespace
 
 void TRegistry::SetStorageFile(const QString& Path) { StorageOverride() = Path; }
@@ -67,6 +80,31 @@ TRegistry::TRegistry() {
   const QString file = StorageFile();
   QDir().mkpath(QFileInfo(file).absolutePath());
   Store = std::make_unique<QSettings>(file, QSettings::IniFormat);
+  // The INI reader drops what it cannot parse and the next write would lose
+  // it for good.
+  if (Store->status() == QSettings::FormatError) SetAsideUnreadableStore(file);
+}
+
+void TRegistry::SetAsideUnreadableStore(const QString& File) {
+  Store.reset();  // nothing was written through it
+  QString aside = File + QStringLiteral(".damaged");
+  for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n) aside = File + QStringLiteral(".damaged-%1").arg(n);
+  QFile file(File);
+  const bool kept = !QFileInfo::exists(aside) && file.rename(aside);
+  Store = std::make_unique<QSettings>(File, QSettings::IniFormat);
+  // Once for each file that stays unreadable where it is.
+  static QSet<QString> told;
+  if (!kept && told.contains(File)) return;
+  told.insert(File);
+  const QString name = QDir::toNativeSeparators(File);
+  if (kept)
+    MessageBox::ShowWarning(QStringLiteral("The settings file %1 could not be read. It has been kept as %2, and the "
+                                           "settings start again from their defaults.")
+                                .arg(name, QDir::toNativeSeparators(aside)));
+  else
+    MessageBox::ShowWarning(QStringLiteral("The settings file %1 could not be read, and it could not be kept aside "
+                                           "(%2). The settings that cannot be read take their defaults.")
+                                .arg(name, file.errorString()));
 }
 
 TRegistry::~TRegistry() { Store->sync(); }
@@ -91,6 +129,7 @@ bool TRegistry::KeyExists(const QString& Key) const {
 }
 
 bool TRegistry::CreateKey(const QString& Key) {
+  if (!NamesEveryKey(Key)) return false;
   const QStringList parts = SplitPath(Resolve(Key));
   QString path;
   for (const QString& p : parts) {
@@ -103,6 +142,7 @@ bool TRegistry::CreateKey(const QString& Key) {
 }
 
 bool TRegistry::OpenKey(const QString& Key, bool CanCreate) {
+  if (CanCreate && !NamesEveryKey(Key)) return false;
   const QString path = Resolve(Key);
   if (!KeyExists(QLatin1Char('\\') + path)) {
     if (!CanCreate) return false;
@@ -120,9 +160,19 @@ void TRegistry::CloseKey() {
 }
 
 bool TRegistry::DeleteKey(const QString& Key) {
+  if (!NamesEveryKey(Key)) return false;
   const QString path = Resolve(Key);
   if (SplitPath(path).isEmpty() || !KeyExists(QLatin1Char('\\') + path)) return false;
   Store->remove(Group(path));
+  Store->sync();
+  return true;
+}
+
+bool TRegistry::DeleteSubKey(const QString& Name) {
+  if (!Open || Name.isEmpty()) return false;
+  const QString group = Group(Current) + '/' + Encode(Name);
+  if (!Store->contains(group + '/' + kMarker)) return false;
+  Store->remove(group);
   Store->sync();
   return true;
 }

@@ -23,6 +23,9 @@ enum class TRegDataType { rdUnknown, rdString, rdInteger, rdBinary };
 
 class TRegistry {
  public:
+  // A store file that cannot be parsed is first renamed to "registry.ini.damaged"
+  // (or "registry.ini.damaged-2" and on), so that nothing written later
+  // replaces it, and the user is told in a warning box.
   TRegistry();
   ~TRegistry();
   TRegistry(const TRegistry&) = delete;
@@ -32,6 +35,9 @@ class TRegistry {
 
   // A key starting with '\' is absolute; otherwise it is relative to the open
   // key. Without CanCreate a missing key fails (returns false, nothing changes).
+  // With CanCreate, as in CreateKey and DeleteKey, every name in the path must
+  // be a name: a path with an empty name (two separators in a row, one at the
+  // end) fails, so that it can never stand for its parent key.
   bool OpenKey(const QString& Key, bool CanCreate);
   bool OpenKeyReadOnly(const QString& Key) { return OpenKey(Key, false); }
   void CloseKey();
@@ -40,6 +46,9 @@ class TRegistry {
 
   bool CreateKey(const QString& Key);
   bool DeleteKey(const QString& Key);  // with all its subkeys and values
+  // Deletes the one subkey of the open key called Name, taken as it stands
+  // (separators in it are part of the name); an empty name deletes nothing.
+  bool DeleteSubKey(const QString& Name);
   bool KeyExists(const QString& Key) const;
   QStringList GetKeyNames() const;    // subkeys of the open key
   QStringList GetValueNames() const;  // values of the open key
@@ -78,6 +87,7 @@ class TRegistry {
   QString ValueKey(const QString& Name) const;
   QString RawValue(const QString& Name, bool& Found) const;
   void Put(const QString& Name, const QString& Raw);
+  void SetAsideUnreadableStore(const QString& File);
 
   std::unique_ptr<QSettings> Store;
   bool Open = false;

@@ -107,6 +107,20 @@ int ParseInt(const QString& S, int Default) {
   const int v = S.trimmed().toInt(&ok);
   return ok ? v : Default;
 }
+
+// One stored value as text: a string, or an integer in decimal; Default when
+// it is missing or cannot be read, so one bad value costs only itself.
+QString StoredPositionText(const TRegistry& Reg, const QString& Name, const QString& Default) {
+  try {
+    switch (Reg.GetDataType(Name)) {
+      case TRegDataType::rdString: return Reg.ReadString(Name);
+      case TRegDataType::rdInteger: return QString::number(Reg.ReadInteger(Name));
+      default: return Default;
+    }
+  } catch (...) {
+    return Default;
+  }
+}
 }  // namespace
 
 void LoadToolbarPositionsFromRegistry(QWidget* Form, const QString& Key) {
@@ -117,10 +131,7 @@ void LoadToolbarPositionsFromRegistry(QWidget* Form, const QString& Key) {
   auto readStr = [&](const QString& Section, const QString& Name, const QString& Default) -> QString {
     TRegistry r;
     if (!r.OpenKey(base + QStringLiteral("\\") + Section, false)) return Default;
-    if (!r.ValueExists(Name)) return Default;
-    if (r.GetDataType(Name) == TRegDataType::rdInteger) return QString::number(r.ReadInteger(Name));
-    if (r.GetDataType(Name) != TRegDataType::rdString) return Default;
-    return r.ReadString(Name);
+    return StoredPositionText(r, Name, Default);
   };
   auto readInt = [&](const QString& Section, const QString& Name, int Default) -> int {
     const QString s = readStr(Section, Name, QString());

@@ -1,8 +1,10 @@
 // Photometry settings in the settings store, their preview, and the
 // add-aperture tool window.
 #include <QAction>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
+#include <limits>
 
 #include "PhotometryTestSupport.h"
 #include "analysis/AddApatureForm.h"
@@ -15,13 +17,13 @@ namespace {
 const QString Key = QString::fromLatin1(ApplicationKey);
 }
 
-TEST_F(PhotometryTest, SettingsAreReadUpToTheFirstMissingValueAndStoredOnOK) {
+TEST_F(PhotometryTest, SettingsFallBackEachAloneAndAreStoredOnOK) {
   const struct {
     bool Key, Outer;  // the key exists; "Annulus Outer" is stored
     QStringList Shown;
   } reads[] = {{false, false, {"8", "13", "18", "20", "60"}},
                {true, true, {"5", "9", "14", "19.5", "120"}},
-               {true, false, {"5", "9", "18", "20", "60"}}};
+               {true, false, {"5", "9", "18", "19.5", "120"}}};
   for (const auto& c : reads) {
     TRegistry reg;
     reg.DeleteKey(Key);
@@ -61,6 +63,58 @@ TEST_F(PhotometryTest, SettingsAreReadUpToTheFirstMissingValueAndStoredOnOK) {
   EXPECT_TRUE(child->ZeroPoint == 19.0 && child->IntegrationTime == 45.0);
   TChildForm* next = StarField(64, 64, {}, QStringLiteral("next"));  // reads the stored values
   EXPECT_TRUE(next->AnnulusOuter == 16 && next->IntegrationTime == 45.0);
+}
+
+namespace {
+QByteArray StoreBytes() {
+  QFile f(TRegistry::StorageFile());
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+// The lines of After that are not in Before.
+QList<QByteArray> NewLines(const QByteArray& Before, const QByteArray& After) {
+  QList<QByteArray> lines;
+  const QList<QByteArray> old = Before.split('\n');
+  for (const QByteArray& l : After.split('\n'))
+    if (!old.contains(l)) lines << l;
+  return lines;
+}
+}  // namespace
+
+TEST_F(PhotometryTest, OKRewritesNothingTheUserDidNotChange) {
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(Key, true));
+    reg.WriteInteger(QStringLiteral("Aperture"), 5);
+    reg.WriteString(QStringLiteral("Annulus Inner"), QStringLiteral("nine"));  // of another kind
+    reg.WriteInteger(QStringLiteral("Annulus Outer"), 14);
+    reg.WriteFloat(QStringLiteral("Zero Point"), std::numeric_limits<double>::quiet_NaN());
+    reg.WriteFloat(QStringLiteral("Intergration Time"), 120.0625);
+  }
+  TfrmPhotSettings f;
+  EXPECT_EQ(QStringList({f.iedR1->text(), f.iedR2->text(), f.iedR3->text(), f.fedZeroPoint->text(),
+                         f.fedExposure->text()}),
+            QStringList({"5", "13", "14", "20", "120.0625"}));
+  // A new window takes the usable values and the defaults of the others.
+  TChildForm* child = StarField(40, 40, {}, QStringLiteral("field"));
+  EXPECT_TRUE(child->ApertureRadius == 5 && child->AnnulusInner == 13 && child->AnnulusOuter == 14);
+  EXPECT_EQ(child->ZeroPoint, 20.0);
+  EXPECT_EQ(child->IntegrationTime, 120.0625);
+
+  const QByteArray before = StoreBytes();
+  f.btnOKClick();
+  EXPECT_EQ(StoreBytes(), before);
+  EXPECT_EQ(child->ZeroPoint, 20.0);  // what the dialog showed, given to the active window
+  // A changed value is written alone.
+  f.fedZeroPoint->setText(QStringLiteral("21.25"));
+  f.btnOKClick();
+  const QByteArray after = StoreBytes();
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(Key, false));
+  EXPECT_EQ(reg.ReadFloat(QStringLiteral("Zero Point")), 21.25);
+  EXPECT_EQ(NewLines(before, after).size(), 1);
+  EXPECT_EQ(NewLines(after, before).size(), 1);
+  EXPECT_EQ(reg.ReadString(QStringLiteral("Annulus Inner")), QStringLiteral("nine"));
+  EXPECT_TRUE(Boxes.empty());
 }
 
 TEST_F(PhotometryTest, PreviewDrawsThreeCirclesOnlyForOutwardRadii) {

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <limits>
 
 #include "AppTestUtil.h"
 #include "platform/FileDialog.h"
@@ -164,7 +166,7 @@ TEST_F(ChildForm, TheWindowFollowsTheZoomBothWays) {
   EXPECT_EQ(big->width(), available.width());
 }
 
-TEST_F(ChildForm, PhotometrySettingsAreReadAllOrNothing) {
+TEST_F(ChildForm, EachPhotometrySettingThatCannotBeUsedTakesItsOwnDefault) {
   // A settings file of this test's own: test programs run side by side.
   QTemporaryDir settings;
   ASSERT_TRUE(settings.isValid());
@@ -172,32 +174,44 @@ TEST_F(ChildForm, PhotometrySettingsAreReadAllOrNothing) {
   struct Restore {
     ~Restore() { TRegistry::SetStorageFile(QString()); }
   } restore;
-  {
+  const auto store = [](const std::function<void(TRegistry&)>& Spoil) {
     TRegistry reg;
+    reg.DeleteKey(QLatin1Char('\\') + QString::fromLatin1(ApplicationKey));
     ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(ApplicationKey), true));
     reg.WriteInteger(QStringLiteral("Aperture"), 5);
     reg.WriteInteger(QStringLiteral("Annulus Inner"), 7);
     reg.WriteInteger(QStringLiteral("Annulus Outer"), 9);
     reg.WriteFloat(QStringLiteral("Zero Point"), 21.5);
     reg.WriteFloat(QStringLiteral("Intergration Time"), 30.0);
+    Spoil(reg);
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* What;
+    std::function<void(TRegistry&)> Spoil;
+    int Aperture, Inner, Outer;
+    double ZeroPoint, Time;
+  } cases[] = {
+      {"all usable", [](TRegistry&) {}, 5, 7, 9, 21.5, 30.0},
+      {"time missing", [](TRegistry& r) { r.DeleteValue(QStringLiteral("Intergration Time")); }, 5, 7, 9, 21.5, 60.0},
+      {"zero point NaN", [&](TRegistry& r) { r.WriteFloat(QStringLiteral("Zero Point"), nan); }, 5, 7, 9, 20.0, 30.0},
+      {"time infinite", [&](TRegistry& r) { r.WriteFloat(QStringLiteral("Intergration Time"), inf); }, 5, 7, 9, 21.5,
+       60.0},
+      {"inner of another kind", [](TRegistry& r) { r.WriteString(QStringLiteral("Annulus Inner"), QStringLiteral("7")); },
+       5, 13, 9, 21.5, 30.0},
+      {"aperture beyond 255", [](TRegistry& r) { r.WriteInteger(QStringLiteral("Aperture"), 100000); }, 8, 7, 9, 21.5,
+       30.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    store(c.Spoil);
+    auto* child = new TChildForm;
+    EXPECT_EQ(child->ApertureRadius, c.Aperture);
+    EXPECT_EQ(child->AnnulusInner, c.Inner);
+    EXPECT_EQ(child->AnnulusOuter, c.Outer);
+    EXPECT_EQ(child->ZeroPoint, c.ZeroPoint);
+    EXPECT_EQ(child->IntegrationTime, c.Time);
   }
-  auto* child = new TChildForm;
-  EXPECT_EQ(child->ApertureRadius, 5);
-  EXPECT_EQ(child->AnnulusInner, 7);
-  EXPECT_EQ(child->AnnulusOuter, 9);
-  EXPECT_EQ(child->ZeroPoint, 21.5);
-  EXPECT_EQ(child->IntegrationTime, 30.0);
-  {
-    TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey(QString::fromLatin1(ApplicationKey), false));
-    reg.DeleteValue(QStringLiteral("Intergration Time"));
-  }
-  auto* other = new TChildForm;
-  EXPECT_EQ(other->ApertureRadius, 8);
-  EXPECT_EQ(other->AnnulusInner, 13);
-  EXPECT_EQ(other->AnnulusOuter, 18);
-  EXPECT_EQ(other->ZeroPoint, 20.0);
-  EXPECT_EQ(other->IntegrationTime, 60.0);
 }
 
 TEST_F(ChildForm, ClosePromptAnswers) {

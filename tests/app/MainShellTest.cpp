@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QLabel>
@@ -232,6 +234,48 @@ TEST_F(MainShellTest, ExitKeepsTheSettingsAndOneBadValueSpoilsNoOther) {
   EXPECT_TRUE(run.Form->isMaximized());  // the bad value's own default
   EXPECT_EQ(run.Form->SavePrompt, 1);
   EXPECT_EQ(run.Form->OpenDialog()->InitialDir, QStringLiteral("/data/night"));
+  EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(MainShellTest, StoredBoundsAreKeptOnTheScreensValueByValue) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(KeyA + QStringLiteral("\\FileHistory"), true));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\") + KeyA, false));
+    const std::pair<const char*, int> values[] = {
+        {"State", 1},        {"Top", -5000},      {"Left", 2000000000}, {"Width", 40000},   {"Height", 300},
+        {"QSVisible", 0},    {"QSTop", 90000},    {"QSLeft", 30},       {"SRVisible", 1},   {"SRTop", 10},
+        {"SRLeft", 20},      {"SRWidth", 40000},  {"SRHeight", 40000},  {"PRVisible", 1},   {"PRLeft", 25},
+        {"PRWidth", 310},    {"PRHeight", 190}};
+    for (auto [name, value] : values) reg.WriteInteger(QString::fromLatin1(name), value);
+    reg.WriteString(QStringLiteral("PRTop"), QStringLiteral("high"));  // of another kind
+  }
+  {
+    TRun run;
+    // Each window on the screen, no larger than it; what was usable kept.
+    for (QWidget* w : {static_cast<QWidget*>(run.Form), run.Form->StatisticsResultsWindow,
+                       run.Form->PhotometryGridWindow, static_cast<QWidget*>(frmQuickLinearScale)})
+      EXPECT_TRUE(screen.contains(QRect(w->pos(), w->size()))) << w->objectName().toStdString();
+    EXPECT_FALSE(run.Form->isMaximized());
+    EXPECT_EQ(run.Form->size(), QSize(screen.width(), 300));
+    EXPECT_EQ(run.Form->StatisticsResultsWindow->size(), screen.size());
+    EXPECT_TRUE(run.Form->StatisticsResultsWindow->isVisible());
+    QWidget* grid = run.Form->PhotometryGridWindow;
+    EXPECT_TRUE(grid->isVisible());
+    EXPECT_EQ(QRect(grid->pos(), grid->size()).left(), 25);
+    EXPECT_EQ(grid->size(), QSize(310, 190));
+    EXPECT_EQ(frmQuickLinearScale->x(), 30);
+    EXPECT_FALSE(frmQuickLinearScale->isVisible());
+    run.Close();
+  }
+  // Saved back as shown, not as they were stored.
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(KeyA, false));
+  EXPECT_LE(reg.ReadInteger("SRWidth"), screen.width());
+  EXPECT_LE(reg.ReadInteger("SRHeight"), screen.height());
+  EXPECT_LE(reg.ReadInteger("Width"), screen.width());
+  EXPECT_EQ(reg.ReadInteger("PRWidth"), 310);
   EXPECT_TRUE(Boxes.empty());
 }
 

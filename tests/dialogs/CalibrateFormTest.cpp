@@ -1,6 +1,7 @@
 // Process > Calibrate: frames from FITS files against numpy, the refusals,
 // and the settings it remembers.
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -109,20 +110,63 @@ TEST_F(CalibrateFormTest, SettingsAreRememberedOnlyWhereTheKeyExists) {
                                reg.ReadBool(QStringLiteral("Flat On"))}),
             std::vector<bool>({true, false, false}));
   EXPECT_TRUE(Boxes.empty());
-  // A new start reads them in order and stops at the first one missing.
+  // A new start reads each value alone: one missing or unreadable leaves
+  // only its own control as it was.
   reg.WriteBool(QStringLiteral("Flat On"), true);
-  for (bool darkOn : {false, true}) {
-    if (darkOn) reg.WriteBool(QStringLiteral("Dark On"), true);
+  for (int darkOn : {0, 1, 2}) {
+    if (darkOn == 1) reg.WriteBool(QStringLiteral("Dark On"), true);
+    else if (darkOn == 2) reg.WriteString(QStringLiteral("Dark On"), QStringLiteral("yes"));
     else reg.DeleteValue(QStringLiteral("Dark On"));
     FreeRestorationForms();
     CreateRestorationForms(Form.get());
     EXPECT_TRUE(frmCalibrate->chkBias->isChecked());
     EXPECT_TRUE(frmCalibrate->btnBrowse1->isEnabled());
     EXPECT_EQ(frmCalibrate->edtDark->text(), dark);
-    EXPECT_EQ(frmCalibrate->chkDark->isChecked(), darkOn);
-    EXPECT_EQ(frmCalibrate->lblDark->isEnabled(), darkOn);
-    EXPECT_EQ(frmCalibrate->chkFlat->isChecked(), darkOn);
-    EXPECT_EQ(frmCalibrate->edtFlat->text(), darkOn ? QStringLiteral("flat one.fits") : QString());
+    EXPECT_EQ(frmCalibrate->chkDark->isChecked(), darkOn == 1);
+    EXPECT_EQ(frmCalibrate->lblDark->isEnabled(), darkOn == 1);
+    EXPECT_TRUE(frmCalibrate->chkFlat->isChecked());
+    EXPECT_EQ(frmCalibrate->edtFlat->text(), QStringLiteral("flat one.fits"));
   }
   EXPECT_EQ(frmCalibrate->lblFlat->buddy(), frmCalibrate->edtFlat);
+}
+
+TEST_F(CalibrateFormTest, OKRewritesNothingTheUserDidNotChange) {
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(KeyA, true));
+    reg.WriteString(QStringLiteral("Bias Frame"), QStringLiteral("/frames/bias.fts"));
+    reg.WriteString(QStringLiteral("Bias On"), QStringLiteral("yes"));  // of another kind
+    reg.WriteString(QStringLiteral("Dark Frame"), QStringLiteral("/frames/dark 300s.fts"));
+    reg.WriteBool(QStringLiteral("Dark On"), false);
+    reg.WriteInteger(QStringLiteral("Flat Frame"), 7);  // of another kind
+    reg.WriteBool(QStringLiteral("Flat On"), false);
+  }
+  for (QCheckBox* chk : {frmCalibrate->chkBias, frmCalibrate->chkDark, frmCalibrate->chkFlat}) chk->setChecked(false);
+  for (QLineEdit* edt : {frmCalibrate->edtBias, frmCalibrate->edtDark, frmCalibrate->edtFlat}) edt->clear();
+  frmCalibrate->LoadSettings();  // as at a start with these values
+  EXPECT_EQ(frmCalibrate->edtBias->text(), QStringLiteral("/frames/bias.fts"));
+  EXPECT_FALSE(frmCalibrate->chkBias->isChecked());
+  EXPECT_EQ(frmCalibrate->edtDark->text(), QStringLiteral("/frames/dark 300s.fts"));
+  EXPECT_EQ(frmCalibrate->edtFlat->text(), QString());
+  GreyWindow(8, 8, 3, [](int, int) { return 1.0f; });
+  const auto bytes = [] {
+    QFile f(TRegistry::StorageFile());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  const QByteArray before = bytes();
+  RunCommand("ProcessCalibrate", [&](QWidget* d) { Click(d, "btnOK"); });  // no step: the settings only
+  EXPECT_EQ(bytes(), before);
+  // The value the user changed, and only it.
+  RunCommand("ProcessCalibrate", [&](QWidget* d) {
+    SetStep(d, "Flat", QStringLiteral("/frames/flat.fts"));
+    SetStep(d, "Flat", Off);
+    Click(d, "btnOK");
+  });
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(KeyA, false));
+  EXPECT_EQ(reg.ReadString(QStringLiteral("Flat Frame")), QStringLiteral("/frames/flat.fts"));
+  EXPECT_EQ(reg.ReadString(QStringLiteral("Bias On")), QStringLiteral("yes"));
+  EXPECT_EQ(reg.ReadString(QStringLiteral("Dark Frame")), QStringLiteral("/frames/dark 300s.fts"));
+  EXPECT_EQ(reg.ReadString(QStringLiteral("Bias Frame")), QStringLiteral("/frames/bias.fts"));
+  EXPECT_TRUE(Boxes.empty());
 }

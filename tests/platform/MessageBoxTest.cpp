@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -94,6 +96,47 @@ TEST(EngineBoxes, InternalErrorShowsOnlyPositiveCodes) {
   ShowEngineWarning("Division by zero is not allowed.");
   ASSERT_EQ(rec.Boxes.size(), 2u);
   EXPECT_EQ(rec.Boxes[1].Type, TMsgDlgType::mtWarning);
+  SetInternalErrorHandler(nullptr);
+  SetWarningHandler(nullptr);
+}
+
+TEST(EngineBoxes, ExhaustedMemorySaysSoInsteadOfANumber) {
+  BoxRecorder rec;
+  InstallEngineMessageBoxes();
+  const QString memory = QStringLiteral("Out of memory");
+  const QString number = QStringLiteral("An internal error has occured in Corvelle Image.  Please note the following "
+                                        "error number: 56");
+  // A guard that reports from its handler: what it caught decides the text.
+  const struct {
+    std::function<void()> Throw;
+    QString Text;
+  } cases[] = {
+      {[] { throw std::bad_alloc(); }, memory},
+      {[] { throw std::length_error("vector::_M_default_append"); }, memory},
+      {[] { throw std::overflow_error("overflow"); }, number},
+  };
+  for (const auto& c : cases) {
+    rec.Boxes.clear();
+    try {
+      c.Throw();
+    } catch (...) {
+      ReportInternalError(56);
+    }
+    ASSERT_EQ(rec.Boxes.size(), 1u) << c.Text.toStdString();
+    EXPECT_EQ(rec.Boxes[0].Type, TMsgDlgType::mtError);
+    EXPECT_EQ(rec.Boxes[0].Text, c.Text);
+  }
+  // Outside a handler, and after one, a number is a number again.
+  rec.Boxes.clear();
+  ReportInternalError(56);
+  ReportOutOfMemory(102);
+  ReportOutOfMemory(0);  // success says nothing either way
+  ReportInternalError(56);
+  ASSERT_EQ(rec.Boxes.size(), 3u);
+  EXPECT_EQ(rec.Boxes[0].Text, number);
+  EXPECT_EQ(rec.Boxes[1].Text, memory);
+  EXPECT_EQ(rec.Boxes[2].Text, number);
+  EXPECT_FALSE(ReportIsOutOfMemory());
   SetInternalErrorHandler(nullptr);
   SetWarningHandler(nullptr);
 }

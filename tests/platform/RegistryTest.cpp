@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <functional>
+#include <vector>
 
+#include "platform/MessageBox.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -136,6 +139,96 @@ TEST_F(RegistryTest, RelativeKeysAndDeletion) {
   EXPECT_FALSE(reg.ValueExists(QStringLiteral("X")));
   reg.CloseKey();
   EXPECT_FALSE(reg.HasCurrentKey());
+}
+
+TEST_F(RegistryTest, NoEmptyNameStandsForItsParentKey) {
+  const QString filters = QStringLiteral("\\Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Filters");
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(filters + QStringLiteral("\\Sharpen"), true));
+    reg.WriteString(QStringLiteral("Filter"), QStringLiteral("0,-1,0,-1,5,-1,0,-1,0"));
+  }
+  {
+    // An entry named "\", as a damaged or hand-edited file holds it.
+    QSettings raw(Dir.filePath(QStringLiteral("registry.ini")), QSettings::IniFormat);
+    raw.setValue(QStringLiteral("HKEY_CURRENT_USER/Software/Quorvath/Corvelle Image/2.0ZUL/Filters/%5C/.key"), 1);
+  }
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(filters, false));
+  QStringList names = reg.GetKeyNames();
+  names.sort();
+  EXPECT_EQ(names, (QStringList{QStringLiteral("Sharpen"), QStringLiteral("\\")}));
+  // The paths a name of "", "\" or "\\" makes under "Filters".
+  const struct {
+    const char* What;
+    std::function<bool(TRegistry&)> Call;
+  } refused[] = {
+      {"delete Filters\\", [&](TRegistry& r) { return r.DeleteKey(filters + QStringLiteral("\\")); }},
+      {"delete Filters\\\\", [&](TRegistry& r) { return r.DeleteKey(filters + QStringLiteral("\\\\")); }},
+      {"delete relative \"\"", [&](TRegistry& r) { return r.OpenKey(filters, false) && r.DeleteKey(QString()); }},
+      {"write into Filters\\\\", [&](TRegistry& r) { return r.OpenKey(filters + QStringLiteral("\\\\"), true); }},
+      {"create Filters\\\\x", [&](TRegistry& r) { return r.CreateKey(filters + QStringLiteral("\\\\x")); }},
+      {"delete the root", [&](TRegistry& r) { return r.DeleteKey(QStringLiteral("\\")); }},
+  };
+  for (const auto& c : refused) {
+    TRegistry r;
+    EXPECT_FALSE(c.Call(r)) << c.What;
+    EXPECT_TRUE(r.KeyExists(filters + QStringLiteral("\\Sharpen"))) << c.What;
+    EXPECT_EQ(r.OpenKey(filters, false) ? r.GetKeyNames().size() : 0, 2) << c.What;
+  }
+  // The damaged entry itself goes by its own name, and only it.
+  EXPECT_FALSE(reg.DeleteSubKey(QString()));
+  EXPECT_FALSE(reg.DeleteSubKey(QStringLiteral("Blur")));
+  EXPECT_TRUE(reg.DeleteSubKey(QStringLiteral("\\")));
+  EXPECT_EQ(reg.GetKeyNames(), QStringList{QStringLiteral("Sharpen")});
+  ASSERT_TRUE(reg.OpenKey(filters + QStringLiteral("\\Sharpen"), false));
+  EXPECT_EQ(reg.ReadString(QStringLiteral("Filter")), QStringLiteral("0,-1,0,-1,5,-1,0,-1,0"));
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeParsedIsKeptAsideAndTheUserToldOnce) {
+  std::vector<QString> boxes;
+  const MessageBox::THook previous = MessageBox::SetHook([&](TMsgDlgType Type, const QString& Text, unsigned) {
+    EXPECT_EQ(Type, TMsgDlgType::mtWarning);
+    boxes.push_back(Text);
+    return int(mrOk);
+  });
+  const QString file = Dir.filePath(QStringLiteral("registry.ini"));
+  auto damage = [&](const QByteArray& Bytes) {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(Bytes);
+  };
+  auto read = [](const QString& Path) {
+    QFile f(Path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+  };
+  // Half a section header before good values, then bytes that are no text.
+  const QByteArray first("[HKEY_CURRENT_USER/Software\nState=dword:1\n[HKEY_CURRENT_USER]\nx=sz:1\n");
+  const QByteArray second("\xff\xfe garbage\n[");
+  damage(first);
+  {
+    TRegistry reg;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(read(file + QStringLiteral(".damaged")), first);
+    EXPECT_TRUE(boxes[0].contains(file + QStringLiteral(".damaged"))) << boxes[0].toStdString();
+    // The store starts empty and takes new values.
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("Software")));
+    ASSERT_TRUE(reg.OpenKey(kKeyA, true));
+    reg.WriteInteger(QStringLiteral("State"), 2);
+  }
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKeyA, false));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("State")), 2);
+  }
+  EXPECT_EQ(boxes.size(), 1u);
+  // A second damage keeps the first one aside too.
+  damage(second);
+  TRegistry reg;
+  EXPECT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(read(file + QStringLiteral(".damaged")), first);
+  EXPECT_EQ(read(file + QStringLiteral(".damaged-2")), second);
+  MessageBox::SetHook(previous);
 }
 
 TEST(RegistryLocation, EnvironmentChoosesTheFolder) {

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QScreen>
+#include <QSettings>
 #include <chrono>
 
 #include "app/Child.h"
@@ -390,6 +391,48 @@ TEST(MainToolbarsTest, StoredPositionsFromOutside) {
     SaveToolbarPositionsToRegistry(&f.Form, key);
     EXPECT_EQ(ReadValue(key + QStringLiteral("\\tbrA"), QStringLiteral("DockedTo")), QString());
   }
+  TRegistry().DeleteKey(QStringLiteral("\\Software\\Quorvath\\Tests"));
+}
+
+TEST(MainToolbarsTest, AMalformedStoredNumberCostsOnlyItself) {
+  const QString key = QStringLiteral("Software\\Quorvath\\Tests\\Toolbars");
+  TRegistry().DeleteKey(QStringLiteral("\\") + key);
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(key + QStringLiteral("\\tbrB"), true));
+    for (auto [name, value] : {std::pair{"Rev", "3"}, {"Visible", "0"}, {"DockedTo", "+"}, {"FloatLeft", "300"},
+                               {"FloatTop", "350"}})
+      reg.WriteString(QString::fromLatin1(name), QString::fromLatin1(value));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\") + key + QStringLiteral("\\tbrA"), true));
+    for (auto [name, value] : {std::pair{"Rev", "3"}, {"DockedTo", "dckLeft"}, {"DockPos", "40"}})
+      reg.WriteString(QString::fromLatin1(name), QString::fromLatin1(value));
+  }
+  {
+    // Numbers of the integer kind that no integer reads from, as a damaged file holds them.
+    QSettings raw(TRegistry::StorageFile(), QSettings::IniFormat);
+    raw.setValue(QStringLiteral("HKEY_CURRENT_USER/Software/Quorvath/Tests/Toolbars/tbrA/DockRow"), "dword:zz");
+    raw.setValue(QStringLiteral("HKEY_CURRENT_USER/Software/Quorvath/Tests/Toolbars/tbrB/FloatRightX"),
+                 "dword:99999999999");
+  }
+  TForm4 f;
+  f.Show();
+  TToolbar a(&f.Form), b(&f.Form);
+  a.setObjectName(QStringLiteral("tbrA"));
+  b.setObjectName(QStringLiteral("tbrB"));
+  for (TToolbar* bar : {&a, &b}) {
+    for (int i = 0; i < 3; ++i) (new TToolbarButton(bar))->move(i, 0);
+    bar->Loaded();
+    bar->SetParent(f.Top);
+  }
+  EXPECT_NO_THROW(LoadToolbarPositionsFromRegistry(&f.Form, key));
+  ASSERT_TRUE(a.Docked());
+  EXPECT_EQ(a.DockedTo()->objectName(), QStringLiteral("dckLeft"));
+  EXPECT_EQ(a.DockPos(), 40);
+  EXPECT_EQ(a.DockRow(), 0);
+  EXPECT_FALSE(b.Visible());
+  EXPECT_TRUE(b.Floating());
+  EXPECT_EQ(b.FloatingPosition(), QPoint(300, 350));
+  EXPECT_EQ(b.FloatRightX(), 0);
   TRegistry().DeleteKey(QStringLiteral("\\Software\\Quorvath\\Tests"));
 }
 
