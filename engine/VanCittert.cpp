@@ -39,7 +39,7 @@ std::unique_ptr<TDataImage> VanCittertDeconvolve(int Iterations, const TDataImag
 
     for (int i = 1; i <= Iterations; ++i) {
       // P x B equals B x P bit for bit: the same exact products, summed once.
-      if (!ForwardFFTTimes(*blurred, nullptr, PSF.ComplexPlane, false)) Checked::Fault("Fourier transform");
+      if (!ForwardRealFFT(*blurred, nullptr, PSF.ComplexPlane, false)) Checked::Fault("Fourier transform");
       Inverse(*blurred);
       const long double scale = Checked::Div(gmax, MaxFromZero(b, n));
       Parallel::For(
