@@ -24,10 +24,10 @@ void CorrelationShift(const TDataImage& Reference, const TDataImage& Target, int
   int ox = 0, oy = 0, pw = 0, ph = 0;
   std::unique_ptr<TDataImage> pr = PadToPowerOfTwo(Reference, ox, oy, pw, ph);
   if (!pr || !pr->AllocateComplex(pw, ph)) throw std::bad_alloc();
-  if (!ForwardRealFFT(*pr, nullptr, nullptr, false)) throw std::runtime_error("the transform failed");
+  if (!ForwardRealFFT(*pr, nullptr)) throw std::runtime_error("the transform failed");
   std::unique_ptr<TDataImage> pt = PadToPowerOfTwo(Target, ox, oy, pw, ph);
   if (!pt || !pt->AllocateComplex(pw, ph)) throw std::bad_alloc();
-  if (!ForwardRealFFT(*pt, nullptr, nullptr, false)) throw std::runtime_error("the transform failed");
+  if (!ForwardRealFFT(*pt, nullptr)) throw std::runtime_error("the transform failed");
 
   TDataImage c;
   if (!c.Allocate(pw, ph, 3, false) || !c.AllocateComplex(pw, ph)) throw std::bad_alloc();

@@ -31,7 +31,7 @@ void TransformPSF(const TDataImage& Observed, TDataImage& PSF) {
 }
 
 void Forward(TDataImage& Img) {
-  if (!ForwardRealFFT(Img, nullptr, nullptr, false)) Checked::Fault("Fourier transform");
+  if (!ForwardRealFFT(Img, nullptr)) Checked::Fault("Fourier transform");
 }
 
 void Inverse(TDataImage& Img) {

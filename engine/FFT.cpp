@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <tuple>
@@ -220,8 +221,9 @@ bool MultiplySpectra(TComplex* Dst, const TComplex* A, const TComplex* F, std::s
 
 namespace {
 
-// An array from FFTW's allocator: a plan runs on any array of the alignment
-// it was made for, and these all have the allocator's.
+// Work arrays from FFTW's allocator: a plan runs on any array of the
+// alignment it was made for, and these all have the allocator's. Each thread
+// keeps its own, grown as needed, so a pass allocates nothing.
 class TScratch {
  public:
   explicit TScratch(std::size_t Floats) : P(fftwf_alloc_real(std::max<std::size_t>(Floats, 4))) {
@@ -232,11 +234,24 @@ class TScratch {
   TScratch& operator=(const TScratch&) = delete;
   float* Real() const { return P; }
   fftwf_complex* Complex() const { return reinterpret_cast<fftwf_complex*>(P); }
-  TComplex* Values() const { return reinterpret_cast<TComplex*>(P); }
 
  private:
   float* P;
 };
+
+float* ThreadScratch(int Slot, std::size_t Floats) {
+  thread_local std::unique_ptr<TScratch> buffers[2];
+  thread_local std::size_t sizes[2] = {0, 0};
+  if (sizes[Slot] < Floats) {
+    buffers[Slot].reset();
+    sizes[Slot] = 0;
+    buffers[Slot] = std::make_unique<TScratch>(Floats);
+    sizes[Slot] = Floats;
+  }
+  return buffers[Slot]->Real();
+}
+
+bool Aligned(const void* P) { return fftwf_alignment_of(static_cast<float*>(const_cast<void*>(P))) == 0; }
 
 enum TKind { RealForward, RealInverse, ComplexForward, ComplexInverse };
 
@@ -275,38 +290,71 @@ fftwf_plan PlanFor(TKind Kind, int N, int Lanes) {
 // than they save.
 std::int64_t RowsPerPart(int W) { return std::max<std::int64_t>(1, 32768 / std::max(W, 1)); }
 
-// Columns transformed together: a block of H rows stays within the cache.
-int ColumnLanes(int H) { return H <= 2048 ? 16 : 8; }
+// Columns transformed together: a block is gathered a row at a time, 16
+// values (two cache lines) from each row.
+constexpr int ColumnLanes = 16;
 
-// One pass down columns 0 .. Count - 1 of the plane: each block of lanes is
-// gathered into a buffer, transformed there and handed to Save(buffer, first,
-// lanes), entry y of lane l at y * lanes + l; Save writes it back and returns
-// false on a value beyond the Single range. Blocks go to the threads one at a
-// time; every block has its fixed columns and plan, whichever thread runs it.
-template <class TSave>
-bool ColumnPass(const TComplex* Plane, int W, int H, int Count, bool Forward, TSave&& Save) {
-  const int L = ColumnLanes(H);
-  const TKind kind = Forward ? ComplexForward : ComplexInverse;
-  const fftwf_plan full = PlanFor(kind, H, L);
-  const int rest = Count % L;
-  const fftwf_plan last = rest ? PlanFor(kind, H, rest) : full;
-  const std::int64_t blocks = (Count + L - 1) / L;
+// The blocks of a pass down columns 0 .. Count - 1 of an H-row plane. A block
+// holds its columns as separate lines, each transformed alone with the plan
+// for H points; Stride keeps the lines from sharing cache sets.
+struct TBlocks {
+  int H, Count, Stride;
+  std::int64_t Number;
+  fftwf_plan Plan;
+  TBlocks(int Height, int Columns, int Direction)
+      : H(Height),
+        Count(Columns),
+        Stride(Height + 8),
+        Number((Columns + ColumnLanes - 1) / ColumnLanes),
+        Plan(Direction ? PlanFor(Direction > 0 ? ComplexForward : ComplexInverse, Height, 1) : nullptr) {}
+  int First(std::int64_t k) const { return int(k * ColumnLanes); }
+  int Lanes(std::int64_t k) const { return std::min(ColumnLanes, Count - First(k)); }
+  std::size_t BufferFloats() const { return 2 * std::size_t(Stride) * ColumnLanes; }
+  // Where line l of block k starts in a TSpectrumFactor.
+  std::size_t FactorAt(std::int64_t k, int l) const { return (std::size_t(First(k)) + std::size_t(l)) * std::size_t(H); }
+  void Transform(std::int64_t k, TComplex* Block) const {
+    for (int l = 0; l < Lanes(k); ++l) {
+      auto* line = reinterpret_cast<fftwf_complex*>(Block + std::size_t(l) * Stride);
+      fftwf_execute_dft(Plan, line, line);
+    }
+  }
+};
+
+// Block k of the plane into Block, line l (column First + l) at l * Stride.
+void Gather(const TComplex* Plane, int W, const TBlocks& B, std::int64_t k, TComplex* Block, std::size_t Stride) {
+  const int lanes = B.Lanes(k);
+  const TComplex* src = Plane + B.First(k);
+  for (int y = 0; y < B.H; ++y) {
+    const TComplex* row = src + std::size_t(y) * W;
+    for (int l = 0; l < lanes; ++l) Block[std::size_t(l) * Stride + y] = row[l];
+  }
+}
+
+// Block k back into the plane.
+void Scatter(TComplex* Plane, int W, const TBlocks& B, std::int64_t k, const TComplex* Block) {
+  const int lanes = B.Lanes(k);
+  TComplex* dst = Plane + B.First(k);
+  for (int y = 0; y < B.H; ++y) {
+    TComplex* row = dst + std::size_t(y) * W;
+    for (int l = 0; l < lanes; ++l) row[l] = Block[std::size_t(l) * B.Stride + y];
+  }
+}
+
+// Body(k, block) for every block, gathered; Body transforms it, writes it
+// back and returns false on a value beyond the Single range. Blocks go to the
+// threads one at a time; each has its fixed columns, whichever thread runs it.
+template <class TBody>
+bool ColumnPass(const TComplex* Plane, int W, const TBlocks& B, TBody&& Body) {
   std::atomic<bool> ok{true};
   std::atomic<std::int64_t> next{0};
-  const std::int64_t workers = std::min<std::int64_t>(blocks, Parallel::Threads());
+  const std::int64_t workers = std::min<std::int64_t>(B.Number, Parallel::Threads());
   Parallel::For(
       workers,
       [&](std::int64_t, std::int64_t) {
-        TScratch buffer{2 * std::size_t(H) * std::size_t(L)};
-        TComplex* b = buffer.Values();
-        for (std::int64_t k = next++; k < blocks && ok.load(std::memory_order_relaxed); k = next++) {
-          const int first = int(k * L), lanes = std::min(L, Count - first);
-          const TComplex* src = Plane + first;
-          for (int y = 0; y < H; ++y) {
-            std::memcpy(b + std::size_t(y) * lanes, src + std::size_t(y) * W, std::size_t(lanes) * sizeof(TComplex));
-          }
-          fftwf_execute_dft(lanes == L ? full : last, buffer.Complex(), buffer.Complex());
-          if (!Save(b, first, lanes)) ok = false;
+        TComplex* block = reinterpret_cast<TComplex*>(ThreadScratch(0, B.BufferFloats()));
+        for (std::int64_t k = next++; k < B.Number && ok.load(std::memory_order_relaxed); k = next++) {
+          Gather(Plane, W, B, k, block, std::size_t(B.Stride));
+          if (!Body(k, block)) ok = false;
         }
       },
       1);
@@ -316,6 +364,95 @@ bool ColumnPass(const TComplex* Plane, int W, int H, int Count, bool Forward, TS
 bool Transformable(const TDataImage& img) {
   return img.Pixels && img.HasComplex && img.ComplexPlane && PowerOfTwoSide(img.Width) && PowerOfTwoSide(img.Height) &&
          img.ComplexCount() >= img.PixelCount();
+}
+
+// Rows of Source into the left W/2 + 1 values of the plane's rows.
+void ForwardRows(const float* Source, TComplex* Plane, int W, int H) {
+  const int s = HalfSpectrumWidth(W);
+  const fftwf_plan plan = PlanFor(RealForward, W, 1);
+  Parallel::For(
+      H,
+      [&](std::int64_t y0, std::int64_t y1) {
+        float* in = nullptr;
+        fftwf_complex* out = nullptr;
+        for (std::int64_t y = y0; y < y1; ++y) {
+          const float* src = Source + std::size_t(y) * W;
+          TComplex* dst = Plane + std::size_t(y) * W;
+          if (Aligned(src) && Aligned(dst)) {
+            fftwf_execute_dft_r2c(plan, const_cast<float*>(src), reinterpret_cast<fftwf_complex*>(dst));
+            continue;
+          }
+          if (!in) {
+            in = ThreadScratch(0, std::size_t(W));
+            out = reinterpret_cast<fftwf_complex*>(ThreadScratch(1, 2 * std::size_t(s)));
+          }
+          std::memcpy(in, src, std::size_t(W) * sizeof(float));
+          fftwf_execute_dft_r2c(plan, in, out);
+          std::memcpy(dst, out, std::size_t(s) * sizeof(TComplex));
+        }
+      },
+      RowsPerPart(W));
+}
+
+// Each row's left W/2 + 1 values to W reals, scaled, into the pixels or to
+// the sink. Leaves the plane's rows undefined.
+bool InverseRows(TDataImage& Img, TInverseSink Sink, void* Context) {
+  const int w = Img.Width, s = HalfSpectrumWidth(w);
+  const float scale = float(1.0L / w);
+  const fftwf_plan plan = PlanFor(RealInverse, w, 1);
+  std::atomic<bool> ok{true};
+  Parallel::For(
+      Img.Height,
+      [&](std::int64_t y0, std::int64_t y1) {
+        float* in = nullptr;
+        float* out = ThreadScratch(1, std::size_t(w));
+        for (std::int64_t y = y0; y < y1 && ok.load(std::memory_order_relaxed); ++y) {
+          const std::size_t at = std::size_t(y) * w;
+          TComplex* row = Img.ComplexPlane + at;
+          float* dst = Sink ? out : Img.Pixels + at;
+          if (!Aligned(row) || !Aligned(dst)) {
+            if (!in) in = ThreadScratch(0, 2 * std::size_t(s));
+            std::memcpy(in, row, std::size_t(s) * sizeof(TComplex));
+            fftwf_execute_dft_c2r(plan, reinterpret_cast<fftwf_complex*>(in), out);
+            dst = out;
+          } else {
+            fftwf_execute_dft_c2r(plan, reinterpret_cast<fftwf_complex*>(row), dst);
+          }
+          float* to = Sink ? out : Img.Pixels + at;
+          if (!ScaleFinite(to, dst, w, scale) || (Sink && !Sink(Context, at, to, w))) ok = false;
+        }
+      },
+      RowsPerPart(w));
+  return ok;
+}
+
+// The forward column pass of the half spectrum, each line times its part of
+// Factor (see TSpectrumFactor) when given, and then, when Inverse, transformed
+// back and scaled as InverseRealFFT's column pass does.
+bool HalfColumns(TDataImage& Img, const TComplex* Factor, bool Conjugate, bool Inverse) {
+  const int w = Img.Width, h = Img.Height;
+  TComplex* plane = Img.ComplexPlane;
+  const TBlocks blocks(h, HalfSpectrumWidth(w), 1);
+  const TBlocks back(h, HalfSpectrumWidth(w), Inverse ? -1 : 0);
+  const float scale = float(1.0L / h);
+  return ColumnPass(plane, w, blocks, [&](std::int64_t k, TComplex* b) {
+    blocks.Transform(k, b);
+    bool finite = true;
+    for (int l = 0; l < blocks.Lanes(k); ++l) {
+      TComplex* line = b + std::size_t(l) * blocks.Stride;
+      finite &= Factor ? MultiplySpectra(line, line, Factor + blocks.FactorAt(k, l), std::size_t(h), Conjugate)
+                       : CopyFinite(line, line, h);
+    }
+    if (Inverse) {
+      back.Transform(k, b);
+      for (int l = 0; l < blocks.Lanes(k); ++l) {
+        float* line = reinterpret_cast<float*>(b + std::size_t(l) * blocks.Stride);
+        finite &= ScaleFinite(line, line, 2 * h, scale);
+      }
+    }
+    Scatter(plane, w, blocks, k, b);
+    return finite;
+  });
 }
 
 // Columns W/2 + 1 .. W - 1 from their conjugate mirrors.
@@ -338,35 +475,12 @@ void FillRightHalf(TDataImage& img) {
 
 // ---------------------------------------------------------------- 2-D
 
-bool ForwardRealFFT(TDataImage& Img, const float* Source, const TComplex* Factor, bool Conjugate) {
+bool ForwardRealFFT(TDataImage& Img, const float* Source) {
   if (!Transformable(Img)) return false;
   try {
-    const int w = Img.Width, h = Img.Height, s = HalfSpectrumWidth(w);
-    const float* src = Source ? Source : Img.Pixels;
-    TComplex* plane = Img.ComplexPlane;
-    const fftwf_plan rows = PlanFor(RealForward, w, 1);
-    Parallel::For(
-        h,
-        [&](std::int64_t y0, std::int64_t y1) {
-          TScratch in{std::size_t(w)}, out{2 * std::size_t(s)};
-          for (std::int64_t y = y0; y < y1; ++y) {
-            std::memcpy(in.Real(), src + std::size_t(y) * w, std::size_t(w) * sizeof(float));
-            fftwf_execute_dft_r2c(rows, in.Real(), out.Complex());
-            std::memcpy(plane + std::size_t(y) * w, out.Values(), std::size_t(s) * sizeof(TComplex));
-          }
-        },
-        RowsPerPart(w));
+    ForwardRows(Source ? Source : Img.Pixels, Img.ComplexPlane, Img.Width, Img.Height);
     // A value beyond the Single range in a row spreads down its column.
-    return ColumnPass(plane, w, h, s, true, [&](const TComplex* b, int first, int lanes) {
-      bool finite = true;
-      for (int y = 0; y < h; ++y) {
-        const std::size_t at = std::size_t(y) * w + first;
-        const TComplex* v = b + std::size_t(y) * lanes;
-        finite &= Factor ? MultiplySpectra(plane + at, v, Factor + at, std::size_t(lanes), Conjugate)
-                         : CopyFinite(plane + at, v, lanes);
-      }
-      return finite;
-    });
+    return HalfColumns(Img, nullptr, false, false);
   } catch (...) {
     return false;
   }
@@ -375,41 +489,53 @@ bool ForwardRealFFT(TDataImage& Img, const float* Source, const TComplex* Factor
 bool InverseRealFFT(TDataImage& Img, TInverseSink Sink, void* Context) {
   if (!Transformable(Img)) return false;
   try {
-    const int w = Img.Width, h = Img.Height, s = HalfSpectrumWidth(w);
+    const int w = Img.Width, h = Img.Height;
     TComplex* plane = Img.ComplexPlane;
-    const float columnScale = float(1.0L / h), rowScale = float(1.0L / w);
-    const bool columns = ColumnPass(plane, w, h, s, false, [&](const TComplex* b, int first, int lanes) {
+    const TBlocks blocks(h, HalfSpectrumWidth(w), -1);
+    const float scale = float(1.0L / h);
+    const bool columns = ColumnPass(plane, w, blocks, [&](std::int64_t k, TComplex* b) {
+      blocks.Transform(k, b);
       bool finite = true;
-      for (int y = 0; y < h; ++y) {
-        finite &= ScaleFinite(reinterpret_cast<float*>(plane + std::size_t(y) * w + first),
-                              reinterpret_cast<const float*>(b + std::size_t(y) * lanes), 2 * lanes, columnScale);
+      for (int l = 0; l < blocks.Lanes(k); ++l) {
+        float* line = reinterpret_cast<float*>(b + std::size_t(l) * blocks.Stride);
+        finite &= ScaleFinite(line, line, 2 * h, scale);
       }
+      Scatter(plane, w, blocks, k, b);
       return finite;
     });
-    if (!columns) return false;
-    const fftwf_plan rows = PlanFor(RealInverse, w, 1);
-    std::atomic<bool> ok{true};
-    Parallel::For(
-        h,
-        [&](std::int64_t y0, std::int64_t y1) {
-          TScratch in{2 * std::size_t(s)}, out{std::size_t(w)};
-          for (std::int64_t y = y0; y < y1 && ok.load(std::memory_order_relaxed); ++y) {
-            const std::size_t at = std::size_t(y) * w;
-            std::memcpy(in.Values(), plane + at, std::size_t(s) * sizeof(TComplex));
-            fftwf_execute_dft_c2r(rows, in.Complex(), out.Real());
-            float* dst = Sink ? out.Real() : Img.Pixels + at;
-            if (!ScaleFinite(dst, out.Real(), w, rowScale) || (Sink && !Sink(Context, at, dst, w))) ok = false;
-          }
-        },
-        RowsPerPart(w));
-    return ok;
+    return columns && InverseRows(Img, Sink, Context);
+  } catch (...) {
+    return false;
+  }
+}
+
+TSpectrumFactor HalfSpectrumFactor(const TDataImage& Img) {
+  TSpectrumFactor f;
+  if (!Transformable(Img)) return f;
+  const int w = Img.Width, h = Img.Height;
+  const TBlocks blocks(h, HalfSpectrumWidth(w), 0);
+  f.Values.resize(std::size_t(h) * std::size_t(blocks.Count));
+  for (std::int64_t k = 0; k < blocks.Number; ++k) {
+    Gather(Img.ComplexPlane, w, blocks, k, f.Values.data() + blocks.FactorAt(k, 0), std::size_t(h));
+  }
+  f.Width = w;
+  f.Height = h;
+  return f;
+}
+
+bool ConvolveRealFFT(TDataImage& Img, const float* Source, const TSpectrumFactor& Factor, bool Conjugate,
+                     TInverseSink Sink, void* Context) {
+  if (!Transformable(Img) || Factor.Width != Img.Width || Factor.Height != Img.Height) return false;
+  try {
+    ForwardRows(Source ? Source : Img.Pixels, Img.ComplexPlane, Img.Width, Img.Height);
+    return HalfColumns(Img, Factor.Values.data(), Conjugate, true) && InverseRows(Img, Sink, Context);
   } catch (...) {
     return false;
   }
 }
 
 bool TDataImage::FFT() {
-  if (!ForwardRealFFT(*this, nullptr, nullptr, false)) return false;
+  if (!ForwardRealFFT(*this, nullptr)) return false;
   try {
     FillRightHalf(*this);
     return true;
@@ -425,30 +551,32 @@ bool TDataImage::InverseFFT() {
   try {
     const int w = Width, h = Height;
     TComplex* plane = ComplexPlane;
-    const float columnScale = float(1.0L / h), rowScale = float(1.0L / w);
+    const float rowScale = float(1.0L / w), columnScale = float(1.0L / h);
     const fftwf_plan rows = PlanFor(ComplexInverse, w, 1);
     Parallel::For(
         h,
         [&](std::int64_t y0, std::int64_t y1) {
-          TScratch line{2 * std::size_t(w)};
+          float* line = ThreadScratch(0, 2 * std::size_t(w));
           for (std::int64_t y = y0; y < y1; ++y) {
             float* row = reinterpret_cast<float*>(plane + std::size_t(y) * w);
-            std::memcpy(line.Real(), row, std::size_t(w) * sizeof(TComplex));
-            fftwf_execute_dft(rows, line.Complex(), line.Complex());
+            std::memcpy(line, row, std::size_t(w) * sizeof(TComplex));
+            fftwf_execute_dft(rows, reinterpret_cast<fftwf_complex*>(line), reinterpret_cast<fftwf_complex*>(line));
             // A value beyond the Single range spreads down its column.
-            ScaleFinite(row, line.Real(), 2 * w, rowScale);
+            ScaleFinite(row, line, 2 * w, rowScale);
           }
         },
         RowsPerPart(w));
     float* pixels = Pixels;
-    return ColumnPass(plane, w, h, w, false, [&](const TComplex* b, int first, int lanes) {
+    const TBlocks blocks(h, w, -1);
+    return ColumnPass(plane, w, blocks, [&](std::int64_t k, TComplex* b) {
+      blocks.Transform(k, b);
       int bad = 0;
-      for (int y = 0; y < h; ++y) {
-        const TComplex* v = b + std::size_t(y) * lanes;
-        float* out = pixels + std::size_t(y) * w + first;
-        for (int l = 0; l < lanes; ++l) {
-          out[l] = v[l].Re * columnScale;
-          bad |= NonFinite(out[l]) | NonFinite(v[l].Im * columnScale);
+      for (int l = 0; l < blocks.Lanes(k); ++l) {
+        const TComplex* v = b + std::size_t(l) * blocks.Stride;
+        float* out = pixels + blocks.First(k) + l;
+        for (int y = 0; y < h; ++y) {
+          out[std::size_t(y) * w] = v[y].Re * columnScale;
+          bad |= NonFinite(v[y].Re * columnScale) | NonFinite(v[y].Im * columnScale);
         }
       }
       return bad == 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "engine/DataImage.h"
 
@@ -29,10 +30,8 @@ std::unique_ptr<TDataImage> PadToPowerOfTwo(const TDataImage& Image, int& Offset
 // (W - x, (H - y) mod H). Sides and refusals are those of FFT.
 int HalfSpectrumWidth(int W);
 // Forward transform of Source (the image's own pixels when null) into the
-// half spectrum, every value then multiplied by Factor's value at the same
-// index (conjugated when asked) as ComplexProduct / ConjugateProduct would.
-// False, as from FFT, when a value goes beyond the Single range.
-bool ForwardRealFFT(TDataImage& Img, const float* Source, const TComplex* Factor, bool Conjugate);
+// half spectrum. False, as from FFT, when a value goes beyond the Single range.
+bool ForwardRealFFT(TDataImage& Img, const float* Source);
 // The real part of the inverse transform of the spectrum whose half the
 // complex plane holds, scaled as InverseFFT scales. Each row of W results
 // goes to Sink(Context, index of its first pixel, values, W), from any of the
@@ -40,6 +39,21 @@ bool ForwardRealFFT(TDataImage& Img, const float* Source, const TComplex* Factor
 // the transform, which then returns false. The complex plane is left undefined.
 using TInverseSink = bool (*)(void* Context, std::size_t At, const float* Values, int Count);
 bool InverseRealFFT(TDataImage& Img, TInverseSink Sink, void* Context);
+
+// The half spectrum of a real image held in the order in which the column
+// passes read it, for the repeated products of the deconvolutions.
+struct TSpectrumFactor {
+  int Width = 0, Height = 0;
+  std::vector<TComplex> Values;
+};
+// From the half spectrum in Img's complex plane; empty for an image FFT refuses.
+TSpectrumFactor HalfSpectrumFactor(const TDataImage& Img);
+// ForwardRealFFT of Source (or the pixels), MultiplySpectra by Factor
+// (conjugated when asked), then InverseRealFFT to Sink (or the pixels), with
+// the same bits as those steps: the convolution (correlation) of the pixels with the image
+// whose half spectrum Factor holds. False when Factor is of another size.
+bool ConvolveRealFFT(TDataImage& Img, const float* Source, const TSpectrumFactor& Factor, bool Conjugate,
+                     TInverseSink Sink, void* Context);
 
 // Dst[k] := A[k] x F[k] (x conj(F[k]) when Conjugate) for k < Count, each part
 // rounded as ComplexProduct / ConjugateProduct round it; Dst may be A. False

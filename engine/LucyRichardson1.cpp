@@ -77,16 +77,14 @@ std::unique_ptr<TDataImage> LucyRichardsonDeconvolve(int Iterations, const TData
     CopyPixels(*estimate, Observed);
     auto work = NewImage(w, h);
     TRound round{Observed.Pixels, estimate->Pixels, work->Pixels};
-    const TComplex* p = PSF.ComplexPlane;
+    const TSpectrumFactor p = HalfSpectrumFactor(PSF);
 
     for (int i = 1; i <= Iterations; ++i) {
-      // The estimate's spectrum times the PSF's; its inverse is the blurred
-      // estimate, and Observed over it (an exact zero divides by 1) goes to Work.
-      if (!ForwardRealFFT(*work, estimate->Pixels, p, false)) Checked::Fault("Fourier transform");
-      if (!InverseRealFFT(*work, Ratio, &round)) Checked::Fault("overflow");
+      // The estimate blurred by the PSF, and Observed over it (an exact zero
+      // divides by 1) to Work.
+      if (!ConvolveRealFFT(*work, estimate->Pixels, p, false, Ratio, &round)) Checked::Fault("overflow");
       // The ratio correlated with the PSF, applied to the estimate.
-      if (!ForwardRealFFT(*work, nullptr, p, true)) Checked::Fault("Fourier transform");
-      if (!InverseRealFFT(*work, Apply, &round)) Checked::Fault("overflow");
+      if (!ConvolveRealFFT(*work, nullptr, p, true, Apply, &round)) Checked::Fault("overflow");
       ReportProgress(i, Percent(i, Iterations));
     }
     work.reset();

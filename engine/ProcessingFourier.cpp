@@ -74,7 +74,7 @@ void ApplyGain(TDataImage& Work, GainF&& Gain) {
 // Real-input transforms: the centred pixels and the gains are real and the
 // gains symmetric, so the half spectrum carries everything.
 void Transform(TDataImage& Work, bool Forward) {
-  const bool done = Forward ? ForwardRealFFT(Work, nullptr, nullptr, false) : InverseRealFFT(Work, nullptr, nullptr);
+  const bool done = Forward ? ForwardRealFFT(Work, nullptr) : InverseRealFFT(Work, nullptr, nullptr);
   if (!done) Checked::Fault("transform failed");
 }
 

@@ -82,7 +82,7 @@ TEST(FFT, RoundTripReturnsThePixels) {
   for (std::size_t i = 0; i < before.size(); ++i)
     ASSERT_NEAR(img.Pixels[i], before[i], 1e-5f * 1000) << i;  // a few Single ulps of the largest value
   // The same through the half spectrum.
-  ASSERT_TRUE(ForwardRealFFT(img, before.data(), nullptr, false));
+  ASSERT_TRUE(ForwardRealFFT(img, before.data()));
   for (std::int64_t i = 0; i < img.PixelCount(); ++i) img.Pixels[i] = 0.0f;
   ASSERT_TRUE(InverseRealFFT(img, nullptr, nullptr));
   for (std::size_t i = 0; i < before.size(); ++i) ASSERT_NEAR(img.Pixels[i], before[i], 1e-5f * 1000) << i;
@@ -108,17 +108,17 @@ TEST(FFT, InverseLeavesTheRowPassInTheComplexPlane) {
 }
 
 // FFT's plane is the half spectrum of ForwardRealFFT (the same bits) and its
-// conjugate mirror; a factor multiplies the half as MultiplySpectra does, and
-// the inverse hands the rows to a sink with the bits it writes to the pixels.
-TEST(FFT, HalfSpectrumFactorsAndSinks) {
-  for (auto [w, h] : {std::pair{64, 32}, {8, 4096}, {2, 1}, {1, 2}, {128, 1}}) {
+// conjugate mirror; the inverse hands the rows to a sink with the bits it
+// writes to the pixels; and the convolution gives the bits of its steps.
+TEST(FFT, HalfSpectrumSinksAndConvolution) {
+  for (auto [w, h] : {std::pair{64, 32}, {8, 4096}, {2, 1}, {1, 2}, {128, 1}, {32, 16}}) {
     SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
     TDataImage img, half;
     Fill(img, w, h, unsigned(w + h));
     Fill(half, w, h, 99);
-    std::copy(img.Pixels, img.Pixels + img.PixelCount(), half.Pixels);
+    const std::vector<float> source(img.Pixels, img.Pixels + img.PixelCount());
     ASSERT_TRUE(img.FFT());
-    ASSERT_TRUE(ForwardRealFFT(half, nullptr, nullptr, false));
+    ASSERT_TRUE(ForwardRealFFT(half, source.data()));
     const int s = HalfSpectrumWidth(w);
     std::vector<TComplex> left(std::size_t(w) * h);
     for (int y = 0; y < h; ++y) {
@@ -135,41 +135,19 @@ TEST(FFT, HalfSpectrumFactorsAndSinks) {
       ASSERT_EQ(img.ComplexPlane[i].Im, full[i].Im) << i;
     }
 
-    // A factor, plain and conjugated, from the image's own source pixels.
-    std::vector<TComplex> factor(full.size());
-    std::mt19937 rng(5);
-    std::uniform_real_distribution<float> d(-3.0f, 3.0f);
-    for (auto& f : factor) f = TComplex{d(rng), d(rng)};
-    for (bool conj : {false, true}) {
-      std::vector<float> source(img.Pixels, img.Pixels + img.PixelCount());
-      std::fill(half.Pixels, half.Pixels + half.PixelCount(), 0.0f);
-      ASSERT_TRUE(ForwardRealFFT(half, source.data(), factor.data(), conj));
-      for (int y = 0; y < h; ++y) {
-        const std::size_t at = std::size_t(y) * w;
-        std::vector<TComplex> want(static_cast<std::size_t>(s));
-        ASSERT_TRUE(MultiplySpectra(want.data(), left.data() + at, factor.data() + at, std::size_t(s), conj));
-        for (int x = 0; x < s; ++x) {
-          ASSERT_TRUE(SameBits(half.ComplexPlane[at + x].Re, want[x].Re));
-          ASSERT_TRUE(SameBits(half.ComplexPlane[at + x].Im, want[x].Im));
-        }
-      }
-    }
-
     // Rows to a sink, then the same spectrum into the pixels.
     struct TRows {
       std::vector<float> Values;
       std::vector<int> Seen;
     } rows{std::vector<float>(full.size()), std::vector<int>(std::size_t(h))};
+    auto sink = [](void* c, std::size_t at, const float* v, int n) {
+      auto& r = *static_cast<TRows*>(c);
+      std::copy(v, v + n, r.Values.begin() + std::ptrdiff_t(at));
+      r.Seen[at / std::size_t(n)] += 1;
+      return true;
+    };
     std::copy(left.begin(), left.end(), half.ComplexPlane);
-    ASSERT_TRUE(InverseRealFFT(
-        half,
-        [](void* c, std::size_t at, const float* v, int n) {
-          auto& r = *static_cast<TRows*>(c);
-          std::copy(v, v + n, r.Values.begin() + std::ptrdiff_t(at));
-          r.Seen[at / std::size_t(n)] += 1;
-          return true;
-        },
-        &rows));
+    ASSERT_TRUE(InverseRealFFT(half, sink, &rows));
     for (int seen : rows.Seen) ASSERT_EQ(seen, 1);
     std::copy(left.begin(), left.end(), half.ComplexPlane);
     ASSERT_TRUE(InverseRealFFT(half, nullptr, nullptr));
@@ -178,6 +156,47 @@ TEST(FFT, HalfSpectrumFactorsAndSinks) {
     // A sink's false stops the transform.
     std::copy(left.begin(), left.end(), half.ComplexPlane);
     EXPECT_FALSE(InverseRealFFT(half, [](void*, std::size_t, const float*, int) { return false; }, nullptr));
+
+    // Convolution and correlation with a lopsided kernel, against the steps.
+    TDataImage kernel;
+    Fill(kernel, w, h, 7, -1.0f, 3.0f);
+    ASSERT_TRUE(ForwardRealFFT(kernel, nullptr));
+    const TSpectrumFactor factor = HalfSpectrumFactor(kernel);
+    for (bool conj : {false, true}) {
+      ASSERT_TRUE(ForwardRealFFT(half, source.data()));
+      for (int y = 0; y < h; ++y) {
+        const std::size_t at = std::size_t(y) * w;
+        ASSERT_TRUE(MultiplySpectra(half.ComplexPlane + at, half.ComplexPlane + at, kernel.ComplexPlane + at,
+                                    std::size_t(s), conj));
+      }
+      ASSERT_TRUE(InverseRealFFT(half, nullptr, nullptr));
+      const std::vector<float> steps(half.Pixels, half.Pixels + half.PixelCount());
+      std::fill(rows.Seen.begin(), rows.Seen.end(), 0);
+      ASSERT_TRUE(ConvolveRealFFT(half, source.data(), factor, conj, sink, &rows));
+      EXPECT_EQ(std::memcmp(rows.Values.data(), steps.data(), steps.size() * 4), 0) << conj;
+      ASSERT_TRUE(ConvolveRealFFT(half, source.data(), factor, conj, nullptr, nullptr));
+      EXPECT_EQ(std::memcmp(half.Pixels, steps.data(), steps.size() * 4), 0) << conj;
+      // The correlation is the convolution with the kernel turned about its origin.
+      if (w * h > 4096) continue;
+      double worst = 0, peak = 0;
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          double v = 0;
+          for (int j = 0; j < h; ++j) {
+            for (int i = 0; i < w; ++i) {
+              const int kx = conj ? (i - x + w) % w : (x - i + w) % w, ky = conj ? (j - y + h) % h : (y - j + h) % h;
+              v += double(source[std::size_t(j) * w + i]) * kernel.Pixels[std::size_t(ky) * w + kx];
+            }
+          }
+          worst = std::max(worst, std::fabs(v - half.Pixels[std::size_t(y) * w + x]));
+          peak = std::max(peak, std::fabs(v));
+        }
+      }
+      EXPECT_LT(worst, 1e-5 * peak) << conj;
+    }
+    TDataImage other;
+    Fill(other, w * 2, h, 1);
+    EXPECT_FALSE(ConvolveRealFFT(other, nullptr, factor, false, nullptr, nullptr)) << "a factor of another size";
   }
 }
 
@@ -393,7 +412,7 @@ TEST(FFT, MultiplySpectraRoundsAsTheComplexProducts) {
 namespace {
 
 // Every result of the transforms for fixed data, as bits: both full
-// transforms, the half-spectrum pair with a factor, on a plane of long
+// transforms, the half spectrum and a correlation with it, on a plane of long
 // columns, and three rounds of Lucy-Richardson.
 std::vector<std::uint32_t> TransformBits() {
   std::vector<std::uint32_t> bits;
@@ -407,13 +426,15 @@ std::vector<std::uint32_t> TransformBits() {
     const std::size_t n = std::size_t(w) * h;
     EXPECT_TRUE(img.FFT());
     keep(img.ComplexPlane, 2 * n);
-    std::vector<TComplex> factor(img.ComplexPlane, img.ComplexPlane + n);
     EXPECT_TRUE(img.InverseFFT());
     keep(img.Pixels, n);
     keep(img.ComplexPlane, 2 * n);
-    EXPECT_TRUE(ForwardRealFFT(img, nullptr, factor.data(), true));
+    EXPECT_TRUE(ForwardRealFFT(img, nullptr));
     keep(img.ComplexPlane, 2 * n);
-    EXPECT_TRUE(InverseRealFFT(img, nullptr, nullptr));
+    const TSpectrumFactor f = HalfSpectrumFactor(img);
+    std::fill(img.Pixels, img.Pixels + n, 1.0f);
+    img.Pixels[n / 3] = 5.0f;
+    EXPECT_TRUE(ConvolveRealFFT(img, nullptr, f, true, nullptr, nullptr));
     keep(img.Pixels, n);
   }
   TDataImage obs;
@@ -532,7 +553,7 @@ TEST(FFT, RefusesWhatItCannotTransform) {
   ASSERT_TRUE(small.AllocateComplex(64, 32));
   EXPECT_FALSE(small.FFT()) << "complex plane smaller than the image";
   for (TDataImage* bad : {&img, &noPlane, &small}) {
-    EXPECT_FALSE(ForwardRealFFT(*bad, nullptr, nullptr, false));
+    EXPECT_FALSE(ForwardRealFFT(*bad, nullptr));
     EXPECT_FALSE(InverseRealFFT(*bad, nullptr, nullptr));
   }
 
@@ -546,7 +567,7 @@ TEST(FFT, RefusesWhatItCannotTransform) {
   ASSERT_TRUE(huge.AllocateComplex(64, 64));
   for (int i = 0; i < 64 * 64; ++i) huge.Pixels[i] = 3e38f;
   EXPECT_FALSE(huge.FFT());
-  EXPECT_FALSE(ForwardRealFFT(huge, nullptr, nullptr, false));
+  EXPECT_FALSE(ForwardRealFFT(huge, nullptr));
   // And so does an inverse whose results leave the range.
   for (int i = 0; i < 64 * 64; ++i) huge.ComplexPlane[i] = TComplex{3e38f, 3e38f};
   EXPECT_FALSE(huge.InverseFFT());
