@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/DataImage.h"
@@ -54,6 +55,10 @@ TSpectrumFactor HalfSpectrumFactor(const TDataImage& Img);
 // whose half spectrum Factor holds. False when Factor is of another size.
 bool ConvolveRealFFT(TDataImage& Img, const float* Source, const TSpectrumFactor& Factor, bool Conjugate,
                      TInverseSink Sink, void* Context);
+
+// What computes the transform, for reports: the library with its vector
+// extensions and the way it is planned.
+std::string TransformDescription();
 
 // Dst[k] := A[k] x F[k] (x conj(F[k]) when Conjugate) for k < Count, each part
 // rounded as ComplexProduct / ConjugateProduct round it; Dst may be A. False
