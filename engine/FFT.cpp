@@ -153,21 +153,11 @@ inline TComplex Product(const TComplex& x, const TComplex& y, bool Conjugate) {
   return Conjugate ? ConjugateProduct(x, y) : ComplexProduct(x, y);
 }
 
-// Dst[k] := Src[k], false when a value is beyond the Single range.
-bool CopyFinite(TComplex* Dst, const TComplex* Src, int Count) {
-  const float* s = reinterpret_cast<const float*>(Src);
-  float* d = reinterpret_cast<float*>(Dst);
-  const int n = 2 * Count;
+// False when one of Count floats is beyond the Single range.
+bool Finite(const float* P, int Count) {
   int bad = 0, k = 0;
-  for (; k + 4 <= n; k += 4) {
-    const __m128 v = _mm_loadu_ps(s + k);
-    bad |= NonFinite4(v);
-    _mm_storeu_ps(d + k, v);
-  }
-  for (; k < n; ++k) {
-    bad |= NonFinite(s[k]);
-    d[k] = s[k];
-  }
+  for (; k + 4 <= Count; k += 4) bad |= NonFinite4(_mm_loadu_ps(P + k));
+  for (; k < Count; ++k) bad |= NonFinite(P[k]);
   return bad == 0;
 }
 
@@ -297,7 +287,8 @@ constexpr int ColumnLanes = 16;
 
 // The blocks of a pass down columns 0 .. Count - 1 of an H-row plane. A block
 // holds its columns as separate lines, each transformed alone with the plan
-// for H points; Stride keeps the lines from sharing cache sets.
+// for H points. Stride keeps the lines from sharing cache sets, and every
+// line on the 64-byte alignment of the buffer the plans were made on.
 struct TBlocks {
   int H, Count, Stride;
   std::int64_t Number;
@@ -305,7 +296,7 @@ struct TBlocks {
   TBlocks(int Height, int Columns, int Direction)
       : H(Height),
         Count(Columns),
-        Stride(Height + 8),
+        Stride((Height + 15) / 8 * 8),
         Number((Columns + ColumnLanes - 1) / ColumnLanes),
         Plan(Direction ? PlanFor(Direction > 0 ? ComplexForward : ComplexInverse, Height, 1) : nullptr) {}
   int First(std::int64_t k) const { return int(k * ColumnLanes); }
@@ -442,7 +433,7 @@ bool HalfColumns(TDataImage& Img, const TComplex* Factor, bool Conjugate, bool I
     for (int l = 0; l < blocks.Lanes(k); ++l) {
       TComplex* line = b + std::size_t(l) * blocks.Stride;
       finite &= Factor ? MultiplySpectra(line, line, Factor + blocks.FactorAt(k, l), std::size_t(h), Conjugate)
-                       : CopyFinite(line, line, h);
+                       : Finite(reinterpret_cast<const float*>(line), 2 * h);
     }
     if (Inverse) {
       back.Transform(k, b);
