@@ -552,10 +552,10 @@ bool TDataImage::InverseFFT() {
     Parallel::For(
         h,
         [&](std::int64_t y0, std::int64_t y1) {
-          float* line = ThreadScratch(0, 2 * std::size_t(w));
           for (std::int64_t y = y0; y < y1; ++y) {
             float* row = reinterpret_cast<float*>(plane + std::size_t(y) * w);
-            std::memcpy(line, row, std::size_t(w) * sizeof(TComplex));
+            float* line = Aligned(row) ? row : ThreadScratch(0, 2 * std::size_t(w));
+            if (line != row) std::memcpy(line, row, std::size_t(w) * sizeof(TComplex));
             fftwf_execute_dft(rows, reinterpret_cast<fftwf_complex*>(line), reinterpret_cast<fftwf_complex*>(line));
             // A value beyond the Single range spreads down its column.
             ScaleFinite(row, line, 2 * w, rowScale);
@@ -566,16 +566,17 @@ bool TDataImage::InverseFFT() {
     const TBlocks blocks(h, w, -1);
     return ColumnPass(plane, w, blocks, [&](std::int64_t k, TComplex* b) {
       blocks.Transform(k, b);
-      int bad = 0;
-      for (int l = 0; l < blocks.Lanes(k); ++l) {
-        const TComplex* v = b + std::size_t(l) * blocks.Stride;
-        float* out = pixels + blocks.First(k) + l;
-        for (int y = 0; y < h; ++y) {
-          out[std::size_t(y) * w] = v[y].Re * columnScale;
-          bad |= NonFinite(v[y].Re * columnScale) | NonFinite(v[y].Im * columnScale);
-        }
+      const int lanes = blocks.Lanes(k);
+      bool finite = true;
+      for (int l = 0; l < lanes; ++l) {
+        float* line = reinterpret_cast<float*>(b + std::size_t(l) * blocks.Stride);
+        finite &= ScaleFinite(line, line, 2 * h, columnScale);
       }
-      return bad == 0;
+      for (int y = 0; y < h; ++y) {
+        float* out = pixels + std::size_t(y) * w + blocks.First(k);
+        for (int l = 0; l < lanes; ++l) out[l] = b[std::size_t(l) * blocks.Stride + y].Re;
+      }
+      return finite;
     });
   } catch (...) {
     return false;

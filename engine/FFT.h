@@ -51,8 +51,9 @@ struct TSpectrumFactor {
 TSpectrumFactor HalfSpectrumFactor(const TDataImage& Img);
 // ForwardRealFFT of Source (or the pixels), MultiplySpectra by Factor
 // (conjugated when asked), then InverseRealFFT to Sink (or the pixels), with
-// the same bits as those steps: the convolution (correlation) of the pixels with the image
-// whose half spectrum Factor holds. False when Factor is of another size.
+// the same bits as those steps: the convolution (correlation) of the pixels
+// with the image whose half spectrum Factor holds. False when Factor is of
+// another size.
 bool ConvolveRealFFT(TDataImage& Img, const float* Source, const TSpectrumFactor& Factor, bool Conjugate,
                      TInverseSink Sink, void* Context);
 
