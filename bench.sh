@@ -9,7 +9,9 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVELLE_BUILD_T
 cmake --build build-bench
 # Every side-by-side comparison adds a row here; the table is printed at the end.
 export CORVELLE_BENCH_SUMMARY="$PWD/build-bench/summary.tsv" CORVELLE_BENCH_DIR="$PWD/build-bench"
+export CORVELLE_BENCH_NOTES="$PWD/build-bench/notes.txt"
 : >"$CORVELLE_BENCH_SUMMARY"
+: >"$CORVELLE_BENCH_NOTES"
 for b in build-bench/bench/bench_*; do
   [ -f "$b" ] && [ -x "$b" ] || continue  # not the autogen folders
   echo "== $(basename "$b")"
@@ -17,6 +19,11 @@ for b in build-bench/bench/bench_*; do
 done
 echo
 echo "== Summary: ours beside the peer at the same thread count (interleaved rounds, medians; times in ms)"
+# Where it ran: ratios depend on the processor's vector units as much as on the code.
+echo "Processor: $(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+echo "Vector extensions: $(grep -m1 '^flags' /proc/cpuinfo | tr ' ' '\n' |
+  grep -xE 'sse2|ssse3|sse4_1|sse4_2|avx|avx2|fma|avx512[a-z_0-9]*' | tr '\n' ' ')"
+cat "$CORVELLE_BENCH_NOTES"
 {
   printf 'operation\tsize\tthreads\tours\tpeer\tpeer time\tratio\ttarget\tload\n'
   cat "$CORVELLE_BENCH_SUMMARY"

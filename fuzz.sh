@@ -52,12 +52,12 @@ fuzz_data_codecs() {
   # This runs in a subshell whose status the caller tests, where set -e does
   # not stop at a failure: every step says so itself.
   [ ${#objs[@]} -gt 0 ] || return 1
-  clang++ "${fuzz_flags[@]}" fuzz/write_seeds.cpp "${objs[@]}" -lpthread -o "$out/write_seeds" || return 1
+  clang++ "${fuzz_flags[@]}" fuzz/write_seeds.cpp "${objs[@]}" -lfftw3f -lpthread -o "$out/write_seeds" || return 1
   "$out/write_seeds" "$out/seeds" || return 1
   for codec in "${codecs[@]}"; do
     echo "== $codec (${seconds}s)"
     clang++ "${fuzz_flags[@]}" -fsanitize=fuzzer -DFUZZ_CODEC="\"$codec\"" fuzz/fuzz_main.cpp "${objs[@]}" \
-      -lpthread -o "$out/fuzz_$codec" || return 1
+      -lfftw3f -lpthread -o "$out/fuzz_$codec" || return 1
     # FITS runs the engine on the fuzzing thread alone: every input allocates
     # and scans an image, and handing that to threads would cost more than the
     # work and blur what libFuzzer measures.
@@ -72,7 +72,7 @@ fuzz_data_codecs() {
 }
 
 fuzz_picture_readers() {
-  corvelle_install clang libclang-rt-14-dev libjpeg-dev python3-numpy python3-pil python3-tifffile imagemagick \
+  corvelle_install clang libclang-rt-14-dev libjpeg-dev libfftw3-dev python3-numpy python3-pil python3-tifffile imagemagick \
     libjpeg-turbo-progs libtiff-tools netpbm
 
   seconds="$1"
@@ -114,7 +114,7 @@ fuzz_picture_readers() {
   for t in "${targets[@]}"; do
     bin="$out/fuzz_$t"
     if [ ! -x "$bin" ] || [ "tests/fuzz/fuzz_$t.cpp" -nt "$bin" ] || [ -n "$(find "${objs[@]}" -newer "$bin")" ]; then
-      clang++ "${flags[@]}" -fsanitize=fuzzer "tests/fuzz/fuzz_$t.cpp" "${objs[@]}" -ljpeg -lpthread -o "$bin"
+      clang++ "${flags[@]}" -fsanitize=fuzzer "tests/fuzz/fuzz_$t.cpp" "${objs[@]}" -ljpeg -lfftw3f -lpthread -o "$bin"
     fi
     corpus="$out/corpus/$t"
     mkdir -p "$corpus"

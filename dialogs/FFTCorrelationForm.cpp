@@ -25,36 +25,42 @@ void CorrelationShift(const TDataImage& Reference, const TDataImage& Target, int
   int ox = 0, oy = 0, pw = 0, ph = 0;
   std::unique_ptr<TDataImage> pr = PadToPowerOfTwo(Reference, ox, oy, pw, ph);
   if (!pr || !pr->AllocateComplex(pw, ph)) throw std::bad_alloc();
-  if (!pr->FFT()) throw std::runtime_error("the transform failed");
+  if (!ForwardRealFFT(*pr, nullptr)) throw std::runtime_error("the transform failed");
   std::unique_ptr<TDataImage> pt = PadToPowerOfTwo(Target, ox, oy, pw, ph);
   if (!pt || !pt->AllocateComplex(pw, ph)) throw std::bad_alloc();
-  if (!pt->FFT()) throw std::runtime_error("the transform failed");
+  if (!ForwardRealFFT(*pt, nullptr)) throw std::runtime_error("the transform failed");
 
   TDataImage c;
   if (!c.Allocate(pw, ph, 3, false) || !c.AllocateComplex(pw, ph)) throw std::bad_alloc();
-  const std::size_t n = std::size_t(pw) * std::size_t(ph);
-  const TComplex* a = pr->ComplexPlane;
-  const TComplex* b = pt->ComplexPlane;
-  TComplex* out = c.ComplexPlane;
-  for (std::size_t i = 0; i < n; ++i) {
-    const long double ar = a[i].Re, ai = a[i].Im, br = b[i].Re, bi = b[i].Im;
-    const float nr = Checked::ToSingle(ar * br + ai * bi);
-    const float ni = Checked::ToSingle(ai * br - ar * bi);
-    const float mr = Checked::ToSingle(std::fabs(ar * br - ai * bi));
-    const float mi = Checked::ToSingle(std::fabs(ar * bi + ai * br));
-    // The squared modulus overflows a Single for ordinary 16-bit frames; the
-    // quotient does not depend on the scale, so it is formed in extended.
-    const long double d = (long double)mr * mr + (long double)mi * mi;
-    if (d == 0.0L) {
-      out[i] = TComplex{};
-    } else {
-      out[i] = TComplex{Checked::ToSingle(((long double)nr * mr + (long double)ni * mi) / d),
-                        Checked::ToSingle(((long double)ni * mr - (long double)nr * mi) / d)};
+  // Both spectra are conjugate symmetric, and so are N and M below: the value
+  // N / M at the mirror of a frequency is conj(N) / M. Only the real part of
+  // the inverse is read, which is the inverse of the symmetric part
+  // (N / M + N / conj(M)) / 2 = N Mr / d, so the half spectrum carries it.
+  const int half = HalfSpectrumWidth(pw);
+  for (int y = 0; y < ph; ++y) {
+    const std::size_t row = std::size_t(y) * std::size_t(pw);
+    const TComplex* a = pr->ComplexPlane + row;
+    const TComplex* b = pt->ComplexPlane + row;
+    TComplex* out = c.ComplexPlane + row;
+    for (int x = 0; x < half; ++x) {
+      const long double ar = a[x].Re, ai = a[x].Im, br = b[x].Re, bi = b[x].Im;
+      const float nr = Checked::ToSingle(ar * br + ai * bi);
+      const float ni = Checked::ToSingle(ai * br - ar * bi);
+      const float mr = Checked::ToSingle(std::fabs(ar * br - ai * bi));
+      const float mi = Checked::ToSingle(std::fabs(ar * bi + ai * br));
+      // The squared modulus overflows a Single for ordinary 16-bit frames; the
+      // quotient does not depend on the scale, so it is formed in extended.
+      const long double d = (long double)mr * mr + (long double)mi * mi;
+      if (d == 0.0L) {
+        out[x] = TComplex{};
+      } else {
+        out[x] = TComplex{Checked::ToSingle((long double)nr * mr / d), Checked::ToSingle((long double)ni * mr / d)};
+      }
     }
   }
   pt.reset();
   pr.reset();
-  if (!c.InverseFFT()) throw std::runtime_error("the transform failed");
+  if (!InverseRealFFT(c, nullptr, nullptr)) throw std::runtime_error("the transform failed");
 
   float best = 0.0f;
   int px = pw, py = ph;

@@ -1,5 +1,6 @@
 #include "engine/DeconvolutionWork.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -26,36 +27,33 @@ void TransformPSF(const TDataImage& Observed, TDataImage& PSF) {
   RequireSize(Observed, w, h);
   RequireSize(PSF, w, h);
   if (!PSF.AllocateComplex(w, h)) throw std::bad_alloc();
-  Forward(PSF);
+  if (!PSF.FFT()) Checked::Fault("Fourier transform");
 }
 
 void Forward(TDataImage& Img) {
-  if (!Img.FFT()) Checked::Fault("Fourier transform");
+  if (!ForwardRealFFT(Img, nullptr)) Checked::Fault("Fourier transform");
 }
 
 void Inverse(TDataImage& Img) {
-  if (!Img.InverseFFT()) Checked::Fault("Fourier transform");
+  if (!InverseRealFFT(Img, nullptr, nullptr)) Checked::Fault("Fourier transform");
 }
 
 void Multiply(TDataImage& Dst, const TDataImage& A, const TDataImage& P, bool Conjugate) {
   const std::int64_t n = Dst.PixelCount();
-  if (A.PixelCount() != n || P.PixelCount() != n || !Dst.ComplexPlane || !A.ComplexPlane || !P.ComplexPlane ||
+  if (A.Width != Dst.Width || P.Width != Dst.Width || A.PixelCount() != n || P.PixelCount() != n || !Dst.ComplexPlane || !A.ComplexPlane || !P.ComplexPlane ||
       Dst.ComplexCount() < n || A.ComplexCount() < n || P.ComplexCount() < n) {
     Checked::Fault("spectrum size");
   }
-  TComplex* d = Dst.ComplexPlane;
-  const TComplex* a = A.ComplexPlane;
-  const TComplex* p = P.ComplexPlane;
+  const int w = Dst.Width, s = HalfSpectrumWidth(w);
   Parallel::For(
-      n,
-      [&](std::int64_t b, std::int64_t e) {
-        if (Conjugate) {
-          for (std::int64_t i = b; i < e; ++i) d[i] = ConjugateProduct(a[i], p[i]);
-        } else {
-          for (std::int64_t i = b; i < e; ++i) d[i] = ComplexProduct(a[i], p[i]);
+      Dst.Height,
+      [&](std::int64_t y0, std::int64_t y1) {
+        for (std::int64_t y = y0; y < y1; ++y) {
+          const std::size_t at = std::size_t(y) * w;
+          MultiplySpectra(Dst.ComplexPlane + at, A.ComplexPlane + at, P.ComplexPlane + at, std::size_t(s), Conjugate);
         }
       },
-      1 << 15);
+      std::max<std::int64_t>(1, 32768 / w));
 }
 
 int Percent(int i, int n) { return int(Checked::Round(Checked::Div(i, n) * 100)); }

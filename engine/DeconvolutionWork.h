@@ -13,11 +13,12 @@ std::unique_ptr<TDataImage> NewImage(int W, int H);
 // Faults unless Img has pixels and the sides W x H, both transformable.
 void RequireSize(const TDataImage& Img, int W, int H);
 // Checks Observed and PSF as RequireSize does, gives the PSF a complex plane
-// and transforms it there.
+// and transforms it there (FFT).
 void TransformPSF(const TDataImage& Observed, TDataImage& PSF);
+// Real-input transforms between the pixels and the half spectrum.
 void Forward(TDataImage& Img);
 void Inverse(TDataImage& Img);
-// Dst spectrum := A spectrum x P spectrum (or x conj(P) when Conjugate).
+// Dst half spectrum := A's x P's (or x conj(P's) when Conjugate).
 void Multiply(TDataImage& Dst, const TDataImage& A, const TDataImage& P, bool Conjugate);
 // Round(i / n * 100), halves to even.
 int Percent(int i, int n);

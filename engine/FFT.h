@@ -1,14 +1,18 @@
 #pragma once
-// Power-of-two sizing for the Fourier transform, and the rounding rule of its
-// complex products. The transform itself is TDataImage::FFT / InverseFFT.
+// The Fourier transform's sizing, its real-input form and the rounding rule of
+// its complex products. The 2-D transform is TDataImage::FFT / InverseFFT, on
+// FFTW's single-precision library; TDataImage::FFT1D is the plain radix-2
+// transform of one line.
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/DataImage.h"
 
 // True when FFT and InverseFFT can transform lines of N points: a power of
-// two no longer than the largest work line.
+// two up to 16384.
 bool TransformableSide(int N);
 
 // The padded side for N: 64, 128, ... 8192; above 8192 or negative, N itself.
@@ -21,30 +25,52 @@ int NextPowerOfTwo(int N);
 std::unique_ptr<TDataImage> PadToPowerOfTwo(const TDataImage& Image, int& OffsetX, int& OffsetY, int& PaddedWidth,
                                             int& PaddedHeight, bool* ShortOfMemory = nullptr);
 
-// The transform fused with the work around it, for the iterations that run
-// it many times; the results are those of the separate steps.
+// Real-input transforms for work that stays in the frequency domain. A real
+// image's spectrum is conjugate symmetric, so these keep only its half
+// spectrum: columns 0 .. W/2 of the complex plane, in its usual layout (index
+// y * W + x); value (x, y) of the other columns is the conjugate of value
+// (W - x, (H - y) mod H). Sides and refusals are those of FFT.
+int HalfSpectrumWidth(int W);
 // Forward transform of Source (the image's own pixels when null) into the
-// complex plane, every value then multiplied by Factor's value (conjugated
-// when asked) as ComplexProduct / ConjugateProduct would.
-bool ForwardFFTTimes(TDataImage& Img, const float* Source, const TComplex* Factor, bool Conjugate);
-// Inverse transform whose real results go to Sink(Context, index, values,
-// count) for count consecutive pixels from index, instead of into Pixels. A
-// false from Sink stops the transform, which then returns false.
+// half spectrum. False, as from FFT, when a value goes beyond the Single range.
+bool ForwardRealFFT(TDataImage& Img, const float* Source);
+// The real part of the inverse transform of the spectrum whose half the
+// complex plane holds, scaled as InverseFFT scales. Each row of W results
+// goes to Sink(Context, index of its first pixel, values, W), from any of the
+// pool's threads, or into Pixels when Sink is null. A false from Sink stops
+// the transform, which then returns false. The complex plane is left undefined.
 using TInverseSink = bool (*)(void* Context, std::size_t At, const float* Values, int Count);
-bool InverseFFTInto(TDataImage& Img, TInverseSink Sink, void* Context);
+bool InverseRealFFT(TDataImage& Img, TInverseSink Sink, void* Context);
 
-// Entry k (0..27) of the twiddle tables: cos(pi / 2^k) and -sin(pi / 2^k) for
-// k < 14 (forward), cos and +sin of pi / 2^(k-14) above.
+// The half spectrum of a real image held in the order in which the column
+// passes read it, for the repeated products of the deconvolutions.
+struct TSpectrumFactor {
+  int Width = 0, Height = 0;
+  std::vector<TComplex> Values;
+};
+// From the half spectrum in Img's complex plane; empty for an image FFT refuses.
+TSpectrumFactor HalfSpectrumFactor(const TDataImage& Img);
+// ForwardRealFFT of Source (or the pixels), MultiplySpectra by Factor
+// (conjugated when asked), then InverseRealFFT to Sink (or the pixels), with
+// the same bits as those steps: the convolution (correlation) of the pixels
+// with the image whose half spectrum Factor holds. False when Factor is of
+// another size.
+bool ConvolveRealFFT(TDataImage& Img, const float* Source, const TSpectrumFactor& Factor, bool Conjugate,
+                     TInverseSink Sink, void* Context);
+
+// What computes the transform, for reports: the library with its vector
+// extensions and the way it is planned.
+std::string TransformDescription();
+
+// Dst[k] := A[k] x F[k] (x conj(F[k]) when Conjugate) for k < Count, each part
+// rounded as ComplexProduct / ConjugateProduct round it; Dst may be A. False
+// when a result lies beyond the Single range.
+bool MultiplySpectra(TComplex* Dst, const TComplex* A, const TComplex* F, std::size_t Count, bool Conjugate);
+
+// Entry k (0..27) of the twiddle tables of FFT1D: cos(pi / 2^k) and
+// -sin(pi / 2^k) for k < 14 (forward), cos and +sin of pi / 2^(k-14) above.
 float FFTCosine(int k);
 float FFTSine(int k);
-
-// The transform's block kernel. Generic, AVX2 and AVX512 give the bits of the
-// one-line radix-2 transform; Fast (the default where the processor has it)
-// works in Single with the nearest Singles of the exact factors, and its error
-// against the exact transform is no larger than theirs. Returns false (and
-// changes nothing) for a kernel the processor lacks.
-enum class FFTKernel { Auto, Generic, AVX2, AVX512, Fast };
-bool SelectFFTKernel(FFTKernel Kind);
 
 namespace FFTRounding {
 

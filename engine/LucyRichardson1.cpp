@@ -1,10 +1,9 @@
 #include "engine/LucyRichardson1.h"
 
-#include <immintrin.h>
+#include <emmintrin.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <new>
 
 #include "engine/Checked.h"
@@ -20,64 +19,51 @@ struct TRound {
   const float* Observed;
   float* Estimate;
   float* Work;
-  std::size_t Ahead;  // eight rows: the transform hands over a column block row by row
-  std::size_t Count;
 };
 
-// Sixteen values at a time where the transform hands over full blocks; the
-// same operations per value as the plain loops below.
-__attribute__((target("avx512f"))) bool Ratio16(const float* Observed, const float* Blurred, float* Out) {
-  const __m512 b = _mm512_loadu_ps(Blurred);
-  const __m512 d =
-      _mm512_mask_blend_ps(_mm512_cmp_ps_mask(b, _mm512_setzero_ps(), _CMP_EQ_OQ), b, _mm512_set1_ps(1.0f));
-  const __m512 q = _mm512_div_ps(_mm512_loadu_ps(Observed), d);
-  _mm512_storeu_ps(Out, q);
-  const __m512i e = _mm512_set1_epi32(0x7F800000);
-  return _mm512_cmpeq_epi32_mask(_mm512_and_si512(_mm512_castps_si512(q), e), e) == 0;
-}
-
-__attribute__((target("avx512f"))) bool Apply16(float* Estimate, const float* Correction) {
-  const __m512 v = _mm512_mul_ps(_mm512_loadu_ps(Estimate), _mm512_loadu_ps(Correction));
-  _mm512_storeu_ps(Estimate, v);
-  const __m512i e = _mm512_set1_epi32(0x7F800000);
-  return _mm512_cmpeq_epi32_mask(_mm512_and_si512(_mm512_castps_si512(v), e), e) == 0;
-}
-
-bool HasAVX512() {
-  static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512f"));
-  return has;
+inline int NonFinite4(__m128 v) {
+  const __m128i e = _mm_set1_epi32(0x7F800000);
+  return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(_mm_castps_si128(v), e), e));
 }
 
 // Work := Observed / blurred, with an exact zero replaced by 1.
 bool Ratio(void* Context, std::size_t At, const float* Blurred, int Count) {
   auto& r = *static_cast<TRound*>(Context);
-  if (At + r.Ahead < r.Count) {
-    __builtin_prefetch(r.Observed + At + r.Ahead);
-    __builtin_prefetch(r.Work + At + r.Ahead, 1);
+  const float* g = r.Observed + At;
+  float* out = r.Work + At;
+  const __m128 one = _mm_set1_ps(1.0f);
+  int bad = 0, k = 0;
+  for (; k + 4 <= Count; k += 4) {
+    const __m128 b = _mm_loadu_ps(Blurred + k);
+    const __m128 zero = _mm_cmpeq_ps(b, _mm_setzero_ps());
+    const __m128 d = _mm_or_ps(_mm_and_ps(zero, one), _mm_andnot_ps(zero, b));
+    const __m128 q = _mm_div_ps(_mm_loadu_ps(g + k), d);
+    bad |= NonFinite4(q);
+    _mm_storeu_ps(out + k, q);
   }
-  if (Count == 16 && HasAVX512()) return Ratio16(r.Observed + At, Blurred, r.Work + At);
-  bool finite = true;
-  for (int k = 0; k < Count; ++k) {
+  for (; k < Count; ++k) {
     const float b = Blurred[k] == 0.0f ? 1.0f : Blurred[k];
-    const float q = r.Observed[At + k] / b;
-    finite &= std::isfinite(q);
-    r.Work[At + k] = q;
+    out[k] = g[k] / b;
+    bad |= !std::isfinite(out[k]);
   }
-  return finite;
+  return bad == 0;
 }
 
 // Estimate := Estimate x correlated ratio.
 bool Apply(void* Context, std::size_t At, const float* Correction, int Count) {
   auto& r = *static_cast<TRound*>(Context);
-  if (At + r.Ahead < r.Count) __builtin_prefetch(r.Estimate + At + r.Ahead, 1);
-  if (Count == 16 && HasAVX512()) return Apply16(r.Estimate + At, Correction);
-  bool finite = true;
-  for (int k = 0; k < Count; ++k) {
-    const float v = r.Estimate[At + k] * Correction[k];
-    finite &= std::isfinite(v);
-    r.Estimate[At + k] = v;
+  float* e = r.Estimate + At;
+  int bad = 0, k = 0;
+  for (; k + 4 <= Count; k += 4) {
+    const __m128 v = _mm_mul_ps(_mm_loadu_ps(e + k), _mm_loadu_ps(Correction + k));
+    bad |= NonFinite4(v);
+    _mm_storeu_ps(e + k, v);
   }
-  return finite;
+  for (; k < Count; ++k) {
+    e[k] = e[k] * Correction[k];
+    bad |= !std::isfinite(e[k]);
+  }
+  return bad == 0;
 }
 
 }  // namespace
@@ -90,18 +76,15 @@ std::unique_ptr<TDataImage> LucyRichardsonDeconvolve(int Iterations, const TData
     auto estimate = NewImage(w, h);
     CopyPixels(*estimate, Observed);
     auto work = NewImage(w, h);
-    TRound round{Observed.Pixels, estimate->Pixels, work->Pixels, std::size_t(w) * 8, std::size_t(w) * h};
-    const TComplex* p = PSF.ComplexPlane;
+    TRound round{Observed.Pixels, estimate->Pixels, work->Pixels};
+    const TSpectrumFactor p = HalfSpectrumFactor(PSF);
 
     for (int i = 1; i <= Iterations; ++i) {
-      // Work = Estimate, transformed and multiplied by the PSF's spectrum;
-      // the inverse gives the blurred estimate, and Observed over it (an
-      // exact zero divides by 1) goes to Work.
-      if (!ForwardFFTTimes(*work, estimate->Pixels, p, false)) Checked::Fault("Fourier transform");
-      if (!InverseFFTInto(*work, Ratio, &round)) Checked::Fault("overflow");
+      // The estimate blurred by the PSF, and Observed over it (an exact zero
+      // divides by 1) to Work.
+      if (!ConvolveRealFFT(*work, estimate->Pixels, p, false, Ratio, &round)) Checked::Fault("overflow");
       // The ratio correlated with the PSF, applied to the estimate.
-      if (!ForwardFFTTimes(*work, nullptr, p, true)) Checked::Fault("Fourier transform");
-      if (!InverseFFTInto(*work, Apply, &round)) Checked::Fault("overflow");
+      if (!ConvolveRealFFT(*work, nullptr, p, true, Apply, &round)) Checked::Fault("overflow");
       ReportProgress(i, Percent(i, Iterations));
     }
     work.reset();

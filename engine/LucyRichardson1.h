@@ -7,5 +7,5 @@
 #include "engine/DataImage.h"
 
 // The estimate after Iterations rounds (a copy of Observed for 0), or null
-// after a reported failure. PSF gets its transform in its complex plane.
+// after a reported failure. PSF gets its transform (FFT) in its complex plane.
 std::unique_ptr<TDataImage> LucyRichardsonDeconvolve(int Iterations, const TDataImage& Observed, TDataImage& PSF);

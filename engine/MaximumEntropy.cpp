@@ -6,6 +6,7 @@
 #include "engine/Checked.h"
 #include "engine/DeconvolutionWork.h"
 #include "engine/Errors.h"
+#include "engine/FFT.h"
 #include "engine/Parallel.h"
 
 using namespace DeconvolutionWork;
@@ -40,9 +41,13 @@ std::unique_ptr<TDataImage> MaximumEntropyDeconvolve(int Iterations, TDataImage&
       p[k] = v;
     }
     if (!PSF.AllocateComplex(w, h)) throw std::bad_alloc();
-    Forward(PSF);
+    if (!PSF.FFT()) Checked::Fault("Fourier transform");
     Forward(*kernel);
-    for (std::int64_t k = 0; k < n; ++k) kernel->ComplexPlane[k].Im = -kernel->ComplexPlane[k].Im;
+    const int half = HalfSpectrumWidth(w);
+    for (int y = 0; y < h; ++y) {
+      TComplex* row = kernel->ComplexPlane + std::size_t(y) * w;
+      for (int x = 0; x < half; ++x) row[x].Im = -row[x].Im;
+    }
 
     auto model = NewImage(w, h);      // A
     auto lagrange = NewImage(w, h);   // L, zero in both planes

@@ -55,15 +55,17 @@ float CentreInput(TDataImage& Work, MapF&& Map) {
   return pin;
 }
 
-// Multiplies every coefficient by Gain(D), D the distance from the centre.
+// Multiplies every coefficient of the half spectrum by Gain(D), D the distance
+// from the centre. The gain of (x, y) is that of its mirror (W - x, H - y), so
+// the other half would be multiplied alike.
 template <class GainF>
 void ApplyGain(TDataImage& Work, GainF&& Gain) {
-  const int w = Work.Width, h = Work.Height;
+  const int w = Work.Width, h = Work.Height, half = HalfSpectrumWidth(w);
   Parallel::For(h, [&](std::int64_t b, std::int64_t e) {
     for (std::int64_t y = b; y < e; ++y) {
       const std::int64_t u = y - h / 2;
       TComplex* row = Work.ComplexPlane + y * w;
-      for (int x = 0; x < w; ++x) {
+      for (int x = 0; x < half; ++x) {
         const std::int64_t v = x - w / 2;
         const double g = Gain(std::sqrt(double(u * u + v * v)));
         row[x].Re = float((long double)row[x].Re * g);
@@ -73,8 +75,11 @@ void ApplyGain(TDataImage& Work, GainF&& Gain) {
   }, 16);
 }
 
+// Real-input transforms: the centred pixels and the gains are real and the
+// gains symmetric, so the half spectrum carries everything.
 void Transform(TDataImage& Work, bool Forward) {
-  if (!(Forward ? Work.FFT() : Work.InverseFFT())) Checked::Fault("transform failed");
+  const bool done = Forward ? ForwardRealFFT(Work, nullptr) : InverseRealFFT(Work, nullptr, nullptr);
+  if (!done) Checked::Fault("transform failed");
 }
 
 // The source block of the work image, sign restored, through Map into Dst,

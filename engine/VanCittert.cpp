@@ -36,11 +36,11 @@ std::unique_ptr<TDataImage> VanCittertDeconvolve(int Iterations, const TDataImag
     float* e = estimate->Pixels;
     float* b = blurred->Pixels;
     const float gmax = MaxFromZero(g, n);
+    const TSpectrumFactor p = HalfSpectrumFactor(PSF);
 
     for (int i = 1; i <= Iterations; ++i) {
       // P x B equals B x P bit for bit: the same exact products, summed once.
-      if (!ForwardFFTTimes(*blurred, nullptr, PSF.ComplexPlane, false)) Checked::Fault("Fourier transform");
-      Inverse(*blurred);
+      if (!ConvolveRealFFT(*blurred, nullptr, p, false, nullptr, nullptr)) Checked::Fault("Fourier transform");
       const long double scale = Checked::Div(gmax, MaxFromZero(b, n));
       Parallel::For(
           n,
