@@ -172,6 +172,8 @@ TEST_F(RadialContourTest, ContourPlotIntoANewWindow) {
   TChildForm* cone = GreyWindow(64, 48, 3, [](int x, int y) { return float(std::hypot(x - 30.0, y - 22.0)); }, "Cone");
   TChildForm* negative = GreyWindow(24, 24, 3, [](int x, int y) { return -50.0f + float(std::hypot(x - 12.0, y - 12.0)); });
   const float coneMax = float(std::hypot(33.0, 25.0));
+  // Levels 0 to 9 in 10 contours: a step of 0.9, which rounds to 1 and is drawn.
+  TChildForm* terraces = GreyWindow(40, 40, 3, [](int x, int y) { return std::min(9.0f, float(std::hypot(x - 20.0, y - 20.0)) / 2.5f); });
   const struct {
     TChildForm* Source;
     int Detail, Cell;  // "Very low" 8, "Low" 6, "Medium" 4, "High" 2
@@ -180,23 +182,26 @@ TEST_F(RadialContourTest, ContourPlotIntoANewWindow) {
   } cases[] = {{cone, 0, 8, "10", "", 0, coneMax},   {cone, 1, 6, "4", "99", 0, coneMax},
                {cone, 2, 4, "7", "-3", 0, coneMax},  {cone, 3, 2, "4", "", 0, coneMax},
                // All negative: the maximum proposed is 0 and the minimum stays negative.
-               {negative, 0, 8, "5", "", -50, 0}};
+               {negative, 0, 8, "5", "", -50, 0},
+               {terraces, 3, 2, "10", "", 0, 9}};
   for (const auto& c : cases) {
     Form->MDIArea()->setActiveSubWindow(c.Source);
     QStringList proposed;
-    OnModal([&](QWidget*) {
+    OnModal([&](QWidget* d) {
       TfrmContourPlot* f = frmContourPlot;
       proposed = {f->fedMin->text(), f->fedMax->text(), f->fedValue->text()};
       f->cmbDetail->setCurrentIndex(c.Detail);
       f->iedContours->setText(c.Contours);
       if (!c.Value.isEmpty()) f->fedValue->setText(c.Value);
       QTest::mouseClick(f->OKButton(), Qt::LeftButton);
+      // A refused OK keeps the dialog: leave it, so the count below fails.
+      if (d->isVisible()) QTest::mouseClick(f->CancelButton(), Qt::LeftButton);
     });
     const int windows = WindowCount();
     Command("StatisticsContour");
     const QString mx = QString::number(double(c.Max), 'g', 15);
     EXPECT_EQ(proposed, (QStringList{QString::number(double(c.Min), 'g', 15), mx, mx}));
-    ASSERT_EQ(WindowCount(), windows + 1);
+    ASSERT_EQ(WindowCount(), windows + 1) << c.Min << " to " << c.Max << " in " << c.Contours.toStdString();
     TChildForm* result = Form->ActiveMDIChild();
     EXPECT_EQ(result->Caption(), "Contour Plot");
     const float value = c.Value.isEmpty() ? c.Max : c.Value.toFloat();

@@ -287,13 +287,17 @@ TEST_F(SpectrumEditorTest, SpectrumShowsTheCentredLogMagnitude) {
 TEST_F(SpectrumEditorTest, PaintedMasksAreTransformedBack) {
   struct Case {
     const char* Name;
+    int W, H;
     std::function<void()> Paint;
     int Pass;  // 0 all, 1 low, 2 high
   };
-  // 100 x 60 pads to a 128 x 64 picture with the zero frequency at (64, 32).
+  // Each size pads to a 128 x 64 picture with the zero frequency at (64, 32);
+  // 100 x 61 and 101 x 60 sit at offsets whose sum is odd, so the centring
+  // sign must be undone in padded coordinates.
   const Case cases[] = {
-      {"nothing painted", [] {}, 0},
-      {"all but a middle square",
+      {"nothing painted", 100, 60, [] {}, 0},
+      {"nothing painted, odd height", 100, 61, [] {}, 0},
+      {"all but a middle square", 100, 60,
        [] {
          QTest::mouseClick(frmFFTEdit->btnRectangle, Qt::LeftButton);
          ChooseWidth(1);
@@ -302,7 +306,14 @@ TEST_F(SpectrumEditorTest, PaintedMasksAreTransformedBack) {
            Drag(frmFFTEdit->Image, a, b);
        },
        1},
-      {"an ellipse round the middle",
+      {"an ellipse round the middle", 100, 60,
+       [] {
+         QTest::mouseClick(frmFFTEdit->btnCircle, Qt::LeftButton);
+         ChooseWidth(3);
+         Drag(frmFFTEdit->Image, QPoint(54, 22), QPoint(74, 42));
+       },
+       2},
+      {"an ellipse round the middle, odd width", 101, 60,
        [] {
          QTest::mouseClick(frmFFTEdit->btnCircle, Qt::LeftButton);
          ChooseWidth(3);
@@ -310,13 +321,13 @@ TEST_F(SpectrumEditorTest, PaintedMasksAreTransformedBack) {
        },
        2},
   };
-  const int W = 100, H = 60;
-  const std::vector<float> img = StarField(W, H, 30.0f, 300.0f, 15);
-  double sourceMean = 0;
-  for (float v : img) sourceMean += v / img.size();
-  const double sourceDetail = Detail([&](int x, int y) { return img[std::size_t(y) * W + x]; }, W, H);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
+    const int W = c.W, H = c.H;
+    const std::vector<float> img = StarField(W, H, 30.0f, 300.0f, 15);
+    double sourceMean = 0;
+    for (float v : img) sourceMean += v / img.size();
+    const double sourceDetail = Detail([&](int x, int y) { return img[std::size_t(y) * W + x]; }, W, H);
     TChildForm* source = Window(W, H, img, "Source");
     QImage painted;
     RunCommand("FilterEditFFT", [&](QWidget* dialog) {

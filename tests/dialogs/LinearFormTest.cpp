@@ -100,11 +100,14 @@ TEST_F(LinearDialog, OKStretchesTheCopyAndAppliesTheOutputRange) {
     bool Colour;
     const char *Min, *Max;
     int Range;
+    std::uint8_t ByteMin = 0, ByteMax = 0;  // the colour routine's levels
   };
   const Case cases[] = {
       {false, "300", "2500", 0}, {false, "300", "2500", 3}, {false, "1000", "40", 1},
-      // Bytes for the colour routine: 12.5 rounds to 12, 300.7 is held at 255.
-      {true, "12.5", "300.7", -1},
+      // Bytes for the colour routine, rounded: 12.5 to 12, 300.7 held at 255,
+      // 12.7 up to 13, 200.3 down to 200.
+      {true, "12.5", "300.7", -1, 12, 255},
+      {true, "12.7", "200.3", -1, 13, 200},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Colour << " " << c.Min << " " << c.Max);
@@ -127,7 +130,7 @@ TEST_F(LinearDialog, OKStretchesTheCopyAndAppliesTheOutputRange) {
     EXPECT_EQ(result->Caption(), QStringLiteral("Linear Scale"));
     auto expected = CopyOf(*source->DataImage);
     if (c.Colour) {
-      ColLinearScale(12, 255, *expected, *source->DataImage);
+      ColLinearScale(c.ByteMin, c.ByteMax, *expected, *source->DataImage);
     } else {
       LinearStretch(*expected, *source->DataImage, std::stof(c.Min), std::stof(c.Max));
       RescaleToOutputRange(std::uint8_t(c.Range), *expected);

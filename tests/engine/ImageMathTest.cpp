@@ -4,6 +4,7 @@
 #include <random>
 
 #include "ImageTestHelpers.h"
+#include "engine/ImageCombine.h"
 #include "engine/ImageMath.h"
 
 using namespace ImgTest;
@@ -135,6 +136,29 @@ TEST(ImageArithmetic, CombinesPixelByPixel) {
   Grey(dst, 4, 1, 0);  // 8-bit destination clamps at 255
   ImageArithmetic(99, 99, 2, 0, 0, a, b, dst);
   EXPECT_EQ(Plane(dst), (std::vector<float>{110, 0, 60, 255}));
+}
+
+TEST(ImageCombine, MedianOfAnEvenCountIsTheUpperMiddleValue) {
+  // Four 3 x 2 frames; each pixel's values come in a different order.
+  const std::vector<std::vector<float>> frames = {
+      {4, 0.5f, -2, 9, 100, 6}, {1, 7, -3, 8, 200, 5}, {3, -1, -1, 7, 300, 6}, {2, 7, -4, 6, 400, 6}};
+  const struct {
+    int N;
+    std::vector<float> Median;
+  } cases[] = {
+      {2, {4, 7, -2, 9, 200, 6}},
+      {3, {3, 0.5f, -2, 8, 200, 6}},
+      {4, {3, 7, -2, 8, 300, 6}},
+  };
+  TDataImage images[4];
+  for (int k = 0; k < 4; ++k) Grey(images[k], 3, 2, 3, frames[std::size_t(k)]);
+  for (const auto& c : cases) {
+    std::vector<const TDataImage*> series;
+    for (int k = 0; k < c.N; ++k) series.push_back(&images[k]);
+    TDataImage result;
+    CombineImages(series, std::vector<std::string>(std::size_t(c.N), "f"), cmMedian, result);
+    EXPECT_EQ(Plane(result), c.Median) << c.N << " frames";
+  }
 }
 
 TEST(ImageArithmetic, ImagesOfDifferentSizesAreRefused) {

@@ -44,10 +44,18 @@ TEST(Parallel, CoversEveryIndexOnce) {
 }
 
 TEST(Parallel, RethrowsWorkerFailureAfterJoin) {
-  std::atomic<int> done{0};
-  EXPECT_THROW(Parallel::For(1000, [&](std::int64_t b, std::int64_t e) {
-    done += int(e - b);
-    if (b > 0) throw std::runtime_error("worker");
-  }, 1), std::runtime_error);
-  if (Parallel::Threads() > 1) EXPECT_EQ(done.load(), 1000);
+  // Set here rather than taken from CORVELLE_THREADS: one thread runs one
+  // part, and the failing part must exist under every setting.
+  for (int threads : {1, 2, 0}) {
+    Parallel::SetThreads(threads);
+    for (bool first : {true, false}) {
+      std::atomic<int> done{0};
+      EXPECT_THROW(Parallel::For(1000, [&](std::int64_t b, std::int64_t e) {
+        done += int(e - b);
+        if (first ? b == 0 : e == 1000) throw std::runtime_error("worker");
+      }, 1), std::runtime_error) << threads << " threads";
+      EXPECT_EQ(done.load(), 1000) << threads << " threads, failing part first " << first;
+    }
+  }
+  Parallel::SetThreads(0);
 }
