@@ -16,6 +16,7 @@
 #include "app/AppTestUtil.h"
 #include "app/FormGroups.h"
 #include "app/PreviewFrame.h"
+#include "app/StartUp.h"
 #include "dialogs/ProcessingDialog.h"
 #include "engine/ColGeometry.h"
 #include "engine/Geometry.h"
@@ -77,6 +78,19 @@ class DialogTest : public AppTest {
   static void Activate(QDialog* Dialog) {
     QEvent e(QEvent::WindowActivate);
     QApplication::sendEvent(Dialog, &e);
+  }
+};
+
+// Every window of the program, as its start makes them, beside the dialog helpers.
+class AllFormsTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    CreateForms(Form.get());
+  }
+  void TearDown() override {
+    FreeForms();
+    AppTest::TearDown();
   }
 };
 

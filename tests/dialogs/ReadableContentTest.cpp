@@ -30,17 +30,7 @@
 #include "platform/NumFormat.h"
 
 namespace {
-class ReadableContent : public DialogTest {
- protected:
-  void SetUp() override {
-    AppTest::SetUp();
-    CreateForms(Form.get());
-  }
-  void TearDown() override {
-    FreeForms();
-    AppTest::TearDown();
-  }
-};
+using ReadableContent = AllFormsTest;
 
 QAccessibleInterface* Iface(QObject* Object) { return QAccessible::queryAccessibleInterface(Object); }
 QString Name(QObject* Object) { return Iface(Object)->text(QAccessible::Name); }

@@ -22,17 +22,8 @@
 #include "engine/Processing.h"
 
 namespace {
-// Every window of the program, as its start makes them.
-class ToggledControls : public DialogTest {
+class ToggledControls : public AllFormsTest {
  protected:
-  void SetUp() override {
-    AppTest::SetUp();
-    CreateForms(Form.get());
-  }
-  void TearDown() override {
-    FreeForms();
-    AppTest::TearDown();
-  }
   static void Check(QAbstractButton* Button) {
     ASSERT_NE(Button, nullptr);
     Button->setChecked(true);
