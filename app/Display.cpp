@@ -43,7 +43,7 @@ bool TDisplay::SetBitmap(const TFastBMP& Bitmap) {
         dst[3 * x + 2] = src[3 * x];
       }
     }
-  });
+  }, Parallel::MinItemsPerPart(w));
   FSource = std::move(picture);
   return true;
 }
@@ -100,7 +100,7 @@ void TDisplay::DrawZoomed(QImage& Into, const QRect& Target, const QRect& Source
           }
       }
     }
-  });
+  }, Parallel::MinItemsPerPart(area.width()));
 }
 
 void TDisplay::paintEvent(QPaintEvent* Event) {

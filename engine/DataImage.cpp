@@ -396,7 +396,7 @@ void TDataImage::UpdateBitmap() {
           dst[2] = LUT[src[x].Red];
         }
       }
-    });
+    }, Parallel::MinItemsPerPart(w));
     return;
   }
 
@@ -455,5 +455,5 @@ void TDataImage::UpdateBitmap() {
         dst[2] = c[2];
       }
     }
-  });
+  }, Parallel::MinItemsPerPart(w));
 }

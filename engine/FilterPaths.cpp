@@ -363,7 +363,6 @@ inline void RunOps(const std::vector<TOp>& Ops, T* V, int Stride, int Lanes) {
 // One output row of the 3 x 3 median below, eight columns at a time, with the
 // rank test of row c folded in: minps(b, a) is `b < a ? b : a` and maxps(b, a)
 // `a < b ? b : a`, the same steps. False when c holds -0.0 or a NaN.
-// `y < x ? y : x` and `x < y ? y : x`, the steps of Median3.
 __attribute__((target("avx2"), always_inline)) inline __m256 Min8(__m256 x, __m256 y) { return _mm256_min_ps(y, x); }
 __attribute__((target("avx2"), always_inline)) inline __m256 Max8(__m256 x, __m256 y) { return _mm256_max_ps(y, x); }
 
