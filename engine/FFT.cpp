@@ -381,7 +381,7 @@ void ForwardRows(const float* Source, TComplex* Plane, int W, int H) {
           }
           std::memcpy(in, src, std::size_t(W) * sizeof(float));
           fftwf_execute_dft_r2c(plan, in, out);
-          std::memcpy(dst, out, std::size_t(s) * sizeof(TComplex));
+          std::memcpy(static_cast<void*>(dst), out, std::size_t(s) * sizeof(TComplex));
         }
       },
       RowsPerPart(W));

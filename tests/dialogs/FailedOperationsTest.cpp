@@ -6,59 +6,28 @@
 #include <QTemporaryDir>
 #include <cmath>
 
-#include "app/AppTestUtil.h"
-#include "app/FormGroups.h"
 #include "dialogs/CalibrateForm.h"
+#include "dialogs/RestorationTestUtil.h"
 #include "platform/Application.h"
 #include "platform/PageMemory.h"
 
 namespace {
 
-class FailedOperations : public AppTest {
+class FailedOperations : public RestorationTest {
  protected:
   void SetUp() override {
-    AppTest::SetUp();
+    RestorationTest::SetUp();
     CreateProcessingForms(Form.get());
-    CreateRestorationForms(Form.get());
     // The program's own boxes for the engine's reports.
-    PreviousWarning = SetWarningHandler(nullptr);
+    SetWarningHandler(nullptr);
     InstallEngineMessageBoxes();
   }
   void TearDown() override {
     PageMemory::SetLimit(0);
-    SetWarningHandler(PreviousWarning);
-    for (TChildForm* child : Form->MDIChildren()) {
-      child->setAttribute(Qt::WA_DeleteOnClose, false);
-      delete child;
-    }
-    FreeRestorationForms();
+    CloseWindows();
     FreeProcessingForms();
-    AppTest::TearDown();
+    RestorationTest::TearDown();
   }
-  // Triggers Action and calls Act inside the modal dialog it opens; answers
-  // whether the dialog is still open afterwards (then it is cancelled).
-  bool InDialog(const char* Action, const std::function<void(QWidget*)>& Act) {
-    bool seen = false, open = false;
-    QTimer timer;
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-      QWidget* dialog = QApplication::activeModalWidget();
-      if (!dialog) return;
-      timer.stop();
-      seen = true;
-      Act(dialog);
-      open = dialog->isVisible();
-      if (open) dialog->close();
-    });
-    timer.start();
-    Form->Action(QString::fromLatin1(Action))->trigger();
-    EXPECT_TRUE(seen) << Action;
-    return open;
-  }
-  static void ClickOK(QWidget* Dialog) {
-    QTest::mouseClick(Dialog->findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
-  }
-  TWarningHandler PreviousWarning;
   QTemporaryDir Dir;
 };
 
@@ -100,16 +69,13 @@ TEST_F(FailedOperations, LeaveNoWindowThatLooksLikeAResult) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Action << " " << c.Box.toStdString());
-    for (TChildForm* child : Form->MDIChildren()) {
-      child->setAttribute(Qt::WA_DeleteOnClose, false);
-      delete child;
-    }
+    CloseWindows();
     TChildForm* source = GreyWindow(300, 300, 3, c.Pixel, QStringLiteral("m42.fts"));
-    const bool open = InDialog(c.Action, [&](QWidget* d) {
+    const bool open = RunCommand(c.Action, [&](QWidget* d) {
       if (c.Prepare) c.Prepare(d);
       Boxes.clear();  // a preview of the same image may have failed alike
       PageMemory::SetLimit(c.Limit);
-      ClickOK(d);
+      Click(d, "btnOK");
       PageMemory::SetLimit(0);
     });
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

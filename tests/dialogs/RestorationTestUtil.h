@@ -47,9 +47,9 @@ class RestorationTest : public AppTest {
     }
   }
   // Triggers the main window's command and calls Act inside the modal dialog
-  // it opens; a dialog still open afterwards is closed.
-  void RunCommand(const char* Action, const std::function<void(QWidget*)>& Act) {
-    bool seen = false;
+  // it opens; a dialog still open afterwards is closed. Answers whether it was.
+  bool RunCommand(const char* Action, const std::function<void(QWidget*)>& Act) {
+    bool seen = false, open = false;
     QTimer timer;
     timer.setInterval(5);
     QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -58,14 +58,17 @@ class RestorationTest : public AppTest {
       timer.stop();
       seen = true;
       Act(dialog);
-      if (QApplication::activeModalWidget() == dialog) dialog->close();
+      open = QApplication::activeModalWidget() == dialog;
+      if (open) dialog->close();
     });
     timer.start();
     QAction* action = Form->Action(QString::fromLatin1(Action));
-    ASSERT_NE(action, nullptr) << Action;
+    EXPECT_NE(action, nullptr) << Action;
+    if (!action) return false;
     action->setEnabled(true);
     action->trigger();
     EXPECT_TRUE(seen) << "no dialog opened for " << Action;
+    return open;
   }
 
  public:
