@@ -17,6 +17,7 @@
 #include "analysis/ChartTools.h"
 #include "app/Accessibility.h"
 #include "app/Child.h"
+#include "app/FormSupport.h"
 #include "app/Main.h"
 #include "engine/ColStatistics.h"
 #include "engine/Statistics.h"
@@ -44,6 +45,7 @@ QIcon LogGlyph() {
 
 TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmHistogram"));
+  KeyboardOrder::Install(this);
   setWindowTitle(QStringLiteral("Histogram"));
   setAccessibleName(QStringLiteral("Histogram"));
 

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "analysis/TextReport.h"
+#include "app/FormSupport.h"
 #include "engine/photometry.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -47,6 +48,7 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
     : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint),
       SaveDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Save)) {
   setObjectName(QStringLiteral("frmPhotometryGrid"));
+  KeyboardOrder::Install(this);
   setWindowTitle(QStringLiteral("Photometry Results"));
   setAccessibleName(QStringLiteral("Photometry Results"));
 

@@ -7,6 +7,7 @@
 
 #include "analysis/TextReport.h"
 #include "app/Child.h"
+#include "app/FormSupport.h"
 #include "app/Main.h"
 #include "platform/Application.h"
 #include "platform/FileDialog.h"
@@ -49,6 +50,7 @@ TfrmStatisticsResults::TfrmStatisticsResults(QWidget* Parent)
     : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint),
       FSaveDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Save)) {
   setObjectName(QStringLiteral("frmStatisticsResults"));
+  KeyboardOrder::Install(this);
   setWindowTitle(QStringLiteral("Image Statistics"));
   setAccessibleName(QStringLiteral("Image Statistics"));
   lstStatistics = new QTreeWidget(this);

@@ -72,7 +72,7 @@ TfrmPreferences::TfrmPreferences(QWidget* Parent) : TForm(Parent) {
   edtImagesDir->setObjectName(QStringLiteral("edtImagesDir"));
   edtImagesDir->setMinimumWidth(220);
   edtImagesDir->setAccessibleName(QStringLiteral("Images directory"));
-  auto* lblImages = new QLabel(QStringLiteral("Images"), dirBox);
+  auto* lblImages = new QLabel(QStringLiteral("&Images"), dirBox);
   lblImages->setBuddy(edtImagesDir);
   dgrid->addWidget(lblImages, 0, 0);
   dgrid->addWidget(edtImagesDir, 0, 1);

@@ -14,6 +14,7 @@
 #include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/FloatEdit.h"
+#include "app/FormSupport.h"
 #include "app/Main.h"
 #include "app/QVRSlider.h"
 #include "engine/ColProcessing.h"
@@ -34,6 +35,7 @@ long double TwoDecimals(float V) {
 
 TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmQuickLinearScale"));
+  KeyboardOrder::Install(this);
   setWindowTitle(QStringLiteral("Quick Scale"));
   setAccessibleName(QStringLiteral("Quick Scale"));
 

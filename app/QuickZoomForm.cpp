@@ -6,10 +6,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/FormSupport.h"
+
 TfrmQuickZoom* frmQuickZoom = nullptr;
 
 TfrmQuickZoom::TfrmQuickZoom(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmQuickZoom"));
+  KeyboardOrder::Install(this);
   setWindowTitle(QStringLiteral("Quick Zoom - 100%"));
   setAccessibleName(QStringLiteral("Quick Zoom"));
   ZoomDisplay = new QLabel(this);

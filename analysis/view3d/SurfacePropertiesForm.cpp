@@ -119,11 +119,11 @@ TfrmSurfaceProperties::TfrmSurfaceProperties(QWidget* Parent) : TForm(Parent) {
 
   auto* other = new QGroupBox(QStringLiteral("Other Properties"), this);
   auto* otherCol = new QVBoxLayout(other);
-  chkBox = new QCheckBox(QStringLiteral("&Show the bounding box"), other);
+  chkBox = new QCheckBox(QStringLiteral("Show the &bounding box"), other);
   chkBox->setObjectName(QStringLiteral("chkBox"));
   chkBox->setAccessibleName(QStringLiteral("Show the bounding box"));
   chkBox->setChecked(true);
-  chkScale = new QCheckBox(QStringLiteral("S&how scale on the axes"), other);
+  chkScale = new QCheckBox(QStringLiteral("Show scale on the &axes"), other);
   chkScale->setObjectName(QStringLiteral("chkScale"));
   chkScale->setAccessibleName(QStringLiteral("Show scale on the axes"));
   chkScale->setChecked(true);

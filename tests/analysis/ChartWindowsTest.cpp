@@ -24,14 +24,14 @@ std::vector<bool> Shown(const QList<QAbstractSeries*>& Series) {
 class ChartWindowsTest : public AnalysisTest {
  protected:
   // The line plot command: row or column clicked, the position typed, then
-  // Enter or OK. Gives the label and the limit the box had.
+  // Enter or OK. Gives the label as it reads and the limit the box had.
   std::pair<QString, int> LinePlot(bool Column, const QString& Typed, bool Enter = true) {
     std::pair<QString, int> seen;
     OnModal([&](QWidget*) {
       TfrmLinePlotSetup* f = frmLinePlotSetup;
       EXPECT_EQ(f->iedPosition->text(), QStringLiteral("0"));  // reset on every showing
       QTest::mouseClick(Column ? f->rbColumn : f->rbRow, Qt::LeftButton, {}, QPoint(4, f->rbRow->height() / 2));
-      seen = {f->lblPosition->text(), f->iedPosition->MaxValue()};
+      seen = {QString(f->lblPosition->text()).remove(QLatin1Char('&')), f->iedPosition->MaxValue()};
       f->iedPosition->setFocus();
       f->iedPosition->selectAll();
       QTest::keyClicks(f->iedPosition, Typed);
