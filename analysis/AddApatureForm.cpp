@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/FloatEdit.h"
 #include "app/FormSupport.h"
@@ -33,6 +34,7 @@ TFloatEdit* CoordinateBox(const char* Name, const QString& Accessible, QWidget* 
 TfrmAddApature::TfrmAddApature(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmAddApature"));
   KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Add Aperture"));
   setAccessibleName(QStringLiteral("Add Aperture"));
 

@@ -46,6 +46,7 @@ QIcon LogGlyph() {
 TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmHistogram"));
   KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Histogram"));
   setAccessibleName(QStringLiteral("Histogram"));
 

@@ -23,6 +23,7 @@ TfrmLinePlot* frmLinePlot = nullptr;
 TfrmLinePlot::TfrmLinePlot(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmLinePlot"));
   KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Line Plot"));
   setAccessibleName(QStringLiteral("Line Plot"));
   QChart* chart = MakeChart(QStringLiteral("Line Plot"));

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "analysis/TextReport.h"
+#include "app/Accessibility.h"
 #include "app/FormSupport.h"
 #include "engine/photometry.h"
 #include "platform/FileDialog.h"
@@ -49,6 +50,7 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
       SaveDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Save)) {
   setObjectName(QStringLiteral("frmPhotometryGrid"));
   KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Photometry Results"));
   setAccessibleName(QStringLiteral("Photometry Results"));
 

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "analysis/TextReport.h"
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/FormSupport.h"
 #include "app/Main.h"
@@ -51,6 +52,7 @@ TfrmStatisticsResults::TfrmStatisticsResults(QWidget* Parent)
       FSaveDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Save)) {
   setObjectName(QStringLiteral("frmStatisticsResults"));
   KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Image Statistics"));
   setAccessibleName(QStringLiteral("Image Statistics"));
   lstStatistics = new QTreeWidget(this);

@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/Main.h"
 #include "platform/FileDialog.h"
@@ -94,6 +95,7 @@ void TfrmPreferences::SetPanelColour(QFrame* Panel, TColor Colour) {
   pal.setColor(QPalette::Window, TColorToQColor(Colour));
   Panel->setPalette(pal);
   Panel->setProperty("TColor", QVariant::fromValue(uint(Colour)));
+  Accessibility::DescribeColour(Panel, TColorToQColor(Colour));
 }
 
 TColor TfrmPreferences::PanelColour(const QFrame* Panel) { return TColor(Panel->property("TColor").toUInt()); }

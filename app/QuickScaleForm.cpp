@@ -36,6 +36,7 @@ long double TwoDecimals(float V) {
 TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmQuickLinearScale"));
   KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Quick Scale"));
   setAccessibleName(QStringLiteral("Quick Scale"));
 

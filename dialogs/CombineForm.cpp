@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/Display.h"
 #include "app/FloatEdit.h"
@@ -133,6 +134,7 @@ TfrmCombine::TfrmCombine(QWidget* Parent) : TForm(Parent), FPreview(std::make_un
   ScrollBox = new QScrollArea(grpPreview);
   ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
   ScrollBox->setAccessibleName(QStringLiteral("Preview"));
+  Accessibility::NameScrollBars(ScrollBox, QStringLiteral("Preview"));
   ScrollBox->setWidgetResizable(false);
   ScrollBox->setMinimumSize(300, 300);
   Display = new TDisplay;

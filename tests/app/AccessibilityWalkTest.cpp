@@ -35,6 +35,7 @@ bool Interactive(QAccessible::Role Role) {
     case QAccessible::Tree:
     case QAccessible::PageTabList:
     case QAccessible::HotkeyField:
+    case QAccessible::ScrollBar:
       return true;
     default:
       return false;
@@ -87,7 +88,13 @@ class TWalker {
     FWindow = Describe(Window) + QStringLiteral(" \"") + Window->windowTitle() + QLatin1Char('"');
     Walked << FWindow;
     FNames.clear();
-    Visit(QAccessible::queryAccessibleInterface(Window), 0);
+    // A window is met as one, by its title, not as a filler.
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(Window);
+    const QAccessible::Role role = window->role();
+    if (role != QAccessible::Window && role != QAccessible::Dialog && role != QAccessible::AlertMessage)
+      Offend(Window, QStringLiteral("is met as role %1, not as a window").arg(int(role)));
+    if (window->text(QAccessible::Name).trimmed().isEmpty()) Offend(Window, QStringLiteral("has no title"));
+    Visit(window, 0);
     for (auto it = FNames.cbegin(); it != FNames.cend(); ++it)
       if (it.value().size() > 1)
         Offences.push_back({FWindow, it.value().join(QStringLiteral(", ")),

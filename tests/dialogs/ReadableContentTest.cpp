@@ -1,11 +1,13 @@
 // What the program shows, as assistive tools read it through Qt's
 // accessibility interfaces: value labels and the sliders beside them, the
-// deconvolution status, chart descriptions, image pictures and the
-// registration target lists. Each is read again after it changed.
+// deconvolution status, chart descriptions, image pictures, colour swatches
+// and the registration target lists. Each is read again after it changed.
 #include <QAccessible>
 #include <QChartView>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
+#include <QPushButton>
 #include <QListWidget>
 #include <QToolButton>
 
@@ -13,6 +15,8 @@
 #include "analysis/HistogramForm.h"
 #include "analysis/LinePlotForm.h"
 #include "analysis/RadialPlotForm.h"
+#include "analysis/view3d/SurfacePropertiesForm.h"
+#include "app/PreferencesForm.h"
 #include "app/QuickScaleForm.h"
 #include "app/StartUp.h"
 #include "dialogs/BrightnessContrastForm.h"
@@ -243,4 +247,47 @@ TEST_F(ReadableContent, RegistrationTargetsAreCheckableAndTheReferenceDisabled) 
     });
     EXPECT_TRUE(ran);
   }
+}
+
+TEST_F(ReadableContent, ColourSwatchesTellTheColourTheyShow) {
+  GreyWindow(16, 12, 1, [](int x, int y) { return float(x * 16 + y); });
+  struct TCase {
+    const char* Action;
+    std::function<QFrame*()> Swatch;
+    std::function<QPushButton*()> Set;
+    const char* Before;
+  };
+  const TCase cases[] = {
+      {"ViewOptions", [] { return frmPreferences->pnlROIColour; }, [] { return frmPreferences->btnROIColour; },
+       "red 255, green 255, blue 255"},
+      {"ViewOptions", [] { return frmPreferences->pnlMkrColour; }, [] { return frmPreferences->btnMkrColour; },
+       "red 255, green 255, blue 255"},
+      {"Statistics3DVisu", [] { return frmSurfaceProperties->pnlColour; },
+       [] { return frmSurfaceProperties->btnSetColour; }, "red 0, green 128, blue 128"},
+  };
+  // Three different parts, so that a swapped or dropped one shows.
+  QColor chosen(18, 52, 86);
+  const auto previous = StandardDialogs::SetColourHook([&](QColor& Colour) {
+    Colour = chosen;
+    return true;
+  });
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Action);
+    bool ran = false;
+    WithDialog(c.Action, [&](QDialog* dialog) {
+      ASSERT_NE(dialog, nullptr);
+      ran = true;
+      QFrame* swatch = c.Swatch();
+      EXPECT_EQ(Description(swatch), QString::fromLatin1(c.Before));
+      QTest::mouseClick(c.Set(), Qt::LeftButton);
+      // What is read is what the swatch shows.
+      const QColor shown = swatch->palette().color(QPalette::Window);
+      EXPECT_EQ(shown, chosen);
+      EXPECT_EQ(Description(swatch),
+                QStringLiteral("red %1, green %2, blue %3").arg(shown.red()).arg(shown.green()).arg(shown.blue()));
+    });
+    EXPECT_TRUE(ran);
+    chosen = chosen.lighter(150);
+  }
+  StandardDialogs::SetColourHook(previous);
 }
