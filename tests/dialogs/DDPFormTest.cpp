@@ -142,7 +142,9 @@ TEST_F(DDPProposals, MostlyEmptyFramesAgainstNumpy) {
 }
 
 // Normalised float frames (0..1, and 0..1e-3) with a zero border, as after
-// rotation or registration, and a bias-subtracted frame: the proposals keep
+// rotation or registration, whose sky lies in the first bin above 0 (a
+// mid-level of 1/255 of the maximum, which shows as 0.00 with two decimals),
+// and a bias-subtracted frame: the proposals keep
 // the levels' precision (A above 0, each within a twentieth of a histogram
 // bin of numpy's exact level), preview and OK run without a message, and the
 // result is numpy's DDP with the proposed A, B and K.
@@ -153,7 +155,7 @@ TEST_F(DDPProposals, FloatFramesGetUsableProposalsAndNumpysPicture) {
   auto frame = [&](float Peak, float Sky, int Border) {
     return [=](int x, int y) {
       if (x < Border || y < Border || x >= W - Border || y >= H - Border) return 0.0f;
-      const double star = std::exp(-((x - 20.3) * (x - 20.3) + (y - 14.6) * (y - 14.6)) / 3.0);
+      const double star = std::exp(-((x - 20) * (x - 20) + (y - 15) * (y - 15)) / 3.0);
       return float(Peak * star + Sky * (1 + 0.2 * ((x * 7 + y * 3) % 5)));
     };
   };
