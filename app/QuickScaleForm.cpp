@@ -10,6 +10,7 @@
 #include <QLogValueAxis>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 #include "app/Accessibility.h"
 #include "app/Child.h"
@@ -145,7 +146,10 @@ void TfrmQuickLinearScale::SetPoints(const QList<QPointF>& Points) {
   FUpper->replace(upper);
   FLower->replace(lower);
   // The axis spans the slider's track, which may start below the first bin.
+  // The last bin of an image with nothing above 0 stands for 0, give or take
+  // the rounding of a Single scale: the axis ends at 0.
   left = std::min<qreal>(left, QVRSlider->Origin());
+  if (QVRSlider->MaxVal == 0.0f && left < 0 && std::fabs(right) < 1e-5 * -left) right = 0;
   if (right <= left) right = left + 1;
   FAxisX->setRange(left, right);
   FAxisY->setRange(CountFloor, top);
