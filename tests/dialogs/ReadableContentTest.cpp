@@ -7,8 +7,8 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
-#include <QPushButton>
 #include <QListWidget>
+#include <QPushButton>
 #include <QToolButton>
 
 #include "DialogTestUtil.h"
@@ -16,7 +16,9 @@
 #include "analysis/LinePlotForm.h"
 #include "analysis/RadialPlotForm.h"
 #include "analysis/view3d/SurfacePropertiesForm.h"
+#include "app/FloatEdit.h"
 #include "app/PreferencesForm.h"
+#include "app/QVRSlider.h"
 #include "app/QuickScaleForm.h"
 #include "app/StartUp.h"
 #include "dialogs/BrightnessContrastForm.h"
@@ -290,4 +292,72 @@ TEST_F(ReadableContent, ColourSwatchesTellTheColourTheyShow) {
     chosen = chosen.lighter(150);
   }
   StandardDialogs::SetColourHook(previous);
+}
+
+// The two-thumb sliders of Linear Scale and Quick Scale give both values to
+// assistive tools: the slider reads "low to high" as the boxes show them, each
+// thumb is a slider of its own over the track (from the negative minimum),
+// and a value set by an assistive tool moves the thumb as a drag would: the
+// box follows, Linear Scale previews, Quick Scale applies the levels.
+TEST_F(ReadableContent, RangeSlidersGiveBothValues) {
+  TChildForm* grey = GreyWindow(32, 32, 3, [](int x, int y) { return float(x * 32 + y) - 50.0f; });  // -50 .. 973
+  const struct {
+    const char* Where;
+    bool Dialog;
+  } cases[] = {{"Linear Scale", true}, {"Quick Scale", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Where);
+    Form->MDIArea()->setActiveSubWindow(grey);
+    auto check = [&](TQVRSlider* slider, TFloatEdit* low, TFloatEdit* high, const std::function<int()>& previews) {
+      QAccessibleInterface* s = Iface(slider);
+      ASSERT_NE(s, nullptr);
+      EXPECT_EQ(s->role(), QAccessible::Slider);
+      EXPECT_FALSE(s->text(QAccessible::Name).isEmpty());
+      EXPECT_EQ(s->text(QAccessible::Value), low->text() + QStringLiteral(" to ") + high->text());
+      ASSERT_EQ(s->childCount(), 2);
+      const char* names[] = {"Low", "High"};
+      const float values[] = {slider->Val1, slider->Val2};
+      for (int i = 0; i < 2; ++i) {
+        QAccessibleInterface* thumb = s->child(i);
+        ASSERT_NE(thumb, nullptr);
+        EXPECT_EQ(s->indexOfChild(thumb), i);
+        EXPECT_EQ(thumb->text(QAccessible::Name), QString::fromLatin1(names[i]));
+        ASSERT_NE(thumb->valueInterface(), nullptr);
+        EXPECT_DOUBLE_EQ(thumb->valueInterface()->currentValue().toDouble(), values[i]);
+        EXPECT_DOUBLE_EQ(thumb->valueInterface()->minimumValue().toDouble(), -50.0);
+        EXPECT_DOUBLE_EQ(thumb->valueInterface()->maximumValue().toDouble(), 973.0);
+        EXPECT_EQ(thumb->text(QAccessible::Value), (i ? high : low)->text());
+      }
+      // An assistive tool sets the high value to 600.25: one track pixel is
+      // 1023 / 256 of a level.
+      const int before = previews();
+      QAccessibleInterface* top = s->child(1);
+      top->valueInterface()->setCurrentValue(600.25);
+      EXPECT_NEAR(double(high->Value()), 600.25, 0.01);
+      EXPECT_EQ(top->text(QAccessible::Value), high->text());
+      EXPECT_EQ(s->text(QAccessible::Value), low->text() + QStringLiteral(" to ") + high->text());
+      EXPECT_GT(previews(), before);
+    };
+    if (c.Dialog) {
+      WithDialog("ScaleLinear", [&](QDialog* dialog) {
+        ASSERT_EQ(dialog, frmLinear);
+        check(frmLinear->QVRSlider, frmLinear->fedMin, frmLinear->fedMax, [&] {
+          Settle(dialog);
+          return frmLinear->PreviewCount();
+        });
+      });
+    } else {
+      frmQuickLinearScale->show();
+      frmQuickLinearScale->EnableControls();
+      frmQuickLinearScale->UpdateFromImage();
+      // Applied: the image's white point follows the box, under "User".
+      check(frmQuickLinearScale->QVRSlider, frmQuickLinearScale->fedMin, frmQuickLinearScale->fedMax, [&] {
+        return frmQuickLinearScale->cmbPresets->currentIndex() == 2 &&
+                       grey->DataImage->WhitePoint == float(frmQuickLinearScale->fedMax->Value())
+                   ? 1
+                   : 0;
+      });
+      frmQuickLinearScale->hide();
+    }
+  }
 }
