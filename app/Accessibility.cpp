@@ -182,16 +182,22 @@ class TCheckList : public QAccessibleWidget {
   mutable QList<QAccessible::Id> FItems;
 };
 
+// A window the user works in (not a tooltip, popup or drag outline).
+bool IsWorkWindow(const QWidget* Widget) {
+  const Qt::WindowType type = Widget->windowType();
+  return Widget->isWindow() && (type == Qt::Window || type == Qt::Tool || type == Qt::Dialog);
+}
+
 // A top-level plain widget: a window while it is one.
 class TWindow : public QAccessibleWidget {
  public:
   explicit TWindow(QWidget* Window) : QAccessibleWidget(Window, QAccessible::Window) {}
-  QAccessible::Role role() const override { return widget()->isWindow() ? QAccessible::Window : QAccessible::Client; }
+  QAccessible::Role role() const override { return IsWorkWindow(widget()) ? QAccessible::Window : QAccessible::Client; }
 };
 
 QAccessibleInterface* Factory(const QString& ClassName, QObject* Object) {
   // Qt has no interface of its own for a plain widget that is a window.
-  if (ClassName == QLatin1String("QWidget") && Object->isWidgetType() && static_cast<QWidget*>(Object)->isWindow())
+  if (ClassName == QLatin1String("QWidget") && Object->isWidgetType() && IsWorkWindow(static_cast<QWidget*>(Object)))
     return new TWindow(static_cast<QWidget*>(Object));
   if (ClassName == QLatin1String("QSlider") && ShownValueOf(Object))
     return new TShownValueSlider(static_cast<QSlider*>(Object));

@@ -1,7 +1,8 @@
 // Every window of the program walked as an assistive tool walks it, through
 // Qt's accessibility interfaces (what AT-SPI serves to screen readers and test
 // robots): the main window with its toolbars and image windows, and every
-// dialog and analysis window its commands open.
+// dialog and analysis window its commands open, each met as a window by its
+// title, with every control and scroll bar named.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
