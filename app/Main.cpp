@@ -302,7 +302,10 @@ void TMainForm::FillWindowMenu() {
   const QList<QMdiSubWindow*> windows = FMDIArea->subWindowList(QMdiArea::CreationOrder);
   for (int i = 0; i < windows.size(); ++i) {
     QMdiSubWindow* w = windows[i];
-    auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(w->windowTitle()), FWindowMenu);
+    // Alt+1 to Alt+9 pick the first nine; an "&" in a caption is shown, not
+    // taken for an Alt key.
+    const QString caption = QString(w->windowTitle()).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    auto* a = new QAction(QString::fromLatin1(i < 9 ? "&%1 %2" : "%1 %2").arg(i + 1).arg(caption), FWindowMenu);
     a->setCheckable(true);
     a->setChecked(w == FMDIArea->activeSubWindow());
     connect(a, &QAction::triggered, this, [this, w] { FMDIArea->setActiveSubWindow(w); });
