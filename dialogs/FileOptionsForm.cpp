@@ -73,7 +73,7 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
 
   // JPEG page.
   auto* jpeg = new QWidget;
-  auto* qualityBox = new QGroupBox(QStringLiteral("Quality (0..100)"), jpeg);
+  auto* qualityBox = new QGroupBox(QStringLiteral("&Quality (0..100)"), jpeg);
   auto* qrow = new QHBoxLayout(qualityBox);
   trkJPEGCompression = new QSlider(Qt::Horizontal, qualityBox);
   trkJPEGCompression->setObjectName(QStringLiteral("trkJPEGCompression"));
