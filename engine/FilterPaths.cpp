@@ -461,50 +461,74 @@ __attribute__((target("avx2"), always_inline)) inline __m256i LoadU16(const std:
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Pixels x .. x + 15 of a row as Singles: the median of the largest low, the
+// Row c of Singles to 16-bit lanes (kept at C) and the columns of rows a, b
+// and c sorted, once each, into Lo, Mid and Hi: one pass over the new row.
+// False when any value of it is not a whole number in 0..65535. The last
+// group overlaps the one before it rather than leaving a tail (W >= 16).
+__attribute__((target("avx2"))) bool SortColumns3U16(const std::uint16_t* a, const std::uint16_t* b, const float* Src,
+                                                    std::uint16_t* c, std::uint16_t* Lo, std::uint16_t* Mid,
+                                                    std::uint16_t* Hi, int W) {
+  const __m256i high = _mm256_set1_epi32(~0xFFFF);
+  __m256i bad = _mm256_setzero_si256(), ints = _mm256_setzero_si256();
+  for (int x = 0;; x += 16) {
+    if (x + 16 > W) x = W - 16;
+    const __m256 v0 = _mm256_loadu_ps(Src + x), v1 = _mm256_loadu_ps(Src + x + 8);
+    const __m256i i0 = _mm256_cvttps_epi32(v0), i1 = _mm256_cvttps_epi32(v1);
+    // A whole number comes back with its own bits; -0.0, NaN and fractions do not.
+    bad = _mm256_or_si256(bad, _mm256_or_si256(
+                                   _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i0)), _mm256_castps_si256(v0)),
+                                   _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i1)), _mm256_castps_si256(v1))));
+    ints = _mm256_or_si256(ints, _mm256_or_si256(i0, i1));
+    const __m256i vc = _mm256_permute4x64_epi64(_mm256_packus_epi32(i0, i1), 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + x), vc);
+    __m256i lo, mid, hi;
+    Sort3U16(LoadU16(a + x), LoadU16(b + x), vc, lo, mid, hi);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Lo + x), lo);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Mid + x), mid);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Hi + x), hi);
+    if (x + 16 >= W) break;
+  }
+  const __m256i spoilt = _mm256_or_si256(bad, _mm256_and_si256(ints, high));
+  return _mm256_testz_si256(spoilt, spoilt);
+}
+
+// Output pixels x .. x + 15 as Singles: the median of the largest low, the
 // middle middle and the smallest high of three neighbouring sorted columns,
-// as in Median3 (column k at x - 1 + k).
-__attribute__((target("avx2"), always_inline)) inline void StoreMedian3U16(const __m256i (&lo)[3],
-                                                                           const __m256i (&mid)[3],
-                                                                           const __m256i (&hi)[3], float* out) {
-  const __m256i l = _mm256_max_epu16(_mm256_max_epu16(lo[0], lo[1]), lo[2]);
-  const __m256i h = _mm256_min_epu16(_mm256_min_epu16(hi[0], hi[1]), hi[2]);
-  const __m256i m = Median3U16(l, Median3U16(mid[0], mid[1], mid[2]), h);
-  _mm256_storeu_ps(out, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(m))));
-  _mm256_storeu_ps(out + 8, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(m, 1))));
+// as in Median3.
+__attribute__((target("avx2"), always_inline)) inline void Median3ColumnsAt(const std::uint16_t* Lo,
+                                                                            const std::uint16_t* Mid,
+                                                                            const std::uint16_t* Hi, float* out,
+                                                                            int x) {
+  const __m256i l = _mm256_max_epu16(_mm256_max_epu16(LoadU16(Lo + x - 1), LoadU16(Lo + x)), LoadU16(Lo + x + 1));
+  const __m256i h = _mm256_min_epu16(_mm256_min_epu16(LoadU16(Hi + x - 1), LoadU16(Hi + x)), LoadU16(Hi + x + 1));
+  const __m256i m = Median3U16(l, Median3U16(LoadU16(Mid + x - 1), LoadU16(Mid + x), LoadU16(Mid + x + 1)), h);
+  _mm256_storeu_ps(out + x, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(m))));
+  _mm256_storeu_ps(out + x + 8, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(m, 1))));
 }
 
-// Output pixels x .. x + 15 of the row between a and c, the columns sorted in
-// registers.
-__attribute__((target("avx2"), always_inline)) inline void Median3U16At(const std::uint16_t* a,
-                                                                        const std::uint16_t* b,
-                                                                        const std::uint16_t* c, float* out, int x) {
-  __m256i lo[3], mid[3], hi[3];
-  for (int k = 0; k < 3; ++k)
-    Sort3U16(LoadU16(a + x - 1 + k), LoadU16(b + x - 1 + k), LoadU16(c + x - 1 + k), lo[k], mid[k], hi[k]);
-  StoreMedian3U16(lo, mid, hi, out + x);
-}
-
-// One output row from three 16-bit rows of at least 18 pixels; the last group
-// overlaps the one before it rather than leaving a tail.
-__attribute__((target("avx2"))) void Median3RowU16AVX2(const std::uint16_t* a, const std::uint16_t* b,
-                                                      const std::uint16_t* c, float* out, int W) {
+// One output row from the sorted columns of a row of at least 18 pixels; the
+// last group overlaps the one before it.
+__attribute__((target("avx2"))) void Median3RowU16AVX2(const std::uint16_t* Lo, const std::uint16_t* Mid,
+                                                      const std::uint16_t* Hi, float* out, int W) {
   int x = 1;
-  for (; x + 16 <= W - 1; x += 16) Median3U16At(a, b, c, out, x);
-  if (x < W - 1) Median3U16At(a, b, c, out, W - 17);
+  for (; x + 16 <= W - 1; x += 16) Median3ColumnsAt(Lo, Mid, Hi, out, x);
+  if (x < W - 1) Median3ColumnsAt(Lo, Mid, Hi, out, W - 17);
 }
 
 // Output rows Y0 .. Y1 - 1 of the 3 x 3 median on 16-bit lanes while the rows
 // read hold whole numbers in 0..65535; returns the first row not done.
 int Median3RowsU16(const float* Src, float* Dst, int W, int Y0, int Y1) {
   if (W < 18) return Y0;
-  std::vector<std::uint16_t> ring(std::size_t(3) * W);
+  std::vector<std::uint16_t> ring(std::size_t(3) * W), sorted(std::size_t(3) * W);
+  std::uint16_t* lo = sorted.data();
+  std::uint16_t* mid = lo + W;
+  std::uint16_t* hi = mid + W;
   auto row = [&](int r) { return ring.data() + std::size_t(r % 3) * W; };
   for (int r = Y0 - 1; r <= Y0; ++r)
     if (!RowToU16AVX2(Src + std::size_t(r) * W, row(r), W)) return Y0;
   for (int y = Y0; y < Y1; ++y) {
-    if (!RowToU16AVX2(Src + std::size_t(y + 1) * W, row(y + 1), W)) return y;
-    Median3RowU16AVX2(row(y - 1), row(y), row(y + 1), Dst + std::size_t(y) * W, W);
+    if (!SortColumns3U16(row(y - 1), row(y), Src + std::size_t(y + 1) * W, row(y + 1), lo, mid, hi, W)) return y;
+    Median3RowU16AVX2(lo, mid, hi, Dst + std::size_t(y) * W, W);
   }
   return Y1;
 }
@@ -706,12 +730,14 @@ __attribute__((target("avx2"))) bool SplitRowU16(const float* Src, std::uint16_t
   }
   bool ok = _mm256_testz_si256(_mm256_or_si256(bad, _mm256_and_si256(ints, high)),
                                _mm256_or_si256(bad, _mm256_and_si256(ints, high)));
+  std::uint16_t* even = Even + x / 2;
+  std::uint16_t* odd = Odd + x / 2;
   for (; x < W; ++x) {
     const float v = Src[x];
     ok &= v >= 0.0f && v <= 65535.0f && !std::signbit(v);
     const std::uint16_t u = ok ? std::uint16_t(v) : 0;
     ok &= float(u) == v;
-    (x % 2 ? Odd : Even)[x / 2] = u;
+    *(x & 1 ? odd++ : even++) = u;
   }
   return ok;
 }
@@ -724,11 +750,10 @@ __attribute__((target("avx2"))) bool SplitRowF32(const float* Src, float* Even, 
   int x = 0;
   for (; x + 16 <= W; x += 16) {
     const __m256 v0 = _mm256_loadu_ps(Src + x), v1 = _mm256_loadu_ps(Src + x + 8);
-    for (const __m256 v : {v0, v1}) {
-      const __m256i u = _mm256_castps_si256(v);
-      bad = _mm256_or_si256(bad, _mm256_or_si256(_mm256_cmpeq_epi32(u, negZero),
-                                                 _mm256_cmpgt_epi32(_mm256_and_si256(u, magnitude), inf)));
-    }
+    const __m256i u0 = _mm256_castps_si256(v0), u1 = _mm256_castps_si256(v1);
+    bad = _mm256_or_si256(bad, _mm256_or_si256(_mm256_cmpeq_epi32(u0, negZero), _mm256_cmpeq_epi32(u1, negZero)));
+    bad = _mm256_or_si256(bad, _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_and_si256(u0, magnitude), inf),
+                                               _mm256_cmpgt_epi32(_mm256_and_si256(u1, magnitude), inf)));
     // Pixels 0 2 8 10 | 4 6 12 14, then in order by pairs.
     const __m256d e = _mm256_castps_pd(_mm256_shuffle_ps(v0, v1, 0x88));
     const __m256d o = _mm256_castps_pd(_mm256_shuffle_ps(v0, v1, 0xDD));
@@ -736,11 +761,13 @@ __attribute__((target("avx2"))) bool SplitRowF32(const float* Src, float* Even, 
     _mm256_storeu_ps(Odd + x / 2, _mm256_castpd_ps(_mm256_permute4x64_pd(o, 0xD8)));
   }
   bool ok = _mm256_testz_si256(bad, bad);
+  float* even = Even + x / 2;
+  float* odd = Odd + x / 2;
   for (; x < W; ++x) {
     std::int32_t u;
     std::memcpy(&u, Src + x, 4);
     ok &= !((u == INT32_MIN) | ((u & 0x7FFFFFFF) > 0x7F800000));
-    (x % 2 ? Odd : Even)[x / 2] = Src[x];
+    *(x & 1 ? odd++ : even++) = Src[x];
   }
   return ok;
 }
