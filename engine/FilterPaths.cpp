@@ -461,75 +461,84 @@ __attribute__((target("avx2"), always_inline)) inline __m256i LoadU16(const std:
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Row c of Singles to 16-bit lanes (kept at C) and the columns of rows a, b
-// and c sorted, once each, into Lo, Mid and Hi: one pass over the new row.
-// False when any value of it is not a whole number in 0..65535. The last
-// group overlaps the one before it rather than leaving a tail (W >= 16).
-__attribute__((target("avx2"))) bool SortColumns3U16(const std::uint16_t* a, const std::uint16_t* b, const float* Src,
-                                                    std::uint16_t* c, std::uint16_t* Lo, std::uint16_t* Mid,
-                                                    std::uint16_t* Hi, int W) {
-  const __m256i high = _mm256_set1_epi32(~0xFFFF);
+// The Singles Src[x .. x + 15] as 16-bit lanes. Bad and Ints gather what
+// tells whether each was a whole number in 0..65535.
+__attribute__((target("avx2"), always_inline)) inline __m256i ToU16At(const float* Src, int x, __m256i& Bad,
+                                                                      __m256i& Ints) {
+  const __m256 v0 = _mm256_loadu_ps(Src + x), v1 = _mm256_loadu_ps(Src + x + 8);
+  const __m256i i0 = _mm256_cvttps_epi32(v0), i1 = _mm256_cvttps_epi32(v1);
+  // A whole number comes back with its own bits; -0.0, NaN and fractions do not.
+  Bad = _mm256_or_si256(Bad, _mm256_or_si256(
+                                 _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i0)), _mm256_castps_si256(v0)),
+                                 _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i1)), _mm256_castps_si256(v1))));
+  Ints = _mm256_or_si256(Ints, _mm256_or_si256(i0, i1));
+  return _mm256_permute4x64_epi64(_mm256_packus_epi32(i0, i1), 0xD8);
+}
+
+// The medians of output pixels x .. x + 15 from the sorted columns (low,
+// middle and high rows W apart), as Singles at Out + x: the median of the
+// largest low, the middle middle and the smallest high of three neighbouring
+// columns, as in Median3.
+__attribute__((target("avx2"), always_inline)) inline void Median3ColumnsAt(const std::uint16_t* Sorted, int W,
+                                                                            float* Out, int x) {
+  const std::uint16_t* lo = Sorted;
+  const std::uint16_t* mid = Sorted + W;
+  const std::uint16_t* hi = Sorted + 2 * W;
+  const __m256i l = _mm256_max_epu16(_mm256_max_epu16(LoadU16(lo + x - 1), LoadU16(lo + x)), LoadU16(lo + x + 1));
+  const __m256i h = _mm256_min_epu16(_mm256_min_epu16(LoadU16(hi + x - 1), LoadU16(hi + x)), LoadU16(hi + x + 1));
+  const __m256i m = Median3U16(l, Median3U16(LoadU16(mid + x - 1), LoadU16(mid + x), LoadU16(mid + x + 1)), h);
+  _mm256_storeu_ps(Out + x, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(m))));
+  _mm256_storeu_ps(Out + x + 8, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(m, 1))));
+}
+
+// One output row of the 3 x 3 median from rows a and b (16-bit) and the
+// Singles of the row below, which it converts into c, in one pass: each
+// column is sorted once, a stretch ahead of the medians that read it, so that
+// they find it in the nearest cache. Groups of 16 columns; the last group of
+// a row overlaps the one before it rather than leaving a tail. False when the
+// row below is not 16-bit data (the output row then holds values of no use).
+// W >= 18.
+__attribute__((target("avx2"))) bool Median3RowU16(const std::uint16_t* a, const std::uint16_t* b, const float* SrcC,
+                                                  std::uint16_t* c, std::uint16_t* Sorted, float* Out, int W) {
+  constexpr int kStretch = 256;
   __m256i bad = _mm256_setzero_si256(), ints = _mm256_setzero_si256();
-  for (int x = 0;; x += 16) {
-    if (x + 16 > W) x = W - 16;
-    const __m256 v0 = _mm256_loadu_ps(Src + x), v1 = _mm256_loadu_ps(Src + x + 8);
-    const __m256i i0 = _mm256_cvttps_epi32(v0), i1 = _mm256_cvttps_epi32(v1);
-    // A whole number comes back with its own bits; -0.0, NaN and fractions do not.
-    bad = _mm256_or_si256(bad, _mm256_or_si256(
-                                   _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i0)), _mm256_castps_si256(v0)),
-                                   _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i1)), _mm256_castps_si256(v1))));
-    ints = _mm256_or_si256(ints, _mm256_or_si256(i0, i1));
-    const __m256i vc = _mm256_permute4x64_epi64(_mm256_packus_epi32(i0, i1), 0xD8);
+  auto sortAt = [&](int x) __attribute__((target("avx2"), always_inline)) {
+    const __m256i vc = ToU16At(SrcC, x, bad, ints);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + x), vc);
     __m256i lo, mid, hi;
     Sort3U16(LoadU16(a + x), LoadU16(b + x), vc, lo, mid, hi);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Lo + x), lo);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Mid + x), mid);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Hi + x), hi);
-    if (x + 16 >= W) break;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Sorted + x), lo);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Sorted + W + x), mid);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Sorted + 2 * W + x), hi);
+  };
+  int sorted = 0;  // columns 0 .. sorted - 1 are sorted
+  for (int x = 1; x < W - 1;) {
+    const int stop = std::min(W - 1, x + kStretch);
+    // The medians of pixels up to stop + 14 read columns up to stop + 15.
+    for (const int need = std::min(W, stop + 16); sorted < need;) {
+      const int g = std::min(sorted, W - 16);
+      sortAt(g);
+      sorted = g + 16;
+    }
+    for (; x < stop; x += 16) Median3ColumnsAt(Sorted, W, Out, std::min(x, W - 17));
   }
-  const __m256i spoilt = _mm256_or_si256(bad, _mm256_and_si256(ints, high));
+  const __m256i spoilt = _mm256_or_si256(bad, _mm256_and_si256(ints, _mm256_set1_epi32(~0xFFFF)));
   return _mm256_testz_si256(spoilt, spoilt);
 }
 
-// Output pixels x .. x + 15 as Singles: the median of the largest low, the
-// middle middle and the smallest high of three neighbouring sorted columns,
-// as in Median3.
-__attribute__((target("avx2"), always_inline)) inline void Median3ColumnsAt(const std::uint16_t* Lo,
-                                                                            const std::uint16_t* Mid,
-                                                                            const std::uint16_t* Hi, float* out,
-                                                                            int x) {
-  const __m256i l = _mm256_max_epu16(_mm256_max_epu16(LoadU16(Lo + x - 1), LoadU16(Lo + x)), LoadU16(Lo + x + 1));
-  const __m256i h = _mm256_min_epu16(_mm256_min_epu16(LoadU16(Hi + x - 1), LoadU16(Hi + x)), LoadU16(Hi + x + 1));
-  const __m256i m = Median3U16(l, Median3U16(LoadU16(Mid + x - 1), LoadU16(Mid + x), LoadU16(Mid + x + 1)), h);
-  _mm256_storeu_ps(out + x, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(m))));
-  _mm256_storeu_ps(out + x + 8, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(m, 1))));
-}
-
-// One output row from the sorted columns of a row of at least 18 pixels; the
-// last group overlaps the one before it.
-__attribute__((target("avx2"))) void Median3RowU16AVX2(const std::uint16_t* Lo, const std::uint16_t* Mid,
-                                                      const std::uint16_t* Hi, float* out, int W) {
-  int x = 1;
-  for (; x + 16 <= W - 1; x += 16) Median3ColumnsAt(Lo, Mid, Hi, out, x);
-  if (x < W - 1) Median3ColumnsAt(Lo, Mid, Hi, out, W - 17);
-}
-
 // Output rows Y0 .. Y1 - 1 of the 3 x 3 median on 16-bit lanes while the rows
-// read hold whole numbers in 0..65535; returns the first row not done.
+// read hold whole numbers in 0..65535; returns the first row not done (whose
+// output the caller writes again).
 int Median3RowsU16(const float* Src, float* Dst, int W, int Y0, int Y1) {
   if (W < 18) return Y0;
   std::vector<std::uint16_t> ring(std::size_t(3) * W), sorted(std::size_t(3) * W);
-  std::uint16_t* lo = sorted.data();
-  std::uint16_t* mid = lo + W;
-  std::uint16_t* hi = mid + W;
   auto row = [&](int r) { return ring.data() + std::size_t(r % 3) * W; };
   for (int r = Y0 - 1; r <= Y0; ++r)
     if (!RowToU16AVX2(Src + std::size_t(r) * W, row(r), W)) return Y0;
-  for (int y = Y0; y < Y1; ++y) {
-    if (!SortColumns3U16(row(y - 1), row(y), Src + std::size_t(y + 1) * W, row(y + 1), lo, mid, hi, W)) return y;
-    Median3RowU16AVX2(lo, mid, hi, Dst + std::size_t(y) * W, W);
-  }
+  for (int y = Y0; y < Y1; ++y)
+    if (!Median3RowU16(row(y - 1), row(y), Src + std::size_t(y + 1) * W, row(y + 1), sorted.data(),
+                       Dst + std::size_t(y) * W, W))
+      return y;
   return Y1;
 }
 
@@ -583,7 +592,7 @@ void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   }, Parallel::MinItemsPerPart(W));
 }
 
-// ---- the larger medians on AVX2 ----
+// ---- selection networks on AVX2 registers ----
 
 #define CORVELLE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
@@ -611,7 +620,6 @@ struct TLanesF32 {
   CORVELLE_AVX2_INLINE static void Store(E* p, V v) { _mm256_storeu_ps(p, v); }
   CORVELLE_AVX2_INLINE static V Min(V a, V b) { return _mm256_min_ps(a, b); }
   CORVELLE_AVX2_INLINE static V Max(V a, V b) { return _mm256_max_ps(a, b); }
-  CORVELLE_AVX2_INLINE static void Put(float* Out, V v) { _mm256_storeu_ps(Out, v); }
 };
 
 template <typename X, TOp Op>
@@ -728,8 +736,8 @@ __attribute__((target("avx2"))) bool SplitRowU16(const float* Src, std::uint16_t
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(Odd + x / 2),
                         _mm256_permutevar8x32_epi32(_mm256_packus_epi32(o0, o1), order));
   }
-  bool ok = _mm256_testz_si256(_mm256_or_si256(bad, _mm256_and_si256(ints, high)),
-                               _mm256_or_si256(bad, _mm256_and_si256(ints, high)));
+  const __m256i spoilt = _mm256_or_si256(bad, _mm256_and_si256(ints, high));
+  bool ok = _mm256_testz_si256(spoilt, spoilt);
   std::uint16_t* even = Even + x / 2;
   std::uint16_t* odd = Odd + x / 2;
   for (; x < W; ++x) {
@@ -822,7 +830,6 @@ struct TMedian5Rows {
   E* Even(int Row) { return Ring.data() + std::size_t(Row % 5) * 2 * Stride; }
   E* Odd(int Row) { return Even(Row) + Stride; }
   bool Split(const float* Src, int Row);
-  void Compute(int Y);
 };
 
 template <>
@@ -835,7 +842,7 @@ bool TMedian5Rows<TLanesF32>::Split(const float* Src, int Row) {
   return SplitRowF32(Src + std::size_t(Row) * W, Even(Row), Odd(Row), W);
 }
 
-// Output pixels 2 .. W - 3 of row Y into Out, from the ring's rows Y - 2 .. Y + 2.
+// Output pixels 2 .. W - 3 of row Y into R.Out, from the ring's rows Y - 2 .. Y + 2.
 template <typename X>
 __attribute__((target("avx2"))) void Median5Row(TMedian5Rows<X>& R, int Y) {
   using V = typename X::V;
