@@ -571,9 +571,7 @@ std::string FITSUnsupportedBITPIXSave(int BITPIX) {
 }
 
 const char* FITSAllocationFailure(int Width, int Height) {
-  std::int64_t rowBytes = 0;
-  std::uint64_t pictureBytes = 0;
-  return TFastBMP::PictureBytes(Width, Height, rowBytes, pictureBytes) ? msgFITSNoMemory : msgFITSTooLarge;
+  return TFastBMP::SidesPossible(Width, Height) ? msgFITSNoMemory : msgFITSTooLarge;
 }
 
 TFITSOpenResult DecodeFITS(TByteSource& Source) {

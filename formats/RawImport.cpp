@@ -58,11 +58,8 @@ TRawImportResult DecodeRaw(TByteSource& Source, const TRawImportParams& P) {
   TRawImportResult r;
   r.Image = std::make_unique<TDataImage>();
   const int width = int(P.Width), height = int(P.Height);
-  if (!r.Image->Allocate(width, height, 3, false)) {
-    std::int64_t pictureRow = 0;
-    std::uint64_t pictureBytes = 0;
-    return Refuse(TFastBMP::PictureBytes(width, height, pictureRow, pictureBytes) ? OutOfMemoryText : msgRawError);
-  }
+  if (!r.Image->Allocate(width, height, 3, false))
+    return Refuse(TFastBMP::SidesPossible(width, height) ? OutOfMemoryText : msgRawError);
 
   const std::int64_t o8 = ReducedOffset(P.Offset, 256);
   const std::int64_t o16 = ReducedOffset(P.Offset, 65536);
