@@ -93,7 +93,10 @@ TEST(SaveFailures, TheSystemsReasonFollowsOnASecondLine) {
   // would otherwise replace the system's.
   using savefaults::TNode;
   const std::pair<const char*, TNode> nodes[] = {
-      {"fifo", TNode::Fifo}, {"socket", TNode::Socket}, {"chardev", TNode::CharDevice}, {"blockdev", TNode::BlockDevice}};
+      {"fifo", TNode::Fifo},
+      {"socket", TNode::Socket},
+      {"chardev", TNode::CharDevice},
+      {"blockdev", TNode::BlockDevice}};
   std::vector<std::pair<std::string, TNode>> made;
   for (const TNamedWriter& w : writers) {
     const std::string e = w.Extension;
