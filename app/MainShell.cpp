@@ -324,6 +324,8 @@ void TMainForm::LoadSettings() {
     ReadBounds(reg, "SR", StatisticsResultsWindow);
     ReadBounds(reg, "PR", PhotometryGridWindow);
   }
+  // Unsaved images are asked about unless the user has chosen otherwise.
+  SavePrompt = 1;
   read([&] { SavePrompt = reg.ReadInteger(QStringLiteral("SavePrompt")); });
   if (frmPreferences) frmPreferences->chkPromptForSave->setChecked(SavePrompt >= 1);
   auto readColour = [&](const char* Name) {

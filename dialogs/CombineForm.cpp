@@ -20,6 +20,7 @@
 #include "dialogs/BuddyLabel.h"
 #include "engine/Combine.h"
 #include "platform/NumFormat.h"
+#include "engine/Errors.h"
 
 TfrmCombine* frmCombine = nullptr;
 
@@ -248,7 +249,7 @@ void TfrmCombine::btnUpdateClick() {
     Display->Redraw();
   } catch (const std::bad_alloc&) {
     FPreview->FreeData();
-    MessageBox::ShowError(QStringLiteral("There is not enough memory to combine these images."), this);
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText), this);
     return;
   } catch (const std::exception& e) {
     FPreview->FreeData();
@@ -288,7 +289,7 @@ void TfrmCombine::btnOKClick() {
     if (!image->Allocate(red->Width, red->Height, 0, true)) throw std::bad_alloc();
     Combine(*image);
   } catch (const std::bad_alloc&) {
-    MessageBox::ShowError(QStringLiteral("There is not enough memory to combine these images."), this);
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText), this);
     return;
   } catch (const std::exception& e) {
     MessageBox::ShowWarning(QString::fromStdString(e.what()), this);

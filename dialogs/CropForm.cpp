@@ -13,6 +13,7 @@
 #include "dialogs/BuddyLabel.h"
 #include "engine/ColGeometry.h"
 #include "engine/Geometry.h"
+#include "engine/Errors.h"
 
 TfrmCrop* frmCrop = nullptr;
 
@@ -98,7 +99,7 @@ void TfrmCrop::btnOKClick() {
   // A new window, not a copy: it starts with a new window's display levels.
   auto image = std::make_unique<TDataImage>();
   if (!image->Allocate(x2 - x1 + 1, y2 - y1 + 1, source.IsColour ? 0 : 3, source.IsColour)) {
-    MessageBox::ShowError(QStringLiteral("There is not enough memory to crop this image."), this);
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText), this);
     return;
   }
   if (source.IsColour)

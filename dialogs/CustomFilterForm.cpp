@@ -201,7 +201,7 @@ void TfrmCustomFilter::btnDeleteClick() {
   const QString name = StoredSettings::ItemName(cmbCustom, cmbCustom->currentIndex());
   if (name.isEmpty()) return;
   const QString key = QString::fromLatin1(StoredSettings::FiltersKey);
-  if (!StoredSettings::DeleteEntry(key, name))
+  if (!StoredSettings::DeleteEntry(key, cmbCustom, cmbCustom->currentIndex()))
     MessageBox::ShowWarning(QStringLiteral("Could not delete key ") + key + name, this);
   LoadFilterNames();
 }

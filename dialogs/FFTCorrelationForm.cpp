@@ -16,6 +16,7 @@
 #include "app/Child.h"
 #include "engine/Checked.h"
 #include "engine/FFT.h"
+#include "engine/Errors.h"
 
 TfrmFFTCorrelation* frmFFTCorrelation = nullptr;
 
@@ -176,9 +177,7 @@ void TfrmFFTCorrelation::btnOKClick() {
                             this);
       return;
     } catch (const std::bad_alloc&) {
-      MessageBox::ShowError(QStringLiteral("FFT cross-correlation of the image ") + caption +
-                                QStringLiteral(" failed: there is not enough memory."),
-                            this);
+      MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText), this);
       return;
     } catch (const std::exception& e) {
       MessageBox::ShowError(QStringLiteral("FFT cross-correlation of the image ") + caption +

@@ -19,6 +19,7 @@
 #include "formats/FITSFrames.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "engine/Errors.h"
 
 TfrmImageCombine* frmImageCombine = nullptr;
 
@@ -233,7 +234,7 @@ void TfrmImageCombine::btnOKClick() {
     FFiles = false;
     SetModalResult(mrOk);
   } catch (const std::bad_alloc&) {
-    MessageBox::ShowError(QStringLiteral("There is not enough memory to combine these images."), this);
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText), this);
   } catch (const std::exception& e) {
     MessageBox::ShowError(QString::fromStdString(e.what()), this);
   }

@@ -371,12 +371,15 @@ void TfrmPseudoColour::cmbNameClick(int Index) {
 
 void TfrmPseudoColour::btnDeleteClick() {
   if (cmbName->count() == 0 || cmbName->currentText().isEmpty()) return;
-  // Only a stored palette's own key: typed text that names none deletes nothing.
-  const int index = cmbName->findText(cmbName->currentText(), Qt::MatchExactly);
+  // Only a stored palette's own key: typed text that names none deletes
+  // nothing, and the chosen item is the one deleted.
+  int index = cmbName->currentIndex();
+  if (index < 0 || cmbName->itemText(index) != cmbName->currentText())
+    index = cmbName->findText(cmbName->currentText(), Qt::MatchExactly);
   if (index < 0) return;
   const QString name = StoredSettings::ItemName(cmbName, index);
   const QString key = QString::fromLatin1(StoredSettings::PalettesKey);
-  if (!StoredSettings::DeleteEntry(key, name))
+  if (!StoredSettings::DeleteEntry(key, cmbName, index))
     MessageBox::ShowWarning(QStringLiteral("Could not delete key ") + key + name, this);
   FPoints.clear();
   ClearName();

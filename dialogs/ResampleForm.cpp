@@ -14,6 +14,7 @@
 #include "dialogs/DialogControls.h"
 #include "engine/ColGeometry.h"
 #include "engine/Geometry.h"
+#include "engine/Errors.h"
 
 TfrmResample* frmResample = nullptr;
 
@@ -104,19 +105,21 @@ bool TfrmResample::CheckBeforeOK(TChildForm& Source) {
   // The planes are indexed with 32-bit counts, and a size memory cannot give
   // would leave an empty result window.
   const long long count = (long long)FWidth * FHeight;
-  bool fits = count <= INT_MAX;
-  if (fits) {
-    TDataImage probe;
-    fits = probe.Allocate(FWidth, FHeight, Source.DataImage->IsColour ? 0 : Source.DataImage->DataType,
-                          Source.DataImage->IsColour) &&
-           probe.HasPlanes();
-  }
-  if (!fits)
+  if (count > INT_MAX) {
     MessageBox::ShowWarning(QStringLiteral("An image of %1 x %2 pixels is too large: there is not enough memory for it.")
                                 .arg(FWidth)
                                 .arg(FHeight),
                             this);
-  return fits;
+    return false;
+  }
+  TDataImage probe;
+  if (!probe.Allocate(FWidth, FHeight, Source.DataImage->IsColour ? 0 : Source.DataImage->DataType,
+                      Source.DataImage->IsColour) ||
+      !probe.HasPlanes()) {
+    MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText), this);
+    return false;
+  }
+  return true;
 }
 
 void TfrmResample::RunOperation(TDataImage& Dst, TDataImage& Src) {

@@ -11,19 +11,29 @@ namespace StoredSettings {
 const char* const FiltersKey = "Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Filters\\";
 const char* const PalettesKey = "Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Palettes\\";
 
-QStringList EntryNames(const QString& Key) {
+namespace {
+QList<TRegistry::TSubKey> Entries(const QString& Key) {
   TRegistry reg;
   if (!reg.OpenKey(Key, false)) return {};
-  QStringList names = reg.GetKeyNames();
+  QList<TRegistry::TSubKey> entries = reg.GetSubKeys();
   reg.CloseKey();
-  std::stable_sort(names.begin(), names.end(),
-                   [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+  std::stable_sort(entries.begin(), entries.end(), [](const TRegistry::TSubKey& a, const TRegistry::TSubKey& b) {
+    return a.Name.compare(b.Name, Qt::CaseInsensitive) < 0;
+  });
+  return entries;
+}
+}  // namespace
+
+QStringList EntryNames(const QString& Key) {
+  QStringList names;
+  for (const TRegistry::TSubKey& e : Entries(Key)) names << e.Name;
   return names;
 }
 
 QString StoredName(const QString& Key, const QString& Name) {
-  for (const QString& n : EntryNames(Key))
-    if (n.compare(Name, Qt::CaseInsensitive) == 0) return n;
+  // Only an entry stored as the program writes its name is the one that name opens.
+  for (const TRegistry::TSubKey& e : Entries(Key))
+    if (e.AsWritten && e.Name.compare(Name, Qt::CaseInsensitive) == 0) return e.Name;
   return Name;
 }
 
@@ -34,15 +44,19 @@ bool UsableName(const QString& Name) {
 namespace {
 constexpr int NameRole = Qt::UserRole;
 constexpr int DamagedRole = Qt::UserRole + 1;
+constexpr int StoredRole = Qt::UserRole + 2;
 }  // namespace
 
 void ListEntries(QComboBox* List, const QString& Key) {
   List->clear();
-  for (const QString& name : EntryNames(Key)) {
-    const bool damaged = !UsableName(name);
-    List->addItem(damaged ? name + QStringLiteral(" (damaged)") : name);
-    List->setItemData(List->count() - 1, name, NameRole);
+  for (const TRegistry::TSubKey& e : Entries(Key)) {
+    // A name stored in a spelling the program never writes ("%47ood" for
+    // "Good") is not the entry that name opens.
+    const bool damaged = !e.AsWritten || !UsableName(e.Name);
+    List->addItem(damaged ? e.Name + QStringLiteral(" (damaged)") : e.Name);
+    List->setItemData(List->count() - 1, e.Name, NameRole);
     List->setItemData(List->count() - 1, damaged, DamagedRole);
+    List->setItemData(List->count() - 1, e.Stored, StoredRole);
   }
   List->setCurrentIndex(-1);
 }
@@ -54,9 +68,11 @@ QString ItemName(const QComboBox* List, int Index) {
 
 bool ItemDamaged(const QComboBox* List, int Index) { return List->itemData(Index, DamagedRole).toBool(); }
 
-bool DeleteEntry(const QString& Key, const QString& Name) {
+bool DeleteEntry(const QString& Key, const QComboBox* List, int Index) {
+  const QVariant stored = List->itemData(Index, StoredRole);
+  if (!stored.isValid()) return false;
   TRegistry reg;
-  return reg.OpenKey(Key, false) && reg.DeleteSubKey(Name);
+  return reg.OpenKey(Key, false) && reg.DeleteStoredSubKey(stored.toString());
 }
 
 QString FormatKernel(const long double (&Values)[9]) {

@@ -22,14 +22,16 @@ QString StoredName(const QString& Key, const QString& Name);
 bool UsableName(const QString& Name);
 
 // Replaces the items of List by the entries of Key, with nothing chosen. An
-// entry whose name the program could not have written (see UsableName) is
-// listed as damaged; each item keeps the entry's stored name.
+// entry whose name the program could not have written (see UsableName), or
+// that is stored in a spelling the program does not write, is listed as
+// damaged; each item keeps the entry's name and its place in the store.
 void ListEntries(QComboBox* List, const QString& Key);
 // The stored name of item Index, and whether it is damaged.
 QString ItemName(const QComboBox* List, int Index);
 bool ItemDamaged(const QComboBox* List, int Index);
-// Deletes exactly the entry Name of Key, whatever its name holds.
-bool DeleteEntry(const QString& Key, const QString& Name);
+// Deletes exactly the entry of Key that item Index of List stands for,
+// whatever its name holds.
+bool DeleteEntry(const QString& Key, const QComboBox* List, int Index);
 
 // The nine kernel values R1C1 .. R3C3 joined by commas, each in the shortest
 // general format, always with "." as the decimal separator.

@@ -9,10 +9,14 @@
 
 bool TFastBMP::PictureBytes(std::int64_t Width, std::int64_t Height, std::int64_t& RowBytes,
                             std::uint64_t& ImageBytes) noexcept {
-  if (Width < 0 || Height < 0 || Width > (std::int64_t(INT_MAX) - 31) / 24 || Height > INT_MAX) return false;
+  if (!SidesPossible(Width, Height)) return false;
   RowBytes = ((Width * 24 + 31) / 32) * 4;
   ImageBytes = std::uint64_t(RowBytes) * std::uint64_t(Height);
   return ImageBytes <= PageMemory::Limit();
+}
+
+bool TFastBMP::SidesPossible(std::int64_t Width, std::int64_t Height) noexcept {
+  return Width >= 0 && Height >= 0 && Width <= (std::int64_t(INT_MAX) - 31) / 24 && Height <= INT_MAX;
 }
 
 void TFastBMP::SetSize(int NewWidth, int NewHeight) {

@@ -39,6 +39,8 @@ class TFastBMP : public TQVRFastRGB {
   // more bytes than page memory allows.
   static bool PictureBytes(std::int64_t Width, std::int64_t Height, std::int64_t& RowBytes,
                            std::uint64_t& ImageBytes) noexcept;
+  // Whether a picture of these sides can exist at all, whatever the memory.
+  static bool SidesPossible(std::int64_t Width, std::int64_t Height) noexcept;
   void Assign(const TFastBMP& Other);
 
   TBitmapInfoHeader BitmapInfo;

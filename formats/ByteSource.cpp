@@ -10,6 +10,7 @@
 #include <cctype>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -120,6 +121,32 @@ bool TByteSource::ReadExact(void* Buffer, std::size_t Count) {
 namespace {
 constexpr std::size_t kWriteBuffer = 1 << 20;
 
+// Root may write anything, so for root a file is write-protected when no one
+// may write it, as the mode shows; for anyone else, when they may not.
+bool WriteProtected(const std::string& Name, const struct stat& St) {
+  if (::geteuid() == 0) return (St.st_mode & 0222) == 0;
+  return ::faccessat(AT_FDCWD, Name.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+std::atomic<TSafeFileWriter::TSyncCall> SyncCall{&::fsync};
+
+// Puts the data of Fd on the disk; 0, or the errno of the failure. A file
+// system that cannot sync at all is no failure of the save.
+int SyncToDisk(int Fd) {
+  for (;;) {
+    if (SyncCall.load()(Fd) == 0) return 0;
+    const int e = errno;
+    if (e == EINTR) continue;
+    return e == EINVAL || e == ENOTSUP || e == ENOSYS ? 0 : e;
+  }
+}
+
+std::string FolderOf(const std::string& Name) {
+  const auto slash = Name.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : Name.substr(0, slash);
+}
+
 mode_t CreationMode() {
   // What a plain creat() would give: 0666 less the umask. The kernel reports
   // the umask without changing it; setting it back and forth is the fallback.
@@ -223,6 +250,21 @@ bool TSafeFileWriter::Open(const std::string& TargetName) {
     Target = real;
     std::free(real);
   }
+  // Only a regular file is replaced: renaming over a device, a pipe or a
+  // socket would put a plain file in its place (a save as /dev/null, run as
+  // root, would replace the system's). A write-protected file is the user's
+  // to unprotect, not ours to replace.
+  struct stat existing {};
+  if (::stat(Target.c_str(), &existing) == 0) {
+    if (!S_ISREG(existing.st_mode)) {
+      Fail(KindReason(existing.st_mode));
+      return false;
+    }
+    if (WriteProtected(Target, existing)) {
+      Fail("The file \"" + Target + "\" is write-protected");
+      return false;
+    }
+  }
   const std::string prefix = TemporaryPrefix(Target);
   RemoveStaleTemporaries(prefix);
   std::string tmpl = prefix + "XXXXXX";
@@ -312,14 +354,27 @@ bool TSafeFileWriter::Commit() {
     Abort();
     return false;
   }
-  // No fsync: the rename keeps the old file whole until the new one is
-  // complete, which is what a failed save must guarantee.
+  // The data reach the disk before the rename, and the rename before we say
+  // the file is saved: otherwise a crash soon after a save can leave an empty
+  // file where both the old and the new one were.
   bool ok = Flush();
+  if (ok) {
+    if (const int e = SyncToDisk(Fd)) {
+      Fail(e);
+      ok = false;
+    }
+  }
   if (::close(Fd) != 0) {
     if (ok) Fail(errno);
     ok = false;
   }
   Fd = -1;
+  // Something other than a file may have taken the name while we wrote.
+  struct stat now {};
+  if (ok && ::lstat(Target.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
+    Fail(KindReason(now.st_mode));
+    ok = false;
+  }
   if (ok && ::rename(TempName.c_str(), Target.c_str()) != 0) {
     Fail(errno);
     ok = false;
@@ -328,7 +383,23 @@ bool TSafeFileWriter::Commit() {
   TempName.clear();
   std::free(Buf);
   Buf = nullptr;
+  if (ok) {
+    // The new file is in place; a folder whose entry cannot be made lasting
+    // is a failure the user must hear of.
+    const int dir = ::open(FolderOf(Target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      if (const int e = SyncToDisk(dir)) {
+        Fail(e);
+        ok = false;
+      }
+      ::close(dir);
+    }
+  }
   return ok;
+}
+
+TSafeFileWriter::TSyncCall TSafeFileWriter::SetSyncCall(TSyncCall Call) {
+  return SyncCall.exchange(Call ? Call : &::fsync);
 }
 
 void TSafeFileWriter::Abort() {

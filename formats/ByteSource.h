@@ -58,7 +58,10 @@ std::string NotAFileReason(const std::string& FileName);
 // interrupted save left behind is removed by the next save of that file.
 // A file-size limit makes a write fail (the signal that would end the
 // program is ignored). A symbolic link whose file does not exist, or that
-// loops, is refused rather than replaced by a plain file.
+// loops, is refused rather than replaced by a plain file; so is, before
+// anything is written, a name that is not a regular file (a device, a pipe,
+// a socket, a folder, also behind a link) and a write-protected file. The
+// data are synced to the disk before the rename and the folder after it.
 class TSafeFileWriter {
  public:
   TSafeFileWriter() = default;
@@ -79,6 +82,10 @@ class TSafeFileWriter {
   const std::string& Reason() const { return FReason; }
   // The temporary name a save of Target writes into begins with this.
   static std::string TemporaryPrefix(const std::string& Target);
+  // The call that syncs a file or a folder to the disk (fsync); tests put one
+  // that fails in its place. Returns the one it replaces; null restores fsync.
+  using TSyncCall = int (*)(int Fd);
+  static TSyncCall SetSyncCall(TSyncCall Call);
 
  private:
   void Fail(int Errno);

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "engine/Errors.h"
+#include "engine/QVRFastBMP.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -569,6 +570,10 @@ std::string FITSUnsupportedBITPIXSave(int BITPIX) {
          "image.  The image has not been saved.";
 }
 
+const char* FITSAllocationFailure(int Width, int Height) {
+  return TFastBMP::SidesPossible(Width, Height) ? msgFITSNoMemory : msgFITSTooLarge;
+}
+
 TFITSOpenResult DecodeFITS(TByteSource& Source) {
   TFITSOpenResult r;
   auto fail = [&](TCodecMessageKind Kind, const std::string& Text) {
@@ -605,7 +610,7 @@ TFITSOpenResult DecodeFITS(TByteSource& Source) {
   }
   r.Image = std::make_unique<TDataImage>();
   const std::uint8_t type = fractional ? 3 : bitpix == 8 ? 0 : bitpix == 16 ? 1 : 3;
-  if (!r.Image->Allocate(n1, n2, type, false)) return fail(TCodecMessageKind::Error, msgFITSTooLarge);
+  if (!r.Image->Allocate(n1, n2, type, false)) return fail(TCodecMessageKind::Error, FITSAllocationFailure(n1, n2));
   TFITSDataReport rep;
   try {
     if (bitpix == 16) {

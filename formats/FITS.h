@@ -102,6 +102,11 @@ inline constexpr const char* msgFITSNoSize =
     "The file has not been opened.";
 inline constexpr const char* msgFITSTooLarge =
     "The image in this FITS file is too large to open.  The file has not been opened.";
+inline constexpr const char* msgFITSNoMemory =
+    "There is not enough memory to open the image in this FITS file.  The file has not been opened.";
+// Why an image of Width x Height could not be allocated: sides no picture can
+// have, or memory (the address space under ulimit -v among it) too short.
+const char* FITSAllocationFailure(int Width, int Height);
 std::string FITSUnsupportedBITPIXOpen(int BITPIX);
 
 // A whole file into a grey image: data type 0 (BITPIX 8), 1 (16) or 3 (-32),

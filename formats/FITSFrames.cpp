@@ -117,7 +117,7 @@ TFrameLoadResult LoadFITSFrame(const std::string& FileName, TDataImage& Image) {
   if (!reader.Open(FileName, r.Error)) return r;
   const int w = reader.Width(), h = reader.Height();
   if (!Image.Allocate(w, h, 3, false)) {
-    r.Error = FrameOpenMessage(FileName) + "  " + msgFITSTooLarge;
+    r.Error = FrameOpenMessage(FileName) + "  " + FITSAllocationFailure(w, h);
     return r;
   }
   try {

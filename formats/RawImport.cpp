@@ -4,11 +4,14 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/Errors.h"
+#include "engine/QVRFastBMP.h"
+
 using namespace ByteOrder;
 
 namespace {
 
-TRawImportResult Refuse(const char* Text) {
+TRawImportResult Refuse(const std::string& Text) {
   TRawImportResult r;
   r.Messages.push_back({TCodecMessageKind::Error, Text});
   return r;
@@ -55,7 +58,8 @@ TRawImportResult DecodeRaw(TByteSource& Source, const TRawImportParams& P) {
   TRawImportResult r;
   r.Image = std::make_unique<TDataImage>();
   const int width = int(P.Width), height = int(P.Height);
-  if (!r.Image->Allocate(width, height, 3, false)) return Refuse(msgRawError);
+  if (!r.Image->Allocate(width, height, 3, false))
+    return Refuse(TFastBMP::SidesPossible(width, height) ? OutOfMemoryText : msgRawError);
 
   const std::int64_t o8 = ReducedOffset(P.Offset, 256);
   const std::int64_t o16 = ReducedOffset(P.Offset, 65536);
@@ -115,6 +119,9 @@ TRawImportResult DecodeRaw(TByteSource& Source, const TRawImportParams& P) {
 
 TRawImportResult ImportRaw(const std::string& FileName, const TRawImportParams& Params) {
   if (Params.Width <= 0 || Params.Height <= 0) return Refuse(msgRawSize);
+  // A named pipe, a folder or a device is refused by name, as opening does.
+  const std::string notAFile = NotAFileReason(FileName);
+  if (!notAFile.empty()) return Refuse("Cannot open file \"" + FileName + "\". " + notAFile);
   TByteSource src;
   if (!src.OpenFile(FileName)) return Refuse(msgRawError);
   TRawImportResult r = DecodeRaw(src, Params);

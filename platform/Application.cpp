@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include <clocale>
+#include <cstdio>
 #include <csignal>
 #include <exception>
 #include <memory>
@@ -75,12 +76,44 @@ void TApplication::HandleException(const std::exception& E) {
 bool TApplication::notify(QObject* Receiver, QEvent* Event) {
   try {
     return QApplication::notify(Receiver, Event);
-  } catch (const std::exception& e) {
-    HandleException(e);
   } catch (...) {
-    MessageBox::ShowError(QStringLiteral("An unknown error has occurred."));
+    ReportEscaped(std::current_exception(), 0);
   }
   return false;
+}
+
+void TApplication::ReportEscaped(const std::exception_ptr& E, int Retries) {
+  // The box runs an event loop of its own, which can run the failing handler
+  // again (a layout that needs the memory that is missing): one box says it.
+  if (FReporting) return;
+  FReporting = true;
+  try {
+    try {
+      std::rethrow_exception(E);
+    } catch (const std::exception& e) {
+      HandleException(e);
+    } catch (...) {
+      MessageBox::ShowError(QStringLiteral("An unknown error has occurred."));
+    }
+    ++FShown;
+  } catch (...) {
+    // Not even the box could be had. Nothing may leave here: an exception
+    // from this handler would cross the event loop and end the program. The
+    // box is tried again once the loop has come round and memory may be back.
+    bool queued = false;
+    if (Retries < 3) {
+      try {
+        // Unless a box has said it meanwhile.
+        QMetaObject::invokeMethod(
+            this, [this, E, Retries, shown = FShown] { if (FShown == shown) ReportEscaped(E, Retries + 1); },
+            Qt::QueuedConnection);
+        queued = true;
+      } catch (...) {
+      }
+    }
+    if (!queued) std::fputs("Corvelle Image: an error could not be shown for want of memory\n", stderr);
+  }
+  FReporting = false;
 }
 
 void InstallEngineMessageBoxes() {

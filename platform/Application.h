@@ -4,6 +4,7 @@
 // exception ever crosses the event loop.
 #include <QApplication>
 #include <QString>
+#include <exception>
 
 class TApplication : public QApplication {
   Q_OBJECT
@@ -21,6 +22,11 @@ class TApplication : public QApplication {
   static void HandleException(const std::exception& E);
 
  private:
+  // The default handler: one box at a time, and nothing escapes it, also
+  // when the box itself cannot be made.
+  void ReportEscaped(const std::exception_ptr& E, int Retries);
+  bool FReporting = false;
+  unsigned FShown = 0;  // boxes shown by the default handler
   QString FTitle;
   QString FHelpFile;
 };

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <cstring>
 
 #include "platform/MessageBox.h"
@@ -76,9 +77,28 @@ QString TRegistry::StorageFile() {
   return base + QStringLiteral("/Quorvath/Corvelle Image/registry.ini");
 }
 
+namespace {
+// The store is text as the program writes it: UTF-8 lines. Anything else
+// (UTF-16 or UTF-32, text in another 8-bit encoding, random bytes) would be
+// read as something it is not and written back over what it held.
+bool ReadableAsWritten(const QString& File) {
+  QFile f(File);
+  if (!f.open(QIODevice::ReadOnly)) return true;  // nothing there to lose
+  const QByteArray data = f.readAll();
+  if (data.contains('\0')) return false;
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  [[maybe_unused]] const QString text = utf8.decode(data);  // decoding sets the error
+  return !utf8.hasError();
+}
+}  // namespace
+
 TRegistry::TRegistry() {
   const QString file = StorageFile();
   QDir().mkpath(QFileInfo(file).absolutePath());
+  if (!ReadableAsWritten(file)) {
+    SetAsideUnreadableStore(file);
+    return;
+  }
   Store = std::make_unique<QSettings>(file, QSettings::IniFormat);
   // The INI reader drops what it cannot parse and the next write would lose
   // it for good.
@@ -185,6 +205,27 @@ QStringList TRegistry::GetKeyNames() const {
   }
   Store->endGroup();
   return out;
+}
+
+QList<TRegistry::TSubKey> TRegistry::GetSubKeys() const {
+  QList<TSubKey> out;
+  Store->beginGroup(Group(Current));
+  for (const QString& g : Store->childGroups()) {
+    if (!Store->contains(g + '/' + kMarker)) continue;
+    const QString name = Decode(g);
+    out.push_back({name, g, Encode(name) == g});
+  }
+  Store->endGroup();
+  return out;
+}
+
+bool TRegistry::DeleteStoredSubKey(const QString& Stored) {
+  if (!Open || Stored.isEmpty() || Stored.contains(QLatin1Char('/'))) return false;
+  const QString group = Group(Current) + '/' + Stored;
+  if (!Store->contains(group + '/' + kMarker)) return false;
+  Store->remove(group);
+  Store->sync();
+  return true;
 }
 
 QStringList TRegistry::GetValueNames() const {

@@ -6,6 +6,7 @@
 // The file is $CORVELLE_SETTINGS_DIR/registry.ini when that variable is set
 // (tests, CI), otherwise registry.ini in the user's configuration folder.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -51,6 +52,18 @@ class TRegistry {
   bool DeleteSubKey(const QString& Name);
   bool KeyExists(const QString& Key) const;
   QStringList GetKeyNames() const;    // subkeys of the open key
+  // The subkeys of the open key as the store holds them: each one's name, its
+  // spelling in the store, and whether that is the spelling the program writes
+  // for the name. A hand-edited or damaged file can hold two spellings of one
+  // name ("Good" and "%47ood"), or one the program never writes (".x"):
+  // Stored tells them apart, and DeleteStoredSubKey deletes exactly that one.
+  struct TSubKey {
+    QString Name;
+    QString Stored;
+    bool AsWritten = true;
+  };
+  QList<TSubKey> GetSubKeys() const;
+  bool DeleteStoredSubKey(const QString& Stored);
   QStringList GetValueNames() const;  // values of the open key
   bool HasSubKeys() const { return !GetKeyNames().isEmpty(); }
 

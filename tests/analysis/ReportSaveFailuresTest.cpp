@@ -1,8 +1,10 @@
 // The report and picture files, saved as the user saves them, when the disk
-// stops the save halfway or the folder is not there: the same table as the
-// image writers' (tests/formats/PictureSaveTest.cpp). The old file stays byte
-// for byte, no temporary is left, and the message gives the system's reason
-// on its second line.
+// stops the save halfway or fails its sync, the folder is not there, the old
+// file is write-protected or the name is a pipe, a socket or a device: the
+// same tables as the image writers' (tests/formats/PictureSaveTest.cpp,
+// SaveFailuresTest.cpp). The old file stays byte for byte, what is not a file
+// stays what it is, no temporary is left, and the message gives the reason on
+// its second line.
 #include <QDir>
 
 #include "AnalysisTestUtil.h"
@@ -61,15 +63,25 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
       {"histogram.bmp", TMsgDlgType::mtError, QStringLiteral("Cannot create file \"%1\"."),
        [] { frmHistogram->Tools->btnSaveClick(); }},
   };
+  using savefaults::TNode;
   const struct {
-    const char* Folder;  // where the file is saved
+    const char* Folder;  // where the file is saved, or what takes its name
     bool Capped;
-    const char* Reason;
+    int SyncErrno;                  // the new file's sync fails so
+    std::optional<TNode> Node;      // the name is this, not a file
+    bool WriteProtected;            // the old file's mode is 0444
+    const char* Reason;             // %1: the file's full name
   } faults[] = {
-      {"", true, "File too large"},
-      {"missing/", false, "No such file or directory"},
+      {"", true, 0, {}, false, "File too large"},
+      {"missing/", false, 0, {}, false, "No such file or directory"},
+      {"", false, EIO, {}, false, "Input/output error"},
+      {"", false, 0, {}, true, "The file \"%1\" is write-protected"},
+      {"fifo-", false, 0, TNode::Fifo, false, "Not a regular file"},
+      {"socket-", false, 0, TNode::Socket, false, "Not a regular file"},
+      {"device-", false, 0, TNode::CharDevice, false, "Not a regular file"},
   };
   const QByteArray old("\x01\x02\x03", 3);
+  int tried = 0, refused = 0;
   for (const auto& w : writers) {
     SCOPED_TRACE(w.File);
     const QString file = dir.filePath(QString::fromLatin1(w.File));
@@ -80,6 +92,12 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
     for (const auto& fault : faults) {
       SCOPED_TRACE(fault.Reason);
       const QString target = dir.filePath(QString::fromLatin1(fault.Folder) + QString::fromLatin1(w.File));
+      // Devices are made only where the test may (as root with the right to).
+      if (fault.Node && !savefaults::MakeNode(target.toStdString(), *fault.Node)) {
+        ASSERT_EQ(*fault.Node, TNode::CharDevice);
+        continue;
+      }
+      if (fault.WriteProtected) QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
       Boxes.clear();
       Choose(target);
       {
@@ -88,12 +106,27 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
         if (fault.Capped) {
           ASSERT_TRUE(cap.emplace(64).Ok);
         }
+        std::optional<savefaults::SyncWatch> sync;
+        if (fault.SyncErrno) sync.emplace(fault.SyncErrno, 0);
         w.Save();
       }
+      ++tried;
+      refused += Boxes.size() == 1;
       ASSERT_EQ(Boxes.size(), 1u);
       EXPECT_EQ(Boxes[0].Type, w.Type);
-      EXPECT_EQ(Boxes[0].Text, w.FirstLine.arg(target) + QLatin1Char('\n') + QString::fromLatin1(fault.Reason));
+      QString reason = QString::fromLatin1(fault.Reason);
+      if (fault.WriteProtected) reason = reason.arg(target);
+      EXPECT_EQ(Boxes[0].Text, w.FirstLine.arg(target) + QLatin1Char('\n') + reason);
       EXPECT_EQ(ReadAll(file), old);
+      if (fault.Node) {
+        EXPECT_TRUE(savefaults::IsNode(target.toStdString(), *fault.Node));
+        QFile::remove(target);
+      }
+      if (fault.WriteProtected) {
+        EXPECT_EQ(QFile::permissions(file) & QFileDevice::Permissions(0x7077),
+                  QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+      }
     }
     // Without the fault the same save replaces the file.
     Boxes.clear();
@@ -103,6 +136,8 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
     EXPECT_GT(ReadAll(file).size(), 64);
   }
   TFileDialog::SetHook(nullptr);
+  std::printf("[ figures  ] %d report and chart saves onto a failing disk or what must not be replaced: %d refused\n",
+              tried, refused);
   // The saved files alone: no temporary survives a failed save.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
             qsizetype(std::size(writers)));

@@ -211,6 +211,68 @@ TEST_F(MainShellTest, FirstSecondAndThirdStart) {
   EXPECT_NE(run.Form->width(), 123);
 }
 
+// Modified images are asked about when they would be thrown away, unless the
+// user has said not to: a settings file without that choice asks.
+TEST_F(MainShellTest, UnsavedImagesAreAskedAboutUnlessTheStoredChoiceSaysNot) {
+  const struct {
+    const char* What;
+    std::function<void(TRegistry&)> Store;  // into key A, created
+    bool Asks;
+  } stores[] = {
+      {"no settings file", nullptr, true},
+      {"settings without the choice", [](TRegistry& r) { r.WriteInteger("State", 2); }, true},
+      {"the choice stored as off", [](TRegistry& r) { r.WriteInteger("SavePrompt", 0); }, false},
+      {"the choice stored as on", [](TRegistry& r) { r.WriteInteger("SavePrompt", 1); }, true},
+      {"a choice that cannot be read", [](TRegistry& r) { r.WriteString("SavePrompt", QStringLiteral("on")); }, true},
+  };
+  const struct {
+    const char* What;
+    std::function<void(TRun&, TChildForm*)> Close;
+    int Questions;  // when the program asks
+    bool Exits;
+  } closes[] = {
+      {"File > Exit", [](TRun& R, TChildForm*) { R.Form->Action("FileExit")->trigger(); }, 2, true},
+      {"closing the main window (Alt+F4)", [](TRun& R, TChildForm*) { R.Form->close(); }, 2, true},
+      {"closing an image window", [](TRun&, TChildForm* C) { C->close(); }, 1, false},
+  };
+  int cases = 0, asked = 0;
+  for (const auto& s : stores) {
+    for (const auto& c : closes) {
+      SCOPED_TRACE(std::string(s.What) + ", " + c.What);
+      TRegistry().DeleteKey(QStringLiteral("\\Software\\Quorvath"));
+      if (s.Store) {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(KeyA, true));
+        s.Store(reg);
+      }
+      TRun run;
+      GreyImage(4, 3);
+      TChildForm* second = GreyImage(5, 2);
+      ASSERT_TRUE(second->Modified);
+      EXPECT_EQ(frmPreferences->chkPromptForSave->isChecked(), s.Asks);
+      Boxes.clear();
+      c.Close(run, second);  // every question is answered No
+      const auto questions = std::count_if(Boxes.begin(), Boxes.end(), [](const QString& B) {
+        return B == QStringLiteral("Do you want to save the changes you made to \"Untitled\"?");
+      });
+      EXPECT_EQ(questions, s.Asks ? c.Questions : 0);
+      EXPECT_EQ(Boxes.size(), std::size_t(questions));
+      ++cases;
+      asked += questions > 0;
+      EXPECT_EQ(run.Form->isVisible(), !c.Exits);
+      EXPECT_EQ(run.Form->MDIChildren().size(), c.Exits ? 0 : 1);
+      run.End();
+      if (c.Exits && s.Store) {
+        // A stored choice is kept as it was made.
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(KeyA, false));
+        EXPECT_EQ(reg.ReadInteger("SavePrompt"), s.Asks ? 1 : 0);
+      }
+    }
+  }
+  std::printf("[ figures  ] %d ways of throwing two unsaved images away: asked in %d\n", cases, asked);
+}
+
 TEST_F(MainShellTest, ExitKeepsTheSettingsAndOneBadValueSpoilsNoOther) {
   {
     // File > Exit on a first run, reached through the menu as a user does.

@@ -94,8 +94,9 @@ TEST_F(OutOfMemory, OpensAndOperationsBeyondTheMemoryLeaveEveryOtherWindowWhole)
     QString Text;
   };
   const std::vector<TCase> cases = {
+      // Sides a picture can have: it is memory that is short, not the file too large.
       {"open FITS", greyWindow, [&] { OpenImageFile(Dir.filePath(QStringLiteral("big.fits"))); },
-       QString::fromLatin1(msgFITSTooLarge)},
+       QString::fromLatin1(msgFITSNoMemory)},
       {"open bitmap", greyWindow, [&] { OpenImageFile(Dir.filePath(QStringLiteral("big.bmp"))); },
        QString::fromLatin1(PictureTooLargeText)},
       {"fixed filter", greyWindow, [&] { TriggerFromLoop(Form->Action(QStringLiteral("FilterBlurLittle"))); }, memory},

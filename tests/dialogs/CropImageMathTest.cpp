@@ -95,7 +95,7 @@ TEST_F(CropImageMath, CropByNumbersAndFromADraggedRegion) {
     PageMemory::SetLimit(0);
     EXPECT_TRUE(d->isVisible());
   }));
-  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("There is not enough memory to crop this image.")});
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Out of memory")});
   EXPECT_EQ(WindowCount(), before);
 }
 

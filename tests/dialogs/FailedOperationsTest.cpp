@@ -2,11 +2,16 @@
 // window again, and says "Out of memory" where memory ran out.
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <cmath>
 
+#include "app/IntEdit.h"
 #include "dialogs/CalibrateForm.h"
+#include "dialogs/CropForm.h"
+#include "dialogs/FFTCorrelationForm.h"
+#include "dialogs/ResampleForm.h"
 #include "dialogs/RestorationTestUtil.h"
 #include "platform/Application.h"
 #include "platform/PageMemory.h"
@@ -18,6 +23,8 @@ class FailedOperations : public RestorationTest {
   void SetUp() override {
     RestorationTest::SetUp();
     CreateProcessingForms(Form.get());
+    CreateProcessingForms2(Form.get());
+    CreateRegistrationForms(Form.get());
     // The program's own boxes for the engine's reports.
     SetWarningHandler(nullptr);
     InstallEngineMessageBoxes();
@@ -25,6 +32,8 @@ class FailedOperations : public RestorationTest {
   void TearDown() override {
     PageMemory::SetLimit(0);
     CloseWindows();
+    FreeRegistrationForms();
+    FreeProcessingForms2();
     FreeProcessingForms();
     RestorationTest::TearDown();
   }
@@ -85,4 +94,78 @@ TEST_F(FailedOperations, LeaveNoWindowThatLooksLikeAResult) {
     EXPECT_EQ(Boxes[0].Text, c.Box);
     EXPECT_EQ(Form->MDIChildren(), QList<TChildForm*>{source});
   }
+}
+
+// Memory that runs out under a dialog's OK is said as "Out of memory" (a
+// frame file: that there is not enough memory to open it), the dialog stays
+// open and no window is made.
+TEST_F(FailedOperations, OutOfMemoryIsSaidAsSuchByEveryDialog) {
+  const QString memory = QStringLiteral("Out of memory");
+  TDataImage frame;
+  ASSERT_TRUE(frame.Allocate(300, 300, 3, false));
+  TFITSHeader header;
+  const QString dark = Dir.filePath(QStringLiteral("dark.fts"));
+  ASSERT_TRUE(WriteFITSFloat(dark.toStdString(), header, frame).empty());
+  GreyWindow(300, 300, 3, [](int x, int y) { return float(x * y % 91); }, QStringLiteral("b.fts"));
+  GreyWindow(300, 300, 3, [](int x, int y) { return float(x + 2 * y); }, QStringLiteral("a.fts"));
+  const QList<TChildForm*> windows = Form->MDIChildren();
+  struct TCase {
+    const char* Action;
+    std::function<void(QWidget*)> Prepare;
+    QString Box;
+  };
+  const TCase cases[] = {
+      {"ProcessCrop",
+       [](QWidget*) {
+         frmCrop->iedLeft->SetValue(0);
+         frmCrop->iedRight->SetValue(299);
+         frmCrop->iedTop->SetValue(0);
+         frmCrop->iedBottom->SetValue(299);
+       },
+       memory},
+      {"ProcessRGBCombine", {}, memory},
+      {"ProcessCombine", [](QWidget* d) { Click(d, "btnAddAll"); }, memory},
+      {"ProcessFFTCorrelation",
+       [](QWidget*) {
+         for (int i = 0; i < frmFFTCorrelation->lstImageB->count(); ++i)
+           if (QListWidgetItem* item = frmFFTCorrelation->lstImageB->item(i); item->flags() & Qt::ItemIsEnabled)
+             item->setCheckState(Qt::Checked);
+       },
+       memory},
+      {"ProcessResample",
+       [](QWidget*) {
+         if (frmResample->chkAspect->isChecked()) Tick(frmResample->chkAspect);
+         frmResample->iedWidth->SetValue(600);
+         frmResample->iedHeight->SetValue(500);
+       },
+       memory},
+      {"ProcessCalibrate",
+       [&](QWidget*) {
+         frmCalibrate->chkBias->setChecked(false);
+         frmCalibrate->chkFlat->setChecked(false);
+         frmCalibrate->chkDark->setChecked(true);
+         frmCalibrate->edtDark->setText(dark);
+         frmCalibrate->chkRemember->setChecked(false);
+       },
+       QStringLiteral("Could not open file %1.  ").arg(dark) + QString::fromLatin1(msgFITSNoMemory)},
+  };
+  int said = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Action);
+    const bool open = RunCommand(c.Action, [&](QWidget* d) {
+      if (c.Prepare) c.Prepare(d);
+      Boxes.clear();
+      PageMemory::SetLimit(500000);  // the windows open now fit; nothing of their size more
+      Click(d, "btnOK");
+      PageMemory::SetLimit(0);
+    });
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(open);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Type, TMsgDlgType::mtError);
+    EXPECT_EQ(Boxes[0].Text, c.Box);
+    said += Boxes[0].Text == c.Box;
+    EXPECT_EQ(Form->MDIChildren(), windows);
+  }
+  std::printf("[ figures  ] %zu dialogs short of memory: %d say so as the program does\n", std::size(cases), said);
 }

@@ -102,3 +102,78 @@ TEST_F(StoredEntries, ADamagedNameIsListedAsSuchAndDeletesOnlyItself) {
     EXPECT_EQ(reg.ReadString(QStringLiteral("Name")), QStringLiteral("Sharpen"));
   }
 }
+
+// A name stored in a spelling the program never writes ("%47ood" for "Good",
+// ".x" unescaped) is listed as damaged beside the real one, and every listed
+// entry, chosen and deleted, takes exactly its own place in the store.
+TEST_F(StoredEntries, EachListedEntryIsTheOneDeleteRemoves) {
+  GreyWindow(20, 10, 0, [](int x, int y) { return float(x * 9 + y); });
+  const struct {
+    const char* Command;
+    const char* Key;
+    QComboBox* (*List)();
+    QPushButton* (*Delete)();
+  } dialogs[] = {
+      {"FilterCustom", "Filters", [] { return frmCustomFilter->cmbCustom; }, [] { return frmCustomFilter->btnDelete; }},
+      {"ScalePseudoColour", "Palettes", [] { return frmPseudoColour->cmbName; },
+       [] { return frmPseudoColour->btnDelete; }},
+  };
+  // As the store spells each entry, and as the list shows it.
+  const struct {
+    const char* Stored;
+    const char* Shown;
+  } entries[] = {
+      {"Good", "Good"},       {"%47ood", "Good (damaged)"}, {".x", ".x (damaged)"},
+      {"%2Ey", ".y"},         {"G%6Fd", "God (damaged)"},  {"%25", "%"},
+      {"%41%42", "AB (damaged)"},
+  };
+  auto spellings = [](const QString& Key) {
+    TRegistry reg;
+    QStringList out;
+    if (reg.OpenKey(Key, false))
+      for (const TRegistry::TSubKey& k : reg.GetSubKeys()) out << k.Stored;
+    out.sort();
+    return out;
+  };
+  int deleted = 0;
+  for (const auto& d : dialogs) {
+    SCOPED_TRACE(d.Command);
+    const QString key = Root + QLatin1String(d.Key);
+    TRegistry().DeleteKey(key);
+    ASSERT_TRUE(TRegistry().CreateKey(key));
+    QStringList all, shown;
+    {
+      QSettings raw(TRegistry::StorageFile(), QSettings::IniFormat);
+      const QString group = QStringLiteral("HKEY_CURRENT_USER/Software/Quorvath/Corvelle Image/2.0ZUL/") +
+                            QLatin1String(d.Key) + QLatin1Char('/');
+      for (const auto& e : entries) {
+        raw.setValue(group + QLatin1String(e.Stored) + QStringLiteral("/.key"), 1);
+        all << QLatin1String(e.Stored);
+        shown << QString::fromUtf8(e.Shown);
+      }
+    }
+    all.sort();
+    shown.sort();
+    ASSERT_EQ(spellings(key), all);
+    Restart();
+    ASSERT_TRUE(RunCommand(d.Command, [&](QDialog*) {
+      QComboBox* list = d.List();
+      EXPECT_EQ(Items(list), shown);
+      for (const auto& e : entries) {
+        SCOPED_TRACE(e.Shown);
+        list->setCurrentIndex(-1);
+        Pick(list, QString::fromUtf8(e.Shown));
+        Boxes.clear();
+        Click(d.Delete());
+        EXPECT_TRUE(Boxes.empty());
+        all.removeOne(QLatin1String(e.Stored));
+        shown.removeOne(QString::fromUtf8(e.Shown));
+        EXPECT_EQ(spellings(key), all);
+        EXPECT_EQ(Items(list), shown);
+        deleted += spellings(key) == all;
+      }
+    }));
+  }
+  std::printf("[ figures  ] %zu stored entries in two lists, %d deleted each by its own item\n",
+              2 * std::size(entries), deleted);
+}

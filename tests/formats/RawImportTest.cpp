@@ -5,7 +5,9 @@
 #include <cstring>
 #include <sstream>
 
+#include "engine/Errors.h"
 #include "formats/RawImport.h"
+#include "platform/PageMemory.h"
 #include "tests/formats/CodecTestUtil.h"
 
 using namespace codectest;
@@ -104,6 +106,13 @@ TEST(RawImport, SizesAndSkipsAreCheckedFirst) {
   EXPECT_TRUE(Decode(b, Params(rawFormat12, 4, 33)).Image);  // 33 rows of 6 bytes
   EXPECT_TRUE(Decode(b, Params(rawFormat12, 1, 100000)).Image);  // no bytes per row at all
   EXPECT_EQ(ImportRaw("/nonexistent/x.raw", Params(rawFormat8, 1, 1)).Messages, err);
+  // All the data there, but not the memory for the image: said as such.
+  PageMemory::SetLimit(1024);  // 200 pixels and their picture need more
+  r = Decode(b, Params(rawFormat8, 20, 10));
+  PageMemory::SetLimit(0);
+  EXPECT_FALSE(r.Image);
+  EXPECT_EQ(r.Messages, (TCodecMessages{{TCodecMessageKind::Error, OutOfMemoryText}}));
+  EXPECT_TRUE(Decode(b, Params(rawFormat8, 20, 10)).Image);
 }
 
 TEST(RawImport, NaNSamplesBecomeZeroWithOneWarning) {

@@ -1,6 +1,7 @@
 // Saves that fail: the old file stays, nothing is left behind, a file-size
 // limit is a failure and not the end of the program, a link to nothing is
-// refused, and the message says why in the system's words.
+// refused, and so is what is not a file or is write-protected; the data are
+// synced; and the message says why in the system's words.
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -17,6 +18,7 @@
 #include "formats/JPG.h"
 #include "formats/kvx.h"
 #include "tests/formats/CodecTestUtil.h"
+#include "tests/formats/SaveFaults.h"
 
 using namespace codectest;
 
@@ -86,9 +88,31 @@ TEST(SaveFailures, TheSystemsReasonFollowsOnASecondLine) {
     fs::create_symlink(dir / ("loop2" + e), dir / ("loop1" + e));
     fs::create_symlink(dir / ("loop1" + e), dir / ("loop2" + e));
   }
+  // What is not a file is never replaced, nor is a write-protected file,
+  // also behind a link: private nodes, since a save as /dev/null run as root
+  // would otherwise replace the system's.
+  using savefaults::TNode;
+  const std::pair<const char*, TNode> nodes[] = {
+      {"fifo", TNode::Fifo},
+      {"socket", TNode::Socket},
+      {"chardev", TNode::CharDevice},
+      {"blockdev", TNode::BlockDevice}};
+  std::vector<std::pair<std::string, TNode>> made;
+  for (const TNamedWriter& w : writers) {
+    const std::string e = w.Extension;
+    for (const auto& [name, kind] : nodes)
+      if (savefaults::MakeNode(dir / (name + e), kind)) made.emplace_back(dir / (name + e), kind);
+    fs::create_symlink(dir / ("fifo" + e), dir / ("tofifo" + e));
+    WriteBytes(dir / ("readonly" + e), {9});
+    fs::permissions(dir / ("readonly" + e), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::create_symlink(dir / ("readonly" + e), dir / ("toreadonly" + e));
+  }
+  // Devices need root and the right to make them; pipes and sockets do not.
+  ASSERT_GE(made.size(), 2 * writers.size());
+  const bool devices = made.size() == std::size(nodes) * writers.size();
   struct TCase {
     const char* Name;  // each writer's extension follows
-    const char* Reason;
+    const char* Reason;  // empty: the write-protected file, named
   };
   const TCase cases[] = {
       {"missing/a", "No such file or directory"},
@@ -96,13 +120,41 @@ TEST(SaveFailures, TheSystemsReasonFollowsOnASecondLine) {
       {"folder", "Is a directory"},
       {"loop1", "Too many levels of symbolic links"},
       {"dangling", "The name is a symbolic link to a file that does not exist"},
+      {"fifo", "Not a regular file"},
+      {"socket", "Not a regular file"},
+      {"chardev", "Not a regular file"},
+      {"blockdev", "Not a regular file"},
+      {"tofifo", "Not a regular file"},
+      {"readonly", ""},
+      {"toreadonly", ""},
   };
+  int refused = 0, tried = 0;
   for (const TNamedWriter& w : writers) {
+    const std::string e = w.Extension;
     for (const TCase& c : cases) {
-      const std::string name = c.Name + std::string(w.Extension);
-      EXPECT_EQ(w.Write(dir / name), SaveText(w.Extension) + "\n" + c.Reason) << name;
+      const std::string name = c.Name + e;
+      if (!devices && std::string(c.Name).find("dev") != std::string::npos) continue;
+      const std::string reason =
+          *c.Reason ? std::string(c.Reason) : "The file \"" + (dir / ("readonly" + e)) + "\" is write-protected";
+      const std::string text = w.Write(dir / name);
+      EXPECT_EQ(text, SaveText(w.Extension) + "\n" + reason) << name;
+      ++tried;
+      refused += !text.empty();
     }
   }
+  std::printf("[ figures  ] %d saves onto what a save must not replace (devices %s), %d refused\n", tried,
+              devices ? "made" : "not made here", refused);
+  for (const auto& [path, kind] : made) EXPECT_TRUE(savefaults::IsNode(path, kind)) << path;
+  for (const TNamedWriter& w : writers) {
+    const std::string e = w.Extension;
+    EXPECT_TRUE(fs::is_symlink(dir / ("tofifo" + e)));
+    EXPECT_EQ(ReadBytes(dir / ("readonly" + e)), Bytes{9});
+    EXPECT_EQ(fs::status(dir / ("readonly" + e)).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  }
+  // Nothing was written beside them either.
+  for (const auto& entry : fs::directory_iterator(dir.Path))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
   // The links are still links, to nothing, and the folder is a folder.
   for (const char* link : {"dangling.fits", "dangling.bmp", "loop1.kvx"}) {
     std::error_code ec;
@@ -199,4 +251,68 @@ TEST(SaveFailures, TheNextSaveRemovesTemporariesAnInterruptedSaveLeft) {
   EXPECT_TRUE(WriteFITSFloat(dir / "m42.fits", h, grey).empty());
   EXPECT_FALSE(fs::exists(live));
   EXPECT_TRUE(fs::exists(dir / "m42.fits"));
+}
+
+// A save survives a crash: the new file's data are synced before it takes
+// the name, the folder after; a sync that fails is a failed save.
+TEST(SaveFailures, TheDataAreSyncedBeforeTheRenameAndAFailedSyncFailsTheSave) {
+  TempDir dir;
+  TDataImage grey;
+  NoiseImage(grey, 40);
+  const TFastBMP picture = Pattern(40, 40, 5);
+  const std::vector<TNamedWriter> writers = Writers(grey, picture);
+  struct stat folder {};
+  ASSERT_EQ(::stat(dir.Path.c_str(), &folder), 0);
+  struct TCase {
+    const char* What;
+    int FileErrno, FolderErrno;
+    const char* Reason;  // empty: saved
+    bool Replaced;       // the new file holds the name afterwards
+  };
+  const TCase cases[] = {
+      {"both synced", 0, 0, "", true},
+      {"the file's sync fails", EIO, 0, "Input/output error", false},
+      {"the disk fills at the sync", ENOSPC, 0, "No space left on device", false},
+      {"the folder's sync fails", 0, EIO, "Input/output error", true},
+      {"a file system that cannot sync", EINVAL, EINVAL, "", true},
+  };
+  int failed = 0, kept = 0;
+  for (const TNamedWriter& w : writers) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(w.Extension) + ": " + c.What);
+      const std::string file = dir / (std::string("old") + w.Extension);
+      WriteBytes(file, {1, 2, 3});
+      std::string text;
+      std::vector<savefaults::SyncWatch::TSync> log;
+      {
+        savefaults::SyncWatch watch(c.FileErrno, c.FolderErrno);
+        text = w.Write(file);
+        log = savefaults::SyncWatch::Log();
+      }
+      EXPECT_EQ(text, *c.Reason ? SaveText(w.Extension) + "\n" + c.Reason : std::string());
+      failed += !text.empty();
+      const Bytes now = ReadBytes(file);
+      if (c.Replaced) {
+        EXPECT_GT(now.size(), 3u);
+      } else {
+        EXPECT_EQ(now, (Bytes{1, 2, 3}));
+        kept += now == Bytes{1, 2, 3};
+      }
+      // The file synced is the one that took the name; no rename, no folder sync.
+      struct stat target {};
+      ASSERT_EQ(::stat(file.c_str(), &target), 0);
+      ASSERT_EQ(log.size(), c.Replaced ? 2u : 1u);
+      EXPECT_FALSE(log[0].Folder);
+      EXPECT_EQ(log[0].Inode == target.st_ino, c.Replaced);
+      if (c.Replaced) {
+        EXPECT_TRUE(log[1].Folder);
+        EXPECT_EQ(log[1].Inode, folder.st_ino);
+      }
+    }
+  }
+  std::printf("[ figures  ] %zu saves, syncs failing or not: %d failed, %d of them before the rename with the old "
+              "file kept\n",
+              std::size(cases) * writers.size(), failed, kept);
+  // No temporary is left by any of them.
+  EXPECT_EQ(EntryCount(dir.Path), writers.size());
 }

@@ -161,3 +161,63 @@ TEST(ApplicationObject, ExceptionFromHandlerBecomesErrorBox) {
   EXPECT_EQ(rec.Boxes[0].Type, TMsgDlgType::mtError);
   EXPECT_EQ(rec.Boxes[0].Text, QStringLiteral("Conversion failed: 'abc' is not a valid floating point value"));
 }
+
+namespace {
+// A handler that needs memory there is not, as a chart's layout does while
+// memory is exhausted: it fails on its first Failures runs, and each failure
+// asks for it to run again (as a layout that was not done is asked for again).
+class ShortOfMemory : public QObject {
+ public:
+  int Failures = 4, Runs = 0;
+  bool event(QEvent* e) override {
+    if (e->type() != QEvent::User) return QObject::event(e);
+    if (++Runs > Failures) return true;
+    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    throw std::bad_alloc();
+  }
+};
+}  // namespace
+
+// Memory that runs out in a handler is said once, in one box, and nothing
+// crosses the event loop: not when the box's own loop runs the failing handler
+// again, and not when the box itself cannot be made for want of memory.
+TEST(ApplicationObject, ExhaustedMemoryIsSaidOnceAndNothingCrossesTheLoop) {
+  ASSERT_NE(Application(), nullptr);
+  const struct {
+    const char* What;
+    int Failures;       // of the handler
+    bool BoxRunsLoop;   // as a modal box does while it is up
+    int BoxFailures;    // boxes that cannot be made first
+    std::size_t Boxes;  // "Out of memory" boxes seen
+  } cases[] = {
+      {"a box", 1, false, 0, 1},
+      {"a box whose loop runs the handler again", 4, true, 0, 1},
+      {"a box that cannot be made at first", 4, true, 1, 1},
+      {"a box that can never be made", 4, true, 1000, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    ShortOfMemory handler;
+    handler.Failures = c.Failures;
+    std::vector<QString> boxes;
+    int failures = c.BoxFailures;
+    const MessageBox::THook previous = MessageBox::SetHook([&](TMsgDlgType, const QString& Text, unsigned) -> int {
+      if (failures > 0) {
+        --failures;
+        throw std::bad_alloc();
+      }
+      boxes.push_back(Text);
+      if (c.BoxRunsLoop)
+        for (int i = 0; i < 12; ++i) QCoreApplication::processEvents();
+      return mrOk;
+    });
+    QCoreApplication::postEvent(&handler, new QEvent(QEvent::User));
+    EXPECT_NO_THROW({
+      for (int i = 0; i < 24; ++i) QCoreApplication::processEvents();
+    });
+    MessageBox::SetHook(previous);
+    EXPECT_EQ(boxes, std::vector<QString>(c.Boxes, QStringLiteral("Out of memory")));
+    // The handler ran on once memory was there again.
+    EXPECT_EQ(handler.Runs, handler.Failures + 1);
+  }
+}

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSettings>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <functional>
 #include <vector>
@@ -228,6 +229,98 @@ TEST_F(RegistryTest, AStoreThatCannotBeParsedIsKeptAsideAndTheUserToldOnce) {
   EXPECT_EQ(boxes.size(), 2u);
   EXPECT_EQ(read(file + QStringLiteral(".damaged")), first);
   EXPECT_EQ(read(file + QStringLiteral(".damaged-2")), second);
+  MessageBox::SetHook(previous);
+}
+
+// A settings file in any text but the program's own (UTF-8), or no text at
+// all, is kept aside with one warning before the defaults start; the
+// program's own text, with or without a byte-order mark, is read.
+TEST(RegistryEncodings, AFileNotInTheProgramsOwnTextIsKeptAsideWithOneWarning) {
+  std::vector<QString> boxes;
+  const MessageBox::THook previous = MessageBox::SetHook([&](TMsgDlgType Type, const QString& Text, unsigned) {
+    EXPECT_EQ(Type, TMsgDlgType::mtWarning);
+    boxes.push_back(Text);
+    return int(mrOk);
+  });
+  // The text the program writes, with a folder name beyond ASCII.
+  const QString folder = QStringLiteral("/data/\u00c5ngstr\u00f6m/M\u00b2");
+  QByteArray own;
+  {
+    QTemporaryDir dir;
+    TRegistry::SetStorageFile(dir.filePath(QStringLiteral("registry.ini")));
+    {
+      TRegistry reg;
+      ASSERT_TRUE(reg.OpenKey(kKeyA, true));
+      reg.WriteString(QStringLiteral("ImageDir"), folder);
+      reg.WriteInteger(QStringLiteral("SavePrompt"), 0);
+    }
+    QFile f(dir.filePath(QStringLiteral("registry.ini")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    own = f.readAll();
+  }
+  ASSERT_TRUE(own.contains("\xc3\x85ngstr"));
+  auto encoded = [&own](QStringConverter::Encoding E, bool Mark) {
+    QStringEncoder encode(E, Mark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    return QByteArray(encode(QString::fromUtf8(own)));
+  };
+  QByteArray noise(4096, '\0');
+  std::uint32_t seed = 2024;
+  for (char& c : noise) c = char((seed = seed * 1664525u + 1013904223u) >> 24);
+  QByteArray latin1 = own;
+  latin1.replace("\xc3\x85", "\xc5").replace("\xc3\xb6", "\xf6").replace("\xc2\xb2", "\xb2");
+  QByteArray withNul = own;
+  withNul.insert(withNul.indexOf("SavePrompt"), '\0');
+  const struct {
+    const char* What;
+    QByteArray Bytes;
+    bool KeptAside;
+  } cases[] = {
+      {"UTF-16 with a byte-order mark", encoded(QStringConverter::Utf16, true), true},
+      {"UTF-16LE", encoded(QStringConverter::Utf16LE, false), true},
+      {"UTF-16BE", encoded(QStringConverter::Utf16BE, false), true},
+      {"UTF-32 with a byte-order mark", encoded(QStringConverter::Utf32, true), true},
+      {"Latin-1", latin1, true},
+      {"a NUL byte among the lines", withNul, true},
+      {"random bytes", noise, true},
+      {"the program's own text", own, false},
+      {"its own text after a byte-order mark", encoded(QStringConverter::Utf8, true), false},
+  };
+  int kept = 0, warnings = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("registry.ini"));
+    TRegistry::SetStorageFile(file);
+    {
+      QFile f(file);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(c.Bytes) == c.Bytes.size());
+    }
+    boxes.clear();
+    for (int run = 0; run < 2; ++run) {
+      TRegistry reg;
+      const bool open = reg.OpenKey(kKeyA, false);
+      EXPECT_EQ(open, !c.KeptAside);
+      if (open) {
+        EXPECT_EQ(reg.ReadString(QStringLiteral("ImageDir")), folder);
+        EXPECT_EQ(reg.ReadInteger(QStringLiteral("SavePrompt")), 0);
+      }
+    }
+    warnings += int(boxes.size());
+    QFile aside(file + QStringLiteral(".damaged"));
+    if (c.KeptAside) {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_TRUE(boxes[0].contains(aside.fileName())) << boxes[0].toStdString();
+      ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+      EXPECT_EQ(aside.readAll(), c.Bytes);
+      kept += 1;
+    } else {
+      EXPECT_TRUE(boxes.empty());
+      EXPECT_FALSE(aside.exists());
+    }
+  }
+  std::printf("[ figures  ] %zu settings encodings: %d kept aside, %d warnings, no file lost\n", std::size(cases), kept,
+              warnings);
+  TRegistry::SetStorageFile(QString());
   MessageBox::SetHook(previous);
 }
 
