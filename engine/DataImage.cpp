@@ -329,40 +329,81 @@ struct TGreyIndexer {
 // that distance of a half, where the group is redone by the extended formula.
 bool FloatIndexSafe(long double F) { return std::fabs(F) < 0x1p100L; }
 
-// Grey: every index shows as its own value in all three bytes (the first
-// palette and table), so no lookup is needed.
-template <bool Grey>
-__attribute__((target("avx2"))) void GreyRowAVX2(const TGreyIndexer& Index, const std::uint32_t* Packed,
-                                                 const std::uint8_t (*Colour)[3], const float* Src,
-                                                 std::uint8_t* Dst, int W) {
-  const __m256 black = _mm256_set1_ps(Index.Black), f = _mm256_set1_ps(float(Index.F));
+// The display indexes of 32 pixels as bytes in order, in float with the
+// check above: a group with a value near a half is redone by the extended
+// formula (about one group in a hundred).
+__attribute__((target("avx2"), always_inline)) inline __m256i Indexes32(const float* Src, float Black, long double F,
+                                                                      __m256 black, __m256 f) {
   const __m256 lo = _mm256_setzero_ps(), hi = _mm256_set1_ps(255.0f), near = _mm256_set1_ps(0.5f - 0x1p-13f);
   const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
-  const __m128i pack = Grey ? _mm_setr_epi8(0, 0, 0, 4, 4, 4, 8, 8, 8, 12, 12, 12, -1, -1, -1, -1)
-                            : _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  int x = 0;
-  // Each group writes 4 bytes past its own 24, which the next group overwrites.
-  for (; x + 10 <= W; x += 8) {
-    const __m256 q = _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(Src + x), black), f);
+  __m256i g[4];
+  __m256 unsure = _mm256_setzero_ps();
+  for (int k = 0; k < 4; ++k) {
+    const __m256 q = _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(Src + 8 * k), black), f);
     // max returns its second operand for NaN: a NaN becomes 0. Below 0 and
     // above 255 the extended value is too, within 2^-14: no half is near.
     const __m256 c = _mm256_min_ps(_mm256_max_ps(q, lo), hi);
     const __m256 r = _mm256_round_ps(c, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     // c - r is exact; within 2^-13 of a half the extended value may round the other way.
-    const __m256 off = _mm256_and_ps(_mm256_sub_ps(c, r), magnitude);
-    const int unsure = _mm256_movemask_ps(_mm256_cmp_ps(off, near, _CMP_GE_OQ));
-    __m256i g = _mm256_cvtps_epi32(r);
-    if (__builtin_expect(unsure != 0, 0)) {
-      alignas(32) std::int32_t lanes[8];
-      for (int l = 0; l < 8; ++l) lanes[l] = IndexOfQuick(Src[x + l], Index.Black, Index.F);
-      g = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
-    }
-    const __m256i k = Grey ? g : _mm256_i32gather_epi32(reinterpret_cast<const int*>(Packed), g, 4);
-    std::uint8_t* p = Dst + 3 * std::size_t(x);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(_mm256_castsi256_si128(k), pack));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 12), _mm_shuffle_epi8(_mm256_extracti128_si256(k, 1), pack));
+    unsure = _mm256_or_ps(unsure, _mm256_cmp_ps(_mm256_and_ps(_mm256_sub_ps(c, r), magnitude), near, _CMP_GE_OQ));
+    g[k] = _mm256_cvtps_epi32(r);
   }
-  for (; x < W; ++x) std::memcpy(Dst + 3 * std::size_t(x), Colour[Index(Src[x])], 3);
+  if (__builtin_expect(_mm256_movemask_ps(unsure) != 0, 0)) {
+    alignas(32) std::uint8_t idx[32];
+    for (int l = 0; l < 32; ++l) idx[l] = std::uint8_t(IndexOfQuick(Src[l], Black, F));
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(idx));
+  }
+  // Packing works within the halves of the registers: pixels 0-3, 8-11, 16-19,
+  // 24-27, then 4-7, ...; the permutation puts them in order.
+  const __m256i b = _mm256_packus_epi16(_mm256_packus_epi32(g[0], g[1]), _mm256_packus_epi32(g[2], g[3]));
+  return _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+}
+
+// Writes the pixels of n display indexes (n <= 32) at P. Grey (the first
+// palette and table) shows every index as its own value in all three bytes,
+// 96 bytes for a whole group; a palette is looked up one pixel at a time in
+// Packed (blue, green, red, 0).
+template <bool Grey>
+__attribute__((target("avx2"), always_inline)) inline void EmitPixels(__m256i Idx, const std::uint32_t* Packed,
+                                                                      std::uint8_t* P, int n) {
+  if (Grey && n == 32) {
+    // Bytes i / 3 of a register's half: output bytes 0-31, 32-63 and 64-95.
+    const __m256i spread01 = _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7,
+                                              7, 8, 8, 8, 9, 9, 9, 10, 10);
+    const __m256i spread20 = _mm256_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15, 0, 0,
+                                              0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+    const __m256i spread12 = _mm256_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10, 10, 11, 11, 11, 12,
+                                              12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+    const __m256i lo = _mm256_permute2x128_si256(Idx, Idx, 0x00), hi = _mm256_permute2x128_si256(Idx, Idx, 0x11);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(P), _mm256_shuffle_epi8(lo, spread01));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(P + 32), _mm256_shuffle_epi8(Idx, spread20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(P + 64), _mm256_shuffle_epi8(hi, spread12));
+    return;
+  }
+  alignas(32) std::uint8_t b[32];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(b), Idx);
+  // Four bytes a pixel, the fourth overwritten by the next; the last pixel three.
+  for (int l = 0; l + 1 < n; ++l) {
+    const std::uint32_t c = Grey ? b[l] * 0x010101u : Packed[b[l]];
+    std::memcpy(P + 3 * l, &c, 4);
+  }
+  const std::uint32_t c = Grey ? b[n - 1] * 0x010101u : Packed[b[n - 1]];
+  std::memcpy(P + 3 * (n - 1), &c, 3);
+}
+
+// One row in groups of 32 pixels; the last few go through a padded group.
+template <bool Grey>
+__attribute__((target("avx2"))) void GreyRowAVX2(float Black, long double F, const std::uint32_t* Packed,
+                                                 const float* Src, std::uint8_t* Dst, int W) {
+  const __m256 black = _mm256_set1_ps(Black), f = _mm256_set1_ps(float(F));
+  int x = 0;
+  for (; x + 32 <= W; x += 32)
+    EmitPixels<Grey>(Indexes32(Src + x, Black, F, black, f), Packed, Dst + 3 * std::size_t(x), 32);
+  if (x < W) {
+    alignas(32) float tail[32] = {};
+    std::memcpy(tail, Src + x, sizeof(float) * std::size_t(W - x));
+    EmitPixels<Grey>(Indexes32(tail, Black, F, black, f), Packed, Dst + 3 * std::size_t(x), W - x);
+  }
 }
 
 }  // namespace
@@ -430,7 +471,6 @@ void TDataImage::UpdateBitmap() {
     return;
   }
 
-  const TGreyIndexer index(black, f);
   if (Processor::AVX2() && FloatIndexSafe(f)) {
     std::uint32_t packed[256];
     bool grey = true;
@@ -440,10 +480,11 @@ void TDataImage::UpdateBitmap() {
     }
     const auto row = grey ? GreyRowAVX2<true> : GreyRowAVX2<false>;
     Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
-      for (std::int64_t y = y0; y < y1; ++y) row(index, packed, colour, plane + y * w, Bitmap.TopRow(int(y)), w);
+      for (std::int64_t y = y0; y < y1; ++y) row(black, f, packed, plane + y * w, Bitmap.TopRow(int(y)), w);
     }, Parallel::MinItemsPerPart(w));
     return;
   }
+  const TGreyIndexer index(black, f);
   Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
     for (std::int64_t y = y0; y < y1; ++y) {
       std::uint8_t* dst = Bitmap.TopRow(int(y));
