@@ -1003,8 +1003,9 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
   }
   if (W < 3 || H < 3) return true;
   if (Processor::AVX2()) {
+    const bool stream = FilterSums::StreamPlane(W, H);
     ForRows(1, H - 1, [&](int ya, int yb) {
-      FilterSums::Convolve3x3RowsAVX2(K, Src, Dst, W, ya, yb, White, Convolve3x3PlainRow);
+      FilterSums::Convolve3x3RowsAVX2(K, Src, Dst, W, ya, yb, White, stream, Convolve3x3PlainRow);
     });
     return true;
   }
@@ -1163,7 +1164,8 @@ bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
   const int h = N / 2;
   if (W <= 2 * h || H <= 2 * h) return true;
   if (Processor::AVX2()) {
-    ForRows(h, H - h, [&](int ya, int yb) { FilterSums::MeanRowsAVX2(N, Src, Dst, W, ya, yb, MeanRowPlain); });
+    const bool stream = FilterSums::StreamPlane(W, H);
+    ForRows(h, H - h, [&](int ya, int yb) { FilterSums::MeanRowsAVX2(N, Src, Dst, W, ya, yb, stream, MeanRowPlain); });
     return true;
   }
   const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);

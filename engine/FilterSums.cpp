@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -144,13 +145,18 @@ TRowRange RangeOf(const float* R, int W, int F) {
 // How the sums of a window are formed. Every partial sum is a multiple of
 // 2^Lsb below 2^(Top + F), F bounding log2 of the number of values summed
 // (times their weights); it is exact in B bits when Top + F - Lsb <= B.
-// Singles and doubles then give the exact sum, and the Single of its quotient
-// by the divisor is the one the extended sum gives (the quotient lies too far
-// from every halfway point between Singles for the extended rounding to move
-// it onto one). Up to 64 bits the extended sum is still exact, and a double
-// split into a part on the grid 2^S and the rest below it keeps both parts'
-// sums exact; their quotient is then known to within a few units of a
-// double's last place, close enough except near a halfway point.
+// Singles and doubles then give the exact sum. Up to 64 bits the extended sum
+// of the plain algorithm is exact too, and every value split into a Single
+// part on the grid 2^S and the rest below it keeps both parts' sums exact,
+// the first in Singles, the second in doubles.
+//
+// The exact quotient q of such a sum by the divisor rounds to the same Single
+// as the extended one: q lies too far from every halfway point between
+// Singles for the extended rounding to move it onto one, or for a double's.
+// So a Single division of the exact sum gives that Single, and so does the
+// Single of a double division; a product with the inverse, or the sum of the
+// two parts, comes within 3 units of a double's last place of q, which
+// decides the Single except near a halfway point (then the plain way).
 enum TLevel : int { kPlain = 0, kSplit = 1, kDouble = 2, kSingle = 3 };
 
 int LevelOf(int Top, int Lsb, int F) {
@@ -158,52 +164,103 @@ int LevelOf(int Top, int Lsb, int F) {
   const int span = Top + F - Lsb;
   if (span <= 24 && Top + F <= 127) return kSingle;
   if (span <= 53) return kDouble;
-  if (span <= 64) return kSplit;
+  if (span <= 64 && Top + F <= 127 && span <= 78 - F) return kSplit;
   return kPlain;
 }
 
-// The split point S: coarse parts are multiples of 2^S, so their sums below
-// 2^(Top + F) are exact when Top + F - 53 <= S; fine parts are below 2^(S-1),
-// so their sums are exact when S - 1 + F <= Lsb + 53. F >= 2 keeps every
-// value below 2^(S + 51), where adding and taking away 1.5 * 2^(S + 52)
-// rounds it to the grid.
-bool SplitFits(int S, int Top, int Lsb, int F) { return Top + F - 53 <= S && S <= Lsb + 54 - F; }
+// The split point S: Single parts are multiples of 2^S, so their sums below
+// 2^(Top + F) are exact in Singles when Top + F - 24 <= S; the rest is below
+// 2^(S-1), so its sums are exact in doubles when S - 1 + F <= Lsb + 53. F >= 2
+// keeps every value below 2^(S + 22), where adding and taking away
+// 1.5 * 2^(S + 23) rounds it to the grid; the rest is then a Single as well.
+bool SplitFits(int S, int Top, int Lsb, int F) { return Top + F - 24 <= S && S <= Lsb + 54 - F; }
 
 int SplitPoint(int Top, int Lsb, int F) {
-  const int lo = Top + F - 53, hi = Lsb + 54 - F;
-  return lo + (hi - lo) / 2;
+  const int lo = Top + F - 24, hi = Lsb + 54 - F;
+  return std::min(lo + (hi - lo) / 2, 103);
 }
 
-FS_AVX2_INLINE void Split4(__m256d v, __m256d C, __m256d& Hi, __m256d& Lo) {
-  Hi = _mm256_sub_pd(_mm256_add_pd(v, C), C);
-  Lo = _mm256_sub_pd(v, Hi);
+FS_AVX2_INLINE void Split8(__m256 v, __m256 C, __m256& Hi, __m256& Lo) {
+  Hi = _mm256_sub_ps(_mm256_add_ps(v, C), C);
+  Lo = _mm256_sub_ps(v, Hi);
 }
 
-inline void Split1(double v, double C, double& Hi, double& Lo) {
+inline void Split1(float v, float C, float& Hi, float& Lo) {
   Hi = (v + C) - C;
   Lo = v - Hi;
 }
 
+FS_AVX2_INLINE __m256d Low4(__m256 v) { return _mm256_cvtps_pd(_mm256_castps256_ps128(v)); }
+FS_AVX2_INLINE __m256d High4(__m256 v) { return _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)); }
 FS_AVX2_INLINE __m256d Load4(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
+FS_AVX2_INLINE __m256 Join(__m256d Lo, __m256d Hi) {
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(Lo)), _mm256_cvtpd_ps(Hi), 1);
+}
 
 // Lanes where q may not round to the Single that the exact quotient rounds
 // to: within 8 units of a double's last place of a halfway point between
-// Singles (q is within 3 of the exact quotient). Below the normal Singles,
-// where they lie further apart, an odd divisor keeps every exact quotient of
-// a sum of Singles 2^-150 / divisor or more away from their halfway points.
+// Singles. Below the normal Singles, where they lie further apart, an odd
+// divisor keeps every exact quotient of a sum of Singles 2^-150 / divisor or
+// more away from their halfway points.
 FS_AVX2_INLINE int Unsure4(__m256d q) {
   const __m256i below = _mm256_and_si256(_mm256_add_epi64(_mm256_castpd_si256(q), _mm256_set1_epi64x(8 - 0x10000000LL)),
                                          _mm256_set1_epi64x(0x1FFFFFFF));
   return _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_set1_epi64x(17), below)));
 }
 
-// The start of the group of L pixels after the one at x, within [.., X1)
-// (X1 when x's was the last): the last group overlaps the one before it
-// rather than leaving a tail.
-template <int L>
-inline int NextGroup(int x, int X1) {
-  if (x + L >= X1) return X1;
-  return std::min(x + L, X1 - L);
+FS_AVX2_INLINE int Unsure8(__m256d Lo, __m256d Hi) { return Unsure4(Lo) | Unsure4(Hi) << 4; }
+
+// Writes the pixels X0 .. X1 - 1 of a row at Out (X1 - X0 >= 8) in groups
+// of 8: Group(x, v) puts the values of x .. x + 7 in v and returns the lanes
+// that Redo(x) must do one by one. The last group overlaps the one before it
+// rather than leaving a tail. With Stream the whole 64-byte lines go past the
+// caches (for planes far larger than them: no read of the old row first); the
+// ends of the row, in lines of their own, are stored normally and masked
+// where a group would reach into a streamed line.
+template <typename G, typename R>
+FS_AVX2_INLINE void WriteRow(float* Out, int X0, int X1, bool Stream, G&& Group, R&& Redo) {
+  auto put = [&](int x, bool stream, int from, int to) __attribute__((target("avx2"), always_inline)) {
+    __m256 v;
+    int redo = Group(x, v);
+    if (stream) {
+      _mm256_stream_ps(Out + x, v);
+    } else if (from == 0 && to == 8) {
+      _mm256_storeu_ps(Out + x, v);
+    } else {
+      const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+      const __m256i mask = _mm256_and_si256(_mm256_cmpgt_epi32(lane, _mm256_set1_epi32(from - 1)),
+                                            _mm256_cmpgt_epi32(_mm256_set1_epi32(to), lane));
+      _mm256_maskstore_ps(Out + x, mask, v);
+      redo &= ((1 << to) - 1) & ~((1 << from) - 1);
+    }
+    for (; redo; redo &= redo - 1) {
+      const int l = std::countr_zero(unsigned(redo));
+      Out[x + l] = Redo(x + l);
+    }
+  };
+  const int lead = int((-(reinterpret_cast<std::uintptr_t>(Out) / sizeof(float))) & 15);  // Out + lead: a line start
+  const int a = X0 + ((lead - X0) & 15), b = X1 - ((X1 - lead) & 15);  // the whole lines: [a, b)
+  if (!Stream || b - a < 16) {
+    for (int x = X0;; x += 8) {
+      if (x + 8 > X1) x = X1 - 8;
+      put(x, false, 0, 8);
+      if (x + 8 >= X1) break;
+    }
+    return;
+  }
+  if (a - X0 >= 8) {
+    put(X0, false, 0, 8);
+    put(a - 8, false, 0, 8);
+  } else if (a > X0) {
+    put(X0, false, 0, a - X0);
+  }
+  for (int x = a; x < b; x += 8) put(x, true, 0, 8);
+  if (X1 - b >= 8) {
+    put(b, false, 0, 8);
+    put(X1 - 8, false, 0, 8);
+  } else if (X1 > b) {
+    put(X1 - 8, false, 8 - (X1 - b), 8);
+  }
 }
 
 // ---- the mean ----
@@ -219,13 +276,14 @@ float MeanPixel(int N, const float* Src, int W, int x, int y) {
   return float(s / ((long double)N * N));
 }
 
-// The sums down each column of the window's N rows, for every x.
+// The sums down each column of the window's N rows, for every x: in F
+// (Singles), in D (doubles), or split, the Single parts in F and the rest in D.
 struct TColumns {
   int Level = kPlain;  // kPlain: not set up
   int S = 0;
-  double C = 0;
+  float C = 0;
   std::vector<float> F;
-  std::vector<double> H, L;
+  std::vector<double> D;
 };
 
 // Column sums += row Add - row Sub (Sub null: += Add).
@@ -255,80 +313,125 @@ FS_AVX2 void SlideDouble(double* Col, const float* Add, const float* Sub, int W)
   }
 }
 
-FS_AVX2 void SlideSplit(double* H, double* L, double C, const float* Add, const float* Sub, int W) {
-  const __m256d c = _mm256_set1_pd(C);
+FS_AVX2 void SlideSplit(float* F, double* D, float C, const float* Add, const float* Sub, int W) {
+  const __m256 c = _mm256_set1_ps(C);
   int x = 0;
-  for (; x + 4 <= W; x += 4) {
-    __m256d ah, al, sh = _mm256_setzero_pd(), sl = _mm256_setzero_pd();
-    Split4(Load4(Add + x), c, ah, al);
-    if (Sub) Split4(Load4(Sub + x), c, sh, sl);
-    _mm256_storeu_pd(H + x, _mm256_add_pd(_mm256_loadu_pd(H + x), _mm256_sub_pd(ah, sh)));
-    _mm256_storeu_pd(L + x, _mm256_add_pd(_mm256_loadu_pd(L + x), _mm256_sub_pd(al, sl)));
+  for (; x + 8 <= W; x += 8) {
+    __m256 ah, al, sh = _mm256_setzero_ps(), sl = _mm256_setzero_ps();
+    Split8(_mm256_loadu_ps(Add + x), c, ah, al);
+    if (Sub) Split8(_mm256_loadu_ps(Sub + x), c, sh, sl);
+    _mm256_storeu_ps(F + x, _mm256_add_ps(_mm256_loadu_ps(F + x), _mm256_sub_ps(ah, sh)));
+    _mm256_storeu_pd(D + x, _mm256_add_pd(_mm256_loadu_pd(D + x), _mm256_sub_pd(Low4(al), Low4(sl))));
+    _mm256_storeu_pd(D + x + 4, _mm256_add_pd(_mm256_loadu_pd(D + x + 4), _mm256_sub_pd(High4(al), High4(sl))));
   }
   for (; x < W; ++x) {
-    double ah, al, sh = 0, sl = 0;
+    float ah, al, sh = 0, sl = 0;
     Split1(Add[x], C, ah, al);
     if (Sub) Split1(Sub[x], C, sh, sl);
-    H[x] += ah - sh;
-    L[x] += al - sl;
-  }
-}
-
-FS_AVX2_INLINE __m256 SumSingle8(const float* Col, int N) {
-  __m256 s = _mm256_loadu_ps(Col);
-  for (int k = 1; k < N; ++k) s = _mm256_add_ps(s, _mm256_loadu_ps(Col + k));
-  return s;
-}
-
-FS_AVX2_INLINE __m256d SumDouble4(const double* Col, int N) {
-  __m256d s = _mm256_loadu_pd(Col);
-  for (int k = 1; k < N; ++k) s = _mm256_add_pd(s, _mm256_loadu_pd(Col + k));
-  return s;
-}
-
-// One output row from the column sums (x = h .. W - 1 - h, at least 8 pixels).
-FS_AVX2 void MeanOut(const TColumns& Col, int N, const float* Src, float* Dst, int W, int y) {
-  const int h = N / 2;
-  float* out = Dst + std::size_t(y) * W;
-  switch (Col.Level) {
-    case kSingle: {
-      const __m256 area = _mm256_set1_ps(float(N * N));
-      const float* c = Col.F.data();
-      for (int x = h; x < W - h; x = NextGroup<8>(x, W - h))
-        _mm256_storeu_ps(out + x, _mm256_div_ps(SumSingle8(c + x - h, N), area));
-      break;
-    }
-    case kDouble: {
-      const __m256d area = _mm256_set1_pd(double(N * N));
-      const double* c = Col.H.data();
-      for (int x = h; x < W - h; x = NextGroup<4>(x, W - h)) {
-        _mm_storeu_ps(out + x, _mm256_cvtpd_ps(_mm256_div_pd(SumDouble4(c + x - h, N), area)));
-      }
-      break;
-    }
-    default: {
-      const __m256d inverse = _mm256_set1_pd(1.0 / double(N * N));
-      const double* hc = Col.H.data();
-      const double* lc = Col.L.data();
-      for (int x = h; x < W - h; x = NextGroup<4>(x, W - h)) {
-        const __m256d s = _mm256_add_pd(SumDouble4(hc + x - h, N), SumDouble4(lc + x - h, N));
-        const __m256d q = _mm256_mul_pd(s, inverse);
-        _mm_storeu_ps(out + x, _mm256_cvtpd_ps(q));
-        if (const int unsure = Unsure4(q)) {
-          for (int l = 0; l < 4; ++l)
-            if (unsure & (1 << l)) out[x + l] = MeanPixel(N, Src, W, x + l, y);
-        }
-      }
-      break;
-    }
+    F[x] += ah - sh;
+    D[x] += double(al) - double(sl);
   }
 }
 
 void Slide(TColumns& Col, const float* Add, const float* Sub, int W) {
   switch (Col.Level) {
     case kSingle: SlideSingle(Col.F.data(), Add, Sub, W); break;
-    case kDouble: SlideDouble(Col.H.data(), Add, Sub, W); break;
-    default: SlideSplit(Col.H.data(), Col.L.data(), Col.C, Add, Sub, W); break;
+    case kDouble: SlideDouble(Col.D.data(), Add, Sub, W); break;
+    default: SlideSplit(Col.F.data(), Col.D.data(), Col.C, Add, Sub, W); break;
+  }
+}
+
+// The sum of Col[0 .. N - 1] lane by lane, as a tree (N known while
+// compiling, 0: any n); the sums are exact, so their order is free.
+template <int N>
+FS_AVX2_INLINE __m256 SumSingle8(const float* Col, int n) {
+  if constexpr (N == 3) {
+    return _mm256_add_ps(_mm256_add_ps(_mm256_loadu_ps(Col), _mm256_loadu_ps(Col + 1)), _mm256_loadu_ps(Col + 2));
+  } else if constexpr (N == 5) {
+    return _mm256_add_ps(_mm256_add_ps(_mm256_add_ps(_mm256_loadu_ps(Col), _mm256_loadu_ps(Col + 1)),
+                                       _mm256_add_ps(_mm256_loadu_ps(Col + 2), _mm256_loadu_ps(Col + 3))),
+                         _mm256_loadu_ps(Col + 4));
+  } else if constexpr (N == 7) {
+    const __m256 a = _mm256_add_ps(_mm256_add_ps(_mm256_loadu_ps(Col), _mm256_loadu_ps(Col + 1)),
+                                   _mm256_add_ps(_mm256_loadu_ps(Col + 2), _mm256_loadu_ps(Col + 3)));
+    const __m256 b = _mm256_add_ps(_mm256_add_ps(_mm256_loadu_ps(Col + 4), _mm256_loadu_ps(Col + 5)),
+                                   _mm256_loadu_ps(Col + 6));
+    return _mm256_add_ps(a, b);
+  } else {
+    __m256 s0 = _mm256_loadu_ps(Col), s1 = _mm256_setzero_ps();
+    int k = 1;
+    for (; k + 1 < n; k += 2) {
+      s0 = _mm256_add_ps(s0, _mm256_loadu_ps(Col + k));
+      s1 = _mm256_add_ps(s1, _mm256_loadu_ps(Col + k + 1));
+    }
+    if (k < n) s0 = _mm256_add_ps(s0, _mm256_loadu_ps(Col + k));
+    return _mm256_add_ps(s0, s1);
+  }
+}
+
+template <int N>
+FS_AVX2_INLINE __m256d SumDouble4(const double* Col, int n) {
+  if constexpr (N == 3) {
+    return _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(Col), _mm256_loadu_pd(Col + 1)), _mm256_loadu_pd(Col + 2));
+  } else if constexpr (N == 5) {
+    return _mm256_add_pd(_mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(Col), _mm256_loadu_pd(Col + 1)),
+                                       _mm256_add_pd(_mm256_loadu_pd(Col + 2), _mm256_loadu_pd(Col + 3))),
+                         _mm256_loadu_pd(Col + 4));
+  } else if constexpr (N == 7) {
+    const __m256d a = _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(Col), _mm256_loadu_pd(Col + 1)),
+                                    _mm256_add_pd(_mm256_loadu_pd(Col + 2), _mm256_loadu_pd(Col + 3)));
+    const __m256d b = _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(Col + 4), _mm256_loadu_pd(Col + 5)),
+                                    _mm256_loadu_pd(Col + 6));
+    return _mm256_add_pd(a, b);
+  } else {
+    __m256d s0 = _mm256_loadu_pd(Col), s1 = _mm256_setzero_pd();
+    int k = 1;
+    for (; k + 1 < n; k += 2) {
+      s0 = _mm256_add_pd(s0, _mm256_loadu_pd(Col + k));
+      s1 = _mm256_add_pd(s1, _mm256_loadu_pd(Col + k + 1));
+    }
+    if (k < n) s0 = _mm256_add_pd(s0, _mm256_loadu_pd(Col + k));
+    return _mm256_add_pd(s0, s1);
+  }
+}
+
+// One output row from the column sums (x = h .. W - 1 - h, at least 8
+// pixels); NC is N where known while compiling. The double and split sums
+// are multiplied by the inverse of N^2: where a Single may round otherwise,
+// the plain mean.
+template <int NC>
+FS_AVX2 void MeanOut(const TColumns& Col, int N, const float* Src, float* Dst, int W, int y, bool Stream) {
+  const int h = N / 2;
+  const float* f = Col.F.data();
+  const double* d = Col.D.data();
+  const __m256d inverse = _mm256_set1_pd(1.0 / double(N * N));
+  const __m256 area = _mm256_set1_ps(float(N * N));
+  auto redo = [&](int x) { return MeanPixel(N, Src, W, x, y); };
+  float* out = Dst + std::size_t(y) * W;
+  switch (Col.Level) {
+    case kSingle:
+      WriteRow(out, h, W - h, Stream, [&](int x, __m256& v) __attribute__((target("avx2"), always_inline)) {
+        v = _mm256_div_ps(SumSingle8<NC>(f + (x - h), N), area);
+        return 0;
+      }, redo);
+      break;
+    case kDouble:
+      WriteRow(out, h, W - h, Stream, [&](int x, __m256& v) __attribute__((target("avx2"), always_inline)) {
+        const __m256d q0 = _mm256_mul_pd(SumDouble4<NC>(d + (x - h), N), inverse);
+        const __m256d q1 = _mm256_mul_pd(SumDouble4<NC>(d + (x - h + 4), N), inverse);
+        v = Join(q0, q1);
+        return Unsure8(q0, q1);
+      }, redo);
+      break;
+    default:
+      WriteRow(out, h, W - h, Stream, [&](int x, __m256& v) __attribute__((target("avx2"), always_inline)) {
+        const __m256 s = SumSingle8<NC>(f + (x - h), N);
+        const __m256d q0 = _mm256_mul_pd(_mm256_add_pd(Low4(s), SumDouble4<NC>(d + (x - h), N)), inverse);
+        const __m256d q1 = _mm256_mul_pd(_mm256_add_pd(High4(s), SumDouble4<NC>(d + (x - h + 4), N)), inverse);
+        v = Join(q0, q1);
+        return Unsure8(q0, q1);
+      }, redo);
+      break;
   }
 }
 
@@ -360,108 +463,138 @@ constexpr int Divisor(const TKernel3& K) {
   else return kFixedKernels[Code - 1].Divisor;
 }
 
-template <int Code>
-FS_AVX2_INLINE __m256 Taps8(const TKernel3& K, const float* const* Rows, int x) {
-  __m256 s = _mm256_setzero_ps();
-#pragma GCC unroll 9
-  for (int t = 0; t < 9; ++t) {
-    const int w = Weight<Code>(K, t);
-    if (w == 0) continue;
-    const __m256 v = _mm256_loadu_ps(Rows[t / 3] + x + t % 3 - 1);
-    if (w == 1) s = _mm256_add_ps(s, v);
-    else if (w == -1) s = _mm256_sub_ps(s, v);
-    else s = _mm256_add_ps(s, _mm256_mul_ps(_mm256_set1_ps(float(w)), v));
-  }
-  return s;
+// Sum += w * v, with the weight's ones and zeros left out.
+FS_AVX2_INLINE __m256 Term(__m256 Sum, int w, __m256 v) {
+  if (w == 0) return Sum;
+  if (w == 1) return _mm256_add_ps(Sum, v);
+  if (w == -1) return _mm256_sub_ps(Sum, v);
+  return _mm256_add_ps(Sum, _mm256_mul_ps(_mm256_set1_ps(float(w)), v));
 }
 
-template <int Code>
-FS_AVX2_INLINE __m256d Taps4(const TKernel3& K, const float* const* Rows, int x) {
-  __m256d s = _mm256_setzero_pd();
-#pragma GCC unroll 9
-  for (int t = 0; t < 9; ++t) {
-    const int w = Weight<Code>(K, t);
-    if (w == 0) continue;
-    const __m256d v = Load4(Rows[t / 3] + x + t % 3 - 1);
-    if (w == 1) s = _mm256_add_pd(s, v);
-    else if (w == -1) s = _mm256_sub_pd(s, v);
-    else s = _mm256_add_pd(s, _mm256_mul_pd(_mm256_set1_pd(double(w)), v));
-  }
-  return s;
+FS_AVX2_INLINE __m256d Term(__m256d Sum, int w, __m256d v) {
+  if (w == 0) return Sum;
+  if (w == 1) return _mm256_add_pd(Sum, v);
+  if (w == -1) return _mm256_sub_pd(Sum, v);
+  return _mm256_add_pd(Sum, _mm256_mul_pd(_mm256_set1_pd(double(w)), v));
 }
 
-template <int Code>
-FS_AVX2_INLINE void SplitTaps4(const TKernel3& K, const float* const* Rows, int x, __m256d C, __m256d& Hi,
-                               __m256d& Lo) {
-  Hi = Lo = _mm256_setzero_pd();
+// Eight pixels' sums at x, in Singles (kSingle), doubles (kDouble: Lo for
+// the first four, Hi for the others) or split (kSplit: S8 the Single parts,
+// Lo and Hi the rest).
+template <int Code, int Level>
+FS_AVX2_INLINE void Taps8(const TKernel3& K, const float* const* Rows, int x, __m256 C, __m256& S8, __m256d& Lo,
+                          __m256d& Hi) {
+  S8 = _mm256_setzero_ps();
+  Lo = Hi = _mm256_setzero_pd();
 #pragma GCC unroll 9
   for (int t = 0; t < 9; ++t) {
     const int w = Weight<Code>(K, t);
     if (w == 0) continue;
-    __m256d h, l;
-    Split4(Load4(Rows[t / 3] + x + t % 3 - 1), C, h, l);
-    if (w == 1) {
-      Hi = _mm256_add_pd(Hi, h);
-      Lo = _mm256_add_pd(Lo, l);
-    } else if (w == -1) {
-      Hi = _mm256_sub_pd(Hi, h);
-      Lo = _mm256_sub_pd(Lo, l);
+    const float* p = Rows[t / 3] + x + t % 3 - 1;
+    if constexpr (Level == kSingle) {
+      S8 = Term(S8, w, _mm256_loadu_ps(p));
+    } else if constexpr (Level == kDouble) {
+      Lo = Term(Lo, w, Load4(p));
+      Hi = Term(Hi, w, Load4(p + 4));
     } else {
-      const __m256d k = _mm256_set1_pd(double(w));
-      Hi = _mm256_add_pd(Hi, _mm256_mul_pd(k, h));
-      Lo = _mm256_add_pd(Lo, _mm256_mul_pd(k, l));
+      __m256 vh, vl;
+      Split8(_mm256_loadu_ps(p), C, vh, vl);
+      S8 = Term(S8, w, vh);
+      Lo = Term(Lo, w, Low4(vl));
+      Hi = Term(Hi, w, High4(vl));
     }
+  }
+}
+
+// The exponent fields of the window's values with a weight, largest and
+// smallest. A field e bounds a value below 2^(e - 126) and makes it a
+// multiple of 2^(e - 150) (a field of 0, zeros and subnormals, 2^-150 too).
+template <int Code>
+FS_AVX2_INLINE void ExponentRange8(const TKernel3& K, const float* const* Rows, int x, __m256i& Most,
+                                   __m256i& Least) {
+  const __m256i field = _mm256_set1_epi32(0x7F800000);
+  Most = _mm256_setzero_si256();
+  Least = field;
+#pragma GCC unroll 9
+  for (int t = 0; t < 9; ++t) {
+    if (Weight<Code>(K, t) == 0) continue;
+    const __m256i e =
+        _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(Rows[t / 3] + x + t % 3 - 1)), field);
+    Most = _mm256_max_epu32(Most, e);
+    Least = _mm256_min_epu32(Least, e);
   }
 }
 
 // One output row (x = 1 .. W - 2, at least 8 pixels) by the given level.
-template <int Code>
-FS_AVX2 void KernelRow(int Level, int S, const TKernel3& K, const float* Src, float* Dst, int W, int y,
-                       float White) {
+// Where the rows allow only split sums, the windows' own values mostly allow
+// doubles: fields 29 - F apart or less leave the sums 53 bits or less.
+template <int Code, int Level>
+FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, float* Dst, int W, int y, float White,
+                       bool Stream) {
   const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
-  float* out = Dst + std::size_t(y) * W;
   const int d = Divisor<Code>(K);
-  if (Level == kSingle) {
-    const __m256 zero = _mm256_setzero_ps(), white = _mm256_set1_ps(White), dv = _mm256_set1_ps(float(d));
-    for (int x = 1; x < W - 1; x = NextGroup<8>(x, W - 1)) {
-      __m256 s = Taps8<Code>(K, rows, x);
-      if (d != 1) s = _mm256_div_ps(s, dv);
-      _mm256_storeu_ps(out + x, _mm256_min_ps(white, _mm256_max_ps(s, zero)));
-    }
-  } else if (Level == kDouble) {
-    const __m256d zero = _mm256_setzero_pd(), white = _mm256_set1_pd(White), dv = _mm256_set1_pd(double(d));
-    for (int x = 1; x < W - 1; x = NextGroup<4>(x, W - 1)) {
-      __m256d s = Taps4<Code>(K, rows, x);
-      if (d != 1) s = _mm256_div_pd(s, dv);
-      _mm_storeu_ps(out + x, _mm256_cvtpd_ps(_mm256_min_pd(white, _mm256_max_pd(s, zero))));
-    }
-  } else {
-    const __m256d c = _mm256_set1_pd(std::ldexp(1.5, S + 52)), inverse = _mm256_set1_pd(1.0 / double(d));
-    const __m128 zero = _mm_setzero_ps(), white = _mm_set1_ps(White);
-    for (int x = 1; x < W - 1; x = NextGroup<4>(x, W - 1)) {
-      __m256d hi, lo;
-      SplitTaps4<Code>(K, rows, x, c, hi, lo);
-      __m256d q = _mm256_add_pd(hi, lo);
-      if (d != 1) q = _mm256_mul_pd(q, inverse);
-      _mm_storeu_ps(out + x, _mm_min_ps(white, _mm_max_ps(_mm256_cvtpd_ps(q), zero)));
-      if (const int unsure = Unsure4(q)) {
-        for (int l = 0; l < 4; ++l)
-          if (unsure & (1 << l)) out[x + l] = KernelPixel(K, Src, W, x + l, y, White);
-      }
-    }
-  }
+  const __m256 zero = _mm256_setzero_ps(), white = _mm256_set1_ps(White);
+  const __m256 c = _mm256_set1_ps(Level == kSplit ? std::ldexp(1.5f, S + 23) : 0.0f);
+  const __m256d dd = _mm256_set1_pd(double(d)), inverse = _mm256_set1_pd(1.0 / double(d));
+  const __m256i apart = _mm256_set1_epi32((29 - F) << 23);
+  WriteRow(Dst + std::size_t(y) * W, 1, W - 1, Stream,
+           [&](int x, __m256& v) __attribute__((target("avx2"), always_inline)) {
+             __m256 s8;
+             __m256d lo, hi;
+             int redo = 0;
+             bool split = Level == kSplit;
+             if constexpr (Level == kSplit) {
+               __m256i most, least;
+               ExponentRange8<Code>(K, rows, x, most, least);
+               const __m256i far = _mm256_cmpgt_epi32(_mm256_sub_epi32(most, least), apart);
+               split = !_mm256_testz_si256(far, far);
+             }
+             if (!split) {
+               Taps8<Code, Level == kSingle ? kSingle : kDouble>(K, rows, x, c, s8, lo, hi);
+               if (Level == kSingle) {
+                 if (d != 1) s8 = _mm256_div_ps(s8, _mm256_set1_ps(float(d)));
+               } else {
+                 if (d != 1) {
+                   lo = _mm256_div_pd(lo, dd);
+                   hi = _mm256_div_pd(hi, dd);
+                 }
+                 s8 = Join(lo, hi);
+               }
+             } else {
+               Taps8<Code, kSplit>(K, rows, x, c, s8, lo, hi);
+               lo = _mm256_add_pd(Low4(s8), lo);
+               hi = _mm256_add_pd(High4(s8), hi);
+               if (d != 1) {
+                 lo = _mm256_mul_pd(lo, inverse);
+                 hi = _mm256_mul_pd(hi, inverse);
+               }
+               s8 = Join(lo, hi);
+               redo = Unsure8(lo, hi);
+             }
+             v = _mm256_min_ps(white, _mm256_max_ps(s8, zero));
+             return redo;
+           },
+           [&](int x) { return KernelPixel(K, Src, W, x, y, White); });
 }
 
-using TKernelRowFn = void (*)(int, int, const TKernel3&, const float*, float*, int, int, float);
+using TKernelRowFn = void (*)(int, int, const TKernel3&, const float*, float*, int, int, float, bool);
 
 template <int... Codes>
-constexpr std::array<TKernelRowFn, sizeof...(Codes)> KernelRows(std::integer_sequence<int, Codes...>) {
-  return {&KernelRow<Codes>...};
+constexpr std::array<std::array<TKernelRowFn, 3>, sizeof...(Codes)> KernelRows(std::integer_sequence<int, Codes...>) {
+  return {{{&KernelRow<Codes, kSplit>, &KernelRow<Codes, kDouble>, &KernelRow<Codes, kSingle>}...}};
 }
 
 }  // namespace
 
-void MeanRowsAVX2(int N, const float* Src, float* Dst, int W, int Y0, int Y1, TMeanRow PlainRow) {
+namespace {
+std::atomic<std::int64_t> g_streamBytes{std::int64_t(32) << 20};
+}  // namespace
+
+bool StreamPlane(int W, int H) { return std::int64_t(W) * H * std::int64_t(sizeof(float)) >= g_streamBytes.load(); }
+
+void StreamPlanesFrom(std::int64_t Bytes) { g_streamBytes = Bytes > 0 ? Bytes : std::int64_t(32) << 20; }
+
+void MeanRowsAVX2(int N, const float* Src, float* Dst, int W, int Y0, int Y1, bool Stream, TMeanRow PlainRow) {
   const int h = N / 2;
   if (Y1 <= Y0) return;
   if (W - 2 * h < 8) {
@@ -490,26 +623,30 @@ void MeanRowsAVX2(int N, const float* Src, float* Dst, int W, int Y0, int Y1, TM
     // A coarser way than the window needs stays exact; a finer one starts afresh.
     if (col.Level == kPlain || need < col.Level || (col.Level == kSplit && !SplitFits(col.S, top, lsb, f))) {
       col.Level = need;
-      if (need == kSingle) {
-        col.F.assign(std::size_t(W), 0.0f);
-      } else {
-        col.H.assign(std::size_t(W), 0.0);
-        if (need == kSplit) {
-          col.L.assign(std::size_t(W), 0.0);
-          col.S = SplitPoint(top, lsb, f);
-          col.C = std::ldexp(1.5, col.S + 52);
-        }
+      if (need != kDouble) col.F.assign(std::size_t(W), 0.0f);
+      if (need != kSingle) col.D.assign(std::size_t(W), 0.0);
+      if (need == kSplit) {
+        col.S = SplitPoint(top, lsb, f);
+        col.C = std::ldexp(1.5f, col.S + 23);
       }
       for (int r = y - h; r <= y + h; ++r) Slide(col, row(r), nullptr, W);
     } else {
       Slide(col, row(y + h), row(y - h - 1), W);
     }
-    MeanOut(col, N, Src, Dst, W, y);
+    // Streaming pays where the sums are cheapest (and the row's traffic counts most).
+    const bool stream = Stream && col.Level == kSingle;
+    switch (N) {
+      case 3: MeanOut<3>(col, N, Src, Dst, W, y, stream); break;
+      case 5: MeanOut<5>(col, N, Src, Dst, W, y, stream); break;
+      case 7: MeanOut<7>(col, N, Src, Dst, W, y, stream); break;
+      default: MeanOut<0>(col, N, Src, Dst, W, y, stream); break;
+    }
   }
+  if (Stream) _mm_sfence();
 }
 
 void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W, int Y0, int Y1, float White,
-                         TKernelRow PlainRow) {
+                         bool Stream, TKernelRow PlainRow) {
   if (Y1 <= Y0) return;
   if (W - 2 < 8) {
     for (int y = Y0; y < Y1; ++y) PlainRow(K, Src, Dst, W, y, White);
@@ -527,7 +664,6 @@ void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W,
   // An even divisor can put a quotient on a halfway point between subnormal Singles.
   const bool evenDivisor = K.Divisor % 2 == 0;
   static constexpr auto rows = KernelRows(std::make_integer_sequence<int, 13>{});
-  const TKernelRowFn kernelRow = rows[std::size_t(code)];
   TRowRange range[3];
   range[(Y0 - 1) % 3] = RangeOf(Src + std::size_t(Y0 - 1) * W, W, f);
   range[Y0 % 3] = RangeOf(Src + std::size_t(Y0) * W, W, f);
@@ -539,9 +675,11 @@ void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W,
     if (level == kPlain || (level == kSplit && evenDivisor)) {
       PlainRow(K, Src, Dst, W, y, White);
     } else {
-      kernelRow(level, level == kSplit ? SplitPoint(top, lsb, f) : 0, K, Src, Dst, W, y, White);
+      rows[std::size_t(code)][std::size_t(level - 1)](level == kSplit ? SplitPoint(top, lsb, f) : 0, f, K, Src, Dst, W,
+                                                       y, White, Stream && level == kSingle);
     }
   }
+  if (Stream) _mm_sfence();
 }
 
 }  // namespace FilterSums

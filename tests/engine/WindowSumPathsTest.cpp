@@ -11,6 +11,7 @@
 #include "EngineTestSupport.h"
 #include "VectorPaths.h"
 #include "engine/FilterPaths.h"
+#include "engine/FilterSums.h"
 #include "engine/Parallel.h"
 #include "engine/Processor.h"
 
@@ -96,10 +97,12 @@ void ExpectSame(const TPlane& a, const TPlane& b, int w, const std::string& what
 
 }  // namespace
 
-// Each kind of data on each vector path, at 1, 2 and all threads, on sides
-// that leave no room for a vector (14), one group and a tail (15, 17), and
-// several groups with odd tails; the border must keep the destination's
-// values. The AVX2 path takes every row, exact or plain, itself.
+// Each kind of data on each vector path, at 1, 2 and all threads, with rows
+// written through the caches and past them, on sides that leave no room for
+// a vector (14), one group and a tail (15, 17), and several groups with odd
+// tails (77: every row starts at another place in a cache line); the border
+// must keep the destination's values. The AVX2 path takes every row, exact
+// or plain, itself.
 TEST(WindowSumPaths, MeanAndKernelsMatchThePlainSumsBitForBit) {
   struct TCase {
     const char* Name;
@@ -122,26 +125,30 @@ TEST(WindowSumPaths, MeanAndKernelsMatchThePlainSumsBitForBit) {
       for (int w : widths)
         for (int h : heights) {
           const TPlane src = c.Kind < 0 ? NearHalves(w, h) : Plane(w, h, c.Kind, seed++);
-          for (int threads : {1, 2, all}) {
-            const std::string where = std::string(path.Name) + ", " + c.Name + ", " + std::to_string(w) + " x " +
-                                      std::to_string(h) + ", " + std::to_string(threads) + " threads, ";
-            testsupport::TVectorPathScope scope(path);
-            Parallel::SetThreads(threads);
-            for (std::size_t k = 0; k < kernels.size(); ++k) {
-              TPlane fast(src.size(), -1.0f), plain(src.size(), -1.0f);
-              const bool ok = FilterPaths::Convolve3x3Fast(kernels[k], src.data(), fast.data(), w, h, c.White);
-              FilterPaths::Convolve3x3Plain(kernels[k], src.data(), plain.data(), w, h, c.White);
-              ASSERT_TRUE(ok || !Processor::AVX2()) << where << "kernel " << k + 1;
-              if (ok) ExpectSame(fast, plain, w, where + "kernel " + std::to_string(k + 1));
+          for (int threads : {1, 2, all})
+            for (bool stream : {false, true}) {
+              const std::string where = std::string(path.Name) + ", " + c.Name + ", " + std::to_string(w) + " x " +
+                                        std::to_string(h) + ", " + std::to_string(threads) + " threads, " +
+                                        (stream ? "streamed, " : "");
+              testsupport::TVectorPathScope scope(path);
+              Parallel::SetThreads(threads);
+              FilterSums::StreamPlanesFrom(stream ? 1 : 0);
+              for (std::size_t k = 0; k < kernels.size(); ++k) {
+                TPlane fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+                const bool ok = FilterPaths::Convolve3x3Fast(kernels[k], src.data(), fast.data(), w, h, c.White);
+                FilterPaths::Convolve3x3Plain(kernels[k], src.data(), plain.data(), w, h, c.White);
+                ASSERT_TRUE(ok || !Processor::AVX2()) << where << "kernel " << k + 1;
+                if (ok) ExpectSame(fast, plain, w, where + "kernel " + std::to_string(k + 1));
+              }
+              for (int n : {3, 5, 7}) {
+                TPlane fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+                const bool ok = FilterPaths::MeanFast(n, src.data(), fast.data(), w, h);
+                FilterPaths::MeanPlain(n, src.data(), plain.data(), w, h);
+                ASSERT_TRUE(ok || !Processor::AVX2()) << where << "mean " << n;
+                if (ok) ExpectSame(fast, plain, w, where + "mean " + std::to_string(n));
+              }
             }
-            for (int n : {3, 5, 7}) {
-              TPlane fast(src.size(), -1.0f), plain(src.size(), -1.0f);
-              const bool ok = FilterPaths::MeanFast(n, src.data(), fast.data(), w, h);
-              FilterPaths::MeanPlain(n, src.data(), plain.data(), w, h);
-              ASSERT_TRUE(ok || !Processor::AVX2()) << where << "mean " << n;
-              if (ok) ExpectSame(fast, plain, w, where + "mean " + std::to_string(n));
-            }
-          }
           Parallel::SetThreads(0);
+          FilterSums::StreamPlanesFrom(0);
         }
 }
