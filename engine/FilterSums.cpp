@@ -482,8 +482,8 @@ FS_AVX2_INLINE __m256d Term(__m256d Sum, int w, __m256d v) {
 // the first four, Hi for the others) or split (kSplit: S8 the Single parts,
 // Lo and Hi the rest).
 template <int Code, int Level>
-FS_AVX2_INLINE void Taps8(const TKernel3& K, const float* const* Rows, int x, __m256 C, __m256& S8, __m256d& Lo,
-                          __m256d& Hi) {
+FS_AVX2_INLINE void Taps8(const TKernel3& K, const float* const* Rows, const double* const* RowsD, int x, __m256 C,
+                          __m256& S8, __m256d& Lo, __m256d& Hi) {
   S8 = _mm256_setzero_ps();
   Lo = Hi = _mm256_setzero_pd();
 #pragma GCC unroll 9
@@ -494,8 +494,9 @@ FS_AVX2_INLINE void Taps8(const TKernel3& K, const float* const* Rows, int x, __
     if constexpr (Level == kSingle) {
       S8 = Term(S8, w, _mm256_loadu_ps(p));
     } else if constexpr (Level == kDouble) {
-      Lo = Term(Lo, w, Load4(p));
-      Hi = Term(Hi, w, Load4(p + 4));
+      const double* q = RowsD[t / 3] + x + t % 3 - 1;
+      Lo = Term(Lo, w, _mm256_loadu_pd(q));
+      Hi = Term(Hi, w, _mm256_loadu_pd(q + 4));
     } else {
       __m256 vh, vl;
       Split8(_mm256_loadu_ps(p), C, vh, vl);
@@ -529,8 +530,8 @@ FS_AVX2_INLINE void ExponentRange8(const TKernel3& K, const float* const* Rows, 
 // Where the rows allow only split sums, the windows' own values mostly allow
 // doubles: fields 29 - F apart or less leave the sums 53 bits or less.
 template <int Code, int Level>
-FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, float* Dst, int W, int y, float White,
-                       bool Stream) {
+FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, const double* const* RowsD, float* Dst,
+                       int W, int y, float White, bool Stream) {
   const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
   const int d = Divisor<Code>(K);
   const __m256 zero = _mm256_setzero_ps(), white = _mm256_set1_ps(White);
@@ -550,7 +551,7 @@ FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, float*
                split = !_mm256_testz_si256(far, far);
              }
              if (!split) {
-               Taps8<Code, Level == kSingle ? kSingle : kDouble>(K, rows, x, c, s8, lo, hi);
+               Taps8<Code, Level == kSingle ? kSingle : kDouble>(K, rows, RowsD, x, c, s8, lo, hi);
                if (Level == kSingle) {
                  if (d != 1) s8 = _mm256_div_ps(s8, _mm256_set1_ps(float(d)));
                } else {
@@ -561,7 +562,7 @@ FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, float*
                  s8 = Join(lo, hi);
                }
              } else {
-               Taps8<Code, kSplit>(K, rows, x, c, s8, lo, hi);
+               Taps8<Code, kSplit>(K, rows, RowsD, x, c, s8, lo, hi);
                lo = _mm256_add_pd(Low4(s8), lo);
                hi = _mm256_add_pd(High4(s8), hi);
                if (d != 1) {
@@ -577,7 +578,15 @@ FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, float*
            [&](int x) { return KernelPixel(K, Src, W, x, y, White); });
 }
 
-using TKernelRowFn = void (*)(int, int, const TKernel3&, const float*, float*, int, int, float, bool);
+// A row as doubles.
+FS_AVX2 void ToDoubles(const float* R, double* D, int W) {
+  int x = 0;
+  for (; x + 4 <= W; x += 4) _mm256_storeu_pd(D + x, Load4(R + x));
+  for (; x < W; ++x) D[x] = R[x];
+}
+
+using TKernelRowFn = void (*)(int, int, const TKernel3&, const float*, const double* const*, float*, int, int, float,
+                              bool);
 
 template <int... Codes>
 constexpr std::array<std::array<TKernelRowFn, 3>, sizeof...(Codes)> KernelRows(std::integer_sequence<int, Codes...>) {
@@ -633,7 +642,8 @@ void MeanRowsAVX2(int N, const float* Src, float* Dst, int W, int Y0, int Y1, bo
     } else {
       Slide(col, row(y + h), row(y - h - 1), W);
     }
-    // Streaming pays where the sums are cheapest (and the row's traffic counts most).
+    // Streaming pays where the sums are cheapest (and the row's traffic counts
+    // most); measured, it costs the mean's slower ways a little.
     const bool stream = Stream && col.Level == kSingle;
     switch (N) {
       case 3: MeanOut<3>(col, N, Src, Dst, W, y, stream); break;
@@ -664,6 +674,9 @@ void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W,
   // An even divisor can put a quotient on a halfway point between subnormal Singles.
   const bool evenDivisor = K.Divisor % 2 == 0;
   static constexpr auto rows = KernelRows(std::make_integer_sequence<int, 13>{});
+  // The rows of the window as doubles, each converted once: row r in slot r % 3.
+  std::vector<double> ring;
+  int held[3] = {-1, -1, -1};
   TRowRange range[3];
   range[(Y0 - 1) % 3] = RangeOf(Src + std::size_t(Y0 - 1) * W, W, f);
   range[Y0 % 3] = RangeOf(Src + std::size_t(Y0) * W, W, f);
@@ -675,8 +688,18 @@ void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W,
     if (level == kPlain || (level == kSplit && evenDivisor)) {
       PlainRow(K, Src, Dst, W, y, White);
     } else {
-      rows[std::size_t(code)][std::size_t(level - 1)](level == kSplit ? SplitPoint(top, lsb, f) : 0, f, K, Src, Dst, W,
-                                                       y, White, Stream && level == kSingle);
+      const double* rowsD[3] = {nullptr, nullptr, nullptr};
+      if (level != kSingle) {
+        if (ring.empty()) ring.resize(std::size_t(3) * W);
+        for (int r = y - 1; r <= y + 1; ++r) {
+          double* slot = ring.data() + std::size_t(r % 3) * W;
+          if (held[r % 3] != r) ToDoubles(Src + std::size_t(r) * W, slot, W);
+          held[r % 3] = r;
+          rowsD[r - (y - 1)] = slot;
+        }
+      }
+      rows[std::size_t(code)][std::size_t(level - 1)](level == kSplit ? SplitPoint(top, lsb, f) : 0, f, K, Src, rowsD,
+                                                       Dst, W, y, White, Stream && level != kSplit);
     }
   }
   if (Stream) _mm_sfence();
