@@ -323,16 +323,15 @@ struct TGreyIndexer {
   }
 };
 
-// Eight pixels at a time in float: q = (v - Black) * f differs from the
-// extended value by less than 2^-14 wherever the index is not clamped (three
-// roundings of 2^-24 on values below 512, none of them subnormal while f is
-// below 2^100), so rounding q half to even gives the same index except within
-// that distance of a half, where the group is redone by the extended formula.
+// In float: q = (v - Black) * f differs from the extended value by less than
+// 2^-14 wherever the index is not clamped (three roundings of 2^-24 on values
+// below 512, none of them subnormal while f is below 2^100), so rounding q
+// half to even gives the same index except within that distance of a half,
+// where the pixel is redone by the extended formula.
 bool FloatIndexSafe(long double F) { return std::fabs(F) < 0x1p100L; }
 
-// The display indexes of 32 pixels as bytes in order, in float with the
-// check above; a value near a half (about one in four thousand) is redone by
-// the extended formula.
+// The display indexes of 32 pixels as bytes in order, in float as above; a
+// value near a half (about one in four thousand) is redone one by one.
 template <bool Fused>
 __attribute__((target("avx2,fma"), always_inline)) inline __m256i Indexes32(const float* Src, float Black,
                                                                           long double F, __m256 black, __m256 f) {
