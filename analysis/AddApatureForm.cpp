@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/FloatEdit.h"
+#include "app/FormSupport.h"
 #include "app/Main.h"
 #include "engine/Measure.h"
 #include "platform/MessageBox.h"
@@ -31,6 +33,8 @@ TFloatEdit* CoordinateBox(const char* Name, const QString& Accessible, QWidget* 
 
 TfrmAddApature::TfrmAddApature(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmAddApature"));
+  KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Add Aperture"));
   setAccessibleName(QStringLiteral("Add Aperture"));
 

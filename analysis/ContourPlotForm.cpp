@@ -126,7 +126,25 @@ void TfrmContourPlot::btnOKClick() {
   if (!source) return;
   TChildForm* result = CopyImageWindow(source);
   if (!result) return;
-  DrawContours(count, cell, *result->DataImage, minimum, maximum, value, *source->DataImage);
+  const TContourFault fault = TryDrawContours(count, cell, *result->DataImage, minimum, maximum, value,
+                                              *source->DataImage);
+  if (fault != TContourFault::None) {
+    // A copy with some of the lines, or none, is no contour plot.
+    result->Discard();
+    if (fault == TContourFault::Memory)
+      MessageBox::ShowError(QString::fromLatin1(OutOfMemoryText), this);
+    else if (fault == TContourFault::Levels)
+      MessageBox::ShowWarning(QStringLiteral("Corvelle Image cannot draw the contour plot because its levels lie too "
+                                             "far apart, or too far from zero, to be stepped through in whole "
+                                             "numbers."),
+                              this);
+    else
+      MessageBox::ShowWarning(QStringLiteral("Corvelle Image cannot draw the contour plot because the image's values "
+                                             "are too large: their sums over a cell exceed the range of "
+                                             "single-precision numbers."),
+                              this);
+    return;
+  }
   result->SetCaption(QStringLiteral("Contour Plot"));
   result->UpdateImage();
   SetModalResult(mrOk);

@@ -17,6 +17,7 @@
 #include "analysis/ChartTools.h"
 #include "app/Accessibility.h"
 #include "app/Child.h"
+#include "app/FormSupport.h"
 #include "app/Main.h"
 #include "engine/ColStatistics.h"
 #include "engine/Statistics.h"
@@ -44,6 +45,8 @@ QIcon LogGlyph() {
 
 TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmHistogram"));
+  KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Histogram"));
   setAccessibleName(QStringLiteral("Histogram"));
 
@@ -178,7 +181,7 @@ void TfrmHistogram::Plot(bool Area) {
     }
     cmbChannel->setEnabled(false);
     if (h.Scale != 0.0f)
-      for (int i = 0; i < 256; ++i) FCounts[0].append(QPointF(qreal(i / (long double)h.Scale), h.Counts[std::size_t(i)]));
+      for (int i = 0; i < 256; ++i) FCounts[0].append(QPointF(qreal(h.Level(i)), h.Counts[std::size_t(i)]));
   }
   cmbChannelChange();
 }
@@ -218,7 +221,7 @@ void TfrmHistogram::ShowPoints() {
   Series3->replace(shown(FCounts[2]));
   Series4->replace(shown(FCounts[3]));
   // The axes span what is shown.
-  qreal maxX = 255, maxY = 0;
+  qreal minX = 0, maxX = 255, maxY = 0;
   QAbstractSeries* series[4] = {Series1, Series2, Series3, Series4};
   bool any = false;
   for (int s = 0; s < 4; ++s) {
@@ -226,11 +229,13 @@ void TfrmHistogram::ShowPoints() {
     for (const QPointF& q : FCounts[std::size_t(s)]) {
       maxY = std::max(maxY, q.y());
       if (!any || q.x() > maxX) maxX = q.x();
+      minX = std::min(minX, q.x());
       any = true;
     }
   }
-  // Round numbers on the axes read better than the data's own ends.
-  SetRoundTicks(FAxisX, 0, maxX > 0 ? maxX : 255);
+  // Round numbers on the axes read better than the data's own ends. The bins
+  // of an image with nothing above 0 run from its minimum up to 0.
+  SetRoundTicks(FAxisX, minX, maxX > 0 ? maxX : minX < 0 ? 0 : 255);
   FAxisY->setRange(0, std::max<qreal>(maxY, 1) * 1.05);
   FAxisY->applyNiceNumbers();
   FLogAxisY->setRange(LogFloor, std::max<qreal>(maxY, 10) * 1.5);

@@ -15,12 +15,15 @@
 #include "analysis/ChartTools.h"
 #include "app/Accessibility.h"
 #include "app/Child.h"
+#include "app/FormSupport.h"
 #include "app/Main.h"
 
 TfrmLinePlot* frmLinePlot = nullptr;
 
 TfrmLinePlot::TfrmLinePlot(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmLinePlot"));
+  KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Line Plot"));
   setAccessibleName(QStringLiteral("Line Plot"));
   QChart* chart = MakeChart(QStringLiteral("Line Plot"));

@@ -38,7 +38,7 @@ TfrmLinePlotSetup::TfrmLinePlotSetup(QWidget* Parent) : TForm(Parent) {
 
   auto* grpPosition = new QGroupBox(QStringLiteral("Current Position"), this);
   grpPosition->setAccessibleName(QStringLiteral("Current Position"));
-  lblPosition = new QLabel(QStringLiteral("Row"), grpPosition);
+  lblPosition = new QLabel(QStringLiteral("R&ow"), grpPosition);
   lblPosition->setObjectName(QStringLiteral("lblPosition"));
   iedPosition = new TIntEdit(grpPosition);
   iedPosition->setObjectName(QStringLiteral("iedPosition"));
@@ -97,7 +97,7 @@ void TfrmLinePlotSetup::showEvent(QShowEvent* Event) {
 void TfrmLinePlotSetup::FormShow() { iedPosition->SetValue(0); }
 
 void TfrmLinePlotSetup::grpDisplayClick() {
-  lblPosition->setText(IsRow() ? QStringLiteral("Row") : QStringLiteral("Column"));
+  lblPosition->setText(IsRow() ? QStringLiteral("R&ow") : QStringLiteral("C&olumn"));
   SetLimits();
 }
 

@@ -29,7 +29,12 @@ void CreatePhotometryForms(TMainForm* Form) {
   auto on = [Form](const char* Name, auto Handler) {
     QObject::connect(Form->Action(QString::fromLatin1(Name)), &QAction::triggered, Form, Handler);
   };
-  on("PhotometryAddApature", [] { frmAddApature->show(); });
+  // The window comes with the keyboard, so its boxes can be typed in at once.
+  on("PhotometryAddApature", [] {
+    frmAddApature->show();
+    frmAddApature->raise();
+    frmAddApature->activateWindow();
+  });
   on("PhotometrySetup", [] { frmPhotSettings->ShowModal(); });
   on("PhotometryResults", [] { frmPhotometryGrid->show(); });
   on("PhotometryMultiImage", [] { frmMIPhot->ShowModal(); });

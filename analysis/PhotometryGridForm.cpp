@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 
 #include "analysis/TextReport.h"
+#include "app/Accessibility.h"
+#include "app/FormSupport.h"
 #include "engine/photometry.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -47,6 +49,8 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
     : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint),
       SaveDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Save)) {
   setObjectName(QStringLiteral("frmPhotometryGrid"));
+  KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Photometry Results"));
   setAccessibleName(QStringLiteral("Photometry Results"));
 

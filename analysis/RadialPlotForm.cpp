@@ -103,6 +103,93 @@ bool FitRadialProfile(const std::vector<double>& D2, const std::vector<float>& V
   return std::isfinite(Fit.A) && std::isfinite(Fit.B) && std::isfinite(sigma);
 }
 
+bool RefineRadialCentre(const std::vector<double>& DX, const std::vector<double>& DY, const std::vector<float>& V,
+                        TRadialFit& Fit, double& OffsetX, double& OffsetY) {
+  const std::size_t n = V.size();
+  if (n < 6 || DX.size() != n || DY.size() != n || !(Fit.Sigma > 0)) return false;
+  // Levenberg-Marquardt over A, B, ln sigma and the centre's offset.
+  double p[5] = {Fit.A, Fit.B, std::log(Fit.Sigma), 0, 0};
+  auto sse = [&](const double* q) {
+    const double k = -0.5 * std::exp(-2 * q[2]);
+    double e2 = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double x = DX[i] - q[3], y = DY[i] - q[4];
+      const double e = V[i] - (q[0] * std::exp((x * x + y * y) * k) + q[1]);
+      e2 += e * e;
+    }
+    return e2;
+  };
+  double best = sse(p), lambda = 1e-3;
+  const double start = best;
+  for (int iteration = 0; iteration < 200 && lambda < 1e12; ++iteration) {
+    double JJ[5][5] = {}, Jr[5] = {};
+    const double inv = std::exp(-2 * p[2]), k = -0.5 * inv;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double x = DX[i] - p[3], y = DY[i] - p[4], r2 = x * x + y * y;
+      const double g = std::exp(r2 * k), ag = p[0] * g * inv;
+      const double j[5] = {g, 1, ag * r2, ag * x, ag * y};
+      const double e = V[i] - (p[0] * g + p[1]);
+      for (int a = 0; a < 5; ++a) {
+        Jr[a] += j[a] * e;
+        for (int b = 0; b <= a; ++b) JJ[a][b] += j[a] * j[b];
+      }
+    }
+    bool stepped = false;
+    while (!stepped && lambda < 1e12) {
+      // (JJ + lambda diag JJ) step = Jr, by Gaussian elimination.
+      double m[5][6];
+      for (int a = 0; a < 5; ++a) {
+        for (int b = 0; b < 5; ++b) m[a][b] = a >= b ? JJ[a][b] : JJ[b][a];
+        m[a][a] *= 1 + lambda;
+        m[a][5] = Jr[a];
+      }
+      bool singular = false;
+      for (int c = 0; c < 5 && !singular; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < 5; ++r)
+          if (std::fabs(m[r][c]) > std::fabs(m[pivot][c])) pivot = r;
+        if (!(std::fabs(m[pivot][c]) > 0)) singular = true;
+        else {
+          std::swap(m[c], m[pivot]);
+          for (int r = c + 1; r < 5; ++r) {
+            const double f = m[r][c] / m[c][c];
+            for (int b = c; b < 6; ++b) m[r][b] -= f * m[c][b];
+          }
+        }
+      }
+      if (singular) return false;
+      double step[5], trial[5];
+      for (int c = 4; c >= 0; --c) {
+        double t = m[c][5];
+        for (int b = c + 1; b < 5; ++b) t -= m[c][b] * step[b];
+        step[c] = t / m[c][c];
+      }
+      for (int a = 0; a < 5; ++a) trial[a] = p[a] + step[a];
+      const double e2 = sse(trial);
+      if (std::isfinite(e2) && e2 < best) {
+        const bool done = best - e2 <= 1e-15 * best;
+        std::copy(trial, trial + 5, p);
+        best = e2;
+        lambda = std::max(lambda / 10, 1e-12);
+        stepped = true;
+        if (done) iteration = 200;
+      } else {
+        lambda *= 10;
+      }
+    }
+  }
+  // A centre that wandered off the star, or a fit no better, is no refinement.
+  if (!(best <= start) || !std::isfinite(best) || std::fabs(p[3]) > 1 || std::fabs(p[4]) > 1 ||
+      !std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+    return false;
+  Fit.A = p[0];
+  Fit.B = p[1];
+  Fit.Sigma = std::exp(p[2]);
+  OffsetX = p[3];
+  OffsetY = p[4];
+  return true;
+}
+
 int RadialCurvePoints(int R) {
   int n = 0;
   for (float t = 0.0f; t <= 2 * R; t = float((long double)t + 0.05L)) ++n;
@@ -186,7 +273,7 @@ bool TfrmRadialPlot::Plot() {
 
   QList<QPointF> measured;
   std::vector<float> values;
-  std::vector<double> squaredDistances;
+  std::vector<double> squaredDistances, offsetsX, offsetsY;
   float minimum = 2.0e32f, maximum = 0.0f;
   double sum = 0.0;
   for (int y = yc - R; y <= yc + R; ++y)
@@ -197,6 +284,8 @@ bool TfrmRadialPlot::Plot() {
       const long double d = std::sqrt(dx * dx + dy * dy);
       measured.append(QPointF(double(-d), v));
       squaredDistances.push_back(double(dx * dx + dy * dy));
+      offsetsX.push_back(double(dx));
+      offsetsY.push_back(double(dy));
       if (v < minimum) minimum = v;
       if (v > maximum) maximum = v;
       sum = double(sum + (long double)v);
@@ -225,6 +314,12 @@ bool TfrmRadialPlot::Plot() {
   TRadialFit fit;
   if (!FitRadialProfile(squaredDistances, values, estimate, fit))
     return refuse("no Gaussian profile fits the pixels within the radius of the centroid.");
+  // The centroid of an undersampled star (a handful of pixels above the
+  // threshold) can lie tenths of a pixel off its centre, which widens a
+  // profile centred on it by a quarter: the width is that of the profile
+  // centred where it fits best, within a pixel of the centroid.
+  double shiftX = 0, shiftY = 0;
+  RefineRadialCentre(offsetsX, offsetsY, values, fit, shiftX, shiftY);
   const double sigma = fit.Sigma;
 
   QList<QPointF> curve;

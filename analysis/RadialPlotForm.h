@@ -24,6 +24,11 @@ struct TRadialFit {
   double A = 0, B = 0, Sigma = 0;
 };
 bool FitRadialProfile(const std::vector<double>& D2, const std::vector<float>& V, double Start, TRadialFit& Fit);
+// The same model with its centre free as well, improved from Fit (centred at
+// offset 0) by least squares: DX, DY are the points' offsets from the
+// centroid. False, Fit unchanged, when no better fit lies within a pixel.
+bool RefineRadialCentre(const std::vector<double>& DX, const std::vector<double>& DY, const std::vector<float>& V,
+                        TRadialFit& Fit, double& OffsetX, double& OffsetY);
 
 // The model curve's points for radius R: t from 0 in steps of 0.05, summed
 // as a Single, while t <= 2R.

@@ -6,7 +6,9 @@
 #include <QVBoxLayout>
 
 #include "analysis/TextReport.h"
+#include "app/Accessibility.h"
 #include "app/Child.h"
+#include "app/FormSupport.h"
 #include "app/Main.h"
 #include "platform/Application.h"
 #include "platform/FileDialog.h"
@@ -49,6 +51,8 @@ TfrmStatisticsResults::TfrmStatisticsResults(QWidget* Parent)
     : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint),
       FSaveDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Save)) {
   setObjectName(QStringLiteral("frmStatisticsResults"));
+  KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Image Statistics"));
   setAccessibleName(QStringLiteral("Image Statistics"));
   lstStatistics = new QTreeWidget(this);

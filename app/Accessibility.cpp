@@ -1,11 +1,13 @@
 #include "app/Accessibility.h"
 
+#include <QAbstractScrollArea>
 #include <QAccessibleWidget>
 #include <QChart>
 #include <QChartView>
 #include <QListWidget>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTextDocument>
 #include <cmath>
@@ -180,7 +182,23 @@ class TCheckList : public QAccessibleWidget {
   mutable QList<QAccessible::Id> FItems;
 };
 
+// A window the user works in (not a tooltip, popup or drag outline).
+bool IsWorkWindow(const QWidget* Widget) {
+  const Qt::WindowType type = Widget->windowType();
+  return Widget->isWindow() && (type == Qt::Window || type == Qt::Tool || type == Qt::Dialog);
+}
+
+// A top-level plain widget: a window while it is one.
+class TWindow : public QAccessibleWidget {
+ public:
+  explicit TWindow(QWidget* Window) : QAccessibleWidget(Window, QAccessible::Window) {}
+  QAccessible::Role role() const override { return IsWorkWindow(widget()) ? QAccessible::Window : QAccessible::Client; }
+};
+
 QAccessibleInterface* Factory(const QString& ClassName, QObject* Object) {
+  // Qt has no interface of its own for a plain widget that is a window.
+  if (ClassName == QLatin1String("QWidget") && Object->isWidgetType() && IsWorkWindow(static_cast<QWidget*>(Object)))
+    return new TWindow(static_cast<QWidget*>(Object));
   if (ClassName == QLatin1String("QSlider") && ShownValueOf(Object))
     return new TShownValueSlider(static_cast<QSlider*>(Object));
   if (ClassName == QLatin1String("QListWidget") && IsCheckList(Object))
@@ -219,6 +237,21 @@ void ExposeCheckList(QListWidget* List) {
   InstallFactory();
   if (!IsCheckList(List)) new TCheckListMark(List);
   Reinterface<TCheckList>(List);
+}
+
+void ExposeWindow(QWidget* Window) {
+  InstallFactory();
+  Reinterface<TWindow>(Window);
+}
+
+void NameScrollBars(QAbstractScrollArea* Area, const QString& Shown) {
+  Area->horizontalScrollBar()->setAccessibleName(Shown + QStringLiteral(", horizontal"));
+  Area->verticalScrollBar()->setAccessibleName(Shown + QStringLiteral(", vertical"));
+}
+
+void DescribeColour(QWidget* Swatch, const QColor& Colour) {
+  Swatch->setAccessibleDescription(
+      QStringLiteral("red %1, green %2, blue %3").arg(Colour.red()).arg(Colour.green()).arg(Colour.blue()));
 }
 
 void DescribeChart(QChartView* View, const QString& Figures) {

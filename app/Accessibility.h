@@ -6,9 +6,12 @@
 #include <QString>
 #include <functional>
 
+class QAbstractScrollArea;
 class QChartView;
+class QColor;
 class QListWidget;
 class QSlider;
+class QWidget;
 
 namespace Accessibility {
 
@@ -33,6 +36,18 @@ QString HistogramFigures(const QList<QPointF>& Points);
 // The key figures of a profile whose points are (position, value):
 // "values 3 to 200, highest at 41"; "no values" when empty.
 QString ProfileFigures(const QList<QPointF>& Points);
+
+// Window, a top-level widget that is no dialog (a tool window), reaches
+// assistive tools as a window named by its title, not as a plain filler.
+void ExposeWindow(QWidget* Window);
+
+// Names the scroll bars of Area after what it shows: "Preview" gives
+// "Preview, horizontal" and "Preview, vertical".
+void NameScrollBars(QAbstractScrollArea* Area, const QString& Shown);
+
+// A colour swatch tells its colour in its description ("red 0, green 128,
+// blue 128"); called at every change of the colour.
+void DescribeColour(QWidget* Swatch, const QColor& Colour);
 
 // The number a value text shows ("-30%" gives -30, "2.5" gives 2.5); 0 when
 // it shows none.

@@ -14,7 +14,7 @@ TfrmAnnotation::TfrmAnnotation(QWidget* Parent) : TForm(Parent) {
   setWindowTitle(QStringLiteral("Annotations"));
   auto* textBox = new QGroupBox(QStringLiteral("Annotation Text"), this);
   auto* grid = new QGridLayout(textBox);
-  auto* lblText = new QLabel(QStringLiteral("Text"), textBox);
+  auto* lblText = new QLabel(QStringLiteral("&Text"), textBox);
   grid->addWidget(lblText, 0, 0);
   txtSample = new QLineEdit(QStringLiteral("Sample Text"), textBox);
   txtSample->setObjectName(QStringLiteral("txtSample"));

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "analysis/PhotometryGridForm.h"
+#include "app/Accessibility.h"
 #include "app/Main.h"
 #include "app/StoredValues.h"
 #include "engine/Errors.h"
@@ -36,6 +37,7 @@ TChildForm::TChildForm(QWidget* Parent) : QMdiSubWindow(Parent), DataImage(std::
   ScrollBox->setFrameShape(QFrame::NoFrame);
   ScrollBox->setWidgetResizable(false);
   ScrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Accessibility::NameScrollBars(ScrollBox, QStringLiteral("Image"));
   ImageDisplay = new TDisplay;
   ImageDisplay->setObjectName(QStringLiteral("ImageDisplay"));
   ImageOverlay = new TImageOverlay(ImageDisplay);

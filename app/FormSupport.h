@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QDialog>
 #include <QFont>
+#include <QList>
 #include <QPixmap>
 #include <QUrl>
 #include <functional>
@@ -33,6 +34,20 @@ class TForm : public QDialog {
   QPushButton* btnCancel = nullptr;
   class QHBoxLayout* MakeButtons(bool OkOnly = false);
 };
+
+// Keyboard use of a window: Tab follows the reading order of its layouts
+// (grid rows left to right, top to bottom; a tab widget's tabs before its
+// pages), and each showing puts the focus on its first input. TForm installs
+// it; tool windows call Install from their constructors.
+namespace KeyboardOrder {
+void Install(QWidget* Window);
+// The window's controls that take the focus by Tab, in reading order.
+QList<QWidget*> ReadingOrder(QWidget* Window);
+// The first control in the Tab order that takes input, skipping buttons,
+// page tabs and pictures; without one, the default button or the first
+// control; null when nothing takes the focus.
+QWidget* FirstInput(QWidget* Window);
+}  // namespace KeyboardOrder
 
 // Opens a help page in the browser; says so in an error box when no browser
 // could show it.

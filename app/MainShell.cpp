@@ -453,7 +453,10 @@ void TMainForm::ViewOptionsExecute() {
 }
 
 void TMainForm::ScaleQuickExecute() {
-  if (frmQuickLinearScale) frmQuickLinearScale->show();
+  if (!frmQuickLinearScale) return;
+  frmQuickLinearScale->show();
+  frmQuickLinearScale->raise();
+  frmQuickLinearScale->activateWindow();
 }
 
 void TMainForm::PhotometryClearApaturesExecute() {

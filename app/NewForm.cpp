@@ -36,19 +36,19 @@ TfrmNew::TfrmNew(QWidget* Parent) : TForm(Parent) {
   fedValue->SetMaxValue(2.0e32L);
   // Each caption is tied to its box, and the box speaks the caption.
   QWidget* boxes[] = {iedWidth, iedHeight, fedValue};
-  const QString captions[] = {QStringLiteral("Width (pixels)"), QStringLiteral("Height (pixels)"),
-                              QStringLiteral("Data Value")};
+  const QString captions[] = {QStringLiteral("&Width (pixels)"), QStringLiteral("&Height (pixels)"),
+                              QStringLiteral("&Data Value")};
   for (int row = 0; row < 3; ++row) {
     auto* caption = new QLabel(captions[row], props);
     caption->setBuddy(boxes[row]);
-    boxes[row]->setAccessibleName(captions[row]);
+    boxes[row]->setAccessibleName(QString(captions[row]).remove(QLatin1Char('&')));
     grid->addWidget(caption, row, 0);
     grid->addWidget(boxes[row], row, 1);
   }
   auto* type = new QGroupBox(QStringLiteral("Image Type"), this);
   auto* col = new QVBoxLayout(type);
-  rdoGrey = new QRadioButton(QStringLiteral("Grey Scale"), type);
-  rdoColour = new QRadioButton(QStringLiteral("Colour"), type);
+  rdoGrey = new QRadioButton(QStringLiteral("&Grey Scale"), type);
+  rdoColour = new QRadioButton(QStringLiteral("&Colour"), type);
   rdoGrey->setAccessibleName(QStringLiteral("Grey Scale"));
   rdoColour->setAccessibleName(QStringLiteral("Colour"));
   rdoGrey->setChecked(true);

@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/Main.h"
 #include "platform/FileDialog.h"
@@ -72,7 +73,7 @@ TfrmPreferences::TfrmPreferences(QWidget* Parent) : TForm(Parent) {
   edtImagesDir->setObjectName(QStringLiteral("edtImagesDir"));
   edtImagesDir->setMinimumWidth(220);
   edtImagesDir->setAccessibleName(QStringLiteral("Images directory"));
-  auto* lblImages = new QLabel(QStringLiteral("Images"), dirBox);
+  auto* lblImages = new QLabel(QStringLiteral("&Images"), dirBox);
   lblImages->setBuddy(edtImagesDir);
   dgrid->addWidget(lblImages, 0, 0);
   dgrid->addWidget(edtImagesDir, 0, 1);
@@ -94,6 +95,7 @@ void TfrmPreferences::SetPanelColour(QFrame* Panel, TColor Colour) {
   pal.setColor(QPalette::Window, TColorToQColor(Colour));
   Panel->setPalette(pal);
   Panel->setProperty("TColor", QVariant::fromValue(uint(Colour)));
+  Accessibility::DescribeColour(Panel, TColorToQColor(Colour));
 }
 
 TColor TfrmPreferences::PanelColour(const QFrame* Panel) { return TColor(Panel->property("TColor").toUInt()); }

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <new>
 
+#include "app/Accessibility.h"
 #include "app/Display.h"
 #include "engine/ColGeometry.h"
 #include "engine/Geometry.h"
@@ -41,6 +42,7 @@ TfmePreview::TfmePreview(QWidget* Parent) : QWidget(Parent) {
   ScrollBox = new QScrollArea(grpPreview);
   ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
   ScrollBox->setAccessibleName(QStringLiteral("Preview picture"));
+  Accessibility::NameScrollBars(ScrollBox, QStringLiteral("Preview"));
   ScrollBox->setFixedSize(137, 137);
   PreviewDisplay = new TDisplay;
   PreviewDisplay->setObjectName(QStringLiteral("PreviewDisplay"));

@@ -88,18 +88,18 @@ TfrmPrint::TfrmPrint(QWidget* Parent) : TForm(Parent), FPrinter(std::make_unique
   auto caption = [settings](const QString& Text, QWidget* Box) {
     auto* label = new QLabel(Text, settings);
     label->setBuddy(Box);
-    Box->setAccessibleName(Text);
+    Box->setAccessibleName(QString(Text).remove(QLatin1Char('&')));
     return label;
   };
   grid->addWidget(new QLabel(QStringLiteral("Printer"), settings), 0, 0);
   grid->addWidget(lblPrinter, 0, 1);
-  grid->addWidget(caption(QStringLiteral("Copies"), iedCopies), 1, 0);
+  grid->addWidget(caption(QStringLiteral("&Copies"), iedCopies), 1, 0);
   grid->addWidget(iedCopies, 1, 1);
   grid->addWidget(chkVCentre, 2, 0, 1, 2);
   grid->addWidget(chkHCentre, 3, 0, 1, 2);
-  grid->addWidget(caption(QStringLiteral("Title"), edtTitle), 4, 0);
+  grid->addWidget(caption(QStringLiteral("&Title"), edtTitle), 4, 0);
   grid->addWidget(edtTitle, 4, 1);
-  grid->addWidget(caption(QStringLiteral("Scale"), cmbScale), 5, 0);
+  grid->addWidget(caption(QStringLiteral("&Scale"), cmbScale), 5, 0);
   grid->addWidget(cmbScale, 5, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(settings);

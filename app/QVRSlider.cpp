@@ -1,11 +1,16 @@
 #include "app/QVRSlider.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPolygon>
+#include <algorithm>
 #include <cmath>
 
 #include "app/ImageOverlay.h"
+#include "platform/NumFormat.h"
 
 namespace {
 // Round half to even; positions beyond the integer range draw nowhere.
@@ -22,19 +27,172 @@ void DrawThumb(QPainter& P, int X, TColor Colour) {
 }
 }  // namespace
 
+namespace {
+QString ShownValue(float V) { return QString::fromStdString(NumFormat::FormatFloat("0.##", V)); }
+
+// One thumb as assistive tools see it: a slider of its own whose value is the
+// thumb's, set as a drag of the thumb would set it.
+class TThumbAccessible : public QAccessibleInterface, public QAccessibleValueInterface {
+ public:
+  TThumbAccessible(TQVRSlider* Slider, bool High) : FSlider(Slider), FHigh(High) {}
+
+  bool isValid() const override { return !FSlider.isNull(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return FSlider ? FSlider->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(FSlider.data()); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QAccessibleInterface* focusChild() const override { return nullptr; }
+  QString text(QAccessible::Text Kind) const override {
+    if (!isValid()) return {};
+    if (Kind == QAccessible::Name) return FHigh ? QStringLiteral("High") : QStringLiteral("Low");
+    if (Kind == QAccessible::Value) return ShownValue(Value());
+    return {};
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    if (!isValid()) return {};
+    const int x = FHigh ? FSlider->HighPixel() : FSlider->LowPixel();
+    return QRect(FSlider->mapToGlobal(QPoint(x - 4, 0)), QSize(9, 9));
+  }
+  QAccessible::Role role() const override { return QAccessible::Slider; }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    if (!isValid()) return s;
+    s.disabled = !FSlider->isEnabled();
+    s.invisible = !FSlider->isVisible();
+    return s;
+  }
+  void* interface_cast(QAccessible::InterfaceType Type) override {
+    return Type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this) : nullptr;
+  }
+  QVariant currentValue() const override { return isValid() ? double(Value()) : 0.0; }
+  QVariant minimumValue() const override { return isValid() ? double(FSlider->Origin()) : 0.0; }
+  QVariant maximumValue() const override { return isValid() ? double(FSlider->MaxVal) : 0.0; }
+  QVariant minimumStepSize() const override {
+    if (!isValid() || FSlider->width() <= 10) return 0.0;
+    return ((double)FSlider->MaxVal - FSlider->Origin()) / (FSlider->width() - 10);
+  }
+  void setCurrentValue(const QVariant& V) override {
+    bool ok = false;
+    const double wanted = V.toDouble(&ok);
+    if (ok && isValid() && FSlider->isEnabled()) FSlider->DragThumbTo(FHigh, float(wanted));
+  }
+
+  const TQVRSlider* Slider() const { return FSlider.data(); }
+  bool High() const { return FHigh; }
+
+ private:
+  float Value() const { return FHigh ? FSlider->Val2 : FSlider->Val1; }
+  QPointer<TQVRSlider> FSlider;
+  bool FHigh;
+};
+
+// The slider: its value reads "low to high", its two thumbs are its children.
+class TRangeSliderAccessible : public QAccessibleWidget {
+ public:
+  explicit TRangeSliderAccessible(TQVRSlider* Slider) : QAccessibleWidget(Slider, QAccessible::Slider) {}
+  ~TRangeSliderAccessible() override {
+    for (QAccessible::Id id : FThumbs)
+      if (id) QAccessible::deleteAccessibleInterface(id);
+  }
+  QString text(QAccessible::Text Kind) const override {
+    if (Kind == QAccessible::Value)
+      return ShownValue(Slider()->Val1) + QStringLiteral(" to ") + ShownValue(Slider()->Val2);
+    return QAccessibleWidget::text(Kind);
+  }
+  int childCount() const override { return 2; }
+  QAccessibleInterface* child(int Index) const override {
+    if (Index < 0 || Index > 1) return nullptr;
+    if (!FThumbs[Index])
+      FThumbs[Index] = QAccessible::registerAccessibleInterface(new TThumbAccessible(Slider(), Index == 1));
+    return QAccessible::accessibleInterface(FThumbs[Index]);
+  }
+  int indexOfChild(const QAccessibleInterface* Child) const override {
+    const auto* thumb = dynamic_cast<const TThumbAccessible*>(Child);
+    return thumb && thumb->Slider() == Slider() ? int(thumb->High()) : -1;
+  }
+  QAccessibleInterface* childAt(int X, int Y) const override {
+    for (int i = 0; i < 2; ++i)
+      if (child(i)->rect().contains(X, Y)) return child(i);
+    return nullptr;
+  }
+
+ private:
+  TQVRSlider* Slider() const { return static_cast<TQVRSlider*>(widget()); }
+  mutable QAccessible::Id FThumbs[2] = {0, 0};
+};
+
+QAccessibleInterface* RangeSliderFactory(const QString& ClassName, QObject* Object) {
+  if (ClassName == QLatin1String("TQVRSlider")) return new TRangeSliderAccessible(static_cast<TQVRSlider*>(Object));
+  return nullptr;
+}
+}  // namespace
+
 TQVRSlider::TQVRSlider(QWidget* Parent) : QWidget(Parent) {
+  static const bool factory = [] {
+    QAccessible::installFactory(RangeSliderFactory);
+    return true;
+  }();
+  (void)factory;
   setMinimumHeight(10);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // An interface made while the widget was still being built (an active
+  // screen reader asks at once) is a plain widget's: drop it.
+  if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(this);
+      iface && !dynamic_cast<TRangeSliderAccessible*>(iface))
+    QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+}
+
+bool TQVRSlider::PositionOf(float Value, float& Position) const {
+  // A track without length or a range of 0 has no mapping.
+  const float origin = Origin();
+  if (width() <= 10 || MaxVal == origin) return false;
+  const float step = float(((long double)MaxVal - origin) / (width() - 10));
+  Position = float(((long double)Value - origin) / step + 5);
+  return true;
 }
 
 void TQVRSlider::SetPositions(float Low, float High) {
-  if (!(Low >= 0 && High >= 0 && Low <= MaxVal && High <= MaxVal)) return;
-  // A track without length or a range of 0 has no mapping.
-  if (width() <= 10 || MaxVal == 0.0f) return;
-  const float step = float((long double)MaxVal / (width() - 10));
-  FLowPos = float((long double)Low / step + 5);
-  FHighPos = float((long double)High / step + 5);
+  const float origin = Origin();
+  if (!(Low >= origin && High >= origin && Low <= MaxVal && High <= MaxVal)) return;
+  float low = 0, high = 0;
+  if (!PositionOf(Low, low) || !PositionOf(High, high)) return;
+  FLowPos = low;
+  FHighPos = high;
+  FLowBeyond = FHighBeyond = false;
   Redraw();
+}
+
+void TQVRSlider::ShowLevels(float Low, float High) {
+  const float origin = Origin();
+  const bool track = width() > 10 && MaxVal > origin;
+  FLowBeyond = !track || !(Low >= origin && Low <= MaxVal);
+  FHighBeyond = !track || !(High >= origin && High <= MaxVal);
+  if (track) {
+    // NaN goes to the start.
+    auto onTrack = [&](float V) { return V > origin ? std::min(V, MaxVal) : origin; };
+    PositionOf(onTrack(Low), FLowPos);
+    PositionOf(onTrack(High), FHighPos);
+  }
+  FLowLevel = Low;
+  FHighLevel = High;
+  FLowBeyondAt = FLowPos;
+  FHighBeyondAt = FHighPos;
+  Redraw();
+}
+
+void TQVRSlider::DragThumbTo(bool High, float Value) {
+  const float origin = Origin();
+  float position = 0;
+  if (!PositionOf(Value > origin ? std::min(Value, MaxVal) : origin, position)) return;
+  const int y = height() / 2;
+  if (OnMouseDown) OnMouseDown(this, Qt::LeftButton, High ? FHighPixel : FLowPixel, y);
+  (High ? FHighPos : FLowPos) = position;
+  Redraw();
+  if (OnMouseUp) OnMouseUp(this, Qt::LeftButton, High ? FHighPixel : FLowPixel, y);
 }
 
 void TQVRSlider::Redraw() {
@@ -54,11 +212,19 @@ void TQVRSlider::Redraw() {
 
 void TQVRSlider::CalculateValues() {
   if (width() == 10) return;  // the division fails; the guard swallows it
-  const float scale = float((long double)MaxVal / (width() - 10));
+  const float origin = Origin();
+  const float scale = float(((long double)MaxVal - origin) / (width() - 10));
   if (FLowPos >= -2.0e32f && FLowPos <= 2.0e32f && FHighPos >= -2.0e32f && FHighPos <= 2.0e32f) {
-    Val1 = float(((long double)FLowPos - 5) * scale);
-    Val2 = float(((long double)FHighPos - 5) * scale);
+    // A level beyond the track holds until its thumb moves.
+    if (FLowBeyond && FLowPos != FLowBeyondAt) FLowBeyond = false;
+    if (FHighBeyond && FHighPos != FHighBeyondAt) FHighBeyond = false;
+    Val1 = FLowBeyond ? FLowLevel : float(((long double)FLowPos - 5) * scale + origin);
+    Val2 = FHighBeyond ? FHighLevel : float(((long double)FHighPos - 5) * scale + origin);
     if (OnChange) OnChange(this);
+    if (QAccessible::isActive()) {
+      QAccessibleValueChangeEvent changed(this, QVariant());
+      QAccessible::updateAccessibility(&changed);
+    }
   } else {
     FLowPos = 0.0f;
     FHighPos = 16.0f;

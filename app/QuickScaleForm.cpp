@@ -10,10 +10,12 @@
 #include <QLogValueAxis>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 #include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/FloatEdit.h"
+#include "app/FormSupport.h"
 #include "app/Main.h"
 #include "app/QVRSlider.h"
 #include "engine/ColProcessing.h"
@@ -34,6 +36,8 @@ long double TwoDecimals(float V) {
 
 TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmQuickLinearScale"));
+  KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Quick Scale"));
   setAccessibleName(QStringLiteral("Quick Scale"));
 
@@ -144,6 +148,11 @@ void TfrmQuickLinearScale::SetPoints(const QList<QPointF>& Points) {
   }
   FUpper->replace(upper);
   FLower->replace(lower);
+  // The axis spans the slider's track, which may start below the first bin.
+  // The last bin of an image with nothing above 0 stands for 0, give or take
+  // the rounding of a Single scale: the axis ends at 0.
+  left = std::min<qreal>(left, QVRSlider->Origin());
+  if (QVRSlider->MaxVal == 0.0f && left < 0 && std::fabs(right) < 1e-5 * -left) right = 0;
   if (right <= left) right = left + 1;
   FAxisX->setRange(left, right);
   FAxisY->setRange(CountFloor, top);
@@ -157,22 +166,21 @@ void TfrmQuickLinearScale::UpdateFromImage() {
   QList<QPointF> points;
   if (image.IsColour) {
     for (int i = 0; i < 256; ++i) points.push_back(QPointF(i, child->ColourHistogram.Intensity[std::size_t(i)]));
-    SetPoints(points);
     QVRSlider->MinVal = 0.0f;
     QVRSlider->MaxVal = 255.0f;
+    SetPoints(points);
   } else {
     const TRegionHistogram& h = child->GreyHistogram;
     // A failed histogram (Scale 0) shows like an all-zero image.
     if ((h.Min == 0.0f && h.Max == 0.0f) || h.Scale == 0.0f) {
-      SetPoints({});
       QVRSlider->MinVal = 0.0f;
       QVRSlider->MaxVal = 1.0f;
+      SetPoints({});
     } else {
-      for (int i = 0; i < 256; ++i)
-        points.push_back(QPointF(double((long double)i / h.Scale), h.Counts[std::size_t(i)]));
-      SetPoints(points);
+      for (int i = 0; i < 256; ++i) points.push_back(QPointF(double(h.Level(i)), h.Counts[std::size_t(i)]));
       QVRSlider->MaxVal = h.Max;
       QVRSlider->MinVal = h.Min;
+      SetPoints(points);
     }
   }
   cmbPresets->setCurrentIndex(std::min<int>(image.ScaleMode, 2));
@@ -196,11 +204,7 @@ void TfrmQuickLinearScale::ApplyPreset(TChildForm* Child) {
         high = i;
       }
       if (low < 0) break;
-      const float scale = Child->GreyHistogram.Scale;
-      auto value = [&](int bin) {
-        if (image.IsColour) return float(bin);
-        return scale == 0.0f ? 0.0f : float((long double)bin / scale);
-      };
+      auto value = [&](int bin) { return image.IsColour ? float(bin) : float(Child->GreyHistogram.Level(bin)); };
       // Negative pixels all fall into bin 0, whose lowest value is the minimum.
       const float lowValue = !image.IsColour && low == 0 && Child->GreyHistogram.Min < 0.0f
                                  ? Child->GreyHistogram.Min
@@ -208,23 +212,17 @@ void TfrmQuickLinearScale::ApplyPreset(TChildForm* Child) {
       ShowRange(lowValue, value(high));
       break;
     }
-    case 2: QVRSlider->SetPositions(image.BlackPoint, image.WhitePoint); break;
+    case 2: ShowRange(image.BlackPoint, image.WhitePoint); break;
     default: break;
   }
   ApplyLevels();
 }
 
 void TfrmQuickLinearScale::ShowRange(float Low, float High) {
-  // The slider maps 0 .. MaxVal only. A level outside rests its thumb at the
-  // end, while the boxes, and so the applied levels, keep the image's own
-  // values: never the previous image's numbers.
-  const float top = std::max(QVRSlider->MaxVal, 0.0f);
-  const float low = std::clamp(Low, 0.0f, top), high = std::clamp(High, 0.0f, top);
-  QVRSlider->SetPositions(low, high);
-  if (low != Low || high != High || top == 0.0f) {
-    fedMin->SetValue(TwoDecimals(Low));
-    fedMax->SetValue(TwoDecimals(High));
-  }
+  // A level beyond the track rests its thumb at the end, while the boxes, and
+  // so the applied levels, keep the image's own values: never the previous
+  // image's numbers, nor the track's end for a level the user set.
+  QVRSlider->ShowLevels(Low, High);
 }
 
 void TfrmQuickLinearScale::ApplyLevels() {
@@ -248,8 +246,9 @@ void TfrmQuickLinearScale::cmbPresetsChange() {
 }
 
 void TfrmQuickLinearScale::QVRSliderChange() {
-  fedMin->SetValue(TwoDecimals(QVRSlider->Val1));
-  fedMax->SetValue(TwoDecimals(QVRSlider->Val2));
+  // A level beyond the track is the thumb's value as it was set.
+  fedMin->SetValue(QVRSlider->LowBeyond() ? QVRSlider->Val1 : TwoDecimals(QVRSlider->Val1));
+  fedMax->SetValue(QVRSlider->HighBeyond() ? QVRSlider->Val2 : TwoDecimals(QVRSlider->Val2));
 }
 
 void TfrmQuickLinearScale::QVRSliderMouseDown() {
@@ -262,7 +261,7 @@ void TfrmQuickLinearScale::QVRSliderMouseUp() { ApplyLevels(); }
 void TfrmQuickLinearScale::fedKeyPress(TFloatEdit* Sender, QChar& Key) {
   if (Key.unicode() != 13) return;
   cmbPresets->setCurrentIndex(2);
-  QVRSlider->SetPositions(float(fedMin->Value()), float(fedMax->Value()));
+  ShowRange(float(fedMin->Value()), float(fedMax->Value()));
   ApplyLevels();
   Key = QChar(0);
   Sender->selectAll();

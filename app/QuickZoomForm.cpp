@@ -6,10 +6,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
+#include "app/FormSupport.h"
+
 TfrmQuickZoom* frmQuickZoom = nullptr;
 
 TfrmQuickZoom::TfrmQuickZoom(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmQuickZoom"));
+  KeyboardOrder::Install(this);
+  Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Quick Zoom - 100%"));
   setAccessibleName(QStringLiteral("Quick Zoom"));
   ZoomDisplay = new QLabel(this);

@@ -54,8 +54,13 @@ TfrmAddPoint::TfrmAddPoint(QWidget* Parent) : TForm(Parent) {
   btnAddPoint = new QPushButton(QStringLiteral("&Add"), this);
   btnAddPoint->setObjectName(QStringLiteral("btnAddPoint"));
   btnAddPoint->setAccessibleName(QStringLiteral("Add marker"));
-  btnAddPoint->setAutoDefault(false);
+  // Enter adds the marker typed; Escape or Close puts the window away.
+  btnAddPoint->setDefault(true);
   btnCentroid->setAutoDefault(false);
+  btnClose = new QPushButton(QStringLiteral("Cl&ose"), this);
+  btnClose->setObjectName(QStringLiteral("btnClose"));
+  btnClose->setAccessibleName(QStringLiteral("Close"));
+  btnClose->setAutoDefault(false);
   // A click reads the boxes as typed and leaves the focus in them, so that
   // one marker after another can be typed and added.
   btnAddPoint->setFocusPolicy(Qt::TabFocus);
@@ -63,11 +68,13 @@ TfrmAddPoint::TfrmAddPoint(QWidget* Parent) : TForm(Parent) {
   auto* row = new QHBoxLayout;
   row->addStretch(1);
   row->addWidget(btnAddPoint);
+  row->addWidget(btnClose);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group);
   layout->addLayout(row);
   connect(btnAddPoint, &QPushButton::clicked, this, [this] { btnAddPointClick(); });
   connect(btnCentroid, &QPushButton::clicked, this, [this] { btnCentroidClick(); });
+  connect(btnClose, &QPushButton::clicked, this, [this] { reject(); });
   // Nothing to act on until an image window opens.
   SetControlsEnabled(MainForm && MainForm->MDIChildCount() > 0);
 }

@@ -14,6 +14,7 @@ class TfrmAddPoint : public TForm {
   TFloatEdit* fedY = nullptr;
   QPushButton* btnCentroid = nullptr;
   QPushButton* btnAddPoint = nullptr;
+  QPushButton* btnClose = nullptr;
 
   // The main window's calls when its last image window closes and when one opens.
   void DisableControls() { SetControlsEnabled(false); }

@@ -41,11 +41,12 @@ TfrmCalibrate::TfrmCalibrate(QWidget* Parent) : TForm(Parent) {
   auto* layout = new QVBoxLayout(this);
 
   struct TGroupText {
-    const char *Title, *Check, *Spoken, *Suffix;
+    const char *Title, *Check, *Spoken, *Suffix, *File;
   };
-  const TGroupText texts[3] = {{"Bias Frame", "Perform &bias correction", "Bias frame file", "Bias"},
-                               {"Dark Frame", "Perform &dark correction", "Dark frame file", "Dark"},
-                               {"Flat Frame", "Perform &flat field correction", "Flat frame file", "Flat"}};
+  // The three "File" captions each take a letter of their own.
+  const TGroupText texts[3] = {{"Bias Frame", "Perform &bias correction", "Bias frame file", "Bias", "Fi&le"},
+                               {"Dark Frame", "Perform &dark correction", "Dark frame file", "Dark", "F&ile"},
+                               {"Flat Frame", "Perform &flat field correction", "Flat frame file", "Flat", "Fil&e"}};
   QCheckBox** checks[3] = {&chkBias, &chkDark, &chkFlat};
   QLineEdit** edits[3] = {&edtBias, &edtDark, &edtFlat};
   QLabel** labels[3] = {&lblBias, &lblDark, &lblFlat};
@@ -60,7 +61,7 @@ TfrmCalibrate::TfrmCalibrate(QWidget* Parent) : TForm(Parent) {
     auto* edt = new QLineEdit(group);
     edt->setObjectName(QStringLiteral("edt") + suffix);
     edt->setAccessibleName(QString::fromLatin1(texts[i].Spoken));
-    auto* lbl = new QLabel(QStringLiteral("Fi&le"), group);
+    auto* lbl = new QLabel(QString::fromLatin1(texts[i].File), group);
     lbl->setObjectName(QStringLiteral("lbl") + suffix);
     lbl->setBuddy(edt);
     auto* btn = new QPushButton(QStringLiteral("Browse..."), group);

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/Display.h"
 #include "app/FloatEdit.h"
@@ -71,6 +72,8 @@ TfrmCombine::TfrmCombine(QWidget* Parent) : TForm(Parent), FPreview(std::make_un
   QComboBox** listFields[3] = {&cmbRed, &cmbGreen, &cmbBlue};
   TFloatEdit** boxFields[3] = {&fedRI, &fedGI, &fedBI};
   const char* planeNames[3] = {"Red", "Green", "Blue"};
+  // The same caption three times: a letter of its own in each group.
+  const char* intensity[3] = {"Rel&ative intensity", "Relati&ve intensity", "Relative inten&sity"};
   for (int p = 0; p < 3; ++p) {
     // The group's "&" key moves to its list.
     auto* group = new QGroupBox(QStringLiteral("&") + QString::fromLatin1(groups[p]), this);
@@ -81,7 +84,7 @@ TfrmCombine::TfrmCombine(QWidget* Parent) : TForm(Parent), FPreview(std::make_un
     (*listFields[p])->setAccessibleName(plane + QStringLiteral(" image"));
     (*boxFields[p])->setAccessibleName(plane + QStringLiteral(" relative intensity"));
     grid->addWidget(*listFields[p], 0, 0, 1, 2);
-    grid->addWidget(BuddyLabel(QStringLiteral("Relative intensity"), *boxFields[p], group), 1, 0);
+    grid->addWidget(BuddyLabel(QString::fromLatin1(intensity[p]), *boxFields[p], group), 1, 0);
     grid->addWidget(*boxFields[p], 1, 1);
     planes->addWidget(group);
   }
@@ -131,6 +134,7 @@ TfrmCombine::TfrmCombine(QWidget* Parent) : TForm(Parent), FPreview(std::make_un
   ScrollBox = new QScrollArea(grpPreview);
   ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
   ScrollBox->setAccessibleName(QStringLiteral("Preview"));
+  Accessibility::NameScrollBars(ScrollBox, QStringLiteral("Preview"));
   ScrollBox->setWidgetResizable(false);
   ScrollBox->setMinimumSize(300, 300);
   Display = new TDisplay;

@@ -5,8 +5,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "app/Child.h"
 #include "app/FloatEdit.h"
@@ -22,11 +25,22 @@ TfrmDDP* frmDDP = nullptr;
 using namespace DialogControls;
 
 namespace {
-// A value as the boxes take it: formatted "0.00" and read back.
-long double TwoDecimals(long double V) {
+// A value as the boxes take it: formatted with Decimals decimals ("0.00") and
+// read back.
+long double Rounded(long double V, int Decimals = 2) {
   long double r = 0;
-  if (!NumFormat::TryStrToFloat(NumFormat::FormatFloat("0.00", V), r)) return V;
+  if (!NumFormat::TryStrToFloat(NumFormat::FormatFloat("0." + std::string(std::size_t(Decimals), '0'), V), r))
+    return V;
   return r;
+}
+
+// The decimals a level of a histogram with bins BinWidth apart needs: two,
+// and more where a bin is narrower than 0.1 (a normalised frame's bins are
+// 1/255 wide), so that a level keeps its value to a twentieth of a bin and a
+// level above 0 never shows as 0.
+int LevelDecimals(long double BinWidth) {
+  if (!(BinWidth > 0) || !std::isfinite(BinWidth)) return 2;
+  return std::clamp(1 - int(std::floor(std::log10(BinWidth))), 2, 60);
 }
 
 // The first level whose running count exceeds 95 % of the image's pixels; -1
@@ -132,37 +146,53 @@ bool TfrmDDP::Propose(const TDataImage& Image, TProposal& Proposal) {
     for (std::int32_t n : h.Intensity) counted += n;
     if (counted == 0 && Image.PixelCount() > 0) return false;  // reported by the routine
     Proposal.K = 255.0L;
-    Proposal.A = TwoDecimals(MidLevel(h.Intensity, Image.PixelCount()));
-    Proposal.B = TwoDecimals(BackgroundLevel(h.Intensity) + 1);
+    Proposal.A = Rounded(MidLevel(h.Intensity, Image.PixelCount()));
+    Proposal.B = Rounded(BackgroundLevel(h.Intensity) + 1);
     return true;
   }
-  TRegionStatistics stats{};
-  CalcRegionStatistics(0, 0, x2, y2, Image, stats);
-  if (stats.Width == 0) return false;
   TRegionHistogram h{};
   CalcRegionHistogram(0, 0, x2, y2, Image, h);
   if (h.Scale == 0.0f) return false;
-  Proposal.K = FromFixed4(stats.Max);
+  const int decimals = LevelDecimals(1.0L / h.Scale);
+  // The statistics' maximum, four decimals (the histogram's maximum is the
+  // same search); more where the levels need them.
+  if (decimals > 2) {
+    Proposal.K = Rounded(h.Max, decimals + 2);
+  } else {
+    try {
+      Proposal.K = FromFixed4(ToFixed4(h.Max));
+    } catch (...) {
+      Proposal.K = h.Max;  // beyond the fixed-point range: four decimals are nothing to it
+    }
+  }
   const int level = MidLevel(h.Counts, Image.PixelCount());
-  Proposal.A = TwoDecimals(level < 0 ? -1.0L : (long double)level / h.Scale);
-  Proposal.B = TwoDecimals((long double)(BackgroundLevel(h.Counts) + 1) / h.Scale);
+  Proposal.A = Rounded(level < 0 ? -1.0L : h.Level(level), decimals);
+  Proposal.B = Rounded(h.Level(BackgroundLevel(h.Counts) + 1), decimals);
   return true;
 }
 
 QString TfrmDDP::Refusal(const TDataImage& Image) const {
-  // Only a black image has no level above 0 to propose from.
-  bool black = true;
+  // DDP takes pixels below 0 as 0: an image with no level above 0 has
+  // nothing to propose from and nothing to show.
+  bool black = true, abovezero = false;
   if (Image.IsColour) {
     TColRegionHistogram h{};
     ColCalcRegionHistogram(0, 0, Image.Width - 1, Image.Height - 1, Image, h);
     for (int i = 1; i < 256 && black; ++i) black = h.Intensity[i] == 0;
+    abovezero = !black;
   } else {
     const std::int64_t n = Image.Pixels ? Image.PixelCount() : 0;
-    for (std::int64_t i = 0; i < n && black; ++i) black = Image.Pixels[i] == 0.0f;
+    for (std::int64_t i = 0; i < n && !abovezero; ++i) {
+      abovezero = Image.Pixels[i] > 0.0f;
+      black = black && Image.Pixels[i] == 0.0f;
+    }
   }
-  if (!black) return {};
-  return QStringLiteral("Corvelle Image cannot propose DDP parameters for this image because all its pixels are "
-                        "black.");
+  if (abovezero) return {};
+  if (black)
+    return QStringLiteral("Corvelle Image cannot propose DDP parameters for this image because all its pixels are "
+                          "black.");
+  return QStringLiteral("Corvelle Image cannot propose DDP parameters for this image because none of its pixels is "
+                        "above zero.");
 }
 
 void TfrmDDP::CalcPercentiles() {

@@ -25,9 +25,10 @@ class TfrmDDP : public TProcessingDialog {
   // Proposes A, B and K from the whole active image into the boxes.
   void CalcPercentiles();
 
-  // The proposals for an image, as numbers: A and B rounded to two decimals
-  // (A is the level of the pixels above 0 when 95 % of them are 0, and -1 when
-  // no level holds 95 % of the pixels); false when the image's statistics or
+  // The proposals for an image, as numbers: A and B rounded to two decimals,
+  // or to as many more as the histogram's bins need where they are narrower
+  // than 0.1 (A is the level of the pixels above 0 when 95 % of them are 0,
+  // and -1 when no level holds 95 % of the pixels); false when the image's
   // histogram could not be had.
   struct TProposal {
     long double A = 0, B = 0, K = 0;
@@ -35,8 +36,9 @@ class TfrmDDP : public TProcessingDialog {
   static bool Propose(const TDataImage& Image, TProposal& Proposal);
 
  protected:
-  // A black image (every grey pixel 0, every colour pixel of intensity 0)
-  // has nothing to propose from: the dialog does not open.
+  // A black image (every grey pixel 0, every colour pixel of intensity 0),
+  // or a grey one with no pixel above 0, has nothing to propose from: the
+  // dialog does not open.
   QString Refusal(const TDataImage& Image) const override;
   void FormActivate() override;
   void ReadParameters() override;

@@ -16,6 +16,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/Main.h"
 #include "dialogs/FFTCorrelationForm.h"
@@ -151,6 +152,7 @@ TfrmFFTEdit::TfrmFFTEdit(QWidget* Parent) : TForm(Parent) {
   ScrollBox1 = new QScrollArea(this);
   ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
   ScrollBox1->setAccessibleName(QStringLiteral("Spectrum"));
+  Accessibility::NameScrollBars(ScrollBox1, QStringLiteral("Spectrum"));
   ScrollBox1->setWidgetResizable(false);
   ScrollBox1->setBackgroundRole(QPalette::Dark);
   Image = new TFFTPicture;

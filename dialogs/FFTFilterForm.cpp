@@ -26,8 +26,8 @@ TfrmFFTFilter::TfrmFFTFilter(QWidget* Parent) : TProcessingDialog(Parent) {
   PreviewOnExecute = true;
 
   grpFilterType = RadioGroup(this, "grpFilterType", QStringLiteral("Filter Type"),
-                             {QStringLiteral("Ideal lowpass"), QStringLiteral("Ideal highpass"),
-                              QStringLiteral("Butterworth lowpass"), QStringLiteral("Butterworth highass")},
+                             {QStringLiteral("&Ideal lowpass"), QStringLiteral("Ideal &highpass"),
+                              QStringLiteral("&Butterworth lowpass"), QStringLiteral("B&utterworth highass")},
                              0, FilterTypeButtons);
   auto* grid = new QGridLayout;
   // The cut-off has no upper bound of its own; the large maximum only keeps

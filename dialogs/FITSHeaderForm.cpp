@@ -29,7 +29,7 @@ TfrmFITSHeader::TfrmFITSHeader(QWidget* Parent) : TForm(Parent) {
   col->addWidget(ListBox);
   Edit1 = new QLineEdit(box);
   Edit1->setObjectName(QStringLiteral("Edit1"));
-  col->addWidget(BuddyLabel(QStringLiteral("Current card"), Edit1, box));
+  col->addWidget(BuddyLabel(QStringLiteral("&Current card"), Edit1, box));
   Edit1->setReadOnly(true);
   Edit1->setFont(mono);
   Edit1->setStyleSheet(QStringLiteral("background: palette(button)"));

@@ -54,9 +54,9 @@ TfrmFITSOptions::TfrmFITSOptions(QWidget* Parent) : TForm(Parent) {
   ccol->addWidget(ListBox);
   auto* fresh = new QGroupBox(QStringLiteral("New FITS Header"), this);
   auto* fcol = new QVBoxLayout(fresh);
-  rdoData16 = new QRadioButton(QStringLiteral("16-bit integer data"), fresh);
+  rdoData16 = new QRadioButton(QStringLiteral("&16-bit integer data"), fresh);
   rdoData16->setObjectName(QStringLiteral("rdoData16"));
-  rdoData32 = new QRadioButton(QStringLiteral("32-bit floating point data"), fresh);
+  rdoData32 = new QRadioButton(QStringLiteral("&32-bit floating point data"), fresh);
   rdoData32->setObjectName(QStringLiteral("rdoData32"));
   rdoData32->setChecked(true);
   SpeakAs(rdoData16, rdoData16->text());

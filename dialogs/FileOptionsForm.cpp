@@ -73,7 +73,7 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
 
   // JPEG page.
   auto* jpeg = new QWidget;
-  auto* qualityBox = new QGroupBox(QStringLiteral("Quality (0..100)"), jpeg);
+  auto* qualityBox = new QGroupBox(QStringLiteral("&Quality (0..100)"), jpeg);
   auto* qrow = new QHBoxLayout(qualityBox);
   trkJPEGCompression = new QSlider(Qt::Horizontal, qualityBox);
   trkJPEGCompression->setObjectName(QStringLiteral("trkJPEGCompression"));
@@ -124,8 +124,8 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   jgrid->addWidget(new QLabel(QStringLiteral("Compressed Size:"), jpeg), 2, 1);
   jgrid->addWidget(lblUncompressed, 3, 0);
   jgrid->addWidget(lblCompressed, 3, 1);
-  jgrid->addWidget(BuddyLabel(QStringLiteral("File Type"), cmbFileType, jpeg), 4, 0);
-  jgrid->addWidget(BuddyLabel(QStringLiteral("Mode"), cmbMode, jpeg), 4, 1);
+  jgrid->addWidget(BuddyLabel(QStringLiteral("&File Type"), cmbFileType, jpeg), 4, 0);
+  jgrid->addWidget(BuddyLabel(QStringLiteral("&Mode"), cmbMode, jpeg), 4, 1);
   jgrid->addWidget(cmbFileType, 5, 0);
   jgrid->addWidget(cmbMode, 5, 1);
   PageControl1->addTab(jpeg, QStringLiteral("JPEG"));
@@ -135,8 +135,8 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   auto* typeBox = new QGroupBox(QStringLiteral("Data Type"), fits);
   auto* tcol = new QVBoxLayout(typeBox);
   grpDataType = new QButtonGroup(this);
-  auto* r16 = new QRadioButton(QStringLiteral("16 bit integer"), typeBox);
-  auto* r32 = new QRadioButton(QStringLiteral("32 bit float"), typeBox);
+  auto* r16 = new QRadioButton(QStringLiteral("&16 bit integer"), typeBox);
+  auto* r32 = new QRadioButton(QStringLiteral("&32 bit float"), typeBox);
   grpDataType->addButton(r16, 0);
   grpDataType->addButton(r32, 1);
   r32->setChecked(true);

@@ -44,7 +44,7 @@ TfrmImageMath::TfrmImageMath(QWidget* Parent) : TForm(Parent) {
   SpeakAs(grpOperator, QStringLiteral("Operator"));
   auto* ops = new QHBoxLayout(grpOperator);
   FOperators = new QButtonGroup(this);
-  const char* names[4] = {"Add", "Subtract", "Multiply", "Divide"};
+  const char* names[4] = {"A&dd", "&Subtract", "&Multiply", "Di&vide"};
   for (int i = 0; i < 4; ++i) {
     rdoOperator[i] = new QRadioButton(QString::fromLatin1(names[i]), grpOperator);
     SpeakAs(rdoOperator[i], rdoOperator[i]->text());

@@ -39,9 +39,9 @@ TfrmImport::TfrmImport(QWidget* Parent)
   };
   iedWidth = sizeBox("iedWidth");
   iedHeight = sizeBox("iedHeight");
-  dgrid->addWidget(BuddyLabel(QStringLiteral("Width"), iedWidth, dims), 0, 0);
+  dgrid->addWidget(BuddyLabel(QStringLiteral("&Width"), iedWidth, dims), 0, 0);
   dgrid->addWidget(iedWidth, 0, 1);
-  dgrid->addWidget(BuddyLabel(QStringLiteral("Height"), iedHeight, dims), 1, 0);
+  dgrid->addWidget(BuddyLabel(QStringLiteral("&Height"), iedHeight, dims), 1, 0);
   dgrid->addWidget(iedHeight, 1, 1);
 
   auto* header = new QGroupBox(QStringLiteral("Image Header"), this);
@@ -49,7 +49,7 @@ TfrmImport::TfrmImport(QWidget* Parent)
   iedSkip = new TIntEdit(header);
   iedSkip->setObjectName(QStringLiteral("iedSkip"));
   SpeakAs(iedSkip, QStringLiteral("Header bytes to skip"));
-  hrow->addWidget(BuddyLabel(QStringLiteral("Skip the first"), iedSkip, header));
+  hrow->addWidget(BuddyLabel(QStringLiteral("&Skip the first"), iedSkip, header));
   hrow->addWidget(iedSkip);
   hrow->addWidget(BuddyLabel(QStringLiteral("bytes"), iedSkip, header));
 
@@ -58,10 +58,10 @@ TfrmImport::TfrmImport(QWidget* Parent)
   fedOffset = new TFloatEdit(offset);
   fedOffset->setObjectName(QStringLiteral("fedOffset"));
   fedOffset->SetMaxValue(2e32L);
-  orow->addWidget(BuddyLabel(QStringLiteral("Zero offset"), fedOffset, offset));
+  orow->addWidget(BuddyLabel(QStringLiteral("&Zero offset"), fedOffset, offset));
   orow->addWidget(fedOffset);
 
-  chkUnsigned = new QCheckBox(QStringLiteral("Data is unsigned"), this);
+  chkUnsigned = new QCheckBox(QStringLiteral("Data is &unsigned"), this);
   chkUnsigned->setObjectName(QStringLiteral("chkUnsigned"));
   chkUnsigned->setChecked(true);
   SpeakAs(chkUnsigned, chkUnsigned->text());
@@ -69,7 +69,7 @@ TfrmImport::TfrmImport(QWidget* Parent)
   auto* format = new QGroupBox(QStringLiteral("Data Format"), this);
   auto* fcol = new QVBoxLayout(format);
   grpDataFormat = new QButtonGroup(this);
-  const char* items[] = {"8 bit", "12 bit", "16 bit (Motorola)", "16 bit (Intel)", "32 bit"};
+  const char* items[] = {"&8 bit", "1&2 bit", "16 bit (&Motorola)", "16 bit (&Intel)", "&32 bit"};
   for (int i = 0; i < 5; ++i) {
     auto* r = new QRadioButton(QString::fromLatin1(items[i]), format);
     SpeakAs(r, r->text());

@@ -33,13 +33,13 @@ TfrmJPEGOptions::TfrmJPEGOptions(QWidget* Parent) : TForm(Parent) {
   SpeakAs(trkJPEGCompression, QStringLiteral("Quality"));
   SpeakAs(iedQuality, QStringLiteral("Quality (0..100)"));
   // Both ends of the track bar lead to it.
-  grid->addWidget(BuddyLabel(QStringLiteral("Low Quality"), trkJPEGCompression, quality), 0, 0);
+  grid->addWidget(BuddyLabel(QStringLiteral("&Low Quality"), trkJPEGCompression, quality), 0, 0);
   grid->addWidget(trkJPEGCompression, 0, 1);
   grid->addWidget(BuddyLabel(QStringLiteral("High Quality"), trkJPEGCompression, quality), 0, 2);
   grid->addWidget(iedQuality, 0, 3);
   auto* settings = new QGroupBox(QStringLiteral("Settings"), this);
   auto* scol = new QVBoxLayout(settings);
-  chkProgressive = new QCheckBox(QStringLiteral("Progressive"), settings);
+  chkProgressive = new QCheckBox(QStringLiteral("&Progressive"), settings);
   chkProgressive->setObjectName(QStringLiteral("chkProgressive"));
   chkProgressive->setChecked(true);
   SpeakAs(chkProgressive, chkProgressive->text());

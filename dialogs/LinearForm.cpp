@@ -135,8 +135,8 @@ void TfrmLinear::SetPoints(const QList<QPointF>& Points) {
   }
   FUpper->replace(upper);
   FLower->replace(lower);
-  // The track runs from 0, so does the chart.
-  FAxisX->setRange(0, std::max<qreal>(right, QVRSlider->MaxVal));
+  // The chart spans the slider's track.
+  FAxisX->setRange(QVRSlider->Origin(), std::max<qreal>(right, QVRSlider->MaxVal));
   FAxisY->setRange(0, top);
   Accessibility::DescribeChart(Chart1, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures(Points));
 }
@@ -157,7 +157,7 @@ void TfrmLinear::Prepare(TChildForm& Source) {
     TRegionHistogram h{};
     CalcRegionHistogram(0, 0, x2, y2, image, h);
     if (h.Scale != 0.0f)
-      for (int i = 0; i < 256; ++i) points.push_back(QPointF(double((long double)i / h.Scale), h.Counts[i]));
+      for (int i = 0; i < 256; ++i) points.push_back(QPointF(double(h.Level(i)), h.Counts[i]));
     fedMax->SetMaxValue(2e32L);
     fedMax->SetValue(image.WhitePoint);
     fedMin->SetValue(image.BlackPoint);
@@ -169,15 +169,9 @@ void TfrmLinear::Prepare(TChildForm& Source) {
 }
 
 void TfrmLinear::PlaceThumbs(long double Low, long double High) {
-  // The track runs from 0 to MaxVal: a level beyond it puts its thumb at
-  // that end, and its box keeps the level until that thumb is moved.
-  const long double top = QVRSlider->MaxVal;
-  FLowPinned = Low < 0 || Low > top;
-  FHighPinned = High < 0 || High > top;
-  if (top > 0)
-    QVRSlider->SetPositions(float(std::clamp<long double>(Low, 0, top)), float(std::clamp<long double>(High, 0, top)));
-  FLowPinnedAt = QVRSlider->LowPosition();
-  FHighPinnedAt = QVRSlider->HighPosition();
+  // A level beyond the track puts its thumb at that end, and its box keeps
+  // the level until that thumb is moved.
+  QVRSlider->ShowLevels(float(Low), float(High));
 }
 
 void TfrmLinear::showEvent(QShowEvent* Event) {
@@ -194,10 +188,9 @@ bool TfrmLinear::BoxesDiffer() const {
 }
 
 void TfrmLinear::QVRSliderChange() {
-  if (FLowPinned && QVRSlider->LowPosition() != FLowPinnedAt) FLowPinned = false;
-  if (FHighPinned && QVRSlider->HighPosition() != FHighPinnedAt) FHighPinned = false;
-  if (!FLowPinned) fedMin->SetValue(TwoDecimals(QVRSlider->Val1));
-  if (!FHighPinned) fedMax->SetValue(TwoDecimals(QVRSlider->Val2));
+  // A thumb at the end of the track for a level beyond it leaves its box.
+  if (!QVRSlider->LowBeyond()) fedMin->SetValue(TwoDecimals(QVRSlider->Val1));
+  if (!QVRSlider->HighBeyond()) fedMax->SetValue(TwoDecimals(QVRSlider->Val2));
   if (BoxesDiffer()) {
     ParameterChanged();
     update();

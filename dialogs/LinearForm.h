@@ -43,8 +43,6 @@ class TfrmLinear : public TProcessingDialog {
   // Puts the thumbs at Low and High, or at the track's end for a value
   // beyond it, whose box then keeps its value.
   void PlaceThumbs(long double Low, long double High);
-  bool FLowPinned = false, FHighPinned = false;
-  float FLowPinnedAt = 0, FHighPinnedAt = 0;
   QList<QPointF> FPoints;
   QLineSeries* FUpper = nullptr;
   QLineSeries* FLower = nullptr;

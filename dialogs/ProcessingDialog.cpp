@@ -82,10 +82,10 @@ QGroupBox* TProcessingDialog::MakeOutputRange(int Default) {
   grpOutputRange->setAccessibleName(QStringLiteral("Output Range"));
   OutputRangeButtons = new QButtonGroup(grpOutputRange);
   auto* box = new QVBoxLayout(grpOutputRange);
-  const char* items[] = {"8 bit", "12 bit", "16 bit", "Unlimited"};
+  const char* items[] = {"&8 bit", "1&2 bit", "1&6 bit", "&Unlimited"};
   for (int i = 0; i < 4; ++i) {
     auto* b = new QRadioButton(QString::fromLatin1(items[i]), grpOutputRange);
-    b->setAccessibleName(QStringLiteral("Output range ") + QString::fromLatin1(items[i]));
+    b->setAccessibleName(QStringLiteral("Output range ") + QString::fromLatin1(items[i]).remove(QLatin1Char('&')));
     OutputRangeButtons->addButton(b, i);
     box->addWidget(b);
   }
@@ -137,7 +137,6 @@ int TProcessingDialog::Execute() {
       return mrNone;
     }
   }
-  if (btnOK) btnOK->setFocus();
   if (fmePreview) fmePreview->InitPreview(*child->DataImage);
   if (grpOutputRange) grpOutputRange->setEnabled(!child->DataImage->IsColour);
   Prepare(*child);

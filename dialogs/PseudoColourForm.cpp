@@ -132,7 +132,7 @@ TfrmPseudoColour::TfrmPseudoColour(QWidget* Parent) : TProcessingDialog(Parent) 
   pl->addWidget(iedBlue, 2, 2);
   pl->addWidget(btnAdd, 3, 1, 1, 2);
 
-  btnReset = new QPushButton(QStringLiteral("&Reset"), this);
+  btnReset = new QPushButton(QStringLiteral("Rese&t"), this);
   btnReset->setObjectName(QStringLiteral("btnReset"));
   SpeakAs(btnReset, btnReset->text());
   auto* settings = new QGroupBox(QStringLiteral("Settings"), this);

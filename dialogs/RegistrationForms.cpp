@@ -19,6 +19,8 @@ void CreateRegistrationForms(TMainForm* Form) {
   QObject::connect(Form->Action(QStringLiteral("EditAddMarker")), &QAction::triggered, frmAddPoint, [] {
     frmAddPoint->show();
     frmAddPoint->raise();
+    // The keyboard goes with it, as it does to a dialog.
+    frmAddPoint->activateWindow();
   });
   QObject::connect(Form->Action(QStringLiteral("EditDeleteMarker")), &QAction::triggered, frmDeleteMarker,
                    [] { frmDeleteMarker->Execute(); });

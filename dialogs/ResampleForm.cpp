@@ -38,8 +38,8 @@ TfrmResample::TfrmResample(QWidget* Parent) : TProcessingDialog(Parent) {
   txtHeight->setObjectName(QStringLiteral("txtHeight"));
   txtHeight->setReadOnly(true);
   txtHeight->setAccessibleName(QStringLiteral("Current height"));
-  Row(currentGrid, 0, QStringLiteral("Width"), txtWidth);
-  Row(currentGrid, 1, QStringLiteral("Height"), txtHeight);
+  Row(currentGrid, 0, QStringLiteral("W&idth"), txtWidth);
+  Row(currentGrid, 1, QStringLiteral("H&eight"), txtHeight);
 
   auto* grid = new QGridLayout;
   iedWidth = IntBox(this, "iedWidth", QStringLiteral("New width"), 1, 65535, 1, 1);

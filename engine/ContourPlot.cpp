@@ -26,6 +26,7 @@ struct TSegment {
 struct TCellRow {
   std::vector<TSegment> Segments;
   bool Faulted = false;
+  bool OutOfMemory = false;
 };
 
 int SignClass(float h) { return h < 0 ? 0 : (h == 0 ? 1 : 2); }
@@ -173,22 +174,30 @@ void DrawContourLine(int X1, int Y1, int X2, int Y2, float Value, TDataImage& Im
   }
 }
 
-bool TraceContours(int Count, int CellSize, float Min, float Max, const TDataImage& Src, IContourSink& Sink) {
+namespace {
+
+TContourFault Trace(int Count, int CellSize, float Min, float Max, const TDataImage& Src, IContourSink& Sink) {
+  std::vector<float> levels;
   try {
     const std::int64_t step = Checked::Round(Checked::Div((long double)Max - Min, Count));
     // The levels first. A step that cannot advance the level (0, or too small
     // for a Single that large) would trace the same level for ever: refuse.
-    std::vector<float> levels;
     for (float level = Min; level >= Min && level < Max;) {
       levels.push_back(level);
       const float next = Checked::ToSingle(level + (long double)step);
       if (next >= Min && next < Max && next <= level) Checked::Fault("the level does not advance");
       level = next;
     }
+  } catch (const EngineFault&) {
+    return TContourFault::Levels;
+  } catch (const std::bad_alloc&) {
+    return TContourFault::Memory;
+  }
+  try {
     const int H1 = Src.Height - 1;
-    if (levels.empty() || !Src.Pixels || !(0 < std::int64_t(H1) - CellSize - 1)) return true;
+    if (levels.empty() || !Src.Pixels || !(0 < std::int64_t(H1) - CellSize - 1)) return TContourFault::None;
     // Neither would cells that do not advance.
-    if (CellSize < 1) Checked::Fault("empty cells");
+    if (CellSize < 1) return TContourFault::Levels;
 
     std::vector<int> rowStarts;
     for (int y0 = 0; y0 < H1 - (CellSize + 1); y0 += CellSize) rowStarts.push_back(y0);
@@ -206,20 +215,29 @@ bool TraceContours(int Count, int CellSize, float Min, float Max, const TDataIma
             } catch (const EngineFault&) {
               rows[std::size_t(r)].Faulted = true;
             } catch (const std::bad_alloc&) {
-              rows[std::size_t(r)].Faulted = true;
+              rows[std::size_t(r)].Faulted = rows[std::size_t(r)].OutOfMemory = true;
             }
           }
         }, 1);
         for (const TCellRow& row : rows) {
           for (const TSegment& g : row.Segments) Sink.Segment(g.X1, g.Y1, g.X2, g.Y2);
+          if (row.OutOfMemory) throw std::bad_alloc();
           if (row.Faulted) Checked::Fault("tracing");
         }
       }
     }
-    return true;
+    return TContourFault::None;
   } catch (const EngineFault&) {
+    return TContourFault::Values;
   } catch (const std::bad_alloc&) {
+    return TContourFault::Memory;
   }
+}
+
+}  // namespace
+
+bool TraceContours(int Count, int CellSize, float Min, float Max, const TDataImage& Src, IContourSink& Sink) {
+  if (Trace(Count, CellSize, Min, Max, Src, Sink) == TContourFault::None) return true;
   ShowEngineWarning(TracerFaultText);
   return false;
 }
@@ -227,4 +245,10 @@ bool TraceContours(int Count, int CellSize, float Min, float Max, const TDataIma
 void DrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max, float Value, const TDataImage& Src) {
   TLineSink sink(Dst, Value);
   TraceContours(Count, CellSize, Min, Max, Src, sink);
+}
+
+TContourFault TryDrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max, float Value,
+                              const TDataImage& Src) {
+  TLineSink sink(Dst, Value);
+  return Trace(Count, CellSize, Min, Max, Src, sink);
 }

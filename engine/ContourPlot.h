@@ -20,6 +20,15 @@ bool TraceContours(int Count, int CellSize, float Min, float Max, const TDataIma
 // Src (the caller's copy), at least as large.
 void DrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max, float Value, const TDataImage& Src);
 
+// What stopped a trace: the levels (a step beyond the integers, or one that
+// cannot advance a level that far from 0, or empty cells), the values (a
+// cell's sum beyond the Single range), or memory.
+enum class TContourFault { None, Levels, Values, Memory };
+
+// DrawContours without the warning: the caller says what went wrong.
+TContourFault TryDrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max, float Value,
+                              const TDataImage& Src);
+
 // Sets every pixel of the digital line from (X1, Y1) to (X2, Y2) to Value.
 void DrawContourLine(int X1, int Y1, int X2, int Y2, float Value, TDataImage& Image);
 

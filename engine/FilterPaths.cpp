@@ -462,51 +462,84 @@ __attribute__((target("avx2"), always_inline)) inline __m256i LoadU16(const std:
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Pixels x .. x + 15 of a row as Singles: the median of the largest low, the
-// middle middle and the smallest high of three neighbouring sorted columns,
-// as in Median3 (column k at x - 1 + k).
-__attribute__((target("avx2"), always_inline)) inline void StoreMedian3U16(const __m256i (&lo)[3],
-                                                                           const __m256i (&mid)[3],
-                                                                           const __m256i (&hi)[3], float* out) {
-  const __m256i l = _mm256_max_epu16(_mm256_max_epu16(lo[0], lo[1]), lo[2]);
-  const __m256i h = _mm256_min_epu16(_mm256_min_epu16(hi[0], hi[1]), hi[2]);
-  const __m256i m = Median3U16(l, Median3U16(mid[0], mid[1], mid[2]), h);
-  _mm256_storeu_ps(out, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(m))));
-  _mm256_storeu_ps(out + 8, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(m, 1))));
+// The Singles Src[x .. x + 15] as 16-bit lanes. Bad and Ints gather what
+// tells whether each was a whole number in 0..65535.
+__attribute__((target("avx2"), always_inline)) inline __m256i ToU16At(const float* Src, int x, __m256i& Bad,
+                                                                      __m256i& Ints) {
+  const __m256 v0 = _mm256_loadu_ps(Src + x), v1 = _mm256_loadu_ps(Src + x + 8);
+  const __m256i i0 = _mm256_cvttps_epi32(v0), i1 = _mm256_cvttps_epi32(v1);
+  // A whole number comes back with its own bits; -0.0, NaN and fractions do not.
+  Bad = _mm256_or_si256(Bad, _mm256_or_si256(
+                                 _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i0)), _mm256_castps_si256(v0)),
+                                 _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i1)), _mm256_castps_si256(v1))));
+  Ints = _mm256_or_si256(Ints, _mm256_or_si256(i0, i1));
+  return _mm256_permute4x64_epi64(_mm256_packus_epi32(i0, i1), 0xD8);
 }
 
-// Output pixels x .. x + 15 of the row between a and c, the columns sorted in
-// registers.
-__attribute__((target("avx2"), always_inline)) inline void Median3U16At(const std::uint16_t* a,
-                                                                        const std::uint16_t* b,
-                                                                        const std::uint16_t* c, float* out, int x) {
-  __m256i lo[3], mid[3], hi[3];
-  for (int k = 0; k < 3; ++k)
-    Sort3U16(LoadU16(a + x - 1 + k), LoadU16(b + x - 1 + k), LoadU16(c + x - 1 + k), lo[k], mid[k], hi[k]);
-  StoreMedian3U16(lo, mid, hi, out + x);
+// The medians of output pixels x .. x + 15 from the sorted columns (low,
+// middle and high rows W apart), as Singles at Out + x: the median of the
+// largest low, the middle middle and the smallest high of three neighbouring
+// columns, as in Median3.
+__attribute__((target("avx2"), always_inline)) inline void Median3ColumnsAt(const std::uint16_t* Sorted, int W,
+                                                                            float* Out, int x) {
+  const std::uint16_t* lo = Sorted;
+  const std::uint16_t* mid = Sorted + W;
+  const std::uint16_t* hi = Sorted + 2 * W;
+  const __m256i l = _mm256_max_epu16(_mm256_max_epu16(LoadU16(lo + x - 1), LoadU16(lo + x)), LoadU16(lo + x + 1));
+  const __m256i h = _mm256_min_epu16(_mm256_min_epu16(LoadU16(hi + x - 1), LoadU16(hi + x)), LoadU16(hi + x + 1));
+  const __m256i m = Median3U16(l, Median3U16(LoadU16(mid + x - 1), LoadU16(mid + x), LoadU16(mid + x + 1)), h);
+  _mm256_storeu_ps(Out + x, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(m))));
+  _mm256_storeu_ps(Out + x + 8, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(m, 1))));
 }
 
-// One output row from three 16-bit rows of at least 18 pixels; the last group
-// overlaps the one before it rather than leaving a tail.
-__attribute__((target("avx2"))) void Median3RowU16AVX2(const std::uint16_t* a, const std::uint16_t* b,
-                                                      const std::uint16_t* c, float* out, int W) {
-  int x = 1;
-  for (; x + 16 <= W - 1; x += 16) Median3U16At(a, b, c, out, x);
-  if (x < W - 1) Median3U16At(a, b, c, out, W - 17);
+// One output row of the 3 x 3 median from rows a and b (16-bit) and the
+// Singles of the row below, which it converts into c, in one pass: each
+// column is sorted once, a stretch ahead of the medians that read it, so that
+// they find it in the nearest cache. Groups of 16 columns; the last group of
+// a row overlaps the one before it rather than leaving a tail. False when the
+// row below is not 16-bit data (the output row then holds values of no use).
+// W >= 18.
+__attribute__((target("avx2"))) bool Median3RowU16(const std::uint16_t* a, const std::uint16_t* b, const float* SrcC,
+                                                  std::uint16_t* c, std::uint16_t* Sorted, float* Out, int W) {
+  constexpr int kStretch = 256;
+  __m256i bad = _mm256_setzero_si256(), ints = _mm256_setzero_si256();
+  auto sortAt = [&](int x) __attribute__((target("avx2"), always_inline)) {
+    const __m256i vc = ToU16At(SrcC, x, bad, ints);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(c + x), vc);
+    __m256i lo, mid, hi;
+    Sort3U16(LoadU16(a + x), LoadU16(b + x), vc, lo, mid, hi);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Sorted + x), lo);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Sorted + W + x), mid);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Sorted + 2 * W + x), hi);
+  };
+  int sorted = 0;  // columns 0 .. sorted - 1 are sorted
+  for (int x = 1; x < W - 1;) {
+    const int stop = std::min(W - 1, x + kStretch);
+    // The medians of pixels up to stop + 14 read columns up to stop + 15.
+    for (const int need = std::min(W, stop + 16); sorted < need;) {
+      const int g = std::min(sorted, W - 16);
+      sortAt(g);
+      sorted = g + 16;
+    }
+    for (; x < stop; x += 16) Median3ColumnsAt(Sorted, W, Out, std::min(x, W - 17));
+  }
+  const __m256i spoilt = _mm256_or_si256(bad, _mm256_and_si256(ints, _mm256_set1_epi32(~0xFFFF)));
+  return _mm256_testz_si256(spoilt, spoilt);
 }
 
 // Output rows Y0 .. Y1 - 1 of the 3 x 3 median on 16-bit lanes while the rows
-// read hold whole numbers in 0..65535; returns the first row not done.
+// read hold whole numbers in 0..65535; returns the first row not done (whose
+// output the caller writes again).
 int Median3RowsU16(const float* Src, float* Dst, int W, int Y0, int Y1) {
   if (W < 18) return Y0;
-  std::vector<std::uint16_t> ring(std::size_t(3) * W);
+  std::vector<std::uint16_t> ring(std::size_t(3) * W), sorted(std::size_t(3) * W);
   auto row = [&](int r) { return ring.data() + std::size_t(r % 3) * W; };
   for (int r = Y0 - 1; r <= Y0; ++r)
     if (!RowToU16AVX2(Src + std::size_t(r) * W, row(r), W)) return Y0;
-  for (int y = Y0; y < Y1; ++y) {
-    if (!RowToU16AVX2(Src + std::size_t(y + 1) * W, row(y + 1), W)) return y;
-    Median3RowU16AVX2(row(y - 1), row(y), row(y + 1), Dst + std::size_t(y) * W, W);
-  }
+  for (int y = Y0; y < Y1; ++y)
+    if (!Median3RowU16(row(y - 1), row(y), Src + std::size_t(y + 1) * W, row(y + 1), sorted.data(),
+                       Dst + std::size_t(y) * W, W))
+      return y;
   return Y1;
 }
 
@@ -560,6 +593,335 @@ void Median3(const T* Src, T* Dst, int W, int H, std::atomic<bool>& Safe) {
   }, Parallel::MinItemsPerPart(W));
 }
 
+// ---- selection networks on AVX2 registers ----
+
+#define CORVELLE_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+// Whole numbers 0..65535 in 16-bit lanes, and other rank-safe Singles.
+struct TLanesU16 {
+  using E = std::uint16_t;
+  using V = __m256i;
+  static constexpr int Lanes = 16;
+  CORVELLE_AVX2_INLINE static V Load(const E* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+  CORVELLE_AVX2_INLINE static void Store(E* p, V v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+  CORVELLE_AVX2_INLINE static V Min(V a, V b) { return _mm256_min_epu16(a, b); }
+  CORVELLE_AVX2_INLINE static V Max(V a, V b) { return _mm256_max_epu16(a, b); }
+  // The lanes as Singles at Out[0 .. Lanes - 1].
+  CORVELLE_AVX2_INLINE static void Put(float* Out, V v) {
+    _mm256_storeu_ps(Out, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(v))));
+    _mm256_storeu_ps(Out + 8, _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1))));
+  }
+};
+
+struct TLanesF32 {
+  using E = float;
+  using V = __m256;
+  static constexpr int Lanes = 8;
+  CORVELLE_AVX2_INLINE static V Load(const E* p) { return _mm256_loadu_ps(p); }
+  CORVELLE_AVX2_INLINE static void Store(E* p, V v) { _mm256_storeu_ps(p, v); }
+  CORVELLE_AVX2_INLINE static V Min(V a, V b) { return _mm256_min_ps(a, b); }
+  CORVELLE_AVX2_INLINE static V Max(V a, V b) { return _mm256_max_ps(a, b); }
+};
+
+template <typename X, TOp Op>
+CORVELLE_AVX2_INLINE void Exchange(typename X::V* v) {
+  if constexpr (Op.Kind == 0) {
+    const auto a = v[Op.A], b = v[Op.B];
+    v[Op.A] = X::Min(a, b);
+    v[Op.B] = X::Max(a, b);
+  } else if constexpr (Op.Kind == 1) {
+    v[Op.A] = X::Min(v[Op.A], v[Op.B]);
+  } else {
+    v[Op.B] = X::Max(v[Op.A], v[Op.B]);
+  }
+}
+
+template <typename X, const auto& Ops, std::size_t... I>
+CORVELLE_AVX2_INLINE void RunAVX2(typename X::V* v, std::index_sequence<I...>) {
+  (Exchange<X, Ops[I]>(v), ...);
+}
+
+template <int N>
+constexpr TNetwork ColumnNetwork() {
+  std::vector<int> all(static_cast<std::size_t>(N));
+  for (int r = 0; r < N; ++r) all[static_cast<std::size_t>(r)] = r;
+  return BuildNetwork(N, [](int, int) { return false; }, all);
+}
+
+template <int N>
+constexpr std::size_t kColumnOpCount = ColumnNetwork<N>().Ops.size();
+
+template <int N>
+constexpr std::array<TOp, kColumnOpCount<N>> MakeColumnOps() {
+  std::array<TOp, kColumnOpCount<N>> a{};
+  const TNetwork net = ColumnNetwork<N>();
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = net.Ops[i];
+  return a;
+}
+
+template <int N>
+constexpr std::array<int, N> MakeColumnOut() {
+  std::array<int, N> a{};
+  const TNetwork net = ColumnNetwork<N>();
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = net.Out[i];
+  return a;
+}
+
+template <int N>
+constexpr auto kColumnOps = MakeColumnOps<N>();
+
+template <int N>
+constexpr auto kColumnOut = MakeColumnOut<N>();
+
+// ---- the 5 x 5 median on AVX2 ----
+//
+// The two windows of an even pixel x and the odd one after it share the four
+// columns x - 1 .. x + 2. Ranks 7..12 of those 20 values, found once for both
+// pixels, hold each median: adding the five values of the fifth column
+// (x - 2 for the even pixel, x + 3 for the odd one) to them, the median of the
+// 25 is rank 5 of the 11. So each row is split into its even and odd columns,
+// the columns are sorted once, and a register of pixel pairs takes one network
+// over the shared columns and two short merges.
+
+// Ranks 7..12 of four sorted columns of five (slot c * 5 + r holds rank r of
+// column c).
+constexpr TNetwork Shared5Network() {
+  std::vector<int> ranks;
+  for (int r = 7; r <= 12; ++r) ranks.push_back(r);
+  return BuildNetwork(20, TWindowLe{5}, ranks);
+}
+
+constexpr std::size_t kShared5OpCount = Shared5Network().Ops.size();
+
+constexpr std::array<TOp, kShared5OpCount> MakeShared5Ops() {
+  std::array<TOp, kShared5OpCount> a{};
+  const TNetwork net = Shared5Network();
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = net.Ops[i];
+  return a;
+}
+
+constexpr std::array<int, 6> MakeShared5Out() {
+  std::array<int, 6> a{};
+  const TNetwork net = Shared5Network();
+  for (std::size_t i = 0; i < a.size(); ++i) a[i] = net.Out[i];
+  return a;
+}
+
+constexpr auto kShared5Ops = MakeShared5Ops();
+constexpr auto kShared5Out = MakeShared5Out();
+
+// Pixels 0 .. W - 1 of a row into its even columns (Even[k] = pixel 2k) and
+// its odd ones (Odd[k] = pixel 2k + 1) as 16-bit values; false when any is
+// not a whole number in 0..65535 (-0.0 and NaN included).
+__attribute__((target("avx2"))) bool SplitRowU16(const float* Src, std::uint16_t* Even, std::uint16_t* Odd, int W) {
+  const __m256i high = _mm256_set1_epi32(~0xFFFF), order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  __m256i bad = _mm256_setzero_si256(), ints = _mm256_setzero_si256();
+  int x = 0;
+  for (; x + 32 <= W; x += 32) {
+    __m256 f[4];
+    for (int k = 0; k < 4; ++k) {
+      const __m256 v = _mm256_loadu_ps(Src + x + 8 * k);
+      const __m256i i = _mm256_cvttps_epi32(v);
+      // A whole number comes back with its own bits; -0.0, NaN and fractions do not.
+      bad = _mm256_or_si256(bad, _mm256_xor_si256(_mm256_castps_si256(_mm256_cvtepi32_ps(i)), _mm256_castps_si256(v)));
+      ints = _mm256_or_si256(ints, i);
+      f[k] = _mm256_castsi256_ps(i);
+    }
+    // Pixels 0 2 8 10 | 4 6 12 14 of each 16, packed and put in order.
+    const __m256i e0 = _mm256_castps_si256(_mm256_shuffle_ps(f[0], f[1], 0x88));
+    const __m256i e1 = _mm256_castps_si256(_mm256_shuffle_ps(f[2], f[3], 0x88));
+    const __m256i o0 = _mm256_castps_si256(_mm256_shuffle_ps(f[0], f[1], 0xDD));
+    const __m256i o1 = _mm256_castps_si256(_mm256_shuffle_ps(f[2], f[3], 0xDD));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Even + x / 2),
+                        _mm256_permutevar8x32_epi32(_mm256_packus_epi32(e0, e1), order));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Odd + x / 2),
+                        _mm256_permutevar8x32_epi32(_mm256_packus_epi32(o0, o1), order));
+  }
+  const __m256i spoilt = _mm256_or_si256(bad, _mm256_and_si256(ints, high));
+  bool ok = _mm256_testz_si256(spoilt, spoilt);
+  std::uint16_t* even = Even + x / 2;
+  std::uint16_t* odd = Odd + x / 2;
+  for (; x < W; ++x) {
+    const float v = Src[x];
+    ok &= v >= 0.0f && v <= 65535.0f && !std::signbit(v);
+    const std::uint16_t u = ok ? std::uint16_t(v) : 0;
+    ok &= float(u) == v;
+    *(x & 1 ? odd++ : even++) = u;
+  }
+  return ok;
+}
+
+// The same for Singles, kept as they are; false when any is -0.0 or a NaN.
+__attribute__((target("avx2"))) bool SplitRowF32(const float* Src, float* Even, float* Odd, int W) {
+  const __m256i negZero = _mm256_set1_epi32(INT32_MIN), magnitude = _mm256_set1_epi32(0x7FFFFFFF),
+                inf = _mm256_set1_epi32(0x7F800000);
+  __m256i bad = _mm256_setzero_si256();
+  int x = 0;
+  for (; x + 16 <= W; x += 16) {
+    const __m256 v0 = _mm256_loadu_ps(Src + x), v1 = _mm256_loadu_ps(Src + x + 8);
+    const __m256i u0 = _mm256_castps_si256(v0), u1 = _mm256_castps_si256(v1);
+    bad = _mm256_or_si256(bad, _mm256_or_si256(_mm256_cmpeq_epi32(u0, negZero), _mm256_cmpeq_epi32(u1, negZero)));
+    bad = _mm256_or_si256(bad, _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_and_si256(u0, magnitude), inf),
+                                               _mm256_cmpgt_epi32(_mm256_and_si256(u1, magnitude), inf)));
+    // Pixels 0 2 8 10 | 4 6 12 14, then in order by pairs.
+    const __m256d e = _mm256_castps_pd(_mm256_shuffle_ps(v0, v1, 0x88));
+    const __m256d o = _mm256_castps_pd(_mm256_shuffle_ps(v0, v1, 0xDD));
+    _mm256_storeu_ps(Even + x / 2, _mm256_castpd_ps(_mm256_permute4x64_pd(e, 0xD8)));
+    _mm256_storeu_ps(Odd + x / 2, _mm256_castpd_ps(_mm256_permute4x64_pd(o, 0xD8)));
+  }
+  bool ok = _mm256_testz_si256(bad, bad);
+  float* even = Even + x / 2;
+  float* odd = Odd + x / 2;
+  for (; x < W; ++x) {
+    std::int32_t u;
+    std::memcpy(&u, Src + x, 4);
+    ok &= !((u == INT32_MIN) | ((u & 0x7FFFFFFF) > 0x7F800000));
+    *(x & 1 ? odd++ : even++) = Src[x];
+  }
+  return ok;
+}
+
+// Even and odd pixels k = 0 .. Lanes - 1 back in pixel order at Out.
+__attribute__((target("avx2"), always_inline)) inline void Interleave(__m256i e, __m256i o, std::uint16_t* Out) {
+  const __m256i lo = _mm256_unpacklo_epi16(e, o), hi = _mm256_unpackhi_epi16(e, o);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out), _mm256_permute2x128_si256(lo, hi, 0x20));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + 16), _mm256_permute2x128_si256(lo, hi, 0x31));
+}
+
+__attribute__((target("avx2"), always_inline)) inline void Interleave(__m256 e, __m256 o, float* Out) {
+  const __m256 lo = _mm256_unpacklo_ps(e, o), hi = _mm256_unpackhi_ps(e, o);
+  _mm256_storeu_ps(Out, _mm256_permute2f128_ps(lo, hi, 0x20));
+  _mm256_storeu_ps(Out + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
+}
+
+// Pixels of a finished row as Singles.
+__attribute__((target("avx2"))) void PutRow(const std::uint16_t* Row, float* Out, int N) {
+  int x = 0;
+  for (; x + 16 <= N; x += 16) TLanesU16::Put(Out + x, TLanesU16::Load(Row + x));
+  for (; x < N; ++x) Out[x] = float(Row[x]);
+}
+
+void PutRow(const float* Row, float* Out, int N) { std::memcpy(Out, Row, sizeof(float) * std::size_t(N)); }
+
+// Rank 5 of the six sorted a (ranks 7..12 of the shared columns) and the
+// five sorted b: the smallest of max(a[i - 1], b[5 - i]) over i = 1..6.
+template <typename X>
+CORVELLE_AVX2_INLINE typename X::V Merge5(const typename X::V* v, const typename X::V (&b)[5]) {
+  using V = typename X::V;
+  V m = v[kShared5Out[5]];
+  for (int i = 1; i <= 5; ++i) m = X::Min(m, X::Max(v[kShared5Out[i - 1]], b[5 - i]));
+  return m;
+}
+
+// The buffers of one run of rows: a ring of the five source rows in use and
+// their sorted columns, each as even and odd halves of Stride values (zero
+// beyond the row, so that the last register of a row reads defined values),
+// and the output row.
+template <typename X>
+struct TMedian5Rows {
+  using E = typename X::E;
+  int W, Stride;
+  std::vector<E> Ring, Sorted, Out;
+  explicit TMedian5Rows(int Width)
+      : W(Width),
+        Stride(((Width + 1) / 2 / X::Lanes + 2) * X::Lanes),
+        Ring(std::size_t(10) * std::size_t(Stride)),
+        Sorted(std::size_t(10) * std::size_t(Stride)),
+        Out(std::size_t(2) * std::size_t(Stride)) {}
+  E* Even(int Row) { return Ring.data() + std::size_t(Row % 5) * 2 * Stride; }
+  E* Odd(int Row) { return Even(Row) + Stride; }
+  bool Split(const float* Src, int Row);
+};
+
+template <>
+bool TMedian5Rows<TLanesU16>::Split(const float* Src, int Row) {
+  return SplitRowU16(Src + std::size_t(Row) * W, Even(Row), Odd(Row), W);
+}
+
+template <>
+bool TMedian5Rows<TLanesF32>::Split(const float* Src, int Row) {
+  return SplitRowF32(Src + std::size_t(Row) * W, Even(Row), Odd(Row), W);
+}
+
+// Output pixels 2 .. W - 3 of row Y into R.Out, from the ring's rows Y - 2 .. Y + 2.
+template <typename X>
+__attribute__((target("avx2"))) void Median5Row(TMedian5Rows<X>& R, int Y) {
+  using V = typename X::V;
+  using E = typename X::E;
+  constexpr int L = X::Lanes;
+  const std::size_t s = std::size_t(R.Stride);
+  E* sorted = R.Sorted.data();  // rank r of even column k at r * s + k, of odd column k at (5 + r) * s + k
+  for (int half = 0; half < 2; ++half) {
+    const E* rows[5];
+    for (int r = 0; r < 5; ++r) rows[r] = half ? R.Odd(Y - 2 + r) : R.Even(Y - 2 + r);
+    E* out = sorted + std::size_t(half) * 5 * s;
+    for (std::size_t k = 0; k < s; k += L) {
+      V v[5];
+      for (int r = 0; r < 5; ++r) v[r] = X::Load(rows[r] + k);
+      RunAVX2<X, kColumnOps<5>>(v, std::make_index_sequence<kColumnOpCount<5>>{});
+      for (int r = 0; r < 5; ++r) X::Store(out + r * s + k, v[kColumnOut<5>[r]]);
+    }
+  }
+  const E* even = sorted;
+  const E* odd = sorted + 5 * s;
+  // Pixel pairs (2m, 2m + 1), m = m0 .. m0 + L - 1; shared columns 2m - 1,
+  // 2m, 2m + 1, 2m + 2 are odd m - 1, even m, odd m, even m + 1.
+  for (int m0 = 1; 2 * m0 <= R.W - 3; m0 += L) {
+    V v[20];
+    for (int r = 0; r < 5; ++r) {
+      v[r] = X::Load(odd + r * s + m0 - 1);
+      v[5 + r] = X::Load(even + r * s + m0);
+      v[10 + r] = X::Load(odd + r * s + m0);
+      v[15 + r] = X::Load(even + r * s + m0 + 1);
+    }
+    RunAVX2<X, kShared5Ops>(v, std::make_index_sequence<kShared5OpCount>{});
+    V b[5], c[5];
+    for (int r = 0; r < 5; ++r) {
+      b[r] = X::Load(even + r * s + m0 - 1);
+      c[r] = X::Load(odd + r * s + m0 + 1);
+    }
+    Interleave(Merge5<X>(v, b), Merge5<X>(v, c), R.Out.data() + 2 * m0);
+  }
+}
+
+// Output rows Y0 .. Y1 - 1 of the 5 x 5 median on 16-bit lanes while the rows
+// read hold whole numbers in 0..65535; returns the first row not done.
+int Median5RowsU16(const float* Src, float* Dst, int W, int Y0, int Y1) {
+  TMedian5Rows<TLanesU16> rows(W);
+  for (int r = Y0 - 2; r < Y0 + 2; ++r)
+    if (!rows.Split(Src, r)) return Y0;
+  for (int y = Y0; y < Y1; ++y) {
+    if (!rows.Split(Src, y + 2)) return y;
+    Median5Row(rows, y);
+    PutRow(rows.Out.data() + 2, Dst + std::size_t(y) * W + 2, W - 4);
+  }
+  return Y1;
+}
+
+// The same on Singles; a row holding -0.0 or a NaN clears Safe.
+void Median5RowsF32(const float* Src, float* Dst, int W, int Y0, int Y1, std::atomic<bool>& Safe) {
+  TMedian5Rows<TLanesF32> rows(W);
+  for (int r = Y0 - 2; r < Y0 + 2; ++r)
+    if (!rows.Split(Src, r)) Safe = false;
+  for (int y = Y0; y < Y1 && Safe; ++y) {
+    if (!rows.Split(Src, y + 2)) {
+      Safe = false;
+      break;
+    }
+    Median5Row(rows, y);
+    PutRow(rows.Out.data() + 2, Dst + std::size_t(y) * W + 2, W - 4);
+  }
+}
+
+// The 5 x 5 median of Singles on AVX2: 16-bit lanes for rows of 16-bit data
+// (as the 3 x 3 median decides), Singles from the first row that is not.
+void Median5AVX2(const float* Src, float* Dst, int W, int H, std::atomic<bool>& Safe) {
+  ForRows(2, H - 2, [&](int ya, int yb) {
+    ya = Median5RowsU16(Src, Dst, W, ya, yb);
+    if (ya < yb) Median5RowsF32(Src, Dst, W, ya, yb, Safe);
+  }, Parallel::MinItemsPerPart(std::int64_t(W) * 5));
+}
+
 // Beyond this side the window network takes too long to build (and for
 // sides above 255 its slots no longer fit its 16-bit indices).
 constexpr int kLargestNetworkSide = 31;
@@ -600,6 +962,12 @@ void MedianNetwork(int N, const T* Src, T* Dst, int W, int H, std::atomic<bool>&
     return;
   }
   if (W <= 2 * h || H <= 2 * h) return;
+  if constexpr (std::is_same_v<T, float>) {
+    if (N == 5 && Processor::AVX2()) {
+      Median5AVX2(Src, Dst, W, H, Safe);
+      return;
+    }
+  }
   const TMedianNets& nets = MedianNets(N);
   ForRows(h, H - h, [&](int ya, int yb) {
     std::vector<T> cols(std::size_t(N) * W);           // rows y-h..y+h, sorted down each column

@@ -213,7 +213,16 @@ void LinearStretch(TDataImage& Dst, TDataImage& Src, float Low, float High) {
   try {
     CheckPlanes(Dst, Src, false);
     SetMaxValue(Src);
-    const long double f = Src.MaxValue / ((long double)High - Low);
+    long double top = Src.MaxValue;
+    if (top == 0) {
+      // Nothing above 0 would stretch onto [0, 0]: the result spans the
+      // levels from the minimum up to 0 instead.
+      const float* p = Src.Pixels;
+      float mn = 0.0f;
+      for (std::int64_t i = 0, n = Src.PixelCount(); i < n; ++i) mn = p[i] < mn ? p[i] : mn;
+      top = 0.0L - mn;
+    }
+    const long double f = top / ((long double)High - Low);
     const float* s = Src.Pixels;
     float* d = Dst.Pixels;
     Parallel::For(
@@ -294,15 +303,23 @@ void DDP(std::uint8_t Edge, TDataImage& Dst, TDataImage& Src, float MidLevel, fl
     float* d = Dst.Pixels;
     std::vector<float> blur(s, s + n);
     if (Edge >= 1 && Edge <= 3) MeanInto(2 * Edge + 1, s, blur.data(), Src.Width, Src.Height);
-    ForEachUntilFault(
-        n, [&](std::int64_t i) { return (long double)blur[i] + MidLevel == 0; },
-        [&](std::int64_t i) {
-          const float p = s[i] < 0.0f ? 0.0f : s[i];
-          long double r = Checked::Div((long double)Scaling * p, (long double)blur[i] + MidLevel) + Background;
-          if (r < 0) r = 0;
-          else if (r > L) r = L;
-          d[i] = float(r);
-        });
+    Parallel::For(
+        n,
+        [&](std::int64_t b, std::int64_t e) {
+          for (std::int64_t i = b; i < e; ++i) {
+            const float p = s[i] < 0.0f ? 0.0f : s[i];
+            const long double num = (long double)Scaling * p, den = (long double)blur[i] + MidLevel;
+            // Where blur + MidLevel reaches 0 (a zero border under a mid-level
+            // of 0, a bias-subtracted patch whose mean is -MidLevel) the
+            // result is the quotient's limit as the denominator falls to 0:
+            // nothing over it stays nothing, anything else goes to its clamp.
+            long double r = den != 0 ? num / den + Background : num > 0 ? L : num < 0 ? 0 : Background;
+            if (r < 0) r = 0;
+            else if (r > L) r = L;
+            d[i] = float(r);
+          }
+        },
+        1 << 14);
     ReportInternalError(0);
   } catch (...) {
     ReportInternalError(errDDP);

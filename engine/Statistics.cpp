@@ -254,6 +254,19 @@ void CalcRegionHistogram(int X1, int Y1, int X2, int Y2, const TDataImage& Image
     }
     if (mn == 0.0f && mx == 0.0f) {
       r.Scale = 1.0f;
+    } else if (mx == 0.0f && mn < 0.0f) {
+      // Nothing above 0 (bias-subtracted or inverted frames): the bins span
+      // the levels from the minimum up to 0.
+      const float scale = Checked::ToSingle(Checked::Div(255.0L, 0.0L - mn));
+      const float origin = mn;
+      auto& counts = r.Counts;
+      VisitRows(Image, X1, Y1, X2, Y2, [&](const float* p, int n) {
+        for (int i = 0; i < n; ++i) {
+          const long double b = std::nearbyint(((long double)p[i] - origin) * scale);
+          ++counts[b > 0 ? (b < 255 ? int(b) : 255) : 0];
+        }
+      });
+      r.Scale = scale;
     } else {
       const float scale = Checked::ToSingle(Checked::Div(255.0L, mx));
       const double s = scale;

@@ -28,7 +28,13 @@ struct TRegionHistogram {
   std::array<std::int32_t, 256> Counts{};
   float Min = 0.0f;
   float Max = 0.0f;
-  float Scale = 0.0f;  // 255 / Max
+  float Scale = 0.0f;  // 255 / Max; 255 / (Max - Min) where no value is above 0
+
+  // The value of bin 0: 0, or Min where no value is above 0 (Max 0 under a
+  // negative Min), whose bins then run from Min up to 0.
+  float Origin() const { return Max == 0.0f && Min < 0.0f ? Min : 0.0f; }
+  // The value bin I stands for: Origin + I / Scale.
+  long double Level(int I) const { return Scale == 0.0f ? 0.0L : Origin() + (long double)I / Scale; }
 };
 
 // Rectangles are inclusive (X1..X2, Y1..Y2) and kept inside the image by the

@@ -14,6 +14,7 @@
 
 #include "analysis/view3d/Visualisation.h"
 #include "analysis/view3d/VisualisationForm.h"
+#include "app/Accessibility.h"
 #include "app/Child.h"
 #include "app/FloatEdit.h"
 #include "app/Main.h"
@@ -92,9 +93,7 @@ TfrmSurfaceProperties::TfrmSurfaceProperties(QWidget* Parent) : TForm(Parent) {
   pnlColour->setFrameShadow(QFrame::Sunken);
   pnlColour->setAutoFillBackground(true);
   pnlColour->setMinimumSize(48, 22);
-  QPalette pal = pnlColour->palette();
-  pal.setColor(QPalette::Window, QColor(0, 128, 128));
-  pnlColour->setPalette(pal);
+  SetSwatchColour(QColor(0, 128, 128));
   btnSetColour = new QPushButton(QStringLiteral("&Set..."), data);
   btnSetColour->setObjectName(QStringLiteral("btnSetColour"));
   btnSetColour->setAccessibleName(QStringLiteral("Set colour"));
@@ -119,11 +118,11 @@ TfrmSurfaceProperties::TfrmSurfaceProperties(QWidget* Parent) : TForm(Parent) {
 
   auto* other = new QGroupBox(QStringLiteral("Other Properties"), this);
   auto* otherCol = new QVBoxLayout(other);
-  chkBox = new QCheckBox(QStringLiteral("&Show the bounding box"), other);
+  chkBox = new QCheckBox(QStringLiteral("Show the &bounding box"), other);
   chkBox->setObjectName(QStringLiteral("chkBox"));
   chkBox->setAccessibleName(QStringLiteral("Show the bounding box"));
   chkBox->setChecked(true);
-  chkScale = new QCheckBox(QStringLiteral("S&how scale on the axes"), other);
+  chkScale = new QCheckBox(QStringLiteral("Show scale on the &axes"), other);
   chkScale->setObjectName(QStringLiteral("chkScale"));
   chkScale->setAccessibleName(QStringLiteral("Show scale on the axes"));
   chkScale->setChecked(true);
@@ -179,13 +178,16 @@ TfrmSurfaceProperties::TfrmSurfaceProperties(QWidget* Parent) : TForm(Parent) {
 
 QColor TfrmSurfaceProperties::SwatchColour() const { return pnlColour->palette().color(QPalette::Window); }
 
+void TfrmSurfaceProperties::SetSwatchColour(const QColor& Colour) {
+  QPalette pal = pnlColour->palette();
+  pal.setColor(QPalette::Window, Colour);
+  pnlColour->setPalette(pal);
+  Accessibility::DescribeColour(pnlColour, Colour);
+}
+
 void TfrmSurfaceProperties::btnSetColourClick() {
   QColor c = SwatchColour();
-  if (StandardDialogs::ChooseColour(c, this)) {
-    QPalette pal = pnlColour->palette();
-    pal.setColor(QPalette::Window, c);
-    pnlColour->setPalette(pal);
-  }
+  if (StandardDialogs::ChooseColour(c, this)) SetSwatchColour(c);
   rdoCustomColour->setChecked(true);
 }
 

@@ -23,6 +23,7 @@ class TfrmSurfaceProperties : public TForm {
   void cmbPaletteChange();
   void chkSpotLightClick();
   QColor SwatchColour() const;
+  void SetSwatchColour(const QColor& Colour);
 
   QSlider* trkVertExag = nullptr;
   QSlider* trkShininess = nullptr;

@@ -1,3 +1,5 @@
+#include <QValueAxis>
+
 #include "AnalysisTestUtil.h"
 #include "analysis/ChartTools.h"
 #include "analysis/HistogramForm.h"
@@ -24,14 +26,14 @@ std::vector<bool> Shown(const QList<QAbstractSeries*>& Series) {
 class ChartWindowsTest : public AnalysisTest {
  protected:
   // The line plot command: row or column clicked, the position typed, then
-  // Enter or OK. Gives the label and the limit the box had.
+  // Enter or OK. Gives the label as it reads and the limit the box had.
   std::pair<QString, int> LinePlot(bool Column, const QString& Typed, bool Enter = true) {
     std::pair<QString, int> seen;
     OnModal([&](QWidget*) {
       TfrmLinePlotSetup* f = frmLinePlotSetup;
       EXPECT_EQ(f->iedPosition->text(), QStringLiteral("0"));  // reset on every showing
       QTest::mouseClick(Column ? f->rbColumn : f->rbRow, Qt::LeftButton, {}, QPoint(4, f->rbRow->height() / 2));
-      seen = {f->lblPosition->text(), f->iedPosition->MaxValue()};
+      seen = {QString(f->lblPosition->text()).remove(QLatin1Char('&')), f->iedPosition->MaxValue()};
       f->iedPosition->setFocus();
       f->iedPosition->selectAll();
       QTest::keyClicks(f->iedPosition, Typed);
@@ -70,12 +72,22 @@ TEST_F(ChartWindowsTest, HistogramOfGreyImagesAndAreas) {
   Command("StatisticsImageHisto");
   CalcRegionHistogram(0, 0, 2, 2, *black->DataImage, h);
   EXPECT_EQ(frmHistogram->Counts(0), Expected(h.Counts, 1));
-  // A zero maximum under negative values fails in the engine, which says so: nothing is plotted.
+  // A zero maximum under negative values: the bins run from -5 up to 0
+  // (Scale 51), and so does the horizontal axis.
   GreyWindow(2, 1, 3, [](int x, int) { return x == 0 ? -5.0f : 0.0f; }, "Negative");
   Errors.clear();
   Command("StatisticsImageHisto");
-  EXPECT_EQ(Errors, std::vector<int>{errCalcRegionHistogram});
-  EXPECT_TRUE(frmHistogram->Series1->upperSeries()->points().isEmpty());
+  std::erase(Errors, 0);
+  EXPECT_EQ(Errors, std::vector<int>{});
+  const QList<QPointF> negative = frmHistogram->Counts(0);
+  ASSERT_EQ(negative.size(), 256);
+  EXPECT_EQ(negative[0], QPointF(-5, 1));
+  EXPECT_EQ(negative[255], QPointF(-5 + 255 / 51.0, 1));
+  EXPECT_EQ(negative[128].y(), 0);
+  const auto* axis = static_cast<QValueAxis*>(frmHistogram->Chart1->chart()->axes(Qt::Horizontal).first());
+  EXPECT_LE(axis->min(), -5);
+  EXPECT_GE(axis->max(), 0);
+  EXPECT_LT(axis->max(), 5);
 }
 
 TEST_F(ChartWindowsTest, HistogramChannelsOfColourImagesAndLogAxis) {

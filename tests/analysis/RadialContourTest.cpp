@@ -94,12 +94,14 @@ TEST_F(RadialContourTest, RadialPlotOfGaussianStarsAgainstNumpy) {
 }
 
 // Noisy Gaussian stars at random sub-pixel centres: the FWHM is the star's,
-// 2 sigma sqrt(2 ln 2), whatever radius from 2 sigma up is chosen.
+// 2 sigma sqrt(2 ln 2), whatever radius from 2 sigma up is chosen. Stars of
+// sigma 0.5 to 0.85 are those of undersampled frames (FWHM 1.18 to 2.00
+// pixels): a fit that never looked below sigma 1 would give 2.35 for them.
 TEST_F(RadialContourTest, RadialPlotFWHMIsTheStarsWidthAtEveryRadius) {
   std::mt19937 rng(2028);
   std::uniform_real_distribution<double> frac(0.0, 1.0);
   std::normal_distribution<double> noise(0.0, 2.0);
-  for (const double s : {1.0, 1.7, 2.5, 3.3, 4.0}) {
+  for (const double s : {1.0, 1.7, 2.5, 3.3, 4.0, 0.5, 0.6, 0.72, 0.85}) {
     const double X = 32 + frac(rng), Y = 31 + frac(rng), truth = 2 * s * std::sqrt(2 * std::log(2.0));
     std::vector<float> plane(64 * 64);
     for (int y = 0; y < 64; ++y)
@@ -214,6 +216,11 @@ TEST_F(RadialContourTest, ContourPlotIntoANewWindow) {
 
 TEST_F(RadialContourTest, ContourPlotRefusals) {
   const QString tooSmall = "The level range is too small for the number of contours.";
+  const QString levelsApart = "Corvelle Image cannot draw the contour plot because its levels lie too far apart, or "
+                              "too far from zero, to be stepped through in whole numbers.";
+  const QString valuesTooLarge = "Corvelle Image cannot draw the contour plot because the image's values are too "
+                                 "large: their sums over a cell exceed the range of single-precision numbers.";
+  auto extreme = [](int x, int y) { return (x + y) % 3 ? 3.0e38f : -3.0e38f; };
   const struct {
     std::function<TChildForm*()> Make;
     QString Min, Max, Contours;
@@ -230,6 +237,12 @@ TEST_F(RadialContourTest, ContourPlotRefusals) {
        TMsgDlgType::mtWarning, tooSmall},
       {[this] { return GreyWindow(20, 20, 3, [](int x, int) { return float(x); }); }, "0", "5", "10", true,
        TMsgDlgType::mtWarning, tooSmall},
+      // Values of about +-3e38: their own levels step by 6e37, no whole
+      // number; levels near 0 leave cell sums beyond the Single range. The
+      // copy made for the result goes again.
+      {[this, extreme] { return GreyWindow(20, 20, 3, extreme); }, "", "", "", true, TMsgDlgType::mtWarning, levelsApart},
+      {[this, extreme] { return GreyWindow(20, 20, 3, extreme); }, "-1000", "1000", "", true, TMsgDlgType::mtWarning,
+       valuesTooLarge},
   };
   for (const auto& c : cases) {
     c.Make();
@@ -247,8 +260,10 @@ TEST_F(RadialContourTest, ContourPlotRefusals) {
     }, true);
     Command("StatisticsContour");
     QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(stayed, c.Dialog) << c.Box.toStdString();
     EXPECT_EQ(WindowCount(), windows);
+    for (TChildForm* w : Form->MDIChildren()) EXPECT_NE(w->Caption(), QStringLiteral("Contour Plot"));
     ASSERT_EQ(Boxes.size(), 1u) << c.Box.toStdString();
     EXPECT_EQ(Boxes[0].Type, c.Type);
     EXPECT_EQ(Boxes[0].Text, c.Box);

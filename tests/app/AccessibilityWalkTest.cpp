@@ -1,49 +1,22 @@
 // Every window of the program walked as an assistive tool walks it, through
 // Qt's accessibility interfaces (what AT-SPI serves to screen readers and test
 // robots): the main window with its toolbars and image windows, and every
-// dialog and analysis window its commands open.
+// dialog and analysis window its commands open, each met as a window by its
+// title, with every control and scroll bar named.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QAccessible>
-#include <QApplication>
 #include <QChartView>
-#include <QDialog>
-#include <QFile>
 #include <QLabel>
 #include <QMap>
-#include <QMdiArea>
 #include <QMenu>
-#include <QSet>
-#include <QTemporaryDir>
 #include <QTextDocument>
-#include <QTimer>
-#include <algorithm>
-#include <functional>
 
-#include "app/Child.h"
-#include "app/Main.h"
-#include "app/StartUp.h"
-#include "engine/Errors.h"
-#include "platform/FileDialog.h"
-#include "platform/MessageBox.h"
+#include "app/WindowWalk.h"
 
 namespace {
 
-// Dialogs the walk confirms, so that the window they lead to opens. The 3-D
-// view needs OpenGL, which the offscreen platform lacks: there its properties
-// dialog is only walked, and CTest runs the walk once more on an X server
-// (AccessibilityWalkOnX), where the 3-D window opens too.
-QStringList Confirmed() {
-  QStringList names = {QStringLiteral("frmLinePlotSetup")};
-  if (QGuiApplication::platformName() != QLatin1String("offscreen")) names << QStringLiteral("frmSurfaceProperties");
-  return names;
-}
-
-// Commands that end the program or hand over to the desktop, and one that
-// would leave the images minimised.
-const QStringList NotTriggered = {QStringLiteral("FileExit"), QStringLiteral("HelpContents"),
-                                  QStringLiteral("HelpWeb"), QStringLiteral("WindowMinimizeAll")};
+using WindowWalk::Describe;
 
 bool Interactive(QAccessible::Role Role) {
   switch (Role) {
@@ -63,6 +36,7 @@ bool Interactive(QAccessible::Role Role) {
     case QAccessible::Tree:
     case QAccessible::PageTabList:
     case QAccessible::HotkeyField:
+    case QAccessible::ScrollBar:
       return true;
     default:
       return false;
@@ -101,20 +75,6 @@ QString SpokenName(QAccessibleInterface* Iface) {
   return labels.join(QLatin1Char(' '));
 }
 
-QString Describe(const QObject* Object) {
-  QString name = Object->objectName();
-  if (name.isEmpty()) {
-    // Unnamed: its class, under the nearest named ancestor.
-    name = QString::fromLatin1(Object->metaObject()->className());
-    for (const QObject* p = Object->parent(); p; p = p->parent())
-      if (!p->objectName().isEmpty()) {
-        name = p->objectName() + QLatin1Char('/') + name;
-        break;
-      }
-  }
-  return name;
-}
-
 struct TOffence {
   QString Window, Object, Fault;
 };
@@ -129,7 +89,13 @@ class TWalker {
     FWindow = Describe(Window) + QStringLiteral(" \"") + Window->windowTitle() + QLatin1Char('"');
     Walked << FWindow;
     FNames.clear();
-    Visit(QAccessible::queryAccessibleInterface(Window), 0);
+    // A window is met as one, by its title, not as a filler.
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(Window);
+    const QAccessible::Role role = window->role();
+    if (role != QAccessible::Window && role != QAccessible::Dialog && role != QAccessible::AlertMessage)
+      Offend(Window, QStringLiteral("is met as role %1, not as a window").arg(int(role)));
+    if (window->text(QAccessible::Name).trimmed().isEmpty()) Offend(Window, QStringLiteral("has no title"));
+    Visit(window, 0);
     for (auto it = FNames.cbegin(); it != FNames.cend(); ++it)
       if (it.value().size() > 1)
         Offences.push_back({FWindow, it.value().join(QStringLiteral(", ")),
@@ -185,180 +151,25 @@ class TWalker {
   QMap<QString, QStringList> FNames;
 };
 
-class AccessibilityWalk : public ::testing::Test {
+class AccessibilityWalk : public WindowWalk::TWalkTest {
  protected:
-  void SetUp() override {
-    Form = new TMainForm;
-    MainForm = Form;
-    CreateForms(Form);
-    Form->resize(1100, 800);
-    Form->show();
-    PreviousBox = MessageBox::SetHook([this](TMsgDlgType, const QString& Text, unsigned) {
-      Boxes << Text;
-      return int(mrOk);
-    });
-    PreviousFile = TFileDialog::SetHook([this](TFileDialog& Dialog) { return AnswerFileDialog(Dialog); });
-    PreviousError = SetInternalErrorHandler([](int) {});
-  }
-  void TearDown() override {
-    MessageBox::SetHook(PreviousBox);
-    TFileDialog::SetHook(PreviousFile);
-    SetInternalErrorHandler(PreviousError);
-    for (TChildForm* child : Form->MDIChildren()) {
-      child->setAttribute(Qt::WA_DeleteOnClose, false);
-      delete child;
-    }
-    FreeForms();
-    delete Form;
-    MainForm = nullptr;
-  }
-
-  // The dialogs pick a file, so that what follows them opens: the import
-  // settings after the open dialog (a file of an unknown kind), the format's
-  // options after the save dialog. The save dialog's Options button is
-  // pressed once.
-  bool AnswerFileDialog(TFileDialog& Dialog) {
-    const bool open = Dialog.Kind == TFileDialog::TKind::Open;
-    if (!open && Dialog.OnOptions && !OptionsShown) {
-      OptionsShown = true;
-      Dialog.OnOptions();
-    }
-    Dialog.FileName = Dir.filePath(open ? QStringLiteral("walk.raw") : SaveName);
-    Dialog.Files = {Dialog.FileName};
-    return true;
-  }
-
-  // Every modal window that opens while Run runs is walked and cancelled (or
-  // confirmed); every window it leaves shown is walked and hidden.
-  void WalkWhatOpens(const std::function<void()>& Run) {
-    QSet<QWidget*> before;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->isVisible()) before.insert(w);
-    QSet<QWidget*> seen;
-    QTimer timer;
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (!modal || seen.contains(modal)) return;
-      seen.insert(modal);
-      Walker.Walk(modal);
-      // Closed from the event loop: a window that a confirmed dialog opens
-      // modally must not run inside this timer's own call, which would keep
-      // the timer from seeing it.
-      QTimer::singleShot(0, modal, [modal] {
-        auto* dialog = qobject_cast<QDialog*>(modal);
-        if (auto* ok = modal->findChild<QAbstractButton*>(QStringLiteral("btnOK"));
-            ok && Confirmed().contains(modal->objectName()))
-          ok->click();
-        else if (dialog)
-          dialog->reject();
-        else
-          modal->close();
-      });
-    });
-    timer.start();
-    Run();
-    QCoreApplication::processEvents();
-    timer.stop();
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (!w->isVisible() || before.contains(w) || seen.contains(w) || qobject_cast<QMenu*>(w) ||
-          w->windowType() == Qt::ToolTip)
-        continue;
-      Walker.Walk(w);
-      w->hide();
-    }
-  }
-
-  TMainForm* Form = nullptr;
-  QTemporaryDir Dir;
-  QString SaveName = QStringLiteral("walk.fts");
-  bool OptionsShown = false;
-  QStringList Boxes;
   TWalker Walker;
-  MessageBox::THook PreviousBox;
-  TFileDialog::THook PreviousFile;
-  TInternalErrorHandler PreviousError;
+  WindowWalk::TVisit Visit = [this](QWidget* Window, bool) { Walker.Walk(Window); };
 };
-
-TChildForm* Image(bool Colour, const QString& Caption) {
-  auto* child = new TChildForm;
-  child->DataImage->Allocate(64, 48, Colour ? 0 : 1, Colour);
-  for (int y = 0; y < 48; ++y)
-    for (int x = 0; x < 64; ++x) {
-      const int v = (x * 7 + y * 3) % 200 + ((x - 30) * (x - 30) + (y - 20) * (y - 20) < 16 ? 50 : 0);
-      if (Colour)
-        child->DataImage->SetRGB(x, y, TRGBPixel{std::uint8_t(v), std::uint8_t(255 - v), std::uint8_t(v / 2)});
-      else
-        child->DataImage->SetPixel(x, y, float(v * 100));
-    }
-  if (!Colour) child->DataImage->AutoScale();
-  child->SetCaption(Caption);
-  child->UpdateImage();
-  return child;
-}
-
-
-// What the commands need to open their windows: a marker on each image (the
-// registrations), an aperture (the photometry), a region of interest (the
-// area commands, the radial plot), a selected annotation. Commands delete
-// some of these, so they are put back before each.
-void Prepare(TChildForm* Image, bool Grey) {
-  TImageOverlay* o = Image->ImageOverlay;
-  if (o->Markers().empty()) o->AddMarker(10, 10);
-  if (Grey && o->Apertures().empty()) o->AddAperture(30, 20, 4, 6, 8);
-  if (o->Annotations().empty()) o->AddAnnotation(5, 30, QStringLiteral("M 42"), QFont());
-  o->SelectedAnnotation = 0;
-  const int roi[4] = {22, 12, 38, 28};
-  std::copy(roi, roi + 4, o->ROI);
-}
 
 }  // namespace
 
 TEST_F(AccessibilityWalk, EveryWindowNamesItsControlsAndLetsItsContentBeRead) {
-  QFile raw(Dir.filePath(QStringLiteral("walk.raw")));
-  ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
-  raw.write(QByteArray(64 * 48 * 2, '\x11'));
-  raw.close();
-  TChildForm* colour = Image(true, QStringLiteral("Colour Picture"));
-  TChildForm* grey = Image(false, QStringLiteral("Grey Frame"));
-  const QList<TChildForm*> images = {grey, colour};
-  Prepare(grey, true);
-  Prepare(colour, false);
-  QCoreApplication::processEvents();
+  MakeImages();
   // The main window and whatever the start shows beside it.
   for (QWidget* w : QApplication::topLevelWidgets())
     if (w->isVisible() && !qobject_cast<QMenu*>(w)) Walker.Walk(w);
 
-  QStringList nothing;
-  for (QAction* action : Form->ActionList()) {
-    const QString name = action->objectName();
-    if (NotTriggered.contains(name) || action->menu()) continue;
-    // Grey first; a command that refuses a grey image gets the colour one.
-    bool any = false;
-    for (TChildForm* active : images) {
-      Prepare(grey, true);
-      Prepare(colour, false);
-      Form->MDIArea()->setActiveSubWindow(active);
-      const qsizetype walked = Walker.Walked.size();
-      const qsizetype boxes = Boxes.size();
-      WalkWhatOpens([&] {
-        if (action->isEnabled()) action->trigger();
-      });
-      // Result windows the command made are not part of the walk.
-      for (TChildForm* child : Form->MDIChildren())
-        if (!images.contains(child)) {
-          child->setAttribute(Qt::WA_DeleteOnClose, false);
-          delete child;
-        }
-      any = Walker.Walked.size() > walked;
-      if (any || Boxes.size() == boxes) break;
-    }
-    if (!any) nothing << name;
-  }
+  const QStringList nothing = WalkEveryCommand(Visit, [this] { return Walker.Walked.size(); });
   // The JPEG options come with a save under a JPEG name.
   SaveName = QStringLiteral("walk.jpg");
-  Form->MDIArea()->setActiveSubWindow(colour);
-  WalkWhatOpens([&] { Form->Action(QStringLiteral("FileSaveAs"))->trigger(); });
+  Form->MDIArea()->setActiveSubWindow(Colour);
+  WalkWhatOpens([&] { Form->Action(QStringLiteral("FileSaveAs"))->trigger(); }, Visit);
 
   // The three toolbars' 48 buttons were on the way.
   EXPECT_GE(Walker.ToolbarButtons, 48);
@@ -368,13 +179,7 @@ TEST_F(AccessibilityWalk, EveryWindowNamesItsControlsAndLetsItsContentBeRead) {
   EXPECT_TRUE(Walker.Offences.empty()) << Walker.Offences.size() << " offences:\n" << report;
   // The walk reached every window the start made (the 3-D view needs
   // OpenGL).
-  QStringList walked;
-  for (const QString& w : Walker.Walked) walked << w.section(QLatin1Char(' '), 0, 0);
-  for (QWidget* w : Form->findChildren<QWidget*>()) {
-    const QString name = w->objectName();
-    if (!w->isWindow() || !name.startsWith(QLatin1String("frm"))) continue;
-    if (name == QLatin1String("frm3DVisu") && !Confirmed().contains(QStringLiteral("frmSurfaceProperties"))) continue;
-    EXPECT_TRUE(walked.contains(name)) << name.toStdString() << " was not reached; commands that opened nothing: "
-                                       << nothing.join(QLatin1Char(' ')).toStdString();
-  }
+  for (const QString& name : NotReached(Walker.Walked))
+    ADD_FAILURE() << name.toStdString() << " was not reached; commands that opened nothing: "
+                  << nothing.join(QLatin1Char(' ')).toStdString();
 }

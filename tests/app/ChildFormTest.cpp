@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QKeySequence>
+#include <QMap>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
@@ -407,6 +409,43 @@ TEST_F(ChildForm, MaximisedAreaAndCascadeAsUsersKnowThem) {
   EXPECT_LT(places[0].y(), places[1].y());
   EXPECT_LT(places[1].y(), places[2].y());
   EXPECT_LT(places[0].x(), places[1].x());
+}
+
+// The Window menu lists every image window by its caption as shown, with
+// Alt+1 to Alt+9 for the first nine and no Alt key claimed twice.
+TEST_F(ChildForm, WindowMenuListsCaptionsAsTheyAreWithOneWindowPerAltKey) {
+  const QStringList captions = {QStringLiteral("R&D"), QStringLiteral("M 42"), QStringLiteral("&Flat"),
+                                QStringLiteral("a && b"), QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"),
+                                QStringLiteral("8"), QStringLiteral("9"), QStringLiteral("Ten & more"),
+                                QStringLiteral("11")};
+  for (const QString& c : captions) GreyWindow(8, 6, 1, [](int x, int) { return float(x); }, c);
+  QMenu* windowMenu = Form->Menu(QStringLiteral("WindowMenu"));
+  ASSERT_NE(windowMenu, nullptr);
+  emit windowMenu->aboutToShow();
+  // What a menu shows of a caption: "&&" as "&", a lone "&" marks the key.
+  auto shown = [](QString Text) {
+    Text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    Text.remove(QLatin1Char('&'));
+    return Text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+  };
+  QList<QAction*> entries;
+  QMap<int, QString> keys;
+  for (QAction* a : windowMenu->actions()) {
+    if (a->isSeparator()) continue;
+    const QKeySequence key = QKeySequence::mnemonic(a->text());
+    if (!key.isEmpty()) {
+      EXPECT_FALSE(keys.contains(key[0].key())) << a->text().toStdString() << " and " << keys[key[0].key()].toStdString();
+      keys[key[0].key()] = a->text();
+    }
+    if (a->isCheckable()) entries << a;
+  }
+  ASSERT_EQ(entries.size(), captions.size());
+  for (int i = 0; i < captions.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(shown(entries[i]->text()), QStringLiteral("%1 %2").arg(i + 1).arg(captions[i]));
+    EXPECT_EQ(QKeySequence::mnemonic(entries[i]->text()),
+              i < 9 ? QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + i)) : QKeySequence());
+  }
 }
 
 namespace {

@@ -3,6 +3,8 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QTest>
+#include <cmath>
+#include <functional>
 
 #include "AppTestUtil.h"
 #include "app/FloatEdit.h"
@@ -139,16 +141,71 @@ TEST_F(QuickScaleTest, CountLabelsStayReadable) {
     EXPECT_LT(metrics.horizontalAdvance(QString::fromLatin1(label)) + 8, room) << label;
 }
 
-TEST_F(QuickScaleTest, ZeroAndFailedHistogramsShowEmpty) {
+TEST_F(QuickScaleTest, ZeroHistogramsShowEmptyAndNegativeOnesTheirRange) {
   GreyWindow(8, 8, 3, [](int, int) { return 0.0f; });
   QLS->UpdateFromImage();
   EXPECT_TRUE(QLS->Points().isEmpty());
   EXPECT_EQ(QLS->QVRSlider->MinVal, 0.0f);
   EXPECT_EQ(QLS->QVRSlider->MaxVal, 1.0f);
-  // All negative: the histogram fails (maximum 0, minimum below it).
+  // All negative (maximum 0 over a negative minimum): the bins run from the
+  // minimum up to 0, and so do the track and the boxes.
   GreyWindow(8, 8, 3, [](int, int) { return -5.0f; });
   QLS->UpdateFromImage();
-  EXPECT_TRUE(QLS->Points().isEmpty());
-  EXPECT_EQ(QLS->QVRSlider->MaxVal, 1.0f);
+  ASSERT_EQ(QLS->Points().size(), 256);
+  EXPECT_EQ(QLS->Points()[0], QPointF(-5, 64));
+  EXPECT_EQ(QLS->QVRSlider->MinVal, -5.0f);
+  EXPECT_EQ(QLS->QVRSlider->MaxVal, 0.0f);
+  EXPECT_EQ(QLS->fedMin->text() + " " + QLS->fedMax->text(), QStringLiteral("-5 0"));
   for (const QPointF& p : QLS->Points()) EXPECT_TRUE(std::isfinite(p.x()));
+}
+
+// A black point below the track (values 10 .. 1000: the track starts at 0),
+// typed or kept as the image's "User" levels, stays what the user set when
+// the window is left and activated again and when the other thumb is
+// dragged, and the picture is drawn with it.
+TEST_F(QuickScaleTest, ANegativeBlackPointStaysWhatTheUserSet) {
+  TChildForm* w = GreyWindow(100, 1, 3, [](int x, int) { return 10.0f + 10.0f * float(x); });
+  TChildForm* other = GreyWindow(10, 1, 3, [](int x, int) { return 928.0f + 680.0f * float(x); });
+  QLS->EnableControls();
+  TQVRSlider* s = QLS->QVRSlider;
+  const struct {
+    const char* Step;
+    std::function<void()> Do;
+    const char* Max;
+    float White;
+  } steps[] = {
+      {"typed", [&] {
+         Form->MDIArea()->setActiveSubWindow(w);
+         QLS->UpdateFromImage();
+         QLS->fedMin->setFocus();
+         QLS->fedMin->setText(QStringLiteral("-50"));
+         QTest::keyClick(QLS->fedMin, Qt::Key_Return);
+       }, "1000", 1000.0f},
+      {"another window and back", [&] {
+         Form->MDIArea()->setActiveSubWindow(other);
+         QLS->UpdateFromImage();
+         Form->MDIArea()->setActiveSubWindow(w);
+         QLS->UpdateFromImage();
+       }, "1000", 1000.0f},
+      {"the high thumb dragged", [&] {
+         // Pixel 133 is (133 - 5) x 1000 / 256 = 500.
+         QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, QPoint(s->HighPixel(), 4));
+         QMouseEvent move(QEvent::MouseMove, QPointF(133, 4), s->mapToGlobal(QPointF(133, 4)), Qt::NoButton,
+                          Qt::LeftButton, Qt::NoModifier);
+         QApplication::sendEvent(s, &move);
+         QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, QPoint(133, 4));
+       }, "500", 500.0f},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.Step);
+    step.Do();
+    EXPECT_EQ(QLS->cmbPresets->currentIndex(), 2);
+    EXPECT_EQ(QLS->fedMin->text() + " " + QLS->fedMax->text(), QStringLiteral("-50 ") + step.Max);
+    EXPECT_EQ(w->DataImage->BlackPoint, -50.0f);
+    EXPECT_EQ(w->DataImage->WhitePoint, step.White);
+    EXPECT_EQ(s->LowPixel(), 5);
+    // Pixel 0 (value 10) at Round((10 + 50) x 255 / (white + 50)).
+    const QImage picture = w->ImageDisplay->grab().toImage();
+    EXPECT_EQ(qGray(picture.pixel(0, 0)), int(std::nearbyint(60.0 * 255 / (step.White + 50))));
+  }
 }

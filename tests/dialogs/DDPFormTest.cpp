@@ -115,9 +115,19 @@ TEST_F(DDPProposals, MostlyEmptyFramesAgainstNumpy) {
   ASSERT_EQ(WindowCount(), windows + 1);
   EXPECT_EQ(Form->ActiveMDIChild()->Caption(), QStringLiteral("DDP Scale"));
 
-  // Black frames, grey and colour: a warning, no dialog, no window, no error box.
-  for (TChildForm* black : {GreyWindow(20, 10, 3, [](int, int) { return 0.0f; }),
-                            ColourWindow(20, 10, [](int x, int) { return TRGBPixel{std::uint8_t(x == 3), 0, 0}; })}) {
+  // Black frames, grey and colour, and a grey frame of -100 .. 0 (DDP takes
+  // its pixels as 0): a warning that says why, no dialog, no window, no
+  // error box.
+  const QString black = "Corvelle Image cannot propose DDP parameters for this image because all its pixels are black.";
+  const QString belowZero =
+      "Corvelle Image cannot propose DDP parameters for this image because none of its pixels is above zero.";
+  const std::pair<TChildForm*, QString> refused[] = {
+      {GreyWindow(20, 10, 3, [](int, int) { return 0.0f; }), black},
+      {ColourWindow(20, 10, [](int x, int) { return TRGBPixel{std::uint8_t(x == 3), 0, 0}; }), black},
+      {GreyWindow(21, 11, 3, [](int x, int y) { return -100.0f + float((x * 5 + y * 9) % 101); }), belowZero},
+  };
+  for (const auto& [window, text] : refused) {
+    Form->MDIArea()->setActiveSubWindow(window);
     Boxes.clear();
     Errors.clear();
     const int before = WindowCount();
@@ -126,9 +136,80 @@ TEST_F(DDPProposals, MostlyEmptyFramesAgainstNumpy) {
     EXPECT_FALSE(opened);
     EXPECT_EQ(WindowCount(), before);
     ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Text, "Corvelle Image cannot propose DDP parameters for this image because all its pixels "
-                             "are black.");
+    EXPECT_EQ(Boxes[0].Text, text);
     EXPECT_EQ(std::count_if(Errors.begin(), Errors.end(), [](int c) { return c > 0; }), 0);
-    Form->MDIArea()->setActiveSubWindow(black);
+  }
+}
+
+// Normalised float frames (0..1, and 0..1e-3) with a zero border, as after
+// rotation or registration, whose sky lies in the first bin above 0 (a
+// mid-level of 1/255 of the maximum, which shows as 0.00 with two decimals),
+// and a bias-subtracted frame: the proposals keep
+// the levels' precision (A above 0, each within a twentieth of a histogram
+// bin of numpy's exact level), preview and OK run without a message, and the
+// result is numpy's DDP with the proposed A, B and K.
+TEST_F(DDPProposals, FloatFramesGetUsableProposalsAndNumpysPicture) {
+  ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy, scipy' 2>/dev/null"), 0)
+      << "python3-numpy or python3-scipy is missing: the cross-check cannot run";
+  const int W = 41, H = 31;
+  auto frame = [&](float Peak, float Sky, int Border) {
+    return [=](int x, int y) {
+      if (x < Border || y < Border || x >= W - Border || y >= H - Border) return 0.0f;
+      const double star = std::exp(-((x - 20) * (x - 20) + (y - 15) * (y - 15)) / 3.0);
+      return float(Peak * star + Sky * (1 + 0.2 * ((x * 7 + y * 3) % 5)));
+    };
+  };
+  const struct {
+    const char* Name;
+    std::function<float(int, int)> Pixel;
+  } cases[] = {
+      {"normalised 0..1", frame(1.0f, 0.003f, 3)},
+      {"normalised 0..1e-3", frame(1.0e-3f, 3.0e-6f, 4)},
+      {"bias subtracted", [](int x, int y) { return float((x * 37 + y * 11) % 23) - 11.0f + (x == 9 && y == 7 ? 30000.0f : 0.0f); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TChildForm* source = GreyWindow(W, H, 3, c.Pixel);
+    QTemporaryDir dir;
+    QFile f(dir.filePath("in.f32"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(source->DataImage->Pixels), qint64(W * H * 4));
+    f.close();
+    QProcess python;
+    python.start("/usr/bin/python3", {CORVELLE_SOURCE_DIR "/tests/oracles/ddp.py", f.fileName(), QString::number(W),
+                                      QString::number(H), "exact"});
+    ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0) << python.readAllStandardError().toStdString();
+    const QStringList abk = QString::fromUtf8(python.readAllStandardOutput()).simplified().split(' ');
+    ASSERT_EQ(abk.size(), 3);
+    const double bin = abk[2].toDouble() / 255;  // a histogram bin's width
+    Errors.clear();
+    Boxes.clear();
+    const int windows = WindowCount();
+    long double A = 0, B = 0, K = 0;
+    WithDialog("ScaleDDP", [&](QDialog* dialog) {
+      ASSERT_EQ(dialog, frmDDP);
+      Settle(dialog);
+      A = frmDDP->fedA->Value();
+      B = frmDDP->fedB->Value();
+      K = frmDDP->fedK->Value();
+      EXPECT_GT(A, 0);
+      EXPECT_NEAR(double(A), abk[0].toDouble(), bin / 20);
+      EXPECT_NEAR(double(B), abk[1].toDouble(), bin / 20);
+      EXPECT_NEAR(double(K), abk[2].toDouble(), bin / 20);
+      EXPECT_GT(frmDDP->PreviewCount(), 0);
+      ClickOK(dialog);
+    });
+    EXPECT_EQ(std::count_if(Errors.begin(), Errors.end(), [](int e) { return e > 0; }), 0);
+    EXPECT_TRUE(Boxes.empty());
+    ASSERT_EQ(WindowCount(), windows + 1);
+    TChildForm* result = Form->ActiveMDIChild();
+    EXPECT_EQ(result->Caption(), QStringLiteral("DDP Scale"));
+    // The weak edge enhancement (3 x 3 mean) is the dialog's default.
+    const std::vector<float> want =
+        OraclePlane("ddp_apply.py", *source->DataImage,
+                    {QString::number(W), QString::number(H), "1", QString::number(double(A), 'g', 17),
+                     QString::number(double(B), 'g', 17), QString::number(double(K), 'g', 17), "max"});
+    EXPECT_EQ(PixelsApart(*result->DataImage, want, 1e-5f, float(K)), 0);
+    Form->MDIArea()->setActiveSubWindow(source);
   }
 }

@@ -4,14 +4,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QFile>
 #include <QGroupBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/AppTestUtil.h"
 #include "app/FormGroups.h"
@@ -130,4 +136,48 @@ inline float Largest(const TDataImage& Image) {
   float top = 0;
   for (std::int64_t i = 0; i < Image.PixelCount(); ++i) top = std::max(top, Image.Pixels[i]);
   return top;
+}
+
+// Runs /usr/bin/python3 tests/oracles/<Script> IN OUT Args on Image's plane
+// (float32) and returns the float32 plane the oracle wrote; empty after a
+// failure, which it records.
+inline std::vector<float> OraclePlane(const char* Script, const TDataImage& Image, const QStringList& Args) {
+  QTemporaryDir dir;
+  const QString in = dir.filePath(QStringLiteral("in.f32")), out = dir.filePath(QStringLiteral("out.f32"));
+  QFile f(in);
+  if (!f.open(QIODevice::WriteOnly) ||
+      f.write(reinterpret_cast<const char*>(Image.Pixels), Image.PixelCount() * 4) != Image.PixelCount() * 4) {
+    ADD_FAILURE() << "cannot write the oracle's input";
+    return {};
+  }
+  f.close();
+  QProcess python;
+  python.start(QStringLiteral("/usr/bin/python3"),
+               QStringList{QStringLiteral(CORVELLE_SOURCE_DIR "/tests/oracles/") + QString::fromLatin1(Script), in, out} +
+                   Args);
+  if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+    ADD_FAILURE() << Script << " failed: " << python.readAllStandardError().toStdString();
+    return {};
+  }
+  QFile r(out);
+  if (!r.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = r.readAll();
+  std::vector<float> plane(std::size_t(bytes.size()) / 4);
+  std::memcpy(plane.data(), bytes.constData(), plane.size() * 4);
+  return plane;
+}
+
+// Pixels of Got that differ from Want by more than Relative of the larger of
+// Unit and the wanted value (the first few are recorded as failures).
+inline int PixelsApart(const TDataImage& Got, const std::vector<float>& Want, float Relative, float Unit = 1.0f) {
+  if (std::int64_t(Want.size()) != Got.PixelCount()) {
+    ADD_FAILURE() << "the oracle gave " << Want.size() << " pixels for " << Got.PixelCount();
+    return int(Got.PixelCount());
+  }
+  int bad = 0;
+  for (std::int64_t k = 0; k < Got.PixelCount(); ++k)
+    if (std::fabs(Got.Pixels[k] - Want[std::size_t(k)]) > Relative * std::max(Unit, std::fabs(Want[std::size_t(k)])) &&
+        ++bad <= 3)
+      ADD_FAILURE() << "pixel " << k << ": " << Got.Pixels[k] << " against " << Want[std::size_t(k)];
+  return bad;
 }

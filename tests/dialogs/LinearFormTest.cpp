@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <set>
 
 #include "DialogTestUtil.h"
 #include "app/FloatEdit.h"
@@ -145,8 +146,8 @@ TEST_F(LinearDialog, OKStretchesTheCopyAndAppliesTheOutputRange) {
 }
 
 TEST_F(LinearDialog, FlatAndNegativeImagesOpenWithoutAFailingPreview) {
-  // Flat grey, flat colour, and all pixels at most 0 with some below (no
-  // histogram: its one report, and an empty chart).
+  // Flat grey, flat colour, and all pixels at most 0 with some below (its
+  // histogram runs from the minimum up to 0).
   const std::function<TChildForm*()> images[] = {
       [&] { return GreyWindow(8, 8, 1, [](int, int) { return 700.0f; }); },
       [&] { return ColourWindow(8, 8, [](int, int) { return TRGBPixel{90, 90, 90}; }); },
@@ -155,7 +156,7 @@ TEST_F(LinearDialog, FlatAndNegativeImagesOpenWithoutAFailingPreview) {
     const bool negative = make()->DataImage->BlackPoint < 0;
     Errors.clear();
     WithDialog("ScaleLinear", [&](QDialog* dialog) {
-      EXPECT_EQ(frmLinear->Points().isEmpty(), negative);
+      EXPECT_FALSE(frmLinear->Points().isEmpty());
       // Equal boxes do nothing; the negative image's levels -7 and 0 stretch.
       if (!negative) TypeInto(frmLinear->fedMin, frmLinear->fedMax->text());
       EXPECT_EQ(frmLinear->fedMin->text(), negative ? QStringLiteral("-7") : frmLinear->fedMax->text());
@@ -165,7 +166,72 @@ TEST_F(LinearDialog, FlatAndNegativeImagesOpenWithoutAFailingPreview) {
       EXPECT_EQ(dialog->isVisible(), !negative);
     });
     std::erase(Errors, 0);
-    EXPECT_EQ(Errors, negative ? std::vector<int>{errCalcRegionHistogram} : std::vector<int>{});
+    EXPECT_EQ(Errors, std::vector<int>{});
+  }
+}
+
+// Every opening proposes the current image's own levels, whatever the
+// dialog showed before: a float frame of -50 .. 1000 after a positive 16-bit
+// one shows -50 and keeps its negative pixels apart; a frame of -100 .. 0
+// shows -100 and 0 and stretches to them. Against numpy.
+TEST_F(LinearDialog, EveryOpeningProposesTheImagesOwnLevels) {
+  ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
+      << "python3-numpy is missing: the cross-check cannot run";
+  auto span = [](float Low, float High) {
+    return [=](int x, int y) {
+      const int k = (x * 29 + y * 13) % 97;
+      return x == 0 && y == 0 ? Low : x == 1 && y == 0 ? High : Low + (High - Low) * float(k) / 97.0f;
+    };
+  };
+  const struct {
+    const char* Name;
+    std::uint8_t Type;
+    std::function<float(int, int)> Pixel;
+    const char *Min, *Max;
+    int Range;  // 0 "8 bit", 3 "Unlimited"
+  } cases[] = {
+      {"positive 16 bit", 1, span(120, 40000), "120", "40000", 0},
+      {"-50 .. 1000 after a positive frame", 3, span(-50, 1000), "-50", "1000", 3},
+      {"-100 .. 0", 3, span(-100, 0), "-100", "0", 0},
+      {"-50 .. 1000 once more", 3, span(-50, 1000), "-50", "1000", 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TChildForm* source = GreyWindow(37, 23, c.Type, c.Pixel);
+    const TDataImage& image = *source->DataImage;
+    Errors.clear();
+    WithDialog("ScaleLinear", [&](QDialog* dialog) {
+      ASSERT_EQ(dialog, frmLinear);
+      Activate(dialog);
+      Settle(dialog);
+      EXPECT_EQ(frmLinear->fedMin->text() + " " + frmLinear->fedMax->text(), QString("%1 %2").arg(c.Min, c.Max));
+      // The track starts at a negative minimum: both thumbs at its ends. The
+      // histogram of an image with nothing above 0 runs from its minimum.
+      if (image.BlackPoint < 0) EXPECT_EQ(frmLinear->QVRSlider->LowPixel(), 5);
+      EXPECT_EQ(frmLinear->QVRSlider->HighPixel(), 261);
+      ASSERT_EQ(frmLinear->Points().size(), 256);
+      EXPECT_EQ(frmLinear->Points().first().x(), image.WhitePoint == 0 ? image.BlackPoint : 0.0);
+      EXPECT_NEAR(frmLinear->Points().last().x(), image.WhitePoint, 1e-3 * std::max(1.0f, image.WhitePoint));
+      ClickRadio(frmLinear->OutputRangeButtons->button(c.Range));
+      ClickOK(dialog);
+    });
+    std::erase(Errors, 0);
+    EXPECT_EQ(Errors, std::vector<int>{});
+    TChildForm* result = Form->ActiveMDIChild();
+    ASSERT_NE(result, source);
+    std::vector<float> want =
+        OraclePlane("point_ops.py", image, {"linear", c.Min, c.Max});
+    if (c.Range == 0) {
+      // "8 bit": the largest result becomes 255.
+      const float top = *std::max_element(want.begin(), want.end());
+      for (float& v : want) v = float(std::clamp<long double>(v * (255.0L / top), 0, 255));
+    }
+    EXPECT_EQ(PixelsApart(*result->DataImage, want, 1e-5f), 0);
+    // Distinct pixels below 0 stay distinct.
+    std::set<float> below, stretched;
+    for (std::int64_t k = 0; k < image.PixelCount(); ++k)
+      if (image.Pixels[k] < 0) below.insert(image.Pixels[k]), stretched.insert(result->DataImage->Pixels[k]);
+    EXPECT_EQ(stretched.size(), below.size());
   }
 }
 

@@ -279,8 +279,9 @@ TEST_F(ProcessingDialogs, AFailingPreviewIsNotRepeatedByTheActivationAfterItsBox
   } cases[] = {
       // Maximum 0: the gamma routine fails in the preview.
       {"ScaleGamma", 0.0f, errGamma, frmGamma, [] { SlideTo(frmGamma->trkGamma, 20); }},
-      // Maximum 0 over a negative minimum: the histogram behind the proposals fails.
-      {"ScaleDDP", -5.0f, errCalcRegionHistogram, frmDDP, [] { TypeInto(frmDDP->fedK, "3"); }},
+      // Negative pixels: the logarithm fails in the preview. (DDP, whose
+      // proposals failed here on such an image, now refuses it in words.)
+      {"ScaleLog", -5.0f, errLogScale, frmLog, [] { SlideTo(frmLog->trkLog, 20); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Action);

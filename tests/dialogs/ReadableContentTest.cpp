@@ -1,18 +1,24 @@
 // What the program shows, as assistive tools read it through Qt's
 // accessibility interfaces: value labels and the sliders beside them, the
-// deconvolution status, chart descriptions, image pictures and the
-// registration target lists. Each is read again after it changed.
+// deconvolution status, chart descriptions, image pictures, colour swatches
+// and the registration target lists. Each is read again after it changed.
 #include <QAccessible>
 #include <QChartView>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QToolButton>
 
 #include "DialogTestUtil.h"
 #include "analysis/HistogramForm.h"
 #include "analysis/LinePlotForm.h"
 #include "analysis/RadialPlotForm.h"
+#include "analysis/view3d/SurfacePropertiesForm.h"
+#include "app/FloatEdit.h"
+#include "app/PreferencesForm.h"
+#include "app/QVRSlider.h"
 #include "app/QuickScaleForm.h"
 #include "app/StartUp.h"
 #include "dialogs/BrightnessContrastForm.h"
@@ -242,5 +248,116 @@ TEST_F(ReadableContent, RegistrationTargetsAreCheckableAndTheReferenceDisabled) 
       }
     });
     EXPECT_TRUE(ran);
+  }
+}
+
+TEST_F(ReadableContent, ColourSwatchesTellTheColourTheyShow) {
+  GreyWindow(16, 12, 1, [](int x, int y) { return float(x * 16 + y); });
+  struct TCase {
+    const char* Action;
+    std::function<QFrame*()> Swatch;
+    std::function<QPushButton*()> Set;
+    const char* Before;
+  };
+  const TCase cases[] = {
+      {"ViewOptions", [] { return frmPreferences->pnlROIColour; }, [] { return frmPreferences->btnROIColour; },
+       "red 255, green 255, blue 255"},
+      {"ViewOptions", [] { return frmPreferences->pnlMkrColour; }, [] { return frmPreferences->btnMkrColour; },
+       "red 255, green 255, blue 255"},
+      {"Statistics3DVisu", [] { return frmSurfaceProperties->pnlColour; },
+       [] { return frmSurfaceProperties->btnSetColour; }, "red 0, green 128, blue 128"},
+  };
+  // Three different parts, so that a swapped or dropped one shows.
+  QColor chosen(18, 52, 86);
+  const auto previous = StandardDialogs::SetColourHook([&](QColor& Colour) {
+    Colour = chosen;
+    return true;
+  });
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Action);
+    bool ran = false;
+    WithDialog(c.Action, [&](QDialog* dialog) {
+      ASSERT_NE(dialog, nullptr);
+      ran = true;
+      QFrame* swatch = c.Swatch();
+      EXPECT_EQ(Description(swatch), QString::fromLatin1(c.Before));
+      QTest::mouseClick(c.Set(), Qt::LeftButton);
+      // What is read is what the swatch shows.
+      const QColor shown = swatch->palette().color(QPalette::Window);
+      EXPECT_EQ(shown, chosen);
+      EXPECT_EQ(Description(swatch),
+                QStringLiteral("red %1, green %2, blue %3").arg(shown.red()).arg(shown.green()).arg(shown.blue()));
+    });
+    EXPECT_TRUE(ran);
+    chosen = chosen.lighter(150);
+  }
+  StandardDialogs::SetColourHook(previous);
+}
+
+// The two-thumb sliders of Linear Scale and Quick Scale give both values to
+// assistive tools: the slider reads "low to high" as the boxes show them, each
+// thumb is a slider of its own over the track (from the negative minimum),
+// and a value set by an assistive tool moves the thumb as a drag would: the
+// box follows, Linear Scale previews, Quick Scale applies the levels.
+TEST_F(ReadableContent, RangeSlidersGiveBothValues) {
+  TChildForm* grey = GreyWindow(32, 32, 3, [](int x, int y) { return float(x * 32 + y) - 50.0f; });  // -50 .. 973
+  const struct {
+    const char* Where;
+    bool Dialog;
+  } cases[] = {{"Linear Scale", true}, {"Quick Scale", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Where);
+    Form->MDIArea()->setActiveSubWindow(grey);
+    auto check = [&](TQVRSlider* slider, TFloatEdit* low, TFloatEdit* high, const std::function<int()>& previews) {
+      QAccessibleInterface* s = Iface(slider);
+      ASSERT_NE(s, nullptr);
+      EXPECT_EQ(s->role(), QAccessible::Slider);
+      EXPECT_FALSE(s->text(QAccessible::Name).isEmpty());
+      EXPECT_EQ(s->text(QAccessible::Value), low->text() + QStringLiteral(" to ") + high->text());
+      ASSERT_EQ(s->childCount(), 2);
+      const char* names[] = {"Low", "High"};
+      const float values[] = {slider->Val1, slider->Val2};
+      for (int i = 0; i < 2; ++i) {
+        QAccessibleInterface* thumb = s->child(i);
+        ASSERT_NE(thumb, nullptr);
+        EXPECT_EQ(s->indexOfChild(thumb), i);
+        EXPECT_EQ(thumb->text(QAccessible::Name), QString::fromLatin1(names[i]));
+        ASSERT_NE(thumb->valueInterface(), nullptr);
+        EXPECT_DOUBLE_EQ(thumb->valueInterface()->currentValue().toDouble(), values[i]);
+        EXPECT_DOUBLE_EQ(thumb->valueInterface()->minimumValue().toDouble(), -50.0);
+        EXPECT_DOUBLE_EQ(thumb->valueInterface()->maximumValue().toDouble(), 973.0);
+        EXPECT_EQ(thumb->text(QAccessible::Value), (i ? high : low)->text());
+      }
+      // An assistive tool sets the high value to 600.25: one track pixel is
+      // 1023 / 256 of a level.
+      const int before = previews();
+      QAccessibleInterface* top = s->child(1);
+      top->valueInterface()->setCurrentValue(600.25);
+      EXPECT_NEAR(double(high->Value()), 600.25, 0.01);
+      EXPECT_EQ(top->text(QAccessible::Value), high->text());
+      EXPECT_EQ(s->text(QAccessible::Value), low->text() + QStringLiteral(" to ") + high->text());
+      EXPECT_GT(previews(), before);
+    };
+    if (c.Dialog) {
+      WithDialog("ScaleLinear", [&](QDialog* dialog) {
+        ASSERT_EQ(dialog, frmLinear);
+        check(frmLinear->QVRSlider, frmLinear->fedMin, frmLinear->fedMax, [&] {
+          Settle(dialog);
+          return frmLinear->PreviewCount();
+        });
+      });
+    } else {
+      frmQuickLinearScale->show();
+      frmQuickLinearScale->EnableControls();
+      frmQuickLinearScale->UpdateFromImage();
+      // Applied: the image's white point follows the box, under "User".
+      check(frmQuickLinearScale->QVRSlider, frmQuickLinearScale->fedMin, frmQuickLinearScale->fedMax, [&] {
+        return frmQuickLinearScale->cmbPresets->currentIndex() == 2 &&
+                       grey->DataImage->WhitePoint == float(frmQuickLinearScale->fedMax->Value())
+                   ? 1
+                   : 0;
+      });
+      frmQuickLinearScale->hide();
+    }
   }
 }

@@ -80,7 +80,8 @@ TEST_F(ToggledControls, SetCheckedUpdatesWhatFollowsTheButton) {
        {2, 1, 0}},
       {"StatisticsLinePlot", [](int Item) { Check(Item ? frmLinePlotSetup->rbColumn : frmLinePlotSetup->rbRow); },
        [](int Item) {
-         EXPECT_EQ(frmLinePlotSetup->lblPosition->text(), Item ? QStringLiteral("Column") : QStringLiteral("Row"));
+         EXPECT_EQ(QString(frmLinePlotSetup->lblPosition->text()).remove(QLatin1Char('&')),
+                   Item ? QStringLiteral("Column") : QStringLiteral("Row"));
          EXPECT_EQ(frmLinePlotSetup->iedPosition->MaxValue(), Item ? 63 : 47);
        },
        {1, 0}},

@@ -189,26 +189,38 @@ TEST(DrawContours, CrossingsAndCentreWorkedByHand) {
 }
 
 TEST(DrawContours, RefusalsShowTheTracerMessage) {
-  TDataImage src, dst;
+  TDataImage src, dst, extreme;
   Constant(src, 12, 12, 0);
   Constant(dst, 12, 12, 0);
+  // Values of about +-3e38: a cell's sum of them leaves the Single range.
+  Constant(extreme, 12, 12, 0);
+  for (int i = 0; i < 144; ++i) extreme.Pixels[i] = (i / 12) % 2 ? -3.0e38f : 3.0e38f;
   struct Case {
     int Count, CellSize;
     float Min, Max;
+    TContourFault Kind;  // what TryDrawContours says, without a box
+    bool Extreme = false;
   };
   const Case cases[] = {
-      {0, 2, 0, 100},          // Count 0
-      {0, 2, 5, 5},            // Count 0 even with nothing to draw
-      {4, 2, 0, 1},            // step Round(0.25) = 0
-      {255, 2, 2e8f, 2e8f + 600},  // step 2 is lost on a Single of 2e8
-      {4, 0, 0, 100},          // cells that do not advance
+      {0, 2, 0, 100, TContourFault::Levels},                // Count 0
+      {0, 2, 5, 5, TContourFault::Levels},                  // Count 0 even with nothing to draw
+      {4, 2, 0, 1, TContourFault::Levels},                  // step Round(0.25) = 0
+      {255, 2, 2e8f, 2e8f + 600, TContourFault::Levels},    // step 2 is lost on a Single of 2e8
+      {4, 0, 0, 100, TContourFault::Levels},                // cells that do not advance
+      {10, 2, -3e38f, 3e38f, TContourFault::Levels, true},  // a step of 6e37 is no 64-bit integer
+      {10, 2, -1000, 1000, TContourFault::Values, true},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Count << " " << c.Min << " " << c.Max);
+    const TDataImage& from = c.Extreme ? extreme : src;
     EngineHookRecorder rec;
-    DrawContours(c.Count, c.CellSize, dst, c.Min, c.Max, 9, src);
-    EXPECT_EQ(rec.Warnings, std::vector<std::string>{Fault}) << c.Count << " " << c.Min << " " << c.Max;
+    DrawContours(c.Count, c.CellSize, dst, c.Min, c.Max, 9, from);
+    EXPECT_EQ(rec.Warnings, std::vector<std::string>{Fault});
     EXPECT_TRUE(rec.Codes.empty());
     for (int i = 0; i < 144; ++i) ASSERT_EQ(dst.Pixels[i], 0.0f);
+    EngineHookRecorder quiet;
+    EXPECT_EQ(TryDrawContours(c.Count, c.CellSize, dst, c.Min, c.Max, 9, from), c.Kind);
+    EXPECT_TRUE(quiet.Warnings.empty());
   }
   // Cells larger than the image trace nothing and say nothing, however large.
   EngineHookRecorder rec;

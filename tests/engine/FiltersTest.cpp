@@ -439,6 +439,69 @@ TEST(FastPaths, Median3x3On16BitDataMatchesPlain) {
       }
 }
 
+// The 3 x 3 and 5 x 5 medians against the plain algorithm, bit for bit, on
+// both vector paths at one, two and every thread: 16-bit data (many ties, 0
+// and 65535), which the 16-bit lanes take; patches leaving that range in the
+// first, a middle and the last row, from which the Singles take over; small
+// fractions from the first row on; and -0.0 or NaN, which make them give way.
+// Sizes below the window, lone rows and columns, every tail of the 8, 16 and
+// 32 lanes, and a plane large enough for both medians to share out its rows.
+TEST(FastPaths, MediansMatchThePlainAlgorithmOnEveryPathAndThreadCount) {
+  struct TData {
+    const char* Name;
+    bool Spoilt;
+    float Spoil;
+    bool Fractions, GivesWay, OnTheLargePlane;
+  };
+  const TData data[] = {
+      {"16-bit", false, 0.0f, false, false, true},  {"a fraction", true, 40000.5f, false, false, true},
+      {"65536", true, 65536.0f, false, false, false}, {"-1", true, -1.0f, false, false, false},
+      {"3e9", true, 3.0e9f, false, false, false},     {"fractions", false, 0.0f, true, false, true},
+      {"-0.0", true, -0.0f, false, true, false},      {"NaN", true, NAN, false, true, true}};
+  struct TSize {
+    int W, H;
+  };
+  const TSize sizes[] = {{1, 1},  {1, 9},  {9, 1},  {2, 2},  {4, 4},  {5, 5},  {6, 5},  {5, 7},   {7, 6},
+                         {11, 9}, {12, 5}, {13, 8}, {17, 6}, {18, 7}, {19, 6}, {20, 5}, {21, 9},  {33, 7},
+                         {34, 6}, {35, 5}, {47, 8}, {48, 6}, {49, 7}, {63, 6}, {64, 5}, {65, 9},  {1031, 516}};
+  std::mt19937 rng(37);
+  for (const TSize& size : sizes)
+    for (const TData& d : data) {
+      const int w = size.W, h = size.H;
+      if (w > 1000 && !d.OnTheLargePlane) continue;
+      std::vector<float> src(std::size_t(w) * h);
+      for (auto& v : src) {
+        const unsigned r = rng();
+        v = d.Fractions ? float(int(r % 13) - 4) * 0.25f
+                        : float(r % 3 == 0 ? (r >> 8) % 4 : r % 5 == 0 ? 65535 - (r >> 8) % 3 : (r >> 8) % 65536);
+      }
+      if (d.Spoilt)  // two rows by three columns at each place
+        for (int row : {0, h / 2, h - 1}) {
+          const int x0 = int(rng() % unsigned(std::max(1, w - 2)));
+          for (int r : {row, row + 1 < h ? row + 1 : row})
+            for (int x = x0; x < std::min(w, x0 + 3); ++x) src[std::size_t(r) * w + x] = d.Spoil;
+        }
+      for (int n : {3, 5}) {
+        const bool interior = w >= n && h >= n;
+        std::vector<float> plain = src;
+        FilterPaths::MedianPlain(n, src.data(), plain.data(), w, h);
+        for (const auto& path : testsupport::kVectorPaths)
+          for (int threads : {1, 2, 0}) {
+            SCOPED_TRACE(std::string(path.Name) + ", " + std::to_string(threads) + " threads (0: all), " +
+                         std::to_string(w) + " x " + std::to_string(h) + ", " + d.Name + ", median " +
+                         std::to_string(n));
+            testsupport::TVectorPathScope scope(path);
+            Parallel::SetThreads(threads);
+            std::vector<float> fast = src;
+            const bool ok = FilterPaths::MedianFast(n, src.data(), fast.data(), w, h);
+            Parallel::SetThreads(0);
+            EXPECT_EQ(ok, !(d.GivesWay && interior));
+            if (ok) ExpectSame(fast, plain, "median");
+          }
+      }
+    }
+}
+
 TEST(FastPaths, ByteFiltersMatchThePlainAlgorithm) {
   const int w = 149, h = 67;
   std::mt19937 rng(8);

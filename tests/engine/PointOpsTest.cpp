@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <functional>
 
 #include "EngineTestSupport.h"
 #include "engine/ColProcessing.h"
@@ -207,15 +209,76 @@ TEST(GreyPointOps, DDP) {
   Apply(dst, src, [](auto& d, auto& s) { DDP(1, d, s, 1, 0, 1); });
   EXPECT_EQ(dst.Pixels[4], 4.5f);
 
-  // blur + MidLevel = 0 fails; the pixels before stay written.
+  // blur + MidLevel = 0 takes the quotient's limit: 0 / 0 leaves the
+  // background, every pixel is written, nothing is reported.
   testsupport::Grey(src, 3, 1, 0, {4, 0, 4});
   testsupport::CopyOf(dst, src);
   std::fill(dst.Pixels, dst.Pixels + 3, 7.0f);
   log.Take();
   DDP(0, dst, src, 0, 0, 1);
-  EXPECT_EQ(log.Take(), std::vector<int>{28});
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
   EXPECT_EQ(dst.Pixels[0], 1.0f);
-  EXPECT_EQ(dst.Pixels[2], 7.0f);
+  EXPECT_EQ(dst.Pixels[1], 0.0f);
+  EXPECT_EQ(dst.Pixels[2], 1.0f);
+}
+
+// Frames whose blur + mid-level reaches 0: a normalised frame with a zero
+// border under a mid-level of 0, a bias-subtracted patch whose mean is minus
+// the mid-level under a bright pixel, and the proposals of such frames. The
+// result is numpy's everywhere, the limit where the denominator is 0, and no
+// error is reported.
+TEST(GreyPointOps, DDPWhereTheDenominatorReachesZeroAgreesWithNumpy) {
+  testsupport::RequirePython("numpy, scipy");
+  auto normalised = [](int x, int y) {
+    // A zero border of 3 pixels, a sky near 0.003 and one star of 1.0.
+    if (x < 3 || y < 3 || x > 36 || y > 26) return 0.0f;
+    return x == 20 && y == 15 ? 1.0f : 0.003f + 0.0001f * float((x * 7 + y * 3) % 11);
+  };
+  auto bias = [](int x, int y) {
+    // The 3 x 3 mean about (10, 10) is (2 - 8 x 2.5) / 9 = -2 exactly.
+    if (std::abs(x - 10) <= 1 && std::abs(y - 10) <= 1) return x == 10 && y == 10 ? 2.0f : -2.5f;
+    return float((x * 13 + y * 5) % 17) - 8.0f;
+  };
+  const struct {
+    const char* Name;
+    std::function<float(int, int)> Pixel;
+    std::uint8_t Type, Edge;
+    float A, B, K;
+  } cases[] = {
+      {"normalised, A 0", normalised, 3, 1, 0.0f, 0.0f, 1.0f},
+      {"normalised, A 1/255", normalised, 3, 1, 0.0039f, 0.0078f, 1.0f},
+      {"normalised, no edge", normalised, 3, 0, 0.0f, 0.25f, 0.5f},
+      {"bias subtracted, A 2", bias, 1, 1, 2.0f, 3.0f, 100.0f},
+      {"bias subtracted, medium edge", bias, 3, 2, 0.75f, 0.0f, 40.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ErrorLog log;
+    TDataImage src, dst;
+    const int W = 40, H = 30;
+    testsupport::Grey(src, W, H, c.Type);
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) src.SetPixel(x, y, c.Pixel(x, y));
+    Apply(dst, src, [&](auto& d, auto& s) { DDP(c.Edge, d, s, c.A, c.B, c.K); });
+    EXPECT_EQ(log.Take(), std::vector<int>{0});
+    char args[160];
+    std::snprintf(args, sizeof args, "%d %d %d %.9g %.9g %.9g %s", W, H, c.Edge, double(c.A), double(c.B),
+                  double(c.K), c.Type == 3 ? "max" : "65535");
+    const auto want = testsupport::AsVector<float>(
+        testsupport::RunOracle("ddp_apply.py", args, src.Pixels, src.PixelCount() * 4));
+    ASSERT_EQ(want.size(), std::size_t(src.PixelCount()));
+    // The clamp: a float image's maximum, the type's otherwise.
+    float L = c.Type == 3 ? 0.0f : 65535.0f;
+    for (std::int64_t i = 0; c.Type == 3 && i < src.PixelCount(); ++i) L = std::max(L, src.Pixels[i]);
+    int bad = 0, limits = 0;
+    for (std::int64_t i = 0; i < src.PixelCount(); ++i) {
+      if (std::fabs(dst.Pixels[i] - want[i]) > 1e-5f * std::max(1.0f, std::fabs(want[i])) && ++bad < 5)
+        ADD_FAILURE() << "pixel " << i << ": " << dst.Pixels[i] << " vs " << want[i];
+      limits += want[i] == L || (c.A == 0 && src.Pixels[i] == 0);
+    }
+    EXPECT_EQ(bad, 0);
+    EXPECT_GT(limits, 0);  // the case reaches a clamp or a zero denominator
+  }
 }
 
 TEST(GreyPointOps, WhiteLevelAndOutputRange) {

@@ -100,13 +100,20 @@ TEST(RegionHistogram, BinsScaleAndSeeds) {
   EXPECT_EQ(h.Counts[255], 1);
   EXPECT_EQ(h.Min, -50.0f);
 
-  // All negative: 255 / 0 fails; so does an empty rectangle.
-  const TRegionHistogram kept = h;
+  // All negative: the bins run from the minimum up to 0, Scale 255 / 2;
+  // -1 lies at 127.5, to even 128. An empty rectangle fails.
   TDataImage neg;
   testsupport::Grey(neg, 2, 1, 3, {-1, -2});
   log.Take();
   CalcRegionHistogram(0, 0, 1, 0, neg, h);
-  EXPECT_EQ(log.Take(), std::vector<int>{40});
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  EXPECT_EQ(h.Scale, 127.5f);
+  EXPECT_EQ(h.Counts[0], 1);
+  EXPECT_EQ(h.Counts[128], 1);
+  EXPECT_EQ(h.Origin(), -2.0f);
+  EXPECT_EQ(h.Level(255), 0.0L);
+  EXPECT_EQ(h.Max, 0.0f);
+  const TRegionHistogram kept = h;
   CalcRegionHistogram(1, 0, 0, 0, neg, h);
   EXPECT_EQ(log.Take(), std::vector<int>{40});
   EXPECT_EQ(h.Counts, kept.Counts);
@@ -163,9 +170,11 @@ TEST(ColRegion, SumsBeyond32Bits) {
 
 TEST(RegionOracle, GreyAgreesWithNumpy) {
   testsupport::RequirePython("numpy");
-  for (int trial = 0; trial < 4; ++trial) {
+  for (int trial = 0; trial < 5; ++trial) {
     TDataImage img;
-    testsupport::RandomGrey(img, 301, 207, 3, 40 + trial, trial == 2 ? -100.0f : 0.0f, 70000.0f, trial == 0);
+    // Trial 4 has no pixel above 0 (a bias-subtracted or inverted frame).
+    testsupport::RandomGrey(img, 301, 207, 3, 40 + trial, trial == 2 ? -100.0f : trial == 4 ? -1234.5f : 0.0f,
+                            trial == 4 ? 0.0f : 70000.0f, trial == 0);
     if (trial == 3) {  // a wide dynamic range: the sums round
       std::mt19937 rng(3);
       std::uniform_real_distribution<float> e(-6.0f, 6.0f);

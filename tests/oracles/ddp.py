@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """The DDP proposal for a mostly-zero grey image, in numpy.
-usage: ddp.py IMAGE.f32 WIDTH HEIGHT
+usage: ddp.py IMAGE.f32 WIDTH HEIGHT [exact]
 The mid-level A is the first histogram level (Round(v * 255 / max)) whose
 running count exceeds 95 % of the pixels, taken over the pixels above level 0
 when level 0 alone holds that many; B is one level above the first level
-holding at least 1/255 of the pixels; K the maximum. Prints A B K."""
+holding at least 1/255 of the pixels; K the maximum. Prints A B K, A and B
+rounded to two decimals, or as they are with "exact"."""
 import sys
 
 import numpy as np
@@ -28,4 +29,7 @@ if a == 0:
     a = level(above, above.sum())
 kept = np.where(counts < counts.sum() / 255.0, 0, counts)
 j = next((i for i in range(254) if kept[i] != 0), 254)
-print(repr(round(a / scale, 2)), repr(round((j + 1) / scale, 2)), repr(mx))
+if len(sys.argv) > 4 and sys.argv[4] == "exact":
+    print(repr(a / scale), repr((j + 1) / scale), repr(float(mx)))
+else:
+    print(repr(round(a / scale, 2)), repr(round((j + 1) / scale, 2)), repr(mx))

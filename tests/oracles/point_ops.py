@@ -18,7 +18,10 @@ if op == "gamma":
         r = np.where(b == 0, L(0), np.exp(e * np.log(np.where(b == 0, L(1), b))))
     r = np.maximum(M * r, 0)
 elif op == "linear":
-    # Clamped to [LOW, HIGH], mapped onto [0, M], M the largest pixel (at least 0).
+    # Clamped to [LOW, HIGH], mapped onto [0, M], M the largest pixel, or,
+    # where no pixel is above 0, the span from the smallest up to 0.
+    if M == 0:
+        M = L(0) - L(min(np.float32(0), p.min()))
     low, high = L(param), L(np.float32(sys.argv[5]))
     r = np.maximum((np.clip(x, low, high) - low) * (M / (high - low)), 0)
 else:

@@ -3,7 +3,8 @@
 (extended precision, sequential sums through cumsum) and Pillow.
 
 grey W H X1 Y1 X2 Y2: input float32 plane; output int64 Max, Min, Sum, Mean,
-StdDev as Round(v * 10000), then float32 Scale, then 256 int64 counts.
+StdDev as Round(v * 10000), then float32 Scale, then 256 int64 counts (bins
+from 0 up to the maximum, or from the minimum up to 0 where nothing is above 0).
 colour W H X1 Y1 X2 Y2: input B,G,R bytes; output 1024 int64 counts (red,
 green, blue from Pillow's histogram, intensity from numpy), then int64 sums
 R, G, B and float64 means and standard deviations R, G, B."""
@@ -25,9 +26,14 @@ if mode == "grey":
     mn = min(np.float32(2.0e32), v.min())
     fixed = [np.rint(np.longdouble(x) * 10000) for x in (mx, mn, total, mean, sd)]
     np.array(fixed, dtype=np.int64).tofile(out)
-    scale = np.float32(255.0 / np.float64(mx))
+    if mx == 0 and mn < 0:
+        # Nothing above 0: the bins run from the minimum up to 0.
+        scale = np.float32(np.longdouble(255) / (np.longdouble(0) - np.longdouble(mn)))
+        bins = np.rint((v.astype(np.longdouble) - np.longdouble(mn)) * np.longdouble(scale))
+    else:
+        scale = np.float32(255.0 / np.float64(mx))
+        bins = np.rint(v.astype(np.float64) * np.float64(scale))
     np.array([scale], dtype=np.float32).tofile(out)
-    bins = np.rint(v.astype(np.float64) * np.float64(scale))
     bins = np.clip(bins, 0, 255).astype(np.int64)
     np.bincount(bins, minlength=256).astype(np.int64).tofile(out)
 else:

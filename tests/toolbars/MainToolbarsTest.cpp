@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QScreen>
 #include <QSettings>
+#include <QtMath>
 #include <chrono>
 
 #include "app/Child.h"
@@ -455,16 +456,20 @@ TEST(MainToolbarsTest, ScreenWithToolbarsDockedAndOneFloating) {
     QGuiApplication::primaryScreen()->grabWindow(0).toImage().save(
         QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("toolbars-disabled.png")));
   }
+  // The grab holds the screen's device pixels: at 200 % a point is 2 x 2 of them.
+  const qreal scale = qreal(screen.width()) / QGuiApplication::primaryScreen()->geometry().width();
+  const auto device = [scale](QPoint Point) { return QPoint(qFloor(Point.x() * scale), qFloor(Point.y() * scale)); };
   // The floating caption shows in the highlight colour.
   const QRect host = f.tbrStatistics->FloatParent()->geometry();
   const QPoint caption = host.topLeft() + f.tbrStatistics->CaptionRect().topLeft() + QPoint(1, 1);
-  EXPECT_EQ(QColor(screen.pixel(caption)).rgb(), f.tbrStatistics->palette().color(QPalette::Active, QPalette::Highlight).rgb());
+  EXPECT_EQ(QColor(screen.pixel(device(caption))).rgb(),
+            f.tbrStatistics->palette().color(QPalette::Active, QPalette::Highlight).rgb());
   // Docked glyphs are drawn: a button shows more than its face colour.
   TToolbarButton* open = ButtonsOf(f.tbrMain).front();
-  const QRect r(open->mapToGlobal(QPoint(0, 0)), open->size());
+  const QRect r(device(open->mapToGlobal(QPoint(0, 0))), device(open->mapToGlobal(QPoint(open->width(), open->height()))));
   QSet<QRgb> colours;
-  for (int y = r.top(); y <= r.bottom(); ++y)
-    for (int x = r.left(); x <= r.right(); ++x) colours.insert(screen.pixel(x, y));
+  for (int y = r.top(); y < r.bottom(); ++y)
+    for (int x = r.left(); x < r.right(); ++x) colours.insert(screen.pixel(x, y));
   EXPECT_GT(colours.size(), 3);
   // The floating toolbar wrapped into more than one line.
   EXPECT_FALSE(f.tbrStatistics->WrapLines().empty());

@@ -9,8 +9,10 @@
 #include <QCloseEvent>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QtMath>
 #include <cstdio>
 #include <QTest>
+#include <QtMath>
 
 #include "toolbars/DockPositions.h"
 #include "toolbars/DockToolWindow.h"
@@ -501,7 +503,10 @@ TEST(ToolWindowTest, DockedCloseButtonAndBackgroundTiling) {
     const QPoint at = W->mapTo(&f.Form, P);
     QRgb expected = tile.pixel(at.x() % 3, at.y() % 2);
     if (Transparent && expected == tile.pixel(0, 1)) expected = f.Top->Color().rgb();
-    EXPECT_EQ(shot.pixel(at), expected) << W->objectName().toStdString() << " " << P.x() << "," << P.y();
+    // The grab holds device pixels: at 200 % a point is 2 x 2 of them.
+    const qreal scale = shot.devicePixelRatio();
+    EXPECT_EQ(shot.pixel(qFloor(at.x() * scale), qFloor(at.y() * scale)), expected)
+        << W->objectName().toStdString() << " " << P.x() << "," << P.y();
   };
   for (QPoint p : {QPoint(200, 5), QPoint(201, 6), QPoint(202, 7), QPoint(300, 10)}) check(f.Top, p, false);
   for (QPoint p : {QPoint(30, 8), QPoint(31, 9), QPoint(60, 12)}) check(&a, p, false);

@@ -1,0 +1,418 @@
+// Every window of the program used with the keyboard alone, as a new user
+// tries it: where the focus is when a dialog opens, where Tab takes it, which
+// button Enter and Escape press, and whether each Alt key leads to one place
+// only, in the menus and in every dialog the commands open.
+#include <QAbstractItemView>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QStackedLayout>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <map>
+
+#include "app/WindowWalk.h"
+
+namespace {
+
+using WindowWalk::Describe;
+
+// Boxes that take Enter themselves: it applies the typed value at once.
+const QStringList EnterApplies = {QStringLiteral("frmLinear/fedMin")};
+
+// The Alt key of a text ("&Open..." gives O); 0 when it has none.
+QChar Mnemonic(const QString& Text) {
+  const QKeySequence key = QKeySequence::mnemonic(Text);
+  if (key.isEmpty()) return {};
+  return QChar(key[0].key()).toUpper();
+}
+
+bool TakesTab(const QWidget* W) {
+  return (W->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && W->isEnabled() && W->isVisible() && !W->focusProxy();
+}
+
+// The buttons of which one is ticked at a time; null for a button of its own.
+const QObject* ExclusiveGroup(const QWidget* W) {
+  const auto* b = qobject_cast<const QAbstractButton*>(W);
+  if (!b || !b->isCheckable()) return nullptr;
+  if (b->group()) return b->group()->exclusive() ? b->group() : nullptr;
+  return b->autoExclusive() ? b->parentWidget() : nullptr;
+}
+
+// Tab stops in order: Tab enters a group of exclusive buttons at its first
+// and leaves it from there (the arrow keys move within the group).
+QList<QWidget*> TabStops(const QList<QWidget*>& Widgets) {
+  QList<QWidget*> stops;
+  QSet<const QObject*> groups;
+  for (QWidget* w : Widgets) {
+    if (!TakesTab(w)) continue;
+    if (const QObject* g = ExclusiveGroup(w)) {
+      if (groups.contains(g)) continue;
+      groups.insert(g);
+    }
+    stops << w;
+  }
+  return stops;
+}
+
+// An input, as opposed to a button that acts, a page tab that leads
+// elsewhere, a picture or chart that only shows, or a box that cannot be
+// typed in.
+bool IsInput(const QWidget* W) {
+  if (const auto* box = qobject_cast<const QLineEdit*>(W)) return !box->isReadOnly();
+  return !qobject_cast<const QPushButton*>(W) && !W->inherits("QToolButton") && !qobject_cast<const QTabBar*>(W) &&
+         !W->inherits("TToolbarButton") && !W->inherits("QGraphicsView") && !qobject_cast<const QScrollArea*>(W);
+}
+
+// Widgets in the order a reader meets them: each layout's items in their
+// places (grid rows left to right, top to bottom; box layouts in their
+// direction), a tab widget's page tabs before its page, a container without
+// a layout by the positions of its children.
+class TReadingOrder {
+ public:
+  explicit TReadingOrder(QWidget* Window) { Children(Window); }
+  QList<QWidget*> Widgets;
+
+ private:
+  void Widget(QWidget* W) {
+    if (W->isHidden() || W->isWindow()) return;
+    Widgets << W;
+    Children(W);
+  }
+  void Children(QWidget* W) {
+    if (auto* tabs = qobject_cast<QTabWidget*>(W)) {
+      Widget(tabs->tabBar());
+      if (tabs->currentWidget()) Widget(tabs->currentWidget());
+      return;
+    }
+    if (auto* scroll = qobject_cast<QScrollArea*>(W)) {
+      if (scroll->widget()) Widget(scroll->widget());
+      return;
+    }
+    if (qobject_cast<QAbstractScrollArea*>(W) || (!W->layout() && !IsContainer(W))) return;
+    QList<QWidget*> placed;
+    if (W->layout()) Layout(W->layout(), placed);
+    // Children outside the layout, by their places.
+    QList<QWidget*> rest;
+    for (QWidget* c : W->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (!placed.contains(c)) rest << c;
+    std::stable_sort(rest.begin(), rest.end(), [](QWidget* a, QWidget* b) {
+      return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    for (QWidget* c : rest) Widget(c);
+  }
+  static bool IsContainer(QWidget* W) {
+    const QString cls = QString::fromLatin1(W->metaObject()->className());
+    return cls == QLatin1String("QWidget") || cls == QLatin1String("QGroupBox") || cls == QLatin1String("QFrame");
+  }
+  void Layout(QLayout* L, QList<QWidget*>& Placed) {
+    struct TItem {
+      int Row, Column;
+      QLayoutItem* Item;
+    };
+    std::vector<TItem> items;
+    if (auto* stack = qobject_cast<QStackedLayout*>(L)) {
+      if (stack->currentWidget()) {
+        Placed << stack->currentWidget();
+        Widget(stack->currentWidget());
+      }
+      return;
+    }
+    for (int i = 0; i < L->count(); ++i) {
+      int row = i, column = 0, rs = 0, cs = 0;
+      if (auto* grid = qobject_cast<QGridLayout*>(L)) {
+        grid->getItemPosition(i, &row, &column, &rs, &cs);
+      } else if (auto* form = qobject_cast<QFormLayout*>(L)) {
+        QFormLayout::ItemRole role;
+        form->getItemPosition(i, &row, &role);
+        column = role == QFormLayout::LabelRole ? 0 : 1;
+      } else if (auto* box = qobject_cast<QBoxLayout*>(L);
+                 box && (box->direction() == QBoxLayout::RightToLeft || box->direction() == QBoxLayout::BottomToTop)) {
+        row = -i;
+      }
+      items.push_back({row, column, L->itemAt(i)});
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const TItem& a, const TItem& b) { return std::pair(a.Row, a.Column) < std::pair(b.Row, b.Column); });
+    for (const TItem& t : items) {
+      if (QWidget* w = t.Item->widget()) {
+        Placed << w;
+        Widget(w);
+      } else if (QLayout* l = t.Item->layout()) {
+        Layout(l, Placed);
+      }
+    }
+  }
+};
+
+QString Names(const QList<QWidget*>& Widgets) {
+  QStringList names;
+  for (QWidget* w : Widgets) names << (w ? Describe(w) : QStringLiteral("nowhere"));
+  return names.join(QStringLiteral(", "));
+}
+
+class TKeyboardWalker {
+ public:
+  QStringList Faults;
+  QStringList Walked;
+
+  // A window as a keyboard user meets it. A dialog, and a window with a text
+  // box, that a command Opened comes active; a dialog opens with the focus on
+  // its first input, and Enter and Escape are tried as well (the window ends
+  // closed). Another window is activated by hand and keeps the focus where
+  // its state leaves it.
+  void Walk(QWidget* Window, bool Opened) {
+    FWindow = Describe(Window) + QStringLiteral(" \"") + Window->windowTitle() + QLatin1Char('"');
+    Walked << FWindow;
+    const bool Dialog = qobject_cast<QDialog*>(Window);
+    CheckMnemonics(Window);
+    if (QApplication::activeWindow() != Window) {
+      if (Opened && (Dialog || !Window->findChildren<QLineEdit*>().isEmpty()))
+        Fault(QStringLiteral("opens without the keyboard focus"));
+      Window->activateWindow();
+      if (!QTest::qWaitFor([Window] { return QApplication::activeWindow() == Window; }, 2000)) {
+        Fault(QStringLiteral("cannot be made the active window"));
+        return;
+      }
+    }
+    const QList<QWidget*> order = TabStops(TReadingOrder(Window).Widgets);
+    if (order.isEmpty()) return;
+    QWidget* first = nullptr;
+    for (QWidget* w : order)
+      if (IsInput(w)) {
+        first = w;
+        break;
+      }
+    if (!first) first = DefaultButton(Window) ? DefaultButton(Window) : order.first();
+    QWidget* focus = QApplication::focusWidget();
+    if (!Dialog && order.contains(focus)) first = focus;
+    if (focus != first)
+      Fault(QStringLiteral("opens with the focus on %1, not on %2").arg(focus ? Describe(focus) : QStringLiteral("nothing"),
+                                                                       Describe(first)));
+    CheckTabOrder(order, first);
+    if (!Dialog) return;
+    // A dialog that stays beside the images is put away by a button too.
+    if (!Window->isModal() && !CloseButton(Window)) Fault(QStringLiteral("has no button that closes it"));
+    first->setFocus(Qt::TabFocusReason);
+    CheckEnter(Window);
+    // Left on its last control, as after a click on Cancel: the next
+    // opening starts afresh all the same.
+    order.last()->setFocus(Qt::TabFocusReason);
+    CheckEscape(Window);
+  }
+
+  // A menu's items each have an Alt key of their own.
+  void WalkMenu(const QString& Name, const QList<QAction*>& Actions) {
+    FWindow = Name;
+    std::map<QChar, QStringList> keys;
+    for (QAction* a : Actions) {
+      if (a->isSeparator() || !a->isVisible()) continue;
+      const QChar key = Mnemonic(a->text());
+      if (key.isNull())
+        Fault(QStringLiteral("\"%1\" has no Alt key").arg(a->text()));
+      else
+        keys[key] << a->text();
+    }
+    Duplicates(keys);
+  }
+
+ private:
+  void Fault(const QString& What) { Faults << FWindow + QStringLiteral(": ") + What; }
+
+  void Duplicates(const std::map<QChar, QStringList>& Keys) {
+    for (const auto& [key, texts] : Keys)
+      if (texts.size() > 1)
+        Fault(QStringLiteral("Alt+%1 is claimed by %2").arg(key, texts.join(QStringLiteral(" and "))));
+  }
+
+  // OK, Cancel or Close.
+  static QPushButton* CloseButton(QWidget* Window) {
+    for (QPushButton* b : Window->findChildren<QPushButton*>()) {
+      const QString text = QString(b->text()).remove(QLatin1Char('&'));
+      if (b->isVisible() && (text == QLatin1String("OK") || text == QLatin1String("Cancel") || text == QLatin1String("Close")))
+        return b;
+    }
+    return nullptr;
+  }
+
+  static QPushButton* DefaultButton(QWidget* Window) {
+    for (QPushButton* b : Window->findChildren<QPushButton*>())
+      if (b->isDefault() && b->isVisible()) return b;
+    return nullptr;
+  }
+
+  // Every Alt key of the window leads to one control, and every labelled
+  // field has one. Each page of a tab widget is read with what lies outside
+  // the tab widget.
+  void CheckMnemonics(QWidget* Window) {
+    QList<QTabWidget*> tabs = Window->findChildren<QTabWidget*>();
+    std::vector<int> pages = {-1};
+    if (!tabs.isEmpty())
+      for (int i = 0; i < tabs.first()->count(); ++i) pages.push_back(i);
+    const int current = tabs.isEmpty() ? -1 : tabs.first()->currentIndex();
+    for (int page : pages) {
+      if (page >= 0) tabs.first()->setCurrentIndex(page);
+      if (page < 0 && !tabs.isEmpty()) continue;
+      std::map<QChar, QStringList> keys;
+      // Each labelled field and whether one of its labels has an Alt key
+      // (a slider's end labels are its labels too).
+      std::map<QWidget*, std::pair<QLabel*, bool>> fields;
+      for (QWidget* w : TReadingOrder(Window).Widgets) {
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+          text = label->text();
+          const bool has = !Mnemonic(text).isNull();
+          if (has && !label->buddy()) Fault(QStringLiteral("%1 has an Alt key that leads nowhere").arg(Describe(w)));
+          if (label->buddy()) {
+            auto& field = fields.try_emplace(label->buddy(), label, false).first->second;
+            field.second = field.second || has;
+          }
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+          text = button->text();
+          if ((qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) && Mnemonic(text).isNull())
+            Fault(QStringLiteral("%1 \"%2\" has no Alt key").arg(Describe(w), text));
+        } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+          text = group->title();
+        } else if (auto* bar = qobject_cast<QTabBar*>(w)) {
+          for (int i = 0; i < bar->count(); ++i)
+            if (const QChar key = Mnemonic(bar->tabText(i)); !key.isNull()) keys[key] << bar->tabText(i);
+        }
+        if (const QChar key = Mnemonic(text); !key.isNull()) keys[key] << Describe(w);
+      }
+      for (const auto& [field, label] : fields)
+        if (!label.second && !(qobject_cast<QAbstractButton*>(field) &&
+                               !Mnemonic(static_cast<QAbstractButton*>(field)->text()).isNull()))
+          Fault(QStringLiteral("%1 labelled \"%2\" has no Alt key").arg(Describe(field), label.first->text()));
+      Duplicates(keys);
+    }
+    if (!tabs.isEmpty()) tabs.first()->setCurrentIndex(current);
+  }
+
+  // Tab from the first input runs through the controls in reading order and
+  // comes back.
+  void CheckTabOrder(const QList<QWidget*>& Order, QWidget* First) {
+    const qsizetype start = Order.indexOf(First);
+    QList<QWidget*> expected, met;
+    for (qsizetype i = 0; i < Order.size(); ++i) expected << Order[(start + i) % Order.size()];
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != First) First->setFocus(Qt::TabFocusReason);
+    met << QApplication::focusWidget();
+    for (qsizetype i = 0; i < Order.size() + 2; ++i) {
+      QWidget* now = QApplication::focusWidget();
+      if (!now) break;
+      QTest::keyClick(now, Qt::Key_Tab);
+      QWidget* next = QApplication::focusWidget();
+      if (next == First || next == now) break;
+      met << next;
+      if (!next) break;
+    }
+    if (met != expected)
+      Fault(QStringLiteral("Tab goes %1; the reading order is %2").arg(Names(met), Names(expected)));
+  }
+
+  // Enter where the dialog opens presses OK (the default button); the press
+  // itself is held back, so that nothing runs.
+  void CheckEnter(QWidget* Window) {
+    QPushButton* pressed = nullptr;
+    QList<QMetaObject::Connection> links;
+    const QList<QPushButton*> buttons = Window->findChildren<QPushButton*>();
+    for (QPushButton* b : buttons)
+      links << QObject::connect(b, &QAbstractButton::pressed, b, [b, &pressed] {
+        if (!pressed) pressed = b;
+        b->blockSignals(true);
+      });
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus, Qt::Key_Return);
+    for (QPushButton* b : buttons) b->blockSignals(false);
+    for (const auto& l : links) QObject::disconnect(l);
+    auto* ok = Window->findChild<QPushButton*>(QStringLiteral("btnOK"));
+    if (ok && !ok->isVisible()) ok = nullptr;
+    QPushButton* wanted = ok ? ok : DefaultButton(Window);
+    if (EnterApplies.contains(Window->objectName() + QLatin1Char('/') + focus->objectName())) wanted = nullptr;
+    if (pressed != wanted)
+      Fault(QStringLiteral("Enter in %1 presses %2, not %3")
+                .arg(Describe(focus), pressed ? Describe(pressed) : QStringLiteral("nothing"),
+                     wanted ? Describe(wanted) : QStringLiteral("nothing")));
+  }
+
+  // Escape closes the dialog without pressing OK.
+  void CheckEscape(QWidget* Window) {
+    bool ok = false;
+    QMetaObject::Connection link;
+    if (auto* b = Window->findChild<QPushButton*>(QStringLiteral("btnOK")))
+      link = QObject::connect(b, &QAbstractButton::pressed, [&ok] { ok = true; });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    QObject::disconnect(link);
+    if (Window->isVisible()) Fault(QStringLiteral("stays open after Escape"));
+    if (ok) Fault(QStringLiteral("Escape presses OK"));
+  }
+
+  QString FWindow;
+};
+
+class KeyboardWalk : public WindowWalk::TWalkTest {
+ protected:
+  TKeyboardWalker Walker;
+};
+
+}  // namespace
+
+TEST_F(KeyboardWalk, EveryDialogOpensOnItsFirstInputTabsInReadingOrderAndHasOneControlPerAltKey) {
+  MakeImages();
+  // The menu bar and every menu under it, the image windows' and the
+  // report windows' own menus.
+  QList<QAction*> bar;
+  for (QAction* a : Form->menuBar()->actions()) bar << a;
+  Walker.WalkMenu(QStringLiteral("menu bar"), bar);
+  for (QMenu* menu : Form->findChildren<QMenu*>())
+    Walker.WalkMenu(QStringLiteral("menu ") + Describe(menu) + QStringLiteral(" \"") + menu->title() + QLatin1Char('"'),
+                    menu->actions());
+
+  // The windows the start shows beside the main window.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != Form && w->isVisible() && !qobject_cast<QMenu*>(w)) Walker.Walk(w, false);
+
+  bool confirming = false;
+  const WindowWalk::TVisit visit = [&](QWidget* Window, bool Modal) {
+    // The walk clicks OK in a confirmed dialog.
+    if (confirming && Modal && WindowWalk::Confirmed().contains(Window->objectName())) return;
+    Walker.Walk(Window, true);
+  };
+  // Twice round: the second time each dialog opens again after the first
+  // left it with the focus on its last control.
+  QStringList nothing;
+  for (int round = 0; round < 2; ++round) {
+    SaveName = QStringLiteral("walk.fts");
+    OptionsShown = false;
+    confirming = false;
+    nothing = WalkEveryCommand(visit, [this] { return Walker.Walked.size(); }, true);
+    // The windows that a confirmed dialog leads to.
+    confirming = true;
+    for (const char* action : {"StatisticsLinePlot", "Statistics3DVisu"}) {
+      Form->MDIArea()->setActiveSubWindow(Grey);
+      WalkWhatOpens([&] { Form->Action(QString::fromLatin1(action))->trigger(); }, visit, true);
+    }
+    // The JPEG options come with a save under a JPEG name.
+    confirming = false;
+    SaveName = QStringLiteral("walk.jpg");
+    Form->MDIArea()->setActiveSubWindow(Colour);
+    WalkWhatOpens([&] { Form->Action(QStringLiteral("FileSaveAs"))->trigger(); }, visit, true);
+  }
+
+  EXPECT_TRUE(Walker.Faults.empty()) << Walker.Faults.size() << " faults:\n"
+                                     << Walker.Faults.join(QLatin1Char('\n')).toStdString();
+  for (const QString& name : NotReached(Walker.Walked))
+    ADD_FAILURE() << name.toStdString() << " was not reached; commands that opened nothing: "
+                  << nothing.join(QLatin1Char(' ')).toStdString();
+}
