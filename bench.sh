@@ -18,7 +18,8 @@ for b in build-bench/bench/bench_*; do
   "$b" "$@"
 done
 echo
-echo "== Summary: ours beside the peer at the same thread count (interleaved rounds, medians; times in ms)"
+echo "== Summary: ours beside the peer (interleaved rounds, medians; times in ms). The threads column is ours;"
+echo "   the peer's name says the threads it was given and the cores it kept busy."
 # Where it ran: ratios depend on the processor's vector units as much as on the code.
 echo "Processor: $(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 echo "Vector extensions: $(grep -m1 '^flags' /proc/cpuinfo | tr ' ' '\n' |

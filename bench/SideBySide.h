@@ -1,6 +1,7 @@
 #pragma once
 // Ours beside a peer on the same data and thread count: one warm-up call of
-// each, then rounds that alternate which side runs first, and the medians.
+// each, then rounds that alternate which side runs first, and the medians,
+// with the cores each side kept busy (its processor time over its wall time).
 // Each comparison adds a row to the summary file named by
 // CORVELLE_BENCH_SUMMARY, which ./bench.sh prints as a table at the end.
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +26,13 @@ inline double Seconds(const std::function<void()>& F) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// Processor time of the whole process (every thread), in seconds.
+inline double ProcessorSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
 inline double Median(std::vector<double> V) {
   if (V.empty()) return 0;
   std::sort(V.begin(), V.end());
@@ -33,22 +42,38 @@ inline double Median(std::vector<double> V) {
 
 struct TTimes {
   double Ours = 0, Peer = 0;
+  double OursCores = 0, PeerCores = 0;  // processor time over wall time, all rounds
 };
 
 inline TTimes Compare(const std::function<void()>& Ours, const std::function<void()>& Peer, int Rounds) {
   Ours();
   Peer();
   std::vector<double> a, b;
+  double wall[2] = {0, 0}, busy[2] = {0, 0};
+  auto timed = [&](const std::function<void()>& F, std::vector<double>& Times, int Side) {
+    const double p0 = ProcessorSeconds();
+    const double s = Seconds(F);
+    busy[Side] += ProcessorSeconds() - p0;
+    wall[Side] += s;
+    Times.push_back(s);
+  };
   for (int r = 0; r < Rounds; ++r) {
     if (r % 2 == 0) {
-      a.push_back(Seconds(Ours));
-      b.push_back(Seconds(Peer));
+      timed(Ours, a, 0);
+      timed(Peer, b, 1);
     } else {
-      b.push_back(Seconds(Peer));
-      a.push_back(Seconds(Ours));
+      timed(Peer, b, 1);
+      timed(Ours, a, 0);
     }
   }
-  return {Median(a), Median(b)};
+  return {Median(a), Median(b), wall[0] > 0 ? busy[0] / wall[0] : 0, wall[1] > 0 ? busy[1] / wall[1] : 0};
+}
+
+// "on 1.0 core", "on 7.6 cores": what a side kept busy, measured.
+inline std::string OnCores(double Cores) {
+  char text[32];
+  std::snprintf(text, sizeof text, "on %.1f core%s", Cores, Cores < 1.05 ? "" : "s");
+  return text;
 }
 
 // Bytes per second of memcpy over Threads threads (read + write counted),

@@ -1,10 +1,14 @@
 // Neighbourhood filters, point operations and region statistics on 4096 x 4096
-// images, side by side with OpenCV on the same data; prints ours / OpenCV.
-#include <benchmark/benchmark.h>
-
-#include <algorithm>
+// images beside OpenCV on the same data, at 1 thread and at all threads (OpenCV
+// told the same count): alternating rounds after a warm-up, the medians, and
+// the cores each side kept busy. The filters with a target go to the summary
+// table ./bench.sh prints. --benchmark_filter=TEXT keeps the operations whose
+// name holds TEXT.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -13,6 +17,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "SideBySide.h"
 #include "engine/Errors.h"
 #include "engine/Parallel.h"
 #include "engine/Processing.h"
@@ -23,7 +28,7 @@ namespace {
 constexpr int kSide = 4096;
 
 // kind 0: floating point, uniform in [0, 65535); kind 1: whole 16-bit values;
-// kind 2: floating point over a wide dynamic range (no common binary grid).
+// kind 2: floating point over eight decades (no common binary grid).
 struct TData {
   TDataImage Src, Dst;
   cv::Mat Mat32, Mat16, Out;
@@ -48,129 +53,96 @@ TData& Data(int kind) {
   return d;
 }
 
-const char* KindName(int kind) { return kind == 0 ? "float" : kind == 1 ? "16bit" : "float_wide"; }
+const char* KindName(int kind) { return kind == 0 ? "float" : kind == 1 ? "16-bit" : "float, eight decades"; }
 
-template <typename F>
-void Ours(benchmark::State& state, int kind, F&& op) {
-  TData& d = Data(kind);
-  for (auto _ : state) {
-    op(d.Dst, d.Src);
-    benchmark::ClobberMemory();
-  }
-}
-
-template <typename F>
-void Cv(benchmark::State& state, int kind, F&& op) {
-  TData& d = Data(kind);
-  const cv::Mat& m = kind == 1 ? d.Mat16 : d.Mat32;
-  for (auto _ : state) {
-    op(m, d.Out);
-    benchmark::ClobberMemory();
-  }
-}
+using TOurs = std::function<void(TDataImage& Dst, TDataImage& Src)>;
+using TPeer = std::function<void(const cv::Mat& In, cv::Mat& Out)>;
 
 struct TPair {
-  std::string Ours, OpenCV;
-};
-std::vector<TPair> gPairs;
-
-// Other programs share the machine: every benchmark runs five times and the
-// ratios use the fastest run of each side.
-benchmark::internal::Benchmark* Setup(benchmark::internal::Benchmark* b) {
-  return b->Unit(benchmark::kMillisecond)
-      ->UseRealTime()
-      ->Repetitions(5)
-      ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
-      ->DisplayAggregatesOnly(true);
-}
-
-template <typename F, typename G>
-void Pair(const std::string& name, int kind, F ours, G theirs) {
-  const std::string a = std::string("Ours/") + name + "/" + KindName(kind);
-  const std::string b = std::string("OpenCV/") + name + "/" + KindName(kind);
-  Setup(benchmark::RegisterBenchmark(a.c_str(), [=](benchmark::State& s) { Ours(s, kind, ours); }));
-  Setup(benchmark::RegisterBenchmark(b.c_str(), [=](benchmark::State& s) { Cv(s, kind, theirs); }));
-  gPairs.push_back({a, b});
-}
-
-template <typename F>
-void Alone(const std::string& name, int kind, F ours) {
-  const std::string a = std::string("Ours/") + name + "/" + KindName(kind);
-  Setup(benchmark::RegisterBenchmark(a.c_str(), [=](benchmark::State& s) { Ours(s, kind, ours); }));
-}
-
-class TRatioReporter : public benchmark::ConsoleReporter {
- public:
-  static std::string Strip(std::string n) {
-    const std::string tail = "/real_time";
-    const auto reps = n.find("/repeats:");
-    if (reps != std::string::npos) n.resize(reps);
-    if (n.size() > tail.size() && n.compare(n.size() - tail.size(), tail.size(), tail) == 0)
-      n.resize(n.size() - tail.size());
-    return n;
-  }
-  std::map<std::string, double> Seconds;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "min")
-        Seconds[Strip(r.run_name.str())] = r.GetAdjustedRealTime() * 1e-3;  // reported in ms
-    ConsoleReporter::ReportRuns(runs);
-  }
+  std::string Name;  // as in the summary: what and which routine
+  int Kind;
+  TOurs Ours;
+  std::string PeerName;  // OpenCV's call
+  TPeer Peer;
+  std::string Target1, TargetAll;  // empty: not in the summary
 };
 
-void Register() {
-  for (int kind : {0, 1}) {
+int Rounds() {
+  const char* s = std::getenv("CORVELLE_BENCH_ROUNDS");
+  const int n = s ? std::atoi(s) : 0;
+  return n > 0 ? n : 7;
+}
+
+std::vector<TPair> Pairs() {
+  std::vector<TPair> p;
+  for (int kind : {1, 0}) {
     for (int n : {3, 5}) {
-      Pair("MedianFilter_" + std::to_string(n), kind,
-           [n](TDataImage& d, TDataImage& s) { MedianFilter(std::uint8_t(n), d, s); },
-           [n](const cv::Mat& m, cv::Mat& o) { cv::medianBlur(m, o, n); });
+      const std::string side = std::to_string(n) + "x" + std::to_string(n);
+      // The 3 x 3 median of 16-bit data has its summary row in bench_side_by_side.
+      const bool summary = n == 5 && kind == 1;
+      p.push_back({"median " + side + " (MedianFilter)", kind,
+                   [n](TDataImage& d, TDataImage& s) { MedianFilter(std::uint8_t(n), d, s); },
+                   "OpenCV medianBlur",
+                   [n](const cv::Mat& m, cv::Mat& o) { cv::medianBlur(m, o, n); }, summary ? "<= 1.2" : "",
+                   summary ? "(none)" : ""});
     }
-    Alone("MedianFilter_7", kind, [](TDataImage& d, TDataImage& s) { MedianFilter(7, d, s); });
-    Pair("MinMaxFilter_3", kind, [](TDataImage& d, TDataImage& s) { MinMaxFilter(0, 3, d, s); },
-         [](const cv::Mat& m, cv::Mat& o) { cv::erode(m, o, cv::Mat::ones(3, 3, CV_8U)); });
+    p.push_back({"minimum 3x3 (MinMaxFilter)", kind, [](TDataImage& d, TDataImage& s) { MinMaxFilter(0, 3, d, s); },
+                 "OpenCV erode", [](const cv::Mat& m, cv::Mat& o) { cv::erode(m, o, cv::Mat::ones(3, 3, CV_8U)); },
+                 "", ""});
   }
-  for (int kind : {0, 1, 2}) {
+  for (int kind : {1, 0, 2}) {
     for (int n : {3, 7}) {
-      Pair("MeanFilter_" + std::to_string(n), kind,
-           [n](TDataImage& d, TDataImage& s) { MeanFilter(std::uint8_t(n), d, s); },
-           [n](const cv::Mat& m, cv::Mat& o) { cv::blur(m, o, cv::Size(n, n)); });
+      const std::string side = std::to_string(n) + "x" + std::to_string(n);
+      p.push_back({"mean " + side + " (MeanFilter)", kind,
+                   [n](TDataImage& d, TDataImage& s) { MeanFilter(std::uint8_t(n), d, s); }, "OpenCV blur",
+                   [n](const cv::Mat& m, cv::Mat& o) { cv::blur(m, o, cv::Size(n, n)); }, n == 7 ? "<= 1.0" : "",
+                   n == 7 ? "<= 1.0" : ""});
     }
-    Pair("Filter3x3_sharpen", kind, [](TDataImage& d, TDataImage& s) { Filter3x3(1, d, s); },
-         [](const cv::Mat& m, cv::Mat& o) {
-           static const cv::Mat k = (cv::Mat_<float>(3, 3) << 0, -1, 0, -1, 5, -1, 0, -1, 0);
-           cv::filter2D(m, o, -1, k);
-         });
+    p.push_back({"sharpen 3x3 (Filter3x3, Sharpen Little)", kind, [](TDataImage& d, TDataImage& s) { Filter3x3(1, d, s); },
+                 "OpenCV filter2D",
+                 [](const cv::Mat& m, cv::Mat& o) {
+                   static const cv::Mat k = (cv::Mat_<float>(3, 3) << 0, -1, 0, -1, 5, -1, 0, -1, 0);
+                   cv::filter2D(m, o, -1, k);
+                 },
+                 "<= 1.0", "<= 1.0"});
     // OpenCV's Sobel is one derivative: take both and the magnitude, as the filter does.
-    Pair("SobelFilter", kind, [](TDataImage& d, TDataImage& s) { SobelFilter(d, s); },
-         [](const cv::Mat& m, cv::Mat& o) {
-           cv::Mat gx, gy, f;
-           if (m.depth() == CV_32F) f = m; else m.convertTo(f, CV_32F);
-           cv::Sobel(f, gx, CV_32F, 1, 0);
-           cv::Sobel(f, gy, CV_32F, 0, 1);
-           cv::magnitude(gx, gy, o);
-         });
+    p.push_back({"Sobel magnitude (SobelFilter)", kind, [](TDataImage& d, TDataImage& s) { SobelFilter(d, s); },
+                 "OpenCV Sobel x, Sobel y, magnitude",
+                 [](const cv::Mat& m, cv::Mat& o) {
+                   cv::Mat gx, gy, f;
+                   if (m.depth() == CV_32F) f = m; else m.convertTo(f, CV_32F);
+                   cv::Sobel(f, gx, CV_32F, 1, 0);
+                   cv::Sobel(f, gy, CV_32F, 0, 1);
+                   cv::magnitude(gx, gy, o);
+                 },
+                 "", ""});
   }
-  for (int kind : {0, 1}) {
+  for (int kind : {1, 0}) {
     auto minMax = [](const cv::Mat& m, cv::Mat&) {
       double lo, hi;
       cv::Point a, b;
       cv::minMaxLoc(m, &lo, &hi, &a, &b);
-      benchmark::DoNotOptimize(lo + hi);
+      if (lo > hi) std::printf("?");
     };
-    Pair("CalcRegionHistogram_vs_minMaxLoc", kind,
-         [](TDataImage&, TDataImage& s) {
-           TRegionHistogram h;
-           CalcRegionHistogram(0, 0, kSide - 1, kSide - 1, s, h);
-         },
-         minMax);
-    Pair("CalcRegionStatistics_vs_minMaxLoc", kind,
-         [](TDataImage&, TDataImage& s) {
-           TRegionStatistics st;
-           CalcRegionStatistics(0, 0, kSide - 1, kSide - 1, s, st);
-         },
-         minMax);
-    Alone("Gamma_2.2", kind, [](TDataImage& d, TDataImage& s) { Gamma(d, s, 2.2f); });
+    p.push_back({"region histogram (CalcRegionHistogram)", kind,
+                 [](TDataImage&, TDataImage& s) {
+                   TRegionHistogram h;
+                   CalcRegionHistogram(0, 0, kSide - 1, kSide - 1, s, h);
+                 },
+                 "OpenCV minMaxLoc", minMax, "", ""});
+    p.push_back({"region statistics (CalcRegionStatistics)", kind,
+                 [](TDataImage&, TDataImage& s) {
+                   TRegionStatistics st;
+                   CalcRegionStatistics(0, 0, kSide - 1, kSide - 1, s, st);
+                 },
+                 "OpenCV minMaxLoc", minMax, "", ""});
   }
+  return p;
+}
+
+void SetThreads(int n) {
+  Parallel::SetThreads(n);
+  cv::setNumThreads(n);
 }
 
 }  // namespace
@@ -178,26 +150,45 @@ void Register() {
 int main(int argc, char** argv) {
   // Error reports of the routines (all 0 here) would only clutter the output.
   SetInternalErrorHandler([](int) {});
-  Register();
-  benchmark::Initialize(&argc, argv);
-  // Both sides at the same thread count (CORVELLE_THREADS sets it for both).
-  cv::setNumThreads(Parallel::Threads());
-  // Other programs on the machine change the ratios; the load is printed with them.
-  double loadStart = 0;
-  getloadavg(&loadStart, 1);
-  TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n%-48s %10s %10s %8s\n", "ratio ours / OpenCV", "ours ms", "OpenCV ms", "ratio");
-  for (const TPair& p : gPairs) {
-    auto a = reporter.Seconds.find(p.Ours), b = reporter.Seconds.find(p.OpenCV);
-    if (a == reporter.Seconds.end() || b == reporter.Seconds.end()) continue;
-    std::printf("%-48s %10.2f %10.2f %8.2f\n", p.Ours.substr(5).c_str(), a->second * 1e3, b->second * 1e3,
-                a->second / b->second);
+  std::string filter;
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--benchmark_filter=", 19) == 0) filter = argv[i] + 19;
+  const int all = SideBySide::AllThreads();
+  const std::vector<TPair> pairs = Pairs();
+  std::printf("%-44s %-22s %7s %9s %9s %7s  %s\n", "operation", "data", "threads", "ours ms", "OpenCV ms", "ratio",
+              "cores busy: ours, OpenCV");
+  for (const int t : all > 1 ? std::vector<int>{1, all} : std::vector<int>{1}) {
+    SetThreads(t);
+    for (const TPair& p : pairs) {
+      if (!filter.empty() && p.Name.find(filter) == std::string::npos) continue;
+      TData& d = Data(p.Kind);
+      const cv::Mat& in = p.Kind == 1 ? d.Mat16 : d.Mat32;
+      const auto r = SideBySide::Compare([&] { p.Ours(d.Dst, d.Src); }, [&] { p.Peer(in, d.Out); }, Rounds());
+      std::printf("%-44s %-22s %7d %9.2f %9.2f %7.2f  %.1f, %.1f\n", p.Name.c_str(), KindName(p.Kind), t, r.Ours * 1e3,
+                  r.Peer * 1e3, r.Ours / r.Peer, r.OursCores, r.PeerCores);
+      const std::string& target = t == 1 ? p.Target1 : p.TargetAll;
+      if (!target.empty()) {
+        const std::string peer = p.PeerName + " " + (p.Kind == 1 ? "CV_16U" : "CV_32F") + ", setNumThreads(" +
+                                 std::to_string(t) + "), ran " + SideBySide::OnCores(r.PeerCores);
+        SideBySide::Row(p.Name + ", " + KindName(p.Kind), std::to_string(kSide) + "x" + std::to_string(kSide), t,
+                        r.Ours, peer, r.Peer, target);
+      }
+    }
+    // No peer: ours alone.
+    const std::pair<const char*, TOurs> alone[] = {
+        {"median 7x7 (MedianFilter)", [](TDataImage& d, TDataImage& s) { MedianFilter(7, d, s); }},
+        {"gamma 2.2 (Gamma)", [](TDataImage& d, TDataImage& s) { Gamma(d, s, 2.2f); }}};
+    for (const auto& [name, ours] : alone) {
+      if (!filter.empty() && std::string(name).find(filter) == std::string::npos) continue;
+      for (int kind : {1, 0}) {
+        TData& d = Data(kind);
+        const auto r = SideBySide::Compare([&] { ours(d.Dst, d.Src); }, [] {}, Rounds());
+        std::printf("%-44s %-22s %7d %9.2f %9s %7s  %.1f\n", name, KindName(kind), t, r.Ours * 1e3, "-", "-",
+                    r.OursCores);
+      }
+    }
   }
-  double load[3] = {0, 0, 0};
-  getloadavg(load, 3);
-  std::printf("(%d threads; OpenCV %s with %d threads; load average %.1f at the start, %.1f at the end)\n",
-              Parallel::Threads(), CV_VERSION, cv::getNumThreads(), loadStart, load[0]);
-  benchmark::Shutdown();
+  SetThreads(0);
+  std::printf("(OpenCV %s; load average %.1f at the end)\n", CV_VERSION, SideBySide::LoadAverage());
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -322,47 +323,128 @@ struct TGreyIndexer {
   }
 };
 
-// Eight pixels at a time in float: q = (v - Black) * f differs from the
-// extended value by less than 2^-14 wherever the index is not clamped (three
-// roundings of 2^-24 on values below 512, none of them subnormal while f is
-// below 2^100), so rounding q half to even gives the same index except within
-// that distance of a half, where the group is redone by the extended formula.
+// In float: q = (v - Black) * f differs from the extended value by less than
+// 2^-14 wherever the index is not clamped (three roundings of 2^-24 on values
+// below 512, none of them subnormal while f is below 2^100), so rounding q
+// half to even gives the same index except within that distance of a half,
+// where the pixel is redone by the extended formula.
 bool FloatIndexSafe(long double F) { return std::fabs(F) < 0x1p100L; }
 
-// Grey: every index shows as its own value in all three bytes (the first
-// palette and table), so no lookup is needed.
-template <bool Grey>
-__attribute__((target("avx2"))) void GreyRowAVX2(const TGreyIndexer& Index, const std::uint32_t* Packed,
-                                                 const std::uint8_t (*Colour)[3], const float* Src,
-                                                 std::uint8_t* Dst, int W) {
-  const __m256 black = _mm256_set1_ps(Index.Black), f = _mm256_set1_ps(float(Index.F));
-  const __m256 lo = _mm256_setzero_ps(), hi = _mm256_set1_ps(255.0f), near = _mm256_set1_ps(0.5f - 0x1p-13f);
-  const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
-  const __m128i pack = Grey ? _mm_setr_epi8(0, 0, 0, 4, 4, 4, 8, 8, 8, 12, 12, 12, -1, -1, -1, -1)
-                            : _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  int x = 0;
-  // Each group writes 4 bytes past its own 24, which the next group overwrites.
-  for (; x + 10 <= W; x += 8) {
-    const __m256 q = _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(Src + x), black), f);
-    // max returns its second operand for NaN: a NaN becomes 0. Below 0 and
-    // above 255 the extended value is too, within 2^-14: no half is near.
-    const __m256 c = _mm256_min_ps(_mm256_max_ps(q, lo), hi);
+// The display indexes of 32 pixels as bytes in order, in float as above; a
+// value near a half (about one in four thousand) is redone one by one.
+template <bool Fused>
+__attribute__((target("avx2,fma"), always_inline)) inline __m256i Indexes32(const float* Src, float Black,
+                                                                          long double F, __m256 black, __m256 f) {
+  const __m256 hi = _mm256_set1_ps(255.0f);
+  const __m256i magnitude = _mm256_set1_epi32(0x7FFFFFFF);
+  __m256i g[4], off[4];
+  for (int k = 0; k < 4; ++k) {
+    const __m256 v = _mm256_loadu_ps(Src + 8 * k);
+    const __m256 q = Fused ? _mm256_fmadd_ps(v, f, black) : _mm256_mul_ps(_mm256_sub_ps(v, black), f);
+    // min returns its second operand for NaN: a NaN stays one, converts to
+    // INT32_MIN and packs to 0, as values below 0 do; above 255 the extended
+    // value is too, within 2^-14: no half is near.
+    const __m256 c = _mm256_min_ps(hi, q);
     const __m256 r = _mm256_round_ps(c, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    // c - r is exact; within 2^-13 of a half the extended value may round the other way.
-    const __m256 off = _mm256_and_ps(_mm256_sub_ps(c, r), magnitude);
-    const int unsure = _mm256_movemask_ps(_mm256_cmp_ps(off, near, _CMP_GE_OQ));
-    __m256i g = _mm256_cvtps_epi32(r);
-    if (__builtin_expect(unsure != 0, 0)) {
-      alignas(32) std::int32_t lanes[8];
-      for (int l = 0; l < 8; ++l) lanes[l] = IndexOfQuick(Src[x + l], Index.Black, Index.F);
-      g = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
-    }
-    const __m256i k = Grey ? g : _mm256_i32gather_epi32(reinterpret_cast<const int*>(Packed), g, 4);
-    std::uint8_t* p = Dst + 3 * std::size_t(x);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(_mm256_castsi256_si128(k), pack));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 12), _mm_shuffle_epi8(_mm256_extracti128_si256(k, 1), pack));
+    // c - r is exact; within 2^-13 of a half the extended value may round the
+    // other way. Magnitudes compare as their bit patterns.
+    off[k] = _mm256_and_si256(_mm256_castps_si256(_mm256_sub_ps(c, r)), magnitude);
+    g[k] = _mm256_cvtps_epi32(r);
   }
-  for (; x < W; ++x) std::memcpy(Dst + 3 * std::size_t(x), Colour[Index(Src[x])], 3);
+  // Packing works within the halves of the registers: pixels 0-3, 8-11, 16-19,
+  // 24-27, then 4-7, ...; the permutation puts them in order.
+  const __m256i b = _mm256_packus_epi16(_mm256_packus_epi32(g[0], g[1]), _mm256_packus_epi32(g[2], g[3]));
+  __m256i idx = _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+  const __m256i most = _mm256_max_epu32(_mm256_max_epu32(off[0], off[1]), _mm256_max_epu32(off[2], off[3]));
+  const __m256i near = _mm256_set1_epi32(0x3EFFF7FF);  // 0.5 - 2^-13, less one unit
+  if (__builtin_expect(!_mm256_testz_si256(_mm256_cmpgt_epi32(most, near), _mm256_cmpgt_epi32(most, near)), 0)) {
+    alignas(32) std::uint8_t bytes[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), idx);
+    for (int k = 0; k < 4; ++k)
+      for (int m = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(off[k], near))); m; m &= m - 1) {
+        const int l = 8 * k + std::countr_zero(unsigned(m));
+        bytes[l] = std::uint8_t(IndexOfQuick(Src[l], Black, F));
+      }
+    idx = _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+  }
+  return idx;
+}
+
+// Writes the pixels of n display indexes (n <= 32) at P. Grey (the first
+// palette and table) shows every index as its own value in all three bytes,
+// 96 bytes for a whole group; a palette is looked up one pixel at a time in
+// Packed (blue, green, red, 0).
+template <bool Grey, bool Spill = false>
+__attribute__((target("avx2"), always_inline)) inline void EmitPixels(__m256i Idx, const std::uint32_t* Packed,
+                                                                      std::uint8_t* P, int n) {
+  if (Grey && n == 32) {
+    // Bytes i / 3 of a register's half: output bytes 0-31, 32-63 and 64-95.
+    const __m256i spread01 = _mm256_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7,
+                                              7, 8, 8, 8, 9, 9, 9, 10, 10);
+    const __m256i spread20 = _mm256_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15, 0, 0,
+                                              0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+    const __m256i spread12 = _mm256_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10, 10, 11, 11, 11, 12,
+                                              12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+    const __m128i h = _mm256_extracti128_si256(Idx, 1);
+    const __m256i lo = _mm256_inserti128_si256(Idx, _mm256_castsi256_si128(Idx), 1),
+                  hi = _mm256_inserti128_si256(_mm256_castsi128_si256(h), h, 1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(P), _mm256_shuffle_epi8(lo, spread01));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(P + 32), _mm256_shuffle_epi8(Idx, spread20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(P + 64), _mm256_shuffle_epi8(hi, spread12));
+    return;
+  }
+  // Four bytes a pixel, the fourth overwritten by the next pixel (Spill: or
+  // by the next group's first); without Spill the last pixel three.
+  alignas(32) std::uint64_t lanes[4];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), Idx);
+  const int last = Spill ? n : n - 1;
+  if (last == 32) {
+    for (int j = 0; j < 4; ++j) {
+      std::uint64_t v = lanes[j];
+#pragma GCC unroll 8
+      for (int i = 0; i < 8; ++i, v >>= 8) {
+        const std::uint32_t c = Grey ? unsigned(v & 0xFF) * 0x010101u : Packed[v & 0xFF];
+        std::memcpy(P + 3 * (8 * j + i), &c, 4);
+      }
+    }
+  } else {
+    for (int l = 0; l < last; ++l) {
+      const unsigned k = unsigned(lanes[l / 8] >> (8 * (l % 8))) & 0xFF;
+      const std::uint32_t c = Grey ? k * 0x010101u : Packed[k];
+      std::memcpy(P + 3 * l, &c, 4);
+    }
+  }
+  if (!Spill) {
+    const unsigned k = unsigned(lanes[(n - 1) / 8] >> (8 * ((n - 1) % 8))) & 0xFF;
+    const std::uint32_t c = Grey ? k * 0x010101u : Packed[k];
+    std::memcpy(P + 3 * (n - 1), &c, 3);
+  }
+}
+
+// One row in groups of 32 pixels; the last few go through a padded group.
+// Fused: (v - Black) * f as one fused step v * f - Black * f, within 2^-14
+// as well where |Black * f| <= 2^9 (three roundings of 2^-24 of at most 2^8,
+// 2^8 and 2^9).
+template <bool Grey, bool Fused>
+__attribute__((target("avx2,fma"))) void GreyRowAVX2(float Black, long double F, const std::uint32_t* Packed,
+                                                     const float* Src, std::uint8_t* Dst, int W) {
+  const float f1 = float(F);
+  const __m256 black = _mm256_set1_ps(Fused ? -(Black * f1) : Black), f = _mm256_set1_ps(f1);
+  int x = 0;
+  // A palette group may write the first byte of the next one.
+  for (; x + 32 < W + int(Grey); x += 32)
+    EmitPixels<Grey, true>(Indexes32<Fused>(Src + x, Black, F, black, f), Packed, Dst + 3 * std::size_t(x), 32);
+  if (x < W) {
+    alignas(32) float tail[32] = {};
+    std::memcpy(tail, Src + x, sizeof(float) * std::size_t(W - x));
+    EmitPixels<Grey>(Indexes32<Fused>(tail, Black, F, black, f), Packed, Dst + 3 * std::size_t(x), W - x);
+  }
+}
+
+// The fused step needs a processor with FMA as well, as every one with AVX2 has so far.
+bool FusedIndexSafe(float Black, long double F) {
+  static const bool fma = (__builtin_cpu_init(), __builtin_cpu_supports("fma"));
+  return fma && std::fabs(Black * float(F)) <= 512.0f;
 }
 
 }  // namespace
@@ -430,7 +512,6 @@ void TDataImage::UpdateBitmap() {
     return;
   }
 
-  const TGreyIndexer index(black, f);
   if (Processor::AVX2() && FloatIndexSafe(f)) {
     std::uint32_t packed[256];
     bool grey = true;
@@ -438,12 +519,15 @@ void TDataImage::UpdateBitmap() {
       packed[i] = colour[i][0] | colour[i][1] << 8 | std::uint32_t(colour[i][2]) << 16;
       grey = grey && packed[i] == std::uint32_t(i) * 0x010101u;
     }
-    const auto row = grey ? GreyRowAVX2<true> : GreyRowAVX2<false>;
+    const bool fused = FusedIndexSafe(black, f);
+    const auto row = grey ? (fused ? GreyRowAVX2<true, true> : GreyRowAVX2<true, false>)
+                          : (fused ? GreyRowAVX2<false, true> : GreyRowAVX2<false, false>);
     Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
-      for (std::int64_t y = y0; y < y1; ++y) row(index, packed, colour, plane + y * w, Bitmap.TopRow(int(y)), w);
+      for (std::int64_t y = y0; y < y1; ++y) row(black, f, packed, plane + y * w, Bitmap.TopRow(int(y)), w);
     }, Parallel::MinItemsPerPart(w));
     return;
   }
+  const TGreyIndexer index(black, f);
   Parallel::For(h, [&](std::int64_t y0, std::int64_t y1) {
     for (std::int64_t y = y0; y < y1; ++y) {
       std::uint8_t* dst = Bitmap.TopRow(int(y));

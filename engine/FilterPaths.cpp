@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "engine/Checked.h"
+#include "engine/FilterSums.h"
 #include "engine/Parallel.h"
 #include "engine/Processor.h"
 
@@ -1369,6 +1370,13 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
     if (same) code = c;
   }
   if (W < 3 || H < 3) return true;
+  if (Processor::AVX2()) {
+    const bool stream = FilterSums::StreamPlane(W, H);
+    ForRows(1, H - 1, [&](int ya, int yb) {
+      FilterSums::Convolve3x3RowsAVX2(K, Src, Dst, W, ya, yb, White, stream, Convolve3x3PlainRow);
+    });
+    return true;
+  }
   long long absSum = 0;
   for (int w : K.W) absSum += std::abs(w);
   const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);
@@ -1523,6 +1531,11 @@ bool MeanSliding(int N, const float* Src, float* Dst, int W, int H, const TGrid&
 bool MeanFast(int N, const float* Src, float* Dst, int W, int H) {
   const int h = N / 2;
   if (W <= 2 * h || H <= 2 * h) return true;
+  if (Processor::AVX2()) {
+    const bool stream = FilterSums::StreamPlane(W, H);
+    ForRows(h, H - h, [&](int ya, int yb) { FilterSums::MeanRowsAVX2(N, Src, Dst, W, ya, yb, stream, MeanRowPlain); });
+    return true;
+  }
   const std::uint32_t maxBits = MaxMagnitudeBits(Src, std::int64_t(W) * H);
   const long long factor = (long long)(N + 1) * (N + 1);
   const TGrid single = MakeGrid(maxBits, factor, 24), dbl = MakeGrid(maxBits, factor, 53);

@@ -221,7 +221,7 @@ TEST(Render, BufferGeometry) {
 }
 
 TEST(Render, FastPathMatchesExactIndexEverywhere) {
-  // The render classifies pixels eight at a time; it must agree with the
+  // The render classifies pixels 32 at a time; it must agree with the
   // plain formula for every value, including around each boundary, on every
   // tail length, with the palette's three bytes in place: a coloured palette,
   // the grey one (shown without a lookup) and the grey one behind a table
@@ -242,7 +242,7 @@ TEST(Render, FastPathMatchesExactIndexEverywhere) {
     for (const TLook& look : looks) {
       SCOPED_TRACE(std::string(path.Name) + ", " + look.Name);
       for (const auto& r : ranges) {
-        for (int n : {1, 9, 10, 17, 33, 4096}) {
+        for (int n : {1, 9, 10, 17, 31, 32, 33, 64, 65, 4096}) {
           const float black = r[0], white = r[1];
           TDataImage img;
           ASSERT_TRUE(img.Allocate(n, 2, 3, false));

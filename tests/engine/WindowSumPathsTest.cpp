@@ -1,0 +1,154 @@
+// The mean filter and the 3 x 3 kernels by their fast paths against the plain
+// extended-precision algorithms, bit for bit, on both vector paths.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "EngineTestSupport.h"
+#include "VectorPaths.h"
+#include "engine/FilterPaths.h"
+#include "engine/FilterSums.h"
+#include "engine/Parallel.h"
+#include "engine/Processor.h"
+
+namespace {
+
+using TPlane = std::vector<float>;
+
+float Wide(std::mt19937& rng, float lo, float hi) {
+  const float m = std::uniform_real_distribution<float>(0.5f, 1.0f)(rng);
+  return m * std::pow(10.0f, std::uniform_real_distribution<float>(lo, hi)(rng));
+}
+
+// One row of a kind of data; every kind takes another way through the sums.
+void FillRow(float* r, int w, int kind, std::mt19937& rng) {
+  for (int x = 0; x < w; ++x) {
+    float& v = r[x];
+    switch (kind) {
+      case 0:  // 16-bit whole numbers with both ends of the range: exact in Singles
+        v = float(rng() % 4 == 0 ? (rng() % 2 ? 0 : 65535) : rng() % 65536);
+        break;
+      case 1:  // fractions over the 16-bit range: exact in doubles
+        v = std::uniform_real_distribution<float>(0.0f, 65535.0f)(rng);
+        break;
+      case 2:  // eight decades, some negative: exact only split in two
+        v = Wide(rng, -4.0f, 4.0f) * (rng() % 5 == 0 ? -1.0f : 1.0f);
+        break;
+      case 3:  // ten decades and a value of 1e-30: no exact way, the plain one
+        v = x == w / 2 ? 1e-30f : Wide(rng, -6.0f, 4.0f);
+        break;
+      case 4:  // subnormal values beside larger ones: quotients below the normal Singles
+        v = std::ldexp(std::uniform_real_distribution<float>(0.5f, 1.0f)(rng),
+                       -int(x < w / 2 ? 126 + rng() % 14 : 96 + rng() % 20));
+        break;
+      case 5:  // whole numbers of both signs below 2^21: the sums of nine need 25 bits
+        v = float(int(rng() % (1u << 22)) - (1 << 21));
+        break;
+      default:  // an infinity in the row
+        v = x == w / 3 ? INFINITY : float(rng() % 100);
+        break;
+    }
+  }
+}
+
+TPlane Plane(int w, int h, int kind, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  TPlane p(std::size_t(w) * h);
+  // Kind 7: bands of every other kind, so that the sums change their way often.
+  int bandKind = kind, left = h;
+  for (int y = 0; y < h; ++y) {
+    if (kind == 7 && --left <= 0) {
+      bandKind = int(rng() % 7);
+      left = 1 + int(rng() % 9);
+    }
+    FillRow(p.data() + std::size_t(y) * w, w, bandKind, rng);
+  }
+  return p;
+}
+
+// Windows whose exact sums lie just off a halfway point between Singles while
+// their doubles fall on it: the sharpening sum 5 * 16777215 - 2^-36 + 1, and
+// the 3 x 3 mean of 9 * 2^24, 9 and 2^-30. Each fast path must give way there.
+TPlane NearHalves(int w, int h) {
+  TPlane p(std::size_t(w) * h, 0.0f);
+  for (int y = 1; y + 3 < h; y += 5)
+    for (int x = 1; x + 5 < w; x += 7) {
+      p[std::size_t(y) * w + x] = 16777215.0f;
+      p[std::size_t(y) * w + x - 1] = std::ldexp(1.0f, -36);
+      p[std::size_t(y + 1) * w + x] = -1.0f;
+      float* m = &p[std::size_t(y + 2) * w + x + 3];
+      m[0] = 150994944.0f;
+      m[1] = 9.0f;
+      m[2] = std::ldexp(1.0f, -30);
+    }
+  return p;
+}
+
+void ExpectSame(const TPlane& a, const TPlane& b, int w, const std::string& what) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i)
+    ASSERT_TRUE(testsupport::SameBits(a[i], b[i]))
+        << what << " at (" << i % w << ", " << i / w << "): " << a[i] << " vs " << b[i];
+}
+
+}  // namespace
+
+// Each kind of data on each vector path, at 1, 2 and all threads, with rows
+// written through the caches and past them, on sides that leave no room for
+// a vector (14), one group and a tail (15, 17), and several groups with odd
+// tails (77: every row starts at another place in a cache line); the border
+// must keep the destination's values. The AVX2 path takes every row, exact
+// or plain, itself.
+TEST(WindowSumPaths, MeanAndKernelsMatchThePlainSumsBitForBit) {
+  struct TCase {
+    const char* Name;
+    int Kind;  // -1: near halves
+    float White;
+  };
+  const TCase cases[] = {{"16-bit", 0, 65535.0f},        {"fractions", 1, 65535.0f}, {"eight decades", 2, 5000.0f},
+                         {"ten decades", 3, 1e4f},        {"subnormal", 4, 1e-30f},   {"21 bits", 5, 3e6f},
+                         {"infinity", 6, 50.0f},           {"bands of each", 7, 30000.0f}, {"near halves", -1, 1e9f}};
+  const int widths[] = {14, 15, 17, 23, 77};
+  const int heights[] = {9, 47};
+  std::vector<FilterPaths::TKernel3> kernels(std::begin(FilterPaths::kFixedKernels),
+                                             std::end(FilterPaths::kFixedKernels));
+  kernels.push_back({{3, -7, 2, 0, 11, -1, 4, 0, -6}, 7});  // not fixed kernels; the second
+  kernels.push_back({{1, 2, 0, -1, 3, 1, 0, 2, 1}, 246});   // can land on halfway points
+  const int all = (Parallel::SetThreads(0), Parallel::Threads());
+  std::uint32_t seed = 1;
+  for (const auto& path : testsupport::kVectorPaths)
+    for (const TCase& c : cases)
+      for (int w : widths)
+        for (int h : heights) {
+          const TPlane src = c.Kind < 0 ? NearHalves(w, h) : Plane(w, h, c.Kind, seed++);
+          for (int threads : {1, 2, all})
+            for (bool stream : {false, true}) {
+              const std::string where = std::string(path.Name) + ", " + c.Name + ", " + std::to_string(w) + " x " +
+                                        std::to_string(h) + ", " + std::to_string(threads) + " threads, " +
+                                        (stream ? "streamed, " : "");
+              testsupport::TVectorPathScope scope(path);
+              Parallel::SetThreads(threads);
+              FilterSums::StreamPlanesFrom(stream ? 1 : 0);
+              for (std::size_t k = 0; k < kernels.size(); ++k) {
+                TPlane fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+                const bool ok = FilterPaths::Convolve3x3Fast(kernels[k], src.data(), fast.data(), w, h, c.White);
+                FilterPaths::Convolve3x3Plain(kernels[k], src.data(), plain.data(), w, h, c.White);
+                ASSERT_TRUE(ok || !Processor::AVX2()) << where << "kernel " << k + 1;
+                if (ok) ExpectSame(fast, plain, w, where + "kernel " + std::to_string(k + 1));
+              }
+              for (int n : {3, 5, 7}) {
+                TPlane fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+                const bool ok = FilterPaths::MeanFast(n, src.data(), fast.data(), w, h);
+                FilterPaths::MeanPlain(n, src.data(), plain.data(), w, h);
+                ASSERT_TRUE(ok || !Processor::AVX2()) << where << "mean " << n;
+                if (ok) ExpectSame(fast, plain, w, where + "mean " + std::to_string(n));
+              }
+            }
+          Parallel::SetThreads(0);
+          FilterSums::StreamPlanesFrom(0);
+        }
+}
