@@ -90,27 +90,18 @@ bool IsCheckList(QObject* Object) {
 }
 
 // One item of a check list, found by its row.
-class TCheckListItem : public QAccessibleInterface, public QAccessibleActionInterface {
+class TCheckListItem : public TPartOf<QListWidget>, public QAccessibleActionInterface {
  public:
-  TCheckListItem(QListWidget* List, int Row) : FList(List), FRow(Row) {}
+  TCheckListItem(QListWidget* List, int Row) : TPartOf(List), FRow(Row) {}
 
-  bool isValid() const override { return FList && FRow < FList->count(); }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return FList ? FList->window()->windowHandle() : nullptr; }
-  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(FList.data()); }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  QAccessibleInterface* focusChild() const override { return nullptr; }
+  bool isValid() const override { return FOwner && FRow < FOwner->count(); }
   QString text(QAccessible::Text Kind) const override {
     return Kind == QAccessible::Name && isValid() ? Item()->text() : QString();
   }
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override {
     if (!isValid()) return {};
-    const QRect r = FList->visualItemRect(Item());
-    return QRect(FList->viewport()->mapToGlobal(r.topLeft()), r.size());
+    const QRect r = FOwner->visualItemRect(Item());
+    return QRect(FOwner->viewport()->mapToGlobal(r.topLeft()), r.size());
   }
   QAccessible::Role role() const override { return QAccessible::ListItem; }
   QAccessible::State state() const override {
@@ -119,12 +110,12 @@ class TCheckListItem : public QAccessibleInterface, public QAccessibleActionInte
     const QListWidgetItem* item = Item();
     s.checkable = true;
     s.checked = item->checkState() == Qt::Checked;
-    s.disabled = !(item->flags() & Qt::ItemIsEnabled) || !FList->isEnabled();
+    s.disabled = !(item->flags() & Qt::ItemIsEnabled) || !FOwner->isEnabled();
     s.selectable = true;
     s.focusable = true;
     s.selected = item->isSelected();
-    s.focused = FList->hasFocus() && FList->currentRow() == FRow;
-    s.invisible = !FList->isVisible() || !FList->viewport()->rect().intersects(FList->visualItemRect(item));
+    s.focused = FOwner->hasFocus() && FOwner->currentRow() == FRow;
+    s.invisible = !FOwner->isVisible() || !FOwner->viewport()->rect().intersects(FOwner->visualItemRect(item));
     return s;
   }
   void* interface_cast(QAccessible::InterfaceType Type) override {
@@ -140,12 +131,11 @@ class TCheckListItem : public QAccessibleInterface, public QAccessibleActionInte
   }
   QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
-  const QListWidget* List() const { return FList.data(); }
+  const QListWidget* List() const { return FOwner.data(); }
   int Row() const { return FRow; }
 
  private:
-  QListWidgetItem* Item() const { return FList->item(FRow); }
-  QPointer<QListWidget> FList;
+  QListWidgetItem* Item() const { return FOwner->item(FRow); }
   int FRow;
 };
 

@@ -1,9 +1,13 @@
 #pragma once
 // What assistive tools (screen readers, test robots) read of controls whose
 // own state is not what the user sees, built on Qt's accessibility interfaces.
+#include <QAccessible>
 #include <QList>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
+#include <QWindow>
 #include <functional>
 
 class QAbstractScrollArea;
@@ -14,6 +18,27 @@ class QSlider;
 class QWidget;
 
 namespace Accessibility {
+
+// A part of Owner that has no widget of its own (a thumb, a list item):
+// childless, its parent Owner's interface, its window Owner's window.
+template <class Owner>
+class TPartOf : public QAccessibleInterface {
+ public:
+  explicit TPartOf(Owner* O) : FOwner(O) {}
+  bool isValid() const override { return !FOwner.isNull(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return FOwner ? FOwner->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(FOwner.data()); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QAccessibleInterface* focusChild() const override { return nullptr; }
+  void setText(QAccessible::Text, const QString&) override {}
+
+ protected:
+  QPointer<Owner> FOwner;
+};
 
 // Shown formats a position of Slider as its value label shows it ("2.5" for
 // position 25 of the gamma track bar). Assistive tools then read and set the

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/Accessibility.h"
 #include "app/ImageOverlay.h"
 #include "platform/NumFormat.h"
 
@@ -32,61 +33,50 @@ QString ShownValue(float V) { return QString::fromStdString(NumFormat::FormatFlo
 
 // One thumb as assistive tools see it: a slider of its own whose value is the
 // thumb's, set as a drag of the thumb would set it.
-class TThumbAccessible : public QAccessibleInterface, public QAccessibleValueInterface {
+class TThumbAccessible : public Accessibility::TPartOf<TQVRSlider>, public QAccessibleValueInterface {
  public:
-  TThumbAccessible(TQVRSlider* Slider, bool High) : FSlider(Slider), FHigh(High) {}
+  TThumbAccessible(TQVRSlider* Slider, bool High) : TPartOf(Slider), FHigh(High) {}
 
-  bool isValid() const override { return !FSlider.isNull(); }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return FSlider ? FSlider->window()->windowHandle() : nullptr; }
-  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(FSlider.data()); }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  QAccessibleInterface* focusChild() const override { return nullptr; }
   QString text(QAccessible::Text Kind) const override {
     if (!isValid()) return {};
     if (Kind == QAccessible::Name) return FHigh ? QStringLiteral("High") : QStringLiteral("Low");
     if (Kind == QAccessible::Value) return ShownValue(Value());
     return {};
   }
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override {
     if (!isValid()) return {};
-    const int x = FHigh ? FSlider->HighPixel() : FSlider->LowPixel();
-    return QRect(FSlider->mapToGlobal(QPoint(x - 4, 0)), QSize(9, 9));
+    const int x = FHigh ? FOwner->HighPixel() : FOwner->LowPixel();
+    return QRect(FOwner->mapToGlobal(QPoint(x - 4, 0)), QSize(9, 9));
   }
   QAccessible::Role role() const override { return QAccessible::Slider; }
   QAccessible::State state() const override {
     QAccessible::State s;
     if (!isValid()) return s;
-    s.disabled = !FSlider->isEnabled();
-    s.invisible = !FSlider->isVisible();
+    s.disabled = !FOwner->isEnabled();
+    s.invisible = !FOwner->isVisible();
     return s;
   }
   void* interface_cast(QAccessible::InterfaceType Type) override {
     return Type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this) : nullptr;
   }
   QVariant currentValue() const override { return isValid() ? double(Value()) : 0.0; }
-  QVariant minimumValue() const override { return isValid() ? double(FSlider->Origin()) : 0.0; }
-  QVariant maximumValue() const override { return isValid() ? double(FSlider->MaxVal) : 0.0; }
+  QVariant minimumValue() const override { return isValid() ? double(FOwner->Origin()) : 0.0; }
+  QVariant maximumValue() const override { return isValid() ? double(FOwner->MaxVal) : 0.0; }
   QVariant minimumStepSize() const override {
-    if (!isValid() || FSlider->width() <= 10) return 0.0;
-    return ((double)FSlider->MaxVal - FSlider->Origin()) / (FSlider->width() - 10);
+    if (!isValid() || FOwner->width() <= 10) return 0.0;
+    return ((double)FOwner->MaxVal - FOwner->Origin()) / (FOwner->width() - 10);
   }
   void setCurrentValue(const QVariant& V) override {
     bool ok = false;
     const double wanted = V.toDouble(&ok);
-    if (ok && isValid() && FSlider->isEnabled()) FSlider->DragThumbTo(FHigh, float(wanted));
+    if (ok && isValid() && FOwner->isEnabled()) FOwner->DragThumbTo(FHigh, float(wanted));
   }
 
-  const TQVRSlider* Slider() const { return FSlider.data(); }
+  const TQVRSlider* Slider() const { return FOwner.data(); }
   bool High() const { return FHigh; }
 
  private:
-  float Value() const { return FHigh ? FSlider->Val2 : FSlider->Val1; }
-  QPointer<TQVRSlider> FSlider;
+  float Value() const { return FHigh ? FOwner->Val2 : FOwner->Val1; }
   bool FHigh;
 };
 
