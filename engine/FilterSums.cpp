@@ -528,10 +528,12 @@ FS_AVX2_INLINE void ExponentRange8(const TKernel3& K, const float* const* Rows, 
 
 // One output row (x = 1 .. W - 2, at least 8 pixels) by the given level.
 // Where the rows allow only split sums, the windows' own values mostly allow
-// doubles: fields 29 - F apart or less leave the sums 53 bits or less.
+// doubles: fields 29 - F apart or less leave the sums 53 bits or less. The
+// row Ahead, which the next rows need, is fetched meanwhile: the sums keep
+// the processor busy while it comes from memory.
 template <int Code, int Level>
-FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, const double* const* RowsD, float* Dst,
-                       int W, int y, float White, bool Stream) {
+FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, const double* const* RowsD,
+                       const float* Ahead, float* Dst, int W, int y, float White, bool Stream) {
   const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
   const int d = Divisor<Code>(K);
   const __m256 zero = _mm256_setzero_ps(), white = _mm256_set1_ps(White);
@@ -544,6 +546,7 @@ FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, const 
              __m256d lo, hi;
              int redo = 0;
              bool split = Level == kSplit;
+             _mm_prefetch(reinterpret_cast<const char*>(Ahead + x), _MM_HINT_T0);
              if constexpr (Level == kSplit) {
                __m256i most, least;
                ExponentRange8<Code>(K, rows, x, most, least);
@@ -585,8 +588,8 @@ FS_AVX2 void ToDoubles(const float* R, double* D, int W) {
   for (; x < W; ++x) D[x] = R[x];
 }
 
-using TKernelRowFn = void (*)(int, int, const TKernel3&, const float*, const double* const*, float*, int, int, float,
-                              bool);
+using TKernelRowFn = void (*)(int, int, const TKernel3&, const float*, const double* const*, const float*, float*,
+                              int, int, float, bool);
 
 template <int... Codes>
 constexpr std::array<std::array<TKernelRowFn, 3>, sizeof...(Codes)> KernelRows(std::integer_sequence<int, Codes...>) {
@@ -698,8 +701,9 @@ void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W,
           rowsD[r - (y - 1)] = slot;
         }
       }
+      const float* ahead = Src + std::size_t(std::min(y + 2, Y1)) * W;  // row Y1 <= H - 1 is there
       rows[std::size_t(code)][std::size_t(level - 1)](level == kSplit ? SplitPoint(top, lsb, f) : 0, f, K, Src, rowsD,
-                                                       Dst, W, y, White, Stream && level != kSplit);
+                                                       ahead, Dst, W, y, White, Stream && level != kSplit);
     }
   }
   if (Stream) _mm_sfence();
