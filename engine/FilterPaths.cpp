@@ -1416,6 +1416,24 @@ bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int
   return true;
 }
 
+bool Convolve3x3FastAtMax(const TKernel3& K, const float* Src, float* Dst, int W, int H, float& White) {
+  if (!Processor::AVX2() || W < 10 || H < 3) return false;
+  std::vector<FilterSums::TRowRange> ranges(static_cast<std::size_t>(H));
+  float most = 0.0f;
+  std::mutex m;
+  ForRows(0, H, [&](int ya, int yb) {
+    const float local = FilterSums::KernelRowRangesAVX2(K, Src, W, ya, yb, ranges.data());
+    std::lock_guard<std::mutex> lock(m);
+    if (most < local) most = local;
+  });
+  White = most;
+  const bool stream = FilterSums::StreamPlane(W, H);
+  ForRows(1, H - 1, [&](int ya, int yb) {
+    FilterSums::Convolve3x3RowsAVX2(K, Src, Dst, W, ya, yb, most, stream, Convolve3x3PlainRow, ranges.data());
+  });
+  return true;
+}
+
 // The argument of the root is never negative: no errno to keep, so the root can be packed.
 __attribute__((optimize("no-math-errno"))) bool SobelFast(const float* Src, float* Dst, int W, int H,
                                                           float White) {

@@ -50,6 +50,12 @@ void MinMaxPlain(int Mode, int N, const float* Src, float* Dst, int W, int H);
 // small enough that double sums are exact; for the rank filters: no NaN and no
 // negative zero, so that the order statistic is one bit pattern).
 bool Convolve3x3Fast(const TKernel3& K, const float* Src, float* Dst, int W, int H, float White);
+// Convolve3x3Fast with the white level of a floating-point image: the largest
+// value of the source, searched from +0 (a NaN never wins), into White. It is
+// found in the pass that judges the rows for the sums, so that the source is
+// read twice rather than three times. False, writing nothing, where the
+// processor lacks AVX2 or the plane is narrower than 10 or lower than 3 pixels.
+bool Convolve3x3FastAtMax(const TKernel3& K, const float* Src, float* Dst, int W, int H, float& White);
 bool SobelFast(const float* Src, float* Dst, int W, int H, float White);
 bool MeanFast(int N, const float* Src, float* Dst, int W, int H);
 bool MedianFast(int N, const float* Src, float* Dst, int W, int H);

@@ -26,30 +26,44 @@ using FilterPaths::TKernel3;
 // Every |v| of the row is below 2^Top and every v a multiple of 2^Lsb.
 constexpr int kZerosTop = -100000, kZerosLsb = 100000;  // a row of zeros
 constexpr int kNonFinite = 100000;                       // Top of a row with an infinity or NaN
-
-struct TRowRange {
-  int Top = kZerosTop;
-  int Lsb = kZerosLsb;
-};
+static_assert(TRowRange().Top == kZerosTop && TRowRange().Lsb == kZerosLsb);
 
 // The largest magnitude and the smallest one above zero, as bit patterns
-// (SmallestNonZero 0: none).
-FS_AVX2 void MagnitudeBounds(const float* R, int W, std::uint32_t& Largest, std::uint32_t& SmallestNonZero) {
+// (SmallestNonZero 0: none); with Most, also the largest value, searched
+// from +0 as an image's maximum is: "v > m ? v : m", so a NaN never wins
+// and the order does not matter.
+FS_AVX2 void MagnitudeBounds(const float* R, int W, std::uint32_t& Largest, std::uint32_t& SmallestNonZero,
+                             float* Most = nullptr) {
   const __m256i magnitude = _mm256_set1_epi32(0x7FFFFFFF), one = _mm256_set1_epi32(1);
   __m256i hi = _mm256_setzero_si256(), lo = _mm256_set1_epi32(-1);
+  __m256 most = _mm256_setzero_ps();
   int x = 0;
-  for (; x + 8 <= W; x += 8) {
-    const __m256i m = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(R + x)), magnitude);
-    hi = _mm256_max_epu32(hi, m);
-    lo = _mm256_min_epu32(lo, _mm256_sub_epi32(m, one));  // a zero wraps round to the top
+  if (Most) {
+    for (; x + 8 <= W; x += 8) {
+      const __m256 v = _mm256_loadu_ps(R + x);
+      const __m256i m = _mm256_and_si256(_mm256_castps_si256(v), magnitude);
+      hi = _mm256_max_epu32(hi, m);
+      lo = _mm256_min_epu32(lo, _mm256_sub_epi32(m, one));
+      most = _mm256_max_ps(v, most);  // "v > most ? v : most": a NaN v keeps most
+    }
+  } else {
+    for (; x + 8 <= W; x += 8) {
+      const __m256i m = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(R + x)), magnitude);
+      hi = _mm256_max_epu32(hi, m);
+      lo = _mm256_min_epu32(lo, _mm256_sub_epi32(m, one));  // a zero wraps round to the top
+    }
   }
   alignas(32) std::uint32_t a[8], b[8];
+  alignas(32) float c[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(a), hi);
   _mm256_store_si256(reinterpret_cast<__m256i*>(b), lo);
+  _mm256_store_ps(c, most);
   std::uint32_t big = 0, small = 0xFFFFFFFFu;
+  float top = 0.0f;
   for (int l = 0; l < 8; ++l) {
     big = std::max(big, a[l]);
     small = std::min(small, b[l]);
+    top = top < c[l] ? c[l] : top;
   }
   for (; x < W; ++x) {
     std::uint32_t u;
@@ -57,9 +71,11 @@ FS_AVX2 void MagnitudeBounds(const float* R, int W, std::uint32_t& Largest, std:
     u &= 0x7FFFFFFFu;
     big = std::max(big, u);
     small = std::min(small, u - 1u);
+    top = top < R[x] ? R[x] : top;
   }
   Largest = big;
   SmallestNonZero = small + 1u;
+  if (Most) *Most = top;
 }
 
 // True when every value is a whole number (so a multiple of 2^0).
@@ -125,9 +141,9 @@ int CeilLog2(long long v) {
 // The range of a row. The smallest exponent bounds Lsb cheaply; where that
 // bound alone would cost the row its best way, whole numbers (cheap to see)
 // or the exact trailing zeros improve it.
-TRowRange RangeOf(const float* R, int W, int F) {
+TRowRange RangeOf(const float* R, int W, int F, float* Most = nullptr) {
   std::uint32_t big, small;
-  MagnitudeBounds(R, W, big, small);
+  MagnitudeBounds(R, W, big, small, Most);
   TRowRange r;
   if (big == 0) return r;
   if (big >= 0x7F800000u) {
@@ -528,10 +544,12 @@ FS_AVX2_INLINE void ExponentRange8(const TKernel3& K, const float* const* Rows, 
 
 // One output row (x = 1 .. W - 2, at least 8 pixels) by the given level.
 // Where the rows allow only split sums, the windows' own values mostly allow
-// doubles: fields 29 - F apart or less leave the sums 53 bits or less.
+// doubles: fields 29 - F apart or less leave the sums 53 bits or less. The
+// row Ahead, which the next rows need, is fetched meanwhile: the sums keep
+// the processor busy while it comes from memory.
 template <int Code, int Level>
-FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, const double* const* RowsD, float* Dst,
-                       int W, int y, float White, bool Stream) {
+FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, const double* const* RowsD,
+                       const float* Ahead, float* Dst, int W, int y, float White, bool Stream) {
   const float* rows[3] = {Src + std::size_t(y - 1) * W, Src + std::size_t(y) * W, Src + std::size_t(y + 1) * W};
   const int d = Divisor<Code>(K);
   const __m256 zero = _mm256_setzero_ps(), white = _mm256_set1_ps(White);
@@ -544,6 +562,7 @@ FS_AVX2 void KernelRow(int S, int F, const TKernel3& K, const float* Src, const 
              __m256d lo, hi;
              int redo = 0;
              bool split = Level == kSplit;
+             _mm_prefetch(reinterpret_cast<const char*>(Ahead + x), _MM_HINT_T0);
              if constexpr (Level == kSplit) {
                __m256i most, least;
                ExponentRange8<Code>(K, rows, x, most, least);
@@ -585,8 +604,8 @@ FS_AVX2 void ToDoubles(const float* R, double* D, int W) {
   for (; x < W; ++x) D[x] = R[x];
 }
 
-using TKernelRowFn = void (*)(int, int, const TKernel3&, const float*, const double* const*, float*, int, int, float,
-                              bool);
+using TKernelRowFn = void (*)(int, int, const TKernel3&, const float*, const double* const*, const float*, float*,
+                              int, int, float, bool);
 
 template <int... Codes>
 constexpr std::array<std::array<TKernelRowFn, 3>, sizeof...(Codes)> KernelRows(std::integer_sequence<int, Codes...>) {
@@ -655,16 +674,33 @@ void MeanRowsAVX2(int N, const float* Src, float* Dst, int W, int Y0, int Y1, bo
   if (Stream) _mm_sfence();
 }
 
+// F of the kernel's sums: log2 of the sum of its weights' magnitudes, at least 2.
+int KernelBits(const TKernel3& K) {
+  long long absSum = 0;
+  for (int w : K.W) absSum += std::abs(w);
+  return std::max(2, CeilLog2(absSum));
+}
+
+float KernelRowRangesAVX2(const TKernel3& K, const float* Src, int W, int Y0, int Y1, TRowRange* Ranges) {
+  const int f = KernelBits(K);
+  float most = 0.0f;
+  for (int y = Y0; y < Y1; ++y) {
+    float m;
+    Ranges[y] = RangeOf(Src + std::size_t(y) * W, W, f, &m);
+    most = most < m ? m : most;
+  }
+  return most;
+}
+
 void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W, int Y0, int Y1, float White,
-                         bool Stream, TKernelRow PlainRow) {
+                         bool Stream, TKernelRow PlainRow, const TRowRange* Ranges) {
   if (Y1 <= Y0) return;
   if (W - 2 < 8) {
     for (int y = Y0; y < Y1; ++y) PlainRow(K, Src, Dst, W, y, White);
     return;
   }
-  long long absSum = 0;
-  for (int w : K.W) absSum += std::abs(w);
-  const int f = std::max(2, CeilLog2(absSum));
+  const int f = KernelBits(K);
+  auto rangeOf = [&](int r) { return Ranges ? Ranges[r] : RangeOf(Src + std::size_t(r) * W, W, f); };
   int code = 0;
   for (int c = 1; c <= 12 && !code; ++c) {
     bool same = K.Divisor == kFixedKernels[c - 1].Divisor;
@@ -678,10 +714,10 @@ void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W,
   std::vector<double> ring;
   int held[3] = {-1, -1, -1};
   TRowRange range[3];
-  range[(Y0 - 1) % 3] = RangeOf(Src + std::size_t(Y0 - 1) * W, W, f);
-  range[Y0 % 3] = RangeOf(Src + std::size_t(Y0) * W, W, f);
+  range[(Y0 - 1) % 3] = rangeOf(Y0 - 1);
+  range[Y0 % 3] = rangeOf(Y0);
   for (int y = Y0; y < Y1; ++y) {
-    range[(y + 1) % 3] = RangeOf(Src + std::size_t(y + 1) * W, W, f);
+    range[(y + 1) % 3] = rangeOf(y + 1);
     const int top = std::max(range[0].Top, std::max(range[1].Top, range[2].Top));
     const int lsb = std::min(range[0].Lsb, std::min(range[1].Lsb, range[2].Lsb));
     const int level = LevelOf(top, lsb, f);
@@ -698,8 +734,9 @@ void Convolve3x3RowsAVX2(const TKernel3& K, const float* Src, float* Dst, int W,
           rowsD[r - (y - 1)] = slot;
         }
       }
+      const float* ahead = Src + std::size_t(std::min(y + 2, Y1)) * W;  // row Y1 <= H - 1 is there
       rows[std::size_t(code)][std::size_t(level - 1)](level == kSplit ? SplitPoint(top, lsb, f) : 0, f, K, Src, rowsD,
-                                                       Dst, W, y, White, Stream && level != kSplit);
+                                                       ahead, Dst, W, y, White, Stream && level != kSplit);
     }
   }
   if (Stream) _mm_sfence();

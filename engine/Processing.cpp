@@ -330,10 +330,18 @@ void Filter3x3(std::uint8_t Code, TDataImage& Dst, TDataImage& Src) {
   try {
     if (Code < 1 || Code > 12) Checked::Fault("unknown kernel");
     CheckPlanes(Dst, Src, false);
-    const float white = GetWhiteLevel(Src);
     const auto& k = kFixed[Code - 1];
-    if (!FilterPaths::Convolve3x3Fast(k, Src.Pixels, Dst.Pixels, Src.Width, Src.Height, white))
-      FilterPaths::Convolve3x3Plain(k, Src.Pixels, Dst.Pixels, Src.Width, Src.Height, white);
+    // A floating-point image's white level comes from the pass over the source
+    // that the fast path makes anyway.
+    float white;
+    if (Src.DataType == 3 && Src.Pixels &&
+        FilterPaths::Convolve3x3FastAtMax(k, Src.Pixels, Dst.Pixels, Src.Width, Src.Height, white)) {
+      Src.MaxValue = white;
+    } else {
+      white = GetWhiteLevel(Src);
+      if (!FilterPaths::Convolve3x3Fast(k, Src.Pixels, Dst.Pixels, Src.Width, Src.Height, white))
+        FilterPaths::Convolve3x3Plain(k, Src.Pixels, Dst.Pixels, Src.Width, Src.Height, white);
+    }
     ReportInternalError(0);
   } catch (...) {
     ReportInternalError(errFilter3x3);

@@ -13,6 +13,7 @@
 #include "engine/FilterPaths.h"
 #include "engine/FilterSums.h"
 #include "engine/Parallel.h"
+#include "engine/Processing.h"
 #include "engine/Processor.h"
 
 namespace {
@@ -88,6 +89,27 @@ TPlane NearHalves(int w, int h) {
   return p;
 }
 
+// Planes for the white level found on the way (Kind -2 .. -5): the largest
+// value in the last row, beside a NaN; magnitudes up to the largest Single,
+// whose sharpened sums leave the Singles; nothing above zero (-0); the
+// largest value with a NaN after it in the same lane and smaller ones after
+// that (a NaN that the search kept would lose the largest).
+TPlane Extremes(int w, int h, int kind, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  TPlane p = Plane(w, h, 1, seed);
+  for (float& v : p) {
+    if (kind == -3) v = std::uniform_real_distribution<float>(-1.0f, 3.4f)(rng) * 1e38f;
+    if (kind == -4) v = rng() % 3 == 0 ? -0.0f : -v;
+  }
+  if (kind == -2) p[std::size_t(h - 1) * w + w - 2] = 1e6f;
+  if (kind == -5) {
+    p[std::size_t(h / 2) * w] = 2e6f;
+    p[std::size_t(h / 2) * w + 8] = NAN;
+  }
+  p[std::size_t(h / 2) * w + w / 8 * 8 - 1] = NAN;  // last in its vector: nothing after it to win
+  return p;
+}
+
 void ExpectSame(const TPlane& a, const TPlane& b, int w, const std::string& what) {
   ASSERT_EQ(a.size(), b.size());
   for (std::size_t i = 0; i < a.size(); ++i)
@@ -99,20 +121,23 @@ void ExpectSame(const TPlane& a, const TPlane& b, int w, const std::string& what
 
 // Each kind of data on each vector path, at 1, 2 and all threads, with rows
 // written through the caches and past them, on sides that leave no room for
-// a vector (14), one group and a tail (15, 17), and several groups with odd
+// a vector (14; 9, too narrow to find the white level on the way), one group
+// and a tail (15, 17), and several groups with odd
 // tails (77: every row starts at another place in a cache line); the border
 // must keep the destination's values. The AVX2 path takes every row, exact
 // or plain, itself.
 TEST(WindowSumPaths, MeanAndKernelsMatchThePlainSumsBitForBit) {
   struct TCase {
     const char* Name;
-    int Kind;  // -1: near halves
+    int Kind;  // -1: near halves; -2 .. -4: Extremes
     float White;
   };
   const TCase cases[] = {{"16-bit", 0, 65535.0f},        {"fractions", 1, 65535.0f}, {"eight decades", 2, 5000.0f},
                          {"ten decades", 3, 1e4f},        {"subnormal", 4, 1e-30f},   {"21 bits", 5, 3e6f},
-                         {"infinity", 6, 50.0f},           {"bands of each", 7, 30000.0f}, {"near halves", -1, 1e9f}};
-  const int widths[] = {14, 15, 17, 23, 77};
+                         {"infinity", 6, 50.0f},           {"bands of each", 7, 30000.0f}, {"near halves", -1, 1e9f},
+                         {"largest in the last row", -2, 1e5f}, {"beyond the Singles", -3, 3e38f},
+                         {"nothing above zero", -4, 0.0f}, {"NaN after the largest", -5, 2e6f}};
+  const int widths[] = {9, 14, 15, 17, 23, 77};
   const int heights[] = {9, 47};
   std::vector<FilterPaths::TKernel3> kernels(std::begin(FilterPaths::kFixedKernels),
                                              std::end(FilterPaths::kFixedKernels));
@@ -124,7 +149,11 @@ TEST(WindowSumPaths, MeanAndKernelsMatchThePlainSumsBitForBit) {
     for (const TCase& c : cases)
       for (int w : widths)
         for (int h : heights) {
-          const TPlane src = c.Kind < 0 ? NearHalves(w, h) : Plane(w, h, c.Kind, seed++);
+          const TPlane src = c.Kind == -1 ? NearHalves(w, h) : c.Kind < 0 ? Extremes(w, h, c.Kind, seed++)
+                                                                           : Plane(w, h, c.Kind, seed++);
+          // The white level of a floating-point image: its largest value, from +0.
+          float most = 0.0f;
+          for (float v : src) most = most < v ? v : most;
           for (int threads : {1, 2, all})
             for (bool stream : {false, true}) {
               const std::string where = std::string(path.Name) + ", " + c.Name + ", " + std::to_string(w) + " x " +
@@ -139,6 +168,28 @@ TEST(WindowSumPaths, MeanAndKernelsMatchThePlainSumsBitForBit) {
                 FilterPaths::Convolve3x3Plain(kernels[k], src.data(), plain.data(), w, h, c.White);
                 ASSERT_TRUE(ok || !Processor::AVX2()) << where << "kernel " << k + 1;
                 if (ok) ExpectSame(fast, plain, w, where + "kernel " + std::to_string(k + 1));
+                // With the white level found in the pass that judges the rows.
+                TPlane atMax(src.size(), -1.0f), plainAtMax(src.size(), -1.0f);
+                float white = -1.0f;
+                const bool found = FilterPaths::Convolve3x3FastAtMax(kernels[k], src.data(), atMax.data(), w, h, white);
+                ASSERT_EQ(found, Processor::AVX2() && w >= 10) << where << "kernel " << k + 1;
+                if (!found) continue;
+                ASSERT_TRUE(testsupport::SameBits(white, most)) << where << "kernel " << k + 1 << ": " << white;
+                FilterPaths::Convolve3x3Plain(kernels[k], src.data(), plainAtMax.data(), w, h, most);
+                ExpectSame(atMax, plainAtMax, w, where + "kernel " + std::to_string(k + 1) + " at the maximum");
+              }
+              {  // The routine leaves the source's maximum set, as finding the white level did.
+                TDataImage in, out;
+                in.Allocate(w, h, 3, false);
+                out.Allocate(w, h, 3, false);
+                std::copy(src.begin(), src.end(), in.Pixels);
+                std::fill(out.Pixels, out.Pixels + out.PixelCount(), -1.0f);
+                in.MaxValue = -2.0f;
+                Filter3x3(1, out, in);
+                TPlane plain(src.size(), -1.0f);
+                FilterPaths::Convolve3x3Plain(FilterPaths::kFixedKernels[0], src.data(), plain.data(), w, h, most);
+                ASSERT_TRUE(testsupport::SameBits(in.MaxValue, most)) << where << in.MaxValue;
+                ExpectSame(TPlane(out.Pixels, out.Pixels + out.PixelCount()), plain, w, where + "Filter3x3");
               }
               for (int n : {3, 5, 7}) {
                 TPlane fast(src.size(), -1.0f), plain(src.size(), -1.0f);
