@@ -166,7 +166,9 @@ TEST_F(RadialContourTest, RadialPlotRefusals) {
     QCoreApplication::processEvents();
     EXPECT_EQ(opened, c.Shown) << c.What;
     EXPECT_EQ(Boxes.size(), c.Box.isEmpty() ? 0u : 1u) << c.What;
-    if (!Boxes.empty()) EXPECT_EQ(Boxes[0].Text, c.Box) << c.What;
+    if (!Boxes.empty()) {
+      EXPECT_EQ(Boxes[0].Text, c.Box) << c.What;
+    }
   }
 }
 
