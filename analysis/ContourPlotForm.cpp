@@ -138,6 +138,10 @@ void TfrmContourPlot::btnOKClick() {
                                              "far apart, or too far from zero, to be stepped through in whole "
                                              "numbers."),
                               this);
+    else if (fault == TContourFault::NotFinite)
+      MessageBox::ShowWarning(QStringLiteral("Corvelle Image cannot draw the contour plot because the image holds "
+                                             "values that are not numbers or are infinite."),
+                              this);
     else
       MessageBox::ShowWarning(QStringLiteral("Corvelle Image cannot draw the contour plot because the image's values "
                                              "are too large: their sums over a cell exceed the range of "

@@ -72,17 +72,70 @@ int MidLevel(const std::array<std::int32_t, 256>& Counts, std::int64_t Pixels) {
   return above > 0 ? above : level;
 }
 
-// The first level among 0..253 that holds at least 1/255 of all counts; 254
-// when none does.
-int BackgroundLevel(std::array<std::int32_t, 256> Counts) {
+// The first level among 0..253 that holds at least 1/255 of Total; 254 when
+// none does.
+template <typename TCount>
+int BackgroundLevel(const std::array<TCount, 256>& Counts, std::int64_t Total) {
+  const long double least = (long double)Total / 255.0L;
+  for (int j = 0; j <= 253; ++j)
+    if (Counts[std::size_t(j)] != 0 && (long double)Counts[std::size_t(j)] >= least) return j;
+  return 254;
+}
+
+int BackgroundLevel(const std::array<std::int32_t, 256>& Counts) {
   std::int64_t total = 0;
   for (std::int32_t n : Counts) total += n;
-  const long double least = (long double)total / 255.0L;
-  for (std::int32_t& n : Counts)
-    if ((long double)n < least) n = 0;
-  for (int j = 0; j <= 253; ++j)
-    if (Counts[j] != 0) return j;
-  return 254;
+  return BackgroundLevel(Counts, total);
+}
+
+// Where 95 % of a frame lie in the histogram's lowest bin (a calibrated
+// frame's sky far below its brightest star), its levels at the resolution
+// the frame needs: 256 bins over that bin's values, and again over the
+// lowest of those while the 95 % level still lies there. A and B are levels
+// of the finest bins, whose width is Step. False for a frame whose pixels lie
+// mostly at or below 0 (a wide zero border): no resolution lifts its 95 %
+// level above 0.
+struct TFineLevels {
+  long double A = 0, B = 0, Step = 0;
+};
+
+bool FineLevels(const TDataImage& Image, float Scale, TFineLevels& Levels) {
+  const std::int64_t n = Image.Pixels ? Image.PixelCount() : 0;
+  const float* p = Image.Pixels;
+  const long double limit = 0.95L * (long double)n;
+  std::int64_t atOrBelowZero = 0;
+  for (std::int64_t i = 0; i < n; ++i) atOrBelowZero += p[i] <= 0.0f;
+  if (n == 0 || (long double)atOrBelowZero > limit) return false;
+  // Bin 0 of a scale holds the values v with Round(v x scale) = 0, v x scale
+  // <= 0.5 (a half rounds to even); 256 bins over them have 510 times the scale.
+  double outer = Scale;
+  // Each pass narrows the bins 510-fold: from the largest Single to the
+  // smallest positive one takes 31.
+  for (int pass = 0; pass < 40; ++pass) {
+    const double scale = 510.0 * outer;
+    if (!(scale > 0) || !std::isfinite(scale)) return false;
+    std::array<std::int64_t, 256> counts{};
+    for (std::int64_t i = 0; i < n; ++i) {
+      const double v = p[i];
+      if (!(v * outer <= 0.5)) continue;
+      const double b = std::nearbyint(v * scale);
+      ++counts[b > 0 ? (b < 255 ? std::size_t(b) : 255) : 0];
+    }
+    std::int64_t c = 0;
+    int level = -1;
+    for (int i = 0; i < 256 && level < 0; ++i)
+      if ((long double)(c += counts[std::size_t(i)]) > limit) level = i;
+    if (level < 0) return false;
+    if (level == 0) {
+      outer = scale;
+      continue;
+    }
+    Levels.A = level / (long double)scale;
+    Levels.B = (BackgroundLevel(counts, n) + 1) / (long double)scale;
+    Levels.Step = 1.0L / scale;
+    return true;
+  }
+  return false;
 }
 
 QComboBox* Combo(QWidget* Parent, const char* Name, const QString& Accessible, const QStringList& Items, int Index) {
@@ -164,6 +217,13 @@ bool TfrmDDP::Propose(const TDataImage& Image, TProposal& Proposal) {
     } catch (...) {
       Proposal.K = h.Max;  // beyond the fixed-point range: four decimals are nothing to it
     }
+  }
+  TFineLevels fine;
+  if (NinetyFivePercentLevel(h.Counts, Image.PixelCount()) == 0 && FineLevels(Image, h.Scale, fine)) {
+    const int fineDecimals = LevelDecimals(fine.Step);
+    Proposal.A = Rounded(fine.A, fineDecimals);
+    Proposal.B = Rounded(fine.B, fineDecimals);
+    return true;
   }
   const int level = MidLevel(h.Counts, Image.PixelCount());
   Proposal.A = Rounded(level < 0 ? -1.0L : h.Level(level), decimals);

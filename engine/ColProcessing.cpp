@@ -177,10 +177,26 @@ void ColDDP(std::uint8_t Edge, std::uint8_t RedSource, std::uint8_t GreenSource,
           double H, S, V, H2, S2, V2;
           RGBToHSV(s[i].Red, s[i].Green, s[i].Blue, H, S, V);
           RGBToHSV(pick(RedSource, bl[i]), pick(GreenSource, bl[i]), pick(BlueSource, bl[i]), H2, S2, V2);
-          const double v = double(Checked::Div(255 * (long double)V, 255 * (long double)V2 + MidLevel) * Scaling +
-                                  Background);
+          const long double num = 255 * (long double)V, den = 255 * (long double)V2 + MidLevel;
           double r = 0, g = 0, b = 0;
-          HSVToRGB(H, S, double(v / 255.0L), r, g, b);
+          if (den == 0) {
+            // The quotient's limit as the denominator falls to 0, as in grey
+            // DDP: a black pixel stays nothing over it (the background), any
+            // other grows without bound, so each channel its hue and
+            // saturation leave above 0 clamps to 255 (to 0 under a negative
+            // scaling).
+            const long double q = num * Scaling;
+            if (q == 0) {
+              HSVToRGB(H, S, double(Background / 255.0L), r, g, b);
+            } else {
+              HSVToRGB(H, S, 1.0, r, g, b);
+              auto limit = [q](double c) { return std::uint8_t(c > 0 && q > 0 ? 255 : 0); };
+              return TRGBPixel{limit(b), limit(g), limit(r)};
+            }
+          } else {
+            const double v = double(Checked::Div(num, den) * Scaling + Background);
+            HSVToRGB(H, S, double(v / 255.0L), r, g, b);
+          }
           return TRGBPixel{ClampByte(Checked::Round(b * 255.0L)), ClampByte(Checked::Round(g * 255.0L)),
                            ClampByte(Checked::Round(r * 255.0L))};
         },

@@ -234,6 +234,13 @@ TContourFault Trace(int Count, int CellSize, float Min, float Max, const TDataIm
   }
 }
 
+bool HoldsNonFinite(const TDataImage& Src) {
+  const std::int64_t n = Src.Pixels ? Src.PixelCount() : 0;
+  for (std::int64_t i = 0; i < n; ++i)
+    if (!std::isfinite(Src.Pixels[i])) return true;
+  return false;
+}
+
 }  // namespace
 
 bool TraceContours(int Count, int CellSize, float Min, float Max, const TDataImage& Src, IContourSink& Sink) {
@@ -250,5 +257,10 @@ void DrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max
 TContourFault TryDrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max, float Value,
                               const TDataImage& Src) {
   TLineSink sink(Dst, Value);
-  return Trace(Count, CellSize, Min, Max, Src, sink);
+  const TContourFault fault = Trace(Count, CellSize, Min, Max, Src, sink);
+  // A NaN or an infinity faults the sums, or the step, whatever their size.
+  if ((fault == TContourFault::Values && HoldsNonFinite(Src)) ||
+      (fault == TContourFault::Levels && !(std::isfinite(Min) && std::isfinite(Max))))
+    return TContourFault::NotFinite;
+  return fault;
 }

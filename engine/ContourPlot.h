@@ -22,8 +22,9 @@ void DrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max
 
 // What stopped a trace: the levels (a step beyond the integers, or one that
 // cannot advance a level that far from 0, or empty cells), the values (a
-// cell's sum beyond the Single range), or memory.
-enum class TContourFault { None, Levels, Values, Memory };
+// cell's sum beyond the Single range), values that are no finite numbers
+// (NaN or infinite pixels, or such a level), or memory.
+enum class TContourFault { None, Levels, Values, Memory, NotFinite };
 
 // DrawContours without the warning: the caller says what went wrong.
 TContourFault TryDrawContours(int Count, int CellSize, TDataImage& Dst, float Min, float Max, float Value,

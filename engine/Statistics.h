@@ -33,8 +33,13 @@ struct TRegionHistogram {
   // The value of bin 0: 0, or Min where no value is above 0 (Max 0 under a
   // negative Min), whose bins then run from Min up to 0.
   float Origin() const { return Max == 0.0f && Min < 0.0f ? Min : 0.0f; }
-  // The value bin I stands for: Origin + I / Scale.
-  long double Level(int I) const { return Scale == 0.0f ? 0.0L : Origin() + (long double)I / Scale; }
+  // The value bin I stands for: Origin + I / Scale. Where the bins run up to
+  // 0 the top one is 0, not the residue of a Single scale.
+  long double Level(int I) const {
+    if (Scale == 0.0f) return 0.0L;
+    if (I == 255 && Origin() < 0.0f) return Max;
+    return Origin() + (long double)I / Scale;
+  }
 };
 
 // Rectangles are inclusive (X1..X2, Y1..Y2) and kept inside the image by the

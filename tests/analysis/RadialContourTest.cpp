@@ -222,6 +222,8 @@ TEST_F(RadialContourTest, ContourPlotRefusals) {
                               "too far from zero, to be stepped through in whole numbers.";
   const QString valuesTooLarge = "Corvelle Image cannot draw the contour plot because the image's values are too "
                                  "large: their sums over a cell exceed the range of single-precision numbers.";
+  const QString notFinite = "Corvelle Image cannot draw the contour plot because the image holds values that are not "
+                            "numbers or are infinite.";
   auto extreme = [](int x, int y) { return (x + y) % 3 ? 3.0e38f : -3.0e38f; };
   const struct {
     std::function<TChildForm*()> Make;
@@ -245,6 +247,11 @@ TEST_F(RadialContourTest, ContourPlotRefusals) {
       {[this, extreme] { return GreyWindow(20, 20, 3, extreme); }, "", "", "", true, TMsgDlgType::mtWarning, levelsApart},
       {[this, extreme] { return GreyWindow(20, 20, 3, extreme); }, "-1000", "1000", "", true, TMsgDlgType::mtWarning,
        valuesTooLarge},
+      // A NaN or an infinity among ordinary values: the values, not their size.
+      {[this] { return GreyWindow(20, 20, 3, [](int x, int y) { return x == 9 && y == 8 ? NAN : float(x * y); }); },
+       "0", "300", "", true, TMsgDlgType::mtWarning, notFinite},
+      {[this] { return GreyWindow(20, 20, 3, [](int x, int y) { return x == 4 && y == 11 ? INFINITY : float(x + y); }); },
+       "0", "30", "", true, TMsgDlgType::mtWarning, notFinite},
   };
   for (const auto& c : cases) {
     c.Make();
@@ -270,5 +277,52 @@ TEST_F(RadialContourTest, ContourPlotRefusals) {
     EXPECT_EQ(Boxes[0].Type, c.Type);
     EXPECT_EQ(Boxes[0].Text, c.Box);
     frmContourPlot->iedContours->SetValue(10);
+  }
+}
+
+// The refined centre stays within a pixel of the centroid: a star off its
+// centroid by tenths of a pixel is found where it is, while a star with a
+// brighter one inside the radius keeps its centred fit rather than taking the
+// brighter one's centre, a pixel and more away.
+TEST(RadialCentre, RefinedWithinAPixelOfTheCentroid) {
+  const struct {
+    const char* Name;
+    double X, Y, Sigma, Amplitude;  // the star, from the centroid
+    double X2, Y2, Amplitude2;      // another star inside the radius
+    bool Refined;
+  } cases[] = {
+      {"a star 0.35 and -0.4 off", 0.35, -0.4, 1.2, 1000, 0, 0, 0, true},
+      {"a brighter star 1.8 away", 0, 0, 1.5, 100, 1.8, 0.6, 1000, false},
+      {"a brighter star 2.5 away", 0.2, 0.1, 1.1, 300, -2.5, -1.5, 2000, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<double> dx, dy, d2;
+    std::vector<float> v;
+    for (int y = -6; y <= 6; ++y)
+      for (int x = -6; x <= 6; ++x) {
+        if (x * x + y * y > 36) continue;
+        auto star = [&](double X, double Y, double A) {
+          return A * std::exp(-((x - X) * (x - X) + (y - Y) * (y - Y)) / (2 * c.Sigma * c.Sigma));
+        };
+        dx.push_back(x);
+        dy.push_back(y);
+        d2.push_back(x * x + y * y);
+        v.push_back(float(20 + star(c.X, c.Y, c.Amplitude) + star(c.X2, c.Y2, c.Amplitude2)));
+      }
+    TRadialFit fit;
+    ASSERT_TRUE(FitRadialProfile(d2, v, 2.0, fit));
+    const TRadialFit centred = fit;
+    double ox = 7, oy = 7;
+    const bool refined = RefineRadialCentre(dx, dy, v, fit, ox, oy);
+    EXPECT_EQ(refined, c.Refined) << ox << ", " << oy;
+    if (refined) {
+      EXPECT_NEAR(ox, c.X, 1e-3);
+      EXPECT_NEAR(oy, c.Y, 1e-3);
+      EXPECT_NEAR(fit.Sigma, c.Sigma, 1e-3);
+    } else {
+      EXPECT_EQ(fit.Sigma, centred.Sigma);
+      EXPECT_EQ(fit.A, centred.A);
+    }
   }
 }

@@ -3,6 +3,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QTest>
+#include <QValueAxis>
 #include <cmath>
 #include <functional>
 
@@ -207,5 +208,52 @@ TEST_F(QuickScaleTest, ANegativeBlackPointStaysWhatTheUserSet) {
     // Pixel 0 (value 10) at Round((10 + 50) x 255 / (white + 50)).
     const QImage picture = w->ImageDisplay->grab().toImage();
     EXPECT_EQ(qGray(picture.pixel(0, 0)), int(std::nearbyint(60.0 * 255 / (step.White + 50))));
+  }
+}
+
+// A low level typed beyond the track keeps every decimal; dragging its thumb
+// onto the track makes the thumb's value the level; and an image below 0
+// after a positive one gets an axis over its own levels, -100 to 0.
+TEST_F(QuickScaleTest, LevelsBeyondTheTrackAndTheAxisOfTheNextImage) {
+  TChildForm* w = GreyWindow(100, 1, 3, [](int x, int) { return 10.0f + 10.0f * float(x); });
+  TChildForm* below = nullptr;
+  QLS->EnableControls();
+  TQVRSlider* s = QLS->QVRSlider;
+  auto axis = [&] { return qobject_cast<QValueAxis*>(QLS->Chart->chart()->axes(Qt::Horizontal).first()); };
+  const struct {
+    const char* Step;
+    std::function<void()> Do;
+    const char* Min;
+    float Black;
+    double AxisLow, AxisHigh;
+  } steps[] = {
+      {"typed beyond the track", [&] {
+         QLS->UpdateFromImage();
+         QLS->fedMin->setFocus();
+         QLS->fedMin->setText(QStringLiteral("-50.125"));
+         QTest::keyClick(QLS->fedMin, Qt::Key_Return);
+       }, "-50.125", -50.125f, 0, 1000},
+      {"its thumb dragged onto the track", [&] {
+         // Pixel 69 is (69 - 5) x 1000 / 256 = 250.
+         QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, QPoint(s->LowPixel(), 4));
+         QMouseEvent move(QEvent::MouseMove, QPointF(69, 4), s->mapToGlobal(QPointF(69, 4)), Qt::NoButton,
+                          Qt::LeftButton, Qt::NoModifier);
+         QApplication::sendEvent(s, &move);
+         QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, QPoint(69, 4));
+       }, "250", 250.0f, 0, 1000},
+      {"an image below 0", [&] {
+         below = GreyWindow(101, 1, 3, [](int x, int) { return float(x) - 100.0f; });
+         QLS->UpdateFromImage();
+       }, "-100", -100.0f, -100, 0},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.Step);
+    step.Do();
+    TChildForm* shown = below ? below : w;
+    EXPECT_EQ(QLS->fedMin->text(), QString::fromLatin1(step.Min));
+    EXPECT_EQ(shown->DataImage->BlackPoint, step.Black);
+    ASSERT_NE(axis(), nullptr);
+    EXPECT_NEAR(axis()->min(), step.AxisLow, 1e-4);
+    EXPECT_NEAR(axis()->max(), step.AxisHigh, 1e-4);
   }
 }

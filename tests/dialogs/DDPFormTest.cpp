@@ -213,3 +213,114 @@ TEST_F(DDPProposals, FloatFramesGetUsableProposalsAndNumpysPicture) {
     Form->MDIArea()->setActiveSubWindow(source);
   }
 }
+
+namespace {
+// The words an oracle script prints for Image's plane (float32), run as
+// tests/oracles/<Script> IN WIDTH HEIGHT Extra.
+QStringList OracleWords(const char* Script, const TDataImage& Image, const QStringList& Extra = {}) {
+  QTemporaryDir dir;
+  QFile f(dir.filePath("in.f32"));
+  if (!f.open(QIODevice::WriteOnly)) return {};
+  f.write(reinterpret_cast<const char*>(Image.Pixels), qint64(Image.PixelCount() * 4));
+  f.close();
+  QProcess python;
+  python.start("/usr/bin/python3", QStringList{CORVELLE_SOURCE_DIR "/tests/oracles/" + QString::fromLatin1(Script),
+                                               f.fileName(), QString::number(Image.Width),
+                                               QString::number(Image.Height)} +
+                                       Extra);
+  if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+    ADD_FAILURE() << Script << ": " << python.readAllStandardError().toStdString();
+    return {};
+  }
+  return QString::fromUtf8(python.readAllStandardOutput()).simplified().split(' ');
+}
+}  // namespace
+
+// Frames whose sky lies far below their brightest star, as 16-bit and as
+// floating-point data: where 95 % of the pixels lie in the histogram's lowest
+// bin, A is numpy's 95 % level of the frame (within a twentieth of the sky's
+// noise), between the sky's median and five sigma above it, B lies below the
+// sky, and the DDP picture shows the sky grey. Frames whose level lies higher
+// keep the histogram's levels (numpy's, within a twentieth of a bin; their
+// sky in bin 3 or above, where a decimal too few would show), and K is the
+// maximum to a millionth.
+TEST_F(DDPProposals, LevelsAtTheFramesOwnResolutionAgainstNumpy) {
+  ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
+      << "python3-numpy is missing: the cross-check cannot run";
+  const int W = 201, H = 151;  // 95 % of 30351 pixels is no whole number
+  const struct {
+    const char* Name;
+    std::uint8_t Type;
+    double Sky, Sigma, Peak;
+    bool Lowest;  // 95 % of the frame in the histogram's lowest bin
+  } cases[] = {
+      {"calibrated, 16 bit", 1, 100, 10, 60000, true},
+      {"calibrated, float", 3, 100, 10, 60000, true},
+      {"faint sky, 16 bit", 1, 20, 3, 20000, true},
+      {"faint sky, float", 3, 20, 3, 20000, true},
+      {"normalised, float", 3, 0.0015, 0.00018, 1, true},
+      {"normalised, as 16 bit", 1, 0.0015 * 65535, 0.00018 * 65535, 65535, true},
+      {"sky subtracted, 16 bit", 1, 0, 8, 30000, true},
+      {"sky subtracted, float", 3, 0, 8, 30000, true},
+      {"sky in bin 3", 3, 0.0123, 0.0003, 0.987654, false},
+      {"sky in bin 5 of 1e-3", 3, 0.0000196, 0.0000003, 0.000987654, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::mt19937 rng(41);
+    std::normal_distribution<double> noise(c.Sky, c.Sigma);
+    std::vector<float> v(std::size_t(W * H));
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const double star = c.Peak * std::exp(-((x - 40) * (x - 40) + (y - 30) * (y - 30)) / 4.5) +
+                            c.Peak / 7 * std::exp(-((x - 70) * (x - 70) + (y - 60) * (y - 60)) / 3.0);
+        const double p = std::min(noise(rng) + star, c.Peak);
+        v[std::size_t(y * W + x)] = float(c.Type == 1 ? std::nearbyint(p) : p);
+      }
+    TChildForm* source = GreyWindow(W, H, c.Type, [&](int x, int y) { return v[std::size_t(y * W + x)]; });
+    const float top = Largest(*source->DataImage);
+    const QStringList levels = c.Lowest ? OracleWords("percentile.py", *source->DataImage)
+                                        : OracleWords("ddp.py", *source->DataImage, {"exact"});
+    ASSERT_GE(levels.size(), 2);
+    long double A = 0, B = 0, K = 0;
+    Errors.clear();
+    Boxes.clear();
+    const int windows = WindowCount();
+    WithDialog("ScaleDDP", [&](QDialog* dialog) {
+      ASSERT_EQ(dialog, frmDDP);
+      Settle(dialog);
+      A = frmDDP->fedA->Value();
+      B = frmDDP->fedB->Value();
+      K = frmDDP->fedK->Value();
+      ClickOK(dialog);
+    });
+    EXPECT_NEAR(double(K), top, 1e-6 * top);
+    if (c.Lowest) {
+      const double level = levels[0].toDouble(), median = levels[1].toDouble();
+      EXPECT_NEAR(double(A), level, c.Sigma / 20);
+      EXPECT_GT(A, median);
+      EXPECT_LT(A, median + 5 * c.Sigma);
+      EXPECT_GE(B, median - 5 * c.Sigma);
+      EXPECT_LT(B, median + c.Sigma / 20);
+    } else {
+      const double bin = top / 255.0;
+      EXPECT_NEAR(double(A), levels[0].toDouble(), bin / 20);
+      EXPECT_NEAR(double(B), levels[1].toDouble(), bin / 20);
+    }
+    EXPECT_EQ(std::count_if(Errors.begin(), Errors.end(), [](int e) { return e > 0; }), 0);
+    EXPECT_TRUE(Boxes.empty());
+    ASSERT_EQ(WindowCount(), windows + 1);
+    // The sky, away from the stars, is drawn grey, not black.
+    TChildForm* result = Form->ActiveMDIChild();
+    const QImage picture = result->ImageDisplay->grab().toImage();
+    double grey = 0;
+    int n = 0;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < W; ++x, ++n) grey += qGray(picture.pixel(x, y));
+    if (c.Lowest) {
+      EXPECT_GT(grey / n, 40) << "the sky's mean grey level";
+      EXPECT_LT(grey / n, 215) << "the sky's mean grey level";
+    }
+    Form->MDIArea()->setActiveSubWindow(source);
+  }
+}

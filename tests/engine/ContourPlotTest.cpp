@@ -195,11 +195,19 @@ TEST(DrawContours, RefusalsShowTheTracerMessage) {
   // Values of about +-3e38: a cell's sum of them leaves the Single range.
   Constant(extreme, 12, 12, 0);
   for (int i = 0; i < 144; ++i) extreme.Pixels[i] = (i / 12) % 2 ? -3.0e38f : 3.0e38f;
+  // A NaN, and an infinity, among small values: no sum is large, the values
+  // are no numbers.
+  TDataImage notANumber, infinite;
+  Constant(notANumber, 12, 12, 5);
+  notANumber.Pixels[5 * 12 + 6] = NAN;
+  Constant(infinite, 12, 12, 5);
+  infinite.Pixels[3 * 12 + 2] = -INFINITY;
   struct Case {
     int Count, CellSize;
     float Min, Max;
     TContourFault Kind;  // what TryDrawContours says, without a box
     bool Extreme = false;
+    const TDataImage* Image = nullptr;
   };
   const Case cases[] = {
       {0, 2, 0, 100, TContourFault::Levels},                // Count 0
@@ -209,10 +217,13 @@ TEST(DrawContours, RefusalsShowTheTracerMessage) {
       {4, 0, 0, 100, TContourFault::Levels},                // cells that do not advance
       {10, 2, -3e38f, 3e38f, TContourFault::Levels, true},  // a step of 6e37 is no 64-bit integer
       {10, 2, -1000, 1000, TContourFault::Values, true},
+      {10, 2, 0, 100, TContourFault::NotFinite, false, &notANumber},
+      {10, 2, 0, 100, TContourFault::NotFinite, false, &infinite},
+      {10, 2, 0, INFINITY, TContourFault::NotFinite},  // a level that is no number
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Count << " " << c.Min << " " << c.Max);
-    const TDataImage& from = c.Extreme ? extreme : src;
+    const TDataImage& from = c.Image ? *c.Image : c.Extreme ? extreme : src;
     EngineHookRecorder rec;
     DrawContours(c.Count, c.CellSize, dst, c.Min, c.Max, 9, from);
     EXPECT_EQ(rec.Warnings, std::vector<std::string>{Fault});

@@ -390,15 +390,90 @@ TEST(ColourPointOps, DDPKeepsTheHue) {
   ColourOf(src, {{1, 2, 3}, {0, 0, 0}, {1, 2, 3}});
   testsupport::CopyOf(dst, src);
   std::fill(dst.RGBPlane, dst.RGBPlane + 3, TRGBPixel{9, 9, 9});
-  ColDDP(0, 0, 1, 0, 0, 3, 2, dst, src);  // black with mid-level 0: 0 / 0
-  EXPECT_EQ(log.Take(), std::vector<int>{5});
+  ColDDP(0, 0, 1, 0, 0, 3, 2, dst, src);  // black with mid-level 0: 0 / 0, the limit
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
   EXPECT_EQ(Str(dst.RGBPlane[0]), "1,2,3");
-  EXPECT_EQ(Str(dst.RGBPlane[2]), "9,9,9");
+  EXPECT_EQ(Str(dst.RGBPlane[1]), "0,0,0");
+  EXPECT_EQ(Str(dst.RGBPlane[2]), "1,2,3");
 
   // An enormous scaling clamps instead of wrapping.
   ColourOf(src, {{50, 100, 200}});
   Apply(dst, src, [](auto& d, auto& s) { ColDDP(0, 0, 1, 1e-3f, 0, 1e8f, 2, d, s); });
   EXPECT_EQ(Str(dst.RGBPlane[0]), "255,255,255");
+}
+
+// Mid-level 0 on frames with black pixels (a border, dead pixels) and with
+// pixels whose picked channels are black while they are not: where
+// 255 V2 + A is 0 the value is the quotient's limit, clamped like every
+// pixel, as numpy has it; nothing is reported and every pixel is written.
+TEST(ColourPointOps, DDPAtMidLevelZeroAgreesWithNumpy) {
+  testsupport::RequirePython("numpy");
+  const int W = 13, H = 7;
+  auto frame = [](int x, int y) {
+    if (x == 0 || y == 0 || x == W - 1 || y == H - 1 || (x == 5 && y == 3)) return TRGBPixel{0, 0, 0};
+    if (x == 7 && y == 2) return TRGBPixel{0, 0, 201};   // pure red: its green and blue picks are black
+    if (x == 8 && y == 4) return TRGBPixel{17, 0, 0};    // pure blue, dark
+    if (x == 3 && y == 5) return TRGBPixel{90, 90, 90};  // grey
+    if (x == 9 && y == 5) return TRGBPixel{0, 1, 1};     // intensity Round(2 / 3) = 1
+    return TRGBPixel{std::uint8_t(x * 19 % 256), std::uint8_t(y * 37 % 256), std::uint8_t((x + y) * 23 % 256)};
+  };
+  const struct {
+    const char* Name;
+    std::uint8_t Edge, Red, Green, Blue;
+    float A, B, K;
+  } cases[] = {
+      {"black border and dead pixel", 0, 0, 1, 2, 0.0f, 0.0f, 255.0f},
+      {"a background lifts the black ones", 0, 0, 1, 2, 0.0f, 31.5f, 200.0f},
+      {"channels picked from black ones", 0, 1, 2, 1, 0.0f, 12.0f, 77.0f},
+      {"intensity picks", 0, 3, 3, 3, 0.0f, 0.0f, 128.0f},
+      {"no scaling", 0, 2, 2, 2, 0.0f, 40.0f, 0.0f},
+      {"negative scaling", 0, 1, 1, 1, 0.0f, 0.0f, -3.0f},
+      {"mid-level of 1 is no limit", 0, 0, 1, 2, 1.0f, 0.0f, 255.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ErrorLog log;
+    TDataImage src, dst;
+    testsupport::Colour(src, W, H);
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) src.RGBPlane[y * W + x] = frame(x, y);
+    testsupport::CopyOf(dst, src);
+    std::fill(dst.RGBPlane, dst.RGBPlane + W * H, TRGBPixel{9, 9, 9});
+    ColDDP(c.Edge, c.Red, c.Green, c.A, c.B, c.K, c.Blue, dst, src);
+    EXPECT_EQ(log.Take(), std::vector<int>{0});
+    char args[160];
+    std::snprintf(args, sizeof args, "%d %d %d %.9g %.9g %.9g", c.Red, c.Green, c.Blue, double(c.A), double(c.B),
+                  double(c.K));
+    const auto want =
+        testsupport::AsVector<TRGBPixel>(testsupport::RunOracle("col_ddp.py", args, src.RGBPlane, W * H * 3));
+    ASSERT_EQ(want.size(), std::size_t(W * H));
+    int limits = 0;
+    for (int i = 0; i < W * H; ++i) {
+      // colorsys works in doubles: a channel may land a unit away at a half.
+      const TRGBPixel& a = dst.RGBPlane[i];
+      const TRGBPixel& b = want[std::size_t(i)];
+      EXPECT_TRUE(std::abs(a.Blue - b.Blue) <= 1 && std::abs(a.Green - b.Green) <= 1 && std::abs(a.Red - b.Red) <= 1)
+          << "pixel " << i << ": " << Str(a) << " vs " << Str(b);
+      const TRGBPixel p = src.RGBPlane[i];
+      const int picked[4] = {p.Red, p.Green, p.Blue, (p.Red + p.Green + p.Blue + 1) / 3};
+      limits += c.A == 0 && std::max({picked[c.Red], picked[c.Green], picked[c.Blue]}) == 0;
+    }
+    EXPECT_EQ(limits > 0, c.A == 0);  // the case reaches a zero denominator
+    // A black pixel stays black where no background lifts it.
+    if (c.B == 0) {
+      EXPECT_EQ(Str(dst.RGBPlane[0]), "0,0,0");
+    }
+  }
+  // Under the edge blur the black border keeps its pixels, so its
+  // denominator is 0 too.
+  ErrorLog log;
+  TDataImage src, dst;
+  testsupport::Colour(src, W, H);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) src.RGBPlane[y * W + x] = frame(x, y);
+  Apply(dst, src, [](auto& d, auto& s) { ColDDP(1, 0, 1, 0, 0, 255, 2, d, s); });
+  EXPECT_EQ(log.Take(), std::vector<int>{0});
+  for (int x = 0; x < W; ++x) EXPECT_EQ(Str(dst.RGBPlane[x]), "0,0,0");
 }
 
 TEST(DisplayTable, MakeLinearTable) {

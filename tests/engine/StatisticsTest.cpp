@@ -118,6 +118,21 @@ TEST(RegionHistogram, BinsScaleAndSeeds) {
   EXPECT_EQ(log.Take(), std::vector<int>{40});
   EXPECT_EQ(h.Counts, kept.Counts);
   EXPECT_EQ(h.Min, kept.Min);
+
+  // Where the bins run up to 0, the top one is 0 whatever the Single scale
+  // (255 / 100 is no Single), and the lowest the minimum.
+  const struct {
+    std::vector<float> Values;
+    float Bottom;
+  } ends[] = {{{-100, -37.5f, 0}, -100}, {{-0.3f, -0.1f}, -0.3f}, {{-7, -1}, -7}, {{-65535, -3}, -65535}};
+  for (const auto& e : ends) {
+    TDataImage frame;
+    testsupport::Grey(frame, int(e.Values.size()), 1, 3, e.Values);
+    CalcRegionHistogram(0, 0, frame.Width - 1, 0, frame, h);
+    EXPECT_EQ(h.Level(255), 0.0L) << e.Bottom;
+    EXPECT_EQ(h.Level(0), (long double)e.Bottom);
+    EXPECT_LT(h.Level(254), 0.0L) << e.Bottom;
+  }
 }
 
 TEST(ColRegion, OnePixelAndTheIntensityBins) {

@@ -203,3 +203,111 @@ TEST(WindowSumPaths, MeanAndKernelsMatchThePlainSumsBitForBit) {
           FilterSums::StreamPlanesFrom(0);
         }
 }
+
+namespace {
+
+// Random Singles in [Low, High), each with a random mantissa.
+TPlane Uniform(int w, int h, double Low, double High, std::uint32_t Seed) {
+  std::mt19937 rng(Seed);
+  std::uniform_real_distribution<double> u(Low, High);
+  TPlane p(std::size_t(w) * h);
+  for (float& v : p) v = float(u(rng));
+  return p;
+}
+
+// Rows of values in [2^19, 2^20) with one of 2^-5 each: 54 bits for the
+// sums of a 5 x 5 or 7 x 7 window, which split them at 2^11.
+void CoarseRow(float* r, int w, int y, std::mt19937& rng) {
+  std::uniform_real_distribution<double> u(524288.0, 1048576.0);
+  for (int x = 0; x < w; ++x) r[x] = float(u(rng));
+  r[(y * 5) % w] = 0.03125f;
+}
+
+}  // namespace
+
+// Windows whose sums lie at the ends of what each way of summing holds
+// exactly, bit for bit against the plain sums at 1 and all threads: sums of
+// 25 bits (one more than a Single's); columns split at 2^11 for one band of
+// rows that meet values 2^10 larger, whose Single parts then need 2^11 more
+// (the split must move up) or values finer by 2^10, whose parts near the
+// split point (1000 of 2048) need 54 bits in doubles where a big negative
+// value in every window takes the coarse parts back to 0 (the split must move
+// down); and values spanning 64 and 65 bits (the plain way from 65 on).
+TEST(WindowSumPaths, MeanWindowsAtTheEndsOfTheirExactSums) {
+  const int W = 41, H = 61;
+  const float tiny = std::ldexp(1.0f + std::ldexp(1.0f, -23), -15);  // 2^-15 + 2^-38
+  auto lattice = [&](int N) {
+    // Band 1 (rows 0..13) coarse; then every N x N window holds one value
+    // -(N^2 - 2) x 1000, one of 2^-15 + 2^-38 and 1000 elsewhere: its sum is
+    // the tiny value.
+    std::mt19937 rng(7);
+    TPlane p(std::size_t(W) * H);
+    for (int y = 0; y < H; ++y) {
+      float* r = p.data() + std::size_t(y) * W;
+      if (y < 14) {
+        CoarseRow(r, W, y, rng);
+        continue;
+      }
+      for (int x = 0; x < W; ++x)
+        r[x] = x % N == 0 && y % N == 0           ? -float(N * N - 2) * 1000.0f
+               : x % N == N / 2 && y % N == N / 2 + 1 ? tiny
+                                                      : 1000.0f;
+    }
+    return p;
+  };
+  auto bands = [&] {
+    // Bands of 12 rows: coarse, then values in [0.75, 1) x 2^30.
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> u(0.75 * 1073741824.0, 1073741824.0);
+    TPlane p(std::size_t(W) * H);
+    for (int y = 0; y < H; ++y) {
+      float* r = p.data() + std::size_t(y) * W;
+      if ((y / 12) % 2 == 0) CoarseRow(r, W, y, rng);
+      else
+        for (int x = 0; x < W; ++x) r[x] = float(u(rng));
+    }
+    return p;
+  };
+  auto oddWholes = [&] {
+    // Odd whole numbers just below 2^19: 49 of them sum to 25 bits.
+    std::mt19937 rng(13);
+    TPlane p(std::size_t(W) * H);
+    for (float& v : p) v = float(2 * (185000 + int(rng() % 77000)) + 1);
+    return p;
+  };
+  auto span64And65 = [&] {
+    // Values up to 2^20 of both signs with one of 2^-15 (64 bits over a 7 x 7
+    // window) or 2^-16 (65 bits) in every row, in bands of 5.
+    TPlane p = Uniform(W, H, -1048575.0, 1048575.0, 17);
+    for (int y = 0; y < H; ++y) p[std::size_t(y) * W + (y * 3) % W] = (y / 5) % 2 ? 0x1p-16f : 0x1p-15f;
+    return p;
+  };
+  const struct {
+    const char* Name;
+    int N;
+    std::function<TPlane()> Make;
+  } cases[] = {
+      {"7 x 7, sums of 25 bits", 7, oddWholes},
+      {"3 x 3, sums of 25 bits", 3, oddWholes},
+      {"7 x 7, split columns meet values 2^10 larger", 7, bands},
+      {"5 x 5, split columns meet values 2^10 larger", 5, bands},
+      {"7 x 7, split columns meet finer values whose parts lie near the split point", 7, [&] { return lattice(7); }},
+      {"5 x 5, split columns meet finer values whose parts lie near the split point", 5, [&] { return lattice(5); }},
+      {"7 x 7, values spanning 64 and 65 bits", 7, span64And65},
+      {"5 x 5, values spanning 64 and 65 bits", 5, span64And65},
+  };
+  const int all = (Parallel::SetThreads(0), Parallel::Threads());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TPlane src = c.Make();
+    for (int threads : {1, all}) {
+      Parallel::SetThreads(threads);
+      TPlane fast(src.size(), -1.0f), plain(src.size(), -1.0f);
+      const bool ok = FilterPaths::MeanFast(c.N, src.data(), fast.data(), W, H);
+      FilterPaths::MeanPlain(c.N, src.data(), plain.data(), W, H);
+      ASSERT_TRUE(ok || !Processor::AVX2());
+      if (ok) ExpectSame(fast, plain, W, std::to_string(threads) + " threads");
+    }
+  }
+  Parallel::SetThreads(0);
+}

@@ -2,10 +2,13 @@
 """The DDP proposal for a mostly-zero grey image, in numpy.
 usage: ddp.py IMAGE.f32 WIDTH HEIGHT [exact]
 The mid-level A is the first histogram level (Round(v * 255 / max)) whose
-running count exceeds 95 % of the pixels, taken over the pixels above level 0
-when level 0 alone holds that many; B is one level above the first level
-holding at least 1/255 of the pixels; K the maximum. Prints A B K, A and B
-rounded to two decimals, or as they are with "exact"."""
+running count exceeds 95 % of the pixels; B is one level above the first level
+holding at least 1/255 of the pixels; K the maximum. Where level 0 holds more
+than 95 % of the pixels, both come from 256 levels over level 0's values
+(510 times the scale), again over the lowest of those while it still holds
+95 %; but where more than 95 % of the pixels are at or below 0, A is taken
+over the pixels above level 0 instead. Prints A B K, A and B rounded to two
+decimals, or as they are with "exact"."""
 import sys
 
 import numpy as np
@@ -22,13 +25,25 @@ def level(c, n):
     return int(over[0]) if len(over) else -1
 
 
+def background(c, total):
+    kept = np.where(c < total / 255.0, 0, c)
+    return next((i for i in range(254) if kept[i] != 0), 254)
+
+
 a = level(counts, img.size)
-if a == 0:
+j = background(counts, img.size)
+if a == 0 and np.count_nonzero(img <= 0) <= 0.95 * img.size:
+    outer = scale
+    while a == 0:
+        scale = 510 * outer
+        inside = img[img * outer <= 0.5]
+        fine = np.bincount(np.clip(np.rint(inside * scale), 0, 255).astype(int).ravel(), minlength=256)
+        a, j = level(fine, img.size), background(fine, img.size)
+        outer = scale
+elif a == 0:
     above = counts.copy()
     above[0] = 0
     a = level(above, above.sum())
-kept = np.where(counts < counts.sum() / 255.0, 0, counts)
-j = next((i for i in range(254) if kept[i] != 0), 254)
 if len(sys.argv) > 4 and sys.argv[4] == "exact":
     print(repr(a / scale), repr((j + 1) / scale), repr(float(mx)))
 else:
