@@ -197,8 +197,13 @@ void ColDDP(std::uint8_t Edge, std::uint8_t RedSource, std::uint8_t GreenSource,
             const double v = double(Checked::Div(num, den) * Scaling + Background);
             HSVToRGB(H, S, double(v / 255.0L), r, g, b);
           }
-          return TRGBPixel{ClampByte(Checked::Round(b * 255.0L)), ClampByte(Checked::Round(g * 255.0L)),
-                           ClampByte(Checked::Round(r * 255.0L))};
+          // Clamped before the rounding: a quotient near the limit (a
+          // mid-level just above 0) would leave the integers.
+          auto byte = [](double c) {
+            const long double x = c * 255.0L;
+            return ClampByte(Checked::Round(x < 0 ? 0.0L : x > 255 ? 255.0L : x));
+          };
+          return TRGBPixel{byte(b), byte(g), byte(r)};
         },
         [&](std::int64_t i, const TRGBPixel& p) { Dst.RGBPlane[i] = p; });
     ReportInternalError(0);
