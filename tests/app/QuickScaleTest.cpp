@@ -25,6 +25,14 @@ class QuickScaleTest : public AppTest {
     AppTest::TearDown();
   }
   std::unique_ptr<TfrmQuickLinearScale> QLS;
+  // A thumb of S dragged by the mouse from pixel From to pixel To.
+  static void DragThumb(TQVRSlider* S, int From, int To) {
+    QTest::mousePress(S, Qt::LeftButton, Qt::NoModifier, QPoint(From, 4));
+    QMouseEvent move(QEvent::MouseMove, QPointF(To, 4), S->mapToGlobal(QPointF(To, 4)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(S, &move);
+    QTest::mouseRelease(S, Qt::LeftButton, Qt::NoModifier, QPoint(To, 4));
+  }
 };
 }  // namespace
 
@@ -190,11 +198,7 @@ TEST_F(QuickScaleTest, ANegativeBlackPointStaysWhatTheUserSet) {
        }, "1000", 1000.0f},
       {"the high thumb dragged", [&] {
          // Pixel 133 is (133 - 5) x 1000 / 256 = 500.
-         QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, QPoint(s->HighPixel(), 4));
-         QMouseEvent move(QEvent::MouseMove, QPointF(133, 4), s->mapToGlobal(QPointF(133, 4)), Qt::NoButton,
-                          Qt::LeftButton, Qt::NoModifier);
-         QApplication::sendEvent(s, &move);
-         QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, QPoint(133, 4));
+         DragThumb(s, s->HighPixel(), 133);
        }, "500", 500.0f},
   };
   for (const auto& step : steps) {
@@ -235,11 +239,7 @@ TEST_F(QuickScaleTest, LevelsBeyondTheTrackAndTheAxisOfTheNextImage) {
        }, "-50.125", -50.125f, 0, 1000},
       {"its thumb dragged onto the track", [&] {
          // Pixel 69 is (69 - 5) x 1000 / 256 = 250.
-         QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, QPoint(s->LowPixel(), 4));
-         QMouseEvent move(QEvent::MouseMove, QPointF(69, 4), s->mapToGlobal(QPointF(69, 4)), Qt::NoButton,
-                          Qt::LeftButton, Qt::NoModifier);
-         QApplication::sendEvent(s, &move);
-         QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, QPoint(69, 4));
+         DragThumb(s, s->LowPixel(), 69);
        }, "250", 250.0f, 0, 1000},
       {"an image below 0", [&] {
          below = GreyWindow(101, 1, 3, [](int x, int) { return float(x) - 100.0f; });

@@ -18,6 +18,25 @@ class DDPProposals : public DialogTest {
     v.resize(std::size_t(W * H), R.back().second);
     return GreyWindow(W, H, Type, [&](int x, int y) { return v[std::size_t(y * W + x)]; });
   }
+  // The proposals the dialog makes for the active image, after which OK is
+  // clicked; Previews: the previews run before OK.
+  struct TOpened {
+    long double A = 0, B = 0, K = 0;
+    int Previews = 0;
+  };
+  TOpened ProposeAndOK() {
+    TOpened o;
+    WithDialog("ScaleDDP", [&](QDialog* dialog) {
+      ASSERT_EQ(dialog, frmDDP);
+      Settle(dialog);
+      o.A = frmDDP->fedA->Value();
+      o.B = frmDDP->fedB->Value();
+      o.K = frmDDP->fedK->Value();
+      o.Previews = frmDDP->PreviewCount();
+      ClickOK(dialog);
+    });
+    return o;
+  }
 };
 
 TEST_F(DDPProposals, EachActivationProposesFromTheWholeImage) {
@@ -185,20 +204,13 @@ TEST_F(DDPProposals, FloatFramesGetUsableProposalsAndNumpysPicture) {
     Errors.clear();
     Boxes.clear();
     const int windows = WindowCount();
-    long double A = 0, B = 0, K = 0;
-    WithDialog("ScaleDDP", [&](QDialog* dialog) {
-      ASSERT_EQ(dialog, frmDDP);
-      Settle(dialog);
-      A = frmDDP->fedA->Value();
-      B = frmDDP->fedB->Value();
-      K = frmDDP->fedK->Value();
-      EXPECT_GT(A, 0);
-      EXPECT_NEAR(double(A), abk[0].toDouble(), bin / 20);
-      EXPECT_NEAR(double(B), abk[1].toDouble(), bin / 20);
-      EXPECT_NEAR(double(K), abk[2].toDouble(), bin / 20);
-      EXPECT_GT(frmDDP->PreviewCount(), 0);
-      ClickOK(dialog);
-    });
+    const TOpened opened = ProposeAndOK();
+    const long double A = opened.A, B = opened.B, K = opened.K;
+    EXPECT_GT(A, 0);
+    EXPECT_NEAR(double(A), abk[0].toDouble(), bin / 20);
+    EXPECT_NEAR(double(B), abk[1].toDouble(), bin / 20);
+    EXPECT_NEAR(double(K), abk[2].toDouble(), bin / 20);
+    EXPECT_GT(opened.Previews, 0);
     EXPECT_EQ(std::count_if(Errors.begin(), Errors.end(), [](int e) { return e > 0; }), 0);
     EXPECT_TRUE(Boxes.empty());
     ASSERT_EQ(WindowCount(), windows + 1);
@@ -282,18 +294,11 @@ TEST_F(DDPProposals, LevelsAtTheFramesOwnResolutionAgainstNumpy) {
     const QStringList levels = c.Lowest ? OracleWords("percentile.py", *source->DataImage)
                                         : OracleWords("ddp.py", *source->DataImage, {"exact"});
     ASSERT_GE(levels.size(), 2);
-    long double A = 0, B = 0, K = 0;
     Errors.clear();
     Boxes.clear();
     const int windows = WindowCount();
-    WithDialog("ScaleDDP", [&](QDialog* dialog) {
-      ASSERT_EQ(dialog, frmDDP);
-      Settle(dialog);
-      A = frmDDP->fedA->Value();
-      B = frmDDP->fedB->Value();
-      K = frmDDP->fedK->Value();
-      ClickOK(dialog);
-    });
+    const TOpened opened = ProposeAndOK();
+    const long double A = opened.A, B = opened.B, K = opened.K;
     EXPECT_NEAR(double(K), top, 1e-6 * top);
     if (c.Lowest) {
       const double level = levels[0].toDouble(), median = levels[1].toDouble();
