@@ -366,8 +366,13 @@ QWidget* FirstInput(QWidget* Window) {
 
 namespace {
 // A control whose value is a choice the user makes: a list, a box to tick, a
-// text box, a slider or spin box; not the parts of one (a combo box's text).
-bool IsPartOfControl(const QWidget* W, const QWidget* Window) {
+// text box, a slider or spin box; not the parts of one (a combo box's text),
+// nor a tool kept on Cancel.
+const char* const KeptOnCancelProperty = "keptOnCancel";
+
+bool NotAChoice(const QWidget* W, const QWidget* Window) {
+  for (const QWidget* p = W; p && p != Window; p = p->parentWidget())
+    if (p->property(KeptOnCancelProperty).toBool()) return true;
   for (const QWidget* p = W->parentWidget(); p && p != Window; p = p->parentWidget())
     if (qobject_cast<const QComboBox*>(p) || qobject_cast<const QAbstractSpinBox*>(p) ||
         qobject_cast<const QAbstractItemView*>(p))
@@ -385,7 +390,7 @@ std::function<void()> Keep(TControl* Control, TGet Get, TSet Set) {
 QList<std::function<void()>> Choices(QWidget* Window) {
   QList<std::function<void()>> restore;
   for (QWidget* w : Window->findChildren<QWidget*>()) {
-    if (w->window() != Window || IsPartOfControl(w, Window)) continue;
+    if (w->window() != Window || NotAChoice(w, Window)) continue;
     if (auto* list = qobject_cast<QComboBox*>(w)) {
       QStringList items;
       for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
@@ -415,11 +420,16 @@ QList<std::function<void()>> Choices(QWidget* Window) {
 }
 }  // namespace
 
+void TForm::KeptOnCancel(QWidget* Part) { Part->setProperty(KeptOnCancelProperty, true); }
+
 bool TForm::event(QEvent* Event) {
   // The choices as the opening finds them, before the form's own showing
-  // handlers set theirs.
-  if (Event->type() == QEvent::Show && !Event->spontaneous())
-    FRestoreChoices = isModal() ? Choices(this) : QList<std::function<void()>>();
+  // handlers set theirs: those of a modal dialog that OK would take. A
+  // window without OK (a viewer) has nothing to cancel.
+  if (Event->type() == QEvent::Show && !Event->spontaneous()) {
+    const auto* ok = findChild<QAbstractButton*>(QStringLiteral("btnOK"));
+    FRestoreChoices = isModal() && ok && !ok->isHidden() ? Choices(this) : QList<std::function<void()>>();
+  }
   return QDialog::event(Event);
 }
 

@@ -36,6 +36,9 @@ class TForm : public QDialog {
   QPushButton* btnCancel = nullptr;
   class QHBoxLayout* MakeButtons(bool OkOnly = false);
   bool event(QEvent* Event) override;
+  // The controls of Part are tools rather than choices (a brush, its width):
+  // Cancel leaves them as the user set them.
+  static void KeptOnCancel(QWidget* Part);
 
  private:
   // Puts each choice back as the opening found it.

@@ -164,6 +164,30 @@ QString Names(const QList<QWidget*>& Widgets) {
   return names.join(QStringLiteral(", "));
 }
 
+// Holds back the presses of a window's buttons, so that nothing runs, and
+// notes the first one pressed.
+class THeldPresses {
+ public:
+  explicit THeldPresses(QWidget* Window) : FButtons(Window->findChildren<QAbstractButton*>()) {
+    for (QAbstractButton* b : FButtons)
+      FLinks << QObject::connect(b, &QAbstractButton::pressed, b, [this, b] {
+        if (!Pressed) Pressed = b;
+        b->blockSignals(true);
+      });
+  }
+  ~THeldPresses() {
+    for (QAbstractButton* b : FButtons) b->blockSignals(false);
+    for (const auto& l : FLinks) QObject::disconnect(l);
+  }
+  THeldPresses(const THeldPresses&) = delete;
+  THeldPresses& operator=(const THeldPresses&) = delete;
+  QAbstractButton* Pressed = nullptr;
+
+ private:
+  QList<QAbstractButton*> FButtons;
+  QList<QMetaObject::Connection> FLinks;
+};
+
 class TKeyboardWalker {
  public:
   QStringList Faults;
@@ -329,18 +353,13 @@ class TKeyboardWalker {
   // Enter where the dialog opens presses OK (the default button); the press
   // itself is held back, so that nothing runs.
   void CheckEnter(QWidget* Window) {
-    QPushButton* pressed = nullptr;
-    QList<QMetaObject::Connection> links;
-    const QList<QPushButton*> buttons = Window->findChildren<QPushButton*>();
-    for (QPushButton* b : buttons)
-      links << QObject::connect(b, &QAbstractButton::pressed, b, [b, &pressed] {
-        if (!pressed) pressed = b;
-        b->blockSignals(true);
-      });
+    QAbstractButton* pressed = nullptr;
     QWidget* focus = QApplication::focusWidget();
-    QTest::keyClick(focus, Qt::Key_Return);
-    for (QPushButton* b : buttons) b->blockSignals(false);
-    for (const auto& l : links) QObject::disconnect(l);
+    {
+      const THeldPresses held(Window);
+      QTest::keyClick(focus, Qt::Key_Return);
+      pressed = held.Pressed;
+    }
     auto* ok = Window->findChild<QPushButton*>(QStringLiteral("btnOK"));
     if (ok && !ok->isVisible()) ok = nullptr;
     QPushButton* wanted = ok ? ok : DefaultButton(Window);
@@ -496,19 +515,15 @@ class ToolWindowWalk : public WindowWalk::TWalkTest {
   // back, so that nothing runs.
   void CheckKey(QWidget* Window, const TKey& K) {
     QAbstractButton* pressed = nullptr;
-    QList<QMetaObject::Connection> links;
-    const QList<QAbstractButton*> buttons = Window->findChildren<QAbstractButton*>();
-    for (QAbstractButton* b : buttons)
-      links << QObject::connect(b, &QAbstractButton::pressed, b, [b, &pressed] {
-        if (!pressed) pressed = b;
-        b->blockSignals(true);
-      });
-    QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : Window;
-    QTest::keyClick(focus, Qt::Key(QKeySequence::mnemonic(QStringLiteral("&") + K.Key)[0].key()), Qt::AltModifier);
-    QTest::qWait(150);  // a pressed button comes up after 100 ms
-    QWidget* popup = QApplication::activePopupWidget();
-    for (QAbstractButton* b : buttons) b->blockSignals(false);
-    for (const auto& l : links) QObject::disconnect(l);
+    QWidget* popup = nullptr;
+    {
+      const THeldPresses held(Window);
+      QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : Window;
+      QTest::keyClick(focus, Qt::Key(QKeySequence::mnemonic(QStringLiteral("&") + K.Key)[0].key()), Qt::AltModifier);
+      QTest::qWait(150);  // a pressed button comes up after 100 ms
+      popup = QApplication::activePopupWidget();
+      pressed = held.Pressed;
+    }
     const QString what = QStringLiteral("Alt+%1 (\"%2\") ").arg(K.Key, K.Text);
     if (popup && popup != K.Opens) Fault(what + QStringLiteral("opens ") + Describe(popup));
     if (K.Opens && popup != K.Opens) Fault(what + QStringLiteral("does not open its menu"));
