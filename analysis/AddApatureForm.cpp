@@ -58,16 +58,22 @@ TfrmAddApature::TfrmAddApature(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt:
   btnAdd->setObjectName(QStringLiteral("btnAdd"));
   btnAdd->setAccessibleName(QStringLiteral("Add"));
   btnAdd->setDefault(true);
+  // Escape or Close puts the window away.
+  btnClose = new QPushButton(QStringLiteral("Cl&ose"), this);
+  btnClose->setObjectName(QStringLiteral("btnClose"));
+  btnClose->setAccessibleName(QStringLiteral("Close"));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(btnCentroid);
   buttons->addWidget(btnAdd);
+  buttons->addWidget(btnClose);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(settings);
   layout->addLayout(buttons);
 
   connect(btnCentroid, &QPushButton::clicked, this, [this] { btnCentroidClick(); });
   connect(btnAdd, &QPushButton::clicked, this, [this] { btnAddClick(); });
+  connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void TfrmAddApature::keyPressEvent(QKeyEvent* Event) {

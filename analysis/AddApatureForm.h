@@ -16,6 +16,7 @@ class TfrmAddApature : public QWidget {
   TFloatEdit* fedY = nullptr;
   QPushButton* btnCentroid = nullptr;
   QPushButton* btnAdd = nullptr;
+  QPushButton* btnClose = nullptr;
 
   void btnCentroidClick();
   void btnAddClick();

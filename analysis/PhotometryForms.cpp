@@ -36,7 +36,11 @@ void CreatePhotometryForms(TMainForm* Form) {
     frmAddApature->activateWindow();
   });
   on("PhotometrySetup", [] { frmPhotSettings->ShowModal(); });
-  on("PhotometryResults", [] { frmPhotometryGrid->show(); });
+  on("PhotometryResults", [] {
+    frmPhotometryGrid->show();
+    frmPhotometryGrid->raise();
+    frmPhotometryGrid->activateWindow();
+  });
   on("PhotometryMultiImage", [] { frmMIPhot->ShowModal(); });
   on("PhotometryCalcMag", [Form] {
     if (TChildForm* child = Form->ActiveMDIChild()) child->DifferentialPhotometry();

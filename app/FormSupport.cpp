@@ -1,21 +1,31 @@
 #include "app/FormSupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QGraphicsView>
+#include <QGroupBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -135,9 +145,138 @@ bool IsInput(const QWidget* W) {
          !qobject_cast<const QScrollArea*>(W);
 }
 
+// A tool window that belongs to another window shares that window's
+// shortcuts, so that the main window's Ctrl keys work from it; the Alt keys of
+// the main menu bar come along, and an Alt key both windows use would take
+// turns between them. While a tool window is active the Alt keys it uses are
+// its own: served here, the main window never sees them. Keys it does not use
+// go on to the main window as before.
+bool IsToolWindow(const QWidget* W) { return W && W->windowType() == Qt::Tool && W->parentWidget(); }
+
+// The Alt key of a key event (Alt+C); empty for any other key.
+QKeySequence AltKey(const QKeyEvent* Key) {
+  if ((Key->modifiers() & ~Qt::KeypadModifier) != Qt::AltModifier || Key->key() == Qt::Key_Alt ||
+      Key->key() == Qt::Key_unknown)
+    return {};
+  return QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(Key->key())));
+}
+
+// A control of the window whose text has the Alt key: a button, a label
+// (its buddy takes the focus), a group, a page tab, or a menu of its menu bar.
+struct TClaim {
+  QWidget* Owner;
+  QAction* Action = nullptr;
+  int Tab = -1;
+  QWidget* Target() const {
+    if (auto* label = qobject_cast<QLabel*>(Owner)) return label->buddy();
+    return Owner;
+  }
+};
+
+QList<TClaim> Claims(QWidget* Window, const QKeySequence& Key) {
+  QList<TClaim> claims;
+  auto has = [&Key](const QString& Text) { return QKeySequence::mnemonic(Text) == Key; };
+  for (QWidget* w : Window->findChildren<QWidget*>()) {
+    if (w->window() != Window || !w->isVisible() || !w->isEnabled()) continue;
+    if (auto* bar = qobject_cast<QMenuBar*>(w)) {
+      for (QAction* a : bar->actions())
+        if (a->isVisible() && a->isEnabled() && has(a->text())) claims.push_back({w, a});
+    } else if (auto* tabs = qobject_cast<QTabBar*>(w)) {
+      for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->isTabVisible(i) && tabs->isTabEnabled(i) && has(tabs->tabText(i))) claims.push_back({w, nullptr, i});
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+      if (label->buddy() && has(label->text())) claims.push_back({w});
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      if (has(button->text())) claims.push_back({w});
+    } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+      if (has(group->title())) claims.push_back({w});
+    }
+  }
+  return claims;
+}
+
+// What the Alt key of a control does: a button is pressed, a label's buddy
+// takes the focus, a menu opens on its first command. Several controls with
+// one key take the focus in turn.
+void Serve(QWidget* Window, const QList<TClaim>& Claims) {
+  Window->setAttribute(Qt::WA_KeyboardFocusChange);
+  if (Claims.size() > 1) {
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < Claims.size(); ++i)
+      if (Claims[i].Target() == QApplication::focusWidget()) at = i;
+    if (QWidget* next = Claims[(at + 1) % Claims.size()].Target()) next->setFocus(Qt::ShortcutFocusReason);
+    return;
+  }
+  const TClaim& claim = Claims.first();
+  if (auto* bar = qobject_cast<QMenuBar*>(claim.Owner)) {
+    QMenu* menu = claim.Action->menu();
+    if (!menu) {
+      claim.Action->trigger();
+      return;
+    }
+    bar->setActiveAction(claim.Action);
+    for (QAction* a : menu->actions())
+      if (!a->isSeparator() && a->isVisible() && a->isEnabled()) {
+        menu->setActiveAction(a);
+        break;
+      }
+  } else if (auto* tabs = qobject_cast<QTabBar*>(claim.Owner)) {
+    tabs->setCurrentIndex(claim.Tab);
+  } else if (auto* group = qobject_cast<QGroupBox*>(claim.Owner)) {
+    if (group->isCheckable()) {
+      group->setChecked(!group->isChecked());
+      group->setFocus(Qt::ShortcutFocusReason);
+    } else if (QWidget* first = FirstInput(group)) {
+      first->setFocus(Qt::ShortcutFocusReason);
+    }
+  } else {
+    QWidget* target = claim.Target();
+    if (target && target->focusPolicy() != Qt::NoFocus && target != claim.Owner)
+      target->setFocus(Qt::ShortcutFocusReason);
+    if (auto* button = qobject_cast<QAbstractButton*>(target)) button->animateClick();
+  }
+}
+
+// Claims the key at its shortcut override, so that no shortcut runs, and
+// serves it at the key press that follows.
+class TToolWindowKeys : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    const QEvent::Type type = Event->type();
+    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress) return false;
+    auto* widget = qobject_cast<QWidget*>(Watched);
+    if (!widget) return false;
+    auto* key = static_cast<QKeyEvent*>(Event);
+    QWidget* window = widget->window();
+    if (type == QEvent::ShortcutOverride) {
+      FPending = {};
+      if (!IsToolWindow(window) || window != QApplication::activeWindow() || QApplication::activePopupWidget())
+        return false;
+      const QKeySequence alt = AltKey(key);
+      if (alt.isEmpty() || Claims(window, alt).isEmpty()) return false;
+      FPending = alt;
+      FWindow = window;
+      key->accept();
+      return true;
+    }
+    if (FPending.isEmpty() || window != FWindow || AltKey(key) != FPending) return false;
+    const QList<TClaim> claims = Claims(window, FPending);
+    FPending = {};
+    if (!claims.isEmpty()) Serve(window, claims);
+    return true;
+  }
+
+ private:
+  QKeySequence FPending;
+  QPointer<QWidget> FWindow;
+};
+
 // Puts the Tab order right once, and the focus on the first input at each
 // showing (a window shown again starts afresh, not where it was left). A
 // window that becomes active with the focus nowhere in it takes it there.
+// Escape that no control of a tool window takes closes the window, as it
+// closes a dialog.
 class TKeyboardEntry : public QObject {
  public:
   explicit TKeyboardEntry(QWidget* Window) : QObject(Window) { Window->installEventFilter(this); }
@@ -158,6 +297,13 @@ class TKeyboardEntry : public QObject {
         if (!kept || !kept->isVisible() || !kept->isEnabled()) kept = FirstInput(window);
         if (kept) kept->setFocus(Qt::ActiveWindowFocusReason);
       }
+    } else if (Event->type() == QEvent::KeyPress && window->windowType() == Qt::Tool &&
+               !qobject_cast<QDialog*>(window)) {
+      const auto* key = static_cast<QKeyEvent*>(Event);
+      if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        window->close();
+        return true;
+      }
     }
     return false;
   }
@@ -168,6 +314,11 @@ class TKeyboardEntry : public QObject {
 }  // namespace
 
 void Install(QWidget* Window) {
+  static QPointer<TToolWindowKeys> keys;
+  if (!keys && qApp) {
+    keys = new TToolWindowKeys(qApp);
+    qApp->installEventFilter(keys);
+  }
   for (QObject* child : Window->children())
     if (dynamic_cast<TKeyboardEntry*>(child)) return;
   new TKeyboardEntry(Window);
@@ -181,11 +332,30 @@ QList<QWidget*> ReadingOrder(QWidget* Window) {
   return out;
 }
 
+namespace {
+// In a group of buttons of which one is ticked, the ticked one stands for the
+// group: the focus enters the group there.
+QWidget* TickedOfGroup(QWidget* W) {
+  auto* button = qobject_cast<QAbstractButton*>(W);
+  if (!button || !button->isCheckable() || button->isChecked()) return W;
+  QList<QAbstractButton*> group;
+  if (button->group()) {
+    if (!button->group()->exclusive()) return W;
+    group = button->group()->buttons();
+  } else if (button->autoExclusive() && button->parentWidget()) {
+    group = button->parentWidget()->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
+  }
+  for (QAbstractButton* b : group)
+    if (b->isChecked() && b->isEnabled() && (button->group() || b->autoExclusive())) return b;
+  return W;
+}
+}  // namespace
+
 QWidget* FirstInput(QWidget* Window) {
   QWidget* first = nullptr;
   for (QWidget* w : ReadingOrder(Window)) {
     if (!w->isEnabled() || !w->isVisibleTo(Window) || w->focusProxy()) continue;
-    if (IsInput(w)) return w;
+    if (IsInput(w)) return TickedOfGroup(w);
     if (!first) first = w;
   }
   for (QPushButton* b : Window->findChildren<QPushButton*>())
@@ -193,6 +363,84 @@ QWidget* FirstInput(QWidget* Window) {
   return first;
 }
 }  // namespace KeyboardOrder
+
+namespace {
+// A control whose value is a choice the user makes: a list, a box to tick, a
+// text box, a slider or spin box; not the parts of one (a combo box's text),
+// nor a tool kept on Cancel.
+const char* const KeptOnCancelProperty = "keptOnCancel";
+
+bool NotAChoice(const QWidget* W, const QWidget* Window) {
+  for (const QWidget* p = W; p && p != Window; p = p->parentWidget())
+    if (p->property(KeptOnCancelProperty).toBool()) return true;
+  for (const QWidget* p = W->parentWidget(); p && p != Window; p = p->parentWidget())
+    if (qobject_cast<const QComboBox*>(p) || qobject_cast<const QAbstractSpinBox*>(p) ||
+        qobject_cast<const QAbstractItemView*>(p))
+      return true;
+  return false;
+}
+
+template <typename TControl, typename TGet, typename TSet>
+std::function<void()> Keep(TControl* Control, TGet Get, TSet Set) {
+  return [c = QPointer<TControl>(Control), Get, Set, v = (Control->*Get)()] {
+    if (c && (c.data()->*Get)() != v) (c.data()->*Set)(v);
+  };
+}
+
+QList<std::function<void()>> Choices(QWidget* Window) {
+  QList<std::function<void()>> restore;
+  for (QWidget* w : Window->findChildren<QWidget*>()) {
+    if (w->window() != Window || NotAChoice(w, Window)) continue;
+    if (auto* list = qobject_cast<QComboBox*>(w)) {
+      QStringList items;
+      for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+      // Only a list that still holds the same items gets its choice back.
+      restore << [list = QPointer<QComboBox>(list), items, index = list->currentIndex(), text = list->currentText()] {
+        if (!list || list->count() != items.size()) return;
+        for (int i = 0; i < items.size(); ++i)
+          if (list->itemText(i) != items[i]) return;
+        if (list->currentIndex() != index) list->setCurrentIndex(index);
+        if (list->isEditable() && list->currentText() != text) list->setEditText(text);
+      };
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      if (button->isCheckable()) restore << Keep(button, &QAbstractButton::isChecked,
+                                                                          &QAbstractButton::setChecked);
+    } else if (auto* box = qobject_cast<QLineEdit*>(w)) {
+      if (!box->isReadOnly())
+        restore << Keep(box, &QLineEdit::text, &QLineEdit::setText);
+    } else if (auto* spin = qobject_cast<QSpinBox*>(w)) {
+      restore << Keep(spin, &QSpinBox::value, &QSpinBox::setValue);
+    } else if (auto* real = qobject_cast<QDoubleSpinBox*>(w)) {
+      restore << Keep(real, &QDoubleSpinBox::value, &QDoubleSpinBox::setValue);
+    } else if (auto* slider = qobject_cast<QAbstractSlider*>(w); slider && !qobject_cast<QScrollBar*>(w)) {
+      restore << Keep(slider, &QAbstractSlider::value, &QAbstractSlider::setValue);
+    }
+  }
+  return restore;
+}
+}  // namespace
+
+void TForm::KeptOnCancel(QWidget* Part) { Part->setProperty(KeptOnCancelProperty, true); }
+
+bool TForm::event(QEvent* Event) {
+  // The choices as the opening finds them, before the form's own showing
+  // handlers set theirs: those of a modal dialog that OK would take. A
+  // window without OK (a viewer) has nothing to cancel.
+  if (Event->type() == QEvent::Show && !Event->spontaneous()) {
+    const auto* ok = findChild<QAbstractButton*>(QStringLiteral("btnOK"));
+    FRestoreChoices = isModal() && ok && !ok->isHidden() ? Choices(this) : QList<std::function<void()>>();
+  }
+  return QDialog::event(Event);
+}
+
+void TForm::done(int Result) {
+  // Put back before the dialog hides, so that what follows a change (a
+  // preview, a control enabled) settles with the dialog.
+  if (Result == mrCancel)
+    for (const auto& restore : std::exchange(FRestoreChoices, {})) restore();
+  FRestoreChoices.clear();
+  QDialog::done(Result);
+}
 
 QUrl TForm::HelpTopic(int Context) {
   const TApplication* app = Application();

@@ -22,6 +22,8 @@ class TForm : public QDialog {
   void SetModalResult(int Result) { done(Result); }
   int ShowModal() { return exec(); }
   void reject() override { done(mrCancel); }
+  // Cancel leaves the choices of a modal dialog as they were when it opened.
+  void done(int Result) override;
   // The help topic F1 opens; 0 for the contents.
   int HelpContext = 0;
   // The address of a help topic in the program's help page.
@@ -33,6 +35,14 @@ class TForm : public QDialog {
   QPushButton* btnOK = nullptr;
   QPushButton* btnCancel = nullptr;
   class QHBoxLayout* MakeButtons(bool OkOnly = false);
+  bool event(QEvent* Event) override;
+  // The controls of Part are tools rather than choices (a brush, its width):
+  // Cancel leaves them as the user set them.
+  static void KeptOnCancel(QWidget* Part);
+
+ private:
+  // Puts each choice back as the opening found it.
+  QList<std::function<void()>> FRestoreChoices;
 };
 
 // Keyboard use of a window: Tab follows the reading order of its layouts

@@ -1,6 +1,8 @@
 #pragma once
 // A label tied to its control: the label's "&" key moves the focus there, and
 // the control carries the label's text as its accessible name.
+#include <QEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QString>
 #include <QWidget>
@@ -18,4 +20,22 @@ inline QLabel* BuddyLabel(const QString& Caption, QWidget* Control, QWidget* Par
 inline void SpeakAs(QWidget* Control, QString Caption) {
   Caption.remove(QLatin1Char('&'));
   Control->setAccessibleName(Caption);
+}
+
+// A group's "&" key leads to Control, whichever control of the group had the
+// focus last (a group on its own goes back to that one).
+inline void GroupKeyLeadsTo(QGroupBox* Group, QWidget* Control) {
+  class TLead : public QObject {
+   public:
+    TLead(QGroupBox* Group, QWidget* Control) : QObject(Group), FControl(Control) { Group->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* Event) override {
+      if (Event->type() != QEvent::Shortcut || !FControl->isEnabled()) return false;
+      FControl->setFocus(Qt::ShortcutFocusReason);
+      return true;
+    }
+
+   private:
+    QWidget* FControl;
+  };
+  new TLead(Group, Control);
 }

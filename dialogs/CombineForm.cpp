@@ -84,6 +84,7 @@ TfrmCombine::TfrmCombine(QWidget* Parent) : TForm(Parent), FPreview(std::make_un
     const QString plane = QString::fromLatin1(planeNames[p]);
     (*listFields[p])->setAccessibleName(plane + QStringLiteral(" image"));
     (*boxFields[p])->setAccessibleName(plane + QStringLiteral(" relative intensity"));
+    GroupKeyLeadsTo(group, *listFields[p]);
     grid->addWidget(*listFields[p], 0, 0, 1, 2);
     grid->addWidget(BuddyLabel(QString::fromLatin1(intensity[p]), *boxFields[p], group), 1, 0);
     grid->addWidget(*boxFields[p], 1, 1);

@@ -125,6 +125,7 @@ TfrmFFTEdit::TfrmFFTEdit(QWidget* Parent) : TForm(Parent) {
   auto* Panel1 = new QWidget(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
   auto* tools = new QVBoxLayout(Panel1);
+  KeptOnCancel(Panel1);
   btnPencil = SpeedButton(Panel1, "btnPencil", QStringLiteral("Freehand"), ToolFreehand);
   btnLine = SpeedButton(Panel1, "btnLine", QStringLiteral("Line"), ToolLine);
   btnRectangle = SpeedButton(Panel1, "btnRectangle", QStringLiteral("Rectangle"), ToolRectangle);

@@ -86,6 +86,7 @@ TfrmFileOptions::TfrmFileOptions(QWidget* Parent) : TForm(Parent) {
   iedQuality->SetMaxValue(100);
   iedQuality->SetValue(0);
   iedQuality->setFixedWidth(50);
+  GroupKeyLeadsTo(qualityBox, trkJPEGCompression);
   SpeakAs(trkJPEGCompression, QStringLiteral("Quality"));
   SpeakAs(iedQuality, QStringLiteral("Quality (0..100)"));
   qrow->addWidget(trkJPEGCompression);

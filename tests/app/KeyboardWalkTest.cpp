@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -21,6 +23,7 @@
 #include <QTest>
 #include <map>
 
+#include "app/FormSupport.h"
 #include "app/WindowWalk.h"
 
 namespace {
@@ -160,6 +163,30 @@ QString Names(const QList<QWidget*>& Widgets) {
   for (QWidget* w : Widgets) names << (w ? Describe(w) : QStringLiteral("nowhere"));
   return names.join(QStringLiteral(", "));
 }
+
+// Holds back the presses of a window's buttons, so that nothing runs, and
+// notes the first one pressed.
+class THeldPresses {
+ public:
+  explicit THeldPresses(QWidget* Window) : FButtons(Window->findChildren<QAbstractButton*>()) {
+    for (QAbstractButton* b : FButtons)
+      FLinks << QObject::connect(b, &QAbstractButton::pressed, b, [this, b] {
+        if (!Pressed) Pressed = b;
+        b->blockSignals(true);
+      });
+  }
+  ~THeldPresses() {
+    for (QAbstractButton* b : FButtons) b->blockSignals(false);
+    for (const auto& l : FLinks) QObject::disconnect(l);
+  }
+  THeldPresses(const THeldPresses&) = delete;
+  THeldPresses& operator=(const THeldPresses&) = delete;
+  QAbstractButton* Pressed = nullptr;
+
+ private:
+  QList<QAbstractButton*> FButtons;
+  QList<QMetaObject::Connection> FLinks;
+};
 
 class TKeyboardWalker {
  public:
@@ -326,18 +353,13 @@ class TKeyboardWalker {
   // Enter where the dialog opens presses OK (the default button); the press
   // itself is held back, so that nothing runs.
   void CheckEnter(QWidget* Window) {
-    QPushButton* pressed = nullptr;
-    QList<QMetaObject::Connection> links;
-    const QList<QPushButton*> buttons = Window->findChildren<QPushButton*>();
-    for (QPushButton* b : buttons)
-      links << QObject::connect(b, &QAbstractButton::pressed, b, [b, &pressed] {
-        if (!pressed) pressed = b;
-        b->blockSignals(true);
-      });
+    QAbstractButton* pressed = nullptr;
     QWidget* focus = QApplication::focusWidget();
-    QTest::keyClick(focus, Qt::Key_Return);
-    for (QPushButton* b : buttons) b->blockSignals(false);
-    for (const auto& l : links) QObject::disconnect(l);
+    {
+      const THeldPresses held(Window);
+      QTest::keyClick(focus, Qt::Key_Return);
+      pressed = held.Pressed;
+    }
     auto* ok = Window->findChild<QPushButton*>(QStringLiteral("btnOK"));
     if (ok && !ok->isVisible()) ok = nullptr;
     QPushButton* wanted = ok ? ok : DefaultButton(Window);
@@ -418,4 +440,273 @@ TEST_F(KeyboardWalk, EveryDialogOpensOnItsFirstInputTabsInReadingOrderAndHasOneC
   for (const QString& name : NotReached(Walker.Walked))
     ADD_FAILURE() << name.toStdString() << " was not reached; commands that opened nothing: "
                   << nothing.join(QLatin1Char(' ')).toStdString();
+}
+
+namespace {
+
+// The tool windows, each opened by its command with the main window active
+// behind it, as a keyboard user meets them: each Alt key of the window reaches
+// its own control or menu (not the main window's menu with the same letter),
+// Escape closes the window, and after a warning it raised the focus is back
+// in the field the user was on. CTest runs this on an X server with a window
+// manager too (ToolWindowWalkOnX), where activation and focus are the window
+// system's.
+class ToolWindowWalk : public WindowWalk::TWalkTest {
+ protected:
+  struct TTool {
+    const char* Command;
+    const char* Window;
+    bool ComesActive;  // the command hands it the keyboard
+    bool Colour;       // run on the colour image (the charts' channels)
+  };
+
+  QStringList Faults;
+  QString Name;
+  void Fault(const QString& What) { Faults << Name + QStringLiteral(": ") + What; }
+
+  static bool WaitActive(QWidget* W, int Ms = 2000) {
+    return QTest::qWaitFor([W] { return QApplication::activeWindow() == W; }, Ms);
+  }
+
+  // Triggers a command; a modal dialog it opens is confirmed with OK.
+  void Run(const QString& Command) {
+    QTimer confirm;
+    confirm.setInterval(10);
+    QObject::connect(&confirm, &QTimer::timeout, [&confirm] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* ok = modal ? modal->findChild<QAbstractButton*>(QStringLiteral("btnOK")) : nullptr) {
+        confirm.stop();
+        ok->click();
+      }
+    });
+    confirm.start();
+    Form->Action(Command)->trigger();
+    QTest::qWait(50);
+  }
+
+  // A control of the window that an Alt key reaches, with what the key is
+  // to do there.
+  struct TKey {
+    QChar Key;
+    QString Text;
+    QWidget* Focus = nullptr;           // takes the focus
+    QAbstractButton* Press = nullptr;   // is pressed
+    QMenu* Opens = nullptr;             // opens
+  };
+  static QList<TKey> Keys(QWidget* Window) {
+    QList<TKey> keys;
+    for (QWidget* w : Window->findChildren<QWidget*>()) {
+      if (!w->isVisible() || !w->isEnabled()) continue;
+      // A label whose control is off leads nowhere, but its key is still
+      // the window's own.
+      if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy() && !Mnemonic(label->text()).isNull())
+        keys << TKey{Mnemonic(label->text()), label->text(), label->buddy()->isEnabled() ? label->buddy() : nullptr};
+      else if (auto* button = qobject_cast<QAbstractButton*>(w); button && !Mnemonic(button->text()).isNull())
+        keys << TKey{Mnemonic(button->text()), button->text(), nullptr, button};
+      else if (auto* bar = qobject_cast<QMenuBar*>(w))
+        for (QAction* a : bar->actions())
+          if (a->menu() && !Mnemonic(a->text()).isNull())
+            keys << TKey{Mnemonic(a->text()), a->text(), nullptr, nullptr, a->menu()};
+    }
+    return keys;
+  }
+
+  // Presses Alt and the key where the focus is; a button's press is held
+  // back, so that nothing runs.
+  void CheckKey(QWidget* Window, const TKey& K) {
+    QAbstractButton* pressed = nullptr;
+    QWidget* popup = nullptr;
+    {
+      const THeldPresses held(Window);
+      QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : Window;
+      QTest::keyClick(focus, Qt::Key(QKeySequence::mnemonic(QStringLiteral("&") + K.Key)[0].key()), Qt::AltModifier);
+      QTest::qWait(150);  // a pressed button comes up after 100 ms
+      popup = QApplication::activePopupWidget();
+      pressed = held.Pressed;
+    }
+    const QString what = QStringLiteral("Alt+%1 (\"%2\") ").arg(K.Key, K.Text);
+    if (popup && popup != K.Opens) Fault(what + QStringLiteral("opens ") + Describe(popup));
+    if (K.Opens && popup != K.Opens) Fault(what + QStringLiteral("does not open its menu"));
+    if (K.Press && pressed != K.Press)
+      Fault(what + QStringLiteral("presses ") + (pressed ? Describe(pressed) : QStringLiteral("nothing")) +
+            QStringLiteral(", the focus on ") +
+            (QApplication::focusWidget() ? Describe(QApplication::focusWidget()) : QStringLiteral("nothing")));
+    if (K.Focus && QApplication::focusWidget() != K.Focus)
+      Fault(what + QStringLiteral("puts the focus on ") +
+            (QApplication::focusWidget() ? Describe(QApplication::focusWidget()) : QStringLiteral("nothing")));
+    if (popup) popup->close();
+    QTest::qWait(20);
+    if (QApplication::activeWindow() != Window) {
+      Window->activateWindow();
+      WaitActive(Window);
+    }
+  }
+
+  // Press, with the focus on Field, Key; a box must come; it is closed by
+  // Escape once it is active, and the focus must be back on Field.
+  void CheckFocusAfterBox(QWidget* Window, QWidget* Field, const std::function<void()>& Raise) {
+    const MessageBox::THook hook = MessageBox::SetHook({});
+    Field->setFocus(Qt::OtherFocusReason);
+    QString text;
+    QTimer close;
+    close.setInterval(10);
+    int waited = 0;
+    QObject::connect(&close, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || (QApplication::activeWindow() != box && ++waited < 300)) return;
+      close.stop();
+      text = box->text();
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    close.start();
+    Raise();
+    close.stop();
+    MessageBox::SetHook(hook);
+    if (text.isEmpty()) {
+      Fault(QStringLiteral("no box came"));
+      return;
+    }
+    const bool back = QTest::qWaitFor(
+        [&] { return QApplication::activeWindow() == Window && QApplication::focusWidget() == Field; }, 2000);
+    if (!back)
+      Fault(QStringLiteral("after \"%1\" the focus is on %2 in %3, not on %4")
+                .arg(text,
+                     QApplication::focusWidget() ? Describe(QApplication::focusWidget()) : QStringLiteral("nothing"),
+                     QApplication::activeWindow() ? Describe(QApplication::activeWindow()) : QStringLiteral("nothing"),
+                     Describe(Field)));
+  }
+};
+
+}  // namespace
+
+TEST_F(ToolWindowWalk, EachAltKeyIsItsOwnEscapeClosesItAndTheFocusComesBackAfterAWarning) {
+  MakeImages();
+  const TTool tools[] = {{"EditAddMarker", "frmAddPoint", true, false},
+                         {"PhotometryAddApature", "frmAddApature", true, false},
+                         {"PhotometryResults", "frmPhotometryGrid", true, false},
+                         {"StatisticsImageHisto", "frmHistogram", false, true},
+                         {"StatisticsLinePlot", "frmLinePlot", false, true}};
+  for (const TTool& t : tools) {
+    Name = QString::fromLatin1(t.Window);
+    Form->MDIArea()->setActiveSubWindow(t.Colour ? Colour : Grey);
+    Form->activateWindow();
+    ASSERT_TRUE(WaitActive(Form)) << "the main window does not become active";
+    Run(QString::fromLatin1(t.Command));
+    auto* window = Form->findChild<QWidget*>(Name);
+    ASSERT_TRUE(window && window->isVisible()) << t.Command << " shows no " << t.Window;
+    if (!WaitActive(window, t.ComesActive ? 2000 : 0)) {
+      if (t.ComesActive) Fault(QStringLiteral("opens without the keyboard focus"));
+      window->activateWindow();
+      ASSERT_TRUE(WaitActive(window)) << t.Window << " cannot be made the active window";
+    }
+    const QList<TKey> keys = Keys(window);
+    if (keys.isEmpty()) Fault(QStringLiteral("has no Alt key"));
+    for (const TKey& k : keys) CheckKey(window, k);
+
+    if (Name == QLatin1String("frmAddPoint")) {
+      auto* x = window->findChild<QLineEdit*>(QStringLiteral("fedX"));
+      x->setText(QStringLiteral("-5"));
+      CheckFocusAfterBox(window, x, [x] { QTest::keyClick(x, Qt::Key_Return); });
+      x->setText(QStringLiteral("0"));
+    } else if (Name == QLatin1String("frmAddApature")) {
+      auto* y = window->findChild<QLineEdit*>(QStringLiteral("fedY"));
+      y->setText(QStringLiteral("0"));
+      CheckFocusAfterBox(window, y, [y] { QTest::keyClick(y, Qt::Key_Return); });
+    } else if (Name == QLatin1String("frmPhotometryGrid")) {
+      // Clear Results asks first; Escape answers No.
+      auto* grid = window->findChild<QWidget*>(QStringLiteral("Grid"));
+      auto* clear = window->findChild<QAction*>(QStringLiteral("Clearresults1"));
+      CheckFocusAfterBox(window, grid, [clear] { clear->trigger(); });
+    }
+
+    // Escape where the focus is closes the window.
+    if (!window->isAncestorOf(QApplication::focusWidget())) {
+      if (QWidget* first = KeyboardOrder::FirstInput(window)) first->setFocus(Qt::OtherFocusReason);
+    }
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Escape);
+    QTest::qWait(20);
+    if (window->isVisible()) {
+      Fault(QStringLiteral("stays open after Escape"));
+      window->hide();
+    }
+  }
+
+  // With the main window active again its menu bar has its Alt keys.
+  Form->activateWindow();
+  ASSERT_TRUE(WaitActive(Form));
+  QTest::keyClick(Form, Qt::Key_F, Qt::AltModifier);
+  QWidget* popup = QApplication::activePopupWidget();
+  auto* file = qobject_cast<QMenu*>(popup);
+  EXPECT_TRUE(file && file->title() == QLatin1String("&File")) << "Alt+F in the main window opens "
+                                                               << (popup ? Describe(popup).toStdString() : "nothing");
+  if (popup) popup->close();
+
+  EXPECT_TRUE(Faults.empty()) << Faults.size() << " faults:\n" << Faults.join(QLatin1Char('\n')).toStdString();
+}
+
+// Dialogs by keyboard: Zoom opens on the ticked level, each plane group's Alt
+// key of RGB Combine reaches its list from any control of the group, and a
+// choice changed by a stray key and then cancelled is not kept.
+TEST_F(KeyboardWalk, ChoicesOpenWhereTheyStandGroupKeysReachTheirListsAndCancelKeepsThem) {
+  MakeImages();
+  Form->MDIArea()->setActiveSubWindow(Grey);
+  QStringList faults;
+  // Runs Keys in the modal dialog Window once it is active, then Escape.
+  auto inDialog = [&](QWidget* Window, const QString& Command, const std::function<void()>& Keys) {
+    bool visited = false;
+    QTimer poll;
+    poll.setInterval(10);
+    int waited = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (QApplication::activeModalWidget() != Window ||
+          (QApplication::activeWindow() != Window && ++waited < 300))
+        return;
+      poll.stop();
+      visited = true;
+      Keys();
+      QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : Window, Qt::Key_Escape);
+    });
+    poll.start();
+    Form->Action(Command)->trigger();
+    poll.stop();
+    if (!visited) faults << Describe(Window) + QStringLiteral(" did not open");
+  };
+  auto focusName = [] { return QApplication::focusWidget() ? Describe(QApplication::focusWidget()) : QString(); };
+
+  // Zoom with 200 % ticked: the focus there; Down ticks 400 %, Escape puts
+  // 200 % back.
+  auto* zoom = Form->findChild<TForm*>(QStringLiteral("frmZoom"));
+  ASSERT_NE(zoom, nullptr);
+  auto* z200 = zoom->findChildren<QRadioButton*>().at(3);
+  z200->setChecked(true);
+  inDialog(zoom, QStringLiteral("ViewZoom"), [&] {
+    if (QApplication::focusWidget() != z200) faults << QStringLiteral("Zoom opens on ") + focusName();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  });
+  if (!z200->isChecked()) faults << QStringLiteral("Zoom keeps a level chosen and cancelled");
+
+  // RGB Combine: from the intensity box of each group its Alt key goes to
+  // the group's list; Down there changes the list, which Escape puts back.
+  auto* combine = Form->findChild<TForm*>(QStringLiteral("frmCombine"));
+  ASSERT_NE(combine, nullptr);
+  int red = -1;
+  inDialog(combine, QStringLiteral("ProcessRGBCombine"), [&] {
+    for (const char* plane : {"R", "G", "B"}) {
+      const QString p = QString::fromLatin1(plane);
+      auto* box = combine->findChild<QWidget*>(QStringLiteral("fed%1I").arg(p));
+      box->setFocus(Qt::TabFocusReason);
+      QTest::keyClick(box, Qt::Key(Qt::Key_A + (p[0].unicode() - 'A')), Qt::AltModifier);
+      const QString list = QStringLiteral("cmb") + (p == QLatin1String("R") ? "Red" : p == QLatin1String("G") ? "Green" : "Blue");
+      if (focusName() != list) faults << QStringLiteral("Alt+%1 in Combine goes to %2, not %3").arg(p, focusName(), list);
+    }
+    auto* list = combine->findChild<QComboBox*>(QStringLiteral("cmbRed"));
+    red = list->currentIndex();
+    list->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(list, red == 0 ? Qt::Key_Down : Qt::Key_Up);
+    if (list->currentIndex() == red) faults << QStringLiteral("the arrow key does not change cmbRed");
+  });
+  if (combine->findChild<QComboBox*>(QStringLiteral("cmbRed"))->currentIndex() != red)
+    faults << QStringLiteral("Combine keeps a list choice that was cancelled");
+
+  EXPECT_TRUE(faults.empty()) << faults.join(QLatin1Char('\n')).toStdString();
 }

@@ -108,8 +108,9 @@ TEST_F(Screenshot, ZoomedWindowSelectedAnnotationAndReadOut) {
   EXPECT_LT(darkest, 40);
   EXPECT_GT(brightest, 200);
   const QPoint star = grey->ImageDisplay->mapTo(Form.get(), QPoint(240, 180));
-  if (shot.rect().contains(star) && seen.contains(grey->ImageDisplay->mapTo(grey->ScrollBox->viewport(), QPoint(240, 180))))
+  if (shot.rect().contains(star) && seen.contains(grey->ImageDisplay->mapTo(grey->ScrollBox->viewport(), QPoint(240, 180)))) {
     EXPECT_GT(shot.pixelColor(star).green(), 200);
+  }
   int yellow = 0;
   const QRect text(colour->ImageDisplay->mapTo(Form.get(), QPoint(30, 20)), QSize(100, 45));
   for (int y = text.top(); y <= text.bottom(); ++y)

@@ -471,7 +471,9 @@ TEST(FormAccessibility, CaptionsTiedAndControlsNamed) {
     SCOPED_TRACE(c.Name);
     QWidget* window = c.Window();
     ASSERT_NE(window, nullptr);
-    if (c.Tool) EXPECT_FALSE(window->accessibleName().isEmpty()) << "tool window without a name";
+    if (c.Tool) {
+      EXPECT_FALSE(window->accessibleName().isEmpty()) << "tool window without a name";
+    }
     for (QLabel* label : window->findChildren<QLabel*>()) {
       if (label->buddy() || !label->accessibleName().isEmpty() || !label->accessibleDescription().isEmpty()) continue;
       for (QWidget* next : Beside(label))
@@ -481,9 +483,11 @@ TEST(FormAccessibility, CaptionsTiedAndControlsNamed) {
           break;
         }
     }
-    for (QWidget* w : window->findChildren<QWidget*>())
-      if (NeedsName(w) && !IsPart(w, window))
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+      if (NeedsName(w) && !IsPart(w, window)) {
         EXPECT_FALSE(w->accessibleName().isEmpty()) << Describe(w).toStdString() << " has no accessible name";
+      }
+    }
   }
   FreeForms();
   delete form;

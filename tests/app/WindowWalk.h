@@ -183,7 +183,8 @@ class TWalkTest : public ::testing::Test {
     // As a window manager does, the main window is active again.
     if (QApplication::activeWindow() != Form) {
       Form->activateWindow();
-      QTest::qWaitFor([this] { return QApplication::activeWindow() == Form; }, 2000);
+      EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == Form; }, 2000))
+          << "the main window does not become active again";
     }
   }
 

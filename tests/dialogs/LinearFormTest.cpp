@@ -207,7 +207,9 @@ TEST_F(LinearDialog, EveryOpeningProposesTheImagesOwnLevels) {
       EXPECT_EQ(frmLinear->fedMin->text() + " " + frmLinear->fedMax->text(), QString("%1 %2").arg(c.Min, c.Max));
       // The track starts at a negative minimum: both thumbs at its ends. The
       // histogram of an image with nothing above 0 runs from its minimum.
-      if (image.BlackPoint < 0) EXPECT_EQ(frmLinear->QVRSlider->LowPixel(), 5);
+      if (image.BlackPoint < 0) {
+        EXPECT_EQ(frmLinear->QVRSlider->LowPixel(), 5);
+      }
       EXPECT_EQ(frmLinear->QVRSlider->HighPixel(), 261);
       ASSERT_EQ(frmLinear->Points().size(), 256);
       EXPECT_EQ(frmLinear->Points().first().x(), image.WhitePoint == 0 ? image.BlackPoint : 0.0);

@@ -252,16 +252,20 @@ TEST_F(ProcessingDialogs, RefusalsShowTheirWarningAndMakeNoWindow) {
   EXPECT_EQ(Boxes.back().Text, QStringLiteral("An image of 65535 x 65535 pixels is too large: there is not enough memory for it."));
 }
 
-TEST_F(ProcessingDialogs, CancelMakesNothingAndControlsKeepTheirValues) {
+TEST_F(ProcessingDialogs, CancelMakesNothingAndLeavesTheControlsAsTheOpeningFoundThem) {
   GreyWindow(20, 20, 0, Ramp);
   const int windows = WindowCount();
+  QString opened;
   WithDialog("ScaleGamma", [&](QDialog* dialog) {
+    opened = frmGamma->lblGamma->text();
     SlideTo(frmGamma->trkGamma, 30);
+    EXPECT_EQ(frmGamma->lblGamma->text(), QStringLiteral("3.0"));
     ClickCancel(dialog);
   });
   EXPECT_EQ(frmGamma->result(), int(mrCancel));
+  EXPECT_NE(opened, QStringLiteral("3.0"));
   WithDialog("ScaleGamma", [&](QDialog* dialog) {
-    EXPECT_EQ(frmGamma->lblGamma->text(), QStringLiteral("3.0"));
+    EXPECT_EQ(frmGamma->lblGamma->text(), opened);
     QTest::keyClick(dialog, Qt::Key_Escape);
   });
   EXPECT_EQ(frmGamma->result(), int(mrCancel));

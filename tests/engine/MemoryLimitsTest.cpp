@@ -25,6 +25,7 @@ struct TLimit {
   ~TLimit() { PageMemory::SetLimit(0); }
 };
 
+#if !defined(__SANITIZE_ADDRESS__)
 // The address space this process holds now, read here rather than through
 // PageMemory, whose figure stays 0 while no limit is set. The thread pool's
 // stacks alone may hold hundreds of megabytes.
@@ -36,6 +37,7 @@ std::uint64_t AddressSpaceInUse() {
   std::fclose(f);
   return read ? pages * std::uint64_t(sysconf(_SC_PAGESIZE)) : 0;
 }
+#endif
 
 // 3 * Width rounded up to a multiple of 4, as every 24-bit bitmap row.
 std::int64_t RowOf(std::int64_t Width) { return (3 * Width + 3) / 4 * 4; }

@@ -519,9 +519,13 @@ TEST(MainToolbarsTest, AssistiveToolsSeeNamePressAndStateOfEveryButton) {
       EXPECT_EQ(face->parent()->object(), bar);
       EXPECT_GE(barFace->indexOfChild(face), 0);
       const QString name = face->text(QAccessible::Name);
-      if (a->objectName() == QLatin1String("PhotometryCalcMag")) EXPECT_EQ(name, differential);
-      else if (a->objectName() == QLatin1String("PhotometryCalcAbsMag")) EXPECT_EQ(name, absolute);
-      else EXPECT_EQ(name, Spoken(a->text()));
+      if (a->objectName() == QLatin1String("PhotometryCalcMag")) {
+        EXPECT_EQ(name, differential);
+      } else if (a->objectName() == QLatin1String("PhotometryCalcAbsMag")) {
+        EXPECT_EQ(name, absolute);
+      } else {
+        EXPECT_EQ(name, Spoken(a->text()));
+      }
       EXPECT_FALSE(names.contains(name)) << name.toStdString();
       names.insert(name);
       EXPECT_EQ(face->text(QAccessible::Description), LongHint(a->statusTip()));
