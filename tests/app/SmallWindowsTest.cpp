@@ -349,15 +349,18 @@ TEST(DialogPlacement, OpensWhereItOpenedBefore) {
   std::vector<QPoint> places;
   for (int i = 0; i < 3; ++i) {
     QTimer::singleShot(0, &dialog, [&] {
-      // Read once the window manager has framed and placed it: the position
-      // has held still for a while (a loaded machine is slow to frame).
+      // Read once the window manager has framed and placed it: its frame is
+      // known (until then pos() is the client's corner) and the position has
+      // held still for a while (a loaded machine is slow to frame).
+      auto framed = [&] { return dialog.frameGeometry().topLeft() != dialog.geometry().topLeft(); };
       QPoint last = dialog.pos();
       int still = 0;
-      for (int waited = 0; waited < 8000 && (waited < 500 || still < 400); waited += 50) {
+      for (int waited = 0; waited < 8000 && (waited < 500 || still < 400 || !framed()); waited += 50) {
         QTest::qWait(50);
         still = dialog.pos() == last ? still + 50 : 0;
         last = dialog.pos();
       }
+      EXPECT_TRUE(framed()) << "the window manager gave the dialog no frame";
       places.push_back(dialog.pos());
       dialog.SetModalResult(mrOk);
     });
