@@ -228,12 +228,13 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
       EXPECT_EQ(stream->Poured(), 0) << "the endless stream was read";
     }
     if (c.LeftAlone) {
-      ASSERT_EQ(boxes.Texts.size(), 1u);
+      EXPECT_EQ(boxes.Texts.size(), 1u);
       const QString kind = std::string(c.What).find("file") != std::string::npos
                                ? QStringLiteral("is far larger than any settings file Corvelle Image writes")
                                : QStringLiteral("is not a regular file");
-      EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("The settings file %1 %2").arg(QString::fromStdString(name), kind)))
-          << boxes.Texts[0].toStdString();
+      for (const QString& text : boxes.Texts)
+        EXPECT_TRUE(text.startsWith(QStringLiteral("The settings file %1 %2").arg(QString::fromStdString(name), kind)))
+            << text.toStdString();
       // Nothing was written through it or beside it, nor was it moved.
       EXPECT_EQ(Footprint(folderOf).Entries, before.Entries);
     } else {
@@ -321,8 +322,7 @@ TEST(RegistryStoreFailures, AFailedStoreKeepsTheOldFileAndIsSaid) {
     setrlimit(RLIMIT_FSIZE, &previous);
     EXPECT_EQ(ReadAll(file), old);
     EXPECT_TRUE(alone());
-    ASSERT_EQ(boxes.Texts.size(), 1u);
-    EXPECT_EQ(boxes.Texts[0], said.arg(QStringLiteral("the file could not be written")));
+    EXPECT_EQ(boxes.Texts, std::vector<QString>{said.arg(QStringLiteral("the file could not be written"))});
     // Stored once there is room (what the run set is still to be stored);
     // a later failure is said again.
     StoreValue(20, 'd');
