@@ -29,6 +29,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "support/PipeWatchdog.h"
+#include "support/RunAgain.h"
 
 namespace {
 const QString kKeyA = QStringLiteral("Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Application");
@@ -268,25 +269,6 @@ QString StoredValue() {
 
 constexpr const char* kAllocationFaults = "CORVELLE_TEST_ALLOCATION_FAULTS";
 
-// This test once more in a process of its own, where the allocations that
-// fail may leave blocks of the toolkit's unfreed: no leak check there.
-int RunAgain(const char* Env) {
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) return -2;
-  if (pid == 0) {
-    setenv(Env, "1", 1);
-    setenv("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1", 1);
-    execl(self.c_str(), self.c_str(), filter.c_str(), "--gtest_brief=1", static_cast<char*>(nullptr));
-    _exit(92);
-  }
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -3;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
 }  // namespace
 
 // Storing settings that fails keeps the old file byte for byte and is said
@@ -336,7 +318,7 @@ TEST(RegistryStoreFailures, AFailedStoreKeepsTheOldFileAndIsSaid) {
     EXPECT_EQ(ReadAll(file), stored);
     // Memory that has run out, in a process of its own: an allocation that
     // fails on the way may leave blocks unfreed there.
-    const int code = RunAgain(kAllocationFaults);
+    const int code = RunThisTestAgain(kAllocationFaults, "1", 300);
     EXPECT_EQ(code, 0) << (code >= 100 ? "the store ended the program by a signal" : "");
     TRegistry::SetStorageFile(QString());
     return;
