@@ -14,9 +14,9 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -91,6 +91,8 @@ QString TRegistry::StorageFile() {
 
 namespace {
 constexpr std::size_t kStoreHeadroom = 64 * 1024;
+// Where the headroom is shown to be used, so that no compiler leaves it out.
+char* volatile HeadroomSeen = nullptr;
 
 enum class TStoreFile { Readable, Unreadable, NotAFile, TooLarge };
 
@@ -238,7 +240,7 @@ void TRegistry::Sync() noexcept {
     // The toolkit cannot survive every allocation that fails in the middle of
     // a store (its lock file's cleanup allocates): a store starts only with
     // some memory to spare, which it then finds in the heap.
-    if (writing) std::make_unique<char[]>(kStoreHeadroom)[0] = 0;
+    if (writing) HeadroomSeen = std::make_unique<char[]>(kStoreHeadroom).get();
     Store->sync();
     if (writing && Store->status() == QSettings::AccessError) failure = QStringLiteral("the file could not be written");
   } catch (const std::bad_alloc&) {
