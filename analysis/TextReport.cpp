@@ -45,6 +45,7 @@ class TFileWriter : public TReportWriter {
 };
 
 [[noreturn]] void SaveFailed(const QString& FileName, const TSafeFileWriter& File) {
+  if (File.InPlace()) throw EReportError(msgFolderNotSynced, File.Reason(), true);
   throw EReportError("Cannot create file \"" + FileName.toStdString() + "\".", File.Reason());
 }
 
@@ -114,6 +115,7 @@ void SaveTextReport(const QString& FileName, const TReportLines& Lines) {
 }
 
 QString TextWithReason(const QString& Text, const EReportError& Error) {
+  if (Error.InPlace) return QString::fromStdString(Error.what());
   return Error.Reason.empty() ? Text : Text + QLatin1Char('\n') + QString::fromStdString(Error.Reason);
 }
 

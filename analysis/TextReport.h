@@ -27,11 +27,15 @@ using TReportLines = std::function<void(TReportWriter& Writer)>;
 // A report file or the printer could not be written; what() is the text shown.
 // Reason is the system's reason for a file that could not be written, which
 // what() also holds on its second line.
+// InPlace: the file was written and took its name, and only its folder could
+// not be synced; what() says so, and a window's own text for a failed save
+// gives way to it.
 class EReportError : public std::runtime_error {
  public:
-  explicit EReportError(const std::string& What, const std::string& Reason = {})
-      : std::runtime_error(Reason.empty() ? What : What + "\n" + Reason), Reason(Reason) {}
+  explicit EReportError(const std::string& What, const std::string& Reason = {}, bool InPlace = false)
+      : std::runtime_error(Reason.empty() ? What : What + "\n" + Reason), Reason(Reason), InPlace(InPlace) {}
   std::string Reason;
+  bool InPlace = false;
 };
 
 // "%-Ns": Text padded with blanks on the right to Width characters, never cut.

@@ -360,7 +360,7 @@ TChildForm::TSaveAnswer TChildForm::AskToSave() {
 }
 
 void TChildForm::closeEvent(QCloseEvent* Event) {
-  if (!SkipSavePrompt && Modified && MainForm && MainForm->SavePrompt == 1 && AskToSave() == TSaveAnswer::Cancel) {
+  if (!SkipSavePrompt && Modified && MainForm && MainForm->PromptsForSave() && AskToSave() == TSaveAnswer::Cancel) {
     Event->ignore();
     return;
   }

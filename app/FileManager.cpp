@@ -109,7 +109,9 @@ TChildForm* OpenThrowing(const QString& FileName, TRead Read) {
 bool WrittenOK(const TCodecMessages& Messages) {
   for (const TCodecMessage& m : Messages) {
     if (m.Kind == TCodecMessageKind::Error) return false;
-    if (m.Text.rfind(msgSaveError, 0) == 0 || m.Text == msgFITSColour ||
+    // A file in place whose folder could not be synced is not yet safe to
+    // close the window over.
+    if (m.Text.rfind(msgSaveError, 0) == 0 || m.Text.rfind(msgFolderNotSynced, 0) == 0 || m.Text == msgFITSColour ||
         m.Text.find("The image has not been saved.") != std::string::npos)
       return false;
   }

@@ -425,7 +425,7 @@ bool TMainForm::CloseAllImageWindows() {
   // first, so that Cancel at any prompt leaves every window open.
   QList<QMdiSubWindow*> windows = FMDIArea->subWindowList(QMdiArea::CreationOrder);
   std::reverse(windows.begin(), windows.end());
-  if (SavePrompt == 1) {
+  if (PromptsForSave()) {
     for (QMdiSubWindow* w : windows) {
       auto* child = qobject_cast<TChildForm*>(w);
       if (!child || !child->Modified) continue;

@@ -31,6 +31,8 @@ class TMainForm : public QMainWindow {
   TColor ROIColour = clWhite;
   TColor MkrColour = clWhite;
   int SavePrompt = 0;  // 1: ask before closing a modified image window
+  // Any value that Preferences shows as ticked asks, not only the 1 it stores.
+  bool PromptsForSave() const { return SavePrompt >= 1; }
 
   QMdiArea* MDIArea() const { return FMDIArea; }
   TQVRStatusBar* StatusBar() const { return FStatusBar; }

@@ -327,7 +327,7 @@ void TMainForm::LoadSettings() {
   // Unsaved images are asked about unless the user has chosen otherwise.
   SavePrompt = 1;
   read([&] { SavePrompt = reg.ReadInteger(QStringLiteral("SavePrompt")); });
-  if (frmPreferences) frmPreferences->chkPromptForSave->setChecked(SavePrompt >= 1);
+  if (frmPreferences) frmPreferences->chkPromptForSave->setChecked(PromptsForSave());
   auto readColour = [&](const char* Name) {
     TColor colour = clWhite;
     if (!read([&] {

@@ -175,7 +175,8 @@ mode_t CreationMode() {
 TSafeFileWriter::~TSafeFileWriter() { Abort(); }
 
 std::string SaveFailureText(const std::string& Text, const TSafeFileWriter& Writer) {
-  return Writer.Reason().empty() ? Text : Text + "\n" + Writer.Reason();
+  const std::string first = Writer.InPlace() ? std::string(msgFolderNotSynced) : Text;
+  return Writer.Reason().empty() ? first : first + "\n" + Writer.Reason();
 }
 
 void TSafeFileWriter::Fail(int Errno) {
@@ -231,6 +232,7 @@ bool TSafeFileWriter::Open(const std::string& TargetName) {
   Abort();
   FReason.clear();
   Error = false;
+  FInPlace = false;
   // A file-size limit would end the program in the middle of a save; ignored,
   // it makes the write fail with "File too large" instead.
   ::signal(SIGXFSZ, SIG_IGN);
@@ -390,6 +392,7 @@ bool TSafeFileWriter::Commit() {
     if (dir >= 0) {
       if (const int e = SyncToDisk(dir)) {
         Fail(e);
+        FInPlace = true;
         ok = false;
       }
       ::close(dir);

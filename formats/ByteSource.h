@@ -73,8 +73,12 @@ class TSafeFileWriter {
   // Buffered; false once any write has failed.
   bool Write(const void* Data, std::size_t Count);
   bool WriteZeros(std::size_t Count);
-  // Flushes and renames; false (target untouched) on any failure.
+  // Flushes and renames; false on any failure, with the target untouched
+  // unless InPlace says otherwise.
   bool Commit();
+  // Commit failed only at the folder's sync, after the rename: the new file
+  // has taken the name, but its entry may not yet be lasting.
+  bool InPlace() const { return FInPlace; }
   void Abort();
   bool Ok() const { return Fd >= 0 && !Error; }
   // The system's reason for the first failure ("No space left on device"),
@@ -96,11 +100,17 @@ class TSafeFileWriter {
   int Fd = -1;
   std::string Target, TempName;
   bool Error = false;
+  bool FInPlace = false;
   unsigned char* Buf = nullptr;
   std::size_t Used = 0;
 };
 
-// Text followed by the writer's reason on a second line, when it has one.
+// The first line of the message when only the folder's sync failed.
+inline constexpr const char* msgFolderNotSynced =
+    "The file has been written, but the folder it is in could not be synced to the disk. The new file is in place.";
+
+// Text followed by the writer's reason on a second line, when it has one;
+// msgFolderNotSynced in place of Text when the new file is in place.
 std::string SaveFailureText(const std::string& Text, const TSafeFileWriter& Writer);
 
 // Little- and big-endian helpers.

@@ -123,7 +123,8 @@ TRawImportResult ImportRaw(const std::string& FileName, const TRawImportParams& 
   const std::string notAFile = NotAFileReason(FileName);
   if (!notAFile.empty()) return Refuse("Cannot open file \"" + FileName + "\". " + notAFile);
   TByteSource src;
-  if (!src.OpenFile(FileName)) return Refuse(msgRawError);
+  // A missing file or a link to nothing is said as opening says it.
+  if (!src.OpenFile(FileName)) return Refuse("Cannot open file \"" + FileName + "\". " + src.Reason());
   TRawImportResult r = DecodeRaw(src, Params);
   if (r.Image) r.Caption = "Imported " + FileName.substr(FileName.find_last_of('/') + 1);
   return r;

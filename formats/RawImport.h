@@ -43,6 +43,7 @@ struct TRawImportResult {
 // Integer formats: (sample + Round(Offset)) mod 256 (8 bit) or mod 65536,
 // truncating like the program's mod; 32 bit: sample + Offset, below 0 gives 0.
 // The file must hold Skip + Height rows before anything is allocated. A name
-// that is not a regular file is refused with its name and the reason.
+// that is not a regular file, or that cannot be opened, is refused with its
+// name and the system's reason.
 TRawImportResult ImportRaw(const std::string& FileName, const TRawImportParams& Params);
 TRawImportResult DecodeRaw(TByteSource& Source, const TRawImportParams& Params);

@@ -42,6 +42,10 @@ int MessageDlg(const QString& Text, TMsgDlgType Type, unsigned Buttons, QWidget*
   const QPointer<QWidget> window = QApplication::activeWindow();
   const QPointer<QWidget> focus = QApplication::focusWidget();
   if (!Parent) Parent = QApplication::activeWindow();
+  // The start-up splash stays on top: a box raised while it is up (a
+  // settings file that cannot be read) would sit behind it, unread.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->windowType() == Qt::SplashScreen) w->hide();
   QMessageBox box(icon, Caption(Type), Text, QMessageBox::NoButton, Parent);
   struct Entry {
     unsigned Flag;

@@ -1,13 +1,25 @@
 #include "platform/Registry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <new>
 
 #include "platform/MessageBox.h"
 
@@ -78,31 +90,121 @@ QString TRegistry::StorageFile() {
 }
 
 namespace {
+constexpr std::size_t kStoreHeadroom = 64 * 1024;
+// Where the headroom is shown to be used, so that no compiler leaves it out.
+char* volatile HeadroomSeen = nullptr;
+
+enum class TStoreFile { Readable, Unreadable, NotAFile, TooLarge };
+
 // The store is text as the program writes it: UTF-8 lines. Anything else
 // (UTF-16 or UTF-32, text in another 8-bit encoding, random bytes) would be
-// read as something it is not and written back over what it held.
-bool ReadableAsWritten(const QString& File) {
-  QFile f(File);
-  if (!f.open(QIODevice::ReadOnly)) return true;  // nothing there to lose
-  const QByteArray data = f.readAll();
-  if (data.contains('\0')) return false;
+// read as something it is not and written back over what it held. A named
+// pipe or a device in its place is not opened at all (a pipe would hold the
+// start until someone writes to it, a device may never end), nor is a file
+// far larger than any store the program writes.
+TStoreFile ReadableAsWritten(const QString& File) {
+  const QByteArray name = QFile::encodeName(File);
+  struct stat st {};
+  if (::stat(name.constData(), &st) != 0) return TStoreFile::Readable;  // nothing there to lose
+  if (!S_ISREG(st.st_mode)) return TStoreFile::NotAFile;
+  if (st.st_size > TRegistry::LargestStore) return TStoreFile::TooLarge;
+  // Without waiting: what the name holds may have changed since.
+  const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return TStoreFile::Readable;
+  TStoreFile verdict = TStoreFile::Readable;
+  QByteArray data;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    verdict = TStoreFile::NotAFile;
+  } else {
+    // One byte beyond the limit tells a file that grew past it.
+    const qsizetype limit = qsizetype(TRegistry::LargestStore) + 1;
+    data.resize(std::min<qsizetype>(qsizetype(st.st_size) + 1, limit));
+    qsizetype used = 0;
+    for (;;) {
+      if (used == data.size()) {
+        if (used == limit) break;
+        data.resize(std::min<qsizetype>(2 * used, limit));
+      }
+      const ssize_t n = ::read(fd, data.data() + used, size_t(data.size() - used));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      used += n;
+    }
+    data.truncate(used);
+    if (used == limit) verdict = TStoreFile::TooLarge;
+  }
+  ::close(fd);
+  if (verdict != TStoreFile::Readable) return verdict;
+  if (data.contains('\0')) return TStoreFile::Unreadable;
   QStringDecoder utf8(QStringDecoder::Utf8);
   [[maybe_unused]] const QString text = utf8.decode(data);  // decoding sets the error
-  return !utf8.hasError();
+  return utf8.hasError() ? TStoreFile::Unreadable : TStoreFile::Readable;
+}
+
+// Said in a box, or on one line of the error stream where no box can be made
+// (no application object, or not even the memory for a box).
+void Say(const std::function<QString()>& Text, const char* Short) noexcept {
+  try {
+    const QString text = Text();
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+      MessageBox::ShowWarning(text);
+      return;
+    }
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    return;
+  } catch (...) {
+  }
+  std::fprintf(stderr, "%s\n", Short);
+}
+
+// What a store that is left alone holds while the program runs: a file of
+// its own in a private folder that goes with the program.
+QString StandInFor(const QString& File) {
+  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvelle-settings-XXXXXX"));
+  static QHash<QString, QString> standIns;
+  // Without that folder the values live until the store is closed: nothing
+  // can be made under /proc.
+  if (!folder.isValid()) return QStringLiteral("/proc/self/corvelle-settings/registry.ini");
+  auto it = standIns.find(File);
+  if (it == standIns.end())
+    it = standIns.insert(File, folder.filePath(QStringLiteral("registry-%1.ini").arg(standIns.size() + 1)));
+  return *it;
 }
 }  // namespace
 
 TRegistry::TRegistry() {
   const QString file = StorageFile();
   QDir().mkpath(QFileInfo(file).absolutePath());
-  if (!ReadableAsWritten(file)) {
-    SetAsideUnreadableStore(file);
-    return;
+  switch (ReadableAsWritten(file)) {
+    case TStoreFile::NotAFile:
+    case TStoreFile::TooLarge: LeaveStoreAlone(file); return;
+    case TStoreFile::Unreadable: SetAsideUnreadableStore(file); return;
+    case TStoreFile::Readable: break;
   }
   Store = std::make_unique<QSettings>(file, QSettings::IniFormat);
   // The INI reader drops what it cannot parse and the next write would lose
   // it for good.
   if (Store->status() == QSettings::FormatError) SetAsideUnreadableStore(file);
+}
+
+void TRegistry::LeaveStoreAlone(const QString& File) {
+  Store = std::make_unique<QSettings>(StandInFor(File), QSettings::IniFormat);
+  StandIn = true;
+  static QSet<QString> told;
+  if (told.contains(File)) return;
+  told.insert(File);
+  Say(
+      [&File] {
+        const QFileInfo info(File);
+        const QString what =
+            info.isFile() ? QStringLiteral("is far larger than any settings file Corvelle Image writes (%1 bytes)")
+                                .arg(info.size())
+                          : QStringLiteral("is not a regular file");
+        return QStringLiteral("The settings file %1 %2. It has been left as it is, neither read nor replaced: the "
+                              "settings start from their defaults and are not kept after the program ends.")
+            .arg(QDir::toNativeSeparators(File), what);
+      },
+      "The settings file is not one the program can read; the settings start from their defaults.");
 }
 
 void TRegistry::SetAsideUnreadableStore(const QString& File) {
@@ -127,7 +229,40 @@ void TRegistry::SetAsideUnreadableStore(const QString& File) {
                                 .arg(name, file.errorString()));
 }
 
-TRegistry::~TRegistry() { Store->sync(); }
+TRegistry::~TRegistry() { Sync(); }
+
+void TRegistry::Sync() noexcept {
+  if (!Store) return;
+  const bool writing = Dirty;
+  Dirty = false;
+  QString failure;
+  try {
+    // The toolkit cannot survive every allocation that fails in the middle of
+    // a store (its lock file's cleanup allocates): a store starts only with
+    // some memory to spare, which it then finds in the heap.
+    if (writing) HeadroomSeen = std::make_unique<char[]>(kStoreHeadroom).get();
+    Store->sync();
+    if (writing && Store->status() == QSettings::AccessError) failure = QStringLiteral("the file could not be written");
+  } catch (const std::bad_alloc&) {
+    failure = QStringLiteral("Out of memory");
+  } catch (...) {
+    failure = QStringLiteral("the file could not be written");
+  }
+  if (!writing || StandIn) return;
+  // Told once for a run of failures; a store that goes through ends the run.
+  static bool failing = false;
+  if (failure.isEmpty() || failing) {
+    failing = !failure.isEmpty();
+    return;
+  }
+  failing = true;
+  Say(
+      [&] {
+        return QStringLiteral("The settings could not be stored (%1). The settings file %2 has been left as it was.")
+            .arg(failure, QDir::toNativeSeparators(Store->fileName()));
+      },
+      "The settings could not be stored; the settings file has been left as it was.");
+}
 
 QString TRegistry::Resolve(const QString& Key) const {
   QStringList parts = SplitPath(Key);
@@ -155,9 +290,12 @@ bool TRegistry::CreateKey(const QString& Key) {
   for (const QString& p : parts) {
     path = path.isEmpty() ? p : path + '\\' + p;
     const QString marker = Group(path) + '/' + kMarker;
-    if (!Store->contains(marker)) Store->setValue(marker, QStringLiteral("1"));
+    if (!Store->contains(marker)) {
+      Store->setValue(marker, QStringLiteral("1"));
+      Dirty = true;
+    }
   }
-  Store->sync();
+  Sync();
   return true;
 }
 
@@ -174,7 +312,7 @@ bool TRegistry::OpenKey(const QString& Key, bool CanCreate) {
 }
 
 void TRegistry::CloseKey() {
-  Store->sync();
+  Sync();
   Open = false;
   Current.clear();
 }
@@ -184,7 +322,8 @@ bool TRegistry::DeleteKey(const QString& Key) {
   const QString path = Resolve(Key);
   if (SplitPath(path).isEmpty() || !KeyExists(QLatin1Char('\\') + path)) return false;
   Store->remove(Group(path));
-  Store->sync();
+  Dirty = true;
+  Sync();
   return true;
 }
 
@@ -193,7 +332,8 @@ bool TRegistry::DeleteSubKey(const QString& Name) {
   const QString group = Group(Current) + '/' + Encode(Name);
   if (!Store->contains(group + '/' + kMarker)) return false;
   Store->remove(group);
-  Store->sync();
+  Dirty = true;
+  Sync();
   return true;
 }
 
@@ -224,7 +364,8 @@ bool TRegistry::DeleteStoredSubKey(const QString& Stored) {
   const QString group = Group(Current) + '/' + Stored;
   if (!Store->contains(group + '/' + kMarker)) return false;
   Store->remove(group);
-  Store->sync();
+  Dirty = true;
+  Sync();
   return true;
 }
 
@@ -258,6 +399,7 @@ bool TRegistry::ValueExists(const QString& Name) const {
 bool TRegistry::DeleteValue(const QString& Name) {
   if (!ValueExists(Name)) return false;
   Store->remove(ValueKey(Name));
+  Dirty = true;
   return true;
 }
 
@@ -286,6 +428,7 @@ int TRegistry::GetDataSize(const QString& Name) const {
 void TRegistry::Put(const QString& Name, const QString& Raw) {
   if (!Open) throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(Name));
   Store->setValue(ValueKey(Name), Raw);
+  Dirty = true;
 }
 
 int TRegistry::ReadInteger(const QString& Name) const {

@@ -26,8 +26,13 @@ class TRegistry {
  public:
   // A store file that cannot be parsed is first renamed to "registry.ini.damaged"
   // (or "registry.ini.damaged-2" and on), so that nothing written later
-  // replaces it, and the user is told in a warning box.
+  // replaces it, and the user is told in a warning box. One that is not a
+  // regular file (a named pipe, a device, a link to one) or is larger than
+  // LargestStore is neither opened nor replaced: the values start empty and
+  // live for the program's run only, and the user is told once.
   TRegistry();
+  // Stores what was written. A store that fails (a full disk, no memory left)
+  // keeps the old file; the user is told once, and the program goes on.
   ~TRegistry();
   TRegistry(const TRegistry&) = delete;
   TRegistry& operator=(const TRegistry&) = delete;
@@ -93,6 +98,9 @@ class TRegistry {
   // Where the store lives; an empty path restores the default rule.
   static void SetStorageFile(const QString& Path);
   static QString StorageFile();
+  // Far above any store the program writes (some kilobytes of layouts,
+  // filters and palettes).
+  static constexpr qint64 LargestStore = 16 << 20;
 
  private:
   QString Resolve(const QString& Key) const;  // absolute key path, '\' separated
@@ -101,8 +109,12 @@ class TRegistry {
   QString RawValue(const QString& Name, bool& Found) const;
   void Put(const QString& Name, const QString& Raw);
   void SetAsideUnreadableStore(const QString& File);
+  void LeaveStoreAlone(const QString& File);
+  void Sync() noexcept;
 
   std::unique_ptr<QSettings> Store;
+  bool StandIn = false;  // the store file is left alone
+  bool Dirty = false;    // written since the last sync
   bool Open = false;
   QString Current;
 };

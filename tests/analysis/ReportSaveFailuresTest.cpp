@@ -71,6 +71,7 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
     std::optional<TNode> Node;      // the name is this, not a file
     bool WriteProtected;            // the old file's mode is 0444
     const char* Reason;             // %1: the file's full name
+    int FolderSyncErrno = 0;        // the folder's sync after the rename fails so
   } faults[] = {
       {"", true, 0, {}, false, "File too large"},
       {"missing/", false, 0, {}, false, "No such file or directory"},
@@ -79,9 +80,11 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
       {"fifo-", false, 0, TNode::Fifo, false, "Not a regular file"},
       {"socket-", false, 0, TNode::Socket, false, "Not a regular file"},
       {"device-", false, 0, TNode::CharDevice, false, "Not a regular file"},
+      // The new file is in place: said so, rather than that the save failed.
+      {"", false, 0, {}, false, "Input/output error", EIO},
   };
   const QByteArray old("\x01\x02\x03", 3);
-  int tried = 0, refused = 0;
+  int tried = 0, refused = 0, inPlace = 0;
   for (const auto& w : writers) {
     SCOPED_TRACE(w.File);
     const QString file = dir.filePath(QString::fromLatin1(w.File));
@@ -107,7 +110,7 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
           ASSERT_TRUE(cap.emplace(64).Ok);
         }
         std::optional<savefaults::SyncWatch> sync;
-        if (fault.SyncErrno) sync.emplace(fault.SyncErrno, 0);
+        if (fault.SyncErrno || fault.FolderSyncErrno) sync.emplace(fault.SyncErrno, fault.FolderSyncErrno);
         w.Save();
       }
       ++tried;
@@ -116,6 +119,15 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
       EXPECT_EQ(Boxes[0].Type, w.Type);
       QString reason = QString::fromLatin1(fault.Reason);
       if (fault.WriteProtected) reason = reason.arg(target);
+      if (fault.FolderSyncErrno) {
+        EXPECT_EQ(Boxes[0].Text, QString::fromLatin1(msgFolderNotSynced) + QLatin1Char('\n') + reason);
+        EXPECT_GT(ReadAll(file).size(), 64);
+        --refused;
+        ++inPlace;
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(old) == 3);
+        continue;
+      }
       EXPECT_EQ(Boxes[0].Text, w.FirstLine.arg(target) + QLatin1Char('\n') + reason);
       EXPECT_EQ(ReadAll(file), old);
       if (fault.Node) {
@@ -136,8 +148,9 @@ TEST_F(ReportSaveFailures, EveryWriterKeepsTheOldFileAndSaysWhy) {
     EXPECT_GT(ReadAll(file).size(), 64);
   }
   TFileDialog::SetHook(nullptr);
-  std::printf("[ figures  ] %d report and chart saves onto a failing disk or what must not be replaced: %d refused\n",
-              tried, refused);
+  std::printf("[ figures  ] %d report and chart saves onto a failing disk or what must not be replaced: %d refused, "
+              "%d in place with the folder not synced\n",
+              tried, refused, inPlace);
   // The saved files alone: no temporary survives a failed save.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
             qsizetype(std::size(writers)));

@@ -22,6 +22,7 @@
 #include <limits>
 
 #include "AppTestUtil.h"
+#include "support/RunAgain.h"
 #include "platform/FileDialog.h"
 #include "platform/Registry.h"
 
@@ -457,30 +458,12 @@ namespace {
 constexpr const char* kNoThreads = "CORVELLE_TEST_NO_THREADS";
 
 int RunAgainWithoutThreads(const char* From, int Seconds) {
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid < 0) return -2;
-  if (pid == 0) {
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
+  return RunThisTestAgain(kNoThreads, From, Seconds, [From] {
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) return 90;
     rlimit none{0, 0};
-    if (std::string(From) == "start" && setrlimit(RLIMIT_NPROC, &none) != 0) _exit(91);
-    setenv(kNoThreads, From, 1);
-    // The leak check at exit needs a thread of its own.
-    setenv("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1", 1);
-    execl(self.c_str(), self.c_str(), filter.c_str(), "--gtest_brief=1", static_cast<char*>(nullptr));
-    _exit(92);
-  }
-  for (int waited = 0; waited < Seconds * 20; ++waited) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-    usleep(50000);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1;
+    if (std::string(From) == "start" && setrlimit(RLIMIT_NPROC, &none) != 0) return 91;
+    return 0;
+  });
 }
 }  // namespace
 

@@ -341,4 +341,19 @@ TEST_F(FileDialogsTest, RawImportOfEachLayout) {
   EXPECT_EQ(import(c, 100000, 1, 0, "0", true), nullptr);
   ASSERT_EQ(Boxes.size(), boxes + 1);
   EXPECT_EQ(Boxes.back().Text, QStringLiteral("An error occured importing this file."));
+  // A file that is gone, or a link to nothing, is named with the reason, as
+  // File > Open names it.
+  const QString gone = Dir.filePath(QStringLiteral("gone.raw"));
+  const QString dangling = Dir.filePath(QStringLiteral("dangling.raw"));
+  ASSERT_TRUE(QFile::link(gone, dangling));
+  for (const QString& name : {gone, dangling, Dir.filePath(QStringLiteral("gone.tif"))}) {
+    Boxes.clear();
+    if (name.endsWith(QLatin1String(".raw")))
+      EXPECT_EQ(import(name, 1, 1, 0, "0", true), nullptr);
+    else
+      OpenImageFile(name);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Text, QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(name));
+  }
+  EXPECT_EQ(WindowCount(), windows);
 }

@@ -218,12 +218,16 @@ TEST_F(MainShellTest, UnsavedImagesAreAskedAboutUnlessTheStoredChoiceSaysNot) {
     const char* What;
     std::function<void(TRegistry&)> Store;  // into key A, created
     bool Asks;
+    int Kept;  // stored after the exit
   } stores[] = {
-      {"no settings file", nullptr, true},
-      {"settings without the choice", [](TRegistry& r) { r.WriteInteger("State", 2); }, true},
-      {"the choice stored as off", [](TRegistry& r) { r.WriteInteger("SavePrompt", 0); }, false},
-      {"the choice stored as on", [](TRegistry& r) { r.WriteInteger("SavePrompt", 1); }, true},
-      {"a choice that cannot be read", [](TRegistry& r) { r.WriteString("SavePrompt", QStringLiteral("on")); }, true},
+      {"no settings file", nullptr, true, 1},
+      {"settings without the choice", [](TRegistry& r) { r.WriteInteger("State", 2); }, true, 1},
+      {"the choice stored as off", [](TRegistry& r) { r.WriteInteger("SavePrompt", 0); }, false, 0},
+      {"the choice stored as on", [](TRegistry& r) { r.WriteInteger("SavePrompt", 1); }, true, 1},
+      {"a choice that cannot be read", [](TRegistry& r) { r.WriteString("SavePrompt", QStringLiteral("on")); }, true, 1},
+      // Preferences shows every value from 1 up as on, and so it is.
+      {"the choice stored as 2", [](TRegistry& r) { r.WriteInteger("SavePrompt", 2); }, true, 2},
+      {"the choice stored as -1", [](TRegistry& r) { r.WriteInteger("SavePrompt", -1); }, false, -1},
   };
   const struct {
     const char* What;
@@ -266,7 +270,7 @@ TEST_F(MainShellTest, UnsavedImagesAreAskedAboutUnlessTheStoredChoiceSaysNot) {
         // A stored choice is kept as it was made.
         TRegistry reg;
         ASSERT_TRUE(reg.OpenKey(KeyA, false));
-        EXPECT_EQ(reg.ReadInteger("SavePrompt"), s.Asks ? 1 : 0);
+        EXPECT_EQ(reg.ReadInteger("SavePrompt"), s.Kept);
       }
     }
   }

@@ -389,7 +389,9 @@ TEST(FITSWrite, SaveChoosesTheWriterOrRefuses) {
   // A header without BITPIX takes the File Options choice.
   TFITSHeader noBitpix = {Card("SIMPLE  = T"), Card("OBJECT  = 'x'"), Card("END")};
   EXPECT_TRUE(SaveFITS(dir / "n.fits", noBitpix, grey, 16).empty());
-  EXPECT_EQ(LoadFITS(dir / "n.fits").Image->DataType, 1);
+  const auto noBitpixRead = LoadFITS(dir / "n.fits");
+  ASSERT_TRUE(noBitpixRead.Image);
+  EXPECT_EQ(noBitpixRead.Image->DataType, 1);
 
   TDataImage colour;
   ASSERT_TRUE(colour.Allocate(2, 2, 0, true));
@@ -435,7 +437,9 @@ TEST(FITSWrite, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.fits"));
   EXPECT_EQ(std::filesystem::status(dir / "old.fits").permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-  EXPECT_EQ(LoadFITS(dir / "old.fits").Image->DataType, 1);  // the new content
+  const auto reread = LoadFITS(dir / "old.fits");
+  ASSERT_TRUE(reread.Image);
+  EXPECT_EQ(reread.Image->DataType, 1);  // the new content
 }
 
 TEST(FITSWrite, AnImageWithoutItsPlaneWritesZerosForEveryValue) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstring>
 #include <sstream>
 
@@ -105,7 +106,13 @@ TEST(RawImport, SizesAndSkipsAreCheckedFirst) {
   }
   EXPECT_TRUE(Decode(b, Params(rawFormat12, 4, 33)).Image);  // 33 rows of 6 bytes
   EXPECT_TRUE(Decode(b, Params(rawFormat12, 1, 100000)).Image);  // no bytes per row at all
-  EXPECT_EQ(ImportRaw("/nonexistent/x.raw", Params(rawFormat8, 1, 1)).Messages, err);
+  // A file that cannot be opened is named with the system's reason, as
+  // opening an image names it.
+  TempDir dir;
+  std::filesystem::create_symlink(dir / "gone.raw", dir / "dangling.raw");
+  for (const std::string& name : {std::string("/nonexistent/x.raw"), dir / "dangling.raw"})
+    EXPECT_EQ(ImportRaw(name, Params(rawFormat8, 1, 1)).Messages,
+              (TCodecMessages{{TCodecMessageKind::Error, "Cannot open file \"" + name + "\". No such file or directory"}}));
   // All the data there, but not the memory for the image: said as such.
   PageMemory::SetLimit(1024);  // 200 pixels and their picture need more
   r = Decode(b, Params(rawFormat8, 20, 10));

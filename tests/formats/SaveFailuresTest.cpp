@@ -7,8 +7,11 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 
@@ -136,8 +139,11 @@ TEST(SaveFailures, TheSystemsReasonFollowsOnASecondLine) {
       if (!devices && std::string(c.Name).find("dev") != std::string::npos) continue;
       const std::string reason =
           *c.Reason ? std::string(c.Reason) : "The file \"" + (dir / ("readonly" + e)) + "\" is write-protected";
+      // Refused before anything is written: no temporary is ever synced.
+      savefaults::SyncWatch watch(0, 0);
       const std::string text = w.Write(dir / name);
       EXPECT_EQ(text, SaveText(w.Extension) + "\n" + reason) << name;
+      EXPECT_TRUE(savefaults::SyncWatch::Log().empty()) << name << ": a temporary was written and synced";
       ++tried;
       refused += !text.empty();
     }
@@ -269,6 +275,8 @@ TEST(SaveFailures, TheDataAreSyncedBeforeTheRenameAndAFailedSyncFailsTheSave) {
     const char* Reason;  // empty: saved
     bool Replaced;       // the new file holds the name afterwards
   };
+  // Only the folder's sync failing leaves the new file in place, and the
+  // message says so rather than that the save failed.
   const TCase cases[] = {
       {"both synced", 0, 0, "", true},
       {"the file's sync fails", EIO, 0, "Input/output error", false},
@@ -289,7 +297,8 @@ TEST(SaveFailures, TheDataAreSyncedBeforeTheRenameAndAFailedSyncFailsTheSave) {
         text = w.Write(file);
         log = savefaults::SyncWatch::Log();
       }
-      EXPECT_EQ(text, *c.Reason ? SaveText(w.Extension) + "\n" + c.Reason : std::string());
+      const std::string first = c.Replaced ? std::string(msgFolderNotSynced) : SaveText(w.Extension);
+      EXPECT_EQ(text, *c.Reason ? first + "\n" + c.Reason : std::string());
       failed += !text.empty();
       const Bytes now = ReadBytes(file);
       if (c.Replaced) {
@@ -315,4 +324,97 @@ TEST(SaveFailures, TheDataAreSyncedBeforeTheRenameAndAFailedSyncFailsTheSave) {
               std::size(cases) * writers.size(), failed, kept);
   // No temporary is left by any of them.
   EXPECT_EQ(EntryCount(dir.Path), writers.size());
+}
+
+// The tests run as root, for whom a file is write-protected only when no one
+// may write it; for an ordinary user it is one that user may not write. That
+// branch runs in a child process that has become nobody (65534).
+TEST(SaveFailures, AnOrdinaryUserDoesNotReplaceAFileHeMayNotWrite) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can become nobody";
+  constexpr uid_t kNobody = 65534;
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.Path.c_str(), 0755), 0);
+  const std::string folder = dir / "nobody";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+  TDataImage grey;
+  NoiseImage(grey, 8);
+  const TFastBMP picture = Pattern(8, 8, 3);
+  const std::vector<TNamedWriter> writers = Writers(grey, picture);
+  struct TCase {
+    const char* Name;  // each writer's extension follows
+    uid_t Owner;
+    gid_t Group;
+    mode_t Mode;
+    bool Refused;
+  };
+  // The folder is nobody's, so a rename over any of them would go through.
+  const TCase cases[] = {
+      {"own", kNobody, kNobody, 0644, false},
+      {"own-readonly", kNobody, kNobody, 0444, true},
+      {"roots", 0, 0, 0644, true},
+      {"roots-for-all", 0, 0, 0666, false},
+      {"roots-for-the-group", 0, kNobody, 0664, false},
+  };
+  const Bytes old{4, 5, 6};
+  for (const TNamedWriter& w : writers)
+    for (const TCase& c : cases) {
+      const std::string name = folder + "/" + c.Name + w.Extension;
+      WriteBytes(name, old);
+      ASSERT_EQ(::chown(name.c_str(), c.Owner, c.Group), 0);
+      ASSERT_EQ(::chmod(name.c_str(), c.Mode), 0);
+    }
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(channel[0]);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) _exit(2);
+    // One line a save: its message, its line breaks as '|'.
+    for (const TNamedWriter& w : writers)
+      for (const TCase& c : cases) {
+        std::string text = w.Write(folder + "/" + c.Name + w.Extension);
+        std::replace(text.begin(), text.end(), '\n', '|');
+        text += '\n';
+        if (::write(channel[1], text.data(), text.size()) != ssize_t(text.size())) _exit(3);
+      }
+    _exit(0);
+  }
+  ::close(channel[1]);
+  std::string lines;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) lines.append(buffer, std::size_t(n));
+  ::close(channel[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child could not become nobody or report";
+  std::size_t at = 0;
+  int refused = 0;
+  for (const TNamedWriter& w : writers)
+    for (const TCase& c : cases) {
+      const std::string name = folder + "/" + c.Name + w.Extension;
+      SCOPED_TRACE(name);
+      const std::size_t end = lines.find('\n', at);
+      ASSERT_NE(end, std::string::npos);
+      const std::string text = lines.substr(at, end - at);
+      at = end + 1;
+      struct stat st {};
+      ASSERT_EQ(::stat(name.c_str(), &st), 0);
+      if (c.Refused) {
+        EXPECT_EQ(text, SaveText(w.Extension) + "|The file \"" + name + "\" is write-protected");
+        EXPECT_EQ(ReadBytes(name), old);
+        EXPECT_EQ(st.st_uid, c.Owner);
+        EXPECT_EQ(st.st_mode & 07777, c.Mode);
+        ++refused;
+      } else {
+        EXPECT_EQ(text, "");
+        EXPECT_GT(ReadBytes(name).size(), old.size());
+      }
+    }
+  std::printf("[ figures  ] %zu saves as nobody: %d onto files the user may not write, all refused\n",
+              std::size(cases) * writers.size(), refused);
+  // Nothing left beside them.
+  EXPECT_EQ(EntryCount(folder), std::size(cases) * writers.size());
 }

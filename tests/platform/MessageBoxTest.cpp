@@ -63,13 +63,18 @@ TEST(MessageBoxHook, ModalResultNumbers) {
 
 TEST(MessageBoxReal, ShowsTextAndReturnsPressedButton) {
   // Without a hook a real box comes up; press its No button from a timer.
+  // A start-up splash, which stays on top, gives way to it.
   auto previous = MessageBox::SetHook(nullptr);
+  QWidget splash(nullptr, Qt::SplashScreen | Qt::WindowStaysOnTopHint);
+  splash.show();
   QString seenText, seenTitle;
+  bool splashUp = true;
   QTimer::singleShot(0, [&] {
     for (QWidget* w : QApplication::topLevelWidgets()) {
       if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
         seenText = box->text();
         seenTitle = box->windowTitle();
+        splashUp = splash.isVisible();
         box->button(QMessageBox::No)->click();
       }
     }
@@ -79,6 +84,7 @@ TEST(MessageBoxReal, ShowsTextAndReturnsPressedButton) {
   EXPECT_EQ(r, mrNo);
   EXPECT_EQ(seenText, QStringLiteral("Overwrite?"));
   EXPECT_EQ(seenTitle, QStringLiteral("Confirm"));
+  EXPECT_FALSE(splashUp);
 }
 
 TEST(EngineBoxes, InternalErrorShowsOnlyPositiveCodes) {

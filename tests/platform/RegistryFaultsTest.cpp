@@ -1,0 +1,372 @@
+// The settings file when it is not what the program writes (a named pipe, a
+// device, a link to one, a file far too large) and when storing fails (a full
+// disk, no memory left): the program starts on its defaults or goes on, the
+// file is left as it was, and the user is told once.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "AllocationFaults.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "support/PipeWatchdog.h"
+#include "support/RunAgain.h"
+
+namespace {
+const QString kKeyA = QStringLiteral("Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Application");
+
+// Every box, answered OK.
+struct TBoxes {
+  TBoxes() {
+    Previous = MessageBox::SetHook([this](TMsgDlgType Type, const QString& Text, unsigned) {
+      EXPECT_EQ(Type, TMsgDlgType::mtWarning);
+      Texts.push_back(Text);
+      return int(mrOk);
+    });
+  }
+  ~TBoxes() { MessageBox::SetHook(Previous); }
+  std::vector<QString> Texts;
+  MessageBox::THook Previous;
+};
+
+// A named pipe that pours settings lines into whoever opens it, up to Budget
+// bytes in all, and after that only ends each read: a stand-in, with an end,
+// for a device that never ends (which a test never opens).
+class TEndlessPipe {
+ public:
+  TEndlessPipe(std::string Path, long long Budget) : FPath(std::move(Path)) {
+    FMade = ::mkfifo(FPath.c_str(), 0600) == 0;
+    FOldPipe = std::signal(SIGPIPE, SIG_IGN);
+    FThread = std::thread([this, Budget] {
+      const std::string line = "[HKEY_CURRENT_USER]\nx=sz:1\n";
+      while (!FDone) {
+        const int fd = ::open(FPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {  // no reader yet
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+          continue;
+        }
+        while (!FDone && FPoured < Budget) {
+          pollfd p{fd, POLLOUT, 0};
+          if (::poll(&p, 1, 20) <= 0) continue;
+          const ssize_t n = ::write(fd, line.data(), line.size());
+          if (n < 0 && errno == EAGAIN) continue;
+          if (n <= 0) break;
+          FPoured += n;
+        }
+        ::close(fd);
+      }
+    });
+  }
+  ~TEndlessPipe() {
+    FDone = true;
+    FThread.join();
+    std::signal(SIGPIPE, FOldPipe);
+    ::unlink(FPath.c_str());
+  }
+  TEndlessPipe(const TEndlessPipe&) = delete;
+  TEndlessPipe& operator=(const TEndlessPipe&) = delete;
+  bool Made() const { return FMade; }
+  long long Poured() const { return FPoured; }
+
+ private:
+  std::string FPath;
+  bool FMade = false;
+  std::atomic<bool> FDone{false};
+  std::atomic<long long> FPoured{0};
+  void (*FOldPipe)(int) = SIG_DFL;
+  std::thread FThread;
+};
+
+// What a name is, as far as anyone could have changed it.
+struct TFootprint {
+  std::map<std::string, std::string> Entries;  // every name in the folder: kind, size, times, target
+  bool operator==(const TFootprint&) const = default;
+};
+
+TFootprint Footprint(const std::string& Folder) {
+  TFootprint f;
+  for (const auto& e : std::filesystem::directory_iterator(Folder)) {
+    struct stat st {};
+    ::lstat(e.path().c_str(), &st);
+    std::string what = std::to_string(st.st_mode) + " " + std::to_string(st.st_ino) + " " +
+                       std::to_string(st.st_rdev) + " " + std::to_string(st.st_size) + " " +
+                       std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    if (S_ISLNK(st.st_mode)) what += " -> " + std::filesystem::read_symlink(e.path()).string();
+    f.Entries[e.path().filename().string()] = what;
+  }
+  return f;
+}
+
+QByteArray ReadAll(const QString& Name) {
+  QFile f(Name);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+}
+}  // namespace
+
+// A settings file that is not a regular file, or is far larger than any the
+// program writes, is neither read nor replaced: the run starts on the
+// defaults, its values live as long as the run, the user is told once, and
+// the thing keeps its kind, its times and its place, with nothing beside it.
+TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
+  TBoxes boxes;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string folder = dir.path().toStdString();
+  // The private nodes are numbered as /dev/null (which is never opened);
+  // where they cannot be made here, their rows are skipped and said.
+  const bool devices = ::mknod((folder + "/probe").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  ::unlink((folder + "/probe").c_str());
+  const long long endless = 3 * TRegistry::LargestStore;
+  const struct {
+    const char* What;
+    bool Device;
+    bool LeftAlone;
+    std::function<void(const std::string& Where, const std::string& Name)> Make;
+  } cases[] = {
+      {"a named pipe", false, true, [](const std::string&, const std::string& N) { ::mkfifo(N.c_str(), 0600); }},
+      {"a device", true, true,
+       [](const std::string&, const std::string& N) { ::mknod(N.c_str(), S_IFCHR | 0600, makedev(1, 3)); }},
+      {"a link to a device", true, true,
+       [](const std::string& W, const std::string& N) {
+         ::mknod((W + "/node").c_str(), S_IFCHR | 0600, makedev(1, 3));
+         std::filesystem::create_symlink(W + "/node", N);
+       }},
+      {"a link to a pipe that never ends", false, true,
+       [](const std::string& W, const std::string& N) { std::filesystem::create_symlink(W + "/stream", N); }},
+      {"a folder", false, true, [](const std::string&, const std::string& N) { std::filesystem::create_directory(N); }},
+      {"a file four times the largest read", false, true,
+       [](const std::string&, const std::string& N) {
+         const int fd = ::open(N.c_str(), O_WRONLY | O_CREAT, 0600);
+         const bool sized = fd >= 0 && ::ftruncate(fd, 4 * TRegistry::LargestStore) == 0;
+         if (fd >= 0) ::close(fd);
+         ASSERT_TRUE(sized);
+       }},
+      // What the program may read: a link to its own kind of file, which a
+      // store writes through, and a file of the largest size read.
+      {"a link to a settings file", false, false,
+       [](const std::string& W, const std::string& N) {
+         QFile f(QString::fromStdString(W + "/real.ini"));
+         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         f.write("[HKEY_CURRENT_USER]\n.key=1\n");
+         f.close();
+         std::filesystem::create_symlink(W + "/real.ini", N);
+       }},
+      {"a file of the largest size read", false, false,
+       [](const std::string&, const std::string& N) {
+         QFile f(QString::fromStdString(N));
+         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         QByteArray text("[HKEY_CURRENT_USER]\n.key=1\n");
+         text.append(QByteArray(TRegistry::LargestStore - text.size() - 1, ';')).append('\n');
+         f.write(text);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    if (c.Device && !devices) {
+      std::printf("[ figures  ] %s: not made here (no right to make devices)\n", c.What);
+      continue;
+    }
+    QTemporaryDir where;
+    const std::string folderOf = where.path().toStdString();
+    const std::string name = folderOf + "/registry.ini";
+    // A pipe is opened only by a reader that waits for a writer: the watchdog
+    // comes as that writer after 20 s, so code that would wait ends.
+    std::optional<TPipeWatchdog> watch;
+    if (std::string(c.What) == "a named pipe") {
+      watch.emplace(name, 20);
+      ASSERT_TRUE(watch->Made());
+    } else {
+      c.Make(folderOf, name);
+    }
+    std::optional<TEndlessPipe> stream;
+    if (std::string(c.What).find("never ends") != std::string::npos) {
+      stream.emplace(folderOf + "/stream", endless);
+      ASSERT_TRUE(stream->Made());
+    }
+    const TFootprint before = Footprint(folderOf);
+    TRegistry::SetStorageFile(QString::fromStdString(name));
+    boxes.Texts.clear();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 startMs = 0;
+    {
+      // The start: the defaults, a value set during the run, then the exit.
+      TRegistry reg;
+      startMs = clock.elapsed();
+      EXPECT_FALSE(reg.OpenKey(kKeyA, false));
+      ASSERT_TRUE(reg.OpenKey(kKeyA, true));
+      reg.WriteInteger(QStringLiteral("SavePrompt"), 0);
+    }
+    {
+      // Another look later in the same run sees it, and nothing more is said.
+      TRegistry reg;
+      ASSERT_TRUE(reg.OpenKey(kKeyA, false));
+      EXPECT_EQ(reg.ReadInteger(QStringLiteral("SavePrompt")), 0);
+    }
+    if (watch) {
+      EXPECT_FALSE(watch->Done()) << "the start waited on the pipe";
+    }
+    if (stream) {
+      EXPECT_EQ(stream->Poured(), 0) << "the endless stream was read";
+    }
+    if (c.LeftAlone) {
+      EXPECT_EQ(boxes.Texts.size(), 1u);
+      const QString kind = std::string(c.What).find("file") != std::string::npos
+                               ? QStringLiteral("is far larger than any settings file Corvelle Image writes")
+                               : QStringLiteral("is not a regular file");
+      for (const QString& text : boxes.Texts)
+        EXPECT_TRUE(text.startsWith(QStringLiteral("The settings file %1 %2").arg(QString::fromStdString(name), kind)))
+            << text.toStdString();
+      // Nothing was written through it or beside it, nor was it moved.
+      EXPECT_EQ(Footprint(folderOf).Entries, before.Entries);
+    } else {
+      EXPECT_TRUE(boxes.Texts.empty());
+      // Read and written: what the run set is there the next run.
+      QSettings stored(QString::fromStdString(name), QSettings::IniFormat);
+      EXPECT_EQ(stored.value(QStringLiteral("HKEY_CURRENT_USER/Software/Quorvath/Corvelle Image/2.0ZUL/Application/"
+                                            "SavePrompt")),
+                QStringLiteral("dword:0"));
+      EXPECT_TRUE(std::filesystem::is_symlink(name) == (std::string(c.What).find("link") != std::string::npos));
+    }
+    std::printf("[ figures  ] %s: start %lld ms, %s, %zu box(es)\n", c.What, (long long)startMs,
+                c.LeftAlone ? "defaults, left untouched" : "read and stored", boxes.Texts.size());
+  }
+  TRegistry::SetStorageFile(QString());
+}
+
+namespace {
+// A run of the program that stores settings: a value of Size characters.
+void StoreValue(int Size, char Fill) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(kKeyA, true));
+  reg.WriteString(QStringLiteral("ImageDir"), QString(Size, QLatin1Char(Fill)));
+}
+
+QString StoredValue() {
+  TRegistry reg;
+  if (!reg.OpenKey(kKeyA, false)) return QStringLiteral("(no key)");
+  return reg.ReadString(QStringLiteral("ImageDir"));
+}
+
+constexpr const char* kAllocationFaults = "CORVELLE_TEST_ALLOCATION_FAULTS";
+
+}  // namespace
+
+// Storing settings that fails keeps the old file byte for byte and is said
+// once (in a box, or on one line of the error stream when not even a box can
+// be made), and the program goes on; a store that goes through again ends the
+// failures, so the next one is said again.
+TEST(RegistryStoreFailures, AFailedStoreKeepsTheOldFileAndIsSaid) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("registry.ini"));
+  TRegistry::SetStorageFile(file);
+  TBoxes boxes;
+  const QString said = QStringLiteral("The settings could not be stored (%2). The settings file %1 has been left as it "
+                                      "was.")
+                           .arg(file);
+  auto alone = [&] {
+    return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) ==
+           QStringList{QStringLiteral("registry.ini")};
+  };
+  if (!std::getenv(kAllocationFaults)) {
+    // A disk with no room left: no file this process writes may grow at all
+    // (SIGXFSZ is ignored, as the program's writers ignore it).
+    StoreValue(10, 'a');
+    const QByteArray old = ReadAll(file);
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    void (*oldSignal)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit cap = previous;
+    cap.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &cap), 0);
+    StoreValue(8000, 'b');
+    StoreValue(8000, 'c');  // the same run of failures: not said again
+    setrlimit(RLIMIT_FSIZE, &previous);
+    EXPECT_EQ(ReadAll(file), old);
+    EXPECT_TRUE(alone());
+    EXPECT_EQ(boxes.Texts, std::vector<QString>{said.arg(QStringLiteral("the file could not be written"))});
+    // Stored once there is room (what the run set is still to be stored);
+    // a later failure is said again.
+    StoreValue(20, 'd');
+    EXPECT_EQ(StoredValue(), QString(20, QLatin1Char('d')));
+    const QByteArray stored = ReadAll(file);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &cap), 0);
+    StoreValue(8000, 'e');
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(boxes.Texts.size(), 2u);
+    EXPECT_EQ(ReadAll(file), stored);
+    // Memory that has run out, in a process of its own: an allocation that
+    // fails on the way may leave blocks unfreed there.
+    const int code = RunThisTestAgain(kAllocationFaults, "1", 300);
+    EXPECT_EQ(code, 0) << (code >= 100 ? "the store ended the program by a signal" : "");
+    TRegistry::SetStorageFile(QString());
+    return;
+  }
+  // The store starts when memory has run out: every allocation fails from
+  // its first on. Where the box can still be shown (here: its recorder needs
+  // no memory of its own) it says so; where not even that can be made, one
+  // line goes to the error stream instead.
+  const QString errors = QDir(dir.path()).filePath(QStringLiteral("../registry-faults-stderr.txt"));
+  for (const bool box : {true, false}) {
+    SCOPED_TRACE(box ? "a box can be shown" : "not even a box can be made");
+    StoreValue(10, 'a');
+    const QByteArray old = ReadAll(file);
+    std::vector<QString>().swap(boxes.Texts);
+    if (box) boxes.Texts.reserve(4);
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    const int out = ::open(errors.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(out, 0);
+    ::dup2(out, 2);
+    long failed = 0;
+    {
+      auto reg = std::make_unique<TRegistry>();
+      ASSERT_TRUE(reg->OpenKey(kKeyA, false));
+      reg->WriteString(QStringLiteral("ImageDir"), QString(300, QLatin1Char('f')));
+      allocfaults::Arm(1, true);
+      reg.reset();
+      failed = allocfaults::Disarm();
+    }
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    ::close(out);
+    EXPECT_GE(failed, 1);
+    EXPECT_EQ(ReadAll(file), old);
+    EXPECT_TRUE(alone());
+    if (box) {
+      EXPECT_EQ(boxes.Texts, std::vector<QString>{said.arg(QStringLiteral("Out of memory"))});
+      EXPECT_EQ(ReadAll(errors), QByteArray());
+    } else {
+      EXPECT_TRUE(boxes.Texts.empty());
+      EXPECT_EQ(ReadAll(errors),
+                QByteArray("The settings could not be stored; the settings file has been left as it was.\n"));
+    }
+    // The program goes on, and its next store goes through.
+    StoreValue(12, 'h');
+    EXPECT_EQ(StoredValue(), QString(12, QLatin1Char('h')));
+  }
+  QFile::remove(errors);
+  TRegistry::SetStorageFile(QString());
+}
