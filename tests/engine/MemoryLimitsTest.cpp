@@ -28,7 +28,7 @@ struct TLimit {
 // The address space this process holds now, read here rather than through
 // PageMemory, whose figure stays 0 while no limit is set. The thread pool's
 // stacks alone may hold hundreds of megabytes.
-std::uint64_t AddressSpaceInUse() {
+[[maybe_unused]] std::uint64_t AddressSpaceInUse() {
   std::FILE* f = std::fopen("/proc/self/statm", "re");
   if (!f) return 0;
   unsigned long long pages = 0;
@@ -39,6 +39,12 @@ std::uint64_t AddressSpaceInUse() {
 
 // 3 * Width rounded up to a multiple of 4, as every 24-bit bitmap row.
 std::int64_t RowOf(std::int64_t Width) { return (3 * Width + 3) / 4 * 4; }
+
+// Sets the system's figures for one scope.
+struct TFigures {
+  explicit TFigures(const PageMemory::TMemoryFigures& F) { PageMemory::SetFigures(F); }
+  ~TFigures() { PageMemory::ClearFigures(); }
+};
 }  // namespace
 
 TEST(MemoryLimits, TheSmallestFigureBounds) {
@@ -130,6 +136,89 @@ TEST(MemoryLimits, AnImageCountsItsPictureBesideItsPlanes) {
   EXPECT_EQ(wide.Width, 0);
 }
 
+TEST(MemoryLimits, ImagesLeaveTheInterfaceItsReserve) {
+  using F = PageMemory::TMemoryFigures;
+  constexpr std::uint64_t R = PageMemory::InterfaceReserve;
+  static_assert(R > 0 && R < GiB);
+  const struct {
+    const char* Name;
+    F Figures;
+    std::uint64_t Limit;
+  } limits[] = {
+      {"nothing known", F{}, 16 * GiB - R},
+      {"available", F{8 * GiB, 3 * GiB, 0, 0, 0}, 3 * GiB - R},
+      {"address space left", F{8 * GiB, 6 * GiB, 2 * GiB, 512 * MiB, 0}, 1536 * MiB - R},
+      {"less left than the reserve", F{8 * GiB, 6 * GiB, 2 * GiB, 2 * GiB - R + 1, 0}, 0},
+      {"address space used up", F{8 * GiB, 6 * GiB, 2 * GiB, 3 * GiB, 0}, 0},
+      {"cgroup", F{0, 0, 0, 0, 700 * MiB}, 700 * MiB - R},
+  };
+  for (const auto& c : limits) EXPECT_EQ(PageMemory::ImageLimitFrom(c.Figures), c.Limit) << c.Name;
+
+  // 301 x 203 grey: planes 244412 bytes, a picture 183512 (rows of 904).
+  // Displayed, it needs its planes and three pictures beside the reserve.
+  constexpr std::uint64_t Needs = 301 * 203 * 4 + 3 * 904 * 203;
+  const struct {
+    const char* Name;
+    F Figures;
+    bool Allocated;
+  } images[] = {
+      {"available: just enough", F{0, R + Needs, 0, 0, 0}, true},
+      {"available: one byte short", F{0, R + Needs - 1, 0, 0, 0}, false},
+      {"available: the image fits, the reserve does not", F{0, Needs + R / 2, 0, 0, 0}, false},
+      {"address space: just enough", F{0, 0, 4 * GiB, 4 * GiB - R - Needs, 0}, true},
+      {"address space: one byte short", F{0, 0, 4 * GiB, 4 * GiB - R - Needs + 1, 0}, false},
+      {"cgroup: one byte short", F{0, 0, 0, 0, R + Needs - 1}, false},
+  };
+  for (const auto& c : images) {
+    TFigures figures(c.Figures);
+    TDataImage img;
+    EXPECT_EQ(img.Allocate(301, 203, 1, false), c.Allocated) << c.Name;
+    EXPECT_EQ(img.Pixels != nullptr, c.Allocated) << c.Name;
+  }
+  // Planes taken count against what is left (the pictures are not taken
+  // yet): the second of two images that each fit alone is refused.
+  TFigures figures(F{0, R + 301 * 203 * 4 + Needs - 1, 0, 0, 0});
+  TDataImage first, second;
+  EXPECT_TRUE(first.Allocate(301, 203, 1, false));
+  EXPECT_FALSE(second.Allocate(301, 203, 1, false));
+  first.FreeData();
+  EXPECT_TRUE(second.Allocate(301, 203, 1, false));
+}
+
+TEST(MemoryLimits, AnImageNeverDisplayedNeedsRoomForItsPlanesAlone) {
+  // 301 x 203: grey plane 244412 bytes, colour plane 183309; a picture of
+  // 183512 bytes is counted only for an image that is displayed.
+  using U = TDataImage::TUse;
+  constexpr std::uint64_t Grey = 301 * 203 * 4, Colour = 301 * 203 * 3, Picture = 904 * 203;
+  const struct {
+    std::uint64_t Limit;
+    bool Colour;
+    U Use;
+    bool Allocated;
+  } cases[] = {
+      {Grey, false, U::PlanesOnly, true},
+      {Grey - 1, false, U::PlanesOnly, false},
+      {Grey + Colour, true, U::PlanesOnly, true},
+      {Grey + Colour - 1, true, U::PlanesOnly, false},
+      {Grey + 3 * Picture - 1, false, U::Displayed, false},
+      {Grey + 3 * Picture, false, U::Displayed, true},
+  };
+  for (const auto& c : cases) {
+    TLimit limit(c.Limit);
+    TDataImage img;
+    EXPECT_EQ(img.Allocate(301, 203, 3, c.Colour, c.Use), c.Allocated) << c.Limit;
+    EXPECT_EQ(img.HasPlanes(), c.Allocated) << c.Limit;
+    EXPECT_EQ(img.Width, c.Allocated ? 301 : 0) << c.Limit;
+  }
+  // Under the system's figures the reserve still holds.
+  constexpr std::uint64_t R = PageMemory::InterfaceReserve;
+  for (const auto& [room, allocated] : {std::pair{R + Grey, true}, {R + Grey - 1, false}}) {
+    TFigures figures(PageMemory::TMemoryFigures{0, room, 0, 0, 0});
+    TDataImage img;
+    EXPECT_EQ(img.Allocate(301, 203, 3, false, U::PlanesOnly), allocated) << room;
+  }
+}
+
 TEST(MemoryLimits, AFailedResizeKeepsAWholeBuffer) {
   TFastBMP bmp;
   bmp.SetSize(5, 3);
@@ -185,7 +274,7 @@ TEST(MemoryLimits, UnderARealAddressSpaceLimit) {
     if (used == 0) _exit(9);
     rlimit r{};
     getrlimit(RLIMIT_AS, &r);
-    r.rlim_cur = rlim_t(used + 256 * MiB);
+    r.rlim_cur = rlim_t(used + PageMemory::InterfaceReserve + 256 * MiB);
     if (setrlimit(RLIMIT_AS, &r) != 0) _exit(10);
     const PageMemory::TMemoryFigures f = PageMemory::CurrentFigures();
     if (f.AddressLimit != r.rlim_cur || f.AddressUsed < used) _exit(11);
