@@ -6,10 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <barrier>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <thread>
+#include <vector>
 
 #include "engine/DataImage.h"
 #include "engine/QVRFastBMP.h"
@@ -35,6 +40,27 @@ struct TLimit {
   const bool read = std::fscanf(f, "%llu", &pages) == 1;
   std::fclose(f);
   return read ? pages * std::uint64_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// The exit code of Body run in a child process whose address space is limited
+// to what it holds now plus Above (the limit would bind the whole test
+// program); 100 + the step that failed before Body could run.
+[[maybe_unused]] int ExitCodeUnderAddressLimit(std::uint64_t Above,
+                                               const std::function<int(std::uint64_t Used, rlim_t Limit)>& Body) {
+  const pid_t child = fork();
+  if (child < 0) return 101;
+  if (child == 0) {
+    const std::uint64_t used = AddressSpaceInUse();
+    if (used == 0) _exit(102);
+    rlimit r{};
+    getrlimit(RLIMIT_AS, &r);
+    r.rlim_cur = rlim_t(used + Above);
+    if (setrlimit(RLIMIT_AS, &r) != 0) _exit(103);
+    _exit(Body(used, r.rlim_cur));
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 104;
+  return WEXITSTATUS(status);
 }
 
 // 3 * Width rounded up to a multiple of 4, as every 24-bit bitmap row.
@@ -266,40 +292,56 @@ TEST(MemoryLimits, UnderARealAddressSpaceLimit) {
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory, so no address-space limit can be set; "
                   "MemoryLimits.TheSmallestFigureBounds checks the same computation";
 #else
-  // In a child: the limit would bind the whole test program.
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const std::uint64_t used = AddressSpaceInUse();
-    if (used == 0) _exit(9);
-    rlimit r{};
-    getrlimit(RLIMIT_AS, &r);
-    r.rlim_cur = rlim_t(used + PageMemory::InterfaceReserve + 256 * MiB);
-    if (setrlimit(RLIMIT_AS, &r) != 0) _exit(10);
+  const auto body = [](std::uint64_t Used, rlim_t Limit) {
     const PageMemory::TMemoryFigures f = PageMemory::CurrentFigures();
-    if (f.AddressLimit != r.rlim_cur || f.AddressUsed < used) _exit(11);
+    if (f.AddressLimit != Limit || f.AddressUsed < Used) return 11;
     const std::uint64_t limit = PageMemory::Limit();
-    if (limit > 256 * MiB || limit < 128 * MiB) _exit(12);
+    if (limit > 256 * MiB || limit < 128 * MiB) return 12;
     // 400 MB of planes and 900 MB of pictures: refused at once.
     TDataImage img;
-    if (img.Allocate(10000, 10000, 3, false) || img.Pixels) _exit(13);
+    if (img.Allocate(10000, 10000, 3, false) || img.Pixels) return 13;
     // A small one still fits and renders.
-    if (!img.Allocate(100, 100, 3, false)) _exit(14);
+    if (!img.Allocate(100, 100, 3, false)) return 14;
     img.UpdateBitmap();
     // A picture larger than what is left cannot be had, and says so.
     TFastBMP bmp;
     bmp.SetSize(10, 10);
     try {
       bmp.SetSize(20000, 20000);
-      _exit(15);
+      return 15;
     } catch (const std::bad_alloc&) {
     }
-    if (bmp.Width != 10 || bmp.Height != 10 || bmp.Rows.size() != 10) _exit(16);
-    _exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (bmp.Width != 10 || bmp.Height != 10 || bmp.Rows.size() != 10) return 16;
+    return 0;
+  };
+  EXPECT_EQ(ExitCodeUnderAddressLimit(PageMemory::InterfaceReserve + 256 * MiB, body), 0);
+#endif
+}
+
+TEST(MemoryLimits, ThreadsTakeNoAddressSpaceOfTheirOwnUnderALimit) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer has its own allocator and no address-space limit can be set";
+#else
+  // Six threads that each allocate would take an arena of 64 MB apiece;
+  // sharing, they take little more than their stacks.
+  const auto body = [](std::uint64_t Used, rlim_t) {
+    PageMemory::ShareAllocatorArenas();
+    constexpr int N = 6;
+    std::barrier started(N + 1), done(N + 1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < N; ++i)
+      threads.emplace_back([&] {
+        void* volatile p = std::malloc(100);
+        started.arrive_and_wait();
+        done.arrive_and_wait();
+        std::free(p);
+      });
+    started.arrive_and_wait();
+    const std::uint64_t grown = AddressSpaceInUse() - Used;
+    done.arrive_and_wait();
+    for (auto& t : threads) t.join();
+    return grown < 3 * 64 * MiB ? 0 : 11;
+  };
+  EXPECT_EQ(ExitCodeUnderAddressLimit(2 * GiB, body), 0);
 #endif
 }
