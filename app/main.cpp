@@ -1,3 +1,7 @@
 #include "app/StartUp.h"
+#include "platform/PageMemory.h"
 
-int main(int argc, char** argv) { return RunProgram(argc, argv); }
+int main(int argc, char** argv) {
+  PageMemory::ShareAllocatorArenas();
+  return RunProgram(argc, argv);
+}

@@ -34,16 +34,16 @@ TDataImage::~TDataImage() {
   FreeComplex();
 }
 
-bool TDataImage::Allocate(int NewWidth, int NewHeight, std::uint8_t NewDataType, bool Colour) {
+bool TDataImage::Allocate(int NewWidth, int NewHeight, std::uint8_t NewDataType, bool Colour, TUse Use) {
   FreeData();
   if (NewWidth < 0 || NewHeight < 0) return false;
   const std::int64_t count = std::int64_t(NewWidth) * NewHeight;
-  // An image is shown: its picture (the render buffer and the window's copy of
+  // A displayed image's picture (the render buffer and the window's copy of
   // it, made through one more) must fit beside the planes, or the window would
   // open without one.
   std::int64_t rowBytes = 0;
   std::uint64_t pictureBytes = 0;
-  if (!TFastBMP::PictureBytes(NewWidth, NewHeight, rowBytes, pictureBytes)) return false;
+  if (Use == TUse::Displayed && !TFastBMP::PictureBytes(NewWidth, NewHeight, rowBytes, pictureBytes)) return false;
   const std::uint64_t pixelBytes = std::uint64_t(count) * sizeof(float);
   const std::uint64_t rgbBytes = Colour ? std::uint64_t(count) * sizeof(TRGBPixel) : 0;
   if (pixelBytes + rgbBytes + 3 * pictureBytes > PageMemory::Limit()) return false;

@@ -74,7 +74,11 @@ class TDataImage {
   // Releases any planes held, then allocates zero-filled planes for the new
   // size. Refuses (returns false, no planes, sizes unchanged) for a negative
   // side or a size page memory cannot give. A zero side gives no planes.
-  bool Allocate(int NewWidth, int NewHeight, std::uint8_t NewDataType, bool Colour);
+  // An image that is displayed is admitted only when its picture fits beside
+  // the planes; one that never is (a calibration frame, a block of a series
+  // being combined) needs room for its planes alone.
+  enum class TUse : std::uint8_t { Displayed, PlanesOnly };
+  bool Allocate(int NewWidth, int NewHeight, std::uint8_t NewDataType, bool Colour, TUse Use = TUse::Displayed);
   void FreeData();
   // Sized by its own arguments but indexed by the image's Width; false (and
   // HasComplex False) when the plane cannot be had.

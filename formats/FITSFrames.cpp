@@ -95,7 +95,7 @@ const float* TFITSFrameReader::ReadRows(int First, int Count) {
   if (!FSource->ReadExact(FRaw.data(), bytes) || FSource->Failed()) throw EFITSError(msgOpenError);
   // The codec's own conversion, on the block as if it were a whole image.
   if (FBlock.Width != FWidth || FBlock.Height != Count || !FBlock.Pixels) {
-    if (!FBlock.Allocate(FWidth, Count, 3, false)) throw std::bad_alloc();
+    if (!FBlock.Allocate(FWidth, Count, 3, false, TDataImage::TUse::PlanesOnly)) throw std::bad_alloc();
   }
   FBlockHeader.back() = MakeIntegerCard("NAXIS2", Count);
   TByteSource block(FRaw.data(), bytes);
@@ -116,7 +116,7 @@ TFrameLoadResult LoadFITSFrame(const std::string& FileName, TDataImage& Image) {
   TFITSFrameReader reader;
   if (!reader.Open(FileName, r.Error)) return r;
   const int w = reader.Width(), h = reader.Height();
-  if (!Image.Allocate(w, h, 3, false)) {
+  if (!Image.Allocate(w, h, 3, false, TDataImage::TUse::PlanesOnly)) {
     r.Error = FrameOpenMessage(FileName) + "  " + FITSAllocationFailure(w, h);
     return r;
   }
@@ -131,7 +131,9 @@ TFrameLoadResult LoadFITSFrame(const std::string& FileName, TDataImage& Image) {
   } catch (const std::exception& e) {
     Image.FreeData();
     Image.Width = Image.Height = 0;
-    r.Error = FrameOpenMessage(FileName) + "  " + e.what();
+    // The reader's buffers may be what memory cannot hold.
+    const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+    r.Error = FrameOpenMessage(FileName) + "  " + (memory ? FITSAllocationFailure(w, h) : e.what());
     return r;
   }
   Image.AutoScale();

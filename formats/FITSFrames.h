@@ -50,8 +50,9 @@ struct TFrameLoadResult {
   std::string Error;        // the error box's text when not Ok
   TCodecMessages Warnings;  // shown after a successful read
 };
-// A whole frame as a floating-point grey image (data type 3). Image is left
-// without pixels and sides when the file is refused.
+// A whole frame as a floating-point grey image (data type 3), admitted for
+// its planes alone: a frame is never displayed. Image is left without pixels
+// and sides when the file is refused.
 TFrameLoadResult LoadFITSFrame(const std::string& FileName, TDataImage& Image);
 // The calibration dialog's frames follow that rule.
 inline TFrameLoadResult LoadCalibrationFrame(const std::string& FileName, TDataImage& Image) {

@@ -1,5 +1,6 @@
 #include "platform/PageMemory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -9,11 +10,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace PageMemory {
 namespace {
 std::atomic<std::uint64_t> g_limit{0};
+std::atomic<std::uint64_t> g_held{0};  // bytes of page memory taken and not released
+
+// Figures set by a test, and the page memory held when they were set.
+std::mutex g_setLock;
+bool g_set = false;
+TMemoryFigures g_setFigures;
+std::uint64_t g_heldAtSet = 0;
 
 std::uint64_t PhysicalBytes() noexcept {
   long pages = sysconf(_SC_PHYS_PAGES);
@@ -107,6 +116,16 @@ std::uint64_t GroupLimit() noexcept {
 }  // namespace
 
 TMemoryFigures CurrentFigures() noexcept {
+  {
+    const std::lock_guard<std::mutex> lock(g_setLock);
+    if (g_set) {
+      TMemoryFigures f = g_setFigures;
+      const std::uint64_t held = g_held.load(), taken = held > g_heldAtSet ? held - g_heldAtSet : 0;
+      if (f.Available) f.Available = f.Available > taken ? f.Available - taken : 1;
+      if (f.AddressLimit) f.AddressUsed += taken;
+      return f;
+    }
+  }
   TMemoryFigures f;
   f.Physical = PhysicalBytes();
   f.Available = AvailableBytes();
@@ -134,12 +153,34 @@ std::uint64_t LimitFrom(const TMemoryFigures& Figures) noexcept {
   return known ? limit : std::uint64_t(1) << 34;  // 16 GiB if unknown
 }
 
+std::uint64_t ImageLimitFrom(const TMemoryFigures& Figures) noexcept {
+  const std::uint64_t limit = LimitFrom(Figures);
+  return limit > InterfaceReserve ? limit - InterfaceReserve : 0;
+}
+
 std::uint64_t Limit() noexcept {
   std::uint64_t l = g_limit.load();
-  return l ? l : LimitFrom(CurrentFigures());
+  return l ? l : ImageLimitFrom(CurrentFigures());
 }
 
 void SetLimit(std::uint64_t Bytes) noexcept { g_limit.store(Bytes); }
+
+void SetFigures(const TMemoryFigures& Figures) noexcept {
+  const std::lock_guard<std::mutex> lock(g_setLock);
+  g_set = true;
+  g_setFigures = Figures;
+  g_heldAtSet = g_held.load();
+}
+
+void ClearFigures() noexcept {
+  const std::lock_guard<std::mutex> lock(g_setLock);
+  g_set = false;
+}
+
+void ShareAllocatorArenas() noexcept {
+  struct rlimit r {};
+  if (getrlimit(RLIMIT_AS, &r) == 0 && r.rlim_cur != RLIM_INFINITY) mallopt(M_ARENA_MAX, 2);
+}
 
 bool CheckedBytes(std::int64_t Count, std::size_t ElemSize, std::size_t& Bytes) noexcept {
   if (Count < 0) return false;
@@ -150,9 +191,14 @@ bool CheckedBytes(std::int64_t Count, std::size_t ElemSize, std::size_t& Bytes) 
 }
 
 void* Allocate(std::size_t Bytes) noexcept {
+  // One admission at a time, so that each sees what the one before took:
+  // blocks of a series are allocated on several threads at once.
+  static std::mutex admitting;
+  const std::lock_guard<std::mutex> lock(admitting);
   if (Bytes == 0 || Bytes > Limit()) return nullptr;
   void* p = mmap(nullptr, Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return nullptr;
+  g_held += Bytes;
   // Huge pages make the first touch of a large plane several times cheaper;
   // where the kernel has none this is a hint it ignores.
   if (Bytes >= (std::size_t(4) << 20)) madvise(p, Bytes, MADV_HUGEPAGE);
@@ -160,7 +206,7 @@ void* Allocate(std::size_t Bytes) noexcept {
 }
 
 void Release(void* Block, std::size_t Bytes) noexcept {
-  if (Block && Bytes) munmap(Block, Bytes);
+  if (Block && Bytes && munmap(Block, Bytes) == 0) g_held -= Bytes;
 }
 
 }  // namespace PageMemory

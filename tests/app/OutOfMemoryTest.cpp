@@ -181,3 +181,50 @@ TEST_F(OutOfMemory, TheApplicationNamesExhaustedMemory) {
     EXPECT_EQ(Boxes[0].Text, c.Text);
   }
 }
+
+// A command whose new window would fit in what the system leaves, but only by
+// eating into the room kept for the interface, says "Out of memory" and
+// leaves every window as it was; with the reserve kept as well it goes through.
+TEST_F(OutOfMemory, CommandsLeaveTheInterfaceItsReserve) {
+  TChildForm* grey = GreyWindow(301, 203, 1, [](int x, int y) { return float(x * 3 + y); });
+  TChildForm* colour =
+      ColourWindow(301, 203, [](int x, int y) { return TRGBPixel{std::uint8_t(x), std::uint8_t(y), 9}; });
+  // A new window of 301 x 203: its planes and three pictures (rows of 904).
+  constexpr std::uint64_t Grey = 301 * 203 * 4, Colour = 301 * 203 * 3, Pictures = 3 * 904 * 203;
+  constexpr std::uint64_t R = PageMemory::InterfaceReserve;
+  struct TCase {
+    const char* Action;
+    TChildForm* Active;
+    std::uint64_t Needs;
+  };
+  const TCase cases[] = {
+      {"FilterBlurLittle", grey, Grey + Pictures},
+      {"EditDuplicate", colour, Grey + Colour + Pictures},
+      {"ProcessColourToGrey", colour, Grey + Pictures},
+  };
+  for (const TCase& c : cases) {
+    for (const std::uint64_t room : {c.Needs + R / 2, c.Needs + R - 1, c.Needs + R}) {
+      SCOPED_TRACE(testing::Message() << c.Action << " with " << room << " bytes left");
+      Form->MDIArea()->setActiveSubWindow(c.Active);
+      const auto before = Shown();
+      Boxes.clear();
+      Errors.clear();
+      PageMemory::SetFigures(PageMemory::TMemoryFigures{0, room, 0, 0, 0});
+      TriggerFromLoop(Form->Action(QString::fromLatin1(c.Action)));
+      PageMemory::ClearFigures();
+      FlushDeletes();
+      if (room < c.Needs + R) {
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_EQ(Boxes[0].Text, QStringLiteral("Out of memory"));
+        EXPECT_EQ(Shown(), before);
+        continue;
+      }
+      EXPECT_TRUE(Boxes.empty());
+      ASSERT_EQ(Form->MDIChildren().size(), before.size() + 1);
+      TChildForm* made = Form->ActiveMDIChild();
+      EXPECT_EQ(made->ImageDisplay->Source().size(), QSize(301, 203));
+      made->setAttribute(Qt::WA_DeleteOnClose, false);
+      delete made;
+    }
+  }
+}

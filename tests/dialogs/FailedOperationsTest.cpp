@@ -96,9 +96,10 @@ TEST_F(FailedOperations, LeaveNoWindowThatLooksLikeAResult) {
   }
 }
 
-// Memory that runs out under a dialog's OK is said as "Out of memory" (a
-// frame file: that there is not enough memory to open it), the dialog stays
-// open and no window is made.
+// Memory that runs out under a dialog's OK is said as "Out of memory", the
+// dialog stays open and no window is made. A calibration frame needs room
+// for its planes alone: here it is read, and the result window is what does
+// not fit.
 TEST_F(FailedOperations, OutOfMemoryIsSaidAsSuchByEveryDialog) {
   const QString memory = QStringLiteral("Out of memory");
   TDataImage frame;
@@ -147,7 +148,7 @@ TEST_F(FailedOperations, OutOfMemoryIsSaidAsSuchByEveryDialog) {
          frmCalibrate->edtDark->setText(dark);
          frmCalibrate->chkRemember->setChecked(false);
        },
-       QStringLiteral("Could not open file %1.  ").arg(dark) + QString::fromLatin1(msgFITSNoMemory)},
+       memory},
   };
   int said = 0;
   for (const TCase& c : cases) {

@@ -6,10 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <barrier>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <thread>
+#include <vector>
 
 #include "engine/DataImage.h"
 #include "engine/QVRFastBMP.h"
@@ -29,7 +34,7 @@ struct TLimit {
 // The address space this process holds now, read here rather than through
 // PageMemory, whose figure stays 0 while no limit is set. The thread pool's
 // stacks alone may hold hundreds of megabytes.
-std::uint64_t AddressSpaceInUse() {
+[[maybe_unused]] std::uint64_t AddressSpaceInUse() {
   std::FILE* f = std::fopen("/proc/self/statm", "re");
   if (!f) return 0;
   unsigned long long pages = 0;
@@ -39,8 +44,35 @@ std::uint64_t AddressSpaceInUse() {
 }
 #endif
 
+// The exit code of Body run in a child process whose address space is limited
+// to what it holds now plus Above (the limit would bind the whole test
+// program); 100 + the step that failed before Body could run.
+[[maybe_unused]] int ExitCodeUnderAddressLimit(std::uint64_t Above,
+                                               const std::function<int(std::uint64_t Used, rlim_t Limit)>& Body) {
+  const pid_t child = fork();
+  if (child < 0) return 101;
+  if (child == 0) {
+    const std::uint64_t used = AddressSpaceInUse();
+    if (used == 0) _exit(102);
+    rlimit r{};
+    getrlimit(RLIMIT_AS, &r);
+    r.rlim_cur = rlim_t(used + Above);
+    if (setrlimit(RLIMIT_AS, &r) != 0) _exit(103);
+    _exit(Body(used, r.rlim_cur));
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 104;
+  return WEXITSTATUS(status);
+}
+
 // 3 * Width rounded up to a multiple of 4, as every 24-bit bitmap row.
 std::int64_t RowOf(std::int64_t Width) { return (3 * Width + 3) / 4 * 4; }
+
+// Sets the system's figures for one scope.
+struct TFigures {
+  explicit TFigures(const PageMemory::TMemoryFigures& F) { PageMemory::SetFigures(F); }
+  ~TFigures() { PageMemory::ClearFigures(); }
+};
 }  // namespace
 
 TEST(MemoryLimits, TheSmallestFigureBounds) {
@@ -132,6 +164,89 @@ TEST(MemoryLimits, AnImageCountsItsPictureBesideItsPlanes) {
   EXPECT_EQ(wide.Width, 0);
 }
 
+TEST(MemoryLimits, ImagesLeaveTheInterfaceItsReserve) {
+  using F = PageMemory::TMemoryFigures;
+  constexpr std::uint64_t R = PageMemory::InterfaceReserve;
+  static_assert(R > 0 && R < GiB);
+  const struct {
+    const char* Name;
+    F Figures;
+    std::uint64_t Limit;
+  } limits[] = {
+      {"nothing known", F{}, 16 * GiB - R},
+      {"available", F{8 * GiB, 3 * GiB, 0, 0, 0}, 3 * GiB - R},
+      {"address space left", F{8 * GiB, 6 * GiB, 2 * GiB, 512 * MiB, 0}, 1536 * MiB - R},
+      {"less left than the reserve", F{8 * GiB, 6 * GiB, 2 * GiB, 2 * GiB - R + 1, 0}, 0},
+      {"address space used up", F{8 * GiB, 6 * GiB, 2 * GiB, 3 * GiB, 0}, 0},
+      {"cgroup", F{0, 0, 0, 0, 700 * MiB}, 700 * MiB - R},
+  };
+  for (const auto& c : limits) EXPECT_EQ(PageMemory::ImageLimitFrom(c.Figures), c.Limit) << c.Name;
+
+  // 301 x 203 grey: planes 244412 bytes, a picture 183512 (rows of 904).
+  // Displayed, it needs its planes and three pictures beside the reserve.
+  constexpr std::uint64_t Needs = 301 * 203 * 4 + 3 * 904 * 203;
+  const struct {
+    const char* Name;
+    F Figures;
+    bool Allocated;
+  } images[] = {
+      {"available: just enough", F{0, R + Needs, 0, 0, 0}, true},
+      {"available: one byte short", F{0, R + Needs - 1, 0, 0, 0}, false},
+      {"available: the image fits, the reserve does not", F{0, Needs + R / 2, 0, 0, 0}, false},
+      {"address space: just enough", F{0, 0, 4 * GiB, 4 * GiB - R - Needs, 0}, true},
+      {"address space: one byte short", F{0, 0, 4 * GiB, 4 * GiB - R - Needs + 1, 0}, false},
+      {"cgroup: one byte short", F{0, 0, 0, 0, R + Needs - 1}, false},
+  };
+  for (const auto& c : images) {
+    TFigures figures(c.Figures);
+    TDataImage img;
+    EXPECT_EQ(img.Allocate(301, 203, 1, false), c.Allocated) << c.Name;
+    EXPECT_EQ(img.Pixels != nullptr, c.Allocated) << c.Name;
+  }
+  // Planes taken count against what is left (the pictures are not taken
+  // yet): the second of two images that each fit alone is refused.
+  TFigures figures(F{0, R + 301 * 203 * 4 + Needs - 1, 0, 0, 0});
+  TDataImage first, second;
+  EXPECT_TRUE(first.Allocate(301, 203, 1, false));
+  EXPECT_FALSE(second.Allocate(301, 203, 1, false));
+  first.FreeData();
+  EXPECT_TRUE(second.Allocate(301, 203, 1, false));
+}
+
+TEST(MemoryLimits, AnImageNeverDisplayedNeedsRoomForItsPlanesAlone) {
+  // 301 x 203: grey plane 244412 bytes, colour plane 183309; a picture of
+  // 183512 bytes is counted only for an image that is displayed.
+  using U = TDataImage::TUse;
+  constexpr std::uint64_t Grey = 301 * 203 * 4, Colour = 301 * 203 * 3, Picture = 904 * 203;
+  const struct {
+    std::uint64_t Limit;
+    bool Colour;
+    U Use;
+    bool Allocated;
+  } cases[] = {
+      {Grey, false, U::PlanesOnly, true},
+      {Grey - 1, false, U::PlanesOnly, false},
+      {Grey + Colour, true, U::PlanesOnly, true},
+      {Grey + Colour - 1, true, U::PlanesOnly, false},
+      {Grey + 3 * Picture - 1, false, U::Displayed, false},
+      {Grey + 3 * Picture, false, U::Displayed, true},
+  };
+  for (const auto& c : cases) {
+    TLimit limit(c.Limit);
+    TDataImage img;
+    EXPECT_EQ(img.Allocate(301, 203, 3, c.Colour, c.Use), c.Allocated) << c.Limit;
+    EXPECT_EQ(img.HasPlanes(), c.Allocated) << c.Limit;
+    EXPECT_EQ(img.Width, c.Allocated ? 301 : 0) << c.Limit;
+  }
+  // Under the system's figures the reserve still holds.
+  constexpr std::uint64_t R = PageMemory::InterfaceReserve;
+  for (const auto& [room, allocated] : {std::pair{R + Grey, true}, {R + Grey - 1, false}}) {
+    TFigures figures(PageMemory::TMemoryFigures{0, room, 0, 0, 0});
+    TDataImage img;
+    EXPECT_EQ(img.Allocate(301, 203, 3, false, U::PlanesOnly), allocated) << room;
+  }
+}
+
 TEST(MemoryLimits, AFailedResizeKeepsAWholeBuffer) {
   TFastBMP bmp;
   bmp.SetSize(5, 3);
@@ -179,40 +294,56 @@ TEST(MemoryLimits, UnderARealAddressSpaceLimit) {
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of shadow memory, so no address-space limit can be set; "
                   "MemoryLimits.TheSmallestFigureBounds checks the same computation";
 #else
-  // In a child: the limit would bind the whole test program.
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const std::uint64_t used = AddressSpaceInUse();
-    if (used == 0) _exit(9);
-    rlimit r{};
-    getrlimit(RLIMIT_AS, &r);
-    r.rlim_cur = rlim_t(used + 256 * MiB);
-    if (setrlimit(RLIMIT_AS, &r) != 0) _exit(10);
+  const auto body = [](std::uint64_t Used, rlim_t Limit) {
     const PageMemory::TMemoryFigures f = PageMemory::CurrentFigures();
-    if (f.AddressLimit != r.rlim_cur || f.AddressUsed < used) _exit(11);
+    if (f.AddressLimit != Limit || f.AddressUsed < Used) return 11;
     const std::uint64_t limit = PageMemory::Limit();
-    if (limit > 256 * MiB || limit < 128 * MiB) _exit(12);
+    if (limit > 256 * MiB || limit < 128 * MiB) return 12;
     // 400 MB of planes and 900 MB of pictures: refused at once.
     TDataImage img;
-    if (img.Allocate(10000, 10000, 3, false) || img.Pixels) _exit(13);
+    if (img.Allocate(10000, 10000, 3, false) || img.Pixels) return 13;
     // A small one still fits and renders.
-    if (!img.Allocate(100, 100, 3, false)) _exit(14);
+    if (!img.Allocate(100, 100, 3, false)) return 14;
     img.UpdateBitmap();
     // A picture larger than what is left cannot be had, and says so.
     TFastBMP bmp;
     bmp.SetSize(10, 10);
     try {
       bmp.SetSize(20000, 20000);
-      _exit(15);
+      return 15;
     } catch (const std::bad_alloc&) {
     }
-    if (bmp.Width != 10 || bmp.Height != 10 || bmp.Rows.size() != 10) _exit(16);
-    _exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (bmp.Width != 10 || bmp.Height != 10 || bmp.Rows.size() != 10) return 16;
+    return 0;
+  };
+  EXPECT_EQ(ExitCodeUnderAddressLimit(PageMemory::InterfaceReserve + 256 * MiB, body), 0);
+#endif
+}
+
+TEST(MemoryLimits, ThreadsTakeNoAddressSpaceOfTheirOwnUnderALimit) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer has its own allocator and no address-space limit can be set";
+#else
+  // Six threads that each allocate would take an arena of 64 MB apiece;
+  // sharing, they take little more than their stacks.
+  const auto body = [](std::uint64_t Used, rlim_t) {
+    PageMemory::ShareAllocatorArenas();
+    constexpr int N = 6;
+    std::barrier started(N + 1), done(N + 1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < N; ++i)
+      threads.emplace_back([&] {
+        void* volatile p = std::malloc(100);
+        started.arrive_and_wait();
+        done.arrive_and_wait();
+        std::free(p);
+      });
+    started.arrive_and_wait();
+    const std::uint64_t grown = AddressSpaceInUse() - Used;
+    done.arrive_and_wait();
+    for (auto& t : threads) t.join();
+    return grown < 3 * 64 * MiB ? 0 : 11;
+  };
+  EXPECT_EQ(ExitCodeUnderAddressLimit(2 * GiB, body), 0);
 #endif
 }

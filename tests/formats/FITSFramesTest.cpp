@@ -3,6 +3,7 @@
 #include "engine/ImageCombine.h"
 #include "formats/CodecTestUtil.h"
 #include "formats/FITSFrames.h"
+#include "platform/PageMemory.h"
 
 using namespace codectest;
 
@@ -87,5 +88,69 @@ TEST(FITSFrames, UnusableHeadersAreRefusedWithTheFileNamed) {
       EXPECT_EQ(e.what(), r.Error);
     }
     EXPECT_EQ(result.Pixels, nullptr);
+  }
+}
+
+// Frames are never displayed: calibration frames and the blocks of a series
+// are admitted for their planes alone, under a cap per image and under the
+// system's figures, where what each takes counts against the next.
+TEST(FITSFrames, FramesAreAdmittedForTheirPlanesAlone) {
+  TempDir dir;
+  constexpr int W = 301, H = 203;
+  constexpr std::uint64_t Planes = W * H * 4, Pictures = 3 * 904 * H, R = PageMemory::InterfaceReserve;
+  std::vector<std::string> files;
+  for (int k = 0; k < 4; ++k) {
+    TDataImage frame;
+    ASSERT_TRUE(frame.Allocate(W, H, 1, false));
+    for (int i = 0; i < W * H; ++i) frame.Pixels[i] = float((i * 7 + k * 1001) % 65536);
+    TFITSHeader header;
+    files.push_back(dir / ("frame" + std::to_string(k) + ".fits"));
+    ASSERT_TRUE(WriteFITS16(files.back(), header, frame).empty());
+  }
+  const std::string noMemory = FrameOpenMessage(files[0]) + "  " + FITSAllocationFailure(W, H);
+  struct TCase {
+    const char* Name;
+    std::uint64_t Cap;   // a limit per image, or
+    std::uint64_t Room;  // what the system leaves beside the reserve
+    int Frames;          // frames loaded one after the other, all kept; 0: the series combined
+    std::string Error;   // the first frame's, or empty
+  };
+  const TCase cases[] = {
+      {"a frame under a cap of its planes", Planes, 0, 1, ""},
+      {"a frame under a cap one byte short", Planes - 1, 0, 1, noMemory},
+      // The reader's block is the whole of a frame this small, so reading one
+      // holds two planes for a moment.
+      {"three frames, room for them and a block", 0, 4 * Planes, 3, ""},
+      {"a frame, room for it but not its block", 0, 2 * Planes - 1, 1, noMemory},
+      // The result is displayed (its planes and pictures), then each file's
+      // block comes beside it.
+      {"a series of four, room for the result and the blocks", 0, 5 * Planes, 0, ""},
+      {"a series of four, room for the result and three blocks", 0, 5 * Planes - 1, 0, "Out of memory"},
+      {"a series under a cap of the result", Planes + Pictures, 0, 0, ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    if (c.Cap) PageMemory::SetLimit(c.Cap);
+    if (c.Room) PageMemory::SetFigures(PageMemory::TMemoryFigures{0, R + c.Room, 0, 0, 0});
+    std::string error;
+    std::vector<TDataImage> frames(std::size_t(std::max(c.Frames, 1)));
+    if (c.Frames == 0) {
+      TCodecMessages warnings;
+      try {
+        CombineFiles(files, cmMean, frames[0], warnings);
+        EXPECT_EQ(frames[0].Width, W);
+      } catch (const std::bad_alloc&) {
+        error = "Out of memory";
+      }
+    }
+    for (int k = 0; k < c.Frames && error.empty(); ++k) {
+      const TFrameLoadResult r = LoadCalibrationFrame(files[std::size_t(k)], frames[std::size_t(k)]);
+      error = r.Error;
+      EXPECT_EQ(r.Ok, r.Error.empty());
+      EXPECT_EQ(frames[std::size_t(k)].Pixels != nullptr, r.Ok);
+    }
+    PageMemory::SetLimit(0);
+    PageMemory::ClearFigures();
+    EXPECT_EQ(error, c.Error);
   }
 }
