@@ -30,7 +30,6 @@ struct TLimit {
   ~TLimit() { PageMemory::SetLimit(0); }
 };
 
-#if !defined(__SANITIZE_ADDRESS__)
 // The address space this process holds now, read here rather than through
 // PageMemory, whose figure stays 0 while no limit is set. The thread pool's
 // stacks alone may hold hundreds of megabytes.
@@ -42,7 +41,6 @@ struct TLimit {
   std::fclose(f);
   return read ? pages * std::uint64_t(sysconf(_SC_PAGESIZE)) : 0;
 }
-#endif
 
 // The exit code of Body run in a child process whose address space is limited
 // to what it holds now plus Above (the limit would bind the whole test
