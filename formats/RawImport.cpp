@@ -119,12 +119,15 @@ TRawImportResult DecodeRaw(TByteSource& Source, const TRawImportParams& P) {
 
 TRawImportResult ImportRaw(const std::string& FileName, const TRawImportParams& Params) {
   if (Params.Width <= 0 || Params.Height <= 0) return Refuse(msgRawSize);
-  // A named pipe, a folder or a device is refused by name, as opening does.
+  // A named pipe, a folder, a device, a missing file or a link to nothing is
+  // said as opening says it.
+  auto cannotOpen = [&FileName](const std::string& Reason) {
+    return Refuse("Cannot open file \"" + FileName + "\". " + Reason);
+  };
   const std::string notAFile = NotAFileReason(FileName);
-  if (!notAFile.empty()) return Refuse("Cannot open file \"" + FileName + "\". " + notAFile);
+  if (!notAFile.empty()) return cannotOpen(notAFile);
   TByteSource src;
-  // A missing file or a link to nothing is said as opening says it.
-  if (!src.OpenFile(FileName)) return Refuse("Cannot open file \"" + FileName + "\". " + src.Reason());
+  if (!src.OpenFile(FileName)) return cannotOpen(src.Reason());
   TRawImportResult r = DecodeRaw(src, Params);
   if (r.Image) r.Caption = "Imported " + FileName.substr(FileName.find_last_of('/') + 1);
   return r;
