@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -161,8 +162,11 @@ void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue) {
     const std::int64_t n = Src.PixelCount();
     const float* s = Src.Pixels;
     float* d = Dst.Pixels;
-    if (n > 0) {
-      const long double inv = Checked::Div(1.0L, M);  // a zero maximum fails before any pixel
+    if (n > 0 && M == 0.0f) {
+      // Every result lies in [0, M]: an image with nothing above 0 maps to 0.
+      std::fill(d, d + n, 0.0f);
+    } else if (n > 0) {
+      const long double inv = Checked::Div(1.0L, M);
       const long double e = 1.0L / GammaValue;
       auto value = [&](float p) {
         long double r = M * Checked::Power(p * inv, e);

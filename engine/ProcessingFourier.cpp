@@ -107,7 +107,8 @@ void CutAndRescale(TDataImage& Dst, const TPadded& p, float Pin, MapF&& Map) {
   float pout = 0;
   for (std::int64_t i = 0; i < Dst.PixelCount(); ++i)
     if (Dst.Pixels[i] > pout) pout = Dst.Pixels[i];
-  const long double scale = Checked::Div(Pin, pout);
+  // Nothing above 0 in the input rescales to nothing, whatever came out.
+  const long double scale = Pin == 0.0f ? 0.0L : Checked::Div(Pin, pout);
   Parallel::For(Dst.PixelCount(), [&](std::int64_t b, std::int64_t e) {
     for (std::int64_t i = b; i < e; ++i) Dst.Pixels[i] = float(Dst.Pixels[i] * scale);
   }, 1 << 16);

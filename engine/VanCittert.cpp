@@ -41,7 +41,9 @@ std::unique_ptr<TDataImage> VanCittertDeconvolve(int Iterations, const TDataImag
     for (int i = 1; i <= Iterations; ++i) {
       // P x B equals B x P bit for bit: the same exact products, summed once.
       if (!ConvolveRealFFT(*blurred, nullptr, p, false, nullptr, nullptr)) Checked::Fault("Fourier transform");
-      const long double scale = Checked::Div(gmax, MaxFromZero(b, n));
+      // With nothing above 0 observed every estimate is clamped to 0, which
+      // no scale changes.
+      const long double scale = gmax == 0.0f ? 0.0L : Checked::Div(gmax, MaxFromZero(b, n));
       Parallel::For(
           n,
           [&](std::int64_t k0, std::int64_t k1) {

@@ -276,20 +276,25 @@ TEST_F(ProcessingDialogs, CancelMakesNothingAndLeavesTheControlsAsTheOpeningFoun
 TEST_F(ProcessingDialogs, AFailingPreviewIsNotRepeatedByTheActivationAfterItsBox) {
   const struct {
     const char* Action;
-    float Pixel;  // every pixel of the image
+    std::function<float(int, int)> Pixel;
     int Error;
     TProcessingDialog* Dialog;
     std::function<void()> Change;
+    std::function<void()> Before = {};  // the dialog's values kept from a last opening
   } cases[] = {
-      // Maximum 0: the gamma routine fails in the preview.
-      {"ScaleGamma", 0.0f, errGamma, frmGamma, [] { SlideTo(frmGamma->trkGamma, 20); }},
+      // A negative pixel under a gamma of 2 (a root): the gamma routine
+      // fails in the preview. (A zero maximum, which failed here once, now
+      // gives zeros.)
+      {"ScaleGamma", [](int x, int) { return x < 8 ? -5.0f : 100.0f; }, errGamma, frmGamma,
+       [] { SlideTo(frmGamma->trkGamma, 30); }, [] { frmGamma->trkGamma->setValue(20); }},
       // Negative pixels: the logarithm fails in the preview. (DDP, whose
       // proposals failed here on such an image, now refuses it in words.)
-      {"ScaleLog", -5.0f, errLogScale, frmLog, [] { SlideTo(frmLog->trkLog, 20); }},
+      {"ScaleLog", [](int, int) { return -5.0f; }, errLogScale, frmLog, [] { SlideTo(frmLog->trkLog, 20); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Action);
-    GreyWindow(16, 16, 0, [&](int, int) { return c.Pixel; });
+    GreyWindow(16, 16, 0, c.Pixel);
+    if (c.Before) c.Before();
     // Closing an error box gives the focus back to the dialog before the box's call returns.
     int depth = 0;
     SetInternalErrorHandler([&](int Code) {

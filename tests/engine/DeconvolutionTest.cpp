@@ -366,11 +366,23 @@ TEST(VanCittert, EstimatesStayBetweenZeroAndTheObservedMaximum) {
   }
 }
 
-TEST(VanCittert, NoPositivePixelFails) {
+TEST(VanCittert, NoPositivePixelGivesZerosAndABlurWithNoneFails) {
   Recorder rec;
   auto obs = RandomImage(9, -5.0f, 0.0f);
   auto psf = CreateGaussianPSF(N, N, 2.0f);
   rec.codes.clear();
+  // Every estimate is clamped to [0, 0].
+  auto e = VanCittertDeconvolve(3, *obs, *psf);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(std::count(e->Pixels, e->Pixels + N * N, 0.0f), N * N);
+  EXPECT_EQ(rec.codes, std::vector<int>{0});
+  EXPECT_EQ(rec.steps.size(), 3u);
+  // A positive pixel that the blur sinks below 0 leaves nothing to scale by.
+  std::fill(obs->Pixels, obs->Pixels + N * N, -100.0f);
+  obs->Pixels[N * N / 2 + N / 2] = 0.001f;
+  psf = CreateGaussianPSF(N, N, 2.0f);
+  rec.codes.clear();
+  rec.steps.clear();
   EXPECT_FALSE(VanCittertDeconvolve(3, *obs, *psf));
   EXPECT_EQ(rec.codes, std::vector<int>{errVanCittertDeconvolve});
   EXPECT_TRUE(rec.steps.empty());

@@ -120,7 +120,17 @@ TEST(FourierFilter, Failures) {
   TDataImage zero, dst;
   Grey(zero, 30, 30, 3);
   CopyGrey(dst, zero);
-  FFTFilter(0, dst, zero, 10, 1, 1);  // nothing positive: P_out = 0
+  // Nothing positive in: P_in = 0 gives zeros, though P_out is 0 too.
+  std::fill(dst.Pixels, dst.Pixels + dst.PixelCount(), 5.0f);
+  FFTFilter(0, dst, zero, 10, 1, 1);
+  EXPECT_EQ(rec.Take(), 0);
+  EXPECT_EQ(Plane(dst), Plane(zero));
+  // Something positive in and nothing out: P_out = 0.
+  TDataImage sunk;
+  Grey(sunk, 30, 30, 3);
+  std::fill(sunk.Pixels, sunk.Pixels + sunk.PixelCount(), -100.0f);
+  sunk.Pixels[465] = 0.001f;
+  FFTFilter(0, dst, sunk, 10, 1, 1);
   EXPECT_EQ(rec.Take(), 56);
   FFTFilter(2, dst, zero, 0, 1, 1);  // D / 0
   EXPECT_EQ(rec.Take(), 56);

@@ -84,10 +84,17 @@ TEST(GreyPointOps, GammaRefusalsAndFaults) {
   EXPECT_EQ(dst.Pixels[0], 77.0f);  // refused: nothing written
   EXPECT_EQ(src.MaxValue, -1.0f);
 
-  TDataImage zeros, zd;
-  testsupport::Grey(zeros, 3, 1, 0);
-  Apply(zd, zeros, [](auto& d, auto& s) { Gamma(d, s, 2.0f); });
-  EXPECT_EQ(log.Take(), std::vector<int>{25});  // division by a zero maximum
+  // A zero maximum leaves nothing above 0 to scale: every result is 0, also
+  // for a negative pixel under a root.
+  for (const std::vector<float>& flat : {std::vector<float>{0, 0, 0}, std::vector<float>{-4, 0, -0.3f}}) {
+    TDataImage zeros, zd;
+    testsupport::Grey(zeros, 3, 1, 3, flat);
+    testsupport::CopyOf(zd, zeros);
+    std::fill(zd.Pixels, zd.Pixels + 3, 7.0f);
+    Gamma(zd, zeros, 2.0f);
+    EXPECT_EQ(log.Take(), std::vector<int>{0});
+    EXPECT_EQ(std::vector<float>(zd.Pixels, zd.Pixels + 3), std::vector<float>(3, 0.0f));
+  }
 
   // A negative pixel with a non-whole exponent stops the routine there.
   testsupport::Grey(src, 4, 1, 3, {4, 16, -1, 9});

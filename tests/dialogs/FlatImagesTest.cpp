@@ -1,0 +1,223 @@
+// Every command of the menus on images without contrast (all zeros, one
+// level, one colour, a single pixel): each gives its result or says in words
+// why it cannot, never an internal error number.
+#include <QAbstractButton>
+#include <QDialog>
+#include <QListWidget>
+#include <QSet>
+#include <cstdio>
+
+#include "app/Utilities.h"
+#include "dialogs/DialogTestUtil.h"
+#include "platform/Application.h"
+#include "platform/FileDialog.h"
+
+namespace {
+
+class FlatImages : public AllFormsTest {
+ protected:
+  void SetUp() override {
+    AllFormsTest::SetUp();
+    // The program's own boxes for the engine's reports, so that a number
+    // reads as the user reads it.
+    PreviousWarning = SetWarningHandler(nullptr);
+    InstallEngineMessageBoxes();
+    PreviousFile = TFileDialog::SetHook([](TFileDialog&) { return false; });
+  }
+  void TearDown() override {
+    TFileDialog::SetHook(PreviousFile);
+    SetWarningHandler(PreviousWarning);
+    CloseAll();
+    AllFormsTest::TearDown();
+  }
+  void CloseAll() {
+    for (TChildForm* child : Form->MDIChildren()) {
+      child->setAttribute(Qt::WA_DeleteOnClose, false);
+      delete child;
+    }
+  }
+
+  // Triggers the command; each modal window that opens is answered with OK
+  // (btnOK, or accepted when it has none) and closed if it stays open.
+  // Windows it leaves shown are hidden.
+  void Run(QAction* Action) {
+    QSet<QWidget*> before;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible()) before.insert(w);
+    QSet<QWidget*> seen;
+    QTimer timer;
+    timer.setInterval(2);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || seen.contains(modal)) return;
+      seen.insert(modal);
+      QTimer::singleShot(0, modal, [modal] {
+        if (!modal->isVisible()) return;
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        auto* ok = modal->findChild<QAbstractButton*>(QStringLiteral("btnOK"));
+        // No printer here, and no OpenGL offscreen.
+        const bool confirm = modal->objectName() != QLatin1String("frmPrint") &&
+                             (modal->objectName() != QLatin1String("frmSurfaceProperties") ||
+                              QGuiApplication::platformName() != QLatin1String("offscreen"));
+        // Every image picked where a list offers them, the preview run where
+        // there is a button for it.
+        for (QListWidget* list : modal->findChildren<QListWidget*>())
+          for (int i = 0; i < list->count(); ++i)
+            if (QListWidgetItem* item = list->item(i);
+                (item->flags() & Qt::ItemIsUserCheckable) && (item->flags() & Qt::ItemIsEnabled))
+              item->setCheckState(Qt::Checked);
+        for (const char* name : {"btnAddAll", "btnPreview"})
+          if (auto* b = modal->findChild<QAbstractButton*>(QLatin1String(name)); confirm && b && b->isEnabled())
+            b->click();
+        if (!modal->isVisible()) return;
+        if (confirm && ok && ok->isEnabled())
+          ok->click();
+        else if (confirm && dialog && !ok)
+          dialog->accept();
+        if (!modal->isVisible()) return;
+        if (dialog)
+          dialog->reject();
+        else
+          modal->close();
+      });
+    });
+    timer.start();
+    Action->trigger();
+    QCoreApplication::processEvents();
+    timer.stop();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && !before.contains(w) && !qobject_cast<QMenu*>(w)) w->hide();
+  }
+
+  TWarningHandler PreviousWarning;
+  TFileDialog::THook PreviousFile;
+};
+
+// What a command gave: the result window's pixels (first and last) or the
+// boxes it showed.
+struct TOutcome {
+  int Windows = 0;
+  QStringList Said;
+  bool HasPixels = false;
+  double First = 0, Last = 0;
+};
+
+}  // namespace
+
+TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
+  struct TImage {
+    const char* Name;
+    int W, H;
+    std::uint8_t Type;  // 0 with Colour
+    bool Colour;
+    float Level;
+    TRGBPixel RGB;
+  };
+  // New's defaults (an all-zero floating-point image) at a size the
+  // sanitizers run through quickly, zeros and a constant in 16 bits, a
+  // constant floating-point frame, one colour, black, and the smallest image
+  // New makes.
+  const TImage images[] = {
+      {"zeros", 61, 47, 3, false, 0.0f, {}},
+      {"zeros 16-bit", 61, 47, 1, false, 0.0f, {}},
+      {"100 16-bit", 61, 47, 1, false, 100.0f, {}},
+      {"100 float", 61, 47, 3, false, 100.0f, {}},
+      {"one colour", 61, 47, 0, true, 0.0f, TRGBPixel{200, 150, 100}},
+      {"black colour", 61, 47, 0, true, 0.0f, TRGBPixel{0, 0, 0}},
+      {"1 x 1 zero", 1, 1, 3, false, 0.0f, {}},
+  };
+  // Results that are defined: the level each gives everywhere.
+  struct TDefined {
+    const char* Image;
+    const char* Action;
+    float Level;
+  };
+  const TDefined defined[] = {
+      {"zeros", "ScaleGamma", 0.0f},        {"100 float", "ScaleGamma", 100.0f},
+      {"100 16-bit", "ScaleGamma", 100.0f}, {"1 x 1 zero", "ScaleGamma", 0.0f},
+      {"zeros", "ScaleLog", 0.0f},          {"zeros", "ScaleBriCon", 0.0f},
+      {"zeros", "FilterFFT", 0.0f},         {"zeros", "FilterHomomorphic", 0.0f},
+      {"1 x 1 zero", "FilterFFT", 0.0f},    {"zeros", "RestorationVanCittert", 0.0f},
+      {"1 x 1 zero", "RestorationVanCittert", 0.0f}, {"zeros 16-bit", "ScaleGamma", 0.0f},
+      {"zeros 16-bit", "FilterFFT", 0.0f},
+  };
+  const QStringList skipped = {QStringLiteral("FileExit"), QStringLiteral("HelpContents"),
+                               QStringLiteral("HelpWeb"), QStringLiteral("WindowMinimizeAll")};
+  const QString internal = QStringLiteral("An internal error has occured");
+  int commands = 0, numbered = 0;
+  for (const TImage& im : images) {
+    SCOPED_TRACE(im.Name);
+    CloseAll();
+    auto* source = new TChildForm;
+    ASSERT_TRUE(source->DataImage->Allocate(im.W, im.H, im.Type, im.Colour));
+    for (int y = 0; y < im.H; ++y)
+      for (int x = 0; x < im.W; ++x)
+        if (im.Colour)
+          source->DataImage->SetRGB(x, y, im.RGB);
+        else
+          source->DataImage->SetPixel(x, y, im.Level);
+    source->DataImage->AutoScale();
+    source->SetCaption(QString::fromLatin1(im.Name));
+    source->UpdateImage();
+    // A second image of the same kind for the commands that take two.
+    auto* twin = DuplicateImage(source);
+    ASSERT_NE(twin, nullptr);
+    twin->SetCaption(source->Caption() + QStringLiteral(" twin"));
+    QCoreApplication::processEvents();
+    for (QAction* action : Form->ActionList()) {
+      const QString name = action->objectName();
+      if (skipped.contains(name) || action->menu() || !action->isEnabled()) continue;
+      SCOPED_TRACE(name.toStdString());
+      // Markers on both images (the registrations), an aperture (the
+      // photometry), a region of interest (the area commands).
+      for (TChildForm* image : {source, twin})
+        if (TImageOverlay* o = image->ImageOverlay; im.W > 40) {
+          if (o->Markers().empty())
+            for (const auto& [x, y] : {std::pair{10, 10}, {50, 12}, {14, 40}, {45, 36}}) o->AddMarker(x, y);
+          if (!im.Colour && o->Apertures().empty()) o->AddAperture(30, 20, 4, 6, 8);
+          const int roi[4] = {5, 4, 40, 30};
+          std::copy(roi, roi + 4, o->ROI);
+        }
+      Form->MDIArea()->setActiveSubWindow(source);
+      Boxes.clear();
+      Run(action);
+      TOutcome out;
+      for (const TBoxRecord& b : Boxes) out.Said << b.Text;
+      for (TChildForm* child : Form->MDIChildren()) {
+        if (child == source || child == twin) continue;
+        ++out.Windows;
+        const TDataImage& r = *child->DataImage;
+        if (!out.HasPixels && !r.IsColour && r.Pixels && r.PixelCount() > 0) {
+          out.HasPixels = true;
+          out.First = r.Pixels[0];
+          out.Last = r.Pixels[r.PixelCount() - 1];
+          for (const TDefined& d : defined)
+            if (name == QLatin1String(d.Action) && QLatin1String(d.Image) == QLatin1String(im.Name)) {
+              std::int64_t off = 0;
+              for (std::int64_t i = 0; i < r.PixelCount(); ++i) off += r.Pixels[i] != d.Level;
+              EXPECT_EQ(off, 0) << "pixels not at " << d.Level;
+            }
+        }
+        child->setAttribute(Qt::WA_DeleteOnClose, false);
+        delete child;
+      }
+      for (const TDefined& d : defined) {
+        if (name == QLatin1String(d.Action) && QLatin1String(d.Image) == QLatin1String(im.Name)) {
+          EXPECT_TRUE(out.HasPixels) << "no result";
+        }
+      }
+      const bool number = out.Said.join(QLatin1Char('\n')).contains(internal);
+      EXPECT_FALSE(number) << out.Said.join(QStringLiteral(" / ")).toStdString();
+      ++commands;
+      numbered += number;
+      std::printf("[ sweep    ] %s | %s | %s%s\n", im.Name, name.toStdString().c_str(),
+                  out.Windows ? (out.HasPixels ? QStringLiteral("window %1..%2 ").arg(out.First).arg(out.Last)
+                                               : QStringLiteral("window "))
+                                    .toStdString()
+                                    .c_str()
+                              : "",
+                  out.Said.join(QStringLiteral(" / ")).toStdString().c_str());
+    }
+  }
+  std::printf("[ figures  ] %d commands on flat images, %d with an internal error number\n", commands, numbered);
+}
