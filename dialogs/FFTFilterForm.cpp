@@ -5,13 +5,25 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/FloatEdit.h"
+#include "app/Child.h"
 #include "app/IntEdit.h"
 #include "dialogs/DialogControls.h"
 #include "engine/Processing.h"
+#include "platform/MessageBox.h"
 
 TfrmFFTFilter* frmFFTFilter = nullptr;
+
+namespace {
+// One level above 0 everywhere: its spectrum is the centre sample alone.
+bool OneLevelAboveZero(const TDataImage& Image) {
+  const std::int64_t n = Image.Pixels ? Image.PixelCount() : 0;
+  if (n == 0 || !(Image.Pixels[0] > 0.0f)) return false;
+  return std::all_of(Image.Pixels, Image.Pixels + n, [&](float p) { return p == Image.Pixels[0]; });
+}
+}  // namespace
 
 using namespace DialogControls;
 
@@ -73,8 +85,27 @@ void TfrmFFTFilter::ReadParameters() {
   FOrder = float(iedOrder->ConstrainedValue());
 }
 
+bool TfrmFFTFilter::KeepsNothing(const TDataImage& Image) const {
+  // A high-pass without emphasis takes the centre sample away, and with it
+  // the whole of a flat image: nothing is left to rescale to its level.
+  return FType % 2 == 1 && FEmphasis == 0.0f && OneLevelAboveZero(Image);
+}
+
+bool TfrmFFTFilter::CheckBeforeOK(TChildForm& Source) {
+  if (!KeepsNothing(*Source.DataImage)) return true;
+  MessageBox::ShowWarning(QStringLiteral("Corvelle Image cannot apply a highpass filter without high frequency emphasis "
+                                         "to this image because all its pixels have the same value: the filter would "
+                                         "leave nothing of it."),
+                          this);
+  return false;
+}
+
 void TfrmFFTFilter::RunOperation(TDataImage& Dst, TDataImage& Src) {
-  FFTFilter(std::uint8_t(FType), Dst, Src, FStrength, FEmphasis, FOrder);
+  // The preview shows what the filter leaves.
+  if (KeepsNothing(Src) && Dst.Pixels && Dst.PixelCount() == Src.PixelCount())
+    std::fill(Dst.Pixels, Dst.Pixels + Dst.PixelCount(), 0.0f);
+  else
+    FFTFilter(std::uint8_t(FType), Dst, Src, FStrength, FEmphasis, FOrder);
 }
 
 void TfrmFFTFilter::AfterPreview(TDataImage& Result) { Result.AutoScale(); }

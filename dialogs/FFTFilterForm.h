@@ -25,9 +25,12 @@ class TfrmFFTFilter : public TProcessingDialog {
   void AfterPreview(TDataImage& Result) override;
   void AfterOperation(TDataImage& Result) override;
   QString Refusal(const TDataImage& Image) const override;
+  bool CheckBeforeOK(TChildForm& Source) override;
 
  private:
   void grpFilterTypeClick();
+  // Whether the chosen filter would leave nothing of Image.
+  bool KeepsNothing(const TDataImage& Image) const;
   int FType = 0;
   float FStrength = 16.0f, FEmphasis = 1.0f, FOrder = 1.0f;
 };
