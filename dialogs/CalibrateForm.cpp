@@ -189,6 +189,12 @@ void TfrmCalibrate::btnOKClick() {
         MessageBox::ShowError(QString::fromLatin1(SizeMessages[i]), this);
         return;
       }
+      if (i == 2 && FlatFieldMean(*frames[i], image.PixelCount()) == 0) {
+        MessageBox::ShowWarning(
+            QStringLiteral("Corvelle Image cannot divide by this flat field because the mean of its pixels is zero."),
+            this);
+        return;
+      }
       marked[i] = true;
     }
     if (marked[0] || marked[1] || marked[2]) {

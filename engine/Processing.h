@@ -51,6 +51,9 @@ void SubtractBias(TDataImage& Dst, TDataImage& Src, TDataImage& Frame);
 void SubtractDark(TDataImage& Dst, TDataImage& Src, TDataImage& Frame);
 // Divides Image in place by Flat normalised to its own mean.
 void FlatFieldDivide(TDataImage& Image, TDataImage& Flat);
+// The mean FlatFieldDivide normalises by, times 10000 and rounded, over the
+// first Count pixels; 0 leaves it nothing to divide by. Throws on a fault.
+std::int64_t FlatFieldMean(const TDataImage& Flat, std::int64_t Count);
 
 // Frequency-domain filters on the image padded to power-of-two sides. The
 // result is rescaled so that its largest pixel equals the padded input's.

@@ -59,17 +59,22 @@ void SubtractDark(TDataImage& Dst, TDataImage& Src, TDataImage& Frame) {
   SubtractFrame(Dst, Src, Frame, errSubtractDark);
 }
 
+std::int64_t FlatFieldMean(const TDataImage& Flat, std::int64_t Count) {
+  const float* fl = Flat.Pixels;
+  // The running total is rounded at every step (ties to even), so it is not
+  // the sum of rounded terms; it stays exact in extended precision.
+  long double sum = 0;
+  for (std::int64_t i = 0; i < Count; ++i) sum = RoundHalfEven(sum + (long double)fl[i] * 10000);
+  return Checked::Round(Checked::Div(sum, (long double)Count));
+}
+
 void FlatFieldDivide(TDataImage& Image, TDataImage& Flat) {
   try {
     RoutineSupport::CheckPlanes(Flat, Image, false);
     const int w = Image.Width;
     const std::int64_t n = Image.PixelCount();
     const float* fl = Flat.Pixels;
-    // The running total is rounded at every step (ties to even), so it is not
-    // the sum of rounded terms; it stays exact in extended precision.
-    long double sum = 0;
-    for (std::int64_t i = 0; i < n; ++i) sum = RoundHalfEven(sum + (long double)fl[i] * 10000);
-    const std::int64_t mean = Checked::Round(Checked::Div(sum, (long double)n));
+    const std::int64_t mean = FlatFieldMean(Flat, n);
     // A zero mean fails on the first division, before any pixel changes.
     if (mean == 0) Checked::Div(1, 0);
     float* im = Image.Pixels;

@@ -3,13 +3,17 @@
 // why it cannot, never an internal error number.
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSet>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "app/FloatEdit.h"
 #include "app/Utilities.h"
+#include "dialogs/CalibrateForm.h"
 #include "dialogs/DialogTestUtil.h"
 #include "dialogs/FFTFilterForm.h"
 #include "platform/Application.h"
@@ -143,6 +147,8 @@ TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
       {"1 x 1 zero", "FilterFFT", 0.0f},    {"zeros", "RestorationVanCittert", 0.0f},
       {"1 x 1 zero", "RestorationVanCittert", 0.0f}, {"zeros 16-bit", "ScaleGamma", 0.0f},
       {"zeros 16-bit", "FilterFFT", 0.0f},
+      {"100 float", "ProcessCalibrate by itself as flat", 100.0f},
+      {"100 16-bit", "ProcessCalibrate by itself as flat", 100.0f},
   };
   const QStringList skipped = {QStringLiteral("FileExit"), QStringLiteral("HelpContents"),
                                QStringLiteral("HelpWeb"), QStringLiteral("WindowMinimizeAll")};
@@ -161,11 +167,26 @@ TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
                      frmFFTFilter->FilterTypeButtons->button(On ? 1 : 0)->setChecked(true);
                      frmFFTFilter->fedHFE->SetValue(On ? 0 : 1);
                    }});
+  TChildForm* source = nullptr;
+  QTemporaryDir dir;
+  const QString flat = dir.filePath(QStringLiteral("flat.fts"));
+  steps.push_back({QStringLiteral("ProcessCalibrate"), QStringLiteral("ProcessCalibrate by itself as flat"),
+                   [&](bool On) {
+                     TFITSHeader header;
+                     if (On && !source->DataImage->IsColour) {
+                       EXPECT_TRUE(WriteFITSFloat(flat.toStdString(), header, *source->DataImage).empty());
+                     }
+                     frmCalibrate->chkBias->setChecked(false);
+                     frmCalibrate->chkDark->setChecked(false);
+                     frmCalibrate->chkFlat->setChecked(On);
+                     frmCalibrate->edtFlat->setText(On ? flat : QString());
+                     frmCalibrate->chkRemember->setChecked(false);
+                   }});
   int commands = 0, numbered = 0;
   for (const TImage& im : images) {
     SCOPED_TRACE(im.Name);
     CloseAll();
-    auto* source = new TChildForm;
+    source = new TChildForm;
     ASSERT_TRUE(source->DataImage->Allocate(im.W, im.H, im.Type, im.Colour));
     for (int y = 0; y < im.H; ++y)
       for (int x = 0; x < im.W; ++x)
