@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/FloatEdit.h"
 #include "app/Child.h"
+#include "app/FloatEdit.h"
 #include "app/IntEdit.h"
 #include "dialogs/DialogControls.h"
 #include "engine/Processing.h"

@@ -163,7 +163,8 @@ void Gamma(TDataImage& Dst, TDataImage& Src, float GammaValue) {
     const float* s = Src.Pixels;
     float* d = Dst.Pixels;
     if (n > 0 && M == 0.0f) {
-      // Every result lies in [0, M]: an image with nothing above 0 maps to 0.
+      // Every result is M times a power: a zero maximum gives 0 throughout
+      // (where 1 / M itself cannot be had).
       std::fill(d, d + n, 0.0f);
     } else if (n > 0) {
       const long double inv = Checked::Div(1.0L, M);
