@@ -106,6 +106,13 @@ int TChildForm::ScreenToImage(int C, float Zoom) {
 
 bool TChildForm::UpdateImage() {
   if (FDiscarded) return false;
+  if (!Sized) {
+    // The first draw already shows the levels the window keeps: the quick
+    // linear scale window sets them from the histogram before the render,
+    // rather than on the next activation.
+    FillHistogramCache();
+    if (MainForm) MainForm->QuickLinearScaleFirstDraw(this);
+  }
   try {
     DataImage->UpdateBitmap();
     if (!ImageDisplay->SetBitmap(DataImage->Bitmap)) throw std::bad_alloc();
@@ -187,8 +194,10 @@ bool TChildForm::GetSelection(int& Left, int& Top, int& Right, int& Bottom) cons
   return !(Left == Right && Top == Bottom);
 }
 
-void TChildForm::ImageDisplayRedraw() {
-  // Filled once, at the first redraw after creation.
+void TChildForm::ImageDisplayRedraw() { FillHistogramCache(); }
+
+void TChildForm::FillHistogramCache() {
+  // Filled once, at the first draw after creation.
   if (!HistogramDirty) return;
   const int right = DataImage->Width - 1, bottom = DataImage->Height - 1;
   if (DataImage->IsColour)

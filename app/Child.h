@@ -102,6 +102,8 @@ class TChildForm : public QMdiSubWindow, public IMeasureSource {
 
   void FormActivate();
   void ImageDisplayRedraw();
+  // The histogram of the whole image, once; later changes leave it as it is.
+  void FillHistogramCache();
   void ImageOverlayMouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
   void ImageOverlayMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
 

@@ -420,6 +420,10 @@ void TMainForm::QuickLinearScaleActivated(TChildForm* Child) {
   if (OnImageWindowActivated) OnImageWindowActivated(Child);
 }
 
+void TMainForm::QuickLinearScaleFirstDraw(TChildForm* Child) {
+  if (OnImageWindowFirstDraw) OnImageWindowFirstDraw(Child);
+}
+
 bool TMainForm::CloseAllImageWindows() {
   // Every modified window is asked about before any window closes, newest
   // first, so that Cancel at any prompt leaves every window open.

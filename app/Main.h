@@ -71,11 +71,14 @@ class TMainForm : public QMainWindow {
   // and the recent-files list.
   std::function<void()> OnQuickLinearScaleUpdate;
   std::function<void(TChildForm*)> OnImageWindowActivated;
+  std::function<void(TChildForm*)> OnImageWindowFirstDraw;
   std::function<void(const QString&)> OnAddRecentFile;
   std::function<void()> OnImageOpened;
   std::function<void(bool LastWindow)> OnImageClosed;
   void QuickLinearScaleUpdate();
   void QuickLinearScaleActivated(TChildForm* Child);
+  // A new window about to be drawn for the first time, its histogram known.
+  void QuickLinearScaleFirstDraw(TChildForm* Child);
 
   // Command handlers.
   void FileOpenExecute();

@@ -159,18 +159,28 @@ void TfrmQuickLinearScale::SetPoints(const QList<QPointF>& Points) {
   Accessibility::DescribeChart(Chart, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures(Points));
 }
 
-void TfrmQuickLinearScale::UpdateFromImage() {
-  TChildForm* child = MainForm ? MainForm->ActiveMDIChild() : nullptr;
-  if (!child || child->HistogramDirty) return;
-  const TDataImage& image = *child->DataImage;
+void TfrmQuickLinearScale::UpdateFromImage() { Follow(MainForm ? MainForm->ActiveMDIChild() : nullptr, true); }
+
+void TfrmQuickLinearScale::FollowNewWindow(TChildForm* Child) {
+  // As activating the window would do later, so that its picture stays.
+  if (!isVisible() || !Child) return;
+  Follow(Child, false);
+  // A window made behind the active one leaves the panel to the active one.
+  TChildForm* active = MainForm ? MainForm->ActiveMDIChild() : nullptr;
+  if (active && active != Child) UpdateFromImage();
+}
+
+void TfrmQuickLinearScale::Follow(TChildForm* Child, bool Render) {
+  if (!Child || Child->HistogramDirty) return;
+  const TDataImage& image = *Child->DataImage;
   QList<QPointF> points;
   if (image.IsColour) {
-    for (int i = 0; i < 256; ++i) points.push_back(QPointF(i, child->ColourHistogram.Intensity[std::size_t(i)]));
+    for (int i = 0; i < 256; ++i) points.push_back(QPointF(i, Child->ColourHistogram.Intensity[std::size_t(i)]));
     QVRSlider->MinVal = 0.0f;
     QVRSlider->MaxVal = 255.0f;
     SetPoints(points);
   } else {
-    const TRegionHistogram& h = child->GreyHistogram;
+    const TRegionHistogram& h = Child->GreyHistogram;
     // A failed histogram (Scale 0) shows like an all-zero image.
     if ((h.Min == 0.0f && h.Max == 0.0f) || h.Scale == 0.0f) {
       QVRSlider->MinVal = 0.0f;
@@ -184,10 +194,10 @@ void TfrmQuickLinearScale::UpdateFromImage() {
     }
   }
   cmbPresets->setCurrentIndex(std::min<int>(image.ScaleMode, 2));
-  ApplyPreset(child);
+  ApplyPreset(Child, Render);
 }
 
-void TfrmQuickLinearScale::ApplyPreset(TChildForm* Child) {
+void TfrmQuickLinearScale::ApplyPreset(TChildForm* Child, bool Render) {
   if (!Child) return;
   TDataImage& image = *Child->DataImage;
   const int preset = cmbPresets->currentIndex();
@@ -215,7 +225,7 @@ void TfrmQuickLinearScale::ApplyPreset(TChildForm* Child) {
     case 2: ShowRange(image.BlackPoint, image.WhitePoint); break;
     default: break;
   }
-  ApplyLevels();
+  ApplyLevels(Child, Render);
 }
 
 void TfrmQuickLinearScale::ShowRange(float Low, float High) {
@@ -225,10 +235,11 @@ void TfrmQuickLinearScale::ShowRange(float Low, float High) {
   QVRSlider->ShowLevels(Low, High);
 }
 
-void TfrmQuickLinearScale::ApplyLevels() {
-  TChildForm* child = MainForm ? MainForm->ActiveMDIChild() : nullptr;
-  if (!child) return;
-  TDataImage& image = *child->DataImage;
+void TfrmQuickLinearScale::ApplyLevels() { ApplyLevels(MainForm ? MainForm->ActiveMDIChild() : nullptr, true); }
+
+void TfrmQuickLinearScale::ApplyLevels(TChildForm* Child, bool Render) {
+  if (!Child) return;
+  TDataImage& image = *Child->DataImage;
   const long double low = fedMin->Value(), high = fedMax->Value();
   if (image.IsColour) {
     TLUT table = image.LUT;
@@ -237,8 +248,9 @@ void TfrmQuickLinearScale::ApplyLevels() {
   image.BlackPoint = float(low);
   image.WhitePoint = float(high);
   image.ScaleMode = std::uint8_t(cmbPresets->currentIndex());
-  child->UpdateImage();
-  child->update();
+  if (!Render) return;
+  Child->UpdateImage();
+  Child->update();
 }
 
 void TfrmQuickLinearScale::cmbPresetsChange() {

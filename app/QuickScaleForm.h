@@ -29,6 +29,10 @@ class TfrmQuickLinearScale : public QWidget {
   QComboBox* cmbPresets = nullptr;
 
   void UpdateFromImage();
+  // A new window at its first draw, before it is rendered: when this window
+  // is shown, the window takes the levels of its preset, which the caller
+  // then draws.
+  void FollowNewWindow(TChildForm* Child);
   void EnableControls();
   void ClearControls();
   // The chart's points as (x, count), in order; empty when cleared.
@@ -44,8 +48,11 @@ class TfrmQuickLinearScale : public QWidget {
   void showEvent(QShowEvent* Event) override;
 
  private:
-  void ApplyPreset(TChildForm* Child);
+  // Shows Child's histogram and applies its preset; Render draws it at once.
+  void Follow(TChildForm* Child, bool Render);
+  void ApplyPreset(TChildForm* Child, bool Render = true);
   void ApplyLevels();
+  void ApplyLevels(TChildForm* Child, bool Render);
   void ShowRange(float Low, float High);
   void SetPoints(const QList<QPointF>& Points);
   QLineSeries* FUpper = nullptr;

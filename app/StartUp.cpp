@@ -73,6 +73,9 @@ void CreateForms(TMainForm* Form) {
   Form->OnImageWindowActivated = [](TChildForm*) {
     if (frmQuickLinearScale && frmQuickLinearScale->isVisible()) frmQuickLinearScale->UpdateFromImage();
   };
+  Form->OnImageWindowFirstDraw = [](TChildForm* Child) {
+    if (frmQuickLinearScale) frmQuickLinearScale->FollowNewWindow(Child);
+  };
   // The groups' own hooks (set above) run after the quick linear scale window's.
   Form->OnImageOpened = [Group = Form->OnImageOpened] {
     if (frmQuickLinearScale) frmQuickLinearScale->EnableControls();
@@ -95,6 +98,7 @@ void FreeForms() {
   if (MainForm) {
     MainForm->OnQuickLinearScaleUpdate = nullptr;
     MainForm->OnImageWindowActivated = nullptr;
+    MainForm->OnImageWindowFirstDraw = nullptr;
     MainForm->OnImageOpened = nullptr;
     MainForm->OnImageClosed = nullptr;
   }

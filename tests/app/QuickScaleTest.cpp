@@ -7,10 +7,18 @@
 #include <cmath>
 #include <functional>
 
+#include <QTemporaryDir>
+
 #include "AppTestUtil.h"
 #include "app/FloatEdit.h"
+#include "app/IntEdit.h"
+#include "app/NewForm.h"
 #include "app/QVRSlider.h"
 #include "app/QuickScaleForm.h"
+#include "dialogs/CropForm.h"
+#include "dialogs/DialogTestUtil.h"
+#include "dialogs/GammaForm.h"
+#include "platform/FileDialog.h"
 
 namespace {
 class QuickScaleTest : public AppTest {
@@ -255,5 +263,131 @@ TEST_F(QuickScaleTest, LevelsBeyondTheTrackAndTheAxisOfTheNextImage) {
     ASSERT_NE(axis(), nullptr);
     EXPECT_NEAR(axis()->min(), step.AxisLow, 1e-4);
     EXPECT_NEAR(axis()->max(), step.AxisHigh, 1e-4);
+  }
+}
+
+namespace {
+// The whole program with Quick Scale shown, and an open dialog that answers
+// with OpenName.
+class QuickScaleFollows : public AllFormsTest {
+ protected:
+  void SetUp() override {
+    AllFormsTest::SetUp();
+    PreviousFileHook = TFileDialog::SetHook([this](TFileDialog& D) {
+      D.Files = {OpenName};
+      D.FileName = OpenName;
+      return true;
+    });
+    frmQuickLinearScale->show();
+  }
+  void TearDown() override {
+    TFileDialog::SetHook(PreviousFileHook);
+    AllFormsTest::TearDown();
+  }
+  QString OpenName;
+  TFileDialog::THook PreviousFileHook;
+};
+}  // namespace
+
+// After every kind of command that makes windows, Quick Scale shows the new
+// active window's histogram and levels, each new window is drawn with the
+// levels it keeps, and going to another window and back changes neither its
+// picture nor what Quick Scale shows.
+TEST_F(QuickScaleFollows, ANewWindowKeepsTheLevelsItIsFirstDrawnWith) {
+  // A faint 16-bit sky of 52 .. 74 with three stars, the brightest 60113.
+  TChildForm* grey = GreyWindow(61, 47, 1, [](int x, int y) {
+    const int d = (x - 30) * (x - 30) + (y - 20) * (y - 20);
+    if (d == 0) return 60113.0f;
+    if (d <= 2 || (x == 9 && y == 37)) return 9001.0f;
+    return float(52 + (x * 37 + y * 91) % 23);
+  }, QStringLiteral("sky.fts"));
+  TChildForm* colour = ColourWindow(13, 9, [](int x, int y) {
+    return TRGBPixel{std::uint8_t(20 + x), std::uint8_t(40 + 9 * y), std::uint8_t(3 * x + 7 * y)};
+  });
+  QTemporaryDir dir;
+  OpenName = dir.filePath(QStringLiteral("sky.fts"));
+  TFITSHeader header;
+  ASSERT_TRUE(WriteFITS16(OpenName.toStdString(), header, *grey->DataImage).empty());
+  const std::function<void(QDialog*)> ok = [](QDialog* D) {
+    Settle(D);
+    ClickOK(D);
+  };
+  struct TCase {
+    const char* Action;
+    TChildForm* Source;
+    std::function<void(QDialog*)> Act;  // inside its dialog; none without one
+    int Windows;
+  };
+  const TCase cases[] = {
+      {"ScaleDDP", grey, ok, 1},
+      {"ScaleGamma", grey,
+       [&](QDialog* D) {
+         SlideTo(frmGamma->trkGamma, 5);
+         ok(D);
+       },
+       1},
+      {"FilterSharpenMore", grey, {}, 1},
+      {"FilterFFT", grey, ok, 1},
+      {"ProcessCrop", grey,
+       [&](QDialog* D) {
+         frmCrop->iedLeft->SetValue(3);
+         frmCrop->iedTop->SetValue(5);
+         frmCrop->iedRight->SetValue(40);
+         frmCrop->iedBottom->SetValue(30);
+         ok(D);
+       },
+       1},
+      {"ProcessImageMath", grey, ok, 1},
+      {"EditDuplicate", grey, {}, 1},
+      {"FileNew", grey,
+       [&](QDialog* D) {
+         TypeInto(frmNew->iedWidth, QStringLiteral("33"));
+         TypeInto(frmNew->iedHeight, QStringLiteral("21"));
+         TypeInto(frmNew->fedValue, QStringLiteral("1234.5"));
+         ok(D);
+       },
+       1},
+      {"FileOpen", grey, {}, 1},
+      // Three windows: the two made behind the last one keep their levels too.
+      {"ProcessColourSplit", colour, {}, 3},
+  };
+  const auto expectShown = [](const TChildForm* W) {
+    const TRegionHistogram& h = W->GreyHistogram;
+    EXPECT_EQ(frmQuickLinearScale->QVRSlider->MinVal, h.Min);
+    EXPECT_EQ(frmQuickLinearScale->QVRSlider->MaxVal, h.Max);
+    EXPECT_EQ(float(frmQuickLinearScale->fedMin->Value()), W->DataImage->BlackPoint);
+    EXPECT_EQ(float(frmQuickLinearScale->fedMax->Value()), W->DataImage->WhitePoint);
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Action);
+    Form->MDIArea()->setActiveSubWindow(c.Source);
+    const QList<TChildForm*> before = Form->MDIChildren();
+    if (c.Act)
+      WithDialog(c.Action, c.Act);
+    else
+      Form->Action(QString::fromLatin1(c.Action))->trigger();
+    QList<TChildForm*> made;
+    for (TChildForm* w : Form->MDIChildren())
+      if (!before.contains(w)) made.push_back(w);
+    ASSERT_EQ(made.size(), c.Windows);
+    ASSERT_TRUE(made.contains(Form->ActiveMDIChild()));
+    ASSERT_FALSE(Form->ActiveMDIChild()->DataImage->IsColour);
+    expectShown(Form->ActiveMDIChild());
+    struct TShown {
+      QImage Picture;
+      float Black, White;
+    };
+    std::vector<TShown> first;
+    for (TChildForm* w : made)
+      first.push_back({w->ImageDisplay->Picture(), w->DataImage->BlackPoint, w->DataImage->WhitePoint});
+    // Window > the source, then Window > the new one.
+    for (int i = 0; i < made.size(); ++i) {
+      Form->MDIArea()->setActiveSubWindow(c.Source);
+      Form->MDIArea()->setActiveSubWindow(made[i]);
+      EXPECT_EQ(made[i]->DataImage->BlackPoint, first[std::size_t(i)].Black) << i;
+      EXPECT_EQ(made[i]->DataImage->WhitePoint, first[std::size_t(i)].White) << i;
+      EXPECT_TRUE(made[i]->ImageDisplay->Picture() == first[std::size_t(i)].Picture) << i;
+      expectShown(made[i]);
+    }
   }
 }
