@@ -291,8 +291,10 @@ TEST_F(FileDispatch, ReopenOfAFileGoneSaysWhyAndKeepsTheEntry) {
     EXPECT_EQ(WindowCount(), 0);
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].Type, TMsgDlgType::mtError);
-    EXPECT_EQ(Boxes[0].Text, c.Kind == Damaged ? QString::fromLatin1(msgOpenError)
-                                                : QStringLiteral("Cannot open file \"%1\". %2").arg(name, gone));
+    EXPECT_EQ(Boxes[0].Text.toStdString(),
+              (c.Kind == Damaged ? QString::fromLatin1(msgOpenError)
+                                 : QStringLiteral("Cannot open file \"%1\". %2").arg(name, gone))
+                  .toStdString());
     EXPECT_EQ(Form->RecentFiles->Files(), before);
     QFile::remove(name);
   }
