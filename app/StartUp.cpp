@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <sys/mman.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,7 @@
 #include "dialogs/JPEGOptionsForm.h"
 #include "platform/Application.h"
 #include "platform/MessageBox.h"
+#include "platform/PageMemory.h"
 
 namespace {
 template <typename T>
@@ -192,7 +194,36 @@ std::unique_ptr<TMainForm> StartUp() {
   EndForWantOfMemory(true);
 }
 
+namespace {
+// Under an address-space limit the toolkit's threads take for their stacks
+// whatever they find, and the fonts' library dies when it finds nothing left:
+// the room the windows need is kept from the threads until the windows are
+// made, and without it the program does not start.
+class TRoomForTheWindows {
+ public:
+  TRoomForTheWindows() {
+    if (!PageMemory::CurrentFigures().AddressLimit) return;
+    void* block = mmap(nullptr, kRoom, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (block == MAP_FAILED) EndForWantOfMemory(false);
+    FBlock = block;
+  }
+  // Gives the room to the windows; ends the program when it is not all there.
+  void Release() {
+    if (!FBlock) return;
+    munmap(FBlock, kRoom);
+    FBlock = nullptr;
+    const PageMemory::TMemoryFigures f = PageMemory::CurrentFigures();
+    if (f.AddressLimit < f.AddressUsed + kRoom) EndForWantOfMemory(false);
+  }
+
+ private:
+  static constexpr std::size_t kRoom = PageMemory::InterfaceReserve;
+  void* FBlock = nullptr;
+};
+}  // namespace
+
 int RunProgram(int& argc, char** argv) {
+  TRoomForTheWindows room;
   // Short of memory, the toolkit's own start may be what fails.
   std::unique_ptr<TApplication> app;
   try {
@@ -204,6 +235,7 @@ int RunProgram(int& argc, char** argv) {
   } catch (const std::bad_alloc&) {
     EndForWantOfMemory(false);
   }
+  room.Release();
   std::unique_ptr<TMainForm> form = StartUp();
   const int rc = app->exec();
   // Image windows first, while the dialogs they may call still exist.

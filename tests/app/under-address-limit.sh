@@ -16,7 +16,7 @@ trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null; rm -rf "$settings"' EXIT
 # The toolkit's threads are running once the first window is up.
 for _ in $(seq 1 1200); do
   kill -0 $pid 2>/dev/null || { wait $pid; echo "the program ended at start (status $?)"; exit 1; }
-  xwininfo -root -tree 2>/dev/null | grep -q '("corvelle-image" "corvelle-image")' && break
+  xwininfo -root -tree 2>/dev/null | grep -q '"Corvelle Image 2.5ZUL": ("corvelle-image"' && break
   sleep 0.1
 done
 threads=$(ls /proc/$pid/task | wc -l)
