@@ -226,10 +226,10 @@ void OpenImageFile(const QString& FileName) {
     return;
   }
   // A named pipe or a device under an image's name is refused by name before
-  // any reader looks at it.
-  const std::string notAFile = NotAFileReason(LocalName(FileName));
-  if (!notAFile.empty()) {
-    MessageBox::ShowError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, QString::fromStdString(notAFile)));
+  // any reader looks at it; a file deleted since it was chosen (a recent
+  // file, say), or a link to nothing, is said as such, not as a damaged file.
+  if (TByteSource probe; !probe.OpenFile(LocalName(FileName))) {
+    MessageBox::ShowError(QString::fromStdString(CannotOpenText(FileName.toStdString(), probe.Reason())));
     return;
   }
   reader(FileName);

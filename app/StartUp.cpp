@@ -2,6 +2,13 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <sys/mman.h>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "app/AboutForm.h"
 #include "app/AnnotationForm.h"
@@ -21,6 +28,8 @@
 #include "dialogs/ImportForm.h"
 #include "dialogs/JPEGOptionsForm.h"
 #include "platform/Application.h"
+#include "platform/MessageBox.h"
+#include "platform/PageMemory.h"
 
 namespace {
 template <typename T>
@@ -124,34 +133,122 @@ void FreeForms() {
   Free(frmZoom);
 }
 
-int RunProgram(int& argc, char** argv) {
-  TApplication app(argc, argv);
-  app.SetTitle(QStringLiteral("Corvelle Image 2.5ZUL"));
-  app.setApplicationName(QStringLiteral("Corvelle Image 2.5ZUL"));
-  app.SetHelpFile(QString());
-  InstallEngineMessageBoxes();
+namespace {
+[[noreturn]] void EndForWantOfMemory(bool BoxesWork) {
+  try {
+    if (!BoxesWork) throw std::bad_alloc();
+    MessageBox::ShowError(QString::fromLatin1(msgNoMemoryToStart));
+  } catch (...) {
+    std::fprintf(stderr, "%s\n", msgNoMemoryToStart);
+  }
+  std::_Exit(1);
+}
 
-  auto* splash = new TfrmSplash;
-  splash->show();
-  splash->repaint();
-  QApplication::processEvents();
+// While the windows are made, a failed allocation must not throw: the
+// exception would pass through the toolkit's constructors, which do not undo
+// what they did before it, and the windows half made could be neither used nor
+// taken apart. The first failure gives up a block kept for the purpose, so
+// that the start-up can end and a box can say why the program ends; a second
+// one ends it at once, said on the error stream.
+constexpr std::size_t kStartUpBallast = std::size_t(4) << 20;
+std::atomic<void*> g_ballast{nullptr};
+std::atomic<bool> g_ranShort{false};
 
-  int rc = 0;
-  {
-    TMainForm form;
-    MainForm = &form;
-    CreateForms(&form);
+void StartUpShortOfMemory() {
+  g_ranShort = true;
+  void* ballast = g_ballast.exchange(nullptr);
+  if (!ballast) EndForWantOfMemory(false);
+  std::free(ballast);
+}
+
+struct TStartUpMemory {
+  TStartUpMemory() {
+    g_ranShort = false;
+    g_ballast = std::malloc(kStartUpBallast);
+    if (!g_ballast) EndForWantOfMemory(false);
+    std::set_new_handler(&StartUpShortOfMemory);
+  }
+  ~TStartUpMemory() {
+    std::set_new_handler(nullptr);
+    std::free(g_ballast.exchange(nullptr));
+  }
+};
+}  // namespace
+
+std::unique_ptr<TMainForm> StartUp() {
+  const TStartUpMemory watch;
+  try {
+    auto* splash = new TfrmSplash;
+    splash->show();
+    splash->repaint();
+    QApplication::processEvents();
+    auto* form = new TMainForm;
+    MainForm = form;
+    CreateForms(form);
     splash->hide();
     delete splash;
-    form.show();
-    rc = app.exec();
-    // Image windows first, while the dialogs they may call still exist.
-    for (TChildForm* child : form.MDIChildren()) {
-      child->setAttribute(Qt::WA_DeleteOnClose, false);
-      delete child;
-    }
-    FreeForms();
-    MainForm = nullptr;
+    if (!g_ranShort) form->show();
+    if (!g_ranShort) return std::unique_ptr<TMainForm>(form);
+  } catch (const std::bad_alloc&) {
+    // From the toolkit's own containers, which do not ask the handler: what
+    // it left half made is best not drawn, so no box either.
+    EndForWantOfMemory(false);
   }
+  // The box, too, is made with the handler in place.
+  EndForWantOfMemory(true);
+}
+
+namespace {
+// Under an address-space limit the toolkit's threads take for their stacks
+// whatever they find, and the fonts' library dies when it finds nothing left:
+// the room the windows need is kept from the threads until the windows are
+// made, and without it the program does not start.
+class TRoomForTheWindows {
+ public:
+  TRoomForTheWindows() {
+    if (!PageMemory::CurrentFigures().AddressLimit) return;
+    void* block = mmap(nullptr, kRoom, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (block == MAP_FAILED) EndForWantOfMemory(false);
+    FBlock = block;
+  }
+  // Gives the room to the windows; ends the program when it is not all there.
+  void Release() {
+    if (!FBlock) return;
+    munmap(FBlock, kRoom);
+    FBlock = nullptr;
+    const PageMemory::TMemoryFigures f = PageMemory::CurrentFigures();
+    if (f.AddressLimit < f.AddressUsed + kRoom) EndForWantOfMemory(false);
+  }
+
+ private:
+  static constexpr std::size_t kRoom = PageMemory::InterfaceReserve;
+  void* FBlock = nullptr;
+};
+}  // namespace
+
+int RunProgram(int& argc, char** argv) {
+  TRoomForTheWindows room;
+  // Short of memory, the toolkit's own start may be what fails.
+  std::unique_ptr<TApplication> app;
+  try {
+    app = std::make_unique<TApplication>(argc, argv);
+    app->SetTitle(QStringLiteral("Corvelle Image 2.5ZUL"));
+    app->setApplicationName(QStringLiteral("Corvelle Image 2.5ZUL"));
+    app->SetHelpFile(QString());
+    InstallEngineMessageBoxes();
+  } catch (const std::bad_alloc&) {
+    EndForWantOfMemory(false);
+  }
+  room.Release();
+  std::unique_ptr<TMainForm> form = StartUp();
+  const int rc = app->exec();
+  // Image windows first, while the dialogs they may call still exist.
+  for (TChildForm* child : form->MDIChildren()) {
+    child->setAttribute(Qt::WA_DeleteOnClose, false);
+    delete child;
+  }
+  FreeForms();
+  MainForm = nullptr;
+  form.reset();
   return rc;
 }

@@ -144,7 +144,7 @@ bool PictureToImage(const TFastBMP& Bitmap, TDataImage& Image) {
 bool ReadWholeFile(const std::string& FileName, std::string& Data, std::string& ErrorText) {
   TByteSource in;
   if (!in.OpenFile(FileName)) {
-    ErrorText = "Cannot open file \"" + FileName + "\". " + in.Reason();
+    ErrorText = CannotOpenText(FileName, in.Reason());
     return false;
   }
   try {

@@ -47,6 +47,10 @@ std::string NotAFileReason(const std::string& FileName) {
   return ::stat(FileName.c_str(), &st) == 0 ? KindReason(st.st_mode) : std::string();
 }
 
+std::string CannotOpenText(const std::string& FileName, const std::string& Reason) {
+  return "Cannot open file \"" + FileName + "\". " + Reason;
+}
+
 bool TByteSource::OpenFile(const std::string& FileName) {
   if (Fd >= 0) ::close(Fd);
   Fd = -1;

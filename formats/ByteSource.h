@@ -52,6 +52,10 @@ class TByteSource {
 // and for a name that cannot be looked at (opening it says why).
 std::string NotAFileReason(const std::string& FileName);
 
+// What every reader says of a name it cannot open as a file, whatever the
+// reason: Cannot open file "<name>". <reason>
+std::string CannotOpenText(const std::string& FileName, const std::string& Reason);
+
 // Writes into a temporary file beside the target and renames it over the
 // target in Commit, so a failed save never destroys the old file. A writer
 // that is destroyed without Commit removes its temporary file; one that an

@@ -109,7 +109,7 @@ void ReadPCDImage(const std::string& FileName, TDataImage& Image) {
   // The base image lies in the first part of the pack: only that is read, so
   // a pack of any length (or a large file of another kind) is not held whole.
   TByteSource source;
-  if (!source.OpenFile(FileName)) throw EPCDError("Cannot open file \"" + FileName + "\". " + source.Reason());
+  if (!source.OpenFile(FileName)) throw EPCDError(CannotOpenText(FileName, source.Reason()));
   std::vector<std::uint8_t> data(std::size_t(std::min<std::uint64_t>(source.Size(), PackBytes)));
   if (source.Read(data.data(), data.size()) != data.size() || source.Failed()) throw EPCDError(PCDInvalidText);
   TPCDGraphic graphic;

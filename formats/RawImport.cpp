@@ -122,7 +122,7 @@ TRawImportResult ImportRaw(const std::string& FileName, const TRawImportParams& 
   // A named pipe, a folder, a device, a missing file or a link to nothing is
   // said as opening says it.
   auto cannotOpen = [&FileName](const std::string& Reason) {
-    return Refuse("Cannot open file \"" + FileName + "\". " + Reason);
+    return Refuse(CannotOpenText(FileName, Reason));
   };
   const std::string notAFile = NotAFileReason(FileName);
   if (!notAFile.empty()) return cannotOpen(notAFile);

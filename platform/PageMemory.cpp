@@ -24,6 +24,12 @@ bool g_set = false;
 TMemoryFigures g_setFigures;
 std::uint64_t g_heldAtSet = 0;
 
+std::atomic<void (*)(TAdmissionStep)> g_admissionHook{nullptr};
+
+void Tell(TAdmissionStep Step) noexcept {
+  if (const auto hook = g_admissionHook.load()) hook(Step);
+}
+
 std::uint64_t PhysicalBytes() noexcept {
   long pages = sysconf(_SC_PHYS_PAGES);
   long size = sysconf(_SC_PAGESIZE);
@@ -177,6 +183,8 @@ void ClearFigures() noexcept {
   g_set = false;
 }
 
+void SetAdmissionHook(void (*Hook)(TAdmissionStep)) noexcept { g_admissionHook.store(Hook); }
+
 void ShareAllocatorArenas() noexcept {
   struct rlimit r {};
   if (getrlimit(RLIMIT_AS, &r) == 0 && r.rlim_cur != RLIM_INFINITY) mallopt(M_ARENA_MAX, 2);
@@ -194,8 +202,13 @@ void* Allocate(std::size_t Bytes) noexcept {
   // One admission at a time, so that each sees what the one before took:
   // blocks of a series are allocated on several threads at once.
   static std::mutex admitting;
-  const std::lock_guard<std::mutex> lock(admitting);
+  std::unique_lock<std::mutex> lock(admitting, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    Tell(TAdmissionStep::Waiting);
+    lock.lock();
+  }
   if (Bytes == 0 || Bytes > Limit()) return nullptr;
+  Tell(TAdmissionStep::Admitted);
   void* p = mmap(nullptr, Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return nullptr;
   g_held += Bytes;

@@ -48,6 +48,13 @@ void SetLimit(std::uint64_t Bytes) noexcept;  // 0 restores the default
 void SetFigures(const TMemoryFigures& Figures) noexcept;
 void ClearFigures() noexcept;
 
+// For tests: Hook hears each admission of Allocate where it stands, on the
+// thread that asks: Waiting while another admission is under way, Admitted
+// once the size has passed the limit and before the pages are counted as
+// taken. nullptr removes it.
+enum class TAdmissionStep { Waiting, Admitted };
+void SetAdmissionHook(void (*Hook)(TAdmissionStep)) noexcept;
+
 // Under an address-space limit (ulimit -v), malloc would give every thread
 // an arena of its own, each taking 64 MB of that space the moment the thread
 // first allocates, unchecked: then all threads share two. Called first thing

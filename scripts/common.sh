@@ -20,7 +20,7 @@ CORVELLE_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-chart
 CORVELLE_TEST_PACKAGES=(libgtest-dev xvfb xauth fonts-liberation2 poppler-utils python3-numpy python3-scipy
   python3-astropy python3-pil python3-skimage python3-mpmath fitsverify liblapack-dev
   # picture codecs: cross-checks and the fuzz smoke run
-  python3-tifffile openbox libtiff-tools imagemagick libjpeg-turbo-progs netpbm clang libclang-rt-14-dev)
+  python3-tifffile openbox x11-utils libtiff-tools imagemagick libjpeg-turbo-progs netpbm clang libclang-rt-14-dev)
 CORVELLE_BENCH_PACKAGES=(libbenchmark-dev libcfitsio-dev libopencv-dev libopencv-imgproc-dev
   python3-numpy python3-scipy python3-skimage python3-astropy siril)
 CORVELLE_FUZZ_PACKAGES=(clang libclang-rt-14-dev)

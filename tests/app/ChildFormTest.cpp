@@ -11,18 +11,22 @@
 #include <grp.h>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <limits>
 
 #include "AppTestUtil.h"
 #include "support/RunAgain.h"
+#include "formats/ByteSource.h"
 #include "platform/FileDialog.h"
 #include "platform/Registry.h"
 
@@ -259,6 +263,34 @@ TEST_F(ChildForm, ClosePromptAnswers) {
   FlushDeletes();
   ASSERT_FALSE(child.isNull());
   EXPECT_FALSE(QFile::exists(dialogName));
+
+  // Yes, and a save whose file is in place but whose folder cannot be synced:
+  // not yet safe to close over, in every format.
+  {
+    const auto previousSync = TSafeFileWriter::SetSyncCall([](int Fd) {
+      struct stat st {};
+      if (::fstat(Fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EIO;
+        return -1;
+      }
+      return ::fsync(Fd);
+    });
+    for (const char* name : {"m42.fts", "m42.kvx", "m42.bmp", "m42.jpg", "m42.tif"}) {
+      SCOPED_TRACE(name);
+      Answers = {mrYes};
+      dialogName = dir.path() + QLatin1Char('/') + QLatin1String(name);
+      Boxes.clear();
+      EXPECT_FALSE(child->close());
+      FlushDeletes();
+      ASSERT_FALSE(child.isNull());
+      EXPECT_TRUE(QFile::exists(dialogName));
+      ASSERT_EQ(Boxes.size(), 2u);
+      EXPECT_EQ(Boxes[1].Text, QString::fromLatin1(msgFolderNotSynced) + QLatin1Char('\n') +
+                                   QString::fromLocal8Bit(std::strerror(EIO)));
+      QFile::remove(dialogName);
+    }
+    TSafeFileWriter::SetSyncCall(previousSync);
+  }
 
   // Yes with a file written: the window closes, the file is there.
   Answers = {mrYes};

@@ -9,6 +9,8 @@
 
 #include "AppTestUtil.h"
 #include "app/FileManager.h"
+#include "app/MRUFList.h"
+#include "formats/CodecMessage.h"
 #include "platform/FileDialog.h"
 
 namespace {
@@ -246,6 +248,55 @@ TEST_F(FileDispatch, BadFilesShowTheirMessageAndOpenNoWindow) {
     EXPECT_EQ(Opened(f.fileName()), 0) << c.Name;
     ASSERT_EQ(Boxes.size(), 1u) << c.Name;
     EXPECT_EQ(Boxes[0].Text, QString::fromLatin1(c.Text));
+  }
+}
+
+// File > Reopen of a file that is gone says so with its name, as Open does,
+// for every reader; a file that is there and cannot be read is still called
+// damaged. The entry keeps its place either way.
+TEST_F(FileDispatch, ReopenOfAFileGoneSaysWhyAndKeepsTheEntry) {
+  enum TKind { Deleted, LinkToNothing, Damaged };
+  const QString gone = QStringLiteral("No such file or directory");
+  const struct {
+    const char* Name;
+    TKind Kind;
+  } cases[] = {
+      {"m42.fts", Deleted},  {"m42.fit", LinkToNothing}, {"m42.FITS", Deleted}, {"frame.kvx", Deleted},
+      {"dark.st7", Deleted}, {"track.ST4", LinkToNothing}, {"scan.tif", Deleted}, {"scan.tiff", LinkToNothing},
+      {"pic.bmp", Deleted},  {"pic.jpg", LinkToNothing},  {"disc.pcd", Deleted},  {"bad.fts", Damaged},
+  };
+  const auto junk = [](const QString& Name) {
+    QFile f(Name);
+    return f.open(QIODevice::WriteOnly) && f.write("SIMPLE  = junk") == 14;
+  };
+  const QString other = File(QStringLiteral("other.fts"));
+  ASSERT_TRUE(junk(other));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const QString name = File(QString::fromLatin1(c.Name));
+    ASSERT_TRUE(junk(name));
+    // Second in the list, so that a move to the top would show.
+    Form->RecentFiles->AddFile(name);
+    Form->RecentFiles->AddFile(other);
+    const QStringList before = Form->RecentFiles->Files();
+    ASSERT_EQ(before.indexOf(name), 1);
+    if (c.Kind != Damaged) {
+      ASSERT_TRUE(QFile::remove(name));
+    }
+    if (c.Kind == LinkToNothing) {
+      ASSERT_TRUE(QFile::link(File(QStringLiteral("nowhere")), name));
+    }
+    Boxes.clear();
+    Form->RecentFiles->Entries()[1]->trigger();
+    EXPECT_EQ(WindowCount(), 0);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].Type, TMsgDlgType::mtError);
+    EXPECT_EQ(Boxes[0].Text.toStdString(),
+              (c.Kind == Damaged ? QString::fromLatin1(msgOpenError)
+                                 : QStringLiteral("Cannot open file \"%1\". %2").arg(name, gone))
+                  .toStdString());
+    EXPECT_EQ(Form->RecentFiles->Files(), before);
+    QFile::remove(name);
   }
 }
 

@@ -32,6 +32,12 @@
 #include <QButtonGroup>
 #include <QSlider>
 #include <memory>
+#include <climits>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <new>
+#include <QDir>
 #include "app/IntEdit.h"
 #include "dialogs/FITSOptionsForm.h"
 #include "dialogs/JPEGOptionsForm.h"
@@ -48,9 +54,11 @@
 #include "app/PreferencesForm.h"
 #include "app/QuickScaleForm.h"
 #include "app/StartUp.h"
+#include "app/ZoomForm.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/AllocationFaults.h"
 
 namespace {
 const QString KeyA = QStringLiteral("Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Application");
@@ -643,6 +651,81 @@ TEST_F(MainShellTest, StartUpCreatesEachWindowOnceInOrder) {
   EXPECT_EQ(run.Form->findChildren<TfrmImport*>().size(), 1);
   EXPECT_EQ(frmImport->parent(), run.Form);
   EXPECT_EQ(frmJPEGOptions->parent(), run.Form);
+}
+
+// Memory that runs out while the windows are made: one line says there is
+// not enough memory to start, in a box when the room kept for it is enough,
+// on the error stream when memory stays short; the program ends with status 1
+// and the settings stay as they were, byte for byte, nothing new beside them.
+// Each start-up runs in a process of its own, since it ends the process.
+TEST_F(MainShellTest, StartUpShortOfMemorySaysSoAndLeavesTheSettings) {
+  TRun().Close();  // a settings file to keep
+  const QFileInfo store(TRegistry::StorageFile());
+  const auto bytes = [&store] {
+    QFile f(store.filePath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+  };
+  const QByteArray stored = bytes();
+  ASSERT_FALSE(stored.isEmpty());
+  const QStringList beside = store.dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+  // The allocations of a whole start-up.
+  allocfaults::Arm(LONG_MAX, false);
+  std::unique_ptr<TMainForm> whole = StartUp();
+  const long total = allocfaults::Seen();
+  allocfaults::Disarm();
+  ASSERT_TRUE(whole);
+  FreeForms();
+  whole.reset();
+  MainForm = nullptr;
+  ASSERT_GT(total, 1000);
+
+  const std::string line = msgNoMemoryToStart;
+  const struct {
+    long Nth;    // the allocation that fails first
+    bool Every;  // and every one after it
+  } cases[] = {
+      {1, false},          {total / 7, true},      {total / 3, false}, {total / 2 + 1, true},
+      {total * 2 / 3, false}, {total * 5 / 6, true}, {total * 9 / 10, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "allocation " << c.Nth << " of " << total << (c.Every ? " and after" : ""));
+    int err[2];
+    ASSERT_EQ(pipe(err), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      dup2(err[1], 2);
+      close(err[0]);
+      MessageBox::SetHook([](TMsgDlgType, const QString& Text, unsigned) {
+        std::fprintf(stderr, "box: %s\n", Text.toUtf8().constData());
+        return int(mrOk);
+      });
+      allocfaults::Arm(c.Nth, c.Every);
+      try {
+        const std::unique_ptr<TMainForm> started = StartUp();
+        _exit(started ? 0 : 3);
+      } catch (...) {
+        _exit(4);
+      }
+    }
+    close(err[1]);
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) said.append(buffer, std::size_t(n));
+    close(err[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << said;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    // The toolkit's own notes aside, the one line.
+    std::string lines;
+    std::istringstream in(said);
+    for (std::string l; std::getline(in, l);)
+      if (l.rfind("This plugin does not support", 0) != 0 && l.rfind("QStandardPaths", 0) != 0) lines += l + "\n";
+    EXPECT_EQ(lines, (c.Every ? "" : "box: ") + line + "\n");
+    EXPECT_EQ(bytes(), stored);
+    EXPECT_EQ(store.dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System), beside);
+  }
 }
 
 TEST_F(MainShellTest, SaveAndImportGoThroughTheirDialogs) {

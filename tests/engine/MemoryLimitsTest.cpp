@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <barrier>
+#include <condition_variable>
+#include <mutex>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -179,6 +181,24 @@ TEST(MemoryLimits, ImagesLeaveTheInterfaceItsReserve) {
       {"cgroup", F{0, 0, 0, 0, 700 * MiB}, 700 * MiB - R},
   };
   for (const auto& c : limits) EXPECT_EQ(PageMemory::ImageLimitFrom(c.Figures), c.Limit) << c.Name;
+  // The same in plain figures, as a machine reports them, and what an image
+  // may then take: 64 MiB less than the smallest.
+  const struct {
+    const char* Name;
+    F Figures;
+    std::uint64_t Bytes;
+  } plain[] = {
+      {"8 GiB installed, 3 GiB available", F{8589934592, 3221225472, 0, 0, 0}, 3154116608},
+      {"ulimit -v 1000000 kB, 180 MB held", F{8589934592, 6442450944, 1024000000, 180000000, 0}, 776891136},
+      {"cgroup of 700 MB", F{16777216000, 12000000000, 0, 0, 700000000}, 632891136},
+      {"cgroup one byte above the reserve", F{0, 0, 0, 0, 67108865}, 1},
+      {"available 100 MB", F{8589934592, 100000000, 0, 0, 0}, 32891136},
+  };
+  for (const auto& c : plain) {
+    EXPECT_EQ(PageMemory::ImageLimitFrom(c.Figures), c.Bytes) << c.Name;
+    TFigures figures(c.Figures);
+    EXPECT_EQ(PageMemory::Limit(), c.Bytes) << c.Name;
+  }
 
   // 301 x 203 grey: planes 244412 bytes, a picture 183512 (rows of 904).
   // Displayed, it needs its planes and three pictures beside the reserve.
@@ -209,6 +229,71 @@ TEST(MemoryLimits, ImagesLeaveTheInterfaceItsReserve) {
   EXPECT_FALSE(second.Allocate(301, 203, 1, false));
   first.FreeData();
   EXPECT_TRUE(second.Allocate(301, 203, 1, false));
+}
+
+// Two admissions at once: the second sees what the first took. The first,
+// once admitted, is held until the second is seen waiting for its turn or
+// admitted itself, so that admissions which are not one at a time let both
+// in every time, whatever the machine's speed.
+namespace {
+struct TTwoAdmissions {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  int Admitted = 0;
+  bool SecondStarted = false, SecondSeen = false;
+
+  static TTwoAdmissions& Now() {
+    static TTwoAdmissions state;
+    return state;
+  }
+  static void Hook(PageMemory::TAdmissionStep Step) {
+    TTwoAdmissions& s = Now();
+    std::unique_lock<std::mutex> lock(s.Lock);
+    if (Step == PageMemory::TAdmissionStep::Admitted && s.Admitted++ == 0) {
+      s.SecondStarted = true;
+      s.Changed.notify_all();
+      s.Changed.wait(lock, [&s] { return s.SecondSeen; });
+      return;
+    }
+    s.SecondSeen = true;
+    s.Changed.notify_all();
+  }
+};
+}  // namespace
+
+TEST(MemoryLimits, AdmissionsAreOneAtATime) {
+  constexpr std::uint64_t R = PageMemory::InterfaceReserve;
+  constexpr std::size_t First = 1000 * 4096 + 4096 * 7, Room = 1700 * 4096;
+  const struct {
+    std::size_t Second;
+    bool Admitted;
+  } cases[] = {{Room - First, true}, {Room - First + 1, false}, {First, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Second);
+    TTwoAdmissions& s = TTwoAdmissions::Now();
+    s.Admitted = 0;
+    s.SecondStarted = s.SecondSeen = false;
+    TFigures figures(PageMemory::TMemoryFigures{0, R + Room, 0, 0, 0});
+    PageMemory::SetAdmissionHook(&TTwoAdmissions::Hook);
+    void* second = nullptr;
+    std::thread other([&] {
+      {
+        std::unique_lock<std::mutex> lock(s.Lock);
+        s.Changed.wait(lock, [&s] { return s.SecondStarted; });
+      }
+      second = PageMemory::Allocate(c.Second);
+      const std::lock_guard<std::mutex> lock(s.Lock);
+      s.SecondSeen = true;
+      s.Changed.notify_all();
+    });
+    void* first = PageMemory::Allocate(First);
+    other.join();
+    PageMemory::SetAdmissionHook(nullptr);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(second != nullptr, c.Admitted);
+    PageMemory::Release(first, First);
+    PageMemory::Release(second, c.Second);
+  }
 }
 
 TEST(MemoryLimits, AnImageNeverDisplayedNeedsRoomForItsPlanesAlone) {

@@ -22,9 +22,14 @@ using TNew = void* (*)(std::size_t);
 void* Allocate(const char* Symbol, std::size_t Size) {
   if (State.Armed) {
     ++State.Seen;
-    if (State.Seen == State.Nth || (State.Every && State.Seen > State.Nth)) {
+    // As the real operator new: a new handler, when there is one, is asked
+    // to make room (or end the program) and the allocation is tried again.
+    while (State.Seen == State.Nth || (State.Every && State.Seen > State.Nth)) {
       ++State.Failed;
-      throw std::bad_alloc();
+      const std::new_handler handler = std::get_new_handler();
+      if (!handler) throw std::bad_alloc();
+      handler();
+      if (!State.Every) break;
     }
   }
   static const TNew single = reinterpret_cast<TNew>(::dlsym(RTLD_NEXT, "_Znwm"));
@@ -46,5 +51,7 @@ long Disarm() {
   State.Armed = false;
   return State.Failed;
 }
+
+long Seen() { return State.Seen; }
 
 }  // namespace allocfaults

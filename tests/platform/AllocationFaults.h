@@ -1,12 +1,16 @@
 #pragma once
 // Allocations that fail on demand, on the calling thread only: operator new
 // throws std::bad_alloc at the Nth allocation after Arm (and, with Every, at
-// each one after it), as it does when the address space runs out. Every other
-// allocation goes to the real operator new.
+// each one after it), as it does when the address space runs out; a new
+// handler, when one is set, is called first, and the allocation tried again
+// (it succeeds without Every). Every other allocation goes to the real
+// operator new.
 namespace allocfaults {
 
 void Arm(long Nth, bool Every);
 // Stops the failures; returns how many allocations failed.
 long Disarm();
+// Allocations seen since Arm (a run armed never to fail counts a whole task).
+long Seen();
 
 }  // namespace allocfaults
