@@ -43,11 +43,12 @@ int LevelDecimals(long double BinWidth) {
   return std::clamp(1 - int(std::floor(std::log10(BinWidth))), 2, 60);
 }
 
-// The first level whose running count exceeds 95 % of the image's pixels; -1
-// when none does.
-int NinetyFivePercentLevel(const std::array<std::int32_t, 256>& Counts, std::int64_t Pixels) {
+// The first level whose running count exceeds 95 % of Pixels; -1 when none
+// does. Skipped pixels of level 0 are left out of the count.
+int NinetyFivePercentLevel(const std::array<std::int32_t, 256>& Counts, std::int64_t Pixels,
+                           std::int64_t Skipped = 0) {
   const long double limit = 0.95L * (long double)Pixels;
-  std::int64_t c = 0;
+  std::int64_t c = -Skipped;
   for (int i = 0; i < 256; ++i) {
     c += Counts[i];
     if ((long double)c > limit) return i;
@@ -92,20 +93,17 @@ int BackgroundLevel(const std::array<std::int32_t, 256>& Counts) {
 // frame's sky far below its brightest star), its levels at the resolution
 // the frame needs: 256 bins over that bin's values, and again over the
 // lowest of those while the 95 % level still lies there. A and B are levels
-// of the finest bins, whose width is Step. False for a frame whose pixels lie
-// mostly at or below 0 (a wide zero border): no resolution lifts its 95 %
-// level above 0.
+// of the finest bins, whose width is Step. Skipped pixels at or below 0 are
+// left out of A's count, not of B's.
 struct TFineLevels {
   long double A = 0, B = 0, Step = 0;
 };
 
-bool FineLevels(const TDataImage& Image, float Scale, TFineLevels& Levels) {
+bool FineLevels(const TDataImage& Image, float Scale, std::int64_t Skipped, TFineLevels& Levels) {
   const std::int64_t n = Image.Pixels ? Image.PixelCount() : 0;
   const float* p = Image.Pixels;
-  const long double limit = 0.95L * (long double)n;
-  std::int64_t atOrBelowZero = 0;
-  for (std::int64_t i = 0; i < n; ++i) atOrBelowZero += p[i] <= 0.0f;
-  if (n == 0 || (long double)atOrBelowZero > limit) return false;
+  const long double limit = 0.95L * (long double)(n - Skipped);
+  if (n == 0) return false;
   // Bin 0 of a scale holds the values v with Round(v x scale) = 0, v x scale
   // <= 0.5 (a half rounds to even); 256 bins over them have 510 times the scale.
   double outer = Scale;
@@ -121,7 +119,8 @@ bool FineLevels(const TDataImage& Image, float Scale, TFineLevels& Levels) {
       const double b = std::nearbyint(v * scale);
       ++counts[b > 0 ? (b < 255 ? std::size_t(b) : 255) : 0];
     }
-    std::int64_t c = 0;
+    // Pixels at or below 0 all lie in bin 0, at every scale.
+    std::int64_t c = -Skipped;
     int level = -1;
     for (int i = 0; i < 256 && level < 0; ++i)
       if ((long double)(c += counts[std::size_t(i)]) > limit) level = i;
@@ -218,14 +217,23 @@ bool TfrmDDP::Propose(const TDataImage& Image, TProposal& Proposal) {
       Proposal.K = h.Max;  // beyond the fixed-point range: four decimals are nothing to it
     }
   }
+  // A frame mostly at or below 0 (a registered mosaic's zero border) takes
+  // its mid-level from its pixels above 0, the sky and the stars, at the
+  // resolution they need as any other frame does.
+  const std::int64_t n = Image.PixelCount();
+  const std::int64_t dark =
+      Image.Pixels ? std::count_if(Image.Pixels, Image.Pixels + n, [](float v) { return v <= 0.0f; }) : 0;
+  const bool border = (long double)dark > 0.95L * (long double)n && dark < n;
+  const std::int64_t skipped = border ? dark : 0;
+  const int own = NinetyFivePercentLevel(h.Counts, n - skipped, skipped);
   TFineLevels fine;
-  if (NinetyFivePercentLevel(h.Counts, Image.PixelCount()) == 0 && FineLevels(Image, h.Scale, fine)) {
+  if (own == 0 && dark < n && FineLevels(Image, h.Scale, skipped, fine)) {
     const int fineDecimals = LevelDecimals(fine.Step);
     Proposal.A = Rounded(fine.A, fineDecimals);
     Proposal.B = Rounded(fine.B, fineDecimals);
     return true;
   }
-  const int level = MidLevel(h.Counts, Image.PixelCount());
+  const int level = border && own > 0 ? own : MidLevel(h.Counts, n);
   Proposal.A = Rounded(level < 0 ? -1.0L : h.Level(level), decimals);
   Proposal.B = Rounded(h.Level(BackgroundLevel(h.Counts) + 1), decimals);
   return true;

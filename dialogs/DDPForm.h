@@ -29,9 +29,9 @@ class TfrmDDP : public TProcessingDialog {
   // or to as many more as the histogram's bins need where they are narrower
   // than 0.1. Where 95 % of a grey image lie in the histogram's lowest bin, A
   // and B come from finer bins over that bin's values; A is the level of the
-  // pixels above 0 when 95 % of them are 0 (or below), and -1 when no level
-  // holds 95 % of the pixels. False when the image's histogram could not be
-  // had.
+  // pixels above 0 when more than 95 % of them are 0 (or below), and -1 when
+  // no level holds 95 % of the pixels. False when the image's histogram could
+  // not be had.
   struct TProposal {
     long double A = 0, B = 0, K = 0;
   };

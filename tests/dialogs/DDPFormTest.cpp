@@ -118,7 +118,7 @@ TEST_F(DDPProposals, MostlyEmptyFramesAgainstNumpy) {
                {CORVELLE_SOURCE_DIR "/tests/oracles/ddp.py", in, QString::number(W), QString::number(H)});
   ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0) << python.readAllStandardError().toStdString();
   const QStringList abk = QString::fromUtf8(python.readAllStandardOutput()).simplified().split(' ');
-  ASSERT_EQ(abk.size(), 3);
+  ASSERT_EQ(abk.size(), 4);
 
   Errors.clear();
   const int windows = WindowCount();
@@ -199,7 +199,7 @@ TEST_F(DDPProposals, FloatFramesGetUsableProposalsAndNumpysPicture) {
                                       QString::number(H), "exact"});
     ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0) << python.readAllStandardError().toStdString();
     const QStringList abk = QString::fromUtf8(python.readAllStandardOutput()).simplified().split(' ');
-    ASSERT_EQ(abk.size(), 3);
+    ASSERT_EQ(abk.size(), 4);
     const double bin = abk[2].toDouble() / 255;  // a histogram bin's width
     Errors.clear();
     Boxes.clear();
@@ -249,68 +249,129 @@ QStringList OracleWords(const char* Script, const TDataImage& Image, const QStri
 }  // namespace
 
 // Frames whose sky lies far below their brightest star, as 16-bit and as
-// floating-point data: where 95 % of the pixels lie in the histogram's lowest
-// bin, A is numpy's 95 % level of the frame (within a twentieth of the sky's
-// noise), between the sky's median and five sigma above it, B lies below the
-// sky, and the DDP picture shows the sky grey. Frames whose level lies higher
-// keep the histogram's levels (numpy's, within a twentieth of a bin; their
-// sky in bin 3 or above, where a decimal too few would show), and K is the
-// maximum to a millionth.
+// floating-point data, alone and as the inside of a registered mosaic whose
+// zero border is more than 95 % of it: A and B are numpy's levels to the
+// decimals of the bins they come from (a twentieth of a bin), also where the
+// finer bins are refined once more (a sky at 1e-6 of the peak) and where 95 %
+// of the pixels end exactly at a bin's edge or lie exactly at or below 0.
+// Where 95 % of the pixels (of those above 0, in a mosaic) lie in the
+// histogram's lowest bin, A is also numpy's 95 % level of them (within a
+// twentieth of the sky's noise), between the sky's median and five sigma
+// above it, B lies below the sky, and the DDP picture shows the sky grey.
+// Frames whose level lies higher keep the histogram's levels (their sky in
+// bin 3 or above, where a decimal too few would show), and K is the maximum
+// to a millionth.
 TEST_F(DDPProposals, LevelsAtTheFramesOwnResolutionAgainstNumpy) {
   ASSERT_EQ(std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null"), 0)
       << "python3-numpy is missing: the cross-check cannot run";
-  const int W = 201, H = 151;  // 95 % of 30351 pixels is no whole number
+  struct TFrame {
+    int W, H;
+    std::vector<float> V;
+    QRect Sky;  // sky far from the stars; empty for a drawn frame
+  };
+  // A sky of Sky +- Sigma with stars of Peak on 201 x 151 pixels (95 % of them
+  // is no whole number), or on a mosaic of 601 x 451 that is 0 outside Inside.
+  auto skyFrame = [](std::uint8_t Type, double Sky, double Sigma, double Peak, QRect Inside, QRect SkyArea) {
+    const int W = Inside.isNull() ? 201 : 601, H = Inside.isNull() ? 151 : 451;
+    if (Inside.isNull()) Inside = QRect(0, 0, W, H);
+    std::mt19937 rng(41);
+    std::normal_distribution<double> noise(Sky, Sigma);
+    TFrame f{W, H, std::vector<float>(std::size_t(W * H)), SkyArea};
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        const double star = Peak * std::exp(-((x - 40) * (x - 40) + (y - 30) * (y - 30)) / 4.5) +
+                            Peak / 7 * std::exp(-((x - 70) * (x - 70) + (y - 60) * (y - 60)) / 3.0);
+        const double p = std::min(noise(rng) + star, Peak);
+        f.V[std::size_t(y * W + x)] = Inside.contains(x, y) ? float(Type == 1 ? std::nearbyint(p) : p) : 0.0f;
+      }
+    return f;
+  };
+  const QRect whole, top(0, 0, 201, 20);
+  // Mosaics: 104 x 104 pixels of sky (96.01 % zero), and 52 x 52 (99.00 % zero).
+  const QRect mosaic(10, 10, 104, 104), mosaicSky(10, 90, 104, 24), small(14, 4, 52, 52), smallSky(14, 45, 52, 11);
+  // 1000 pixels, a star of 20000 and Runs below it.
+  auto drawn = [](const std::vector<std::pair<int, float>>& Runs) {
+    TFrame f{40, 25, {}, {}};
+    for (const auto& [n, value] : Runs) f.V.insert(f.V.end(), std::size_t(n), value);
+    f.V.resize(999, Runs.back().second);
+    f.V.push_back(20000.0f);
+    return f;
+  };
   const struct {
     const char* Name;
     std::uint8_t Type;
-    double Sky, Sigma, Peak;
-    bool Lowest;  // 95 % of the frame in the histogram's lowest bin
+    TFrame Frame;
+    double Sky, Sigma;  // of the sky; 0 for drawn frames
+    bool Lowest;        // 95 % of the frame (above 0 in a mosaic) in the histogram's lowest bin
+    bool Mosaic;
   } cases[] = {
-      {"calibrated, 16 bit", 1, 100, 10, 60000, true},
-      {"calibrated, float", 3, 100, 10, 60000, true},
-      {"faint sky, 16 bit", 1, 20, 3, 20000, true},
-      {"faint sky, float", 3, 20, 3, 20000, true},
-      {"normalised, float", 3, 0.0015, 0.00018, 1, true},
-      {"normalised, as 16 bit", 1, 0.0015 * 65535, 0.00018 * 65535, 65535, true},
-      {"sky subtracted, 16 bit", 1, 0, 8, 30000, true},
-      {"sky subtracted, float", 3, 0, 8, 30000, true},
-      {"sky in bin 3", 3, 0.0123, 0.0003, 0.987654, false},
-      {"sky in bin 5 of 1e-3", 3, 0.0000196, 0.0000003, 0.000987654, false},
+      {"calibrated, 16 bit", 1, skyFrame(1, 100, 10, 60000, whole, top), 100, 10, true, false},
+      {"calibrated, float", 3, skyFrame(3, 100, 10, 60000, whole, top), 100, 10, true, false},
+      {"faint sky, 16 bit", 1, skyFrame(1, 20, 3, 20000, whole, top), 20, 3, true, false},
+      {"faint sky, float", 3, skyFrame(3, 20, 3, 20000, whole, top), 20, 3, true, false},
+      {"normalised, float", 3, skyFrame(3, 0.0015, 0.00018, 1, whole, top), 0.0015, 0.00018, true, false},
+      {"normalised, as 16 bit", 1, skyFrame(1, 0.0015 * 65535, 0.00018 * 65535, 65535, whole, top),
+       0.0015 * 65535, 0.00018 * 65535, true, false},
+      {"sky subtracted, 16 bit", 1, skyFrame(1, 0, 8, 30000, whole, top), 0, 8, true, false},
+      {"sky subtracted, float", 3, skyFrame(3, 0, 8, 30000, whole, top), 0, 8, true, false},
+      {"sky in bin 3", 3, skyFrame(3, 0.0123, 0.0003, 0.987654, whole, top), 0.0123, 0.0003, false, false},
+      {"sky in bin 5 of 1e-3", 3, skyFrame(3, 0.0000196, 0.0000003, 0.000987654, whole, top), 0.0000196,
+       0.0000003, false, false},
+      // The first finer bins hold it all again: a second refinement.
+      {"sky at 1e-6 of the peak, float", 3, skyFrame(3, 1e-6, 2e-7, 1, whole, top), 1e-6, 2e-7, true, false},
+      {"sky at 1e-6 of 60000, float", 3, skyFrame(3, 0.06, 0.012, 60000, whole, top), 0.06, 0.012, true, false},
+      {"mosaic 96 % zero, 16 bit", 1, skyFrame(1, 20, 3, 20000, mosaic, mosaicSky), 20, 3, true, true},
+      {"mosaic 96 % zero, float", 3, skyFrame(3, 20, 3, 20000, mosaic, mosaicSky), 20, 3, true, true},
+      {"mosaic 99 % zero, 16 bit", 1, skyFrame(1, 20, 3, 20000, small, smallSky), 20, 3, true, true},
+      {"mosaic 99 % zero, float", 3, skyFrame(3, 20, 3, 20000, small, smallSky), 20, 3, true, true},
+      {"mosaic of a calibrated sky, 16 bit", 1, skyFrame(1, 100, 10, 65000, mosaic, mosaicSky), 100, 10, true, true},
+      {"mosaic whose sky is in bin 1 or 2", 3, skyFrame(3, 100, 10, 20000, mosaic, mosaicSky), 100, 10, false, true},
+      {"mosaic at 1e-6 of the peak, float", 3, skyFrame(3, 1e-6, 2e-7, 1, mosaic, mosaicSky), 1e-6, 2e-7, true,
+       true},
+      // The running count reaches 950 of 1000 exactly at the bin of 20: the
+      // level is the next one, 30.
+      {"95 % end at a finer bin's edge", 1, drawn({{950, 20.0f}, {49, 30.0f}}), 0, 0, true, false},
+      // 950 of 1000 at or below 0 are not more than 95 %: the level is the
+      // lowest sky's, not the 95 % level of the pixels above 0.
+      {"exactly 95 % at or below 0", 3,
+       drawn({{900, 0.0f}, {50, -5.0f}, {10, 20.0f}, {10, 22.5f}, {10, 25.0f}, {10, 27.5f}, {9, 30.0f}}), 0, 0,
+       true, false},
+      // 951 of them are: the 95 % level of the 49 above 0.
+      {"95.1 % at or below 0", 3, drawn({{951, 0.0f}, {16, 20.0f}, {16, 25.0f}, {16, 30.0f}}), 0, 0, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    std::mt19937 rng(41);
-    std::normal_distribution<double> noise(c.Sky, c.Sigma);
-    std::vector<float> v(std::size_t(W * H));
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x) {
-        const double star = c.Peak * std::exp(-((x - 40) * (x - 40) + (y - 30) * (y - 30)) / 4.5) +
-                            c.Peak / 7 * std::exp(-((x - 70) * (x - 70) + (y - 60) * (y - 60)) / 3.0);
-        const double p = std::min(noise(rng) + star, c.Peak);
-        v[std::size_t(y * W + x)] = float(c.Type == 1 ? std::nearbyint(p) : p);
-      }
-    TChildForm* source = GreyWindow(W, H, c.Type, [&](int x, int y) { return v[std::size_t(y * W + x)]; });
+    const int W = c.Frame.W, H = c.Frame.H;
+    TChildForm* source = GreyWindow(W, H, c.Type, [&](int x, int y) { return c.Frame.V[std::size_t(y * W + x)]; });
     const float top = Largest(*source->DataImage);
-    const QStringList levels = c.Lowest ? OracleWords("percentile.py", *source->DataImage)
-                                        : OracleWords("ddp.py", *source->DataImage, {"exact"});
-    ASSERT_GE(levels.size(), 2);
+    const QStringList exact = OracleWords("ddp.py", *source->DataImage, {"exact"});
+    ASSERT_EQ(exact.size(), 4);
+    const double bin = exact[3].toDouble();  // the width of the bins A and B come from
     Errors.clear();
     Boxes.clear();
     const int windows = WindowCount();
     const TOpened opened = ProposeAndOK();
     const long double A = opened.A, B = opened.B, K = opened.K;
     EXPECT_NEAR(double(K), top, 1e-6 * top);
-    if (c.Lowest) {
+    EXPECT_EQ(bin < top / 255.0 * 0.999, c.Lowest) << "the case reaches the finer bins";
+    EXPECT_NEAR(double(A), exact[0].toDouble(), bin / 20);
+    EXPECT_NEAR(double(B), exact[1].toDouble(), bin / 20);
+    if (c.Sigma > 0) {
+      const QStringList levels =
+          OracleWords("percentile.py", *source->DataImage, c.Mosaic ? QStringList{"above"} : QStringList{});
+      ASSERT_GE(levels.size(), 2);
       const double level = levels[0].toDouble(), median = levels[1].toDouble();
-      EXPECT_NEAR(double(A), level, c.Sigma / 20);
-      EXPECT_GT(A, median);
-      EXPECT_LT(A, median + 5 * c.Sigma);
-      EXPECT_GE(B, median - 5 * c.Sigma);
-      EXPECT_LT(B, median + c.Sigma / 20);
-    } else {
-      const double bin = top / 255.0;
-      EXPECT_NEAR(double(A), levels[0].toDouble(), bin / 20);
-      EXPECT_NEAR(double(B), levels[1].toDouble(), bin / 20);
+      EXPECT_NEAR(double(A), level, bin / 2 + bin / 20);
+      if (c.Lowest) {
+        EXPECT_NEAR(double(A), level, c.Sigma / 20);
+        EXPECT_GT(A, median);
+        EXPECT_LT(A, median + 5 * c.Sigma);
+        // The border lies at 0, below the sky: the background is its bin's.
+        if (!c.Mosaic) {
+          EXPECT_GE(B, median - 5 * c.Sigma);
+        }
+        EXPECT_LT(B, median + c.Sigma / 20);
+      }
     }
     EXPECT_EQ(std::count_if(Errors.begin(), Errors.end(), [](int e) { return e > 0; }), 0);
     EXPECT_TRUE(Boxes.empty());
@@ -320,9 +381,9 @@ TEST_F(DDPProposals, LevelsAtTheFramesOwnResolutionAgainstNumpy) {
     const QImage picture = result->ImageDisplay->grab().toImage();
     double grey = 0;
     int n = 0;
-    for (int y = 0; y < 20; ++y)
-      for (int x = 0; x < W; ++x, ++n) grey += qGray(picture.pixel(x, y));
-    if (c.Lowest) {
+    for (int y = c.Frame.Sky.top(); y <= c.Frame.Sky.bottom(); ++y)
+      for (int x = c.Frame.Sky.left(); x <= c.Frame.Sky.right(); ++x, ++n) grey += qGray(picture.pixel(x, y));
+    if (c.Lowest && n > 0) {
       EXPECT_GT(grey / n, 40) << "the sky's mean grey level";
       EXPECT_LT(grey / n, 215) << "the sky's mean grey level";
     }

@@ -202,6 +202,10 @@ TEST(DrawContours, RefusalsShowTheTracerMessage) {
   notANumber.Pixels[5 * 12 + 6] = NAN;
   Constant(infinite, 12, 12, 5);
   infinite.Pixels[3 * 12 + 2] = -INFINITY;
+  // A NaN in the last pixel, which cells of 3 reach on 12 x 12.
+  TDataImage lastNaN;
+  Constant(lastNaN, 12, 12, 5);
+  lastNaN.Pixels[143] = NAN;
   struct Case {
     int Count, CellSize;
     float Min, Max;
@@ -219,7 +223,10 @@ TEST(DrawContours, RefusalsShowTheTracerMessage) {
       {10, 2, -1000, 1000, TContourFault::Values, true},
       {10, 2, 0, 100, TContourFault::NotFinite, false, &notANumber},
       {10, 2, 0, 100, TContourFault::NotFinite, false, &infinite},
+      {10, 3, 0, 100, TContourFault::NotFinite, false, &lastNaN},
       {10, 2, 0, INFINITY, TContourFault::NotFinite},  // a level that is no number
+      {10, 2, -INFINITY, 100, TContourFault::NotFinite},
+      {10, 2, NAN, 100, TContourFault::NotFinite},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Count << " " << c.Min << " " << c.Max);

@@ -437,6 +437,7 @@ TEST(ColourPointOps, DDPAtMidLevelZeroAgreesWithNumpy) {
       {"negative scaling", 0, 1, 1, 1, 0.0f, 0.0f, -3.0f},
       {"mid-level of 1 is no limit", 0, 0, 1, 2, 1.0f, 0.0f, 255.0f},
       {"mid-level just above 0, channels picked from black ones", 0, 1, 2, 1, 1e-30f, 0.0f, 255.0f},
+      {"mid-level just above 0, negative scaling", 0, 1, 2, 1, 1e-30f, 0.0f, -3.0f},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
