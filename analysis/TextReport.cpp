@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "formats/ByteSource.h"
+#include "platform/KeyboardReturn.h"
 #include "platform/NumFormat.h"
 
 QString PadRight(const QString& Text, int Width) { return Text.leftJustified(Width, QLatin1Char(' '), false); }
@@ -138,7 +139,10 @@ namespace PrintDialog {
 bool Execute(QWidget* Parent) {
   if (auto& hook = DialogHook()) return hook(ReportPrinter());
   QPrintDialog dialog(&ReportPrinter(), Parent);
-  return dialog.exec() == QDialog::Accepted;
+  const TKeyboardReturn back(Parent);
+  const int result = dialog.exec();
+  back.Restore();
+  return result == QDialog::Accepted;
 }
 THook SetHook(THook Hook) { return std::exchange(DialogHook(), std::move(Hook)); }
 }  // namespace PrintDialog

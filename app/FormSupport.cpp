@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -30,10 +31,13 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
+#include <optional>
 #include <utility>
 
 #include "platform/Application.h"
+#include "platform/KeyboardReturn.h"
 
 namespace {
 // Keeps a dialog where it was last shown: on X11 a window shown again is
@@ -185,7 +189,8 @@ QList<TClaim> Claims(QWidget* Window, const QKeySequence& Key) {
       for (int i = 0; i < tabs->count(); ++i)
         if (tabs->isTabVisible(i) && tabs->isTabEnabled(i) && has(tabs->tabText(i))) claims.push_back({w, nullptr, i});
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
-      if (label->buddy() && has(label->text())) claims.push_back({w});
+      // The label of a control that is off leads nowhere: its key is free.
+      if (label->buddy() && label->buddy()->isEnabled() && has(label->text())) claims.push_back({w});
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
       if (has(button->text())) claims.push_back({w});
     } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
@@ -193,6 +198,38 @@ QList<TClaim> Claims(QWidget* Window, const QKeySequence& Key) {
     }
   }
   return claims;
+}
+
+// Opens a menu of a menu bar on its first command; a title without a menu
+// runs its command.
+void OpenMenu(QMenuBar* Bar, QAction* Title) {
+  QMenu* menu = Title->menu();
+  if (!menu) {
+    Title->trigger();
+    return;
+  }
+  Bar->setActiveAction(Title);
+  for (QAction* a : menu->actions())
+    if (!a->isSeparator() && a->isVisible() && a->isEnabled()) {
+      menu->setActiveAction(a);
+      break;
+    }
+}
+
+// The menu bar of the main window a tool window belongs to.
+QMenuBar* MainMenuBar(const QWidget* Tool) {
+  QWidget* main = Tool->parentWidget() ? Tool->parentWidget()->window() : nullptr;
+  if (auto* frame = qobject_cast<QMainWindow*>(main)) return qobject_cast<QMenuBar*>(frame->menuWidget());
+  return main ? main->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+// The title of the main menu bar that has the Alt key.
+QAction* MainMenuTitle(const QWidget* Tool, const QKeySequence& Key) {
+  QMenuBar* bar = MainMenuBar(Tool);
+  if (!bar || !bar->isVisible() || !bar->isEnabled()) return nullptr;
+  for (QAction* a : bar->actions())
+    if (a->isVisible() && a->isEnabled() && QKeySequence::mnemonic(a->text()) == Key) return a;
+  return nullptr;
 }
 
 // What the Alt key of a control does: a button is pressed, a label's buddy
@@ -209,17 +246,7 @@ void Serve(QWidget* Window, const QList<TClaim>& Claims) {
   }
   const TClaim& claim = Claims.first();
   if (auto* bar = qobject_cast<QMenuBar*>(claim.Owner)) {
-    QMenu* menu = claim.Action->menu();
-    if (!menu) {
-      claim.Action->trigger();
-      return;
-    }
-    bar->setActiveAction(claim.Action);
-    for (QAction* a : menu->actions())
-      if (!a->isSeparator() && a->isVisible() && a->isEnabled()) {
-        menu->setActiveAction(a);
-        break;
-      }
+    OpenMenu(bar, claim.Action);
   } else if (auto* tabs = qobject_cast<QTabBar*>(claim.Owner)) {
     tabs->setCurrentIndex(claim.Tab);
   } else if (auto* group = qobject_cast<QGroupBox*>(claim.Owner)) {
@@ -239,37 +266,171 @@ void Serve(QWidget* Window, const QList<TClaim>& Claims) {
 
 // Claims the key at its shortcut override, so that no shortcut runs, and
 // serves it at the key press that follows.
+//
+// An Alt key the tool window does not use opens the main window's menu, the
+// tool window staying active. That menu ends as one opened from the main
+// window does: Escape closes it and leaves its title marked, the keys then go
+// to the menu bar (arrows, letters, Enter), and the next Escape leaves the
+// menu bar, the keyboard still in the tool window. A command chosen from it
+// leaves the keyboard where it puts it; after a dialog it opened, back in the
+// tool window. The main window keeps its own focused control meanwhile, so
+// that going there later does not land on the menu bar.
 class TToolWindowKeys : public QObject {
  public:
   using QObject::QObject;
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     const QEvent::Type type = Event->type();
+    if (FVisit.Bar) Follow(Watched, type);
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress) return false;
     auto* widget = qobject_cast<QWidget*>(Watched);
     if (!widget) return false;
     auto* key = static_cast<QKeyEvent*>(Event);
     QWidget* window = widget->window();
+    const bool active =
+        IsToolWindow(window) && window == QApplication::activeWindow() && !QApplication::activePopupWidget();
+    const bool inMenuBar = active && InMenuBar(window);
     if (type == QEvent::ShortcutOverride) {
       FPending = {};
-      if (!IsToolWindow(window) || window != QApplication::activeWindow() || QApplication::activePopupWidget())
-        return false;
+      if (!active) return false;
+      if (inMenuBar) {
+        // The menu bar has the keys, as it would in the main window; the
+        // Ctrl shortcuts still run.
+        if (key->modifiers() & Qt::ControlModifier) return false;
+        key->accept();
+        return true;
+      }
       const QKeySequence alt = AltKey(key);
-      if (alt.isEmpty() || Claims(window, alt).isEmpty()) return false;
+      if (alt.isEmpty() || (Claims(window, alt).isEmpty() && !MainMenuTitle(window, alt))) return false;
       FPending = alt;
       FWindow = window;
       key->accept();
       return true;
     }
-    if (FPending.isEmpty() || window != FWindow || AltKey(key) != FPending) return false;
+    if (inMenuBar) {
+      ToMenuBar(key);
+      return true;
+    }
+    if (FPending.isEmpty() || window != FWindow || AltKey(key) != FPending) {
+      // A drop-down list takes no Alt key as the start of an item's text:
+      // the key goes on to the window.
+      if (auto* list = qobject_cast<QComboBox*>(widget); list && !list->isEditable() &&
+          (key->modifiers() & Qt::AltModifier) && !(key->modifiers() & Qt::ControlModifier) &&
+          !key->text().isEmpty()) {
+        key->ignore();
+        return true;
+      }
+      return false;
+    }
     const QList<TClaim> claims = Claims(window, FPending);
-    FPending = {};
-    if (!claims.isEmpty()) Serve(window, claims);
+    const QKeySequence alt = std::exchange(FPending, {});
+    if (!claims.isEmpty())
+      Serve(window, claims);
+    else if (QAction* title = MainMenuTitle(window, alt))
+      OpenMainMenu(window, title);
     return true;
   }
 
  private:
+  // A main menu opened from a tool window.
+  struct TVisit {
+    QPointer<QWidget> Tool;
+    std::optional<TKeyboardReturn> Back;  // the tool window's control that had the keyboard
+    QPointer<QMenuBar> Bar;
+    QPointer<QWidget> MainFocus;  // the main window's focused control
+    bool DialogShown = false;
+    QMetaObject::Connection Chosen;
+  };
+
+  // The main menu bar holds the keyboard for the tool window: a menu of it
+  // was closed by Escape, leaving its title marked.
+  bool InMenuBar(const QWidget* Tool) const {
+    return FVisit.Tool == Tool && FVisit.Bar && FVisit.Bar->window()->focusWidget() == FVisit.Bar &&
+           FVisit.Bar->activeAction();
+  }
+
+  void OpenMainMenu(QWidget* Tool, QAction* Title) {
+    EndVisit();
+    QMenuBar* bar = MainMenuBar(Tool);
+    FVisit.Tool = Tool;
+    FVisit.Back.emplace(Tool);
+    FVisit.Bar = bar;
+    if (QWidget* kept = bar->window()->focusWidget(); kept != bar) FVisit.MainFocus = kept;
+    // Emitted once the command has run, with any dialog it opened closed.
+    FVisit.Chosen = connect(bar, &QMenuBar::triggered, this, [this] { CommandDone(); });
+    OpenMenu(bar, Title);
+  }
+
+  // What happens around a visit: a dialog a command opens, a menu that
+  // closes with no command, the tool window left or closed.
+  void Follow(QObject* Watched, QEvent::Type Type) {
+    auto* w = qobject_cast<QWidget*>(Watched);
+    if (!w) return;
+    if (Type == QEvent::Show && w->isWindow() && w->isModal()) {
+      FVisit.DialogShown = true;
+    } else if (Type == QEvent::Hide && qobject_cast<QMenu*>(w)) {
+      // A command runs after its menu closes; one that opens a dialog is
+      // still running when the events are next served.
+      QTimer::singleShot(0, this, [this] {
+        if (FVisit.Bar && !QApplication::activePopupWidget() && !QApplication::activeModalWidget() &&
+            !InMenuBar(FVisit.Tool))
+          EndVisit();
+      });
+    } else if (w == FVisit.Tool && (Type == QEvent::WindowDeactivate || Type == QEvent::Hide) &&
+               !QApplication::activePopupWidget()) {
+      if (InMenuBar(FVisit.Tool)) {
+        LeaveMenuBar();
+        EndVisit();
+      } else {
+        RestoreMainFocus();
+      }
+    }
+  }
+
+  void ToMenuBar(QKeyEvent* Key) {
+    Key->accept();
+    if (Key->key() == Qt::Key_Tab || Key->key() == Qt::Key_Backtab) {
+      LeaveMenuBar();
+      EndVisit();
+      return;
+    }
+    QKeyEvent copy(Key->type(), Key->key(), Key->modifiers(), Key->nativeScanCode(), Key->nativeVirtualKey(),
+                   Key->nativeModifiers(), Key->text(), Key->isAutoRepeat(), quint16(Key->count()));
+    QCoreApplication::sendEvent(FVisit.Bar, &copy);
+    if (FVisit.Bar && !InMenuBar(FVisit.Tool) && !QApplication::activePopupWidget()) EndVisit();
+  }
+
+  // Leaves the menu bar as Escape there does.
+  void LeaveMenuBar() {
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(FVisit.Bar, &escape);
+  }
+
+  // A menu bar that leaves its keys while another window has the keyboard
+  // stays its window's focused control: that window would come back to it.
+  void RestoreMainFocus() {
+    if (!FVisit.Bar) return;
+    QWidget* now = FVisit.Bar->window()->focusWidget();
+    if (now && now != FVisit.Bar) return;
+    if (FVisit.MainFocus && FVisit.MainFocus->isVisible() && FVisit.MainFocus->isEnabled())
+      FVisit.MainFocus->setFocus(Qt::OtherFocusReason);
+    else if (now)
+      FVisit.Bar->clearFocus();
+  }
+
+  void CommandDone() {
+    if (FVisit.DialogShown && FVisit.Back) FVisit.Back->Restore();
+    EndVisit();
+  }
+
+  void EndVisit() {
+    RestoreMainFocus();
+    disconnect(FVisit.Chosen);
+    FVisit = TVisit();
+  }
+
   QKeySequence FPending;
   QPointer<QWidget> FWindow;
+  TVisit FVisit;
 };
 
 // Puts the Tab order right once, and the focus on the first input at each

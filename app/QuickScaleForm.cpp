@@ -82,6 +82,7 @@ TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt
   Chart->setAccessibleName(QStringLiteral("Histogram"));
   Accessibility::DescribeChart(Chart, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures({}));
   Chart->setFrameShape(QFrame::NoFrame);
+  Chart->setFocusPolicy(Qt::NoFocus);  // a picture: the keyboard starts on the first box
   Chart->setRenderHint(QPainter::Antialiasing, false);
   Chart->setGeometry(6, 6, chartW, chartH);
   chart->setPlotArea(QRectF(plotLeft, plotTop, chartW - plotLeft - plotRight, chartH - plotTop - plotBottom));

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <utility>
 
+#include "platform/KeyboardReturn.h"
+
 namespace {
 TFileDialog::THook& Hook() {
   static TFileDialog::THook h;
@@ -90,7 +92,10 @@ bool TFileDialog::Execute(QWidget* Parent) {
       grid->addWidget(button, grid->rowCount(), 0);
     }
   }
-  if (dialog.exec() != QDialog::Accepted) return false;
+  const TKeyboardReturn back(Parent);
+  const int result = dialog.exec();
+  back.Restore();
+  if (result != QDialog::Accepted) return false;
   FilterIndex = FilterPosition(Filter, dialog.selectedNameFilter());
   Files = dialog.selectedFiles();
   if (Kind == TKind::Save)

@@ -2,9 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <utility>
+
+#include "platform/KeyboardReturn.h"
 
 namespace MessageBox {
 namespace {
@@ -36,11 +37,7 @@ int MessageDlg(const QString& Text, TMsgDlgType Type, unsigned Buttons, QWidget*
     case TMsgDlgType::mtInformation: icon = QMessageBox::Information; break;
     case TMsgDlgType::mtConfirmation: icon = QMessageBox::Question; break;
   }
-  // Where the keyboard was: it goes back there when the box closes, not to
-  // whichever window the window system hands it (the main window behind a
-  // tool window, say).
-  const QPointer<QWidget> window = QApplication::activeWindow();
-  const QPointer<QWidget> focus = QApplication::focusWidget();
+  const TKeyboardReturn back(Parent);
   if (!Parent) Parent = QApplication::activeWindow();
   // The start-up splash stays on top: a box raised while it is up (a
   // settings file that cannot be read) would sit behind it, unread.
@@ -61,12 +58,7 @@ int MessageDlg(const QString& Text, TMsgDlgType Type, unsigned Buttons, QWidget*
   }
   if (!Buttons) box.addButton(QMessageBox::Ok);
   box.exec();
-  const QWidget* modal = QApplication::activeModalWidget();
-  if (window && window->isVisible() && (!modal || modal == window)) {
-    if (focus && focus->window() == window && focus->isVisible() && focus->isEnabled())
-      focus->setFocus(Qt::ActiveWindowFocusReason);
-    if (QApplication::activeWindow() != window) window->activateWindow();
-  }
+  back.Restore();
   const auto pressed = box.standardButton(box.clickedButton());
   for (const Entry& e : entries) {
     if (pressed == e.Button) return e.Result;

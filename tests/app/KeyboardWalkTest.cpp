@@ -6,6 +6,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,8 +25,11 @@
 #include <QTest>
 #include <map>
 
+#include "app/FileManager.h"
 #include "app/FormSupport.h"
 #include "app/WindowWalk.h"
+#include "dialogs/FileOptionsForm.h"
+#include "dialogs/JPEGOptionsForm.h"
 
 namespace {
 
@@ -493,14 +498,16 @@ class ToolWindowWalk : public WindowWalk::TWalkTest {
     QAbstractButton* Press = nullptr;   // is pressed
     QMenu* Opens = nullptr;             // opens
   };
-  static QList<TKey> Keys(QWidget* Window) {
+  QList<TKey> Keys(QWidget* Window) const {
     QList<TKey> keys;
     for (QWidget* w : Window->findChildren<QWidget*>()) {
       if (!w->isVisible() || !w->isEnabled()) continue;
-      // A label whose control is off leads nowhere, but its key is still
-      // the window's own.
+      // A label whose control is off gives its key up: the main menu with
+      // that letter opens, if there is one.
       if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy() && !Mnemonic(label->text()).isNull())
-        keys << TKey{Mnemonic(label->text()), label->text(), label->buddy()->isEnabled() ? label->buddy() : nullptr};
+        keys << (label->buddy()->isEnabled() ? TKey{Mnemonic(label->text()), label->text(), label->buddy()}
+                                             : TKey{Mnemonic(label->text()), label->text(), nullptr, nullptr,
+                                                    MainMenu(Mnemonic(label->text()))});
       else if (auto* button = qobject_cast<QAbstractButton*>(w); button && !Mnemonic(button->text()).isNull())
         keys << TKey{Mnemonic(button->text()), button->text(), nullptr, button};
       else if (auto* bar = qobject_cast<QMenuBar*>(w))
@@ -509,6 +516,12 @@ class ToolWindowWalk : public WindowWalk::TWalkTest {
             keys << TKey{Mnemonic(a->text()), a->text(), nullptr, nullptr, a->menu()};
     }
     return keys;
+  }
+
+  QMenu* MainMenu(QChar Key) const {
+    for (QAction* a : Form->menuBar()->actions())
+      if (a->menu() && Mnemonic(a->text()) == Key) return a->menu();
+    return nullptr;
   }
 
   // Presses Alt and the key where the focus is; a button's press is held
@@ -644,6 +657,133 @@ TEST_F(ToolWindowWalk, EachAltKeyIsItsOwnEscapeClosesItAndTheFocusComesBackAfter
   EXPECT_TRUE(Faults.empty()) << Faults.size() << " faults:\n" << Faults.join(QLatin1Char('\n')).toStdString();
 }
 
+// A main menu, a file or print dialog and a warning, each used from a tool
+// window by keys alone: every sequence ends with the keyboard back in the
+// tool window, on the control the user was on, and the main window keeps its
+// own focused control for later, not its menu bar.
+TEST_F(ToolWindowWalk, MenusAndFileDialogsUsedFromAToolWindowGiveItTheKeyboardBack) {
+  MakeImages();
+  const MessageBox::THook boxHook = MessageBox::SetHook({});
+  const TFileDialog::THook fileHook = TFileDialog::SetHook({});
+  // A step waits until Waits is the active window ("tool" for the tool
+  // window, "menu" for an open menu, else a modal window's class), then
+  // presses Key, after typing Text.
+  struct TStep {
+    const char* Waits;
+    int Key;
+    Qt::KeyboardModifiers Modifiers = Qt::NoModifier;
+    const char* Text = "";
+  };
+  struct TSequence {
+    const char* Command;
+    const char* Window;
+    const char* Focus;  // the control the user is on
+    std::vector<TStep> Steps;
+  };
+  const TSequence sequences[] = {
+      // Escape closes the menu, the next one leaves the menu bar.
+      {"PhotometryAddApature", "frmAddApature", "fedX",
+       {{"tool", Qt::Key_F, Qt::AltModifier}, {"menu", Qt::Key_Escape}, {"tool", Qt::Key_Escape}}},
+      // File > New, cancelled.
+      {"EditAddMarker", "frmAddPoint", "fedY",
+       {{"tool", Qt::Key_F, Qt::AltModifier}, {"menu", Qt::Key_N}, {"TfrmNew", Qt::Key_Escape}}},
+      // Save As under a name the window does not write: its warning.
+      {"PhotometryResults", "frmPhotometryGrid", "Grid",
+       {{"tool", Qt::Key_F, Qt::AltModifier},
+        {"menu", Qt::Key_S},
+        {"QFileDialog", Qt::Key_Return, Qt::NoModifier, "results.dat"},
+        {"QMessageBox", Qt::Key_Return}}},
+      {"PhotometryResults", "frmPhotometryGrid", "Grid",
+       {{"tool", Qt::Key_F, Qt::AltModifier}, {"menu", Qt::Key_P}, {"QPrintDialog", Qt::Key_Escape}}},
+      {"StatisticsImageHisto", "frmHistogram", "btnSave", {{"tool", Qt::Key_Space}, {"QFileDialog", Qt::Key_Escape}}},
+      // The report's menu comes with the menu key.
+      {"StatisticsImageStats", "frmStatisticsResults", "lstStatistics",
+       {{"tool", Qt::Key_Menu}, {"menu", Qt::Key_S}, {"QFileDialog", Qt::Key_Escape}}},
+  };
+  auto describe = [](const QWidget* W) { return W ? Describe(W) : QStringLiteral("nothing"); };
+  for (const TSequence& sequence : sequences) {
+    Name = QStringLiteral("%1 from %2").arg(QLatin1String(sequence.Window), QLatin1String(sequence.Command));
+    Form->MDIArea()->setActiveSubWindow(Grey);
+    Form->activateWindow();
+    ASSERT_TRUE(WaitActive(Form)) << "the main window does not become active";
+    QWidget* mainFocus = Form->focusWidget();
+    Run(QString::fromLatin1(sequence.Command));
+    auto* window = Form->findChild<QWidget*>(QString::fromLatin1(sequence.Window));
+    ASSERT_TRUE(window && window->isVisible()) << sequence.Command << " shows no " << sequence.Window;
+    if (!WaitActive(window, 1000)) window->activateWindow();
+    ASSERT_TRUE(WaitActive(window)) << sequence.Window << " cannot be made the active window";
+    auto* focus = window->findChild<QWidget*>(QString::fromLatin1(sequence.Focus));
+    ASSERT_NE(focus, nullptr) << sequence.Focus;
+    focus->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == focus; }, 2000));
+
+    // The steps run from the event loop, as a step may open a modal window
+    // and wait in it.
+    qsizetype next = 0;
+    bool pressing = false;
+    QTimer steps;
+    steps.setInterval(10);
+    QObject::connect(&steps, &QTimer::timeout, [&] {
+      if (pressing || next >= qsizetype(sequence.Steps.size())) return;
+      const TStep& step = sequence.Steps[std::size_t(next)];
+      const QLatin1String waits(step.Waits);
+      QWidget* popup = QApplication::activePopupWidget();
+      QWidget* modal = QApplication::activeModalWidget();
+      const bool ready = waits == QLatin1String("menu")
+                             ? qobject_cast<QMenu*>(popup) != nullptr
+                             : !popup && (waits == QLatin1String("tool")
+                                              ? !modal && QApplication::activeWindow() == window
+                                              : modal && modal->inherits(step.Waits) &&
+                                                    QApplication::activeWindow() == modal);
+      if (!ready) return;
+      pressing = true;
+      ++next;
+      QTimer::singleShot(0, [&step, &pressing] {
+        pressing = false;
+        QWidget* to = QApplication::activePopupWidget();
+        if (!to) to = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+        if (*step.Text) QTest::keyClicks(to, QLatin1String(step.Text));
+        if (step.Key == Qt::Key_Menu) {
+          // The window system turns the menu key into a request for the
+          // focused control's menu.
+          QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(4, 4));
+          QCoreApplication::sendEvent(to, &menu);
+        } else {
+          QTest::keyClick(to, Qt::Key(step.Key), step.Modifiers);
+        }
+      });
+    });
+    steps.start();
+    const bool done = QTest::qWaitFor(
+        [&] { return next == qsizetype(sequence.Steps.size()) && !pressing && !QApplication::activeModalWidget(); },
+        15000);
+    steps.stop();
+    if (!done) {
+      Fault(QStringLiteral("stops before step %1 (%2 is active)")
+                .arg(next + 1)
+                .arg(describe(QApplication::activeModalWidget() ? QApplication::activeModalWidget()
+                                                                 : QApplication::activeWindow())));
+      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+      if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
+    }
+    const bool back = QTest::qWaitFor(
+        [&] { return QApplication::activeWindow() == window && QApplication::focusWidget() == focus; }, 3000);
+    if (!back)
+      Fault(QStringLiteral("ends with the focus on %1 in %2%3")
+                .arg(describe(QApplication::focusWidget()), describe(QApplication::activeWindow()),
+                     window->isVisible() ? QString() : QStringLiteral(", the tool window closed")));
+    if (Form->focusWidget() == Form->menuBar())
+      Fault(QStringLiteral("leaves the main window's keyboard on its menu bar"));
+    else if (mainFocus && Form->focusWidget() != mainFocus)
+      Fault(QStringLiteral("leaves the main window's focus on %1, not %2")
+                .arg(describe(Form->focusWidget()), describe(mainFocus)));
+    window->hide();
+  }
+  MessageBox::SetHook(boxHook);
+  TFileDialog::SetHook(fileHook);
+  EXPECT_TRUE(Faults.empty()) << Faults.size() << " faults:\n" << Faults.join(QLatin1Char('\n')).toStdString();
+}
+
 // Dialogs by keyboard: Zoom opens on the ticked level, each plane group's Alt
 // key of RGB Combine reaches its list from any control of the group, and a
 // choice changed by a stray key and then cancelled is not kept.
@@ -708,5 +848,93 @@ TEST_F(KeyboardWalk, ChoicesOpenWhereTheyStandGroupKeysReachTheirListsAndCancelK
   if (combine->findChild<QComboBox*>(QStringLiteral("cmbRed"))->currentIndex() != red)
     faults << QStringLiteral("Combine keeps a list choice that was cancelled");
 
+  EXPECT_TRUE(faults.empty()) << faults.join(QLatin1Char('\n')).toStdString();
+}
+
+// An Alt key reaches the control that has it, and only that: File Options'
+// and JPEG Options' quality keys reach the slider from the quality box; a
+// drop-down list takes no Alt key for the start of an item; the label of a
+// control that is off gives its key up (from a tool window, to the main
+// menu). Quick Scale opens on its first input.
+TEST_F(KeyboardWalk, AltKeysReachTheirOwnControlsOnlyAndWindowsOpenOnTheirFirstInput) {
+  MakeImages();
+  struct TCase {
+    const char* Open;  // a command, or the dialog itself
+    const char* Window;
+    bool Colour;          // the image the command runs on
+    const char* From;     // the control the user is on; none: as the window opens
+    Qt::Key Key;          // pressed with Alt
+    const char* Reaches;  // the control that has the focus then, or the main menu that opens
+  };
+  const TCase cases[] = {
+      {"", "frmFileOptions", true, "iedQuality", Qt::Key_Q, "trkJPEGCompression"},
+      {"", "frmJPEGOptions", true, "iedQuality", Qt::Key_L, "trkJPEGCompression"},
+      {"StatisticsImageHisto", "frmHistogram", true, "cmbChannel", Qt::Key_G, "cmbChannel"},
+      {"ProcessRGBCombine", "frmCombine", false, "cmbGreen", Qt::Key_C, "cmbGreen"},
+      {"StatisticsImageHisto", "frmHistogram", false, "btnLog", Qt::Key_C, "ScaleMenu"},
+      {"ScaleQuick", "frmQuickLinearScale", false, "", Qt::Key_unknown, "fedMin"},
+  };
+  QStringList faults;
+  auto focusName = [] { return QApplication::focusWidget() ? Describe(QApplication::focusWidget()) : QStringLiteral("nothing"); };
+  for (const TCase& c : cases) {
+    const QString name = QLatin1String(c.Window);
+    auto* window = Form->findChild<QWidget*>(name);
+    ASSERT_NE(window, nullptr) << c.Window;
+    Form->MDIArea()->setActiveSubWindow(c.Colour ? Colour : Grey);
+    Form->activateWindow();
+    QTest::qWaitFor([this] { return QApplication::activeWindow() == Form; }, 2000);
+    bool visited = false;
+    QTimer poll;
+    poll.setInterval(10);
+    int waited = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (!window->isVisible()) return;
+      // A chart window is shown beside the image; the user goes there.
+      if (*c.From && waited == 0 && !window->isModal()) window->activateWindow();
+      if (QApplication::activeWindow() != window && ++waited < 300) return;
+      poll.stop();
+      visited = true;
+      auto* from = window->findChild<QWidget*>(QLatin1String(c.From));
+      if (!*c.From) {
+        if (focusName() != QLatin1String(c.Reaches)) faults << name + QStringLiteral(" opens on ") + focusName();
+      } else if (!from) {
+        faults << name + QStringLiteral(" has no ") + QLatin1String(c.From);
+      } else {
+        from->setFocus(Qt::OtherFocusReason);
+        // A list stands on an item its key's letter does not start.
+        auto* list = qobject_cast<QComboBox*>(from);
+        if (list) list->setCurrentIndex(list->itemText(0).startsWith(QKeySequence(c.Key).toString()) ? 1 : 0);
+        const QString chosen = list ? list->currentText() : QString();
+        QTest::keyClick(from, c.Key, Qt::AltModifier);
+        QWidget* popup = QApplication::activePopupWidget();
+        const QString reached = popup ? Describe(popup) : focusName();
+        if (reached != QLatin1String(c.Reaches))
+          faults << QStringLiteral("Alt+%1 in %2 reaches %3, not %4")
+                        .arg(QKeySequence(c.Key).toString(), name, reached, QLatin1String(c.Reaches));
+        if (list && list->currentText() != chosen)
+          faults << QStringLiteral("Alt+%1 in %2 changes %3 to %4")
+                        .arg(QKeySequence(c.Key).toString(), name, Describe(list), list->currentText());
+        if (popup) popup->close();
+      }
+      QTimer::singleShot(0, window, [window] {
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isModal())
+          dialog->reject();
+        else
+          window->hide();
+      });
+    });
+    poll.start();
+    if (name == QLatin1String("frmFileOptions")) {
+      static_cast<TfrmFileOptions*>(window)->Execute(true);
+    } else if (name == QLatin1String("frmJPEGOptions")) {
+      TJPEGSaveOptions options;
+      static_cast<TfrmJPEGOptions*>(window)->Execute(options);
+    } else {
+      Form->Action(QLatin1String(c.Open))->trigger();
+    }
+    QTest::qWaitFor([&] { return visited && !window->isVisible(); }, 5000);
+    poll.stop();
+    if (!visited) faults << name + QStringLiteral(" did not open");
+  }
   EXPECT_TRUE(faults.empty()) << faults.join(QLatin1Char('\n')).toStdString();
 }

@@ -147,3 +147,36 @@ TEST_F(CustomFilterDialog, StoredReloadedAfterARestartAndDeleted) {
   }));
   EXPECT_TRUE(TRegistry().KeyExists(Key + QStringLiteral("\\edge")));
 }
+
+// Cancel gives a list its choice back only while it holds the items it held
+// when the dialog opened: once a kernel is deleted, the old choice's place
+// names another kernel, and the list keeps the one chosen, which names the
+// kernel the boxes go back to.
+TEST_F(CustomFilterDialog, CancelAfterTheListChangedKeepsTheNameOfTheKernelShown) {
+  TRegistry().DeleteKey(Key);
+  const std::pair<const char*, const char*> stored[] = {
+      {"Blur", "1,1,1,1,1,1,1,1,1"}, {"Edge", "0,-1,0,-1,4,-1,0,-1,0"}, {"Sharpen", "0,-1,0,-1,5,-1,0,-1,0"}};
+  for (const auto& [name, kernel] : stored) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(Key + '\\' + QLatin1String(name), true));
+    reg.WriteString(QStringLiteral("Name"), QLatin1String(name));
+    reg.WriteString(QStringLiteral("Filter"), QLatin1String(kernel));
+  }
+  GreyWindow(20, 20, 0, [](int x, int y) { return float((x * y) % 200); });
+  QComboBox* list = frmCustomFilter->cmbCustom;
+  ASSERT_TRUE(RunCommand("FilterCustom", [&](QDialog* d) {
+    Pick(list, QStringLiteral("Edge"));
+    ClickOK(d);
+  }));
+  QStringList opened;
+  ASSERT_TRUE(RunCommand("FilterCustom", [&](QDialog*) {
+    opened = Kernel();
+    Pick(list, QStringLiteral("Blur"));
+    Click(frmCustomFilter->btnDelete);
+    ASSERT_EQ(Items(), QStringList({"Edge", "Sharpen"}));
+    Pick(list, QStringLiteral("Edge"));
+  }));  // cancelled
+  EXPECT_EQ(opened, QStringList({"0", "-1", "0", "-1", "4", "-1", "0", "-1", "0"}));
+  EXPECT_EQ(Kernel(), opened);
+  EXPECT_EQ(list->currentText().toStdString(), "Edge");
+}
