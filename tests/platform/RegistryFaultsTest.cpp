@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -33,6 +34,7 @@
 #include "AllocationFaults.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/SafeFileWriter.h"
 #include "support/PipeWatchdog.h"
 #include "support/RunAgain.h"
 
@@ -402,6 +404,25 @@ TEST(RegistryStoreFailures, AFailedStoreKeepsTheOldFileAndIsSaid) {
     std::signal(SIGXFSZ, oldSignal);
     EXPECT_EQ(boxes.Texts.size(), 2u);
     EXPECT_EQ(ReadAll(file), stored);
+    // A folder that cannot be synced once the new file has taken the name:
+    // the new file is in place, and that is what is said.
+    StoreValue(21, 'd');
+    boxes.Texts.clear();
+    const TSafeFileWriter::TSyncCall sync = TSafeFileWriter::SetSyncCall([](int Fd) {
+      struct stat st {};
+      if (::fstat(Fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EIO;
+        return -1;
+      }
+      return ::fsync(Fd);
+    });
+    StoreValue(40, 'i');
+    TSafeFileWriter::SetSyncCall(sync);
+    EXPECT_EQ(StoredValue(), QString(40, QLatin1Char('i')));
+    EXPECT_EQ(boxes.Texts, std::vector<QString>{QStringLiteral("The settings have been stored in %1, but the folder it "
+                                                               "is in could not be synced to the disk (%2).")
+                                                    .arg(file, QString::fromLocal8Bit(std::strerror(EIO)))});
+    StoreValue(12, 'j');
     // Memory that has run out, in a process of its own: an allocation that
     // fails on the way may leave blocks unfreed there.
     const int code = RunThisTestAgain(kAllocationFaults, "1", 300);
