@@ -35,7 +35,7 @@ fuzz_flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$(pwd)" -ffp-contract=o
   -fno-sanitize-recover=undefined)
 # The image model and the services every codec stands on.
 fuzz_core=(engine/DataImage.cpp engine/QVRFastBMP.cpp engine/Parallel.cpp engine/Errors.cpp engine/Checked.cpp
-  engine/FFT.cpp engine/Processor.cpp platform/PageMemory.cpp platform/NumFormat.cpp)
+  engine/FFT.cpp engine/Processor.cpp platform/PageMemory.cpp platform/NumFormat.cpp platform/SafeFileWriter.cpp)
 
 fuzz_data_codecs() {
   corvelle_install "${CORVELLE_BUILD_PACKAGES[@]}" "${CORVELLE_FUZZ_PACKAGES[@]}"

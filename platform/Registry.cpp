@@ -1,27 +1,37 @@
 #include "platform/Registry.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QPointer>
 #include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
+#include <map>
 #include <new>
+#include <thread>
 
 #include "platform/MessageBox.h"
+#include "platform/SafeFileWriter.h"
 
 namespace {
 
@@ -94,15 +104,19 @@ constexpr std::size_t kStoreHeadroom = 64 * 1024;
 // Where the headroom is shown to be used, so that no compiler leaves it out.
 char* volatile HeadroomSeen = nullptr;
 
-enum class TStoreFile { Readable, Unreadable, NotAFile, TooLarge };
+enum class TStoreFile { Readable, Unreadable, NotAFile, TooLarge, NoAccess };
+
+QString SystemReason(int Errno) { return QString::fromLocal8Bit(std::strerror(Errno)); }
 
 // The store is text as the program writes it: UTF-8 lines. Anything else
 // (UTF-16 or UTF-32, text in another 8-bit encoding, random bytes) would be
 // read as something it is not and written back over what it held. A named
 // pipe or a device in its place is not opened at all (a pipe would hold the
 // start until someone writes to it, a device may never end), nor is a file
-// far larger than any store the program writes.
-TStoreFile ReadableAsWritten(const QString& File) {
+// far larger than any store the program writes. What it holds comes back in
+// Data; the system's reason when it cannot be read in Reason.
+TStoreFile ReadableAsWritten(const QString& File, QByteArray& Data, QString& Reason) {
+  Data.clear();
   const QByteArray name = QFile::encodeName(File);
   struct stat st {};
   if (::stat(name.constData(), &st) != 0) return TStoreFile::Readable;  // nothing there to lose
@@ -110,9 +124,13 @@ TStoreFile ReadableAsWritten(const QString& File) {
   if (st.st_size > TRegistry::LargestStore) return TStoreFile::TooLarge;
   // Without waiting: what the name holds may have changed since.
   const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return TStoreFile::Readable;
+  if (fd < 0) {
+    if (errno == ENOENT) return TStoreFile::Readable;
+    Reason = SystemReason(errno);
+    return TStoreFile::NoAccess;
+  }
   TStoreFile verdict = TStoreFile::Readable;
-  QByteArray data;
+  QByteArray& data = Data;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     verdict = TStoreFile::NotAFile;
   } else {
@@ -127,6 +145,11 @@ TStoreFile ReadableAsWritten(const QString& File) {
       }
       const ssize_t n = ::read(fd, data.data() + used, size_t(data.size() - used));
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        // Part of a file is not the file.
+        Reason = SystemReason(errno);
+        verdict = TStoreFile::NoAccess;
+      }
       if (n <= 0) break;
       used += n;
     }
@@ -134,7 +157,10 @@ TStoreFile ReadableAsWritten(const QString& File) {
     if (used == limit) verdict = TStoreFile::TooLarge;
   }
   ::close(fd);
-  if (verdict != TStoreFile::Readable) return verdict;
+  if (verdict != TStoreFile::Readable) {
+    Data.clear();
+    return verdict;
+  }
   if (data.contains('\0')) return TStoreFile::Unreadable;
   QStringDecoder utf8(QStringDecoder::Utf8);
   [[maybe_unused]] const QString text = utf8.decode(data);  // decoding sets the error
@@ -157,49 +183,285 @@ void Say(const std::function<QString()>& Text, const char* Short) noexcept {
   std::fprintf(stderr, "%s\n", Short);
 }
 
-// What a store that is left alone holds while the program runs: a file of
-// its own in a private folder that goes with the program.
-QString StandInFor(const QString& File) {
+// The toolkit's settings object never works on the settings file itself: it
+// would write it in place whenever it likes, and keeps a cut file as stored.
+// It works on a private copy in a folder that goes with the program, which a
+// store checks and then puts in place whole, as every file is saved.
+struct TPrivateCopy {
+  QString Name;
+  QByteArray Known;    // what the settings file held when last read or stored
+  bool Filled = false;  // the copy started from the settings file
+  // The copy did not read back whole: the settings object, which holds it
+  // whole, must write all of it again.
+  bool Damaged = false;
+  // The time the copy's last reader saw, to tell it the copy has changed.
+  timespec Seen{};
+  // Holds what the toolkit has read of the copy for the whole run: a copy cut
+  // on the disk is never read back in its place.
+  QPointer<QSettings> Keeper;
+};
+
+QTemporaryDir& PrivateFolder() {
   static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvelle-settings-XXXXXX"));
-  static QHash<QString, QString> standIns;
-  // Without that folder the values live until the store is closed: nothing
-  // can be made under /proc.
-  if (!folder.isValid()) return QStringLiteral("/proc/self/corvelle-settings/registry.ini");
-  auto it = standIns.find(File);
-  if (it == standIns.end())
-    it = standIns.insert(File, folder.filePath(QStringLiteral("registry-%1.ini").arg(standIns.size() + 1)));
-  return *it;
+  return folder;
+}
+
+// The copy of a settings file, or the stand-in for one that is left alone:
+// what a run sets there never reaches the file.
+TPrivateCopy& PrivateCopyOf(const QString& File, bool StandIn) {
+  static std::map<std::pair<QString, bool>, TPrivateCopy> copies;
+  auto it = copies.find({File, StandIn});
+  if (it == copies.end()) {
+    it = copies.emplace(std::pair(File, StandIn), TPrivateCopy()).first;
+    // Without that folder the values live until the store is closed: nothing
+    // can be made under /proc.
+    it->second.Name = PrivateFolder().isValid()
+                          ? PrivateFolder().filePath(QStringLiteral("registry-%1.ini").arg(copies.size()))
+                          : QStringLiteral("/proc/self/corvelle-settings/registry.ini");
+  }
+  return it->second;
+}
+
+void NoteSeen(TPrivateCopy& Copy) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(Copy.Name).constData(), &st) == 0 &&
+      (st.st_mtim.tv_sec > Copy.Seen.tv_sec ||
+       (st.st_mtim.tv_sec == Copy.Seen.tv_sec && st.st_mtim.tv_nsec > Copy.Seen.tv_nsec)))
+    Copy.Seen = st.st_mtim;
+}
+
+// Puts Data in the copy; empty when it went through, else why not.
+QString FillPrivateCopy(TPrivateCopy& Copy, const QByteArray& Data) {
+  if (!PrivateFolder().isValid()) return PrivateFolder().errorString();
+  NoteSeen(Copy);
+  const std::string name = QFile::encodeName(Copy.Name).toStdString();
+  TSafeFileWriter writer;
+  if (!writer.Open(name) || !writer.Write(Data.constData(), std::size_t(Data.size())) || !writer.Commit())
+    return QString::fromLocal8Bit(writer.Reason().c_str());
+  // The settings object takes a copy with its size and time unchanged for the
+  // one it read: a time past the last one it saw makes it read this one.
+  Copy.Seen.tv_sec += 1;
+  const timespec times[2] = {{0, UTIME_OMIT}, Copy.Seen};
+  ::utimensat(AT_FDCWD, name.c_str(), times, 0);
+  Copy.Known = Data;
+  Copy.Filled = true;
+  return {};
+}
+
+// The settings object on a copy.
+std::unique_ptr<QSettings> OpenCopy(TPrivateCopy& Copy) {
+  // The first to read the copy is the one whose status tells how it read.
+  auto store = std::make_unique<QSettings>(Copy.Name, QSettings::IniFormat);
+  if (!Copy.Keeper) Copy.Keeper = new QSettings(Copy.Name, QSettings::IniFormat, QCoreApplication::instance());
+  NoteSeen(Copy);
+  return store;
+}
+
+// The copy as written, when it reads back as every key and value the settings
+// object holds; empty (with Whole false) when it does not. It is read under a
+// name of its own, which the toolkit has never seen and so cannot take for
+// one it has read before.
+QByteArray ReadBackWhole(const QSettings& Store, const QString& Copy, bool& Whole) {
+  Whole = false;
+  static int checks = 0;
+  const QString check = Copy + QStringLiteral(".check-%1").arg(++checks);
+  const QByteArray checkName = QFile::encodeName(check);
+  if (::link(QFile::encodeName(Copy).constData(), checkName.constData()) != 0) return {};
+  struct TUnlink {
+    const QByteArray& Name;
+    ~TUnlink() { ::unlink(Name.constData()); }
+  } unlink{checkName};
+  QFile file(check);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  // Every line the toolkit writes ends; a cut that takes only the last end
+  // would read back whole.
+  const QByteArray data = file.readAll();
+  if (data.size() != file.size() || (!data.isEmpty() && !data.endsWith('\n'))) return {};
+  const QSettings back(check, QSettings::IniFormat);
+  if (back.status() != QSettings::NoError) return {};
+  const QStringList keys = Store.allKeys();
+  if (back.allKeys() != keys) return {};
+  for (const QString& key : keys)
+    if (back.value(key) != Store.value(key)) return {};
+  Whole = true;
+  return data;
+}
+
+// The lock beside the settings file, in the toolkit's form (process id,
+// program, host), so that runs of the program take turns at storing. Only a
+// regular file of that name is taken; anything else (a pipe, a folder, a
+// device, a link to anything) fails the store at once and is left as it is,
+// since it would not go away by waiting. A lock whose process has ended, or
+// that has stood for longer than any store takes, is taken over; one that
+// cannot be taken within a few seconds fails the store, and the same lock is
+// not waited on twice in a run.
+class TStoreLock {
+ public:
+  explicit TStoreLock(const QString& File);
+  ~TStoreLock();
+  TStoreLock(const TStoreLock&) = delete;
+  TStoreLock& operator=(const TStoreLock&) = delete;
+  bool Held() const { return Fd >= 0; }
+  const QString& Reason() const { return FReason; }
+
+  static constexpr int WaitMs = 3000;
+  static constexpr qint64 StaleMs = 30000;
+
+ private:
+  bool Stale(const struct stat& St) const;
+  bool TakeOverStale() const;
+  QString Native() const { return QDir::toNativeSeparators(QFile::decodeName(Name)); }
+  QByteArray Name;
+  int Fd = -1;
+  QString FReason;
+};
+
+struct TLockSeen {
+  dev_t Dev = 0;
+  ino_t Ino = 0;
+  timespec Changed{};
+};
+bool operator==(const TLockSeen& A, const TLockSeen& B) {
+  return A.Dev == B.Dev && A.Ino == B.Ino && A.Changed.tv_sec == B.Changed.tv_sec &&
+         A.Changed.tv_nsec == B.Changed.tv_nsec;
+}
+
+TStoreLock::TStoreLock(const QString& File) : Name(QFile::encodeName(File + QStringLiteral(".lock"))) {
+  static TLockSeen waitedOn;
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    const int fd = ::open(Name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                          0644);
+    if (fd >= 0) {
+      ::flock(fd, LOCK_EX | LOCK_NB);
+      const QByteArray what = QByteArray::number(qint64(::getpid())) + '\n' + program_invocation_short_name + '\n' +
+                              QSysInfo::machineHostName().toUtf8() + '\n';
+      qsizetype done = 0;
+      while (done < what.size()) {
+        const ssize_t n = ::write(fd, what.constData() + done, size_t(what.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += n;
+      }
+      // Held all the same: what it says only helps to tell a stale lock.
+      Fd = fd;
+      return;
+    }
+    if (errno != EEXIST) {
+      FReason = QStringLiteral("the lock file %1 could not be made: %2").arg(Native(), SystemReason(errno));
+      return;
+    }
+    struct stat st {};
+    if (::lstat(Name.constData(), &st) != 0) {
+      if (errno == ENOENT) continue;  // gone meanwhile
+      FReason = QStringLiteral("the lock file %1 could not be looked at: %2").arg(Native(), SystemReason(errno));
+      return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      FReason = QStringLiteral("the lock file %1 is not a regular file").arg(Native());
+      return;
+    }
+    const bool stale = Stale(st);
+    const bool takenOver = stale && TakeOverStale();
+    const TLockSeen seen{st.st_dev, st.st_ino, st.st_mtim};
+    if ((!stale && seen == waitedOn) || std::chrono::steady_clock::now() - start > std::chrono::milliseconds(WaitMs)) {
+      waitedOn = seen;
+      FReason = stale ? QStringLiteral("the lock file %1 could not be taken over").arg(Native())
+                      : QStringLiteral("the lock file %1 is held by another program").arg(Native());
+      return;
+    }
+    if (!takenOver) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+TStoreLock::~TStoreLock() {
+  if (Fd < 0) return;
+  // Ours only while it is still the file we made.
+  struct stat mine {}, now {};
+  if (::fstat(Fd, &mine) == 0 && ::lstat(Name.constData(), &now) == 0 && mine.st_dev == now.st_dev &&
+      mine.st_ino == now.st_ino)
+    ::unlink(Name.constData());
+  ::close(Fd);
+}
+
+bool TStoreLock::Stale(const struct stat& St) const {
+  const qint64 age = QDateTime::currentMSecsSinceEpoch() - (qint64(St.st_mtim.tv_sec) * 1000 + St.st_mtim.tv_nsec / 1000000);
+  if (std::abs(age) > StaleMs) return true;
+  const int fd = ::open(Name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char text[512];
+  ssize_t n = -1;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::read(fd, text, sizeof text);
+  ::close(fd);
+  if (n <= 0) return false;
+  const QList<QByteArray> lines = QByteArray(text, n).split('\n');
+  bool ok = false;
+  const qint64 pid = lines.value(0).toLongLong(&ok);
+  if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return false;
+  const QByteArray host = lines.value(2);
+  if (!host.isEmpty() && host != QSysInfo::machineHostName().toUtf8()) return false;
+  return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+bool TStoreLock::TakeOverStale() const {
+  // Only while no one holds it: a program that is taking it over as well, or
+  // one that made it a moment ago, holds it locked.
+  const int fd = ::open(Name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool gone = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                    ::unlink(Name.constData()) == 0;
+  ::close(fd);
+  return gone;
 }
 }  // namespace
 
-TRegistry::TRegistry() {
-  const QString file = StorageFile();
-  QDir().mkpath(QFileInfo(file).absolutePath());
-  switch (ReadableAsWritten(file)) {
+TRegistry::TRegistry() : File(StorageFile()) {
+  QDir().mkpath(QFileInfo(File).absolutePath());
+  QByteArray data;
+  QString reason;
+  switch (ReadableAsWritten(File, data, reason)) {
     case TStoreFile::NotAFile:
-    case TStoreFile::TooLarge: LeaveStoreAlone(file); return;
-    case TStoreFile::Unreadable: SetAsideUnreadableStore(file); return;
+    case TStoreFile::TooLarge:
+    case TStoreFile::NoAccess: LeaveStoreAlone(reason); return;
+    case TStoreFile::Unreadable: SetAsideUnreadableStore(data); return;
     case TStoreFile::Readable: break;
   }
-  Store = std::make_unique<QSettings>(file, QSettings::IniFormat);
+  if (!WorkOnPrivateCopy(data)) return;
   // The INI reader drops what it cannot parse and the next write would lose
   // it for good.
-  if (Store->status() == QSettings::FormatError) SetAsideUnreadableStore(file);
+  if (Store->status() == QSettings::FormatError) SetAsideUnreadableStore(data);
 }
 
-void TRegistry::LeaveStoreAlone(const QString& File) {
-  Store = std::make_unique<QSettings>(StandInFor(File), QSettings::IniFormat);
+bool TRegistry::WorkOnPrivateCopy(const QByteArray& Data) {
+  TPrivateCopy& copy = PrivateCopyOf(File, false);
+  if (!copy.Filled || copy.Known != Data) {
+    const QString failure = FillPrivateCopy(copy, Data);
+    if (!failure.isEmpty()) {
+      LeaveStoreAlone(failure);
+      return false;
+    }
+  }
+  Store = OpenCopy(copy);
+  StandIn = false;
+  return true;
+}
+
+void TRegistry::LeaveStoreAlone(const QString& Reason) {
+  Store = OpenCopy(PrivateCopyOf(File, true));
   StandIn = true;
   static QSet<QString> told;
   if (told.contains(File)) return;
   told.insert(File);
   Say(
-      [&File] {
+      [&] {
         const QFileInfo info(File);
         const QString what =
-            info.isFile() ? QStringLiteral("is far larger than any settings file Corvelle Image writes (%1 bytes)")
-                                .arg(info.size())
-                          : QStringLiteral("is not a regular file");
+            !Reason.isEmpty() ? QStringLiteral("could not be read (%1)").arg(Reason)
+            : info.isFile()   ? QStringLiteral("is far larger than any settings file Corvelle Image writes (%1 bytes)")
+                                  .arg(info.size())
+                              : QStringLiteral("is not a regular file");
         return QStringLiteral("The settings file %1 %2. It has been left as it is, neither read nor replaced: the "
                               "settings start from their defaults and are not kept after the program ends.")
             .arg(QDir::toNativeSeparators(File), what);
@@ -207,13 +469,14 @@ void TRegistry::LeaveStoreAlone(const QString& File) {
       "The settings file is not one the program can read; the settings start from their defaults.");
 }
 
-void TRegistry::SetAsideUnreadableStore(const QString& File) {
+void TRegistry::SetAsideUnreadableStore(const QByteArray& Data) {
   Store.reset();  // nothing was written through it
   QString aside = File + QStringLiteral(".damaged");
   for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n) aside = File + QStringLiteral(".damaged-%1").arg(n);
   QFile file(File);
   const bool kept = !QFileInfo::exists(aside) && file.rename(aside);
-  Store = std::make_unique<QSettings>(File, QSettings::IniFormat);
+  // What cannot be kept aside is read as far as it can be.
+  if (!WorkOnPrivateCopy(kept ? QByteArray() : Data)) return;
   // Once for each file that stays unreadable where it is.
   static QSet<QString> told;
   if (!kept && told.contains(File)) return;
@@ -231,18 +494,65 @@ void TRegistry::SetAsideUnreadableStore(const QString& File) {
 
 TRegistry::~TRegistry() { Sync(); }
 
+QString TRegistry::PutInPlace(bool& InPlace) {
+  InPlace = false;
+  const TStoreLock lock(File);
+  if (!lock.Held()) return lock.Reason();
+  TPrivateCopy& copy = PrivateCopyOf(File, false);
+  // What another run stored meanwhile is read in first, and the settings
+  // object adds this run's changes to it.
+  QByteArray now;
+  QString reason;
+  switch (ReadableAsWritten(File, now, reason)) {
+    case TStoreFile::Readable: break;
+    case TStoreFile::NoAccess: return QStringLiteral("the file could not be read: %1").arg(reason);
+    case TStoreFile::NotAFile: return QStringLiteral("the file is no longer a regular file");
+    case TStoreFile::TooLarge:
+    case TStoreFile::Unreadable: return QStringLiteral("the file has been changed into one the program cannot read");
+  }
+  if (now != copy.Known) {
+    reason = FillPrivateCopy(copy, now);
+    if (!reason.isEmpty()) return reason;
+  }
+  if (copy.Damaged) {
+    const QStringList keys = Store->allKeys();
+    if (!keys.isEmpty()) Store->setValue(keys.first(), Store->value(keys.first()));
+  }
+  copy.Damaged = true;
+  Store->sync();
+  NoteSeen(copy);
+  if (Store->status() == QSettings::AccessError) return QStringLiteral("the file could not be written");
+  bool whole = false;
+  const QByteArray data = ReadBackWhole(*Store, copy.Name, whole);
+  if (!whole) return QStringLiteral("the file could not be written");
+  copy.Damaged = false;
+  if (data == now) return {};
+  TSafeFileWriter writer;
+  if (writer.Open(QFile::encodeName(File).toStdString()) && writer.Write(data.constData(), std::size_t(data.size())) &&
+      writer.Commit()) {
+    copy.Known = data;
+    return {};
+  }
+  InPlace = writer.InPlace();
+  if (InPlace) copy.Known = data;
+  return QString::fromLocal8Bit(writer.Reason().c_str());
+}
+
 void TRegistry::Sync() noexcept {
   if (!Store) return;
   const bool writing = Dirty;
   Dirty = false;
   QString failure;
+  bool inPlace = false;
   try {
     // The toolkit cannot survive every allocation that fails in the middle of
-    // a store (its lock file's cleanup allocates): a store starts only with
-    // some memory to spare, which it then finds in the heap.
+    // a store: a store starts only with some memory to spare, which it then
+    // finds in the heap.
     if (writing) HeadroomSeen = std::make_unique<char[]>(kStoreHeadroom).get();
-    Store->sync();
-    if (writing && Store->status() == QSettings::AccessError) failure = QStringLiteral("the file could not be written");
+    if (writing && !StandIn)
+      failure = PutInPlace(inPlace);
+    else
+      Store->sync();
   } catch (const std::bad_alloc&) {
     failure = QStringLiteral("Out of memory");
   } catch (...) {
@@ -256,10 +566,21 @@ void TRegistry::Sync() noexcept {
     return;
   }
   failing = true;
+  // One reference, so that the text's maker needs no memory of its own.
+  const struct {
+    const QString& Failure;
+    const QString& File;
+    bool InPlace;
+  } what{failure, File, inPlace};
   Say(
-      [&] {
+      [&what] {
+        const QString name = QDir::toNativeSeparators(what.File);
+        if (what.InPlace)
+          return QStringLiteral("The settings have been stored in %1, but the folder it is in could not be synced to "
+                                "the disk (%2).")
+              .arg(name, what.Failure);
         return QStringLiteral("The settings could not be stored (%1). The settings file %2 has been left as it was.")
-            .arg(failure, QDir::toNativeSeparators(Store->fileName()));
+            .arg(what.Failure, name);
       },
       "The settings could not be stored; the settings file has been left as it was.");
 }

@@ -27,12 +27,16 @@ class TRegistry {
   // A store file that cannot be parsed is first renamed to "registry.ini.damaged"
   // (or "registry.ini.damaged-2" and on), so that nothing written later
   // replaces it, and the user is told in a warning box. One that is not a
-  // regular file (a named pipe, a device, a link to one) or is larger than
-  // LargestStore is neither opened nor replaced: the values start empty and
-  // live for the program's run only, and the user is told once.
+  // regular file (a named pipe, a device, a link to one), is larger than
+  // LargestStore or cannot be read (no permission) is neither opened nor
+  // replaced: the values start empty and live for the program's run only, and
+  // the user is told once.
   TRegistry();
-  // Stores what was written. A store that fails (a full disk, no memory left)
-  // keeps the old file; the user is told once, and the program goes on.
+  // Stores what was written: the whole new file takes the old one's place, or
+  // nothing changes. A store that fails (a full disk, a file-size limit, no
+  // memory left, a lock file that is not a regular file or is held too long)
+  // keeps the old file byte for byte; the user is told once, and the program
+  // goes on.
   ~TRegistry();
   TRegistry(const TRegistry&) = delete;
   TRegistry& operator=(const TRegistry&) = delete;
@@ -108,10 +112,14 @@ class TRegistry {
   QString ValueKey(const QString& Name) const;
   QString RawValue(const QString& Name, bool& Found) const;
   void Put(const QString& Name, const QString& Raw);
-  void SetAsideUnreadableStore(const QString& File);
-  void LeaveStoreAlone(const QString& File);
+  bool WorkOnPrivateCopy(const QByteArray& Data);
+  void SetAsideUnreadableStore(const QByteArray& Data);
+  void LeaveStoreAlone(const QString& Reason);
+  // Why the store failed, or empty; InPlace when only the folder's sync did.
+  QString PutInPlace(bool& InPlace);
   void Sync() noexcept;
 
+  QString File;  // the settings file
   std::unique_ptr<QSettings> Store;
   bool StandIn = false;  // the store file is left alone
   bool Dirty = false;    // written since the last sync

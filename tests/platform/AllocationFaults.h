@@ -8,9 +8,14 @@
 namespace allocfaults {
 
 void Arm(long Nth, bool Every);
+// Memory that runs out by size: an allocation fails when it would take the
+// blocks allocated since, less those freed since (of any age), past Bytes.
+void ArmBudget(long Bytes);
 // Stops the failures; returns how many allocations failed.
 long Disarm();
 // Allocations seen since Arm (a run armed never to fail counts a whole task).
 long Seen();
+// Which allocation after the last Arm failed first (1 for the first); 0 when none did.
+long FirstFailed();
 
 }  // namespace allocfaults

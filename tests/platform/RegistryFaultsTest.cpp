@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <linux/capability.h>
+#include <sys/inotify.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -15,9 +19,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -28,6 +34,7 @@
 #include "AllocationFaults.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/SafeFileWriter.h"
 #include "support/PipeWatchdog.h"
 #include "support/RunAgain.h"
 
@@ -120,6 +127,57 @@ QByteArray ReadAll(const QString& Name) {
   QFile f(Name);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
 }
+
+// Tells whether anyone has opened a name (or what a link names) since the
+// watch began: a pipe a writer waits on, a device, a file that must not be read.
+class TOpenWatch {
+ public:
+  explicit TOpenWatch(const std::string& Name) : Fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    Watching = Fd >= 0 && ::inotify_add_watch(Fd, Name.c_str(), IN_OPEN) >= 0;
+  }
+  ~TOpenWatch() {
+    if (Fd >= 0) ::close(Fd);
+  }
+  TOpenWatch(const TOpenWatch&) = delete;
+  TOpenWatch& operator=(const TOpenWatch&) = delete;
+  bool Watching = false;
+  bool Opened() const {
+    alignas(inotify_event) char events[4096];
+    return ::read(Fd, events, sizeof events) > 0;
+  }
+
+ private:
+  int Fd;
+};
+
+// The private nodes are numbered as /dev/null (which is never opened);
+// where they cannot be made here, their rows are skipped and said.
+bool CanMakeDevices(const std::string& Folder) {
+  const bool made = ::mknod((Folder + "/probe").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  ::unlink((Folder + "/probe").c_str());
+  return made;
+}
+
+// Runs the test again without root's right to read and write any file, as
+// any other user runs the program: still root, so that it can run wherever
+// the test program lies, but bound by the files' modes.
+constexpr const char* kAsUser = "CORVELLE_TEST_AS_USER";
+int RunAgainAsUser() {
+  return RunThisTestAgain(kAsUser, "1", 120, [] {
+    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+      if (::prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0) return 91;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0) return 91;
+    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+      const unsigned bit = 1u << cap;
+      data[0].effective &= ~bit;
+      data[0].permitted &= ~bit;
+      data[0].inheritable &= ~bit;
+    }
+    return ::syscall(SYS_capset, &header, data) == 0 ? 0 : 91;
+  });
+}
 }  // namespace
 
 // A settings file that is not a regular file, or is far larger than any the
@@ -131,16 +189,14 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::string folder = dir.path().toStdString();
-  // The private nodes are numbered as /dev/null (which is never opened);
-  // where they cannot be made here, their rows are skipped and said.
-  const bool devices = ::mknod((folder + "/probe").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
-  ::unlink((folder + "/probe").c_str());
+  const bool devices = CanMakeDevices(folder);
   const long long endless = 3 * TRegistry::LargestStore;
   const struct {
     const char* What;
     bool Device;
     bool LeftAlone;
     std::function<void(const std::string& Where, const std::string& Name)> Make;
+    bool NotRoot = false;  // holds only without root's right to read any file
   } cases[] = {
       {"a named pipe", false, true, [](const std::string&, const std::string& N) { ::mkfifo(N.c_str(), 0600); }},
       {"a device", true, true,
@@ -153,6 +209,15 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
       {"a link to a pipe that never ends", false, true,
        [](const std::string& W, const std::string& N) { std::filesystem::create_symlink(W + "/stream", N); }},
       {"a folder", false, true, [](const std::string&, const std::string& N) { std::filesystem::create_directory(N); }},
+      {"a settings file its user may not read", false, true,
+       [](const std::string&, const std::string& N) {
+         QFile f(QString::fromStdString(N));
+         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         f.write("[HKEY_CURRENT_USER]\n.key=1\n");
+         f.close();
+         ::chmod(N.c_str(), 0200);
+       },
+       true},
       {"a file four times the largest read", false, true,
        [](const std::string&, const std::string& N) {
          const int fd = ::open(N.c_str(), O_WRONLY | O_CREAT, 0600);
@@ -179,8 +244,15 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
          f.write(text);
        }},
   };
+  const bool asUser = std::getenv(kAsUser) != nullptr;
+  const bool root = ::geteuid() == 0;
+  if (root && !asUser) {
+    const int code = RunAgainAsUser();
+    EXPECT_EQ(code, 0) << "the rows without root's rights";
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
+    if (asUser != c.NotRoot && (root || asUser)) continue;
     if (c.Device && !devices) {
       std::printf("[ figures  ] %s: not made here (no right to make devices)\n", c.What);
       continue;
@@ -203,6 +275,7 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
       ASSERT_TRUE(stream->Made());
     }
     const TFootprint before = Footprint(folderOf);
+    const TOpenWatch opens(name);
     TRegistry::SetStorageFile(QString::fromStdString(name));
     boxes.Texts.clear();
     QElapsedTimer clock;
@@ -230,14 +303,21 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
     }
     if (c.LeftAlone) {
       EXPECT_EQ(boxes.Texts.size(), 1u);
-      const QString kind = std::string(c.What).find("file") != std::string::npos
+      const QString kind = c.NotRoot ? QStringLiteral("could not be read (Permission denied). It has been left as it is")
+                           : std::string(c.What).find("file") != std::string::npos
                                ? QStringLiteral("is far larger than any settings file Corvelle Image writes")
                                : QStringLiteral("is not a regular file");
       for (const QString& text : boxes.Texts)
         EXPECT_TRUE(text.startsWith(QStringLiteral("The settings file %1 %2").arg(QString::fromStdString(name), kind)))
             << text.toStdString();
-      // Nothing was written through it or beside it, nor was it moved.
+      // Nothing was written through it or beside it, nor was it moved, nor
+      // even opened.
       EXPECT_EQ(Footprint(folderOf).Entries, before.Entries);
+      if (opens.Watching) {
+        EXPECT_FALSE(opens.Opened()) << "it was opened";
+      } else if (!c.NotRoot) {  // what its user may not read cannot be watched either
+        ADD_FAILURE() << "the opens cannot be watched";
+      }
     } else {
       EXPECT_TRUE(boxes.Texts.empty());
       // Read and written: what the run set is there the next run.
@@ -259,6 +339,14 @@ void StoreValue(int Size, char Fill) {
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey(kKeyA, true));
   reg.WriteString(QStringLiteral("ImageDir"), QString(Size, QLatin1Char(Fill)));
+}
+
+// A run that changes many settings in one store: Count values of Size
+// characters.
+void StoreMany(int Count, int Size, char Fill) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\%1\\Filters\\K").arg(kKeyA), true));
+  for (int i = 0; i < Count; ++i) reg.WriteString(QStringLiteral("V%1").arg(i), QString(Size, QLatin1Char(Fill)));
 }
 
 QString StoredValue() {
@@ -316,6 +404,25 @@ TEST(RegistryStoreFailures, AFailedStoreKeepsTheOldFileAndIsSaid) {
     std::signal(SIGXFSZ, oldSignal);
     EXPECT_EQ(boxes.Texts.size(), 2u);
     EXPECT_EQ(ReadAll(file), stored);
+    // A folder that cannot be synced once the new file has taken the name:
+    // the new file is in place, and that is what is said.
+    StoreValue(21, 'd');
+    boxes.Texts.clear();
+    const TSafeFileWriter::TSyncCall sync = TSafeFileWriter::SetSyncCall([](int Fd) {
+      struct stat st {};
+      if (::fstat(Fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EIO;
+        return -1;
+      }
+      return ::fsync(Fd);
+    });
+    StoreValue(40, 'i');
+    TSafeFileWriter::SetSyncCall(sync);
+    EXPECT_EQ(StoredValue(), QString(40, QLatin1Char('i')));
+    EXPECT_EQ(boxes.Texts, std::vector<QString>{QStringLiteral("The settings have been stored in %1, but the folder it "
+                                                               "is in could not be synced to the disk (%2).")
+                                                    .arg(file, QString::fromLocal8Bit(std::strerror(EIO)))});
+    StoreValue(12, 'j');
     // Memory that has run out, in a process of its own: an allocation that
     // fails on the way may leave blocks unfreed there.
     const int code = RunThisTestAgain(kAllocationFaults, "1", 300);
@@ -368,5 +475,244 @@ TEST(RegistryStoreFailures, AFailedStoreKeepsTheOldFileAndIsSaid) {
     EXPECT_EQ(StoredValue(), QString(12, QLatin1Char('h')));
   }
   QFile::remove(errors);
+  // Memory that runs out by size at a store's start, swept from none to more
+  // than a store takes: the store goes through, or fails at its first
+  // allocation (the room it keeps for the toolkit), never in the middle.
+  StoreMany(41, 61, 'o');
+  for (const long budget : {0L, 97L, 1001L, 4097L, 10001L, 30001L, 65535L, 65537L, 70001L, 80001L, 90001L, 300001L}) {
+    SCOPED_TRACE(budget);
+    const QByteArray old = ReadAll(file);
+    const QString value(int(100 + budget % 89), QLatin1Char('g'));
+    long failed = 0, first = 0;
+    {
+      auto reg = std::make_unique<TRegistry>();
+      ASSERT_TRUE(reg->OpenKey(kKeyA, false));
+      reg->WriteString(QStringLiteral("ImageDir"), value);
+      allocfaults::ArmBudget(budget);
+      reg.reset();
+      failed = allocfaults::Disarm();
+      first = allocfaults::FirstFailed();
+    }
+    EXPECT_LE(first, 1) << "allocation " << first << " of the store failed";
+    if (failed) {
+      EXPECT_EQ(ReadAll(file), old);
+    } else {
+      EXPECT_EQ(StoredValue(), value);
+    }
+    std::printf("[ figures  ] %ld bytes left: %ld allocation(s) failed, the first %ld\n", budget, failed, first);
+    StoreValue(12, 'h');
+  }
+  TRegistry::SetStorageFile(QString());
+}
+
+namespace {
+constexpr const char* kSizeLimits = "CORVELLE_TEST_SIZE_LIMITS";
+
+// What a folder holds besides the settings file: temporaries, a lock.
+QStringList Besides(const QString& Folder) {
+  QStringList names = QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  names.removeAll(QStringLiteral("registry.ini"));
+  return names;
+}
+}  // namespace
+
+// Under a file-size limit a store puts the whole new file in place or leaves
+// the old one byte for byte and says so; a start that cannot even take in
+// the file says so and keeps it. Never a cut file, never without a word.
+TEST(RegistryStoreFailures, UnderAFileSizeLimitTheFileIsStoredWholeOrLeftAsItWas) {
+  if (!std::getenv(kSizeLimits)) {
+    // In a process of its own: a limit holds for every file a process writes.
+    EXPECT_EQ(RunThisTestAgain(kSizeLimits, "1", 300), 0);
+    return;
+  }
+  std::signal(SIGXFSZ, SIG_IGN);
+  TBoxes boxes;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  // The old file and, stored without a limit, the new one.
+  auto run = [](const QString& File, bool Change) {
+    TRegistry::SetStorageFile(File);
+    StoreMany(41, 61, 'o');
+    if (Change) StoreMany(47, 151, 'n');
+  };
+  const QString reference = dir.filePath(QStringLiteral("reference/registry.ini"));
+  run(reference, true);
+  const QByteArray fresh = ReadAll(reference);
+  run(dir.filePath(QStringLiteral("old/registry.ini")), false);
+  const QByteArray old = ReadAll(dir.filePath(QStringLiteral("old/registry.ini")));
+  ASSERT_GT(old.size(), 2048);
+  ASSERT_GT(fresh.size(), old.size() + 2048);
+  ASSERT_TRUE(boxes.Texts.empty());
+  enum TOutcome { SaidAtStart, SaidAtStore, Stored };
+  const struct {
+    const char* What;
+    qint64 Limit;
+    TOutcome Outcome;
+  } cases[] = {
+      {"no room at all", 0, SaidAtStart},
+      {"a fifth of the old file", old.size() / 5, SaidAtStart},
+      {"one byte short of the old file", old.size() - 1, SaidAtStart},
+      {"the old file exactly", old.size(), SaidAtStore},
+      {"midway", (old.size() + fresh.size()) / 2 + 1, SaidAtStore},
+      {"one byte short of the new file", fresh.size() - 1, SaidAtStore},
+      {"the new file exactly", fresh.size(), Stored},
+      {"16 KiB", 16 << 10, Stored},
+  };
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    QTemporaryDir where;
+    const QString file = where.filePath(QStringLiteral("registry.ini"));
+    ASSERT_TRUE(QFile::copy(dir.filePath(QStringLiteral("old/registry.ini")), file));
+    boxes.Texts.clear();
+    rlimit cap = previous;
+    cap.rlim_cur = rlim_t(c.Limit);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &cap), 0);
+    TRegistry::SetStorageFile(file);
+    std::optional<TRegistry> start;
+    start.emplace();
+    const size_t saidAtStart = boxes.Texts.size();
+    start.reset();
+    StoreMany(47, 151, 'n');
+    // The same run of failures is said once.
+    StoreMany(3, 151, 'm');
+    setrlimit(RLIMIT_FSIZE, &previous);
+    const QByteArray after = ReadAll(file);
+    if (c.Outcome == Stored) {
+      EXPECT_TRUE(boxes.Texts.size() == 0) << boxes.Texts.front().toStdString();
+      // What the run stored last is there, and the rest as before it.
+      QSettings stored(file, QSettings::IniFormat);
+      EXPECT_EQ(stored.value(QStringLiteral("HKEY_CURRENT_USER/Software/Quorvath/Corvelle Image/2.0ZUL/Application/"
+                                            "Filters/K/V2")),
+                QStringLiteral("sz:") + QString(151, QLatin1Char('m')));
+      EXPECT_EQ(stored.allKeys().size(), QSettings(reference, QSettings::IniFormat).allKeys().size());
+    } else {
+      EXPECT_EQ(after, old);
+      ASSERT_EQ(boxes.Texts.size(), 1u);
+      EXPECT_EQ(saidAtStart, c.Outcome == SaidAtStart ? 1u : 0u);
+      EXPECT_TRUE(boxes.Texts[0].startsWith(c.Outcome == SaidAtStart
+                                                ? QStringLiteral("The settings file %1 could not be read (").arg(file)
+                                                : QStringLiteral("The settings could not be stored (")))
+          << boxes.Texts[0].toStdString();
+      // A store without the limit ends the run of failures.
+      StoreMany(1, 10, 'x');
+    }
+    EXPECT_EQ(Besides(where.path()), QStringList());
+    std::printf("[ figures  ] limit %lld bytes (old %lld, new %lld): %s, %zu box(es)\n", (long long)c.Limit,
+                (long long)old.size(), (long long)fresh.size(), after == old ? "old file kept" : "stored",
+                boxes.Texts.size());
+  }
+  TRegistry::SetStorageFile(QString());
+}
+
+namespace {
+constexpr const char* kLockKinds = "CORVELLE_TEST_LOCK_KINDS";
+}
+
+// The lock file beside the settings: a store takes only a regular file of
+// that name. Anything else fails the store at once, said once, with the
+// thing left as it was and never opened; a lock whose program has ended is
+// taken over; one held by a live program fails the store after a few seconds.
+TEST(RegistryStoreLocks, OnlyARegularLockFileIsTakenAndNoStoreWaitsWithoutEnd) {
+  if (!std::getenv(kLockKinds)) {
+    // In a process of its own, which is ended when a store waits without end.
+    const int code = RunThisTestAgain(kLockKinds, "1", 120);
+    EXPECT_EQ(code, 0) << (code == -1 ? "a store waited without end" : "");
+    return;
+  }
+  TBoxes boxes;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const bool devices = CanMakeDevices(dir.path().toStdString());
+  const bool root = ::geteuid() == 0;
+  // A process id that has ended.
+  const pid_t ended = ::fork();
+  if (ended == 0) _exit(0);
+  ::waitpid(ended, nullptr, 0);
+  auto lockFile = [](const std::string& N, long long Pid) {
+    QFile f(QString::fromStdString(N));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray::number(Pid) + "\ncorvelle-image\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+  };
+  const struct {
+    const char* What;
+    bool Stored;
+    std::function<void(const std::string& Lock)> Make;
+    bool Skip = false;
+  } cases[] = {
+      {"a named pipe", false, [](const std::string& L) { ::mkfifo(L.c_str(), 0600); }},
+      {"a folder", false, [](const std::string& L) { ::mkdir(L.c_str(), 0700); }},
+      {"a link to a named pipe", false,
+       [](const std::string& L) {
+         ::mkfifo((L + ".pipe").c_str(), 0600);
+         ::symlink((L + ".pipe").c_str(), L.c_str());
+       }},
+      {"a character device", false, [](const std::string& L) { ::mknod(L.c_str(), S_IFCHR | 0600, makedev(1, 3)); },
+       !devices},
+      {"a link to another user's regular file", false,
+       [&](const std::string& L) {
+         lockFile(L + ".other", 1);
+         ::chown((L + ".other").c_str(), 65534, 65534);
+         ::symlink((L + ".other").c_str(), L.c_str());
+       },
+       !root},
+      {"a lock whose program has ended", true, [&](const std::string& L) { lockFile(L, ended); }},
+      {"a lock held by a live program", false, [&](const std::string& L) { lockFile(L, ::getpid()); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    if (c.Skip) {
+      std::printf("[ figures  ] %s: not made here (no right to make it)\n", c.What);
+      continue;
+    }
+    QTemporaryDir where;
+    const QString file = where.filePath(QStringLiteral("registry.ini"));
+    const std::string lock = file.toStdString() + ".lock";
+    TRegistry::SetStorageFile(file);
+    StoreValue(10, 'a');
+    const QByteArray old = ReadAll(file);
+    // A pipe in the lock's place gets a writer after 20 s, so that a store
+    // that waits on it ends.
+    std::optional<TPipeWatchdog> watch;
+    if (std::string(c.What) == "a named pipe")
+      watch.emplace(lock, 20);
+    else
+      c.Make(lock);
+    const TFootprint before = Footprint(where.path().toStdString());
+    const TOpenWatch opens(lock);
+    boxes.Texts.clear();
+    QElapsedTimer clock;
+    clock.start();
+    StoreValue(20, 'b');
+    const qint64 ms = clock.elapsed();
+    if (c.Stored) {
+      EXPECT_TRUE(boxes.Texts.empty());
+      EXPECT_EQ(StoredValue(), QString(20, QLatin1Char('b')));
+      EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(lock))) << "the lock was left behind";
+    } else {
+      EXPECT_EQ(ReadAll(file), old);
+      EXPECT_EQ(boxes.Texts.size(), 1u);
+      for (const QString& text : boxes.Texts)
+        EXPECT_TRUE(text.startsWith(QStringLiteral("The settings could not be stored (the lock file %1.lock ").arg(file)))
+            << text.toStdString();
+      // Left as it was, and only a regular file of its own is ever opened.
+      EXPECT_EQ(Footprint(where.path().toStdString()).Entries, before.Entries);
+      if (std::string(c.What).find("live") == std::string::npos) {
+        EXPECT_FALSE(opens.Opened()) << "it was opened";
+      }
+      if (watch) {
+        EXPECT_FALSE(watch->Done()) << "the store waited on the pipe";
+      }
+      // The program goes on: with the thing gone, the next store goes through.
+      watch.reset();
+      std::filesystem::remove_all(lock);
+      StoreValue(30, 'c');
+      EXPECT_EQ(StoredValue(), QString(30, QLatin1Char('c')));
+    }
+    EXPECT_EQ(Besides(where.path()).filter(QStringLiteral(".saving.")), QStringList());
+    std::printf("[ figures  ] lock file %s: store %s in %lld ms, %zu box(es)\n", c.What,
+                c.Stored ? "went through" : "failed", (long long)ms, boxes.Texts.size());
+  }
   TRegistry::SetStorageFile(QString());
 }
