@@ -473,12 +473,20 @@ class ToolWindowWalk : public WindowWalk::TWalkTest {
     return QTest::qWaitFor([W] { return QApplication::activeWindow() == W; }, Ms);
   }
   // Under load the window manager may let a request for the focus pass
-  // unanswered: it is asked again, for some seconds, before that counts.
+  // unanswered, or give a new window the focus before the toolkit listens
+  // for it (then no request changes anything): the focus is asked for again,
+  // by way of another window, for some seconds before that counts.
   static bool MakeActive(QWidget* W) {
     for (int i = 0; i < 10; ++i) {
       W->raise();
       W->activateWindow();
       if (WaitActive(W, 1000)) return true;
+      for (QWidget* other : QApplication::topLevelWidgets())
+        if (other != W && other->isVisible() && !qobject_cast<QMenu*>(other)) {
+          other->activateWindow();
+          (void)WaitActive(other, 500);
+          break;
+        }
     }
     return false;
   }
