@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
-#include <stdexcept>
 
 #include "app/AboutForm.h"
 #include "app/AnnotationForm.h"
@@ -135,12 +134,15 @@ void FreeForms() {
 
 namespace {
 [[noreturn]] void EndForWantOfMemory(bool BoxesWork) {
-  try {
-    if (!BoxesWork) throw std::bad_alloc();
-    MessageBox::ShowError(QString::fromLatin1(msgNoMemoryToStart));
-  } catch (...) {
-    std::fprintf(stderr, "%s\n", msgNoMemoryToStart);
+  bool said = false;
+  if (BoxesWork) {
+    try {
+      MessageBox::ShowError(QString::fromLatin1(msgNoMemoryToStart));
+      said = true;
+    } catch (...) {
+    }
   }
+  if (!said) std::fprintf(stderr, "%s\n", msgNoMemoryToStart);
   std::_Exit(1);
 }
 
