@@ -13,6 +13,7 @@
 #include "app/FloatEdit.h"
 #include "app/FormSupport.h"
 #include "app/Main.h"
+#include "app/ToolWindows.h"
 #include "engine/Measure.h"
 #include "platform/MessageBox.h"
 #include "platform/NumFormat.h"
@@ -34,6 +35,7 @@ TFloatEdit* CoordinateBox(const char* Name, const QString& Accessible, QWidget* 
 TfrmAddApature::TfrmAddApature(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmAddApature"));
   KeyboardOrder::Install(this);
+  ToolWindows::Install(this);
   Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Add Aperture"));
   setAccessibleName(QStringLiteral("Add Aperture"));

@@ -19,6 +19,7 @@
 #include "app/Child.h"
 #include "app/FormSupport.h"
 #include "app/Main.h"
+#include "app/ToolWindows.h"
 #include "engine/ColStatistics.h"
 #include "engine/Statistics.h"
 #include "platform/MessageBox.h"
@@ -46,6 +47,7 @@ QIcon LogGlyph() {
 TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmHistogram"));
   KeyboardOrder::Install(this);
+  ToolWindows::Install(this);
   Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Histogram"));
   setAccessibleName(QStringLiteral("Histogram"));

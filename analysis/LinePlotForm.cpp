@@ -17,12 +17,14 @@
 #include "app/Child.h"
 #include "app/FormSupport.h"
 #include "app/Main.h"
+#include "app/ToolWindows.h"
 
 TfrmLinePlot* frmLinePlot = nullptr;
 
 TfrmLinePlot::TfrmLinePlot(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmLinePlot"));
   KeyboardOrder::Install(this);
+  ToolWindows::Install(this);
   Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Line Plot"));
   setAccessibleName(QStringLiteral("Line Plot"));

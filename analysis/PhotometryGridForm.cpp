@@ -13,6 +13,7 @@
 #include "analysis/TextReport.h"
 #include "app/Accessibility.h"
 #include "app/FormSupport.h"
+#include "app/ToolWindows.h"
 #include "engine/photometry.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -50,6 +51,7 @@ TfrmPhotometryGrid::TfrmPhotometryGrid(QWidget* Parent)
       SaveDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Save)) {
   setObjectName(QStringLiteral("frmPhotometryGrid"));
   KeyboardOrder::Install(this);
+  ToolWindows::Install(this);
   Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Photometry Results"));
   setAccessibleName(QStringLiteral("Photometry Results"));

@@ -10,6 +10,7 @@
 #include "app/Child.h"
 #include "app/FormSupport.h"
 #include "app/Main.h"
+#include "app/ToolWindows.h"
 #include "platform/Application.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -52,6 +53,7 @@ TfrmStatisticsResults::TfrmStatisticsResults(QWidget* Parent)
       FSaveDialog(std::make_unique<TFileDialog>(TFileDialog::TKind::Save)) {
   setObjectName(QStringLiteral("frmStatisticsResults"));
   KeyboardOrder::Install(this);
+  ToolWindows::Install(this);
   Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Image Statistics"));
   setAccessibleName(QStringLiteral("Image Statistics"));

@@ -48,6 +48,8 @@ class TPlacementKeeper : public QObject {
   explicit TPlacementKeeper(QWidget* Form) : QObject(Form) { Form->installEventFilter(this); }
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     auto* form = static_cast<QWidget*>(Watched);
+    // A tool window keeps its place itself, on the screen.
+    if (form->windowType() == Qt::Tool) return false;
     if (Event->type() == QEvent::Hide && !Event->spontaneous() && form->isWindow()) {
       FPlace = form->pos();
       FPlaced = true;

@@ -32,6 +32,7 @@
 #include "app/PrintForm.h"
 #include "app/QuickScaleForm.h"
 #include "app/QuickZoomForm.h"
+#include "app/ToolWindows.h"
 #include "app/ZoomForm.h"
 #include "dialogs/FITSHeaderForm.h"
 #include "dialogs/FileOptionsForm.h"
@@ -121,11 +122,12 @@ void ReadBounds(const TRegistry& Reg, const char* Prefix, QWidget* Window) {
   if (const auto visible = value("Visible")) Window->setVisible(*visible == 1);
 }
 
-void WriteBounds(TRegistry& Reg, const char* Prefix, const QWidget* Window) {
+void WriteBounds(TRegistry& Reg, const char* Prefix, QWidget* Window) {
   const QString p = QString::fromLatin1(Prefix);
+  const QPoint place = Window ? ToolWindows::Place(Window) : QPoint();
   Reg.WriteInteger(p + QStringLiteral("Visible"), Window && Window->isVisible() ? 1 : 0);
-  Reg.WriteInteger(p + QStringLiteral("Top"), Window ? Window->y() : 0);
-  Reg.WriteInteger(p + QStringLiteral("Left"), Window ? Window->x() : 0);
+  Reg.WriteInteger(p + QStringLiteral("Top"), place.y());
+  Reg.WriteInteger(p + QStringLiteral("Left"), place.x());
   Reg.WriteInteger(p + QStringLiteral("Width"), Window ? Window->width() : 0);
   Reg.WriteInteger(p + QStringLiteral("Height"), Window ? Window->height() : 0);
 }
@@ -376,8 +378,9 @@ void TMainForm::SaveSettings() {
       reg.WriteInteger(QStringLiteral("Height"), height());
     }
     reg.WriteInteger(QStringLiteral("QSVisible"), frmQuickLinearScale && frmQuickLinearScale->isVisible() ? 1 : 0);
-    reg.WriteInteger(QStringLiteral("QSTop"), frmQuickLinearScale ? frmQuickLinearScale->y() : 0);
-    reg.WriteInteger(QStringLiteral("QSLeft"), frmQuickLinearScale ? frmQuickLinearScale->x() : 0);
+    const QPoint qs = frmQuickLinearScale ? ToolWindows::Place(frmQuickLinearScale) : QPoint();
+    reg.WriteInteger(QStringLiteral("QSTop"), qs.y());
+    reg.WriteInteger(QStringLiteral("QSLeft"), qs.x());
     WriteBounds(reg, "SR", StatisticsResultsWindow);
     WriteBounds(reg, "PR", PhotometryGridWindow);
     reg.WriteInteger(QStringLiteral("SavePrompt"), SavePrompt);

@@ -18,6 +18,7 @@
 #include "app/FormSupport.h"
 #include "app/Main.h"
 #include "app/QVRSlider.h"
+#include "app/ToolWindows.h"
 #include "engine/ColProcessing.h"
 #include "platform/NumFormat.h"
 
@@ -37,6 +38,7 @@ long double TwoDecimals(float V) {
 TfrmQuickLinearScale::TfrmQuickLinearScale(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmQuickLinearScale"));
   KeyboardOrder::Install(this);
+  ToolWindows::Install(this);
   Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Quick Scale"));
   setAccessibleName(QStringLiteral("Quick Scale"));

@@ -8,12 +8,14 @@
 
 #include "app/Accessibility.h"
 #include "app/FormSupport.h"
+#include "app/ToolWindows.h"
 
 TfrmQuickZoom* frmQuickZoom = nullptr;
 
 TfrmQuickZoom::TfrmQuickZoom(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmQuickZoom"));
   KeyboardOrder::Install(this);
+  ToolWindows::Install(this);
   Accessibility::ExposeWindow(this);
   setWindowTitle(QStringLiteral("Quick Zoom - 100%"));
   setAccessibleName(QStringLiteral("Quick Zoom"));

@@ -10,6 +10,7 @@
 #include "app/Child.h"
 #include "app/FloatEdit.h"
 #include "app/Main.h"
+#include "app/ToolWindows.h"
 #include "engine/Measure.h"
 #include "platform/NumFormat.h"
 
@@ -33,6 +34,7 @@ TfrmAddPoint::TfrmAddPoint(QWidget* Parent) : TForm(Parent) {
   setAccessibleName(QStringLiteral("Add Marker"));
   setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
   setModal(false);
+  ToolWindows::Install(this);
 
   auto* group = new QGroupBox(QStringLiteral("Marker Settings"), this);
   auto* grid = new QGridLayout(group);
