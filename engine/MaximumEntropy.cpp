@@ -22,8 +22,22 @@ std::unique_ptr<TDataImage> MaximumEntropyDeconvolve(int Iterations, TDataImage&
     RequireSize(PSF, w, h);
     const std::int64_t n = Observed.PixelCount();
     float* g = Observed.Pixels;
+    // A zero pixel counts as 1, the least a count can be, or as the frame's
+    // smallest positive pixel where that is less, so that a frame scaled to
+    // 0..1 does not see its empty borders as its brightest part. With nothing
+    // above 0 there is no floor: the zeros stay, and so does the result.
+    float floor = 1.0f;
+    bool positive = false;
     for (std::int64_t k = 0; k < n; ++k) {
-      if (g[k] == 0.0f) g[k] = 1.0f;
+      if (g[k] > 0.0f) {
+        positive = true;
+        if (g[k] < floor) floor = g[k];
+      }
+    }
+    if (positive) {
+      for (std::int64_t k = 0; k < n; ++k) {
+        if (g[k] == 0.0f) g[k] = floor;
+      }
     }
 
     // The PSF and its copy K, both divided by the PSF's Single sum.
