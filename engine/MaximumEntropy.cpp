@@ -74,6 +74,12 @@ std::unique_ptr<TDataImage> MaximumEntropyDeconvolve(int Iterations, TDataImage&
     for (std::int64_t k = 0; k < n; ++k) sumG += g[k];
 
     for (int i = 1; i <= Iterations; ++i) {
+      if (!positive) {
+        // Nothing to restore: the result is 0, and the correction of L, with
+        // no data to balance it, would only grow until exp overflows.
+        ReportProgress(i, Percent(i, Iterations));
+        continue;
+      }
       // A = exp(L correlated with the PSF) / Z. L goes through the round trip
       // as well, and keeps the values it brings back.
       Forward(*lagrange);
