@@ -200,8 +200,9 @@ QList<TClaim> Claims(QWidget* Window, const QKeySequence& Key) {
   return claims;
 }
 
-// Opens a menu of a menu bar on its first command; a title without a menu
-// runs its command.
+// Opens a menu of a menu bar as its Alt key does in the bar's own window: on
+// its first command, a submenu there left closed, so that the next letter is
+// the menu's own; a title without a menu runs its command.
 void OpenMenu(QMenuBar* Bar, QAction* Title) {
   QMenu* menu = Title->menu();
   if (!menu) {
@@ -209,11 +210,12 @@ void OpenMenu(QMenuBar* Bar, QAction* Title) {
     return;
   }
   Bar->setActiveAction(Title);
-  for (QAction* a : menu->actions())
-    if (!a->isSeparator() && a->isVisible() && a->isEnabled()) {
-      menu->setActiveAction(a);
-      break;
-    }
+  // Down marks the first command without opening it, as the bar's own key
+  // does; making it the active action would open its submenu.
+  if (menu->isVisible() && !menu->activeAction()) {
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &down);
+  }
 }
 
 // The menu bar of the main window a tool window belongs to.

@@ -11,6 +11,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHash>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -796,6 +797,162 @@ TEST_F(ToolWindowWalk, MenusAndFileDialogsUsedFromAToolWindowGiveItTheKeyboardBa
   }
   MessageBox::SetHook(boxHook);
   TFileDialog::SetHook(fileHook);
+  EXPECT_TRUE(Faults.empty()) << Faults.size() << " faults:\n" << Faults.join(QLatin1Char('\n')).toStdString();
+}
+
+// Every menu of the main window, opened by its Alt key from every tool
+// window, takes each key as it does opened from the main window: a letter
+// runs the command or opens the submenu it does there, Enter takes the first
+// command, Escape leaves the title marked and Escape again gives the keyboard
+// back where it was. The commands are held back; what a key chooses is read
+// from the menu bar.
+TEST_F(ToolWindowWalk, EveryMainMenuTakesEachKeyFromEveryToolWindowAsFromTheMainWindow) {
+  MakeImages();
+  const TTool tools[] = {{"EditAddMarker", "frmAddPoint", true, false},
+                         {"PhotometryAddApature", "frmAddApature", true, false},
+                         {"PhotometryResults", "frmPhotometryGrid", true, false},
+                         {"StatisticsImageStats", "frmStatisticsResults", false, false},
+                         {"StatisticsImageHisto", "frmHistogram", false, false},
+                         {"StatisticsLinePlot", "frmLinePlot", false, false},
+                         {"ScaleQuick", "frmQuickLinearScale", false, false},
+                         {"ViewQuickZoom", "frmQuickZoom", false, false}};
+  QMenuBar* bar = Form->menuBar();
+  QString chosen;
+  QObject chooser;
+  QObject::connect(bar, &QMenuBar::triggered, &chooser, [&chosen](QAction* A) {
+    chosen = A->objectName().isEmpty() ? QString(A->text()).remove(QLatin1Char('&')) : A->objectName();
+  });
+  QHash<QAction*, bool> ticks;
+  for (QAction* a : Form->ActionList()) ticks.insert(a, a->isChecked());
+  auto hold = [this](bool Held) {
+    for (QAction* a : Form->findChildren<QAction*>()) a->blockSignals(Held);
+  };
+  auto describe = [](const QWidget* W) { return W ? Describe(W) : QStringLiteral("nothing"); };
+
+  // Presses Keys where the keyboard is, Start having it in Window, and says
+  // what they led to; then puts the keyboard back there.
+  using TKeys = QList<QKeyCombination>;
+  auto press = [&](QWidget* Window, QWidget* Start, const TKeys& Keys) {
+    chosen.clear();
+    for (const QKeyCombination& key : Keys) {
+      hold(true);  // the Window menu makes its items as it opens
+      QWidget* to = QApplication::activePopupWidget();
+      if (!to) to = QApplication::focusWidget() ? QApplication::focusWidget() : Window;
+      QTest::keyClick(to, key.key(), key.keyboardModifiers());
+      QCoreApplication::processEvents();
+    }
+    QString result;
+    if (!chosen.isEmpty()) {
+      result = QStringLiteral("runs ") + chosen;
+    } else if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      QAction* on = menu->activeAction();
+      result = QStringLiteral("opens %1 on %2").arg(Describe(menu), on ? on->text() : QStringLiteral("nothing"));
+    } else if (Form->focusWidget() == bar && bar->activeAction()) {
+      result = QStringLiteral("marks ") + bar->activeAction()->text();
+    } else if (QApplication::activeWindow() == Window && QApplication::focusWidget() == Start) {
+      result = QStringLiteral("gives the keyboard back");
+    } else {
+      result = QStringLiteral("leaves the keyboard on %1 in %2")
+                   .arg(describe(QApplication::focusWidget()), describe(QApplication::activeWindow()));
+    }
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    if (bar->activeAction()) {
+      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      QCoreApplication::sendEvent(bar, &escape);
+    }
+    QCoreApplication::processEvents();
+    hold(false);
+    for (auto it = ticks.cbegin(); it != ticks.cend(); ++it) it.key()->setChecked(it.value());
+    if (QApplication::activeWindow() != Window) (void)MakeActive(Window);
+    if (Start && QApplication::focusWidget() != Start) Start->setFocus(Qt::OtherFocusReason);
+    return result;
+  };
+  auto key = [](QChar Letter, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
+    return QKeyCombination(Modifiers, Qt::Key(Letter.toUpper().unicode()));
+  };
+
+  // What each key does from the main window: every title, then every letter
+  // of its menu as it shows, and of each submenu in it.
+  Form->MDIArea()->setActiveSubWindow(Grey);
+  ASSERT_TRUE(MakeActive(Form)) << "the main window does not become active";
+  Grey->widget()->setFocus(Qt::OtherFocusReason);
+  QWidget* mainStart = QApplication::focusWidget();
+  ASSERT_NE(mainStart, nullptr);
+  struct TSequence {
+    QString Name;
+    QChar Title;
+    TKeys Keys;
+    QString Result = {};
+  };
+  QList<TSequence> sequences;
+  for (QAction* title : bar->actions()) {
+    const QChar t = Mnemonic(title->text());
+    if (!title->menu() || t.isNull()) continue;
+    const QKeyCombination alt = key(t, Qt::AltModifier);
+    const QString name = QStringLiteral("Alt+") + t;
+    sequences.push_back({name, t, {alt}});
+    sequences.push_back({name + QStringLiteral(", Enter"), t, {alt, Qt::Key_Return}});
+    sequences.push_back({name + QStringLiteral(", Escape"), t, {alt, Qt::Key_Escape}});
+    sequences.push_back({name + QStringLiteral(", Escape, Escape"), t, {alt, Qt::Key_Escape, Qt::Key_Escape}});
+    // The menu as it shows.
+    QTest::keyClick(mainStart, alt.key(), Qt::AltModifier);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_EQ(menu, title->menu()) << "Alt+" << t.toLatin1() << " in the main window opens "
+                                   << describe(menu).toStdString();
+    for (QAction* item : menu->actions()) {
+      const QChar m = Mnemonic(item->text());
+      if (item->isSeparator() || !item->isVisible() || m.isNull()) continue;
+      sequences.push_back({name + QStringLiteral(", ") + m, t, {alt, key(m)}});
+      if (item->menu())
+        for (QAction* sub : item->menu()->actions())
+          if (const QChar s = Mnemonic(sub->text()); !sub->isSeparator() && !s.isNull())
+            sequences.push_back({name + QStringLiteral(", ") + m + QStringLiteral(", ") + s, t, {alt, key(m), key(s)}});
+    }
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  }
+  for (TSequence& s : sequences) s.Result = press(Form, mainStart, s.Keys);
+  // Where the first command of a menu is a submenu, it stays closed.
+  const std::map<QString, QString> known = {{QStringLiteral("Alt+P, L"), QStringLiteral("runs ProcessColourSplit")},
+                                            {QStringLiteral("Alt+I, L"), QStringLiteral("runs FilterLaplacian")},
+                                            {QStringLiteral("Alt+I, Escape, Escape"),
+                                             QStringLiteral("gives the keyboard back")}};
+  std::size_t met = 0;
+  for (const TSequence& s : sequences)
+    if (const auto it = known.find(s.Name); it != known.end()) {
+      ++met;
+      EXPECT_EQ(s.Result, it->second) << s.Name.toStdString() << " in the main window";
+    }
+  EXPECT_EQ(met, known.size());
+
+  for (const TTool& t : tools) {
+    Name = QString::fromLatin1(t.Window);
+    Form->MDIArea()->setActiveSubWindow(Grey);
+    ASSERT_TRUE(MakeActive(Form)) << "the main window does not become active";
+    Run(QString::fromLatin1(t.Command));
+    auto* window = Form->findChild<QWidget*>(Name);
+    ASSERT_TRUE(window && window->isVisible()) << t.Command << " shows no " << t.Window;
+    if (!WaitActive(window, t.ComesActive ? 2000 : 0)) {
+      ASSERT_TRUE(MakeActive(window)) << t.Window << " cannot be made the active window";
+    }
+    if (QWidget* first = KeyboardOrder::FirstInput(window); first && !window->isAncestorOf(QApplication::focusWidget()))
+      first->setFocus(Qt::OtherFocusReason);
+    QWidget* start = window->isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : nullptr;
+    // The window's own Alt keys win: the menus with those letters are not
+    // reached from it.
+    QSet<QChar> own;
+    for (const TKey& k : Keys(window))
+      if (!k.Opens || k.Opens != MainMenu(k.Key)) own.insert(k.Key);
+    qsizetype tried = 0;
+    for (const TSequence& s : sequences) {
+      if (own.contains(s.Title)) continue;
+      ++tried;
+      const QString result = press(window, start, s.Keys);
+      if (result != s.Result)
+        Fault(QStringLiteral("%1 %2; from the main window it %3").arg(s.Name, result, s.Result));
+    }
+    if (tried == 0) Fault(QStringLiteral("reaches no main menu"));
+    window->hide();
+  }
   EXPECT_TRUE(Faults.empty()) << Faults.size() << " faults:\n" << Faults.join(QLatin1Char('\n')).toStdString();
 }
 
