@@ -171,6 +171,22 @@ void TfrmQuickLinearScale::FollowNewWindow(TChildForm* Child) {
   if (active && active != Child) UpdateFromImage();
 }
 
+bool TfrmQuickLinearScale::NewWindowLevels(bool Colour, float Min, float Max, float& Black, float& White) const {
+  if (!isVisible()) return false;
+  // As Follow and the preset set them, the slider's own rounding aside.
+  if (Colour) {
+    Black = 0.0f;
+    White = 255.0f;
+  } else if (Min == 0.0f && Max == 0.0f) {
+    Black = 0.0f;
+    White = 1.0f;
+  } else {
+    Black = float(TwoDecimals(Min));
+    White = float(TwoDecimals(Max));
+  }
+  return true;
+}
+
 void TfrmQuickLinearScale::Follow(TChildForm* Child, bool Render) {
   if (!Child || Child->HistogramDirty) return;
   const TDataImage& image = *Child->DataImage;

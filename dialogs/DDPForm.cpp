@@ -298,3 +298,12 @@ void TfrmDDP::RunOperation(TDataImage& Dst, TDataImage& Src) {
   else
     DDP(std::uint8_t(FEdge), Dst, Src, FA, FB, FK);
 }
+
+void TfrmDDP::ResultRange(TChildForm& Source, TDataImage& Result, float& Min, float& Max) {
+  // Without edge enhancement each pixel's result grows with the pixel alone,
+  // and the thumbnail holds the image's range. With it, a pixel's result
+  // depends on its neighbours' mean, which the thumbnail's are not: the
+  // whole image is run, at about the cost of the proposals' passes over it.
+  if (FEdge == 0 || !FullResultRange(Source, {double(FEdge), FA, FB, FK}, Min, Max))
+    TProcessingDialog::ResultRange(Source, Result, Min, Max);
+}
