@@ -160,7 +160,13 @@ void TfrmQuickLinearScale::SetPoints(const QList<QPointF>& Points) {
   Accessibility::DescribeChart(Chart, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures(Points));
 }
 
-void TfrmQuickLinearScale::UpdateFromImage() { Follow(MainForm ? MainForm->ActiveMDIChild() : nullptr, true); }
+void TfrmQuickLinearScale::UpdateFromImage() {
+  // Hidden, it leaves each window the levels it has: a new one keeps those it
+  // was first drawn with, as its reader or its command gave them. Shown
+  // again, it follows the active window.
+  if (!isVisible()) return;
+  Follow(MainForm ? MainForm->ActiveMDIChild() : nullptr, true);
+}
 
 void TfrmQuickLinearScale::FollowNewWindow(TChildForm* Child) {
   // As activating the window would do later, so that its picture stays.
