@@ -13,6 +13,7 @@
 
 #include "app/Child.h"
 #include "app/FloatEdit.h"
+#include "dialogs/BuddyLabel.h"
 #include "dialogs/DialogControls.h"
 #include "engine/ColProcessing.h"
 #include "engine/ColStatistics.h"
@@ -278,8 +279,8 @@ void TfrmDDP::FormActivate() {
   CalcPercentiles();
   TChildForm* child = ActiveChild();
   const bool colour = child && child->DataImage && child->DataImage->IsColour;
-  for (QWidget* w : std::initializer_list<QWidget*>{cmbRed, cmbGreen, cmbBlue, lblRed, lblGreen, lblBlue})
-    w->setEnabled(colour);
+  for (QWidget* w : std::initializer_list<QWidget*>{cmbRed, cmbGreen, cmbBlue}) w->setEnabled(colour);
+  for (QLabel* l : {lblRed, lblGreen, lblBlue}) SetLabelEnabled(l, colour);
 }
 
 void TfrmDDP::ReadParameters() {
