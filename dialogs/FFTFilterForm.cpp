@@ -39,7 +39,7 @@ TfrmFFTFilter::TfrmFFTFilter(QWidget* Parent) : TProcessingDialog(Parent) {
 
   grpFilterType = RadioGroup(this, "grpFilterType", QStringLiteral("Filter Type"),
                              {QStringLiteral("&Ideal lowpass"), QStringLiteral("Ideal &highpass"),
-                              QStringLiteral("&Butterworth lowpass"), QStringLiteral("B&utterworth highass")},
+                              QStringLiteral("&Butterworth lowpass"), QStringLiteral("B&utterworth highpass")},
                              0, FilterTypeButtons);
   auto* grid = new QGridLayout;
   // The cut-off has no upper bound of its own; the large maximum only keeps

@@ -326,9 +326,11 @@ class TKeyboardWalker {
         }
         if (const QChar key = Mnemonic(text); !key.isNull()) keys[key] << Describe(w);
       }
+      // A field that is off may show no key: its key would lead nowhere.
       for (const auto& [field, label] : fields)
-        if (!label.second && !(qobject_cast<QAbstractButton*>(field) &&
-                               !Mnemonic(static_cast<QAbstractButton*>(field)->text()).isNull()))
+        if (!label.second && field->isEnabled() &&
+            !(qobject_cast<QAbstractButton*>(field) &&
+              !Mnemonic(static_cast<QAbstractButton*>(field)->text()).isNull()))
           Fault(QStringLiteral("%1 labelled \"%2\" has no Alt key").arg(Describe(field), label.first->text()));
       Duplicates(keys);
     }
