@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -40,7 +41,7 @@ TfrmAddApature::TfrmAddApature(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt:
   setWindowTitle(QStringLiteral("Add Aperture"));
   setAccessibleName(QStringLiteral("Add Aperture"));
 
-  auto* settings = new QGroupBox(QStringLiteral("Apature Settings"), this);
+  auto* settings = new QGroupBox(QStringLiteral("Aperture Settings"), this);
   auto* grid = new QGridLayout(settings);
   fedX = CoordinateBox("fedX", QStringLiteral("Aperture X"), settings);
   fedY = CoordinateBox("fedY", QStringLiteral("Aperture Y"), settings);
@@ -60,8 +61,9 @@ TfrmAddApature::TfrmAddApature(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt:
   btnAdd->setObjectName(QStringLiteral("btnAdd"));
   btnAdd->setAccessibleName(QStringLiteral("Add"));
   btnAdd->setDefault(true);
-  // Escape or Close puts the window away.
-  btnClose = new QPushButton(QStringLiteral("Cl&ose"), this);
+  // Escape or Close puts the window away. Alt+O is the main window's
+  // Photometry menu, which the window leaves to it.
+  btnClose = new QPushButton(QStringLiteral("C&lose"), this);
   btnClose->setObjectName(QStringLiteral("btnClose"));
   btnClose->setAccessibleName(QStringLiteral("Close"));
   auto* buttons = new QHBoxLayout;
@@ -85,6 +87,13 @@ void TfrmAddApature::keyPressEvent(QKeyEvent* Event) {
     return;
   }
   QWidget::keyPressEvent(Event);
+}
+
+void TfrmAddApature::showEvent(QShowEvent* Event) {
+  QWidget::showEvent(Event);
+  // The first box has the focus by now; its text is selected, as a dialog's
+  // is, so that a typed value replaces it.
+  if (auto* box = qobject_cast<QLineEdit*>(focusWidget())) box->selectAll();
 }
 
 void TfrmAddApature::btnCentroidClick() {

@@ -23,5 +23,6 @@ class TfrmAddApature : public QWidget {
 
  protected:
   void keyPressEvent(class QKeyEvent* Event) override;
+  void showEvent(class QShowEvent* Event) override;
 };
 extern TfrmAddApature* frmAddApature;

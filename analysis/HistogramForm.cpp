@@ -20,6 +20,7 @@
 #include "app/FormSupport.h"
 #include "app/Main.h"
 #include "app/ToolWindows.h"
+#include "dialogs/BuddyLabel.h"
 #include "engine/ColStatistics.h"
 #include "engine/Statistics.h"
 #include "platform/MessageBox.h"
@@ -113,7 +114,8 @@ TfrmHistogram::TfrmHistogram(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::W
   cmbChannel->addItems({QStringLiteral("Intensity"), QStringLiteral("RGB"), QStringLiteral("Red"),
                         QStringLiteral("Green"), QStringLiteral("Blue")});
   cmbChannel->setCurrentIndex(0);
-  auto* lblChannel = new QLabel(QStringLiteral("&Channel"), panel);
+  lblChannel = new QLabel(QStringLiteral("&Channel"), panel);
+  lblChannel->setObjectName(QStringLiteral("lblChannel"));
   lblChannel->setBuddy(cmbChannel);
   Tools->LayOut(this, panel, {btnLog, lblChannel, cmbChannel});
   resize(520, 380);
@@ -166,6 +168,7 @@ void TfrmHistogram::Plot(bool Area) {
     TColRegionHistogram h{};
     ColCalcRegionHistogram(x1, y1, x2, y2, image, h);
     cmbChannel->setEnabled(true);
+    SetLabelEnabled(lblChannel, true);
     for (int i = 0; i < 256; ++i) {
       FCounts[0].append(QPointF(i, h.Intensity[std::size_t(i)]));
       FCounts[1].append(QPointF(i, h.Red[std::size_t(i)]));
@@ -182,6 +185,7 @@ void TfrmHistogram::Plot(bool Area) {
       cmbChannel->setCurrentIndex(0);
     }
     cmbChannel->setEnabled(false);
+    SetLabelEnabled(lblChannel, false);
     if (h.Scale != 0.0f)
       for (int i = 0; i < 256; ++i) FCounts[0].append(QPointF(qreal(h.Level(i)), h.Counts[std::size_t(i)]));
   }

@@ -11,6 +11,7 @@ class QAreaSeries;
 class QChart;
 class QChartView;
 class QComboBox;
+class QLabel;
 class QLineSeries;
 class QLogValueAxis;
 class QToolButton;
@@ -30,6 +31,7 @@ class TfrmHistogram : public QWidget {
   TChartTools* Tools = nullptr;    // btnSave, btnCopy, btnPrint
   QToolButton* btnLog = nullptr;
   QComboBox* cmbChannel = nullptr;
+  QLabel* lblChannel = nullptr;  // "&Channel", off with the list for a grey image
 
   // Shows the window, takes the log state from btnLog, then plots the region
   // of interest (Area) or the whole image.

@@ -18,6 +18,7 @@
 #include "app/FormSupport.h"
 #include "app/Main.h"
 #include "app/ToolWindows.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmLinePlot* frmLinePlot = nullptr;
 
@@ -63,7 +64,8 @@ TfrmLinePlot::TfrmLinePlot(QWidget* Parent) : QWidget(Parent, Qt::Tool | Qt::Win
   cmbChannel->addItems({QStringLiteral("Intensity"), QStringLiteral("RGB"), QStringLiteral("Red"),
                         QStringLiteral("Green"), QStringLiteral("Blue")});
   cmbChannel->setCurrentIndex(0);
-  auto* lblChannel = new QLabel(QStringLiteral("&Channel"), panel);
+  lblChannel = new QLabel(QStringLiteral("&Channel"), panel);
+  lblChannel->setObjectName(QStringLiteral("lblChannel"));
   lblChannel->setBuddy(cmbChannel);
   Tools->LayOut(this, panel, {lblChannel, cmbChannel});
   resize(560, 380);
@@ -100,6 +102,7 @@ void TfrmLinePlot::PlotGrey(const std::vector<float>& Values, int Position, bool
   }
   UpdateChannels();
   cmbChannel->setEnabled(false);
+  SetLabelEnabled(lblChannel, false);
 }
 
 void TfrmLinePlot::PlotColour(const std::vector<TRGBPixel>& Values, int Position, bool IsRow) {
@@ -113,6 +116,7 @@ void TfrmLinePlot::PlotColour(const std::vector<TRGBPixel>& Values, int Position
     FSamples[3].push_back(p.Blue);
   }
   cmbChannel->setEnabled(true);
+  SetLabelEnabled(lblChannel, true);
   UpdateChannels();
 }
 

@@ -12,6 +12,7 @@
 
 class QChartView;
 class QComboBox;
+class QLabel;
 class QLineSeries;
 class QValueAxis;
 class TChartTools;
@@ -28,6 +29,7 @@ class TfrmLinePlot : public QWidget {
   QLineSeries* Series4 = nullptr;  // blue
   TChartTools* Tools = nullptr;
   QComboBox* cmbChannel = nullptr;
+  QLabel* lblChannel = nullptr;  // "&Channel", off with the list for a grey image
 
   // A profile of any length; Position is the row or column number.
   void PlotGrey(const std::vector<float>& Values, int Position, bool IsRow);

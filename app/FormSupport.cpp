@@ -18,6 +18,8 @@
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -202,8 +204,9 @@ QList<TClaim> Claims(QWidget* Window, const QKeySequence& Key) {
   return claims;
 }
 
-// Opens a menu of a menu bar on its first command; a title without a menu
-// runs its command.
+// Opens a menu of a menu bar as its Alt key does in the bar's own window: on
+// its first command, a submenu there left closed, so that the next letter is
+// the menu's own; a title without a menu runs its command.
 void OpenMenu(QMenuBar* Bar, QAction* Title) {
   QMenu* menu = Title->menu();
   if (!menu) {
@@ -211,11 +214,12 @@ void OpenMenu(QMenuBar* Bar, QAction* Title) {
     return;
   }
   Bar->setActiveAction(Title);
-  for (QAction* a : menu->actions())
-    if (!a->isSeparator() && a->isVisible() && a->isEnabled()) {
-      menu->setActiveAction(a);
-      break;
-    }
+  // Down marks the first command without opening it, as the bar's own key
+  // does; making it the active action would open its submenu.
+  if (menu->isVisible() && !menu->activeAction()) {
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &down);
+  }
 }
 
 // The menu bar of the main window a tool window belongs to.
@@ -274,7 +278,8 @@ void Serve(QWidget* Window, const QList<TClaim>& Claims) {
 // window does: Escape closes it and leaves its title marked, the keys then go
 // to the menu bar (arrows, letters, Enter), and the next Escape leaves the
 // menu bar, the keyboard still in the tool window. A command chosen from it
-// leaves the keyboard where it puts it; after a dialog it opened, back in the
+// leaves the keyboard where it puts it: in the image window it made or chose,
+// as from the main window; otherwise, after a dialog it opened, back in the
 // tool window. The main window keeps its own focused control meanwhile, so
 // that going there later does not land on the menu bar.
 class TToolWindowKeys : public QObject {
@@ -339,6 +344,7 @@ class TToolWindowKeys : public QObject {
     std::optional<TKeyboardReturn> Back;  // the tool window's control that had the keyboard
     QPointer<QMenuBar> Bar;
     QPointer<QWidget> MainFocus;  // the main window's focused control
+    QPointer<QMdiSubWindow> Image;  // the main window's current image window
     bool DialogShown = false;
     QMetaObject::Connection Chosen;
   };
@@ -357,6 +363,7 @@ class TToolWindowKeys : public QObject {
     FVisit.Back.emplace(Tool);
     FVisit.Bar = bar;
     if (QWidget* kept = bar->window()->focusWidget(); kept != bar) FVisit.MainFocus = kept;
+    FVisit.Image = CurrentImage();
     // Emitted once the command has run, with any dialog it opened closed.
     FVisit.Chosen = connect(bar, &QMenuBar::triggered, this, [this] { CommandDone(); });
     OpenMenu(bar, Title);
@@ -379,7 +386,10 @@ class TToolWindowKeys : public QObject {
       });
     } else if (w == FVisit.Tool && (Type == QEvent::WindowDeactivate || Type == QEvent::Hide) &&
                !QApplication::activePopupWidget()) {
-      if (InMenuBar(FVisit.Tool)) {
+      // The main window made active (a click on an image) may have put the
+      // focus on its own control first: a title still marked is left all
+      // the same.
+      if (FVisit.Bar->activeAction()) {
         LeaveMenuBar();
         EndVisit();
       } else {
@@ -419,8 +429,24 @@ class TToolWindowKeys : public QObject {
       FVisit.Bar->clearFocus();
   }
 
+  // The image window current in the main window: the one its commands
+  // act on.
+  QMdiSubWindow* CurrentImage() const {
+    auto* area = FVisit.Bar ? FVisit.Bar->window()->findChild<QMdiArea*>() : nullptr;
+    return area ? area->currentSubWindow() : nullptr;
+  }
+
   void CommandDone() {
-    if (FVisit.DialogShown && FVisit.Back) FVisit.Back->Restore();
+    if (QMdiSubWindow* image = CurrentImage(); image && image != FVisit.Image) {
+      // The command made another image window current (a new one, or one
+      // chosen from the Window menu): the keyboard goes there.
+      QWidget* main = FVisit.Bar->window();
+      if (QWidget* now = main->focusWidget(); !now || (now != image && !image->isAncestorOf(now)))
+        (image->widget() ? image->widget() : image)->setFocus(Qt::OtherFocusReason);
+      main->activateWindow();
+    } else if (FVisit.DialogShown && FVisit.Back) {
+      FVisit.Back->Restore();
+    }
     EndVisit();
   }
 

@@ -475,8 +475,8 @@ void TMainForm::PhotometryClearApaturesExecute() {
 namespace {
 bool HasApertures(TChildForm* Child) {
   if (Child && !Child->ImageOverlay->Apertures().empty()) return true;
-  MessageBox::MessageDlg(QStringLiteral("There are no apatures currently defined.  Before setting the reference star "
-                                        "first use the Add Apature command."),
+  MessageBox::MessageDlg(QStringLiteral("There are no apertures currently defined.  Before setting the reference star "
+                                        "first use the Add Aperture command."),
                          TMsgDlgType::mtWarning, mbOK);
   return false;
 }

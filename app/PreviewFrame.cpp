@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <vector>
 
 #include "app/Accessibility.h"
 #include "app/Display.h"
 #include "engine/ColGeometry.h"
 #include "engine/Geometry.h"
+#include "engine/Parallel.h"
 #include "platform/NumFormat.h"
 
 TfmePreview::TfmePreview(QWidget* Parent) : QWidget(Parent) {
@@ -77,6 +79,51 @@ void TfmePreview::ThumbnailSize(int W, int H, int& TW, int& TH) {
   }
 }
 
+void TfmePreview::KeepRange(TDataImage& Thumbnail, const TDataImage& Image) {
+  const std::int64_t n = Image.Pixels ? Image.PixelCount() : 0;
+  if (Image.IsColour || !Thumbnail.Pixels || n == 0 || Thumbnail.PixelCount() == 0) return;
+  // The first darkest and brightest pixels, in rows of 4096 pixels or more.
+  const std::int64_t part = 4096;
+  const std::int64_t parts = (n + part - 1) / part;
+  std::vector<std::int64_t> lows(static_cast<std::size_t>(parts)), highs(static_cast<std::size_t>(parts));
+  const float* p = Image.Pixels;
+  Parallel::For(
+      parts,
+      [&](std::int64_t b, std::int64_t e) {
+        for (std::int64_t k = b; k < e; ++k) {
+          std::int64_t lo = k * part, hi = lo;
+          for (std::int64_t i = lo + 1, end = std::min(n, (k + 1) * part); i < end; ++i) {
+            if (p[i] < p[lo]) lo = i;
+            if (p[i] > p[hi]) hi = i;
+          }
+          lows[std::size_t(k)] = lo;
+          highs[std::size_t(k)] = hi;
+        }
+      },
+      16);
+  std::int64_t low = lows[0], high = highs[0];
+  for (std::int64_t k = 1; k < parts; ++k) {
+    if (p[lows[std::size_t(k)]] < p[low]) low = lows[std::size_t(k)];
+    if (p[highs[std::size_t(k)]] > p[high]) high = highs[std::size_t(k)];
+  }
+  // Samples the resampling blends with the 0 it takes beyond the image's
+  // edge are held within the image's range.
+  const float lowest = p[low], highest = p[high];
+  for (std::int64_t i = 0, m = Thumbnail.PixelCount(); i < m; ++i)
+    Thumbnail.Pixels[i] = std::clamp(Thumbnail.Pixels[i], lowest, highest);
+  // Each goes where the thumbnail samples its place; the brightest wins a
+  // place both share.
+  auto place = [&](std::int64_t i) {
+    const std::int64_t x = i % Image.Width, y = i / Image.Width;
+    const std::int64_t tx = std::min<std::int64_t>(Thumbnail.Width - 1, x * Thumbnail.Width / Image.Width);
+    const std::int64_t ty = std::min<std::int64_t>(Thumbnail.Height - 1, y * Thumbnail.Height / Image.Height);
+    return ty * Thumbnail.Width + tx;
+  };
+  Thumbnail.Pixels[place(low)] = p[low];
+  Thumbnail.Pixels[place(high)] = p[high];
+  Thumbnail.CalcMaxValue();
+}
+
 void TfmePreview::InitPreview(const TDataImage& Image) {
   FreeImages();
   try {
@@ -93,6 +140,8 @@ void TfmePreview::InitPreview(const TDataImage& Image) {
       Resample(tw, th, *ResultImage, Image);
     }
     if (!SourceImage->HasPlanes() || !ResultImage->HasPlanes()) throw std::bad_alloc();
+    KeepRange(*SourceImage, Image);
+    KeepRange(*ResultImage, Image);
     SourceImage->AutoScale();
     ResultImage->BlackPoint = SourceImage->BlackPoint;
     ResultImage->WhitePoint = SourceImage->WhitePoint;

@@ -28,8 +28,9 @@ class TfmePreview : public QWidget {
   std::unique_ptr<TDataImage> ResultImage;
   std::unique_ptr<TDataImage> SourceImage;
 
-  // Builds both thumbnails of Image (shorter side 128) and shows the result
-  // one. Failures leave the frame without thumbnails.
+  // Builds both thumbnails of Image (shorter side 128), each holding the
+  // image's range, and shows the result one. Failures leave the frame without
+  // thumbnails.
   void InitPreview(const TDataImage& Image);
   // Renders the result thumbnail into the display.
   void Refresh();
@@ -41,6 +42,14 @@ class TfmePreview : public QWidget {
   // their long side limited to ThumbnailLimit, keeping the proportion.
   static void ThumbnailSize(int W, int H, int& TW, int& TH);
   static constexpr int ThumbnailLimit = 2048;
+
+  // A thumbnail samples its image and misses most of a star field's peaks;
+  // the operations that scale by the image's maximum would then scale the
+  // preview by another one, and the preview's range would not be the
+  // result's. The grey Thumbnail is held within the image's range, and the
+  // image's first darkest and brightest pixels go where it samples their
+  // places, so that it spans that range.
+  static void KeepRange(TDataImage& Thumbnail, const TDataImage& Image);
 
   void btnZoomInClick();
   void btnZoomOutClick();

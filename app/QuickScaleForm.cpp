@@ -162,7 +162,13 @@ void TfrmQuickLinearScale::SetPoints(const QList<QPointF>& Points) {
   Accessibility::DescribeChart(Chart, QStringLiteral("Histogram: ") + Accessibility::HistogramFigures(Points));
 }
 
-void TfrmQuickLinearScale::UpdateFromImage() { Follow(MainForm ? MainForm->ActiveMDIChild() : nullptr, true); }
+void TfrmQuickLinearScale::UpdateFromImage() {
+  // Hidden, it leaves each window the levels it has: a new one keeps those it
+  // was first drawn with, as its reader or its command gave them. Shown
+  // again, it follows the active window.
+  if (!isVisible()) return;
+  Follow(MainForm ? MainForm->ActiveMDIChild() : nullptr, true);
+}
 
 void TfrmQuickLinearScale::FollowNewWindow(TChildForm* Child) {
   // As activating the window would do later, so that its picture stays.
@@ -171,6 +177,22 @@ void TfrmQuickLinearScale::FollowNewWindow(TChildForm* Child) {
   // A window made behind the active one leaves the panel to the active one.
   TChildForm* active = MainForm ? MainForm->ActiveMDIChild() : nullptr;
   if (active && active != Child) UpdateFromImage();
+}
+
+bool TfrmQuickLinearScale::NewWindowLevels(bool Colour, float Min, float Max, float& Black, float& White) const {
+  if (!isVisible()) return false;
+  // As Follow and the preset set them, the slider's own rounding aside.
+  if (Colour) {
+    Black = 0.0f;
+    White = 255.0f;
+  } else if (Min == 0.0f && Max == 0.0f) {
+    Black = 0.0f;
+    White = 1.0f;
+  } else {
+    Black = float(TwoDecimals(Min));
+    White = float(TwoDecimals(Max));
+  }
+  return true;
 }
 
 void TfrmQuickLinearScale::Follow(TChildForm* Child, bool Render) {

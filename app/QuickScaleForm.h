@@ -33,6 +33,11 @@ class TfrmQuickLinearScale : public QWidget {
   // is shown, the window takes the levels of its preset, which the caller
   // then draws.
   void FollowNewWindow(TChildForm* Child);
+  // The levels a new window whose pixels span Min..Max (as the histogram
+  // finds them) is first drawn with while this window is shown: those of its
+  // preset, "Max Pixel". False while it is hidden: the window then keeps the
+  // levels it was made with.
+  bool NewWindowLevels(bool Colour, float Min, float Max, float& Black, float& White) const;
   void EnableControls();
   void ClearControls();
   // The chart's points as (x, count), in order; empty when cleared.

@@ -16,6 +16,23 @@ inline QLabel* BuddyLabel(const QString& Caption, QWidget* Control, QWidget* Par
   return label;
 }
 
+// A label on or off with its control. Off, its key leads nowhere, so it shows
+// none: its caption loses the "&" until it is on again.
+inline void SetLabelEnabled(QLabel* Label, bool Enabled) {
+  static const char* const Caption = "captionWithKey";
+  if (!Label->property(Caption).isValid()) Label->setProperty(Caption, Label->text());
+  const QString text = Label->property(Caption).toString();
+  QString shown;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    // "&&" stands for one "&" either way.
+    if (!Enabled && text[i] == QLatin1Char('&') && (i + 1 >= text.size() || text[i + 1] != QLatin1Char('&'))) continue;
+    shown += text[i];
+    if (text[i] == QLatin1Char('&') && i + 1 < text.size()) shown += text[++i];
+  }
+  Label->setText(shown);
+  Label->setEnabled(Enabled);
+}
+
 // The accessible name of a control, from its caption without the "&".
 inline void SpeakAs(QWidget* Control, QString Caption) {
   Caption.remove(QLatin1Char('&'));

@@ -113,6 +113,15 @@ void TfrmCustomFilter::RunOperation(TDataImage& Dst, TDataImage& Src) {
     CustomFilter(FKernel, Dst, Src);
 }
 
+void TfrmCustomFilter::ResultRange(TChildForm& Source, TDataImage& Result, float& Min, float& Max) {
+  // A kernel weighs a pixel's neighbours, which the thumbnail's are not; a
+  // 3 x 3 pass over the whole image is cheap.
+  std::vector<double> key;
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) key.push_back(FKernel[std::size_t(c)][std::size_t(r)]);
+  if (!FullResultRange(Source, key, Min, Max)) TProcessingDialog::ResultRange(Source, Result, Min, Max);
+}
+
 void TfrmCustomFilter::FormActivate() { LoadFilterNames(); }
 
 void TfrmCustomFilter::LoadFilterNames() {

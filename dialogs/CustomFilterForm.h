@@ -33,6 +33,7 @@ class TfrmCustomFilter : public TProcessingDialog {
  protected:
   void ReadParameters() override;
   void RunOperation(TDataImage& Dst, TDataImage& Src) override;
+  void ResultRange(TChildForm& Source, TDataImage& Result, float& Min, float& Max) override;
   void FormActivate() override;
 
  private:

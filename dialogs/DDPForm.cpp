@@ -13,6 +13,7 @@
 
 #include "app/Child.h"
 #include "app/FloatEdit.h"
+#include "dialogs/BuddyLabel.h"
 #include "dialogs/DialogControls.h"
 #include "engine/ColProcessing.h"
 #include "engine/ColStatistics.h"
@@ -278,8 +279,8 @@ void TfrmDDP::FormActivate() {
   CalcPercentiles();
   TChildForm* child = ActiveChild();
   const bool colour = child && child->DataImage && child->DataImage->IsColour;
-  for (QWidget* w : std::initializer_list<QWidget*>{cmbRed, cmbGreen, cmbBlue, lblRed, lblGreen, lblBlue})
-    w->setEnabled(colour);
+  for (QWidget* w : std::initializer_list<QWidget*>{cmbRed, cmbGreen, cmbBlue}) w->setEnabled(colour);
+  for (QLabel* l : {lblRed, lblGreen, lblBlue}) SetLabelEnabled(l, colour);
 }
 
 void TfrmDDP::ReadParameters() {
@@ -297,4 +298,13 @@ void TfrmDDP::RunOperation(TDataImage& Dst, TDataImage& Src) {
     ColDDP(std::uint8_t(FEdge), std::uint8_t(FRed), std::uint8_t(FGreen), FA, FB, FK, std::uint8_t(FBlue), Dst, Src);
   else
     DDP(std::uint8_t(FEdge), Dst, Src, FA, FB, FK);
+}
+
+void TfrmDDP::ResultRange(TChildForm& Source, TDataImage& Result, float& Min, float& Max) {
+  // Without edge enhancement each pixel's result grows with the pixel alone,
+  // and the thumbnail holds the image's range. With it, a pixel's result
+  // depends on its neighbours' mean, which the thumbnail's are not: the
+  // whole image is run, at about the cost of the proposals' passes over it.
+  if (FEdge == 0 || !FullResultRange(Source, {double(FEdge), FA, FB, FK}, Min, Max))
+    TProcessingDialog::ResultRange(Source, Result, Min, Max);
 }

@@ -45,6 +45,7 @@ class TfrmDDP : public TProcessingDialog {
   void FormActivate() override;
   void ReadParameters() override;
   void RunOperation(TDataImage& Dst, TDataImage& Src) override;
+  void ResultRange(TChildForm& Source, TDataImage& Result, float& Min, float& Max) override;
 
  private:
   int FEdge = 1, FRed = 0, FGreen = 1, FBlue = 2;

@@ -95,6 +95,8 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
   setObjectName(QString::fromLatin1(Config.ObjectName));
   setWindowTitle(QString::fromLatin1(Config.Caption));
   HelpContext = Config.HelpContext;
+  // The result is a new window drawn over its own range.
+  LevelsFromRange = true;
 
   auto* settings = new QGroupBox(QString::fromLatin1(Config.SettingsCaption), this);
   auto* Label1 = new QLabel(QStringLiteral("&Iterations"), settings);
@@ -200,8 +202,7 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
 void TfrmDeconvolution::Prepare(TChildForm& Source) {
   ResultWindow = nullptr;
   if (!fmePreview->HasImages()) return;
-  fmePreview->ResultImage->WhitePoint = Source.DataImage->WhitePoint;
-  fmePreview->ResultImage->BlackPoint = Source.DataImage->BlackPoint;
+  StartAsResultWindow(Source);
   fmePreview->Refresh();
 }
 
@@ -354,6 +355,9 @@ void TfrmDeconvolution::btnPreviewClick() {
     }
     if (!fmePreview->HasImages()) return;
     RunOperation(*fmePreview->ResultImage, *fmePreview->SourceImage);
+    // The result window spans its own range, as the thumbnail's result does.
+    ShowAsResultWindow(*active);
+    fmePreview->Refresh();
   });
 }
 
@@ -363,8 +367,7 @@ void TfrmDeconvolution::RunOperation(TDataImage& Dst, TDataImage& Src) {
   int ox = 0, oy = 0;
   std::unique_ptr<TDataImage> result = Deconvolve(Src, *active, FConfig.PreviewError, ox, oy);
   if (!result) return;
-  // The thumbnail's area of the padded result; floats go in unclamped and the
-  // display range stays the full image's.
+  // The thumbnail's area of the padded result; floats go in unclamped.
   const int w = Src.Width, h = Src.Height, pw = result->Width;
   if (Dst.Width != w || Dst.Height != h || !Dst.Pixels) throw std::bad_alloc();
   for (int y = 0; y < h; ++y)

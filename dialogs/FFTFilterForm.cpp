@@ -39,7 +39,7 @@ TfrmFFTFilter::TfrmFFTFilter(QWidget* Parent) : TProcessingDialog(Parent) {
 
   grpFilterType = RadioGroup(this, "grpFilterType", QStringLiteral("Filter Type"),
                              {QStringLiteral("&Ideal lowpass"), QStringLiteral("Ideal &highpass"),
-                              QStringLiteral("&Butterworth lowpass"), QStringLiteral("B&utterworth highass")},
+                              QStringLiteral("&Butterworth lowpass"), QStringLiteral("B&utterworth highpass")},
                              0, FilterTypeButtons);
   auto* grid = new QGridLayout;
   // The cut-off has no upper bound of its own; the large maximum only keeps
@@ -85,14 +85,20 @@ void TfrmFFTFilter::ReadParameters() {
   FOrder = float(iedOrder->ConstrainedValue());
 }
 
-bool TfrmFFTFilter::KeepsNothing(const TDataImage& Image) const {
+bool TfrmFFTFilter::KeepsNothing(bool Flat) const {
   // A high-pass without emphasis takes the centre sample away, and with it
   // the whole of a flat image: nothing is left to rescale to its level.
-  return FType % 2 == 1 && FEmphasis == 0.0f && OneLevelAboveZero(Image);
+  return FType % 2 == 1 && FEmphasis == 0.0f && Flat;
+}
+
+void TfrmFFTFilter::Prepare(TChildForm& Source) {
+  // The thumbnail of a flat image is not flat at its edges, which the
+  // resampling blends with the 0 beyond: the image itself decides.
+  FSourceFlat = Source.DataImage && OneLevelAboveZero(*Source.DataImage);
 }
 
 bool TfrmFFTFilter::CheckBeforeOK(TChildForm& Source) {
-  if (!KeepsNothing(*Source.DataImage)) return true;
+  if (!KeepsNothing(Source.DataImage && OneLevelAboveZero(*Source.DataImage))) return true;
   MessageBox::ShowWarning(QStringLiteral("Corvelle Image cannot apply a highpass filter without high frequency emphasis "
                                          "to this image because all its pixels have the same value: the filter would "
                                          "leave nothing of it."),
@@ -102,7 +108,7 @@ bool TfrmFFTFilter::CheckBeforeOK(TChildForm& Source) {
 
 void TfrmFFTFilter::RunOperation(TDataImage& Dst, TDataImage& Src) {
   // The preview shows what the filter leaves.
-  if (KeepsNothing(Src) && Dst.Pixels && Dst.PixelCount() == Src.PixelCount())
+  if (KeepsNothing(FSourceFlat) && Dst.Pixels && Dst.PixelCount() == Src.PixelCount())
     std::fill(Dst.Pixels, Dst.Pixels + Dst.PixelCount(), 0.0f);
   else
     FFTFilter(std::uint8_t(FType), Dst, Src, FStrength, FEmphasis, FOrder);

@@ -26,11 +26,14 @@ class TfrmFFTFilter : public TProcessingDialog {
   void AfterOperation(TDataImage& Result) override;
   QString Refusal(const TDataImage& Image) const override;
   bool CheckBeforeOK(TChildForm& Source) override;
+  void Prepare(TChildForm& Source) override;
 
  private:
   void grpFilterTypeClick();
-  // Whether the chosen filter would leave nothing of Image.
-  bool KeepsNothing(const TDataImage& Image) const;
+  // Whether the chosen filter would leave nothing of an image, Flat when that
+  // image is one level above 0.
+  bool KeepsNothing(bool Flat) const;
+  bool FSourceFlat = false;  // the image the dialog works on, not its thumbnail
   int FType = 0;
   float FStrength = 16.0f, FEmphasis = 1.0f, FOrder = 1.0f;
 };

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "app/Child.h"
@@ -18,7 +19,9 @@
 #include "app/IntEdit.h"
 #include "app/Main.h"
 #include "app/PreviewFrame.h"
+#include "app/QuickScaleForm.h"
 #include "app/Utilities.h"
+#include "engine/ColProcessing.h"
 #include "engine/DataImage.h"
 #include "engine/Errors.h"
 #include "engine/Processing.h"
@@ -164,8 +167,11 @@ void TProcessingDialog::UpdatePreview() {
       if (fmePreview && fmePreview->HasImages()) {
         ReadParameters();
         ++FPreviewCount;
+        TChildForm* source = ActiveChild();
+        if (source) StartAsResultWindow(*source);
         RunOperation(*fmePreview->ResultImage, *fmePreview->SourceImage);
         AfterPreview(*fmePreview->ResultImage);
+        if (source) ShowAsResultWindow(*source);
         fmePreview->Refresh();
       }
     } catch (...) {
@@ -173,6 +179,89 @@ void TProcessingDialog::UpdatePreview() {
     }
   }
   FInPreview = false;
+}
+
+void TProcessingDialog::StartAsResultWindow(TChildForm& Source) {
+  if (!fmePreview || !fmePreview->HasImages() || !Source.DataImage) return;
+  const TDataImage& image = *Source.DataImage;
+  // The routines pass their source's levels on to their result.
+  for (TDataImage* thumbnail : {fmePreview->SourceImage.get(), fmePreview->ResultImage.get()}) {
+    thumbnail->BlackPoint = image.BlackPoint;
+    thumbnail->WhitePoint = image.WhitePoint;
+  }
+  fmePreview->ResultImage->SetLUT(image.LUT);
+  if (ResetsLUT) fmePreview->ResultImage->ResetLUT();
+}
+
+void TProcessingDialog::ShowAsResultWindow(TChildForm& Source) {
+  if (!fmePreview || !fmePreview->HasImages() || !Source.DataImage) return;
+  TDataImage& result = *fmePreview->ResultImage;
+  const bool grey = !result.IsColour;
+  const bool rescaled = grey && grpOutputRange && OutputRange() < 3;
+  const bool quickScale = frmQuickLinearScale && frmQuickLinearScale->isVisible();
+  if (!(rescaled || LevelsFromRange || quickScale)) return;
+  float low = 0.0f, high = 0.0f;
+  if (grey) {
+    ResultRange(Source, result, low, high);
+    // A rescaled result is the result times a factor: drawn from its lowest
+    // to its highest pixel, it is the same picture.
+    result.BlackPoint = low;
+    result.WhitePoint = high;
+  }
+  float black = 0.0f, white = 0.0f;
+  if (!frmQuickLinearScale || !frmQuickLinearScale->NewWindowLevels(!grey, low, high, black, white)) return;
+  if (grey) {
+    result.BlackPoint = black;
+    result.WhitePoint = white;
+  } else {
+    TLUT table = result.LUT;
+    if (MakeLinearTable(table, black, white)) result.SetLUT(table);
+  }
+}
+
+void TProcessingDialog::ResultRange(TChildForm&, TDataImage& Result, float& Min, float& Max) {
+  const float black = Result.BlackPoint, white = Result.WhitePoint;
+  Result.AutoScale();
+  Min = Result.BlackPoint;
+  Max = Result.WhitePoint;
+  Result.BlackPoint = black;
+  Result.WhitePoint = white;
+}
+
+bool TProcessingDialog::FullResultRange(TChildForm& Source, const std::vector<double>& Key, float& Min, float& Max) {
+  if (!Source.DataImage || Source.DataImage->IsColour) return false;
+  TDataImage& image = *Source.DataImage;
+  if (FRangeFound.Source == &image && FRangeFound.Key == Key) {
+    Min = FRangeFound.Min;
+    Max = FRangeFound.Max;
+    return true;
+  }
+  FRangeFound.Source = nullptr;
+  bool failed = false;
+  const TInternalErrorHandler error = SetInternalErrorHandler([&failed](int Code) { failed = failed || Code > 0; });
+  const TWarningHandler warning = SetWarningHandler([&failed](const std::string&) { failed = true; });
+  try {
+    // As the result window's copy: the routines leave some pixels as they are.
+    TDataImage copy;
+    if (copy.Allocate(image.Width, image.Height, image.DataType, false, TDataImage::TUse::PlanesOnly)) {
+      std::memcpy(copy.Pixels, image.Pixels, std::size_t(image.PixelCount()) * sizeof(float));
+      copy.BlackPoint = image.BlackPoint;
+      copy.WhitePoint = image.WhitePoint;
+      RunOperation(copy, image);
+      copy.AutoScale();
+      Min = copy.BlackPoint;
+      Max = copy.WhitePoint;
+    } else {
+      failed = true;
+    }
+  } catch (...) {
+    failed = true;
+  }
+  SetInternalErrorHandler(error);
+  SetWarningHandler(warning);
+  if (failed) return false;
+  FRangeFound = {&image, Key, Min, Max};
+  return true;
 }
 
 void TProcessingDialog::btnOKClick() {
@@ -286,6 +375,7 @@ void TProcessingDialog::showEvent(QShowEvent* Event) {
 
 void TProcessingDialog::hideEvent(QHideEvent* Event) {
   FPreviewTimer->stop();
+  FRangeFound = {};
   if (fmePreview) fmePreview->FreeImages();
   TForm::hideEvent(Event);
 }

@@ -24,7 +24,12 @@
 // for one preview run after the pending events, so a dragged slider costs one
 // run per pass of the event loop; UpdatePreview() runs it at once. A run calls
 // UpdateLabels, ReadParameters and RunOperation from the source thumbnail into
-// the result thumbnail, then AfterPreview and Refresh. With PreviewOnActivate
+// the result thumbnail, then AfterPreview and Refresh. The result thumbnail
+// is drawn as the result window will draw it: with the source window's
+// display table (or the identity one) and levels, as the result window starts,
+// and, where the window takes its levels from its pixels' range (Quick Scale
+// shown, an output range, LevelsFromRange), the range ResultRange gives for
+// the full-size result. With PreviewOnActivate
 // the dialog previews each time it is activated, except after a preview of
 // its own raised an error box: then activations do nothing until the next
 // preview run or opening (so a failing preview cannot loop).
@@ -41,6 +46,7 @@
 // dialogs/DialogControls.h builds the usual controls (track bars, number
 // boxes, radio groups, captions tied to their controls) and the layout.
 #include <QString>
+#include <vector>
 
 #include "app/FormSupport.h"
 
@@ -97,6 +103,7 @@ class TProcessingDialog : public TForm {
   bool PreviewOnActivate = false;  // preview at every activation
   bool PreviewOnExecute = false;   // one preview before the dialog shows
   bool UpdatesQuickScale = false;  // bring the quick linear scale window up to date
+  bool LevelsFromRange = false;    // the result window is drawn over its own pixels' range
 
   // --- What a dialog fills in ---
   // Run first in OK, before the kind of image is checked (for example moving
@@ -120,6 +127,21 @@ class TProcessingDialog : public TForm {
   virtual void AfterPreview(TDataImage& Result) { (void)Result; }
   // After the operation (and output range) on the result window's image.
   virtual void AfterOperation(TDataImage& Result) { (void)Result; }
+  // The range of the full-size result's pixels for the values last read:
+  // lowest and highest, as the result window's histogram finds them. The
+  // default takes the result thumbnail's, which is the full result's for an
+  // operation on each pixel alone, since the thumbnails hold the image's
+  // range; an operation on neighbourhoods gives FullResultRange.
+  virtual void ResultRange(TChildForm& Source, TDataImage& Result, float& Min, float& Max);
+  // The range of the operation run on a copy of the whole source image with
+  // the values Key stands for (the last range is kept while the dialog is
+  // open); false when the copy cannot be had or the routine fails (which then
+  // says nothing).
+  bool FullResultRange(TChildForm& Source, const std::vector<double>& Key, float& Min, float& Max);
+  // The result thumbnail as the result window starts (its source's levels
+  // and table), and as it is first drawn, around the preview's operation.
+  void StartAsResultWindow(TChildForm& Source);
+  void ShowAsResultWindow(TChildForm& Source);
   // Run at every activation before the preview (proposals from the image).
   virtual void FormActivate() {}
   // Whether the activation preview runs (after FormActivate).
@@ -140,6 +162,12 @@ class TProcessingDialog : public TForm {
  private:
   void Activated();
   QString FResultCaption;
+  // The last full-size range and what it was found for.
+  struct TRangeFound {
+    const TDataImage* Source = nullptr;
+    std::vector<double> Key;
+    float Min = 0.0f, Max = 0.0f;
+  } FRangeFound;
   QTimer* FPreviewTimer = nullptr;
   int FPreviewCount = 0;
   bool FInPreview = false;

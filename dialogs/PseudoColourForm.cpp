@@ -167,7 +167,14 @@ TfrmPseudoColour::TfrmPseudoColour(QWidget* Parent) : TProcessingDialog(Parent) 
   connect(cmbName, &QComboBox::activated, this, [this](int Index) { cmbNameClick(Index); });
 }
 
-void TfrmPseudoColour::Prepare(TChildForm&) {
+void TfrmPseudoColour::Prepare(TChildForm& Source) {
+  // The palettes colour the image's pixels as they are, at the levels the
+  // result window will have.
+  if (fmePreview->HasImages()) {
+    StartAsResultWindow(Source);
+    ShowAsResultWindow(Source);
+    fmePreview->Refresh();
+  }
   FPickerBitmap = DrawColourPickerImage(255, 180);
   FPoints.clear();
   DrawColourPicker();

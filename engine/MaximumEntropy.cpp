@@ -22,8 +22,22 @@ std::unique_ptr<TDataImage> MaximumEntropyDeconvolve(int Iterations, TDataImage&
     RequireSize(PSF, w, h);
     const std::int64_t n = Observed.PixelCount();
     float* g = Observed.Pixels;
+    // A zero pixel counts as 1, the least a count can be, or as the frame's
+    // smallest positive pixel where that is less, so that a frame scaled to
+    // 0..1 does not see its empty borders as its brightest part. With nothing
+    // above 0 there is no floor: the zeros stay, and so does the result.
+    float floor = 1.0f;
+    bool positive = false;
     for (std::int64_t k = 0; k < n; ++k) {
-      if (g[k] == 0.0f) g[k] = 1.0f;
+      if (g[k] > 0.0f) {
+        positive = true;
+        if (g[k] < floor) floor = g[k];
+      }
+    }
+    if (positive) {
+      for (std::int64_t k = 0; k < n; ++k) {
+        if (g[k] == 0.0f) g[k] = floor;
+      }
     }
 
     // The PSF and its copy K, both divided by the PSF's Single sum.
@@ -60,6 +74,12 @@ std::unique_ptr<TDataImage> MaximumEntropyDeconvolve(int Iterations, TDataImage&
     for (std::int64_t k = 0; k < n; ++k) sumG += g[k];
 
     for (int i = 1; i <= Iterations; ++i) {
+      if (!positive) {
+        // Nothing to restore: the result is 0, and the correction of L, with
+        // no data to balance it, would only grow until exp overflows.
+        ReportProgress(i, Percent(i, Iterations));
+        continue;
+      }
       // A = exp(L correlated with the PSF) / Z. L goes through the round trip
       // as well, and keeps the values it brings back.
       Forward(*lagrange);

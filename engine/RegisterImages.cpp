@@ -10,17 +10,31 @@
 #include "engine/numeric/math2.h"
 
 float BilinearPixel(std::int64_t Row, std::int64_t Col, const TDataImage& Image, float FracRow, float FracCol) {
-  if (Col < 0 || Col >= std::int64_t(Image.Width) - 1 || Row < 0 || Row >= std::int64_t(Image.Height) - 1)
-    return 0.0f;
-  if (!Image.Pixels) return 0.0f;
-  const float* p = Image.Pixels + std::size_t(Row) * std::size_t(Image.Width) + std::size_t(Col);
-  const float* q = p + Image.Width;
+  const std::int64_t w = Image.Width, h = Image.Height;
+  if (!Image.Pixels || Col < 0 || Row < 0 || Col >= w || Row >= h || FracCol < 0.0f || FracRow < 0.0f) return 0.0f;
+  // A neighbour of weight 0 is not read, so the last column and row are
+  // sampled like any other; one of weight above 0 must lie on the image.
+  const bool right = FracCol != 0.0f, down = FracRow != 0.0f;
+  if ((right && Col + 1 >= w) || (down && Row + 1 >= h)) return 0.0f;
+  const float* p = Image.Pixels + std::size_t(Row) * std::size_t(w) + std::size_t(Col);
+  const float* q = p + w;
+  const long double p01 = right ? p[1] : 0.0f, p10 = down ? q[0] : 0.0f, p11 = right && down ? q[1] : 0.0f;
   const long double fr = FracRow, fc = FracCol;
-  const long double v = p[0] * (1 - fr) * (1 - fc) + p[1] * (1 - fr) * fc + q[0] * (1 - fc) * fr + q[1] * fr * fc;
+  const long double v = p[0] * (1 - fr) * (1 - fc) + p01 * (1 - fr) * fc + p10 * (1 - fc) * fr + p11 * fr * fc;
   return Checked::ToSingle(v);
 }
 
 namespace {
+
+// The fit puts the points of an identity or an integer shift within rounding
+// of whole pixels; one that close to the image's edge lies on it.
+constexpr long double EdgeTolerance = 1e-3L;
+
+float OntoEdge(float v, std::int64_t Last) {
+  if (v < 0.0f && v >= -EdgeTolerance) return 0.0f;
+  if (v > Last && v <= Last + EdgeTolerance) return float(Last);
+  return v;
+}
 
 void Register(int Terms, int ErrorNumber, const TMarkerPairArray& Markers, std::uint8_t Count,
               const TDataImage& Target, const TDataImage& Reference, TDataImage& Output) {
@@ -55,6 +69,7 @@ void Register(int Terms, int ErrorNumber, const TMarkerPairArray& Markers, std::
       ReportInternalError(0);
       return;
     }
+    const std::int64_t lastCol = std::int64_t(Target.Width) - 1, lastRow = std::int64_t(Target.Height) - 1;
     auto rows = [&](std::int64_t Begin, std::int64_t End) {
       for (std::int64_t y = Begin; y < End; ++y) {
         float* out = Output.Pixels + std::size_t(y) * std::size_t(W);
@@ -66,8 +81,19 @@ void Register(int Terms, int ErrorNumber, const TMarkerPairArray& Markers, std::
             ex = ex + kx[4] * xx + kx[5] * xy + kx[6] * yy;
             ey = ey + ky[4] * xx + ky[5] * xy + ky[6] * yy;
           }
-          const float fx = Checked::ToSingle(ex), fy = Checked::ToSingle(ey);
-          const std::int64_t col = Checked::Trunc(fx), row = Checked::Trunc(fy);
+          float fx = Checked::ToSingle(ex), fy = Checked::ToSingle(ey);
+          // A point past the 64-bit range is a fault here, as it always was.
+          Checked::Trunc(fx);
+          Checked::Trunc(fy);
+          fx = OntoEdge(fx, lastCol);
+          fy = OntoEdge(fy, lastRow);
+          // Outside the target there is nothing to interpolate from: 0, never
+          // a value extrapolated from the first two pixels.
+          if (fx < 0.0f || fy < 0.0f) {
+            out[x] = 0.0f;
+            continue;
+          }
+          const std::int64_t col = std::int64_t(fx), row = std::int64_t(fy);
           const float fracCol = float((long double)fx - col), fracRow = float((long double)fy - row);
           out[x] = BilinearPixel(row, col, Target, fracRow, fracCol);
         }

@@ -26,6 +26,7 @@ void RegisterLinear(int Degree, const TMarkerPairArray& Markers, std::uint8_t Co
 void RegisterQuadratic(int Degree, const TMarkerPairArray& Markers, std::uint8_t Count, const TDataImage& Target,
                        const TDataImage& Reference, TDataImage& Output);
 
-// Bilinear value of Image's grey plane at (Col + FracCol, Row + FracRow);
-// 0.0 when Col or Row is negative or at or past the last column or row.
+// Bilinear value of Image's grey plane at (Col + FracCol, Row + FracRow),
+// fractions in [0, 1); 0.0 when that point lies outside the image. On the
+// last column or row the neighbour beyond has weight 0.
 float BilinearPixel(std::int64_t Row, std::int64_t Col, const TDataImage& Image, float FracRow, float FracCol);

@@ -11,6 +11,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHash>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include "app/WindowWalk.h"
 #include "dialogs/FileOptionsForm.h"
 #include "dialogs/JPEGOptionsForm.h"
+#include "toolbars/DockButtons.h"
 
 namespace {
 
@@ -324,9 +326,11 @@ class TKeyboardWalker {
         }
         if (const QChar key = Mnemonic(text); !key.isNull()) keys[key] << Describe(w);
       }
+      // A field that is off may show no key: its key would lead nowhere.
       for (const auto& [field, label] : fields)
-        if (!label.second && !(qobject_cast<QAbstractButton*>(field) &&
-                               !Mnemonic(static_cast<QAbstractButton*>(field)->text()).isNull()))
+        if (!label.second && field->isEnabled() &&
+            !(qobject_cast<QAbstractButton*>(field) &&
+              !Mnemonic(static_cast<QAbstractButton*>(field)->text()).isNull()))
           Fault(QStringLiteral("%1 labelled \"%2\" has no Alt key").arg(Describe(field), label.first->text()));
       Duplicates(keys);
     }
@@ -672,17 +676,23 @@ TEST_F(ToolWindowWalk, EachAltKeyIsItsOwnEscapeClosesItAndTheFocusComesBackAfter
   EXPECT_TRUE(Faults.empty()) << Faults.size() << " faults:\n" << Faults.join(QLatin1Char('\n')).toStdString();
 }
 
-// A main menu, a file or print dialog and a warning, each used from a tool
-// window by keys alone: every sequence ends with the keyboard back in the
-// tool window, on the control the user was on, and the main window keeps its
-// own focused control for later, not its menu bar.
-TEST_F(ToolWindowWalk, MenusAndFileDialogsUsedFromAToolWindowGiveItTheKeyboardBack) {
+// A main menu, a file or print dialog and a box, each used from a tool window
+// by keys alone, and the main window then used by the mouse: every sequence
+// ends with the keyboard where the user or the command sent it. Back in the
+// tool window, it is on the control the user was on, whose typing arrives,
+// and the main window keeps its own focused control for later, not its menu
+// bar; in an image window, the main window is active and no menu title is
+// marked.
+TEST_F(ToolWindowWalk, MenusAndDialogsUsedFromAToolWindowLeaveTheKeyboardWhereTheUserOrTheCommandSendsIt) {
   MakeImages();
   const MessageBox::THook boxHook = MessageBox::SetHook({});
   const TFileDialog::THook fileHook = TFileDialog::SetHook({});
   // A step waits until Waits is the active window ("tool" for the tool
-  // window, "menu" for an open menu, else a modal window's class), then
-  // presses Key, after typing Text.
+  // window, "main" for the main window, "menu" for an open menu of the main
+  // window, "own menu" for one of the tool window, else a modal window's
+  // class), then presses Key, after typing Text. Click clicks, with the
+  // mouse, the image window or the toolbar button of the command Text names.
+  constexpr int Click = -1;
   struct TStep {
     const char* Waits;
     int Key;
@@ -694,30 +704,89 @@ TEST_F(ToolWindowWalk, MenusAndFileDialogsUsedFromAToolWindowGiveItTheKeyboardBa
     const char* Window;
     const char* Focus;  // the control the user is on
     std::vector<TStep> Steps;
+    const char* Ends = nullptr;  // the image window that has the keyboard, "new" for one the command made
+    const char* Typed = "";      // in the control before the first step
   };
+  const TStep altF = {"tool", Qt::Key_F, Qt::AltModifier}, menuEscape = {"menu", Qt::Key_Escape};
   const TSequence sequences[] = {
-      // Escape closes the menu, the next one leaves the menu bar.
+      // Escape closes the menu, the next one leaves the menu bar, also where
+      // the menu's first command is a submenu.
+      {"PhotometryAddApature", "frmAddApature", "fedX", {altF, menuEscape, {"tool", Qt::Key_Escape}}},
       {"PhotometryAddApature", "frmAddApature", "fedX",
-       {{"tool", Qt::Key_F, Qt::AltModifier}, {"menu", Qt::Key_Escape}, {"tool", Qt::Key_Escape}}},
-      // File > New, cancelled.
+       {{"tool", Qt::Key_P, Qt::AltModifier}, menuEscape, {"tool", Qt::Key_Escape}}},
       {"EditAddMarker", "frmAddPoint", "fedY",
-       {{"tool", Qt::Key_F, Qt::AltModifier}, {"menu", Qt::Key_N}, {"TfrmNew", Qt::Key_Escape}}},
+       {{"tool", Qt::Key_I, Qt::AltModifier}, menuEscape, {"tool", Qt::Key_Escape}}},
+      // Then the window's own menu is the one its Alt key opens.
+      {"PhotometryResults", "frmPhotometryGrid", "Grid",
+       {{"tool", Qt::Key_I, Qt::AltModifier},
+        menuEscape,
+        {"tool", Qt::Key_Escape},
+        altF,
+        {"own menu", Qt::Key_Escape},
+        {"tool", Qt::Key_Escape}}},
+      // With the menu bar holding the keys, the Ctrl keys still run their
+      // commands, and Tab leaves it.
+      {"PhotometryAddApature", "frmAddApature", "fedX",
+       {altF, menuEscape, {"tool", Qt::Key_O, Qt::ControlModifier}, {"QFileDialog", Qt::Key_Escape}}},
+      {"EditAddMarker", "frmAddPoint", "fedX", {altF, menuEscape, {"tool", Qt::Key_Tab}}},
+      // A click on an image leaves the menu bar and its title.
+      {"PhotometryAddApature", "frmAddApature", "fedY", {altF, menuEscape, {"tool", Click, {}, "Colour Picture"}},
+       "Colour Picture"},
+      // Commands that put the keyboard in an image window: one chosen from
+      // the Window menu (the first image made), one File > New makes.
+      {"PhotometryAddApature", "frmAddApature", "fedX", {{"tool", Qt::Key_W, Qt::AltModifier}, {"menu", Qt::Key_1}},
+       "Colour Picture"},
+      {"EditAddMarker", "frmAddPoint", "fedY", {altF, {"menu", Qt::Key_N}, {"TfrmNew", Qt::Key_Return}}, "new"},
+      // File > New, cancelled.
+      {"EditAddMarker", "frmAddPoint", "fedY", {altF, {"menu", Qt::Key_N}, {"TfrmNew", Qt::Key_Escape}}},
       // Save As under a name the window does not write: its warning.
       {"PhotometryResults", "frmPhotometryGrid", "Grid",
-       {{"tool", Qt::Key_F, Qt::AltModifier},
-        {"menu", Qt::Key_S},
-        {"QFileDialog", Qt::Key_Return, Qt::NoModifier, "results.dat"},
+       {altF, {"own menu", Qt::Key_S}, {"QFileDialog", Qt::Key_Return, Qt::NoModifier, "results.dat"},
         {"QMessageBox", Qt::Key_Return}}},
       {"PhotometryResults", "frmPhotometryGrid", "Grid",
-       {{"tool", Qt::Key_F, Qt::AltModifier}, {"menu", Qt::Key_P}, {"QPrintDialog", Qt::Key_Escape}}},
+       {altF, {"own menu", Qt::Key_P}, {"QPrintDialog", Qt::Key_Escape}}},
       {"StatisticsImageHisto", "frmHistogram", "btnSave", {{"tool", Qt::Key_Space}, {"QFileDialog", Qt::Key_Escape}}},
       // The report's menu comes with the menu key.
       {"StatisticsImageStats", "frmStatisticsResults", "lstStatistics",
-       {{"tool", Qt::Key_Menu}, {"menu", Qt::Key_S}, {"QFileDialog", Qt::Key_Escape}}},
+       {{"tool", Qt::Key_Menu}, {"own menu", Qt::Key_S}, {"QFileDialog", Qt::Key_Escape}}},
+      // A box in the tool window; then the user clicks an image and raises a
+      // box in the main window: it gives the keyboard back there.
+      {"EditAddMarker", "frmAddPoint", "fedX",
+       {{"tool", Qt::Key_Return},
+        {"QMessageBox", Qt::Key_Escape},
+        {"tool", Click, {}, "Colour Picture"},
+        {"main", Click, {}, "PhotometrySetRef"},
+        {"QMessageBox", Qt::Key_Escape}},
+       "Colour Picture", "-5"},
   };
   auto describe = [](const QWidget* W) { return W ? Describe(W) : QStringLiteral("nothing"); };
+  auto image = [this](const QString& Caption) -> TChildForm* {
+    for (TChildForm* child : Form->MDIChildren())
+      if (Caption == QLatin1String("new") ? child != Grey && child != Colour : child->Caption() == Caption)
+        return child;
+    return nullptr;
+  };
+  auto click = [this, &image](const QString& What) {
+    if (TChildForm* target = image(What)) {
+      // The window manager makes the main window active at the click.
+      Form->raise();
+      Form->activateWindow();
+      QTest::mouseClick(target->ImageDisplay, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+      return;
+    }
+    for (TToolbarButton* button : Form->findChildren<TToolbarButton*>())
+      if (button->Action() && button->Action()->objectName() == What && button->isVisible()) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        return;
+      }
+    ADD_FAILURE() << "nothing to click named " << What.toStdString();
+  };
   for (const TSequence& sequence : sequences) {
     Name = QStringLiteral("%1 from %2").arg(QLatin1String(sequence.Window), QLatin1String(sequence.Command));
+    for (const TStep& step : sequence.Steps)
+      Name += QStringLiteral(", ") +
+              (step.Key == Click ? QStringLiteral("click ") + QLatin1String(step.Text)
+                                 : QKeySequence(QKeyCombination(step.Modifiers, Qt::Key(step.Key))).toString());
     Form->MDIArea()->setActiveSubWindow(Grey);
     ASSERT_TRUE(MakeActive(Form)) << "the main window does not become active";
     QWidget* mainFocus = Form->focusWidget();
@@ -729,6 +798,9 @@ TEST_F(ToolWindowWalk, MenusAndFileDialogsUsedFromAToolWindowGiveItTheKeyboardBa
     }
     auto* focus = window->findChild<QWidget*>(QString::fromLatin1(sequence.Focus));
     ASSERT_NE(focus, nullptr) << sequence.Focus;
+    auto* box = qobject_cast<QLineEdit*>(focus);
+    const QString text = box ? box->text() : QString();
+    if (*sequence.Typed) box->setText(QLatin1String(sequence.Typed));
     focus->setFocus(Qt::OtherFocusReason);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == focus; }, 2000));
 
@@ -736,6 +808,7 @@ TEST_F(ToolWindowWalk, MenusAndFileDialogsUsedFromAToolWindowGiveItTheKeyboardBa
     // and wait in it.
     qsizetype next = 0;
     bool pressing = false;
+    int waited = 0;
     QTimer steps;
     steps.setInterval(10);
     QObject::connect(&steps, &QTimer::timeout, [&] {
@@ -744,17 +817,30 @@ TEST_F(ToolWindowWalk, MenusAndFileDialogsUsedFromAToolWindowGiveItTheKeyboardBa
       const QLatin1String waits(step.Waits);
       QWidget* popup = QApplication::activePopupWidget();
       QWidget* modal = QApplication::activeModalWidget();
-      const bool ready = waits == QLatin1String("menu")
-                             ? qobject_cast<QMenu*>(popup) != nullptr
-                             : !popup && (waits == QLatin1String("tool")
-                                              ? !modal && QApplication::activeWindow() == window
-                                              : modal && modal->inherits(step.Waits) &&
-                                                    QApplication::activeWindow() == modal);
-      if (!ready) return;
+      auto* menu = qobject_cast<QMenu*>(popup);
+      const QWidget* menuOf = menu && menu->parentWidget() ? menu->parentWidget()->window() : nullptr;
+      bool ready = false;
+      if (waits == QLatin1String("menu") || waits == QLatin1String("own menu"))
+        ready = menu && menuOf == (waits == QLatin1String("menu") ? Form : window);
+      else if (waits == QLatin1String("tool") || waits == QLatin1String("main"))
+        ready = !popup && !modal && QApplication::activeWindow() == (waits == QLatin1String("tool") ? window : Form);
+      else
+        ready = !popup && modal && modal->inherits(step.Waits) && QApplication::activeWindow() == modal;
+      if (!ready) {
+        // Under load the window manager may let a request pass: the click
+        // on the main window is made again.
+        if (waits == QLatin1String("main") && ++waited % 100 == 0) Form->activateWindow();
+        return;
+      }
+      waited = 0;
       pressing = true;
       ++next;
-      QTimer::singleShot(0, [&step, &pressing] {
+      QTimer::singleShot(0, [&step, &pressing, &click] {
         pressing = false;
+        if (step.Key == Click) {
+          click(QLatin1String(step.Text));
+          return;
+        }
         QWidget* to = QApplication::activePopupWidget();
         if (!to) to = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
         if (*step.Text) QTest::keyClicks(to, QLatin1String(step.Text));
@@ -774,28 +860,215 @@ TEST_F(ToolWindowWalk, MenusAndFileDialogsUsedFromAToolWindowGiveItTheKeyboardBa
         15000);
     steps.stop();
     if (!done) {
-      Fault(QStringLiteral("stops before step %1 (%2 is active)")
+      QWidget* popup = QApplication::activePopupWidget();
+      Fault(QStringLiteral("stops before step %1 (%2 is active%3)")
                 .arg(next + 1)
                 .arg(describe(QApplication::activeModalWidget() ? QApplication::activeModalWidget()
-                                                                 : QApplication::activeWindow())));
-      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+                                                                 : QApplication::activeWindow()),
+                     popup ? QStringLiteral(", ") + describe(popup) + QStringLiteral(" open") : QString()));
+      while ((popup = QApplication::activePopupWidget())) popup->close();
       if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
     }
-    const bool back = QTest::qWaitFor(
-        [&] { return QApplication::activeWindow() == window && QApplication::focusWidget() == focus; }, 3000);
-    if (!back)
-      Fault(QStringLiteral("ends with the focus on %1 in %2%3")
-                .arg(describe(QApplication::focusWidget()), describe(QApplication::activeWindow()),
-                     window->isVisible() ? QString() : QStringLiteral(", the tool window closed")));
-    if (Form->focusWidget() == Form->menuBar())
-      Fault(QStringLiteral("leaves the main window's keyboard on its menu bar"));
-    else if (mainFocus && Form->focusWidget() != mainFocus)
-      Fault(QStringLiteral("leaves the main window's focus on %1, not %2")
-                .arg(describe(Form->focusWidget()), describe(mainFocus)));
+    QMenuBar* bar = Form->menuBar();
+    if (!sequence.Ends) {
+      const bool back = QTest::qWaitFor(
+          [&] { return QApplication::activeWindow() == window && QApplication::focusWidget() == focus; }, 3000);
+      if (!back)
+        Fault(QStringLiteral("ends with the focus on %1 in %2%3")
+                  .arg(describe(QApplication::focusWidget()), describe(QApplication::activeWindow()),
+                       window->isVisible() ? QString() : QStringLiteral(", the tool window closed")));
+      else if (box && !box->isReadOnly()) {
+        const QString before = box->text();
+        QTest::keyClick(box, Qt::Key_7);
+        if (box->text() == before) Fault(QStringLiteral("a digit typed does not reach %1").arg(describe(box)));
+      }
+      if (Form->focusWidget() == bar)
+        Fault(QStringLiteral("leaves the main window's keyboard on its menu bar"));
+      else if (mainFocus && Form->focusWidget() != mainFocus)
+        Fault(QStringLiteral("leaves the main window's focus on %1, not %2")
+                  .arg(describe(Form->focusWidget()), describe(mainFocus)));
+    } else {
+      const bool there = QTest::qWaitFor(
+          [&] {
+            TChildForm* target = image(QLatin1String(sequence.Ends));
+            QWidget* now = QApplication::focusWidget();
+            return target && QApplication::activeWindow() == Form && (now == target || target->isAncestorOf(now));
+          },
+          3000);
+      if (!there)
+        Fault(QStringLiteral("ends with the focus on %1 in %2, not in the image window %3")
+                  .arg(describe(QApplication::focusWidget()), describe(QApplication::activeWindow()),
+                       QLatin1String(sequence.Ends)));
+      if (Form->focusWidget() == bar || bar->activeAction())
+        Fault(QStringLiteral("leaves the main menu bar with %1 marked")
+                  .arg(bar->activeAction() ? bar->activeAction()->text() : QStringLiteral("no title")));
+    }
+    if (box) box->setText(text);
     window->hide();
+    for (TChildForm* child : Form->MDIChildren())
+      if (child != Grey && child != Colour) {
+        child->setAttribute(Qt::WA_DeleteOnClose, false);
+        delete child;
+      }
   }
   MessageBox::SetHook(boxHook);
   TFileDialog::SetHook(fileHook);
+  EXPECT_TRUE(Faults.empty()) << Faults.size() << " faults:\n" << Faults.join(QLatin1Char('\n')).toStdString();
+}
+
+// Every menu of the main window, opened by its Alt key from every tool
+// window, takes each key as it does opened from the main window: a letter
+// runs the command or opens the submenu it does there, Enter takes the first
+// command, Escape leaves the title marked and Escape again gives the keyboard
+// back where it was. The commands are held back; what a key chooses is read
+// from the menu bar.
+TEST_F(ToolWindowWalk, EveryMainMenuTakesEachKeyFromEveryToolWindowAsFromTheMainWindow) {
+  MakeImages();
+  const TTool tools[] = {{"EditAddMarker", "frmAddPoint", true, false},
+                         {"PhotometryAddApature", "frmAddApature", true, false},
+                         {"PhotometryResults", "frmPhotometryGrid", true, false},
+                         {"StatisticsImageStats", "frmStatisticsResults", false, false},
+                         {"StatisticsImageHisto", "frmHistogram", false, false},
+                         {"StatisticsLinePlot", "frmLinePlot", false, false},
+                         {"ScaleQuick", "frmQuickLinearScale", false, false},
+                         {"ViewQuickZoom", "frmQuickZoom", false, false}};
+  QMenuBar* bar = Form->menuBar();
+  QString chosen;
+  QObject chooser;
+  QObject::connect(bar, &QMenuBar::triggered, &chooser, [&chosen](QAction* A) {
+    chosen = A->objectName().isEmpty() ? QString(A->text()).remove(QLatin1Char('&')) : A->objectName();
+  });
+  QHash<QAction*, bool> ticks;
+  for (QAction* a : Form->ActionList()) ticks.insert(a, a->isChecked());
+  auto hold = [this](bool Held) {
+    for (QAction* a : Form->findChildren<QAction*>()) a->blockSignals(Held);
+  };
+  auto describe = [](const QWidget* W) { return W ? Describe(W) : QStringLiteral("nothing"); };
+
+  // Presses Keys where the keyboard is, Start having it in Window, and says
+  // what they led to; then puts the keyboard back there.
+  using TKeys = QList<QKeyCombination>;
+  auto press = [&](QWidget* Window, QWidget* Start, const TKeys& Keys) {
+    chosen.clear();
+    for (const QKeyCombination& key : Keys) {
+      hold(true);  // the Window menu makes its items as it opens
+      QWidget* to = QApplication::activePopupWidget();
+      if (!to) to = QApplication::focusWidget() ? QApplication::focusWidget() : Window;
+      QTest::keyClick(to, key.key(), key.keyboardModifiers());
+      QCoreApplication::processEvents();
+    }
+    QString result;
+    if (!chosen.isEmpty()) {
+      result = QStringLiteral("runs ") + chosen;
+    } else if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      QAction* on = menu->activeAction();
+      result = QStringLiteral("opens %1 on %2").arg(Describe(menu), on ? on->text() : QStringLiteral("nothing"));
+    } else if (Form->focusWidget() == bar && bar->activeAction()) {
+      result = QStringLiteral("marks ") + bar->activeAction()->text();
+    } else if (QApplication::activeWindow() == Window && QApplication::focusWidget() == Start) {
+      result = QStringLiteral("gives the keyboard back");
+    } else {
+      result = QStringLiteral("leaves the keyboard on %1 in %2")
+                   .arg(describe(QApplication::focusWidget()), describe(QApplication::activeWindow()));
+    }
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    if (bar->activeAction()) {
+      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      QCoreApplication::sendEvent(bar, &escape);
+    }
+    QCoreApplication::processEvents();
+    hold(false);
+    for (auto it = ticks.cbegin(); it != ticks.cend(); ++it) it.key()->setChecked(it.value());
+    if (QApplication::activeWindow() != Window) (void)MakeActive(Window);
+    if (Start && QApplication::focusWidget() != Start) Start->setFocus(Qt::OtherFocusReason);
+    return result;
+  };
+  auto key = [](QChar Letter, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
+    return QKeyCombination(Modifiers, Qt::Key(Letter.toUpper().unicode()));
+  };
+
+  // What each key does from the main window: every title, then every letter
+  // of its menu as it shows, and of each submenu in it.
+  Form->MDIArea()->setActiveSubWindow(Grey);
+  ASSERT_TRUE(MakeActive(Form)) << "the main window does not become active";
+  Grey->widget()->setFocus(Qt::OtherFocusReason);
+  QWidget* mainStart = QApplication::focusWidget();
+  ASSERT_NE(mainStart, nullptr);
+  struct TSequence {
+    QString Name;
+    QChar Title;
+    TKeys Keys;
+    QString Result = {};
+  };
+  QList<TSequence> sequences;
+  for (QAction* title : bar->actions()) {
+    const QChar t = Mnemonic(title->text());
+    if (!title->menu() || t.isNull()) continue;
+    const QKeyCombination alt = key(t, Qt::AltModifier);
+    const QString name = QStringLiteral("Alt+") + t;
+    sequences.push_back({name, t, {alt}});
+    sequences.push_back({name + QStringLiteral(", Enter"), t, {alt, Qt::Key_Return}});
+    sequences.push_back({name + QStringLiteral(", Escape"), t, {alt, Qt::Key_Escape}});
+    sequences.push_back({name + QStringLiteral(", Escape, Escape"), t, {alt, Qt::Key_Escape, Qt::Key_Escape}});
+    // The menu as it shows.
+    QTest::keyClick(mainStart, alt.key(), Qt::AltModifier);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_EQ(menu, title->menu()) << "Alt+" << t.toLatin1() << " in the main window opens "
+                                   << describe(menu).toStdString();
+    for (QAction* item : menu->actions()) {
+      const QChar m = Mnemonic(item->text());
+      if (item->isSeparator() || !item->isVisible() || m.isNull()) continue;
+      sequences.push_back({name + QStringLiteral(", ") + m, t, {alt, key(m)}});
+      if (item->menu())
+        for (QAction* sub : item->menu()->actions())
+          if (const QChar s = Mnemonic(sub->text()); !sub->isSeparator() && !s.isNull())
+            sequences.push_back({name + QStringLiteral(", ") + m + QStringLiteral(", ") + s, t, {alt, key(m), key(s)}});
+    }
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  }
+  for (TSequence& s : sequences) s.Result = press(Form, mainStart, s.Keys);
+  // Where the first command of a menu is a submenu, it stays closed.
+  const std::map<QString, QString> known = {{QStringLiteral("Alt+P, L"), QStringLiteral("runs ProcessColourSplit")},
+                                            {QStringLiteral("Alt+I, L"), QStringLiteral("runs FilterLaplacian")},
+                                            {QStringLiteral("Alt+I, Escape, Escape"),
+                                             QStringLiteral("gives the keyboard back")}};
+  std::size_t met = 0;
+  for (const TSequence& s : sequences)
+    if (const auto it = known.find(s.Name); it != known.end()) {
+      ++met;
+      EXPECT_EQ(s.Result, it->second) << s.Name.toStdString() << " in the main window";
+    }
+  EXPECT_EQ(met, known.size());
+
+  for (const TTool& t : tools) {
+    Name = QString::fromLatin1(t.Window);
+    Form->MDIArea()->setActiveSubWindow(Grey);
+    ASSERT_TRUE(MakeActive(Form)) << "the main window does not become active";
+    Run(QString::fromLatin1(t.Command));
+    auto* window = Form->findChild<QWidget*>(Name);
+    ASSERT_TRUE(window && window->isVisible()) << t.Command << " shows no " << t.Window;
+    if (!WaitActive(window, t.ComesActive ? 2000 : 0)) {
+      ASSERT_TRUE(MakeActive(window)) << t.Window << " cannot be made the active window";
+    }
+    if (QWidget* first = KeyboardOrder::FirstInput(window); first && !window->isAncestorOf(QApplication::focusWidget()))
+      first->setFocus(Qt::OtherFocusReason);
+    QWidget* start = window->isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : nullptr;
+    // The window's own Alt keys win: the menus with those letters are not
+    // reached from it.
+    QSet<QChar> own;
+    for (const TKey& k : Keys(window))
+      if (!k.Opens || k.Opens != MainMenu(k.Key)) own.insert(k.Key);
+    qsizetype tried = 0;
+    for (const TSequence& s : sequences) {
+      if (own.contains(s.Title)) continue;
+      ++tried;
+      const QString result = press(window, start, s.Keys);
+      if (result != s.Result)
+        Fault(QStringLiteral("%1 %2; from the main window it %3").arg(s.Name, result, s.Result));
+    }
+    if (tried == 0) Fault(QStringLiteral("reaches no main menu"));
+    window->hide();
+  }
   EXPECT_TRUE(Faults.empty()) << Faults.size() << " faults:\n" << Faults.join(QLatin1Char('\n')).toStdString();
 }
 

@@ -523,8 +523,8 @@ TEST_F(MainShellTest, ApertureCommandsWarnWithoutApertures) {
   run.Form->Action("PhotometrySetRef")->trigger();
   run.Form->Action("PhotometryCalcAbsMag")->trigger();
   ASSERT_EQ(Boxes.size(), 2u);
-  EXPECT_EQ(Boxes[0], QStringLiteral("There are no apatures currently defined.  Before setting the reference star "
-                                     "first use the Add Apature command."));
+  EXPECT_EQ(Boxes[0], QStringLiteral("There are no apertures currently defined.  Before setting the reference star "
+                                     "first use the Add Aperture command."));
   child->ImageOverlay->AddAperture(5, 5, 2, 3, 4);
   child->ImageOverlay->AddAperture(9, 9, 2, 3, 4);
   child->CompMagnitude = 12.5;

@@ -18,6 +18,8 @@
 #include "dialogs/CropForm.h"
 #include "dialogs/DialogTestUtil.h"
 #include "dialogs/GammaForm.h"
+#include "formats/kvx.h"
+#include "platform/FastBMPImage.h"
 #include "platform/FileDialog.h"
 
 namespace {
@@ -389,5 +391,47 @@ TEST_F(QuickScaleFollows, ANewWindowKeepsTheLevelsItIsFirstDrawnWith) {
       EXPECT_TRUE(made[i]->ImageDisplay->Picture() == first[std::size_t(i)].Picture) << i;
       expectShown(made[i]);
     }
+  }
+}
+
+// With Quick Scale hidden, an image opened keeps the levels its reader gave
+// it, its pixels' range to the last bit, and is drawn with them; "Max Pixel"
+// would show it rounded to two decimals.
+TEST_F(QuickScaleFollows, HiddenItLeavesAnOpenedFloatImageItsReadersLevels) {
+  frmQuickLinearScale->hide();
+  auto image = std::make_unique<TDataImage>();
+  ASSERT_TRUE(image->Allocate(37, 23, 3, false));
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 37; ++x) image->SetPixel(x, y, 0.123456f + 0.0173f * x * x + 0.00091f * y);
+  const float low = image->GetPixel(0, 0), high = image->GetPixel(36, 22);
+  QTemporaryDir dir;
+  struct TCase {
+    const char* Name;
+    std::function<bool(const std::string&)> Write;
+  };
+  const TCase cases[] = {
+      {"faint.fts",
+       [&](const std::string& F) {
+         TFITSHeader header;
+         return WriteFITSFloat(F, header, *image).empty();
+       }},
+      {"faint.kvx", [&](const std::string& F) { return SaveKVX(F, *image, {}, {}).empty(); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    OpenName = dir.filePath(QString::fromLatin1(c.Name));
+    ASSERT_TRUE(c.Write(OpenName.toStdString()));
+    Form->Action(QStringLiteral("FileOpen"))->trigger();
+    TChildForm* opened = Form->ActiveMDIChild();
+    ASSERT_NE(opened, nullptr);
+    ASSERT_EQ(opened->Caption(), QString::fromLatin1(c.Name));
+    EXPECT_EQ(opened->DataImage->BlackPoint, low);
+    EXPECT_EQ(opened->DataImage->WhitePoint, high);
+    auto drawn = CopyOf(*image);
+    drawn->BlackPoint = low;
+    drawn->WhitePoint = high;
+    drawn->UpdateBitmap();
+    EXPECT_EQ(opened->ImageDisplay->Source(), FastBMPToQImage(drawn->Bitmap).convertToFormat(QImage::Format_RGB888));
+    opened->close();
   }
 }

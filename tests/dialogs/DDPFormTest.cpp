@@ -289,11 +289,11 @@ TEST_F(DDPProposals, LevelsAtTheFramesOwnResolutionAgainstNumpy) {
   const QRect whole, top(0, 0, 201, 20);
   // Mosaics: 104 x 104 pixels of sky (96.01 % zero), and 52 x 52 (99.00 % zero).
   const QRect mosaic(10, 10, 104, 104), mosaicSky(10, 90, 104, 24), small(14, 4, 52, 52), smallSky(14, 45, 52, 11);
-  // 1000 pixels, a star of 20000 and Runs below it.
-  auto drawn = [](const std::vector<std::pair<int, float>>& Runs) {
-    TFrame f{40, 25, {}, {}};
+  // W x H pixels (1000 unless given), a star of 20000 and Runs below it.
+  auto drawn = [](const std::vector<std::pair<int, float>>& Runs, int W = 40, int H = 25) {
+    TFrame f{W, H, {}, {}};
     for (const auto& [n, value] : Runs) f.V.insert(f.V.end(), std::size_t(n), value);
-    f.V.resize(999, Runs.back().second);
+    f.V.resize(std::size_t(W * H - 1), Runs.back().second);
     f.V.push_back(20000.0f);
     return f;
   };
@@ -338,6 +338,10 @@ TEST_F(DDPProposals, LevelsAtTheFramesOwnResolutionAgainstNumpy) {
        true, false},
       // 951 of them are: the 95 % level of the 49 above 0.
       {"95.1 % at or below 0", 3, drawn({{951, 0.0f}, {16, 20.0f}, {16, 25.0f}, {16, 30.0f}}), 0, 0, true, true},
+      // A mosaic (96 % zero) whose pixels above 0 lie 10 % in bin 0, 85.5 % in
+      // bin 1 and 4.5 % in bin 2: the level is bin 1's, counting those of bin 0.
+      {"mosaic above 0 in bins 0, 1 and 2", 3,
+       drawn({{24000, 0.0f}, {100, 20.0f}, {855, 80.0f}, {45, 150.0f}}, 250, 100), 0, 0, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -119,7 +119,28 @@ inline std::unique_ptr<TDataImage> CopyOf(const TDataImage& S) {
   return d;
 }
 
-// The preview frame's thumbnail of Image: resampled, auto-scaled.
+// A grey thumbnail of Image that holds the image's range: held within it,
+// then its first darkest and its first brightest pixel written where the
+// thumbnail samples their places.
+inline void WithImageRange(TDataImage& Thumbnail, const TDataImage& Image) {
+  if (Image.IsColour) return;
+  std::int64_t low = 0, high = 0;
+  for (std::int64_t i = 1; i < Image.PixelCount(); ++i) {
+    if (Image.Pixels[i] < Image.Pixels[low]) low = i;
+    if (Image.Pixels[i] > Image.Pixels[high]) high = i;
+  }
+  for (std::int64_t i = 0; i < Thumbnail.PixelCount(); ++i)
+    Thumbnail.Pixels[i] = std::clamp(Thumbnail.Pixels[i], Image.Pixels[low], Image.Pixels[high]);
+  for (std::int64_t i : {low, high}) {
+    const std::int64_t x = i % Image.Width * Thumbnail.Width / Image.Width;
+    const std::int64_t y = i / Image.Width * Thumbnail.Height / Image.Height;
+    Thumbnail.Pixels[y * Thumbnail.Width + x] = Image.Pixels[i];
+  }
+  Thumbnail.CalcMaxValue();
+}
+
+// The preview frame's thumbnail of Image: resampled, holding the image's
+// range, auto-scaled.
 inline std::unique_ptr<TDataImage> ThumbnailOf(const TDataImage& Image) {
   int tw = 0, th = 0;
   TfmePreview::ThumbnailSize(Image.Width, Image.Height, tw, th);
@@ -128,6 +149,7 @@ inline std::unique_ptr<TDataImage> ThumbnailOf(const TDataImage& Image) {
     ColResample(tw, th, *t, Image);
   else
     Resample(tw, th, *t, Image);
+  WithImageRange(*t, Image);
   t->AutoScale();
   return t;
 }

@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "app/FloatEdit.h"
+#include "app/PreviewFrame.h"
 #include "app/Utilities.h"
 #include "dialogs/CalibrateForm.h"
 #include "dialogs/DialogTestUtil.h"
@@ -58,7 +59,7 @@ class FlatImages : public AllFormsTest {
       QWidget* modal = QApplication::activeModalWidget();
       if (!modal || seen.contains(modal)) return;
       seen.insert(modal);
-      QTimer::singleShot(0, modal, [modal] {
+      QTimer::singleShot(0, modal, [this, modal] {
         if (!modal->isVisible()) return;
         auto* dialog = qobject_cast<QDialog*>(modal);
         auto* ok = modal->findChild<QAbstractButton*>(QStringLiteral("btnOK"));
@@ -77,6 +78,7 @@ class FlatImages : public AllFormsTest {
           if (auto* b = modal->findChild<QAbstractButton*>(QLatin1String(name)); confirm && b && b->isEnabled())
             b->click();
         if (!modal->isVisible()) return;
+        if (AtOK) AtOK(modal);
         if (confirm && ok && ok->isEnabled())
           ok->click();
         else if (confirm && dialog && !ok)
@@ -98,6 +100,7 @@ class FlatImages : public AllFormsTest {
 
   TWarningHandler PreviousWarning;
   TFileDialog::THook PreviousFile;
+  std::function<void(QWidget* Modal)> AtOK;  // just before OK is pressed
 };
 
 // What a command gave: the result window's pixels (first and last) or the
@@ -149,6 +152,27 @@ TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
       {"zeros 16-bit", "FilterFFT", 0.0f},
       {"100 float", "ProcessCalibrate by itself as flat", 100.0f},
       {"100 16-bit", "ProcessCalibrate by itself as flat", 100.0f},
+      {"zeros", "FilterFFT highpass without emphasis", 0.0f},
+      {"zeros 16-bit", "FilterFFT highpass without emphasis", 0.0f},
+      {"1 x 1 zero", "FilterFFT highpass without emphasis", 0.0f},
+      {"zeros", "FilterFFT Butterworth highpass without emphasis", 0.0f},
+      {"zeros 16-bit", "FilterFFT Butterworth highpass without emphasis", 0.0f},
+  };
+  // Refused in words when OK is pressed, no window made, and the preview shows
+  // what the command would leave: nothing.
+  struct TRefused {
+    const char* Image;
+    const char* Step;
+    const char* Text;
+  };
+  const char* highpass =
+      "Corvelle Image cannot apply a highpass filter without high frequency emphasis to this image because all its "
+      "pixels have the same value: the filter would leave nothing of it.";
+  const TRefused refused[] = {
+      {"100 16-bit", "FilterFFT highpass without emphasis", highpass},
+      {"100 float", "FilterFFT highpass without emphasis", highpass},
+      {"100 16-bit", "FilterFFT Butterworth highpass without emphasis", highpass},
+      {"100 float", "FilterFFT Butterworth highpass without emphasis", highpass},
   };
   const QStringList skipped = {QStringLiteral("FileExit"), QStringLiteral("HelpContents"),
                                QStringLiteral("HelpWeb"), QStringLiteral("WindowMinimizeAll")};
@@ -163,10 +187,12 @@ TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
   for (QAction* action : Form->ActionList())
     if (!skipped.contains(action->objectName()) && !action->menu())
       steps.push_back({action->objectName(), action->objectName(), {}});
-  steps.push_back({QStringLiteral("FilterFFT"), QStringLiteral("FilterFFT highpass without emphasis"), [](bool On) {
-                     frmFFTFilter->FilterTypeButtons->button(On ? 1 : 0)->setChecked(true);
-                     frmFFTFilter->fedHFE->SetValue(On ? 0 : 1);
-                   }});
+  for (const auto& [kind, label] : {std::pair{1, "FilterFFT highpass without emphasis"},
+                                    std::pair{3, "FilterFFT Butterworth highpass without emphasis"}})
+    steps.push_back({QStringLiteral("FilterFFT"), QLatin1String(label), [kind = kind](bool On) {
+                       frmFFTFilter->FilterTypeButtons->button(On ? kind : 0)->setChecked(true);
+                       frmFFTFilter->fedHFE->SetValue(On ? 0 : 1);
+                     }});
   TChildForm* source = nullptr;
   QTemporaryDir dir;
   const QString flat = dir.filePath(QStringLiteral("flat.fts"));
@@ -220,7 +246,18 @@ TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
       Form->MDIArea()->setActiveSubWindow(source);
       Boxes.clear();
       if (step.Set) step.Set(true);
+      // What the FFT filter's preview shows when OK is pressed: -1 for none.
+      std::int64_t previewLit = -1;
+      AtOK = [&](QWidget* Modal) {
+        if (Modal != frmFFTFilter) return;
+        frmFFTFilter->FlushPreview();
+        const TfmePreview* preview = frmFFTFilter->fmePreview;
+        if (!preview || !preview->HasImages()) return;
+        const TDataImage& shown = *preview->ResultImage;
+        previewLit = shown.PixelCount() - std::count(shown.Pixels, shown.Pixels + shown.PixelCount(), 0.0f);
+      };
       Run(action);
+      AtOK = nullptr;
       if (step.Set) step.Set(false);
       TOutcome out;
       for (const TBoxRecord& b : Boxes) out.Said << b.Text;
@@ -228,6 +265,11 @@ TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
         if (child == source || child == twin) continue;
         ++out.Windows;
         const TDataImage& r = *child->DataImage;
+        // Zeros give zeros, whatever the command makes of them; the adaptive
+        // MMSE filter adds its half to a flat window's mean, as it always has.
+        if (!im.Colour && im.Level == 0.0f && !r.IsColour && r.Pixels && step.Action != "FilterAdaptiveMMSE")
+          EXPECT_EQ(std::count(r.Pixels, r.Pixels + r.PixelCount(), 0.0f), r.PixelCount())
+              << "pixels above 0 in " << child->Caption().toStdString();
         if (!out.HasPixels && !r.IsColour && r.Pixels && r.PixelCount() > 0) {
           out.HasPixels = true;
           out.First = r.Pixels[0];
@@ -246,6 +288,12 @@ TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
         if (name == QLatin1String(d.Action) && QLatin1String(d.Image) == QLatin1String(im.Name)) {
           EXPECT_TRUE(out.HasPixels) << "no result";
         }
+      }
+      for (const TRefused& r : refused) {
+        if (name != QLatin1String(r.Step) || QLatin1String(r.Image) != QLatin1String(im.Name)) continue;
+        EXPECT_EQ(out.Windows, 0) << "a window made in spite of the refusal";
+        EXPECT_EQ(out.Said, QStringList{QLatin1String(r.Text)});
+        EXPECT_EQ(previewLit, 0) << "pixels of the preview above 0 (-1: no preview)";
       }
       const bool number = out.Said.join(QLatin1Char('\n')).contains(internal);
       EXPECT_FALSE(number) << out.Said.join(QStringLiteral(" / ")).toStdString();

@@ -43,11 +43,31 @@ TEST(PreviewFrame, ThumbnailsAreTheResampledImageAndZoomButtonsStepTo400) {
       ColResample(128, 256, thumb, image);
     else
       Resample(128, 256, thumb, image);
+    if (!colour) {
+      // The sampling misses the brightest pixel, 100 + 49 x 99, which the
+      // thumbnails hold where they sample its place, (49 x 128 / 50,
+      // 99 x 256 / 100) = (125, 253); the darkest, 100 at (0, 0), is
+      // sampled. The last columns and rows, blended with the 0 beyond the
+      // edge, are held at 100.
+      EXPECT_LT(Largest(thumb), 4951.0f);
+      EXPECT_EQ(thumb.Pixels[0], 100.0f);
+      int below = 0;
+      for (std::int64_t i = 0; i < thumb.PixelCount(); ++i)
+        if (thumb.Pixels[i] < 100.0f) {
+          thumb.Pixels[i] = 100.0f;
+          ++below;
+        }
+      EXPECT_GT(below, 0);
+      thumb.Pixels[253 * 128 + 125] = 4951.0f;
+    }
     EXPECT_TRUE(SamePixels(*frame.SourceImage, thumb));
     EXPECT_TRUE(SamePixels(*frame.ResultImage, thumb));
     if (!colour) {
-      // The source thumbnail is auto-scaled and the result takes its points.
+      // The source thumbnail is auto-scaled and the result takes its points:
+      // the image's range.
       thumb.AutoScale();
+      EXPECT_EQ(thumb.BlackPoint, 100.0f);
+      EXPECT_EQ(thumb.WhitePoint, 4951.0f);
       EXPECT_EQ(frame.SourceImage->BlackPoint, thumb.BlackPoint);
       EXPECT_EQ(frame.ResultImage->WhitePoint, thumb.WhitePoint);
       EXPECT_EQ(frame.ResultImage->BlackPoint, thumb.BlackPoint);

@@ -175,7 +175,7 @@ TEST_F(ReadableContent, ChartsDescribeTheirTitleAndKeyFigures) {
   // The quick scale window and the linear scale dialog show the histogram of
   // the active image.
   Form->MDIArea()->setActiveSubWindow(levels);
-  frmQuickLinearScale->UpdateFromImage();
+  frmQuickLinearScale->show();
   EXPECT_EQ(Description(frmQuickLinearScale->Chart),
             QStringLiteral("Histogram: peak of 33 pixels at 51, levels 51 to 255"));
   WithDialog("ScaleLinear", [&](QDialog*) {

@@ -23,7 +23,8 @@ def lr(obs, psf, rounds):
 
 def mem(obs, psf, rounds):
     g = obs.copy()
-    g[g == 0] = 1.0
+    if (g > 0).any():
+        g[g == 0] = min(1.0, g[g > 0].min())
     psf = psf / psf.sum()
     P = np.fft.fft2(psf)
     K = np.conj(np.fft.fft2(psf))
