@@ -6,13 +6,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -34,6 +31,12 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "toolbars/Dock.h"
+#include "XFrames.h"
+
+using XFrames::Frame;
+using XFrames::Settled;
+using XFrames::Stacking;
+using XFrames::XWindow;
 
 namespace {
 bool OnX() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
@@ -82,70 +85,6 @@ struct TProgram {
     return {view->mapToGlobal(Image->geometry().topLeft()), Image->size()};
   }
 };
-
-QString Run(const QString& Program, const QStringList& Args) {
-  QProcess p;
-  p.start(Program, Args);
-  if (!p.waitForFinished(20000) || p.exitCode() != 0) {
-    ADD_FAILURE() << Program.toStdString() << " failed or is missing";
-    return {};
-  }
-  return QString::fromLatin1(p.readAllStandardOutput());
-}
-
-// The window's X window: the toolkit makes a new one for a window whose
-// stacking layer changes before it maps.
-WId XWindow(const QWidget* W) { return W->windowHandle() ? W->windowHandle()->winId() : 0; }
-
-// The frame as the window manager has it (the toolkit learns it late, and
-// may miss it); empty while the window is not framed and shown.
-QRect Frame(const QWidget* W) {
-  const QString id = QString::number(XWindow(W));
-  const QString info = Run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
-  static const QRegularExpression number(QStringLiteral("-?\\d+"));
-  const auto value = [&info](const char* Name) {
-    const QRegularExpressionMatch m =
-        QRegularExpression(QString::fromLatin1(Name) + QStringLiteral(":\\s+(-?\\d+)")).match(info);
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
-  };
-  const QString extents = Run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")});
-  QList<int> e;
-  for (auto m = number.globalMatch(extents.section(QLatin1Char('='), 1)); m.hasNext();) e << m.next().captured(0).toInt();
-  if (!info.contains(QLatin1String("IsViewable")) || e.size() != 4 || e[2] == 0) return {};
-  return QRect(value("Absolute upper-left X") - e[0], value("Absolute upper-left Y") - e[2], value("Width") + e[0] + e[1],
-               value("Height") + e[2] + e[3]);
-}
-
-// Once the window manager has framed W and its frame has held still for a
-// while (a loaded machine frames late): false when that never came.
-bool Settled(QWidget* W, int Ms = 8000) {
-  QRect last = Frame(W);
-  QElapsedTimer clock;
-  clock.start();
-  for (QElapsedTimer still; clock.elapsed() < Ms;) {
-    QTest::qWait(50);
-    const QRect now = Frame(W);
-    if (now != last || now.isEmpty()) {
-      last = now;
-      still.invalidate();
-    } else if (!still.isValid()) {
-      still.start();
-    } else if (still.elapsed() >= 400) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// The windows from the bottom of the stack to the top, as the window manager
-// stacks them.
-QList<WId> Stacking() {
-  QList<WId> ids;
-  static const QRegularExpression hex(QStringLiteral("0x[0-9a-f]+"));
-  const QString list = Run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
-  for (auto m = hex.globalMatch(list); m.hasNext();) ids << WId(m.next().captured(0).toULongLong(nullptr, 16));
-  return ids;
-}
 
 QList<QWidget*> ShownToolWindows() {
   QList<QWidget*> tools;
