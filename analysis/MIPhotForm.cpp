@@ -21,6 +21,7 @@
 #include "engine/Measure.h"
 #include "engine/photometry.h"
 #include "platform/Application.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmMIPhot* frmMIPhot = nullptr;
 
@@ -213,7 +214,7 @@ void TfrmMIPhot::btnRemoveAllClick() {
 
 void TfrmMIPhot::radAutoClick() {
   const bool manual = radManual->isChecked();
-  Label2->setEnabled(!manual);
+  SetLabelEnabled(Label2, !manual);
   fedRadius->setEnabled(!manual);
 }
 

@@ -59,7 +59,7 @@ TfrmAddPoint::TfrmAddPoint(QWidget* Parent) : TForm(Parent) {
   // Enter adds the marker typed; Escape or Close puts the window away.
   btnAddPoint->setDefault(true);
   btnCentroid->setAutoDefault(false);
-  btnClose = new QPushButton(QStringLiteral("Cl&ose"), this);
+  btnClose = new QPushButton(QStringLiteral("C&lose"), this);
   btnClose->setObjectName(QStringLiteral("btnClose"));
   btnClose->setAccessibleName(QStringLiteral("Close"));
   btnClose->setAutoDefault(false);

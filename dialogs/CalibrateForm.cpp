@@ -19,6 +19,7 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmCalibrate* frmCalibrate = nullptr;
 
@@ -71,11 +72,11 @@ TfrmCalibrate::TfrmCalibrate(QWidget* Parent) : TForm(Parent) {
     grid->addWidget(lbl, 1, 0);
     grid->addWidget(edt, 1, 1);
     grid->addWidget(btn, 1, 2);
-    for (QWidget* w : {static_cast<QWidget*>(edt), static_cast<QWidget*>(lbl), static_cast<QWidget*>(btn)})
-      w->setEnabled(false);
+    for (QWidget* w : {static_cast<QWidget*>(edt), static_cast<QWidget*>(btn)}) w->setEnabled(false);
+    SetLabelEnabled(lbl, false);
     connect(chk, &QCheckBox::toggled, this, [edt, lbl, btn](bool On) {
       edt->setEnabled(On);
-      lbl->setEnabled(On);
+      SetLabelEnabled(lbl, On);
       btn->setEnabled(On);
     });
     connect(btn, &QPushButton::clicked, this, [this, edt] { Browse(edt); });

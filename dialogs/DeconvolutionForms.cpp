@@ -27,6 +27,7 @@
 #include "engine/PSF.h"
 #include "engine/VanCittert.h"
 #include "platform/MessageBox.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmLucyRichardson* frmLucyRichardson = nullptr;
 TfrmMaximumEntropy* frmMaximumEntropy = nullptr;
@@ -157,7 +158,7 @@ TfrmDeconvolution::TfrmDeconvolution(const TDeconvolutionConfig& Config, QWidget
   iedExtractionRad->SetDefaultValue(2);
   iedExtractionRad->SetValue(5);
   lblExtractionRad->setBuddy(iedExtractionRad);
-  lblExtractionRad->setEnabled(false);
+  SetLabelEnabled(lblExtractionRad, false);
   iedExtractionRad->setEnabled(false);
   auto* psfGrid = new QGridLayout(psfSettings);
   psfGrid->addWidget(lblCurveRad, 0, 0);
@@ -208,9 +209,9 @@ void TfrmDeconvolution::Prepare(TChildForm& Source) {
 
 void TfrmDeconvolution::grpPSFClick() {
   const bool extract = grpPSF->checkedId() == 2;
-  lblCurveRad->setEnabled(!extract);
+  SetLabelEnabled(lblCurveRad, !extract);
   fedCurveRad->setEnabled(!extract);
-  lblExtractionRad->setEnabled(extract);
+  SetLabelEnabled(lblExtractionRad, extract);
   iedExtractionRad->setEnabled(extract);
 }
 

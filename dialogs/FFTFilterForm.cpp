@@ -13,6 +13,7 @@
 #include "dialogs/DialogControls.h"
 #include "engine/Processing.h"
 #include "platform/MessageBox.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmFFTFilter* frmFFTFilter = nullptr;
 
@@ -51,7 +52,7 @@ TfrmFFTFilter::TfrmFFTFilter(QWidget* Parent) : TProcessingDialog(Parent) {
   lblHFE = Row(grid, 1, QStringLiteral("High frequency &emphasis"), fedHFE, nullptr, "lblHFE");
   Row(grid, 2, QStringLiteral("Filter &order"), iedOrder);
   fedHFE->setEnabled(false);
-  lblHFE->setEnabled(false);
+  SetLabelEnabled(lblHFE, false);
   auto* controls = new QVBoxLayout;
   controls->addWidget(grpFilterType);
   controls->addLayout(grid);
@@ -70,7 +71,7 @@ void TfrmFFTFilter::grpFilterTypeClick() {
   // Only the high-pass filters add an emphasis.
   const bool highPass = FilterTypeButtons->checkedId() % 2 == 1;
   fedHFE->setEnabled(highPass);
-  lblHFE->setEnabled(highPass);
+  SetLabelEnabled(lblHFE, highPass);
 }
 
 QString TfrmFFTFilter::Refusal(const TDataImage& Image) const {

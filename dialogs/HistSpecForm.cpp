@@ -99,8 +99,8 @@ void TfrmHistogramSpec::UpdateParamControls() {
   const bool gaussian = cmbFunction->currentIndex() == 1;
   trkParam1->setEnabled(gaussian);
   trkParam2->setEnabled(gaussian);
-  Label2->setEnabled(gaussian);
-  Label3->setEnabled(gaussian);
+  SetLabelEnabled(Label2, gaussian);
+  SetLabelEnabled(Label3, gaussian);
 }
 
 void TfrmHistogramSpec::PlotFunction() {

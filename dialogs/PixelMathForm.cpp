@@ -12,6 +12,7 @@
 #include "dialogs/DialogControls.h"
 #include "engine/ColMath.h"
 #include "engine/ImageMath.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmPixelMath* frmPixelMath = nullptr;
 
@@ -44,7 +45,7 @@ TfrmPixelMath::TfrmPixelMath(QWidget* Parent) : TProcessingDialog(Parent) {
 void TfrmPixelMath::grpOperatorClick() {
   // Log10 and square root take no value.
   const bool takesValue = OperatorButtons->checkedId() < 4;
-  lblValue->setEnabled(takesValue);
+  SetLabelEnabled(lblValue, takesValue);
   fedValue->setEnabled(takesValue);
 }
 

@@ -15,6 +15,7 @@
 #include "engine/ColGeometry.h"
 #include "engine/Geometry.h"
 #include "engine/Errors.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmResample* frmResample = nullptr;
 
@@ -51,7 +52,7 @@ TfrmResample::TfrmResample(QWidget* Parent) : TProcessingDialog(Parent) {
   chkAspect->setObjectName(QStringLiteral("chkAspect"));
   chkAspect->setAccessibleName(QStringLiteral("Preserve aspect ratio"));
   chkAspect->setChecked(true);
-  lblHeight->setEnabled(false);
+  SetLabelEnabled(lblHeight, false);
   iedHeight->setEnabled(false);
   grid->addWidget(chkAspect, 2, 0, 1, 2);
 
@@ -91,7 +92,7 @@ void TfrmResample::iedWidthChange() {
 
 void TfrmResample::chkAspectClick() {
   const bool free = !chkAspect->isChecked();
-  lblHeight->setEnabled(free);
+  SetLabelEnabled(lblHeight, free);
   iedHeight->setEnabled(free);
   if (!free) iedWidthChange();
 }

@@ -19,6 +19,7 @@
 #include "app/FloatEdit.h"
 #include "app/Main.h"
 #include "platform/MessageBox.h"
+#include "dialogs/BuddyLabel.h"
 
 TfrmSurfaceProperties* frmSurfaceProperties = nullptr;
 
@@ -195,7 +196,8 @@ void TfrmSurfaceProperties::cmbPaletteChange() { rdoUseColourPal->setChecked(tru
 
 void TfrmSurfaceProperties::chkSpotLightClick() {
   const bool on = chkSpotLight->isChecked();
-  for (QWidget* w : std::initializer_list<QWidget*>{fedX, fedY, fedZ, lblX, lblY, lblZ}) w->setEnabled(on);
+  for (QWidget* w : std::initializer_list<QWidget*>{fedX, fedY, fedZ}) w->setEnabled(on);
+  for (QLabel* l : {lblX, lblY, lblZ}) SetLabelEnabled(l, on);
 }
 
 void TfrmSurfaceProperties::btnOKClick() {

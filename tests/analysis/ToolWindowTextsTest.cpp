@@ -10,12 +10,14 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <tuple>
 
 #include "PhotometryTestSupport.h"
 #include "analysis/AddApatureForm.h"
 #include "analysis/HistogramForm.h"
 #include "analysis/LinePlotForm.h"
 #include "app/FloatEdit.h"
+#include "dialogs/AddPointForm.h"
 #include "dialogs/FFTFilterForm.h"
 
 namespace {
@@ -32,16 +34,22 @@ TEST_F(PhotometryTest, AddApertureTakesTypedValuesAndLeavesTheMainMenusTheirKeys
   ASSERT_EQ(frmAddApature->focusWidget(), frmAddApature->fedX);
   QTest::keyClick(frmAddApature->fedX, Qt::Key_7);
   EXPECT_EQ(frmAddApature->fedX->text(), QStringLiteral("7"));
-  // No key of the window's own but Centroid's, which it was given, is a
-  // main menu title's key: Alt+O still opens Photometry.
+  // No key of Add Aperture's or Add Marker's own but Centroid's, which they
+  // were given, is a main menu title's key: Alt+O still opens Photometry.
   QList<QKeySequence> titles;
   for (QAction* a : Form->menuBar()->actions()) titles << QKeySequence::mnemonic(a->text());
-  for (QAbstractButton* b : frmAddApature->findChildren<QAbstractButton*>()) {
-    const QKeySequence key = QKeySequence::mnemonic(b->text());
-    if (b == frmAddApature->btnCentroid) continue;
-    EXPECT_FALSE(key.isEmpty() || titles.contains(key)) << b->text().toStdString();
+  for (const auto& [window, centroid, close] :
+       {std::tuple<QWidget*, QAbstractButton*, QAbstractButton*>{frmAddApature, frmAddApature->btnCentroid,
+                                                                 frmAddApature->btnClose},
+        {frmAddPoint, frmAddPoint->btnCentroid, frmAddPoint->btnClose}}) {
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+      const QKeySequence key = QKeySequence::mnemonic(b->text());
+      if (b == centroid) continue;
+      EXPECT_FALSE(key.isEmpty() || titles.contains(key))
+          << window->objectName().toStdString() << ": " << b->text().toStdString();
+    }
+    EXPECT_EQ(QKeySequence::mnemonic(close->text()), QKeySequence(Qt::ALT | Qt::Key_L));
   }
-  EXPECT_EQ(QKeySequence::mnemonic(frmAddApature->btnClose->text()), QKeySequence(Qt::ALT | Qt::Key_L));
   EXPECT_TRUE(titles.contains(QKeySequence(Qt::ALT | Qt::Key_O)));
   // Escape still puts it away.
   QTest::keyClick(frmAddApature->fedX, Qt::Key_Escape);

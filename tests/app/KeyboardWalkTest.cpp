@@ -310,6 +310,8 @@ class TKeyboardWalker {
           text = label->text();
           const bool has = !Mnemonic(text).isNull();
           if (has && !label->buddy()) Fault(QStringLiteral("%1 has an Alt key that leads nowhere").arg(Describe(w)));
+          if (has && label->buddy() && !label->buddy()->isEnabled())
+            Fault(QStringLiteral("%1 \"%2\" shows an Alt key though its field is off").arg(Describe(w), text));
           if (label->buddy()) {
             auto& field = fields.try_emplace(label->buddy(), label, false).first->second;
             field.second = field.second || has;
