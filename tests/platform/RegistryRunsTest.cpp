@@ -15,12 +15,11 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -110,13 +109,15 @@ TEST(RegistryPlaces, TheSettingsAreReadAndStoredWhereverTheWorkingCopyCanGo) {
       reg.WriteString(QStringLiteral("ImageDir"), QStringLiteral("/changed/in/the/run"));
       clock.start();
     }
-    const qint64 storeMs = clock.elapsed();
+    qint64 storeMs = clock.elapsed();
     {
       TRegistry reg;
       ASSERT_TRUE(reg.OpenKey(kKeyA, false));
       EXPECT_EQ(reg.ReadString(QStringLiteral("ImageDir")), QStringLiteral("/changed/in/the/run"));
       reg.WriteString(QStringLiteral("ImageDir"), QStringLiteral("/changed/again"));
+      clock.start();
     }
+    storeMs = std::max(storeMs, clock.elapsed());
     const QStringList beside = Besides(where + QStringLiteral("/settings"));
     if (!c.SettingsWritable && c.Temporary == Usable) {
       // Said once, in words, and at once each time.
@@ -168,7 +169,7 @@ TEST(RegistryPlaces, TheSettingsAreReadAndStoredWhereverTheWorkingCopyCanGo) {
       if (c.Temporary == Full || c.Temporary == ReadOnlyFileSystem)
         if (const int failed = MountOwnFileSystem(temporary, c.Temporary == Full ? 0 : MS_RDONLY)) return failed;
       ::setenv("TMPDIR", temporary.c_str(), 1);
-      return DropFileRights();
+      return ::geteuid() == 0 ? DropFileRights() : 0;
     });
     ::chmod(QFile::encodeName(settings).constData(), 0700);
     if (code == 93) {
@@ -229,8 +230,11 @@ TEST(RegistryPlaces, ACopyLeftByARunThatEndedIsRemovedAtTheNextStart) {
   QFile(where.filePath(QStringLiteral("temporary.txt"))).open(QIODevice::WriteOnly);
   // Not ours: another user's folder, and a file of the same kind of name.
   const QString others = temporary + QStringLiteral("/corvelle-settings-copy-Other1");
-  ASSERT_TRUE(QDir().mkpath(others));
-  if (::geteuid() == 0) ::chown(QFile::encodeName(others).constData(), 65534, 65534);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_TRUE(QDir().mkpath(others));
+    ::chown(QFile::encodeName(others).constData(), 65534, 65534);
+  }
   QFile(temporary + QStringLiteral("/corvelle-settings-copy-AFile1")).open(QIODevice::WriteOnly);
   const QStringList notOurs = Copies(temporary);
   auto start = [&](const char* Role, const QString& Tmp) {
@@ -266,7 +270,7 @@ TEST(RegistryPlaces, ACopyLeftByARunThatEndedIsRemovedAtTheNextStart) {
             QStringLiteral("sz:/run/%1").arg(next));
   ::kill(runs[2], SIGTERM);
   ::waitpid(runs[2], nullptr, 0);
-  if (::geteuid() == 0) ::chown(QFile::encodeName(others).constData(), ::getuid(), ::getgid());
+  if (root) ::chown(QFile::encodeName(others).constData(), ::getuid(), ::getgid());
 }
 
 namespace {
