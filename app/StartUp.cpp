@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <atomic>
 #include <cstdio>
@@ -201,14 +202,31 @@ std::unique_ptr<TMainForm> StartUp() {
 }
 
 namespace {
+// The stack a new thread takes, which the system sets from the stack limit.
+std::size_t ThreadStack() {
+  pthread_attr_t attr;
+  std::size_t size = std::size_t(8) << 20;
+  if (pthread_getattr_default_np(&attr) == 0) {
+    pthread_attr_getstacksize(&attr, &size);
+    pthread_attr_destroy(&attr);
+  }
+  return size;
+}
+
 // Under an address-space limit the toolkit's threads take for their stacks
 // whatever they find, and the fonts' library dies when it finds nothing left:
 // the room the windows need is kept from the threads until the windows are
-// made, and without it the program does not start.
+// made, and without it the program does not start. The toolkit's own start
+// needs room beside it, which it takes while the room is kept: its platform
+// plugin and the thread that reads the display's events (15 MB here with a
+// stack of 8). Without that the program would die there, or show a window
+// that never hears the user.
 class TRoomForTheWindows {
  public:
   TRoomForTheWindows() {
-    if (!PageMemory::CurrentFigures().AddressLimit) return;
+    const PageMemory::TMemoryFigures f = PageMemory::CurrentFigures();
+    if (!f.AddressLimit) return;
+    if (f.AddressLimit < f.AddressUsed + kRoom + kToolkitLibraries + ThreadStack()) EndForWantOfMemory(false);
     void* block = mmap(nullptr, kRoom, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (block == MAP_FAILED) EndForWantOfMemory(false);
     FBlock = block;
@@ -224,6 +242,7 @@ class TRoomForTheWindows {
 
  private:
   static constexpr std::size_t kRoom = PageMemory::InterfaceReserve;
+  static constexpr std::size_t kToolkitLibraries = std::size_t(16) << 20;
   void* FBlock = nullptr;
 };
 }  // namespace

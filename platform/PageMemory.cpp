@@ -187,7 +187,7 @@ void SetAdmissionHook(void (*Hook)(TAdmissionStep)) noexcept { g_admissionHook.s
 
 void ShareAllocatorArenas() noexcept {
   struct rlimit r {};
-  if (getrlimit(RLIMIT_AS, &r) == 0 && r.rlim_cur != RLIM_INFINITY) mallopt(M_ARENA_MAX, 2);
+  if (getrlimit(RLIMIT_AS, &r) == 0 && r.rlim_cur != RLIM_INFINITY) mallopt(M_ARENA_MAX, 1);
 }
 
 bool CheckedBytes(std::int64_t Count, std::size_t ElemSize, std::size_t& Bytes) noexcept {

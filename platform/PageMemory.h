@@ -57,8 +57,11 @@ void SetAdmissionHook(void (*Hook)(TAdmissionStep)) noexcept;
 
 // Under an address-space limit (ulimit -v), malloc would give every thread
 // an arena of its own, each taking 64 MB of that space the moment the thread
-// first allocates, unchecked: then all threads share two. Called first thing
-// in the program, before its threads start.
+// first allocates, unchecked: then all threads share the main one, which
+// takes only what it uses. A second arena would still take its 64 MB when
+// some thread first allocates, and each attempt at one maps up to 128 MB for
+// an instant, in which another thread cannot start. Called first thing in
+// the program, before its threads start.
 void ShareAllocatorArenas() noexcept;
 
 // Byte size of Count elements of ElemSize, or false when it overflows 64 bits

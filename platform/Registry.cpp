@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -17,8 +18,8 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QSysInfo>
-#include <QTemporaryDir>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +30,8 @@
 #include <map>
 #include <new>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/MessageBox.h"
 #include "platform/SafeFileWriter.h"
@@ -119,7 +122,12 @@ TStoreFile ReadableAsWritten(const QString& File, QByteArray& Data, QString& Rea
   Data.clear();
   const QByteArray name = QFile::encodeName(File);
   struct stat st {};
-  if (::stat(name.constData(), &st) != 0) return TStoreFile::Readable;  // nothing there to lose
+  if (::stat(name.constData(), &st) != 0) {
+    if (errno == ENOENT) return TStoreFile::Readable;  // nothing there to lose
+    // A folder on the way that may not be searched, say.
+    Reason = SystemReason(errno);
+    return TStoreFile::NoAccess;
+  }
   if (!S_ISREG(st.st_mode)) return TStoreFile::NotAFile;
   if (st.st_size > TRegistry::LargestStore) return TStoreFile::TooLarge;
   // Without waiting: what the name holds may have changed since.
@@ -185,12 +193,16 @@ void Say(const std::function<QString()>& Text, const char* Short) noexcept {
 
 // The toolkit's settings object never works on the settings file itself: it
 // would write it in place whenever it likes, and keeps a cut file as stored.
-// It works on a private copy in a folder that goes with the program, which a
-// store checks and then puts in place whole, as every file is saved.
+// It works on a private copy, which a store checks and then puts in place
+// whole, as every file is saved. The copy goes in a folder of the run's own in
+// the temporary folder or, where that cannot hold it (full, not writable, not
+// a folder), beside the settings file; where neither can, the values are kept
+// in memory for the run only.
 struct TPrivateCopy {
-  QString Name;
+  QString Name;  // empty until the copy has a place
   QByteArray Known;    // what the settings file held when last read or stored
   bool Filled = false;  // the copy started from the settings file
+  bool InMemory = false;  // no place could hold it: the run works on a stand-in
   // The copy did not read back whole: the settings object, which holds it
   // whole, must write all of it again.
   bool Damaged = false;
@@ -201,25 +213,143 @@ struct TPrivateCopy {
   QPointer<QSettings> Keeper;
 };
 
-QTemporaryDir& PrivateFolder() {
-  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvelle-settings-XXXXXX"));
-  return folder;
+// Where the private folders go, and what their names start with.
+QString TemporaryBase() { return QDir::tempPath(); }
+const QString kTemporaryPrefix = QStringLiteral("corvelle-settings-copy-");
+QString BesideBase(const QString& File) { return QFileInfo(File).absolutePath(); }
+QString BesidePrefix(const QString& File) { return QLatin1Char('.') + QFileInfo(File).fileName() + QStringLiteral(".copy-"); }
+
+// Removes what a folder holds (not folders within it).
+void EmptyFolder(int Folder) {
+  const int listing = ::dup(Folder);
+  if (listing < 0) return;
+  DIR* d = ::fdopendir(listing);
+  if (!d) {
+    ::close(listing);
+    return;
+  }
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(d))
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+  ::closedir(d);
+  for (const std::string& name : names) ::unlinkat(Folder, name.c_str(), 0);
 }
 
-// The copy of a settings file, or the stand-in for one that is left alone:
-// what a run sets there never reaches the file.
-TPrivateCopy& PrivateCopyOf(const QString& File, bool StandIn) {
-  static std::map<std::pair<QString, bool>, TPrivateCopy> copies;
-  auto it = copies.find({File, StandIn});
-  if (it == copies.end()) {
-    it = copies.emplace(std::pair(File, StandIn), TPrivateCopy()).first;
-    // Without that folder the values live until the store is closed: nothing
-    // can be made under /proc.
-    it->second.Name = PrivateFolder().isValid()
-                          ? PrivateFolder().filePath(QStringLiteral("registry-%1.ini").arg(copies.size()))
-                          : QStringLiteral("/proc/self/corvelle-settings/registry.ini");
+bool SameFile(int Fd, int At, const char* Name) {
+  struct stat open {}, named {};
+  return ::fstat(Fd, &open) == 0 && ::fstatat(At, Name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// A folder of the run's own for its copies. The run holds a lock on it while
+// it lasts, so that a later start can tell it from the folder of a run that
+// a signal ended, which nothing else would ever remove.
+class TPrivateFolder {
+ public:
+  TPrivateFolder() = default;
+  ~TPrivateFolder() { Remove(); }
+  TPrivateFolder(const TPrivateFolder&) = delete;
+  TPrivateFolder& operator=(const TPrivateFolder&) = delete;
+
+  // Makes it in Base; empty when made, else the system's reason.
+  QString Make(const QString& Base, const QString& Prefix) {
+    int error = 0;
+    // A start that takes it for a folder left behind can remove it between
+    // its making and its lock: made again then.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      QByteArray name = QFile::encodeName(Base + QLatin1Char('/') + Prefix + QStringLiteral("XXXXXX"));
+      if (!::mkdtemp(name.data())) return SystemReason(errno);
+      const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (fd < 0) {
+        error = errno;
+        continue;
+      }
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && SameFile(fd, AT_FDCWD, name.constData())) {
+        Fd = fd;
+        Owner = ::getpid();
+        Path = QFile::decodeName(name);
+        return {};
+      }
+      error = EAGAIN;
+      ::close(fd);
+      ::rmdir(name.constData());
+    }
+    return SystemReason(error);
   }
-  return it->second;
+  bool Made() const { return Fd >= 0; }
+  QString FilePath(const QString& Name) const { return Path + QLatin1Char('/') + Name; }
+  // Only while it holds nothing.
+  void RemoveIfEmpty() {
+    if (Made() && ::rmdir(QFile::encodeName(Path).constData()) == 0) Forget();
+  }
+  // With what it holds; only by the run that made it, not by a copy of the
+  // process that a fork made.
+  void Remove() {
+    if (!Made()) return;
+    if (Owner == ::getpid()) {
+      const QByteArray name = QFile::encodeName(Path);
+      if (SameFile(Fd, AT_FDCWD, name.constData())) {
+        EmptyFolder(Fd);
+        ::rmdir(name.constData());
+      }
+    }
+    Forget();
+  }
+
+ private:
+  void Forget() {
+    ::close(Fd);
+    Fd = -1;
+    Path.clear();
+  }
+  QString Path;
+  int Fd = -1;
+  pid_t Owner = 0;
+};
+
+// Removes the private folders in Base that runs left behind: ours, named as
+// we name them, and no longer locked by a run.
+void RemoveLeftBehind(const QString& Base, const QString& Prefix) {
+  const int base = ::open(QFile::encodeName(Base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (base < 0) return;
+  std::vector<std::string> names;
+  const std::string start = QFile::encodeName(Prefix).toStdString();
+  if (const int listing = ::dup(base); listing >= 0) {
+    if (DIR* d = ::fdopendir(listing)) {
+      while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() == start.size() + 6 && name.compare(0, start.size(), start) == 0 &&
+            std::all_of(name.begin() + long(start.size()), name.end(), [](char c) { return std::isalnum((unsigned char)c); }))
+          names.push_back(name);
+      }
+      ::closedir(d);
+    } else {
+      ::close(listing);
+    }
+  }
+  for (const std::string& name : names) {
+    struct stat st {};
+    if (::fstatat(base, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+      continue;
+    const int fd = ::openat(base, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (SameFile(fd, base, name.c_str()) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      EmptyFolder(fd);
+      ::unlinkat(base, name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(fd);
+  }
+  ::close(base);
+}
+
+enum TPlace { Temporary, Beside, Places };
+
+// The run's private folder in a place: one in the temporary folder, one
+// beside each settings file. Left-behind folders there are removed first.
+TPrivateFolder& FolderFor(TPlace Place, const QString& File) {
+  static TPrivateFolder temporary;
+  static std::map<QString, TPrivateFolder> beside;
+  return Place == Temporary ? temporary : beside[BesideBase(File)];
 }
 
 void NoteSeen(TPrivateCopy& Copy) {
@@ -230,11 +360,26 @@ void NoteSeen(TPrivateCopy& Copy) {
     Copy.Seen = st.st_mtim;
 }
 
-// Puts Data in the copy; empty when it went through, else why not.
-QString FillPrivateCopy(TPrivateCopy& Copy, const QByteArray& Data) {
-  if (!PrivateFolder().isValid()) return PrivateFolder().errorString();
-  NoteSeen(Copy);
-  const std::string name = QFile::encodeName(Copy.Name).toStdString();
+// The copy of a settings file, or the stand-in for one that is left alone
+// (what a run sets there never reaches the file). A stand-in is kept in
+// memory, by the settings object that holds it for the run: nothing can be
+// made under /proc.
+TPrivateCopy& PrivateCopyOf(const QString& File, bool StandIn) {
+  static std::map<std::pair<QString, bool>, TPrivateCopy> copies;
+  auto it = copies.find({File, StandIn});
+  if (it == copies.end()) {
+    static bool once = false;
+    if (!std::exchange(once, true)) RemoveLeftBehind(TemporaryBase(), kTemporaryPrefix);
+    if (copies.find({File, !StandIn}) == copies.end()) RemoveLeftBehind(BesideBase(File), BesidePrefix(File));
+    it = copies.emplace(std::pair(File, StandIn), TPrivateCopy()).first;
+    if (StandIn) it->second.Name = QStringLiteral("/proc/self/corvelle-settings/registry-%1.ini").arg(copies.size());
+  }
+  return it->second;
+}
+
+// Puts Data in the copy at Name; empty when it went through, else why not.
+QString WriteCopy(TPrivateCopy& Copy, const QString& Name, const QByteArray& Data) {
+  const std::string name = QFile::encodeName(Name).toStdString();
   TSafeFileWriter writer;
   if (!writer.Open(name) || !writer.Write(Data.constData(), std::size_t(Data.size())) || !writer.Commit())
     return QString::fromLocal8Bit(writer.Reason().c_str());
@@ -248,6 +393,42 @@ QString FillPrivateCopy(TPrivateCopy& Copy, const QByteArray& Data) {
   return {};
 }
 
+// Puts Data in the copy where it is, or else in the first place that holds
+// it. False when no place does, with each place's reason.
+bool FillPrivateCopy(TPrivateCopy& Copy, const QByteArray& Data, const QString& File, QString (&Reasons)[Places]) {
+  NoteSeen(Copy);
+  QString here;
+  if (!Copy.Name.isEmpty()) {
+    here = WriteCopy(Copy, Copy.Name, Data);
+    if (here.isEmpty()) return true;
+  }
+  static int made = 0;
+  for (const TPlace place : {Temporary, Beside}) {
+    TPrivateFolder& folder = FolderFor(place, File);
+    if (!Copy.Name.isEmpty() && folder.Made() && Copy.Name.startsWith(folder.FilePath(QString()))) {
+      Reasons[place] = here;  // where it is
+      continue;
+    }
+    const bool fresh = !folder.Made();
+    if (fresh) {
+      Reasons[place] = folder.Make(place == Temporary ? TemporaryBase() : BesideBase(File),
+                                   place == Temporary ? kTemporaryPrefix : BesidePrefix(File));
+      if (!folder.Made()) continue;
+    }
+    const QString name = folder.FilePath(QStringLiteral("registry-%1.ini").arg(++made));
+    Reasons[place] = WriteCopy(Copy, name, Data);
+    if (Reasons[place].isEmpty()) {
+      // The copy has moved: a keeper is made for it where it is now.
+      delete Copy.Keeper;
+      if (!Copy.Name.isEmpty()) ::unlink(QFile::encodeName(Copy.Name).constData());
+      Copy.Name = name;
+      return true;
+    }
+    if (fresh) folder.RemoveIfEmpty();
+  }
+  return false;
+}
+
 // The settings object on a copy.
 std::unique_ptr<QSettings> OpenCopy(TPrivateCopy& Copy) {
   // The first to read the copy is the one whose status tells how it read.
@@ -255,6 +436,24 @@ std::unique_ptr<QSettings> OpenCopy(TPrivateCopy& Copy) {
   if (!Copy.Keeper) Copy.Keeper = new QSettings(Copy.Name, QSettings::IniFormat, QCoreApplication::instance());
   NoteSeen(Copy);
   return store;
+}
+
+// The values of the settings file, read where it is without a copy, into
+// Store; false when they cannot all be read as the program writes them. The
+// file is read through a descriptor of its own, so that what is read is the
+// regular file found there, whatever takes its name meanwhile.
+bool ReadInPlace(const QString& File, QSettings& Store) {
+  const int fd = ::open(QFile::encodeName(File).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return errno == ENOENT;
+  struct stat st {};
+  bool read = false;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    const QSettings values(QStringLiteral("/proc/self/fd/%1").arg(fd), QSettings::IniFormat);
+    for (const QString& key : values.allKeys()) Store.setValue(key, values.value(key));
+    read = values.status() == QSettings::NoError;
+  }
+  ::close(fd);
+  return read;
 }
 
 // The copy as written, when it reads back as every key and value the settings
@@ -428,24 +627,50 @@ TRegistry::TRegistry() : File(StorageFile()) {
     case TStoreFile::Unreadable: SetAsideUnreadableStore(data); return;
     case TStoreFile::Readable: break;
   }
-  if (!WorkOnPrivateCopy(data)) return;
   // The INI reader drops what it cannot parse and the next write would lose
   // it for good.
-  if (Store->status() == QSettings::FormatError) SetAsideUnreadableStore(data);
+  if (!WorkOnPrivateCopy(data) || Store->status() == QSettings::FormatError) SetAsideUnreadableStore(data);
 }
 
 bool TRegistry::WorkOnPrivateCopy(const QByteArray& Data) {
   TPrivateCopy& copy = PrivateCopyOf(File, false);
-  if (!copy.Filled || copy.Known != Data) {
-    const QString failure = FillPrivateCopy(copy, Data);
-    if (!failure.isEmpty()) {
-      LeaveStoreAlone(failure);
-      return false;
-    }
-  }
+  QString reasons[Places];
+  if (!copy.InMemory && (!copy.Filled || copy.Known != Data) && !FillPrivateCopy(copy, Data, File, reasons))
+    return KeepInMemory(reasons);
+  if (copy.InMemory) return KeepInMemory(reasons);
   Store = OpenCopy(copy);
   StandIn = false;
   return true;
+}
+
+bool TRegistry::KeepInMemory(const QString (&Reasons)[2]) {
+  // The same for the rest of the run, as said.
+  PrivateCopyOf(File, false).InMemory = true;
+  TPrivateCopy& memory = PrivateCopyOf(File, true);
+  Store = OpenCopy(memory);
+  StandIn = true;
+  bool whole = true;
+  if (!memory.Filled) {
+    whole = ReadInPlace(File, *Store);
+    // Nothing of a file that cannot be read as written, as with a copy.
+    if (whole)
+      memory.Filled = true;
+    else
+      Store->clear();
+  }
+  static QSet<QString> told;
+  if (told.contains(File)) return whole;
+  told.insert(File);
+  Say(
+      [&] {
+        return QStringLiteral("Changes made to the settings in this session will not be kept: no working copy of "
+                              "them could be made, neither in the temporary folder %1 (%2) nor beside the settings "
+                              "file %3 (%4).")
+            .arg(QDir::toNativeSeparators(TemporaryBase()), Reasons[Temporary], QDir::toNativeSeparators(File),
+                 Reasons[Beside]);
+      },
+      "Changes made to the settings in this session will not be kept: no working copy of them could be made.");
+  return whole;
 }
 
 void TRegistry::LeaveStoreAlone(const QString& Reason) {
@@ -476,7 +701,7 @@ void TRegistry::SetAsideUnreadableStore(const QByteArray& Data) {
   QFile file(File);
   const bool kept = !QFileInfo::exists(aside) && file.rename(aside);
   // What cannot be kept aside is read as far as it can be.
-  if (!WorkOnPrivateCopy(kept ? QByteArray() : Data)) return;
+  WorkOnPrivateCopy(kept ? QByteArray() : Data);
   // Once for each file that stays unreadable where it is.
   static QSet<QString> told;
   if (!kept && told.contains(File)) return;
@@ -511,8 +736,11 @@ QString TRegistry::PutInPlace(bool& InPlace) {
     case TStoreFile::Unreadable: return QStringLiteral("the file has been changed into one the program cannot read");
   }
   if (now != copy.Known) {
-    reason = FillPrivateCopy(copy, now);
-    if (!reason.isEmpty()) return reason;
+    NoteSeen(copy);
+    reason = WriteCopy(copy, copy.Name, now);
+    if (!reason.isEmpty())
+      return QStringLiteral("the working copy %1 could not be written: %2")
+          .arg(QDir::toNativeSeparators(copy.Name), reason);
   }
   if (copy.Damaged) {
     const QStringList keys = Store->allKeys();

@@ -28,9 +28,14 @@ class TRegistry {
   // (or "registry.ini.damaged-2" and on), so that nothing written later
   // replaces it, and the user is told in a warning box. One that is not a
   // regular file (a named pipe, a device, a link to one), is larger than
-  // LargestStore or cannot be read (no permission) is neither opened nor
-  // replaced: the values start empty and live for the program's run only, and
-  // the user is told once.
+  // LargestStore or cannot be read (no permission, on it or on its folder) is
+  // neither opened nor replaced: the values start empty and live for the
+  // program's run only, and the user is told once.
+  //
+  // The values are worked on in a copy of the file, in the temporary folder
+  // or, where that cannot hold it, beside the file. Where neither can, they
+  // are read from the file and live for the run only, which the user is told
+  // once. A start removes the copies that runs ended by a signal left.
   TRegistry();
   // Stores what was written: the whole new file takes the old one's place, or
   // nothing changes. A store that fails (a full disk, a file-size limit, no
@@ -112,7 +117,9 @@ class TRegistry {
   QString ValueKey(const QString& Name) const;
   QString RawValue(const QString& Name, bool& Found) const;
   void Put(const QString& Name, const QString& Raw);
+  // False when the values, read without a copy, are not all as written.
   bool WorkOnPrivateCopy(const QByteArray& Data);
+  bool KeepInMemory(const QString (&Reasons)[2]);
   void SetAsideUnreadableStore(const QByteArray& Data);
   void LeaveStoreAlone(const QString& Reason);
   // Why the store failed, or empty; InPlace when only the folder's sync did.

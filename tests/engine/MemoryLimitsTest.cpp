@@ -2,6 +2,7 @@
 // picture counted together, pictures whose rows no bitmap can hold refused,
 // and a render buffer that stays whole when a larger one cannot be had.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -408,8 +409,14 @@ TEST(MemoryLimits, ThreadsTakeNoAddressSpaceOfTheirOwnUnderALimit) {
   GTEST_SKIP() << "AddressSanitizer has its own allocator and no address-space limit can be set";
 #else
   // Six threads that each allocate would take an arena of 64 MB apiece;
-  // sharing, they take little more than their stacks.
+  // sharing the main one, they take little more than their stacks.
   const auto body = [](std::uint64_t Used, rlim_t) {
+    pthread_attr_t attr;
+    std::size_t stack = 8 * MiB;
+    if (pthread_getattr_default_np(&attr) == 0) {
+      pthread_attr_getstacksize(&attr, &stack);
+      pthread_attr_destroy(&attr);
+    }
     PageMemory::ShareAllocatorArenas();
     constexpr int N = 6;
     std::barrier started(N + 1), done(N + 1);
@@ -425,7 +432,7 @@ TEST(MemoryLimits, ThreadsTakeNoAddressSpaceOfTheirOwnUnderALimit) {
     const std::uint64_t grown = AddressSpaceInUse() - Used;
     done.arrive_and_wait();
     for (auto& t : threads) t.join();
-    return grown < 3 * 64 * MiB ? 0 : 11;
+    return grown < N * stack + 32 * MiB ? 0 : 11;
   };
   EXPECT_EQ(ExitCodeUnderAddressLimit(2 * GiB, body), 0);
 #endif

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <linux/capability.h>
 #include <sys/inotify.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -32,6 +29,7 @@
 #include <vector>
 
 #include "AllocationFaults.h"
+#include "RegistryTestUtil.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/SafeFileWriter.h"
@@ -39,22 +37,6 @@
 #include "support/RunAgain.h"
 
 namespace {
-const QString kKeyA = QStringLiteral("Software\\Quorvath\\Corvelle Image\\2.0ZUL\\Application");
-
-// Every box, answered OK.
-struct TBoxes {
-  TBoxes() {
-    Previous = MessageBox::SetHook([this](TMsgDlgType Type, const QString& Text, unsigned) {
-      EXPECT_EQ(Type, TMsgDlgType::mtWarning);
-      Texts.push_back(Text);
-      return int(mrOk);
-    });
-  }
-  ~TBoxes() { MessageBox::SetHook(Previous); }
-  std::vector<QString> Texts;
-  MessageBox::THook Previous;
-};
-
 // A named pipe that pours settings lines into whoever opens it, up to Budget
 // bytes in all, and after that only ends each read: a stand-in, with an end,
 // for a device that never ends (which a test never opens).
@@ -123,11 +105,6 @@ TFootprint Footprint(const std::string& Folder) {
   return f;
 }
 
-QByteArray ReadAll(const QString& Name) {
-  QFile f(Name);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
-}
-
 // Tells whether anyone has opened a name (or what a link names) since the
 // watch began: a pipe a writer waits on, a device, a file that must not be read.
 class TOpenWatch {
@@ -158,26 +135,16 @@ bool CanMakeDevices(const std::string& Folder) {
   return made;
 }
 
-// Runs the test again without root's right to read and write any file, as
-// any other user runs the program: still root, so that it can run wherever
-// the test program lies, but bound by the files' modes.
-constexpr const char* kAsUser = "CORVELLE_TEST_AS_USER";
-int RunAgainAsUser() {
-  return RunThisTestAgain(kAsUser, "1", 120, [] {
-    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
-      if (::prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0) return 91;
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
-    if (::syscall(SYS_capget, &header, data) != 0) return 91;
-    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
-      const unsigned bit = 1u << cap;
-      data[0].effective &= ~bit;
-      data[0].permitted &= ~bit;
-      data[0].inheritable &= ~bit;
-    }
-    return ::syscall(SYS_capset, &header, data) == 0 ? 0 : 91;
-  });
+const char* const kSmallStore = "[HKEY_CURRENT_USER]\n.key=1\n";
+void WriteSmallStore(const std::string& Name) {
+  QFile f(QString::fromStdString(Name));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(kSmallStore);
 }
+
+// Runs the test again without root's right to read and write any file.
+constexpr const char* kAsUser = "CORVELLE_TEST_AS_USER";
+int RunAgainAsUser() { return RunThisTestAgain(kAsUser, "1", 120, DropFileRights); }
 }  // namespace
 
 // A settings file that is not a regular file, or is far larger than any the
@@ -197,6 +164,7 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
     bool LeftAlone;
     std::function<void(const std::string& Where, const std::string& Name)> Make;
     bool NotRoot = false;  // holds only without root's right to read any file
+    const char* Within = nullptr;  // the settings file's folder in the test's one
   } cases[] = {
       {"a named pipe", false, true, [](const std::string&, const std::string& N) { ::mkfifo(N.c_str(), 0600); }},
       {"a device", true, true,
@@ -218,6 +186,21 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
          ::chmod(N.c_str(), 0200);
        },
        true},
+      // A folder on the way to the file that may not be searched: the file
+      // cannot even be looked at.
+      {"a settings folder its user may not search", false, true,
+       [](const std::string& W, const std::string& N) {
+         WriteSmallStore(N);
+         ::chmod((W + "/settings").c_str(), 0600);
+       },
+       true, "settings"},
+      {"another user's private settings folder", false, true,
+       [](const std::string& W, const std::string& N) {
+         WriteSmallStore(N);
+         ::chown(N.c_str(), 65534, 65534);
+         ::chown((W + "/settings").c_str(), 65534, 65534);
+       },
+       true, "settings"},
       {"a file four times the largest read", false, true,
        [](const std::string&, const std::string& N) {
          const int fd = ::open(N.c_str(), O_WRONLY | O_CREAT, 0600);
@@ -257,9 +240,14 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
       std::printf("[ figures  ] %s: not made here (no right to make devices)\n", c.What);
       continue;
     }
+    if (std::string(c.What).rfind("another user's", 0) == 0 && !root) {
+      std::printf("[ figures  ] %s: not made here (no right to give a folder away)\n", c.What);
+      continue;
+    }
     QTemporaryDir where;
     const std::string folderOf = where.path().toStdString();
-    const std::string name = folderOf + "/registry.ini";
+    const std::string name = folderOf + (c.Within ? "/" + std::string(c.Within) : "") + "/registry.ini";
+    if (c.Within) ::mkdir((folderOf + "/" + c.Within).c_str(), 0700);
     // A pipe is opened only by a reader that waits for a writer: the watchdog
     // comes as that writer after 20 s, so code that would wait ends.
     std::optional<TPipeWatchdog> watch;
@@ -313,6 +301,14 @@ TEST(RegistryStoreKinds, WhatIsNotASettingsFileIsLeftAloneAndTheDefaultsStart) {
       // Nothing was written through it or beside it, nor was it moved, nor
       // even opened.
       EXPECT_EQ(Footprint(folderOf).Entries, before.Entries);
+      if (c.Within) {
+        // Its own again, for a look inside, and so that it can be removed.
+        const std::string within = folderOf + "/" + c.Within;
+        ::chown(within.c_str(), ::getuid(), ::getgid());
+        ::chmod(within.c_str(), 0700);
+        EXPECT_EQ(ReadAll(QString::fromStdString(name)), QByteArray(kSmallStore));
+        EXPECT_EQ(Besides(QString::fromStdString(within)), QStringList());
+      }
       if (opens.Watching) {
         EXPECT_FALSE(opens.Opened()) << "it was opened";
       } else if (!c.NotRoot) {  // what its user may not read cannot be watched either
@@ -422,7 +418,31 @@ TEST(RegistryStoreFailures, AFailedStoreKeepsTheOldFileAndIsSaid) {
     EXPECT_EQ(boxes.Texts, std::vector<QString>{QStringLiteral("The settings have been stored in %1, but the folder it "
                                                                "is in could not be synced to the disk (%2).")
                                                     .arg(file, QString::fromLocal8Bit(std::strerror(EIO)))});
+    // Something else takes the file's name while the new file is written,
+    // here a named pipe: the store fails in words, and the pipe stays.
+    StoreValue(13, 'k');
+    boxes.Texts.clear();
+    static std::string pipeAt;
+    pipeAt = file.toStdString();
+    const TSafeFileWriter::TSyncCall fsyncBefore = TSafeFileWriter::SetSyncCall([](int Fd) {
+      char target[4096] = {};
+      const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(Fd)).c_str(), target, sizeof target - 1);
+      struct stat st {};
+      if (n > 0 && std::string(target).find("/.registry.ini.saving.") != std::string::npos &&
+          ::lstat(pipeAt.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        ::unlink(pipeAt.c_str());
+        ::mkfifo(pipeAt.c_str(), 0600);
+      }
+      return ::fsync(Fd);
+    });
+    StoreValue(41, 'p');
+    TSafeFileWriter::SetSyncCall(fsyncBefore);
+    struct stat st {};
+    EXPECT_TRUE(::lstat(pipeAt.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) << "the pipe was replaced";
+    EXPECT_EQ(boxes.Texts, std::vector<QString>{said.arg(QStringLiteral("Not a regular file"))});
+    ::unlink(pipeAt.c_str());
     StoreValue(12, 'j');
+    EXPECT_EQ(StoredValue(), QString(12, QLatin1Char('j')));
     // Memory that has run out, in a process of its own: an allocation that
     // fails on the way may leave blocks unfreed there.
     const int code = RunThisTestAgain(kAllocationFaults, "1", 300);
@@ -508,12 +528,14 @@ TEST(RegistryStoreFailures, AFailedStoreKeepsTheOldFileAndIsSaid) {
 namespace {
 constexpr const char* kSizeLimits = "CORVELLE_TEST_SIZE_LIMITS";
 
-// What a folder holds besides the settings file: temporaries, a lock.
-QStringList Besides(const QString& Folder) {
-  QStringList names = QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-  names.removeAll(QStringLiteral("registry.ini"));
-  return names;
+// Every key of a settings file with its value.
+std::map<QString, QString> Values(const QString& File) {
+  const QSettings stored(File, QSettings::IniFormat);
+  std::map<QString, QString> values;
+  for (const QString& key : stored.allKeys()) values[key] = stored.value(key).toString();
+  return values;
 }
+
 }  // namespace
 
 // Under a file-size limit a store puts the whole new file in place or leaves
@@ -529,16 +551,24 @@ TEST(RegistryStoreFailures, UnderAFileSizeLimitTheFileIsStoredWholeOrLeftAsItWas
   TBoxes boxes;
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  // The old file and, stored without a limit, the new one.
-  auto run = [](const QString& File, bool Change) {
+  // The old file and, stored without a limit, the new one; then the file of
+  // the run's last stores, which a store without the limit puts in place
+  // after a refused one.
+  auto run = [](const QString& File, int Changes) {
     TRegistry::SetStorageFile(File);
     StoreMany(41, 61, 'o');
-    if (Change) StoreMany(47, 151, 'n');
+    if (Changes > 0) StoreMany(47, 151, 'n');
+    if (Changes > 1) {
+      StoreMany(3, 151, 'm');
+      StoreMany(1, 10, 'x');
+    }
   };
   const QString reference = dir.filePath(QStringLiteral("reference/registry.ini"));
-  run(reference, true);
+  run(reference, 1);
   const QByteArray fresh = ReadAll(reference);
-  run(dir.filePath(QStringLiteral("old/registry.ini")), false);
+  const QString last = dir.filePath(QStringLiteral("last/registry.ini"));
+  run(last, 2);
+  run(dir.filePath(QStringLiteral("old/registry.ini")), 0);
   const QByteArray old = ReadAll(dir.filePath(QStringLiteral("old/registry.ini")));
   ASSERT_GT(old.size(), 2048);
   ASSERT_GT(fresh.size(), old.size() + 2048);
@@ -552,8 +582,11 @@ TEST(RegistryStoreFailures, UnderAFileSizeLimitTheFileIsStoredWholeOrLeftAsItWas
       {"no room at all", 0, SaidAtStart},
       {"a fifth of the old file", old.size() / 5, SaidAtStart},
       {"one byte short of the old file", old.size() - 1, SaidAtStart},
+      {"just after a line of the old file", old.indexOf('\n', old.size() / 2) + 1, SaidAtStart},
       {"the old file exactly", old.size(), SaidAtStore},
       {"midway", (old.size() + fresh.size()) / 2 + 1, SaidAtStore},
+      // A copy cut there would end with a whole line.
+      {"just after a line of the new file", fresh.indexOf('\n', (old.size() + fresh.size()) / 2) + 1, SaidAtStore},
       {"one byte short of the new file", fresh.size() - 1, SaidAtStore},
       {"the new file exactly", fresh.size(), Stored},
       {"16 KiB", 16 << 10, Stored},
@@ -591,12 +624,32 @@ TEST(RegistryStoreFailures, UnderAFileSizeLimitTheFileIsStoredWholeOrLeftAsItWas
       EXPECT_EQ(after, old);
       ASSERT_EQ(boxes.Texts.size(), 1u);
       EXPECT_EQ(saidAtStart, c.Outcome == SaidAtStart ? 1u : 0u);
-      EXPECT_TRUE(boxes.Texts[0].startsWith(c.Outcome == SaidAtStart
-                                                ? QStringLiteral("The settings file %1 could not be read (").arg(file)
-                                                : QStringLiteral("The settings could not be stored (")))
-          << boxes.Texts[0].toStdString();
-      // A store without the limit ends the run of failures.
+      if (c.Outcome == SaidAtStart) {
+        // The file can be read, but no copy of it can be written anywhere.
+        EXPECT_EQ(boxes.Texts[0],
+                  QStringLiteral("Changes made to the settings in this session will not be kept: no working copy of "
+                                 "them could be made, neither in the temporary folder %1 (%2) nor beside the "
+                                 "settings file %3 (%2).")
+                      .arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(EFBIG)), file));
+        {
+          TRegistry reg;
+          ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\%1\\Filters\\K").arg(kKeyA), false));
+          EXPECT_EQ(reg.ReadString(QStringLiteral("V2")), QString(151, QLatin1Char('m'))) << "the run lost its values";
+        }
+      } else {
+        EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("The settings could not be stored (")))
+            << boxes.Texts[0].toStdString();
+      }
+      // A store without the limit ends the run of failures, and stores
+      // everything the run has set, as a run without the limit does; a run
+      // that said it keeps nothing keeps nothing.
       StoreMany(1, 10, 'x');
+      if (c.Outcome == SaidAtStart) {
+        EXPECT_EQ(ReadAll(file), old);
+      } else {
+        EXPECT_EQ(Values(file), Values(last));
+      }
+      EXPECT_EQ(boxes.Texts.size(), 1u);
     }
     EXPECT_EQ(Besides(where.path()), QStringList());
     std::printf("[ figures  ] limit %lld bytes (old %lld, new %lld): %s, %zu box(es)\n", (long long)c.Limit,
@@ -630,16 +683,17 @@ TEST(RegistryStoreLocks, OnlyARegularLockFileIsTakenAndNoStoreWaitsWithoutEnd) {
   const pid_t ended = ::fork();
   if (ended == 0) _exit(0);
   ::waitpid(ended, nullptr, 0);
-  auto lockFile = [](const std::string& N, long long Pid) {
+  auto lockFile = [](const std::string& N, long long Pid, const QByteArray& Host = QSysInfo::machineHostName().toUtf8()) {
     QFile f(QString::fromStdString(N));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray::number(Pid) + "\ncorvelle-image\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    f.write(QByteArray::number(Pid) + "\ncorvelle-image\n" + Host + "\n");
   };
   const struct {
     const char* What;
     bool Stored;
     std::function<void(const std::string& Lock)> Make;
     bool Skip = false;
+    bool Held = false;  // by a program that may end: waited on, once
   } cases[] = {
       {"a named pipe", false, [](const std::string& L) { ::mkfifo(L.c_str(), 0600); }},
       {"a folder", false, [](const std::string& L) { ::mkdir(L.c_str(), 0700); }},
@@ -658,7 +712,11 @@ TEST(RegistryStoreLocks, OnlyARegularLockFileIsTakenAndNoStoreWaitsWithoutEnd) {
        },
        !root},
       {"a lock whose program has ended", true, [&](const std::string& L) { lockFile(L, ended); }},
-      {"a lock held by a live program", false, [&](const std::string& L) { lockFile(L, ::getpid()); }},
+      {"a lock held by a live program", false, [&](const std::string& L) { lockFile(L, ::getpid()); }, false, true},
+      // Whether its program lives cannot be known here, whatever runs here
+      // under its number.
+      {"a fresh lock of another host", false, [&](const std::string& L) { lockFile(L, ended, "elsewhere.invalid"); },
+       false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
@@ -696,9 +754,22 @@ TEST(RegistryStoreLocks, OnlyARegularLockFileIsTakenAndNoStoreWaitsWithoutEnd) {
       for (const QString& text : boxes.Texts)
         EXPECT_TRUE(text.startsWith(QStringLiteral("The settings could not be stored (the lock file %1.lock ").arg(file)))
             << text.toStdString();
+      // What cannot go away by waiting fails the store at once; a lock that
+      // its program may give up is waited on for a few seconds, once: the
+      // next stores fail at once, in the same run of failures.
+      EXPECT_LT(ms, c.Held ? 6000 : 1500) << "the store waited";
+      if (c.Held) {
+        for (const char fill : {'d', 'e'}) {
+          clock.restart();
+          StoreValue(25, fill);
+          EXPECT_LT(clock.elapsed(), 1500) << "the lock was waited on again";
+        }
+        EXPECT_EQ(ReadAll(file), old);
+        EXPECT_EQ(boxes.Texts.size(), 1u);
+      }
       // Left as it was, and only a regular file of its own is ever opened.
       EXPECT_EQ(Footprint(where.path().toStdString()).Entries, before.Entries);
-      if (std::string(c.What).find("live") == std::string::npos) {
+      if (!c.Held) {
         EXPECT_FALSE(opens.Opened()) << "it was opened";
       }
       if (watch) {
