@@ -267,9 +267,10 @@ TEST_F(FlatImages, EveryCommandGivesItsResultOrSaysWhy) {
         const TDataImage& r = *child->DataImage;
         // Zeros give zeros, whatever the command makes of them; the adaptive
         // MMSE filter adds its half to a flat window's mean, as it always has.
-        if (!im.Colour && im.Level == 0.0f && !r.IsColour && r.Pixels && step.Action != "FilterAdaptiveMMSE")
+        if (!im.Colour && im.Level == 0.0f && !r.IsColour && r.Pixels && step.Action != "FilterAdaptiveMMSE") {
           EXPECT_EQ(std::count(r.Pixels, r.Pixels + r.PixelCount(), 0.0f), r.PixelCount())
               << "pixels above 0 in " << child->Caption().toStdString();
+        }
         if (!out.HasPixels && !r.IsColour && r.Pixels && r.PixelCount() > 0) {
           out.HasPixels = true;
           out.First = r.Pixels[0];
